@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One filter source named on the command line, in the order given.
+struct CommandLineFilter
+{
+    enum class Kind
+    {
+        Literal,
+        Regex,
+        FilterFile,
+    };
+    Kind SourceKind = Kind::Literal;
+    std::string Text; // the pattern bytes, or the filter settings file's path
+    bool CaseSensitive = true;
+    std::int32_t OutputBeforeMatch = 0;
+    std::int32_t OutputAfterMatch = 0;
+};
+
+struct CommandLineOptions
+{
+    std::vector<CommandLineFilter> Filters;
+    bool ExcludeMatches = false;
+    bool LineNumbers = false;
+    bool ShowHelp = false;
+    bool ShowVersion = false;
+    std::string Path;
+};
+
+// Reads the arguments after the program name. On a usage error returns false with the reason
+// in error (without the program name). -i, -s, -B and -A apply to the filters that follow them.
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLineOptions& options, std::string& error);
+
+// The --help text.
+std::string CommandLineHelp();

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/CommandLineOptions.h"
+#include "filtering/FilterRun.h"
+#include "filtering/TextCodec.h"
+
+#include <string>
+
+// Exit statuses of ostrel-filter.
+enum FilterCommandStatus
+{
+    FilterCommandLinesOutput = 0,
+    FilterCommandNoLines = 1,
+    FilterCommandError = 2,
+};
+
+// Builds the run the options describe: filters in the order given, filter settings files
+// read and their strings encoded with encoding. False with the message when a file does not
+// load or an expression does not compile.
+bool BuildFilterRun(const CommandLineOptions& options, TextEncoding encoding, FilterRun& run, std::string& error);
+
+// Filters the file and writes the kept lines to outputFd, messages to errorFd.
+// Returns a FilterCommandStatus.
+int RunFilterCommand(const CommandLineOptions& options, TextEncoding encoding, int outputFd, int errorFd);

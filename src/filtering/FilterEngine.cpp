@@ -1,0 +1,336 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "filtering/FilterEngine.h"
+
+#include "filtering/LineFeedCounter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t BatchFlushSize = 1024 * 1024;
+
+std::string FormatMessage(const char* format, const std::string& path, int error)
+{
+    const int length = std::snprintf(nullptr, 0, format, path.c_str(), error);
+    std::string message(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    std::snprintf(message.data(), message.size() + 1, format, path.c_str(), error);
+    return message;
+}
+
+// Closes the file however the run ends.
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_nFd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_nFd >= 0)
+            ::close(m_nFd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_nFd; }
+
+private:
+    int m_nFd;
+};
+
+// Reads as much as the file gives, up to size bytes. A read error ends the file: the run keeps
+// what it read rather than retrying a failing device forever.
+std::size_t ReadSome(int fd, char* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            return 0;
+    }
+}
+
+const char* FindLineEnd(const char* position, const char* end)
+{
+    const void* lineFeed = std::memchr(position, '\n', static_cast<std::size_t>(end - position));
+    return lineFeed ? static_cast<const char*>(lineFeed) + 1 : end;
+}
+
+// Start of the line that holds position, looking no further back than floor.
+const char* FindLineStart(const char* floor, const char* position)
+{
+    if (position <= floor)
+        return floor;
+    const void* lineFeed = ::memrchr(floor, '\n', static_cast<std::size_t>(position - floor));
+    return lineFeed ? static_cast<const char*>(lineFeed) + 1 : floor;
+}
+
+// Lines in [begin, end), where begin starts a line and end ends one (or the file).
+std::int64_t CountLines(const char* begin, const char* end)
+{
+    if (begin >= end)
+        return 0;
+    return static_cast<std::int64_t>(CountLineFeeds(begin, static_cast<std::size_t>(end - begin))) +
+           (end[-1] != '\n' ? 1 : 0);
+}
+
+} // namespace
+
+FilterEngine::FilterEngine(FilterRun run) : m_Run(std::move(run)), m_Context(256)
+{
+    m_Matchers.reserve(m_Run.Filters.size());
+    for (const RunFilter& filter : m_Run.Filters) {
+        m_Matchers.emplace_back(filter);
+        const LineMatcher& matcher = m_Matchers.back();
+        if (matcher.GetParseError() == RegexErrorNone && matcher.GetSearcher() == nullptr)
+            m_bEveryLineIsCandidate = true;
+        m_nMaxBefore = std::max<std::int64_t>(m_nMaxBefore, filter.OutputBeforeMatch);
+    }
+    m_NextHit.assign(m_Matchers.size(), nullptr);
+}
+
+EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
+{
+    m_pOutput = &output;
+    const std::string& path = m_Run.Path;
+
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) {
+        output.ReportError(FormatMessage("ERROR Opening %s, GetLastError()=%d", path, errno));
+        return EngineResult::Failed;
+    }
+    struct stat status {};
+    if (::fstat(file.Get(), &status) != 0) {
+        output.ReportError(FormatMessage("Error Retrieving Size of File: \"%s\": GetLastError()=%d", path, errno));
+        return EngineResult::Failed;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        output.ReportError(FormatMessage("ERROR Opening %s, GetLastError()=%d", path, EISDIR));
+        return EngineResult::Failed;
+    }
+    ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    const auto fileSize = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
+
+    for (std::size_t i = 0; i < m_Matchers.size(); ++i)
+        if (m_Matchers[i].GetParseError() != RegexErrorNone)
+            output.ReportError(RegexParseErrorMessage(m_Matchers[i].GetParseError()));
+
+    std::size_t capacity = BlockSize;
+    std::unique_ptr<char[]> buffer(new char[capacity]);
+    std::size_t carried = 0; // bytes of an unfinished line kept at the start of the buffer
+    std::uint64_t bytesRead = 0;
+    bool stopped = false;
+    for (bool endOfFile = false; !endOfFile && !stopped;) {
+        if (carried == capacity) {
+            // A line longer than the buffer: grow it, keeping the part already read.
+            std::unique_ptr<char[]> larger(new char[capacity * 2]);
+            std::memcpy(larger.get(), buffer.get(), carried);
+            buffer = std::move(larger);
+            capacity *= 2;
+        }
+        char* const data = buffer.get();
+        const std::size_t got = ReadSome(file.Get(), data + carried, capacity - carried);
+        bytesRead += got;
+        endOfFile = got == 0;
+        const char* blockEnd = data + carried + got;
+        if (!endOfFile) {
+            const void* lastLineFeed = ::memrchr(data + carried, '\n', got);
+            if (!lastLineFeed) {
+                carried += got;
+                continue;
+            }
+            blockEnd = static_cast<const char*>(lastLineFeed) + 1;
+        }
+        stopped = !ProcessBlock(data, blockEnd, stop);
+        const std::size_t rest = static_cast<std::size_t>(data + carried + got - blockEnd);
+        std::memmove(data, blockEnd, rest);
+        carried = rest;
+        if (fileSize > 0)
+            m_nProgressPercent.store(static_cast<int>(std::min<std::uint64_t>(100, bytesRead * 100 / fileSize)),
+                                     std::memory_order_relaxed);
+    }
+    FlushBatch();
+    m_BeforeContextLines.clear();
+    if (stopped)
+        return EngineResult::Stopped;
+    m_nProgressPercent.store(100, std::memory_order_relaxed);
+    return EngineResult::Finished;
+}
+
+bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_token& stop)
+{
+    m_pBlockBegin = begin;
+    m_pBlockEnd = end;
+    m_pLastKeptEnd = nullptr;
+    std::fill(m_NextHit.begin(), m_NextHit.end(), nullptr);
+
+    const char* position = begin;
+    while (position < end) {
+        const char* candidate = NextCandidate(position);
+        const char* lineStart = candidate >= end ? end : FindLineStart(position, candidate);
+        if (lineStart > position) {
+            KeepNonMatchingLines(position, lineStart);
+            position = lineStart;
+            if (stop.stop_requested())
+                return false;
+            if (position >= end)
+                break;
+        }
+        const char* lineEnd = FindLineEnd(position, end);
+        ++m_nLineNumber;
+        const int matched = DecideLine(position, lineEnd, stop);
+        if (matched >= 0) {
+            m_nMatchedIndex = static_cast<std::size_t>(matched);
+            m_nAfterCount = std::max<std::int64_t>(0, m_Run.Filters[m_nMatchedIndex].OutputAfterMatch);
+            if (!m_Run.ExcludeMatches)
+                KeepMatch(position, lineEnd);
+        } else {
+            --m_nLineNumber; // KeepNonMatchingLines counts the line itself
+            KeepNonMatchingLines(position, lineEnd);
+        }
+        position = lineEnd;
+        if (stop.stop_requested())
+            return false;
+    }
+    RememberBeforeContext(end);
+    FlushBatch();
+    return true;
+}
+
+const char* FilterEngine::HitAtOrAfter(std::size_t filter, const char* position)
+{
+    const char*& hit = m_NextHit[filter];
+    if (hit == nullptr || hit < position) {
+        const std::size_t offset = m_Matchers[filter].GetSearcher()->Find(
+            std::string_view(position, static_cast<std::size_t>(m_pBlockEnd - position)));
+        hit = offset == LiteralSearcher::npos ? m_pBlockEnd : position + offset;
+    }
+    return hit;
+}
+
+const char* FilterEngine::NextCandidate(const char* position)
+{
+    if (m_bEveryLineIsCandidate)
+        return position;
+    const char* candidate = m_pBlockEnd;
+    for (std::size_t i = 0; i < m_Matchers.size(); ++i)
+        if (m_Matchers[i].GetSearcher() != nullptr && m_Matchers[i].GetParseError() == RegexErrorNone)
+            candidate = std::min(candidate, HitAtOrAfter(i, position));
+    return candidate;
+}
+
+int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop)
+{
+    std::string_view line(lineStart, static_cast<std::size_t>(lineEnd - lineStart));
+    bool normalised = false;
+    for (std::size_t i = 0; i < m_Matchers.size(); ++i) {
+        const LineMatcher& matcher = m_Matchers[i];
+        if (matcher.GetParseError() != RegexErrorNone)
+            continue;
+        if (matcher.GetSearcher() != nullptr) {
+            if (HitAtOrAfter(i, lineStart) >= lineEnd)
+                continue;
+            if (matcher.IsSearchHitAMatch())
+                return static_cast<int>(i);
+        }
+        if (!normalised) {
+            // A CR LF ending reads as LF, so "$" and the newline abbreviation see one kind of line.
+            if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n') {
+                m_strLineScratch.assign(line.data(), line.size() - 2);
+                m_strLineScratch.push_back('\n');
+                line = m_strLineScratch;
+            }
+            normalised = true;
+        }
+        if (matcher.Matches(line, m_Context, stop))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void FilterEngine::KeepNonMatchingLines(const char* begin, const char* end)
+{
+    if (m_Run.ExcludeMatches) {
+        for (const char* line = begin; line < end;) {
+            const char* lineEnd = FindLineEnd(line, end);
+            KeepLine(line, lineEnd, ++m_nLineNumber, false);
+            line = lineEnd;
+        }
+        return;
+    }
+    const char* line = begin;
+    for (; m_nAfterCount > 0 && line < end; --m_nAfterCount) {
+        const char* lineEnd = FindLineEnd(line, end);
+        KeepLine(line, lineEnd, ++m_nLineNumber, true);
+        line = lineEnd;
+    }
+    // The rest is dropped; the last of them may still become context before a later match.
+    m_nLineNumber += CountLines(line, end);
+}
+
+void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)
+{
+    const std::int64_t before = std::max<std::int64_t>(0, m_Run.Filters[m_nMatchedIndex].OutputBeforeMatch);
+    if (before > 0) {
+        // The lines not kept since the last kept line, newest first: this block's, then earlier blocks'.
+        const char* floor = m_pLastKeptEnd ? m_pLastKeptEnd : m_pBlockBegin;
+        std::vector<const char*> starts;
+        for (const char* start = lineStart; static_cast<std::int64_t>(starts.size()) < before && start > floor;) {
+            start = FindLineStart(floor, start - 1);
+            starts.push_back(start);
+        }
+        const std::size_t fromEarlierBlocks = std::min<std::size_t>(
+            m_BeforeContextLines.size(), static_cast<std::size_t>(before) - starts.size());
+        std::int64_t number = m_nLineNumber - static_cast<std::int64_t>(starts.size() + fromEarlierBlocks);
+        for (std::size_t i = m_BeforeContextLines.size() - fromEarlierBlocks; i < m_BeforeContextLines.size(); ++i) {
+            m_Batch.Append(number++, m_BeforeContextLines[i], true);
+            ++m_nLinesOutput;
+        }
+        for (std::size_t i = starts.size(); i-- > 0;) {
+            const char* end = i == 0 ? lineStart : starts[i - 1];
+            KeepLine(starts[i], end, number++, true);
+        }
+    }
+    KeepLine(lineStart, lineEnd, m_nLineNumber, false);
+}
+
+void FilterEngine::KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext)
+{
+    m_Batch.Append(lineNumber, std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)), isContext);
+    ++m_nLinesOutput;
+    m_pLastKeptEnd = lineEnd;
+    m_BeforeContextLines.clear();
+    if (m_Batch.Text.size() >= BatchFlushSize)
+        FlushBatch();
+}
+
+void FilterEngine::RememberBeforeContext(const char* blockEnd)
+{
+    if (m_nMaxBefore <= 0 || m_Run.ExcludeMatches)
+        return;
+    // Carry the newest lines not kept into the next block, where a match may want them.
+    const char* floor = m_pLastKeptEnd ? m_pLastKeptEnd : m_pBlockBegin;
+    std::vector<const char*> starts;
+    for (const char* start = blockEnd; static_cast<std::int64_t>(starts.size()) < m_nMaxBefore && start > floor;) {
+        start = FindLineStart(floor, start - 1);
+        starts.push_back(start);
+    }
+    for (std::size_t i = starts.size(); i-- > 0;) {
+        const char* end = i == 0 ? blockEnd : starts[i - 1];
+        m_BeforeContextLines.emplace_back(starts[i], static_cast<std::size_t>(end - starts[i]));
+    }
+    while (static_cast<std::int64_t>(m_BeforeContextLines.size()) > m_nMaxBefore)
+        m_BeforeContextLines.pop_front();
+}
+
+void FilterEngine::FlushBatch()
+{
+    if (m_Batch.Empty())
+        return;
+    m_pOutput->WriteLines(std::move(m_Batch));
+    m_Batch = OutputBatch();
+}

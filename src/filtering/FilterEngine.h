@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "filtering/FilterOutput.h"
+#include "filtering/FilterRun.h"
+#include "filtering/LineMatcher.h"
+#include "filtering/OutputLine.h"
+#include "regex/RegexMatchContext.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+enum class EngineResult
+{
+    Finished, // the whole file was read
+    Stopped,  // a stop request ended the run early
+    Failed,   // the file could not be opened or sized; the error was reported
+};
+
+// Reads a log file and keeps the lines its filters select, with their context.
+//
+// For each line the filters are tried in list order and the first that matches decides how
+// many lines before and after it are kept; in exclude mode the lines that match no filter are
+// kept instead. The file is read in large blocks; filters that can be searched for are found
+// across a whole block at once, so lines without a possible match cost only their share of
+// one pass over the bytes. Synchronous: the caller runs it on a thread of its own.
+class FilterEngine
+{
+public:
+    static constexpr std::size_t BlockSize = 512 * 1024;
+
+    explicit FilterEngine(FilterRun run);
+    FilterEngine(const FilterEngine&) = delete;
+    FilterEngine& operator=(const FilterEngine&) = delete;
+
+    // Runs once. Kept lines go to output in batches; errors are reported through it (a faulty
+    // expression once per run, then it matches no line). Checks stop after every decided line.
+    EngineResult Run(std::stop_token stop, FilterOutput& output);
+
+    // The share of the file read so far, 0 to 100; safe to read from any thread.
+    int GetProgressPercent() const { return m_nProgressPercent.load(std::memory_order_relaxed); }
+
+    // Lines kept so far (valid after Run).
+    std::int64_t GetLinesOutput() const { return m_nLinesOutput; }
+
+private:
+    bool ProcessBlock(const char* begin, const char* end, std::stop_token& stop);
+    const char* NextCandidate(const char* position);
+    const char* HitAtOrAfter(std::size_t filter, const char* position);
+    int DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop);
+    void KeepNonMatchingLines(const char* begin, const char* end);
+    void KeepMatch(const char* lineStart, const char* lineEnd);
+    void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext);
+    void RememberBeforeContext(const char* blockEnd);
+    void FlushBatch();
+
+    FilterRun m_Run;
+    std::vector<LineMatcher> m_Matchers;
+    bool m_bEveryLineIsCandidate = false;
+    std::int64_t m_nMaxBefore = 0;
+
+    // State of the current run.
+    FilterOutput* m_pOutput = nullptr;
+    const char* m_pBlockBegin = nullptr;
+    const char* m_pBlockEnd = nullptr;
+    const char* m_pLastKeptEnd = nullptr;       // end of the last line kept in this block, or null
+    std::vector<const char*> m_NextHit;          // per filter: next search hit in this block, or null
+    std::deque<std::string> m_BeforeContextLines; // lines of earlier blocks not kept since the last kept line
+    std::int64_t m_nLineNumber = 0;              // lines decided so far
+    std::int64_t m_nAfterCount = 0;
+    std::size_t m_nMatchedIndex = 0;
+    std::int64_t m_nLinesOutput = 0;
+    std::string m_strLineScratch;                // a CR LF line with its ending read as LF
+    RegexMatchContext m_Context;
+    OutputBatch m_Batch;
+    std::atomic<int> m_nProgressPercent{0};
+};

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "filtering/OutputLine.h"
+
+#include <string>
+
+// Where a run's results go. Called on the thread that runs the engine.
+class FilterOutput
+{
+public:
+    virtual ~FilterOutput() = default;
+
+    // Takes a batch of kept lines, in file order; batches arrive in file order too.
+    virtual void WriteLines(OutputBatch&& batch) = 0;
+
+    // Shows an error to the user; returns once the user has seen it (the run waits meanwhile).
+    virtual void ReportError(const std::string& message) = 0;
+};

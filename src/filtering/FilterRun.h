@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "filtering/TextCodec.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class FilterSettings;
+
+// One filter as a run uses it: the pattern already encoded to the bytes the file holds.
+struct RunFilter
+{
+    std::string Pattern;
+    bool RegExp = false;
+    bool CaseSensitive = false;
+    std::int32_t OutputBeforeMatch = 0;
+    std::int32_t OutputAfterMatch = 0;
+};
+
+// Everything one filtering run reads: its own copy, so edits made while it runs change nothing.
+struct FilterRun
+{
+    std::string Path; // the log file, as the file system spells its name
+    std::vector<RunFilter> Filters;
+    bool ExcludeMatches = false;
+};
+
+// Copies the settings' filters and ExcludeMatches into a run, encoding each filter string with
+// the codec the file is shown in.
+FilterRun MakeFilterRun(const FilterSettings& settings, const std::string& path, TextEncoding encoding);

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "filtering/FilterSettings.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// How reading or writing a filter settings file ended.
+enum class FilterFileStatus
+{
+    Done,           // read: at least one filter loaded; write: the file is in place
+    CannotOpen,     // the file could not be opened (SystemError says why); silent in the dialog
+    IllegalSetting, // a line the reader's state does not accept; Message holds the text to show
+    IllegalFormat,  // a recognised key whose value does not parse; Message holds the text to show
+    NoFilters,      // the file ends inside a block or holds no filter; silent in the dialog
+    WriteFailed,    // the file could not be written (SystemError says why); the old file is intact
+};
+
+struct FilterFileResult
+{
+    FilterFileStatus Status = FilterFileStatus::Done;
+    std::string Message; // UTF-8; set for IllegalSetting and IllegalFormat, and for WriteFailed
+    int SystemError = 0; // errno for CannotOpen and WriteFailed
+
+    bool Ok() const { return Status == FilterFileStatus::Done; }
+};
+
+// Reads a filter settings file into target, whose filters are cleared first and filled as the
+// file is read (ExcludeMatches follows the file's setting). Stops at the first bad line.
+// path is the file name as the file system spells it (bytes).
+FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings& target);
+
+// Writes the settings' filters and ExcludeMatches in the file layout, replacing the file
+// atomically (write to a temporary file, then rename), so a failure leaves the old file intact.
+FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSettings& settings);
+
+// The value parsers used by the reader, given the text that follows a key.
+bool ParseIntegerSetting(std::u16string_view text, std::int32_t& value);
+bool ParseStringSetting(std::u16string_view text, std::u16string& value);
