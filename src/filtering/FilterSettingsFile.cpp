@@ -1,0 +1,486 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "filtering/FilterSettingsFile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "filtering/TextCodec.h"
+
+namespace {
+
+// Lines are read this many characters (UTF-16 code units) at a time; the rest of a longer line
+// is read as a line of its own, with its own line number. The line feed counts inside the piece.
+constexpr std::size_t MaxPieceLength = 254;
+
+// Byte 0x1A ends a filter settings file as if the file ended there.
+constexpr char EndOfFileByte = '\x1A';
+
+constexpr std::size_t NoPosition = std::u16string_view::npos;
+
+enum class ReaderState
+{
+    Outside,
+    Settings,
+    Filter,
+};
+
+// The line feed is not white space here: it ends the line.
+bool IsBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+std::size_t SkipBlanks(std::u16string_view text, std::size_t pos)
+{
+    while (pos < text.size() && IsBlank(text[pos]))
+        ++pos;
+    return pos;
+}
+
+bool IsLineEnd(std::u16string_view text, std::size_t pos)
+{
+    return pos >= text.size() || text[pos] == u'\n';
+}
+
+// After a value the line must end, or a comment must follow at once.
+bool IsValueEnd(std::u16string_view text, std::size_t pos)
+{
+    return IsLineEnd(text, pos) || text[pos] == u'#';
+}
+
+char16_t FoldAsciiCase(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+// Compares the start of text with a tag or key over exactly the keyword's length, ignoring case.
+bool StartsWithKeyword(std::u16string_view text, std::u16string_view keyword)
+{
+    if (text.size() < keyword.size())
+        return false;
+    for (std::size_t i = 0; i < keyword.size(); ++i)
+        if (FoldAsciiCase(text[i]) != FoldAsciiCase(keyword[i]))
+            return false;
+    return true;
+}
+
+// Skips "=" and the blanks around it. Returns where the value starts, or NoPosition when there
+// is no "=" or the line ends after it.
+std::size_t FindValueStart(std::u16string_view text)
+{
+    std::size_t pos = SkipBlanks(text, 0);
+    if (IsLineEnd(text, pos) || text[pos] != u'=')
+        return NoPosition;
+    pos = SkipBlanks(text, pos + 1);
+    return IsLineEnd(text, pos) ? NoPosition : pos;
+}
+
+std::string FormatReaderMessage(const char* prefix, const std::string& path, int lineNumber, std::u16string_view line)
+{
+    return prefix + path + "\" on Line " + std::to_string(lineNumber) + ":  \"" + EncodeText(line, TextEncoding::Utf8) +
+           "\"";
+}
+
+// The values of the filter between "<Filter>" and "</Filter>"; added to the list at the end tag.
+struct PendingFilter
+{
+    std::u16string FilterString;
+    std::int32_t RegExp = 0;
+    std::int32_t CaseSensitive = 0;
+    std::int32_t OutputBeforeMatch = 0;
+    std::int32_t OutputAfterMatch = 0;
+};
+
+struct IntegerKey
+{
+    std::u16string_view Name;
+    std::int32_t PendingFilter::*Value;
+};
+
+constexpr IntegerKey FilterIntegerKeys[] = {
+    {u"RegExp", &PendingFilter::RegExp},
+    {u"CaseSensitive", &PendingFilter::CaseSensitive},
+    {u"OutputBeforeMatch", &PendingFilter::OutputBeforeMatch},
+    {u"OutputAfterMatch", &PendingFilter::OutputAfterMatch},
+};
+
+// The reader's state machine, fed one piece of a line at a time.
+class CFilterFileReader
+{
+public:
+    CFilterFileReader(const std::string& path, FilterSettings& target) : m_strPath(path), m_Target(target) {}
+
+    // Handles the next line; false when it is an error and reading must stop.
+    bool ReadLine(std::u16string_view line);
+    FilterFileResult Finish() const;
+
+private:
+    bool HandleOutside(std::u16string_view text);
+    bool HandleSettings(std::u16string_view text, std::u16string_view line);
+    bool HandleFilter(std::u16string_view text, std::u16string_view line);
+    bool Fail(FilterFileStatus status, std::u16string_view line);
+
+    const std::string& m_strPath;
+    FilterSettings& m_Target;
+    ReaderState m_State = ReaderState::Outside;
+    int m_nLineNumber = 0;
+    int m_nFilterIndex = -1; // list index of the filter being read; stays >= 0 once "<Filter>" was seen
+    PendingFilter m_Pending;
+    FilterFileResult m_Error;
+    bool m_bFailed = false;
+};
+
+bool CFilterFileReader::ReadLine(std::u16string_view line)
+{
+    ++m_nLineNumber;
+    const std::size_t start = SkipBlanks(line, 0);
+    if (IsLineEnd(line, start) || line[start] == u'#')
+        return true;
+    const std::u16string_view text = line.substr(start);
+    switch (m_State) {
+    case ReaderState::Outside:
+        if (HandleOutside(text))
+            return true;
+        break;
+    case ReaderState::Settings:
+        return HandleSettings(text, line);
+    case ReaderState::Filter:
+        return HandleFilter(text, line);
+    }
+    return Fail(FilterFileStatus::IllegalSetting, line);
+}
+
+bool CFilterFileReader::HandleOutside(std::u16string_view text)
+{
+    if (StartsWithKeyword(text, u"<FilterSettings>")) {
+        m_State = ReaderState::Settings;
+        return true;
+    }
+    if (StartsWithKeyword(text, u"<Filter>")) {
+        // The index is noted now; a full list ignores the add at "</Filter>" and the setters with it.
+        m_nFilterIndex = m_Target.GetCount();
+        m_Pending = PendingFilter();
+        m_State = ReaderState::Filter;
+        return true;
+    }
+    return false;
+}
+
+bool CFilterFileReader::HandleSettings(std::u16string_view text, std::u16string_view line)
+{
+    constexpr std::u16string_view excludeKey = u"ExcludeMatches";
+    if (StartsWithKeyword(text, excludeKey)) {
+        std::int32_t value = 0;
+        if (!ParseIntegerSetting(text.substr(excludeKey.size()), value))
+            return Fail(FilterFileStatus::IllegalFormat, line);
+        m_Target.SetExcludeMatches(value != 0);
+        return true;
+    }
+    if (StartsWithKeyword(text, u"</FilterSettings>")) {
+        m_State = ReaderState::Outside;
+        return true;
+    }
+    return Fail(FilterFileStatus::IllegalSetting, line);
+}
+
+bool CFilterFileReader::HandleFilter(std::u16string_view text, std::u16string_view line)
+{
+    constexpr std::u16string_view stringKey = u"FilterString";
+    if (StartsWithKeyword(text, stringKey)) {
+        if (!ParseStringSetting(text.substr(stringKey.size()), m_Pending.FilterString))
+            return Fail(FilterFileStatus::IllegalFormat, line);
+        return true;
+    }
+    for (const IntegerKey& key : FilterIntegerKeys) {
+        if (StartsWithKeyword(text, key.Name)) {
+            if (!ParseIntegerSetting(text.substr(key.Name.size()), m_Pending.*key.Value))
+                return Fail(FilterFileStatus::IllegalFormat, line);
+            return true;
+        }
+    }
+    if (StartsWithKeyword(text, u"</Filter>")) {
+        m_Target.AddFilter(m_Pending.FilterString, m_Pending.RegExp);
+        m_Target.SetCaseSensitive(m_nFilterIndex, m_Pending.CaseSensitive != 0);
+        m_Target.SetOutputBeforeMatch(m_nFilterIndex, m_Pending.OutputBeforeMatch);
+        m_Target.SetOutputAfterMatch(m_nFilterIndex, m_Pending.OutputAfterMatch);
+        m_State = ReaderState::Outside;
+        return true;
+    }
+    return Fail(FilterFileStatus::IllegalSetting, line);
+}
+
+bool CFilterFileReader::Fail(FilterFileStatus status, std::u16string_view line)
+{
+    m_bFailed = true;
+    m_Error.Status = status;
+    m_Error.Message =
+        FormatReaderMessage(status == FilterFileStatus::IllegalFormat ? "Illegal Filter Setting Format in \""
+                                                                      : "Illegal Filter Setting in \"",
+                            m_strPath, m_nLineNumber, line);
+    return false;
+}
+
+FilterFileResult CFilterFileReader::Finish() const
+{
+    if (m_bFailed)
+        return m_Error;
+    FilterFileResult result;
+    if (m_nFilterIndex < 0 || m_State != ReaderState::Outside)
+        result.Status = FilterFileStatus::NoFilters;
+    return result;
+}
+
+// Reads the file's bytes up to the first 0x1A. Returns 0, or errno when the file cannot be
+// opened or read (a directory fails here, on the first read).
+int ReadFileBytes(const std::string& path, std::string& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat info = {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        if (count == 0)
+            break;
+        const auto* end = static_cast<const char*>(std::memchr(buffer, EndOfFileByte, static_cast<std::size_t>(count)));
+        bytes.append(buffer, end ? static_cast<std::size_t>(end - buffer) : static_cast<std::size_t>(count));
+        if (end)
+            break;
+    }
+    ::close(fd);
+    return 0;
+}
+
+// Our own files are ISO 8859-1 unless a character did not fit; then they are UTF-8. Text that
+// is valid UTF-8 and not plain ASCII is taken as UTF-8.
+TextEncoding DetectFileEncoding(std::string_view bytes)
+{
+    return !IsAscii(bytes) && IsValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Latin1;
+}
+
+bool FitsLatin1(const FilterSettings& settings)
+{
+    for (int i = 0; i < settings.GetCount(); ++i)
+        for (const char16_t c : settings.GetFilter(i)->FilterString)
+            if (c > 0xFF)
+                return false;
+    return true;
+}
+
+std::string FormatFilterSettings(const FilterSettings& settings)
+{
+    const TextEncoding encoding = FitsLatin1(settings) ? TextEncoding::Latin1 : TextEncoding::Utf8;
+    std::string out;
+    out += "<FilterSettings>\r\n";
+    out += "   ExcludeMatches=" + std::to_string(settings.GetExcludeMatches() ? 1 : 0) + "\r\n";
+    out += "</FilterSettings>\r\n";
+    for (int i = 0; i < settings.GetCount(); ++i) {
+        const Filter& filter = *settings.GetFilter(i);
+        out += "<Filter>\r\n";
+        // Written as it stands: a double quote inside cannot be escaped and will not load back.
+        out += "   FilterString=\"" + EncodeText(filter.FilterString, encoding) + "\"\r\n";
+        out += "   RegExp=" + std::to_string(filter.RegExp) + "\r\n";
+        out += "   CaseSensitive=" + std::to_string(filter.CaseSensitive ? 1 : 0) + "\r\n";
+        out += "   OutputBeforeMatch=" + std::to_string(filter.OutputBeforeMatch) + "\r\n";
+        out += "   OutputAfterMatch=" + std::to_string(filter.OutputAfterMatch) + "\r\n";
+        out += "</Filter>\r\n";
+    }
+    return out;
+}
+
+// Saving through a symbolic link replaces the file it points to, not the link.
+std::string ResolveSaveTarget(const std::string& path)
+{
+    struct stat info = {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return path;
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates a new file next to target, readable and writable as the umask allows. Returns the
+// descriptor, or -1 with errno set.
+int CreateTemporaryFile(const std::string& target, std::string& temporaryPath)
+{
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::minstd_rand random(static_cast<std::uint_fast32_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^ (static_cast<long long>(::getpid()) << 16)));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath = target + ".";
+        for (int i = 0; i < 6; ++i)
+            temporaryPath += Letters[random() % (sizeof Letters - 1)];
+        const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t count = ::write(fd, data.data(), data.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;
+        data.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+// Makes the rename itself durable; a failure here does not undo the save.
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Writes data to a temporary file and renames it over target. Returns 0 or errno.
+int ReplaceFile(const std::string& target, std::string_view data)
+{
+    struct stat existing = {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    // A read-only file stays as it is, even in a folder that would let us replace it.
+    if (exists && ::access(target.c_str(), W_OK) != 0)
+        return errno;
+
+    std::string temporaryPath;
+    const int fd = CreateTemporaryFile(target, temporaryPath);
+    if (fd < 0)
+        return errno;
+    if (exists && S_ISREG(existing.st_mode))
+        ::fchmod(fd, existing.st_mode & 07777); // keep the old file's permissions; best effort
+    bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
+    int error = written ? 0 : errno;
+    if (::close(fd) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written && ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        ::unlink(temporaryPath.c_str());
+        return error;
+    }
+    SyncFolder(FolderOf(target));
+    return 0;
+}
+
+} // namespace
+
+bool ParseIntegerSetting(std::u16string_view text, std::int32_t& value)
+{
+    std::size_t pos = FindValueStart(text);
+    if (pos == NoPosition)
+        return false;
+    std::int64_t number = 0; // no digits at all reads as 0, but only when a comment follows
+    for (; pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9'; ++pos) {
+        number = number * 10 + (text[pos] - u'0');
+        // A value beyond the 32-bit range is a format error rather than a wrapped number, so no
+        // garbage count or flag gets into the list.
+        if (number > std::numeric_limits<std::int32_t>::max())
+            return false;
+    }
+    if (!IsValueEnd(text, pos))
+        return false;
+    value = static_cast<std::int32_t>(number);
+    return true;
+}
+
+bool ParseStringSetting(std::u16string_view text, std::u16string& value)
+{
+    const std::size_t pos = FindValueStart(text);
+    if (pos == NoPosition || text[pos] != u'"')
+        return false;
+    const std::size_t begin = pos + 1;
+    const std::size_t end = text.find_first_of(u"\"\n", begin);
+    if (end == NoPosition || text[end] != u'"' || !IsValueEnd(text, end + 1))
+        return false;
+    value.assign(text.substr(begin, end - begin));
+    return true;
+}
+
+FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings& target)
+{
+    std::string bytes;
+    if (const int error = ReadFileBytes(path, bytes); error != 0) {
+        FilterFileResult result;
+        result.Status = FilterFileStatus::CannotOpen;
+        result.SystemError = error;
+        return result;
+    }
+
+    target.ClearFilters();
+    CFilterFileReader reader(path, target);
+    const TextEncoding encoding = DetectFileEncoding(bytes);
+    std::size_t pos = 0;
+    // Editors may put a byte order mark before UTF-8 text; it is not part of the first line.
+    if (encoding == TextEncoding::Utf8 && bytes.starts_with("\xEF\xBB\xBF"))
+        pos = 3;
+    std::u16string line;
+    while (pos < bytes.size()) {
+        // A line feed byte never occurs inside a UTF-8 sequence, so each line decodes on its own.
+        const std::size_t lineFeed = bytes.find('\n', pos);
+        const std::size_t end = lineFeed == std::string::npos ? bytes.size() : lineFeed + 1;
+        line = DecodeText(std::string_view(bytes).substr(pos, end - pos), encoding);
+        pos = end;
+        // CR LF reads as one line feed; a lone CR is data.
+        if (lineFeed != std::string::npos && line.size() >= 2 && line[line.size() - 2] == u'\r')
+            line.erase(line.size() - 2, 1);
+        const std::u16string_view text(line);
+        for (std::size_t piece = 0; piece < text.size(); piece += MaxPieceLength)
+            if (!reader.ReadLine(text.substr(piece, MaxPieceLength)))
+                return reader.Finish();
+    }
+    return reader.Finish();
+}
+
+FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSettings& settings)
+{
+    FilterFileResult result;
+    if (const int error = ReplaceFile(ResolveSaveTarget(path), FormatFilterSettings(settings)); error != 0) {
+        result.Status = FilterFileStatus::WriteFailed;
+        result.SystemError = error;
+        result.Message = "Error Saving Filter Settings to \"" + path +
+                         "\": " + std::error_code(error, std::generic_category()).message();
+    }
+    return result;
+}
