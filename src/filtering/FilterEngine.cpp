@@ -80,7 +80,8 @@ std::int64_t CountLines(const char* begin, const char* end)
 
 } // namespace
 
-FilterEngine::FilterEngine(FilterRun run) : m_Run(std::move(run)), m_Context(256)
+FilterEngine::FilterEngine(FilterRun run, std::size_t blockSize)
+    : m_Run(std::move(run)), m_nBlockSize(std::max<std::size_t>(blockSize, 1)), m_Context(256)
 {
     m_Matchers.reserve(m_Run.Filters.size());
     for (const RunFilter& filter : m_Run.Filters) {
@@ -119,7 +120,7 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
         if (m_Matchers[i].GetParseError() != RegexErrorNone)
             output.ReportError(RegexParseErrorMessage(m_Matchers[i].GetParseError()));
 
-    std::size_t capacity = BlockSize;
+    std::size_t capacity = m_nBlockSize;
     std::unique_ptr<char[]> buffer(new char[capacity]);
     std::size_t carried = 0; // bytes of an unfinished line kept at the start of the buffer
     std::uint64_t bytesRead = 0;

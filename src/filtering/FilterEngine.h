@@ -33,9 +33,10 @@ enum class EngineResult
 class FilterEngine
 {
 public:
-    static constexpr std::size_t BlockSize = 512 * 1024;
+    static constexpr std::size_t DefaultBlockSize = 512 * 1024;
 
-    explicit FilterEngine(FilterRun run);
+    // blockSize is the size of one read; lines longer than that are read whole all the same.
+    explicit FilterEngine(FilterRun run, std::size_t blockSize = DefaultBlockSize);
     FilterEngine(const FilterEngine&) = delete;
     FilterEngine& operator=(const FilterEngine&) = delete;
 
@@ -61,6 +62,7 @@ private:
     void FlushBatch();
 
     FilterRun m_Run;
+    std::size_t m_nBlockSize;
     std::vector<LineMatcher> m_Matchers;
     bool m_bEveryLineIsCandidate = false;
     std::int64_t m_nMaxBefore = 0;

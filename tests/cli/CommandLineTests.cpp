@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CommandLineOptions.h"
+#include "cli/FilterCommand.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <random>
+#include <sys/wait.h>
+
+namespace {
+
+struct ProcessResult
+{
+    int Status = -1;
+    std::string Output;
+};
+
+ProcessResult RunShell(const std::string& command)
+{
+    ProcessResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    std::array<char, 65536> buffer;
+    std::size_t got;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        result.Output.append(buffer.data(), got);
+    const int status = ::pclose(pipe);
+    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+const std::string Filter = OSTREL_FILTER_BINARY;
+
+} // namespace
+
+TEST(CommandLineTest, ParsesOptionsInOrder)
+{
+    CommandLineOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"-e", "one", "-i", "-B2", "--after=3", "-r", "t.o", "-s", "--literal", "three",
+                                  "-vn", "file.log"},
+                                 options, error))
+        << error;
+    ASSERT_EQ(options.Filters.size(), 3u);
+    EXPECT_TRUE(options.Filters[0].CaseSensitive);
+    EXPECT_EQ(options.Filters[0].OutputBeforeMatch, 0);
+    EXPECT_EQ(options.Filters[1].SourceKind, CommandLineFilter::Kind::Regex);
+    EXPECT_FALSE(options.Filters[1].CaseSensitive);
+    EXPECT_EQ(options.Filters[1].OutputBeforeMatch, 2);
+    EXPECT_EQ(options.Filters[1].OutputAfterMatch, 3);
+    EXPECT_TRUE(options.Filters[2].CaseSensitive);
+    EXPECT_EQ(options.Filters[2].OutputAfterMatch, 3);
+    EXPECT_TRUE(options.ExcludeMatches);
+    EXPECT_TRUE(options.LineNumbers);
+    EXPECT_EQ(options.Path, "file.log");
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"file.log"}, {"-e", "x"}, {"-e", "x", "a", "b"}, {"-B", "-1", "-e", "x", "f"}, {"-B", "x", "-e", "x", "f"},
+        {"-q", "-e", "x", "f"}, {"-e"}, {"--exclude=1", "-e", "x", "f"}, {"--nope", "f"}};
+    for (const auto& arguments : bad) {
+        CommandLineOptions rejected;
+        EXPECT_FALSE(ParseCommandLine(arguments, rejected, error)) << arguments.front();
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+// For one literal filter the output must equal grep's, line numbers and separators included.
+TEST(CommandLineTest, AgreesWithGrepForOneLiteral)
+{
+    if (RunShell("command -v grep >/dev/null && echo yes").Output != "yes\n")
+        GTEST_SKIP() << "grep is not installed";
+    TempDir dir;
+    std::mt19937 random(42);
+    const std::vector<std::string> words = {"ERROR", "error", "warn", "a", "b", "x y", "\t", "\xE9", "Error"};
+    for (int round = 0; round < 40; ++round) {
+        std::string content;
+        const int lines = static_cast<int>(random() % 300);
+        for (int i = 0; i < lines; ++i) {
+            for (int k = static_cast<int>(random() % 5); k > 0; --k)
+                content += words[random() % words.size()] + " ";
+            if (random() % 40 == 0)
+                content += std::string(1, '\0') + "nul";
+            content += "\n";
+        }
+        const std::string path = dir.Write("log", content);
+        const std::string pattern = words[random() % 5];
+        const bool ignoreCase = random() % 2 == 0;
+        const int before = static_cast<int>(random() % 4);
+        const int after = static_cast<int>(random() % 4);
+        const bool exclude = random() % 4 == 0;
+        const std::string context = exclude ? std::string()
+                                            : " -B " + std::to_string(before) + " -A " + std::to_string(after);
+        const std::string flags = std::string(ignoreCase ? " -i" : "") + (exclude ? " -v" : "") + context;
+        const auto ours = RunShell(Quote(Filter) + " -n" + flags + " -e " + Quote(pattern) + " " + Quote(path));
+        const auto grep = RunShell("LC_ALL=C grep -a -n --no-group-separator -F" + flags + " -e " + Quote(pattern) +
+                                   " " + Quote(path));
+        ASSERT_EQ(ours.Output, grep.Output) << "round " << round << ": pattern " << pattern << flags;
+        EXPECT_EQ(ours.Status, grep.Status) << "round " << round;
+    }
+}
+
+TEST(CommandLineTest, ExitsWithTwoAndAMessageOnErrors)
+{
+    TempDir dir;
+    const std::string log = dir.Write("a.log", "alpha\nbeta\n");
+    struct Case
+    {
+        const char* Name;
+        std::string Arguments;
+        std::string Message;
+    };
+    const std::vector<Case> cases = {
+        {"missing log", "-e a " + Quote((dir.Path() / "none.log").string()), "ERROR Opening "},
+        {"a folder", "-e a " + Quote(dir.Path().string()), "ERROR Opening "},
+        {"missing filter file", "-f " + Quote((dir.Path() / "none.flt").string()) + " " + Quote(log),
+         "cannot open filter settings file"},
+        {"malformed filter file", "-f " + Quote(dir.Write("bad.flt", "<Filter>\nbogus\n")) + " " + Quote(log),
+         "Illegal Filter Setting in"},
+        {"faulty expression", "-r '(a' " + Quote(log), "Regular Expression Parser Error: "},
+        {"usage", "-e", "needs a value"},
+    };
+    for (const Case& test : cases) {
+        const auto result = RunShell(Quote(Filter) + " " + test.Arguments + " 2>&1");
+        EXPECT_EQ(result.Status, 2) << test.Name;
+        EXPECT_NE(result.Output.find(test.Message), std::string::npos) << test.Name << ": " << result.Output;
+    }
+    EXPECT_EQ(RunShell(Quote(Filter) + " -e zzz " + Quote(log)).Status, 1) << "no line output";
+    EXPECT_EQ(RunShell(Quote(Filter) + " -e beta " + Quote(log)).Output, "beta\n");
+}
+
+TEST(CommandLineTest, TakesFilterFilesWithTheirExcludeSwitch)
+{
+    TempDir dir;
+    const std::string log = dir.Write("a.log", "one\ntwo ERROR\nthree\nfour warn\n");
+    const std::string excluding = dir.Write("x.flt", "<FilterSettings>\r\n   ExcludeMatches=1\r\n</FilterSettings>\r\n"
+                                                     "<Filter>\r\n   FilterString=\"error\"\r\n</Filter>\r\n");
+    // A filter without CaseSensitive is case-insensitive.
+    EXPECT_EQ(RunShell(Quote(Filter) + " -n -f " + Quote(excluding) + " " + Quote(log)).Output,
+              "1:one\n3:three\n4:four warn\n");
+    const std::string withContext = dir.Write("c.flt", "<Filter>\r\n   FilterString=\"warn\"\r\n   CaseSensitive=1\r\n"
+                                                       "   OutputBeforeMatch=1\r\n</Filter>\r\n");
+    EXPECT_EQ(RunShell(Quote(Filter) + " -n -e one -f " + Quote(withContext) + " " + Quote(log)).Output,
+              "1:one\n3-three\n4:four warn\n");
+}

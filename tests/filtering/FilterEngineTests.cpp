@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "EngineTestSupport.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct RunOutcome
+{
+    EngineResult Result;
+    CollectingOutput Output;
+    int Progress;
+};
+
+std::unique_ptr<RunOutcome> RunOn(const std::string& path, std::vector<RunFilter> filters, bool exclude = false,
+                                  std::size_t blockSize = FilterEngine::DefaultBlockSize)
+{
+    auto outcome = std::make_unique<RunOutcome>();
+    FilterEngine engine(FilterRun{path, std::move(filters), exclude}, blockSize);
+    outcome->Result = engine.Run(std::stop_token(), outcome->Output);
+    outcome->Progress = engine.GetProgressPercent();
+    return outcome;
+}
+
+std::string Describe(const std::vector<KeptLine>& lines)
+{
+    std::string text;
+    for (const KeptLine& line : lines)
+        text += std::to_string(line.Number) + (line.IsContext ? "-" : ":") + line.Text + "|";
+    return text;
+}
+
+struct ContextCase
+{
+    const char* Name;
+    std::string Content;
+    std::vector<RunFilter> Filters;
+    bool Exclude;
+    std::vector<std::int64_t> ExpectedNumbers;
+};
+
+} // namespace
+
+// The context rules, each case small enough to check by eye.
+TEST(FilterEngineTest, KeepsMatchesWithTheirContext)
+{
+    const std::vector<ContextCase> cases = {
+        {"before-context of the second filter does not reach an older line", "x\na\ny\nb\n",
+         {Literal("a"), Literal("b", true, 2, 0)}, false, {2, 3, 4}},
+        {"lines before a match near the start", "p\nq\nhit\nr\n", {Literal("hit", true, 2, 0)}, false, {1, 2, 3}},
+        {"a smaller before count drops older buffered lines", "1\n2\n3\n4\nA\nB\n",
+         {Literal("A", true, 1, 0), Literal("x", true, 3, 0)}, false, {4, 5}},
+        {"a later match cuts the after-context short", "m\nc1\nz\nn\nc2\nc3\n",
+         {Literal("m", true, 0, 3), Literal("n", true, 0, 0)}, false, {1, 2, 3, 4}},
+        {"adjacent matches never repeat a line", "a\nb\na\nb\na\n", {Literal("a", true, 1, 1)}, false,
+         {1, 2, 3, 4, 5}},
+        {"exclude keeps the lines without a match", "one\nERROR two\nthree\n", {Literal("ERROR", true, 5, 5)},
+         true, {1, 3}},
+        {"nothing matches", "a\nb\n", {Literal("zzz")}, false, {}},
+        {"an empty pattern matches every line", "a\n\nb", {Literal("")}, false, {1, 2, 3}},
+        {"after-context restarts at each match", "m\nx\nm\nx\nx\nx\n", {Literal("m", true, 0, 2)}, false,
+         {1, 2, 3, 4, 5}},
+        {"the first filter in list order decides the context", "1\n2\nab\n",
+         {Literal("a", true, 0, 0), Literal("b", true, 2, 0)}, false, {3}},
+    };
+    TempDir dir;
+    for (const ContextCase& test : cases) {
+        const std::string path = dir.Write("log", test.Content);
+        auto outcome = RunOn(path, test.Filters, test.Exclude);
+        std::vector<std::int64_t> numbers;
+        for (const KeptLine& line : outcome->Output.Lines)
+            numbers.push_back(line.Number);
+        EXPECT_EQ(numbers, test.ExpectedNumbers) << test.Name << ": " << Describe(outcome->Output.Lines);
+        EXPECT_EQ(outcome->Output.Lines, ReferenceFilter(test.Content, FilterRun{path, test.Filters, test.Exclude}))
+            << test.Name;
+        EXPECT_EQ(outcome->Result, EngineResult::Finished) << test.Name;
+    }
+}
+
+TEST(FilterEngineTest, MatchesLiteralsAsBytes)
+{
+    TempDir dir;
+    struct Case
+    {
+        const char* Name;
+        std::string Content;
+        RunFilter Filter;
+        std::vector<std::string> Expected;
+    };
+    const std::vector<Case> cases = {
+        {"case-insensitive folds A to Z", "an Error here\nfine\n", Literal("error", false), {"an Error here\n"}},
+        {"case-sensitive does not fold", "an Error here\n", Literal("error", true), {}},
+        {"accented letters are not folded", "\xC9tat\n\xE9tat\n", Literal("\xE9tat", false), {"\xE9tat\n"}},
+        {"CR LF lines keep their own bytes", "a\r\nb\r\nab\r\n", Literal("b"), {"b\r\n", "ab\r\n"}},
+        {"a lone CR is data", "x\ry\nz\n", Literal("x\ry"), {"x\ry\n"}},
+        {"NUL bytes are data", std::string("a\0b\nc\n", 6), Literal(std::string("\0b", 2)),
+         {std::string("a\0b\n", 4)}},
+        {"byte 0x1A does not end the file", "a\x1A\nafter\n", Literal("after"), {"after\n"}},
+        {"the last line needs no line feed", "x\nlast", Literal("last"), {"last"}},
+        {"a pattern ending in a line feed matches a line's end", "ab\nabc\n", Literal("b\n"), {"ab\n"}},
+        {"CR LF reads as LF for matching", "ab\r\n", Literal("b\n"), {"ab\r\n"}},
+    };
+    for (const Case& test : cases) {
+        auto outcome = RunOn(dir.Write("log", test.Content), {test.Filter});
+        std::vector<std::string> texts;
+        for (const KeptLine& line : outcome->Output.Lines)
+            texts.push_back(line.Text);
+        EXPECT_EQ(texts, test.Expected) << test.Name;
+    }
+}
+
+// Random logs, random filters, tiny blocks: the engine must agree with the line-by-line rules
+// everywhere, including across block ends and in lines longer than a block.
+TEST(FilterEngineTest, AgreesWithTheLineByLineRules)
+{
+    TempDir dir;
+    std::mt19937 random(20261209);
+    const std::vector<std::string> words = {"a", "b", "ab", "ERROR", "error", "x", "", "\r", "\xE9", "warn"};
+    for (int round = 0; round < 400; ++round) {
+        std::string content;
+        const int lines = static_cast<int>(random() % 60);
+        for (int i = 0; i < lines; ++i) {
+            const int parts = static_cast<int>(random() % 6);
+            for (int k = 0; k < parts; ++k)
+                content += words[random() % words.size()] + (random() % 3 ? " " : "");
+            if (random() % 25 == 0)
+                content += std::string(200 + random() % 300, 'z');
+            content += (random() % 5 == 0) ? "\r\n" : "\n";
+        }
+        if (random() % 3 == 0 && !content.empty())
+            content.pop_back(); // no final line feed
+        std::vector<RunFilter> filters;
+        const int filterCount = 1 + static_cast<int>(random() % 3);
+        for (int k = 0; k < filterCount; ++k)
+            filters.push_back(Literal(words[random() % 6], random() % 2 == 0, static_cast<int>(random() % 4),
+                                      static_cast<int>(random() % 4)));
+        const bool exclude = random() % 5 == 0;
+        const std::size_t blockSize = 1 + random() % 64;
+        const std::string path = dir.Write("log", content);
+        auto outcome = RunOn(path, filters, exclude, blockSize);
+        const auto expected = ReferenceFilter(content, FilterRun{path, filters, exclude});
+        ASSERT_EQ(Describe(outcome->Output.Lines), Describe(expected))
+            << "round " << round << " block " << blockSize << " content [" << content << "]";
+    }
+}
+
+TEST(FilterEngineTest, ReportsFilesThatCannotBeRead)
+{
+    TempDir dir;
+    const std::string missing = (dir.Path() / "missing.log").string();
+    auto outcome = RunOn(missing, {Literal("a")});
+    EXPECT_EQ(outcome->Result, EngineResult::Failed);
+    ASSERT_EQ(outcome->Output.Errors.size(), 1u);
+    EXPECT_EQ(outcome->Output.Errors[0], "ERROR Opening " + missing + ", GetLastError()=" + std::to_string(ENOENT));
+
+    outcome = RunOn(dir.Path().string(), {Literal("a")});
+    EXPECT_EQ(outcome->Result, EngineResult::Failed);
+    ASSERT_EQ(outcome->Output.Errors.size(), 1u);
+    EXPECT_EQ(outcome->Output.Errors[0],
+              "ERROR Opening " + dir.Path().string() + ", GetLastError()=" + std::to_string(EISDIR));
+    EXPECT_TRUE(outcome->Output.Lines.empty());
+
+    if (::geteuid() != 0) { // root reads every file whatever its mode
+        const std::string locked = dir.Write("locked.log", "a\n");
+        ::chmod(locked.c_str(), 0);
+        outcome = RunOn(locked, {Literal("a")});
+        EXPECT_EQ(outcome->Result, EngineResult::Failed);
+        ASSERT_EQ(outcome->Output.Errors.size(), 1u);
+        EXPECT_EQ(outcome->Output.Errors[0], "ERROR Opening " + locked + ", GetLastError()=" + std::to_string(EACCES));
+    }
+}
+
+TEST(FilterEngineTest, ReportsProgress)
+{
+    TempDir dir;
+    auto outcome = RunOn(dir.Write("empty.log", ""), {Literal("a")});
+    EXPECT_EQ(outcome->Result, EngineResult::Finished);
+    EXPECT_EQ(outcome->Progress, 100) << "an empty file is done when the run ends";
+    EXPECT_TRUE(outcome->Output.Lines.empty());
+
+    std::string content;
+    for (int i = 0; i < 5000; ++i)
+        content += "line " + std::to_string(i) + "\n";
+    const std::string path = dir.Write("log", content);
+    std::vector<int> seen;
+    FilterEngine engine(FilterRun{path, {Literal("line")}, false}, 4096);
+    CollectingOutput output;
+    output.OnBatch = [&] { seen.push_back(engine.GetProgressPercent()); };
+    EXPECT_EQ(engine.Run(std::stop_token(), output), EngineResult::Finished);
+    ASSERT_GT(seen.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_LT(seen.front(), 100);
+    EXPECT_EQ(engine.GetProgressPercent(), 100);
+}
+
+TEST(FilterEngineTest, StopsAfterTheLineItIsDecidingOn)
+{
+    TempDir dir;
+    std::string content;
+    for (int i = 1; i <= 1000; ++i)
+        content += "line " + std::to_string(i) + "\n";
+    const std::string path = dir.Write("log", content);
+
+    std::stop_source stop;
+    FilterEngine engine(FilterRun{path, {Literal("line")}, false}, 64);
+    CollectingOutput output;
+    output.OnBatch = [&] { stop.request_stop(); };
+    EXPECT_EQ(engine.Run(stop.get_token(), output), EngineResult::Stopped);
+    ASSERT_FALSE(output.Lines.empty());
+    EXPECT_LT(output.Lines.size(), 1000u);
+    for (std::size_t i = 0; i < output.Lines.size(); ++i)
+        EXPECT_EQ(output.Lines[i].Number, static_cast<std::int64_t>(i + 1)) << "kept lines stay in order";
+}
+
+TEST(FilterEngineTest, SurvivesAFileChangingUnderIt)
+{
+    TempDir dir;
+    std::string content;
+    for (int i = 1; i <= 2000; ++i)
+        content += "row " + std::to_string(i) + "\n";
+
+    const std::string truncated = dir.Write("truncated.log", content);
+    FilterEngine shrinking(FilterRun{truncated, {Literal("row")}, false}, 256);
+    CollectingOutput output;
+    output.OnBatch = [&] { ::truncate(truncated.c_str(), 0); };
+    EXPECT_EQ(shrinking.Run(std::stop_token(), output), EngineResult::Finished);
+    EXPECT_LT(output.Lines.size(), 2000u) << "the run ends where the file now ends";
+
+    const std::string deleted = dir.Write("deleted.log", content);
+    FilterEngine vanishing(FilterRun{deleted, {Literal("row")}, false}, 256);
+    CollectingOutput kept;
+    kept.OnBatch = [&] { std::filesystem::remove(deleted); };
+    EXPECT_EQ(vanishing.Run(std::stop_token(), kept), EngineResult::Finished);
+    EXPECT_EQ(kept.Lines.size(), 2000u) << "an open file stays readable after it is deleted";
+}
+
+TEST(FilterEngineTest, ReadsAHugeSingleLineWhole)
+{
+    TempDir dir;
+    std::string content(100u << 20, 'q');
+    content += "NEEDLE\nnext\n";
+    const std::string path = dir.Write("huge.log", content);
+    content.clear();
+    content.shrink_to_fit();
+    auto outcome = RunOn(path, {Literal("NEEDLE", true, 0, 1)});
+    ASSERT_EQ(outcome->Output.Lines.size(), 2u);
+    EXPECT_EQ(outcome->Output.Lines[0].Number, 1);
+    EXPECT_EQ(outcome->Output.Lines[0].Text.size(), (100u << 20) + 7);
+    EXPECT_EQ(outcome->Output.Lines[1].Text, "next\n");
+    EXPECT_EQ(outcome->Output.Lines[1].Number, 2);
+}
