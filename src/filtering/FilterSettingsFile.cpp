@@ -84,7 +84,8 @@ std::size_t FindValueStart(std::u16string_view text)
     return IsLineEnd(text, pos) ? NoPosition : pos;
 }
 
-std::string FormatReaderMessage(const char* prefix, const std::string& path, int lineNumber, std::u16string_view line)
+std::string FormatReaderMessage(const char* prefix, const std::string& path, std::int64_t lineNumber,
+                                std::u16string_view line)
 {
     return prefix + path + "\" on Line " + std::to_string(lineNumber) + ":  \"" + EncodeText(line, TextEncoding::Utf8) +
            "\"";
@@ -132,8 +133,8 @@ private:
     const std::string& m_strPath;
     FilterSettings& m_Target;
     ReaderState m_State = ReaderState::Outside;
-    int m_nLineNumber = 0;
-    int m_nFilterIndex = -1; // list index of the filter being read; stays >= 0 once "<Filter>" was seen
+    std::int64_t m_nLineNumber = 0; // blank lines and comments cost nothing, so a file may hold very many
+    int m_nFilterIndex = -1;        // list index of the filter being read; stays >= 0 once "<Filter>" was seen
     PendingFilter m_Pending;
     FilterFileResult m_Error;
     bool m_bFailed = false;
@@ -377,7 +378,7 @@ int ReplaceFile(const std::string& target, std::string_view data)
     struct stat existing = {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     // A read-only file stays as it is, even in a folder that would let us replace it.
-    if (exists && ::access(target.c_str(), W_OK) != 0)
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return errno;
 
     std::string temporaryPath;

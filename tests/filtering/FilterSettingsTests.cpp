@@ -36,15 +36,6 @@ std::string Describe(const FilterSettings& list, int index)
            " after=" + std::to_string(filter->OutputAfterMatch);
 }
 
-TEST(FilterSettingsTests, NewListIsEmpty)
-{
-    FilterSettings list;
-    EXPECT_EQ(list.GetCount(), 0);
-    EXPECT_FALSE(list.GetExcludeMatches());
-    EXPECT_TRUE(list.GetPath().empty());
-    EXPECT_TRUE(list.GetFileName().empty());
-}
-
 TEST(FilterSettingsTests, FullListIgnoresAddAndTheSettersThatFollow)
 {
     FilterSettings list;
