@@ -78,6 +78,17 @@ std::int64_t CountLines(const char* begin, const char* end)
            (end[-1] != '\n' ? 1 : 0);
 }
 
+// Starts of up to limit lines that end at or before from, newest first, looking no further back
+// than floor (from must start a line or be the block's end).
+void CollectLineStartsBefore(const char* floor, const char* from, std::int64_t limit, std::vector<const char*>& starts)
+{
+    starts.clear();
+    for (const char* start = from; static_cast<std::int64_t>(starts.size()) < limit && start > floor;) {
+        start = FindLineStart(floor, start - 1);
+        starts.push_back(start);
+    }
+}
+
 } // namespace
 
 FilterEngine::FilterEngine(FilterRun run, std::size_t blockSize)
@@ -278,12 +289,8 @@ void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)
     const std::int64_t before = std::max<std::int64_t>(0, m_Run.Filters[m_nMatchedIndex].OutputBeforeMatch);
     if (before > 0) {
         // The lines not kept since the last kept line, newest first: this block's, then earlier blocks'.
-        const char* floor = m_pLastKeptEnd ? m_pLastKeptEnd : m_pBlockBegin;
-        std::vector<const char*> starts;
-        for (const char* start = lineStart; static_cast<std::int64_t>(starts.size()) < before && start > floor;) {
-            start = FindLineStart(floor, start - 1);
-            starts.push_back(start);
-        }
+        std::vector<const char*>& starts = m_LineStarts;
+        CollectLineStartsBefore(m_pLastKeptEnd ? m_pLastKeptEnd : m_pBlockBegin, lineStart, before, starts);
         const std::size_t fromEarlierBlocks = std::min<std::size_t>(
             m_BeforeContextLines.size(), static_cast<std::size_t>(before) - starts.size());
         std::int64_t number = m_nLineNumber - static_cast<std::int64_t>(starts.size() + fromEarlierBlocks);
@@ -314,12 +321,8 @@ void FilterEngine::RememberBeforeContext(const char* blockEnd)
     if (m_nMaxBefore <= 0 || m_Run.ExcludeMatches)
         return;
     // Carry the newest lines not kept into the next block, where a match may want them.
-    const char* floor = m_pLastKeptEnd ? m_pLastKeptEnd : m_pBlockBegin;
-    std::vector<const char*> starts;
-    for (const char* start = blockEnd; static_cast<std::int64_t>(starts.size()) < m_nMaxBefore && start > floor;) {
-        start = FindLineStart(floor, start - 1);
-        starts.push_back(start);
-    }
+    std::vector<const char*>& starts = m_LineStarts;
+    CollectLineStartsBefore(m_pLastKeptEnd ? m_pLastKeptEnd : m_pBlockBegin, blockEnd, m_nMaxBefore, starts);
     for (std::size_t i = starts.size(); i-- > 0;) {
         const char* end = i == 0 ? blockEnd : starts[i - 1];
         m_BeforeContextLines.emplace_back(starts[i], static_cast<std::size_t>(end - starts[i]));

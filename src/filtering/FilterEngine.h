@@ -78,6 +78,7 @@ private:
     std::int64_t m_nAfterCount = 0;
     std::size_t m_nMatchedIndex = 0;
     std::int64_t m_nLinesOutput = 0;
+    std::vector<const char*> m_LineStarts;       // scratch for collecting context lines
     std::string m_strLineScratch;                // a CR LF line with its ending read as LF
     RegexMatchContext m_Context;
     OutputBatch m_Batch;
