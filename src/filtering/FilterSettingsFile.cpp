@@ -287,9 +287,8 @@ bool FitsLatin1(const FilterSettings& settings)
     return true;
 }
 
-std::string FormatFilterSettings(const FilterSettings& settings)
+std::string FormatFilterSettingsAs(const FilterSettings& settings, TextEncoding encoding)
 {
-    const TextEncoding encoding = FitsLatin1(settings) ? TextEncoding::Latin1 : TextEncoding::Utf8;
     std::string out;
     out += "<FilterSettings>\r\n";
     out += "   ExcludeMatches=" + std::to_string(settings.GetExcludeMatches() ? 1 : 0) + "\r\n";
@@ -306,6 +305,18 @@ std::string FormatFilterSettings(const FilterSettings& settings)
         out += "</Filter>\r\n";
     }
     return out;
+}
+
+// ISO 8859-1 when every character fits, unless those bytes would read back as UTF-8 (as "\u00C3\u00A9"
+// would): then UTF-8, so that what is saved always loads back as it was.
+std::string FormatFilterSettings(const FilterSettings& settings)
+{
+    if (FitsLatin1(settings)) {
+        std::string latin1 = FormatFilterSettingsAs(settings, TextEncoding::Latin1);
+        if (DetectFileEncoding(latin1) == TextEncoding::Latin1)
+            return latin1;
+    }
+    return FormatFilterSettingsAs(settings, TextEncoding::Utf8);
 }
 
 // Saving through a symbolic link replaces the file it points to, not the link.

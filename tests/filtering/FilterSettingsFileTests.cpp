@@ -177,6 +177,8 @@ TEST_F(FilterSettingsFileTests, SavedListsLoadBackEqual)
          "\"\xC3\xA9\"\r\n"},
         {"comment sign and spaces", {MakeFilter(u"  a # b  "), MakeFilter(u"")}, false, "\"  a # b  \""},
         {"longest string", {MakeFilter(longest, 0, true)}, false, "\"" + std::string(236, 'x') + "\""},
+        {"latin-1 bytes that would read as utf-8 are written as utf-8", {MakeFilter(u"\u00c3\u00a9")}, false,
+         "\"\xC3\x83\xC2\xA9\""},
         {"longest in utf-8", {MakeFilter(std::u16string(235, u'\u00e9') + u"\u0100")}, false, "\xC4\x80\""},
     };
     for (const Case& c : cases) {
