@@ -37,7 +37,7 @@ FilterWorker::~FilterWorker()
 bool FilterWorker::Start(std::string& error)
 {
     try {
-        m_Thread = std::jthread([this](std::stop_token stop) { ThreadMain(std::move(stop)); });
+        m_Thread = std::jthread([this, stop = m_StopSource.get_token()] { ThreadMain(stop); });
     } catch (const std::system_error& failure) {
         error = failure.what();
         return false;
@@ -47,7 +47,7 @@ bool FilterWorker::Start(std::string& error)
 
 void FilterWorker::RequestStop()
 {
-    m_Thread.request_stop();
+    m_StopSource.request_stop();
 }
 
 bool FilterWorker::WaitForFinish(std::chrono::milliseconds timeout)

@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <stop_token>
 #include <thread>
 
 // One filtering run on a thread of its own. Kept lines go into the queue in batches; errors go
@@ -56,5 +57,8 @@ private:
     std::atomic<EngineResult> m_Result{EngineResult::Finished};
     std::mutex m_mutex;
     std::condition_variable m_FinishedCondition; // signalled under m_mutex when m_bWorkerFinished is set
-    std::jthread m_Thread;                       // last: joined before the members it uses go away
+    // Our own stop source rather than the thread's: it exists before the thread does, so a stop
+    // may be requested from any thread (the worker's own included) while the thread starts.
+    std::stop_source m_StopSource;
+    std::jthread m_Thread; // last: joined before the members it uses go away
 };
