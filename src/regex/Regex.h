@@ -62,6 +62,8 @@ public:
     bool IsCaseSensitive() const { return m_bCaseSensitive; }
 
 private:
+    static std::string FindLeadingLiteral(const std::vector<RegexInstruction>& program);
+
     std::int32_t m_nError = RegexErrorNone;
     std::vector<RegexInstruction> m_Instructions;
     std::uint32_t m_nGroupCount = 0;

@@ -1,0 +1,294 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "regex/RegexMatcher.h"
+
+#include "regex/Regex.h"
+#include "regex/RegexMatchContext.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr std::size_t kNoPosition = RegexMatchContext::NoPosition;
+
+// How many instructions run between two looks at the stop token.
+constexpr std::uint32_t kStopCheckInterval = 4096;
+
+// Case-insensitive matching lowers A to Z and nothing else, on the fly, so no copy of the subject
+// is made.
+constexpr std::array<unsigned char, 256> kLowerCase = [] {
+    std::array<unsigned char, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c)
+        table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return table;
+}();
+
+template <bool FoldCase> inline int Fold(unsigned char c)
+{
+    if constexpr (FoldCase)
+        return kLowerCase[c];
+    else
+        return c;
+}
+
+} // namespace
+
+bool RegexMatcher::Match(const Regex& regex, std::string_view subject, RegexMatchContext& context,
+                         std::size_t* matchEnd, const std::stop_token& stop)
+{
+    if (matchEnd)
+        *matchEnd = kNoPosition;
+    if (regex.GetError() != RegexErrorNone || regex.GetInstructions().size() < 3)
+        return false;
+    try {
+        // Start the context afresh; assign reuses the memory of earlier matches.
+        context.m_nGroupCount = regex.GetGroupCount();
+        context.m_Groups.assign(regex.GetGroupCount(), RegexMatchContext::GroupSpan{});
+        context.m_Slots.assign(regex.GetSlotCount(), 0);
+        context.m_nDepth = 0;
+        context.m_nMatchStart = kNoPosition;
+        context.m_nMatchEnd = kNoPosition;
+        std::size_t finalPosition = kNoPosition;
+        const bool matched = regex.IsCaseSensitive() ? Run<false>(regex, subject, context, stop, finalPosition)
+                                                     : Run<true>(regex, subject, context, stop, finalPosition);
+        if (matchEnd)
+            *matchEnd = finalPosition;
+        return matched;
+    } catch (const std::bad_alloc&) {
+        context.m_nDepth = 0;
+        return false;
+    }
+}
+
+template <bool FoldCase>
+bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchContext& context,
+                       const std::stop_token& stop, std::size_t& finalPosition)
+{
+    const RegexInstruction* const program = regex.GetInstructions().data();
+    const std::size_t programSize = regex.GetInstructions().size();
+    const auto* const text = reinterpret_cast<const unsigned char*>(subject.data());
+    const std::size_t length = subject.size();
+    const std::string_view leading = regex.LeadingLiteral();
+    std::size_t* const slots = context.m_Slots.data();
+    RegexMatchContext::GroupSpan* const groups = context.m_Groups.data();
+    std::size_t* stack = context.m_Stack.data();
+    std::size_t stackSize = context.m_Stack.size();
+    std::size_t depth = 0;
+    std::size_t position = 0;
+    std::size_t attemptStart = 0;
+    std::size_t ip = 0;
+    std::uint32_t untilStopCheck = kStopCheckInterval;
+
+    // Entry 0 is never used; a pop from the empty stack gives 0.
+    const auto push = [&](std::size_t word) {
+        if (++depth >= stackSize) {
+            stack = GrowStack(context, depth);
+            stackSize = context.m_Stack.size();
+        }
+        stack[depth] = word;
+    };
+    const auto pop = [&]() -> std::size_t { return depth == 0 ? 0 : stack[depth--]; };
+    const auto finish = [&](bool matched) {
+        context.m_nDepth = depth;
+        finalPosition = position;
+        return matched;
+    };
+
+    for (;;) {
+        if (--untilStopCheck == 0) {
+            untilStopCheck = kStopCheckInterval;
+            if (stop.stop_requested()) {
+                context.m_nDepth = depth;
+                return false;
+            }
+        }
+
+        // Each case either continues with the next instruction or breaks out to fail.
+        const RegexInstruction instruction = program[ip];
+        const auto operand = static_cast<std::size_t>(instruction.Operand);
+        switch (instruction.Op) {
+        case RegexOp::Skip:
+            ++ip;
+            continue;
+        case RegexOp::OpenGroup:
+            // The end stays unset until the group closes: a back reference meanwhile is empty.
+            groups[operand].Start = position;
+            groups[operand].End = kNoPosition;
+            ++ip;
+            continue;
+        case RegexOp::CloseGroup:
+            groups[operand].End = position;
+            ++ip;
+            continue;
+        case RegexOp::Literal:
+            // Literal 0 is a final "$": it matches the end of the subject only, never a NUL byte.
+            if (position < length) {
+                if (instruction.Operand == 0 || Fold<FoldCase>(text[position]) != instruction.Operand)
+                    break;
+            } else if (instruction.Operand != 0 || position != length) {
+                break;
+            }
+            ++position;
+            ++ip;
+            continue;
+        case RegexOp::AnyChar:
+            if (position >= length)
+                break;
+            ++position;
+            ++ip;
+            continue;
+        case RegexOp::InClass:
+        case RegexOp::NotInClass: {
+            if (position >= length)
+                break;
+            const int c = Fold<FoldCase>(text[position]);
+            std::size_t item = ip + 1;
+            while (item < operand && !(program[item].Operand <= c && c <= program[item + 1].Operand))
+                item += 2;
+            const bool inClass = item < operand;
+            if (inClass != (instruction.Op == RegexOp::InClass))
+                break;
+            ++position;
+            ip = operand;
+            continue;
+        }
+        case RegexOp::Jump:
+            ip = operand;
+            continue;
+        case RegexOp::PushPos:
+            push(position);
+            ++ip;
+            continue;
+        case RegexOp::PopPos:
+            position = pop();
+            ++ip;
+            continue;
+        case RegexOp::Fork:
+            push(ip + 1);
+            ip = operand;
+            continue;
+        case RegexOp::Backtrack:
+            break;
+        case RegexOp::PushSlot:
+            push(slots[operand]);
+            ++ip;
+            continue;
+        case RegexOp::PopSlot:
+            slots[operand] = pop();
+            ++ip;
+            continue;
+        case RegexOp::MarkPos:
+            slots[operand] = position;
+            ++ip;
+            continue;
+        case RegexOp::MarkDepth:
+            slots[operand] = depth;
+            ++ip;
+            continue;
+        case RegexOp::ResetPos:
+            position = slots[operand];
+            ++ip;
+            continue;
+        case RegexOp::ResetDepth:
+            // Only ever lowers the depth; the min keeps a stray slot from raising it past the stack.
+            depth = std::min(depth, slots[operand]);
+            ++ip;
+            continue;
+        case RegexOp::RequireProgress:
+            if (position == slots[operand])
+                break;
+            ++ip;
+            continue;
+        case RegexOp::MatchGroupText: {
+            // An unset group, or one still open (start newer than end), matches the empty string.
+            const RegexMatchContext::GroupSpan& group = groups[operand];
+            if (group.Start != kNoPosition && group.End != kNoPosition && group.End > group.Start) {
+                const std::size_t span = group.End - group.Start;
+                if (group.End > length || position > length || length - position < span)
+                    break;
+                const unsigned char* here = text + position;
+                const unsigned char* captured = text + group.Start;
+                if constexpr (FoldCase) {
+                    if (!std::equal(here, here + span, captured,
+                                    [](unsigned char a, unsigned char b) { return kLowerCase[a] == kLowerCase[b]; }))
+                        break;
+                } else {
+                    if (std::memcmp(here, captured, span) != 0)
+                        break;
+                }
+                position += span;
+            }
+            ++ip;
+            continue;
+        }
+        case RegexOp::NoMatch:
+            return finish(false);
+        case RegexOp::RetryAtNextChar: {
+            // No attempt starts at the end of the subject. Attempts that would fail on the
+            // leading literal right away are skipped: they change nothing.
+            std::size_t next = attemptStart + 1;
+            if (next < length && !leading.empty())
+                next = NextCandidate<FoldCase>(subject, next, leading);
+            if (next >= length)
+                return finish(false);
+            attemptStart = next;
+            position = next;
+            depth = 0;
+            ip = 0;
+            continue;
+        }
+        case RegexOp::Succeed:
+            context.m_nMatchStart = attemptStart;
+            context.m_nMatchEnd = position;
+            return finish(true);
+        case RegexOp::StashGroup:
+            push(groups[operand].Start);
+            push(groups[operand].End);
+            ++ip;
+            continue;
+        case RegexOp::UnstashGroup:
+            groups[operand].End = pop();
+            groups[operand].Start = pop();
+            ++ip;
+            continue;
+        }
+
+        // Fail: resume at the most recent backtrack point.
+        ip = pop();
+        if (ip >= programSize)
+            return finish(false);
+    }
+}
+
+// The first position at or after from where an attempt can get past the leading literal, or
+// NoPosition when there is none.
+template <bool FoldCase>
+std::size_t RegexMatcher::NextCandidate(std::string_view subject, std::size_t from, std::string_view leading)
+{
+    if constexpr (!FoldCase) {
+        return subject.find(leading, from);
+    } else {
+        const auto lower = static_cast<unsigned char>(leading.front());
+        const unsigned char upper =
+            lower >= 'a' && lower <= 'z' ? static_cast<unsigned char>(lower - 'a' + 'A') : lower;
+        const auto* const text = reinterpret_cast<const unsigned char*>(subject.data());
+        if (upper == lower) {
+            const void* found = std::memchr(text + from, lower, subject.size() - from);
+            return found ? static_cast<std::size_t>(static_cast<const unsigned char*>(found) - text) : kNoPosition;
+        }
+        for (std::size_t i = from; i < subject.size(); ++i) {
+            if (text[i] == lower || text[i] == upper)
+                return i;
+        }
+        return kNoPosition;
+    }
+}
+
+std::size_t* RegexMatcher::GrowStack(RegexMatchContext& context, std::size_t depth)
+{
+    // May throw std::bad_alloc, which ends the match with false and leaves the context consistent.
+    context.m_Stack.resize(2 * depth + 2);
+    return context.m_Stack.data();
+}
