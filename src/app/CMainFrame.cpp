@@ -1,0 +1,819 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CMainFrame.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QToolBar>
+
+#include "app/CChildFrame.h"
+#include "app/CDocumentArea.h"
+#include "app/COstrelApp.h"
+#include "app/CommandIds.h"
+#include "document/COstrelDoc.h"
+#include "filtering/OutputLineQueue.h"
+#include "view/COstrelView.h"
+
+namespace {
+
+const QString LookKey = QStringLiteral("Workspace/ApplicationLook");
+const QString GeometryKey = QStringLiteral("Workspace/Geometry");
+const QString StateKey = QStringLiteral("Workspace/State");
+const QString StatusBarKey = QStringLiteral("Workspace/StatusBar");
+constexpr int ModifiedTimerPeriodMs = 1000;
+constexpr int RecentFileTextWidth = 30;
+
+QPalette LookPalette(const QColor& window, const QColor& button)
+{
+    QPalette palette(button, window);
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    return palette;
+}
+
+QPalette DarkPalette()
+{
+    QPalette palette;
+    const QColor window(0x35, 0x35, 0x38);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Base, QColor(0x25, 0x25, 0x26));
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::Button, QColor(0x45, 0x45, 0x48));
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, QColor(0x25, 0x25, 0x26));
+    palette.setColor(QPalette::ToolTipText, Qt::white);
+    palette.setColor(QPalette::Highlight, QColor(0x33, 0x99, 0xFF));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    return palette;
+}
+
+// The colour style of the Office 2007 look survives a stored look the menu does not know.
+QPalette& Office2007Palette()
+{
+    static QPalette palette = LookPalette(QColor(0xD5, 0xE4, 0xF2), QColor(0xE3, 0xEE, 0xFA));
+    return palette;
+}
+
+QString RecentFileText(int number, const QString& path)
+{
+    QString shown = QDir::toNativeSeparators(path);
+    if (shown.size() > RecentFileTextWidth) {
+        const QString name = QFileInfo(path).fileName();
+        const qsizetype keep = std::max<qsizetype>(0, RecentFileTextWidth - name.size() - 4);
+        shown = shown.left(keep) % QStringLiteral("...") % QDir::separator() % name;
+    }
+    shown.replace(u'&', QStringLiteral("&&"));
+    return QStringLiteral("&%1 %2").arg(number).arg(shown);
+}
+
+QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(QWidget* parent)
+    : QMainWindow(parent)
+    , m_pOutputLineQueue(std::make_unique<OutputLineQueue>())
+{
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowTitle(QStringLiteral("Ostrel"));
+    setAcceptDrops(true);
+    if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+
+    m_nApplicationLook = QSettings().value(LookKey, CommandId::LookDefault).toUInt();
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        app->SetApplicationLook(m_nApplicationLook);
+
+    m_pDocumentArea = new CDocumentArea(this);
+    setCentralWidget(m_pDocumentArea);
+    connect(m_pDocumentArea, &CDocumentArea::ActiveChildFrameChanged, this, &CMainFrame::OnActiveChildFrameChanged);
+    connect(m_pDocumentArea, &CDocumentArea::CloseRequested, this, &CMainFrame::CloseChildFrame);
+    connect(m_pDocumentArea, &CDocumentArea::TabMoved, this, &CMainFrame::OnTabMoved);
+
+    CreateCommands();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    SetApplicationLook(m_nApplicationLook);
+    ShowMenus(false);
+    UpdateCommandUI();
+
+    m_ModifiedTimer.setInterval(ModifiedTimerPeriodMs);
+    connect(&m_ModifiedTimer, &QTimer::timeout, this, &CMainFrame::OnModifiedTimer);
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        connect(app, &COstrelApp::RecentFileListChanged, this, &CMainFrame::RebuildFileMenus);
+}
+
+CMainFrame::~CMainFrame()
+{
+    m_ModifiedTimer.stop();
+    // The documents go before the queue a filtering run of theirs may still write to.
+    for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
+        frame->GetDocument()->OnCloseDocument();
+        delete frame;
+    }
+}
+
+bool CMainFrame::LoadFrame()
+{
+    QSettings settings;
+    if (!restoreGeometry(settings.value(GeometryKey).toByteArray()))
+        resize(1000, 700);
+    restoreState(settings.value(StateKey).toByteArray());
+    statusBar()->setVisible(settings.value(StatusBarKey, true).toBool());
+    m_ModifiedTimer.start();
+    UpdateCommandUI();
+    return true;
+}
+
+QAction* CMainFrame::AddCommand(int id, const char* objectName, const QString& text, const QString& keys,
+                                const QString& prompt)
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(objectName));
+    action->setData(id);
+    QList<QKeySequence> shortcuts;
+    for (const QString& key : keys.split(u'|', Qt::SkipEmptyParts))
+        shortcuts.append(QKeySequence(key));
+    action->setShortcuts(shortcuts);
+    // The prompt's first part goes to the status bar, the part after the line break is the tooltip.
+    const qsizetype newline = prompt.indexOf(u'\n');
+    action->setStatusTip(newline < 0 ? prompt : prompt.left(newline));
+    if (newline >= 0)
+        action->setToolTip(prompt.mid(newline + 1));
+    addAction(action);
+    m_Commands[id] = action;
+    return action;
+}
+
+QAction* CMainFrame::GetCommand(int id) const
+{
+    const auto found = m_Commands.find(id);
+    return found == m_Commands.end() ? nullptr : found->second;
+}
+
+void CMainFrame::CreateCommands()
+{
+    using namespace CommandId;
+    auto view = [this] { return GetActiveLogView(); };
+    auto app = [] { return COstrelApp::GetInstance(); };
+
+    connect(AddCommand(FileNew, "fileNewAction", QStringLiteral("&New"), QStringLiteral("Ctrl+N"), QString()),
+            &QAction::triggered, this, [app] {
+                if (app())
+                    app()->OnFileNew();
+            });
+    connect(AddCommand(FileOpen, "fileOpenAction", QStringLiteral("&Open..."), QStringLiteral("Ctrl+O"),
+                       QStringLiteral("Open an existing document\nOpen")),
+            &QAction::triggered, this, &CMainFrame::OnFileOpen);
+    connect(AddCommand(FileClose, "fileCloseAction", QStringLiteral("&Close"), QString(),
+                       QStringLiteral("Close the active document\nClose")),
+            &QAction::triggered, this, &CMainFrame::OnFileClose);
+    connect(AddCommand(FileSave, "fileSaveAction", QStringLiteral("&Save"), QStringLiteral("Ctrl+S"),
+                       QStringLiteral("Save the active document\nSave")),
+            &QAction::triggered, this, &CMainFrame::OnFileSave);
+    connect(AddCommand(FileSaveAs, "fileSaveAsAction", QStringLiteral("Save &As..."), QString(),
+                       QStringLiteral("Save the active document with a new name\nSave As")),
+            &QAction::triggered, this, [view] {
+                if (view())
+                    view()->OnFileSaveAs();
+            });
+    connect(AddCommand(FilePrint, "filePrintAction", QStringLiteral("&Print..."), QStringLiteral("Ctrl+P"),
+                       QStringLiteral("Print the active document\nPrint")),
+            &QAction::triggered, this, [view] {
+                if (view())
+                    view()->OnFilePrint();
+            });
+    connect(AddCommand(FilePrintPreview, "filePrintPreviewAction", QStringLiteral("Print Pre&view"), QString(),
+                       QStringLiteral("Display full pages\nPrint Preview")),
+            &QAction::triggered, this, [view] {
+                if (view())
+                    view()->OnFilePrintPreview();
+            });
+    connect(AddCommand(FilePrintSetup, "filePrintSetupAction", QStringLiteral("P&rint Setup..."), QString(),
+                       QStringLiteral("Change the printer and printing options\nPrint Setup")),
+            &QAction::triggered, this, [app] {
+                if (app())
+                    app()->OnFilePrintSetup();
+            });
+    connect(AddCommand(AppExit, "appExitAction", QStringLiteral("E&xit"), QString(),
+                       QStringLiteral("Quit the application; prompts to save documents\nExit")),
+            &QAction::triggered, this, &QWidget::close);
+
+    struct EditCommand
+    {
+        int Id;
+        const char* Name;
+        QString Text;
+        QString Keys;
+        QString Prompt;
+        void (QsciScintilla::*Slot)();
+    };
+    const EditCommand editCommands[] = {
+        {EditUndo, "editUndoAction", QStringLiteral("&Undo"), QStringLiteral("Ctrl+Z|Alt+Backspace"),
+         QStringLiteral("Undo the last action\nUndo"), &QsciScintilla::undo},
+        {EditRedo, "editRedoAction", QStringLiteral("&Redo"), QStringLiteral("Ctrl+Y"),
+         QStringLiteral("Redo the previously undone action\nRedo"), &QsciScintilla::redo},
+        {EditCut, "editCutAction", QStringLiteral("Cu&t"), QStringLiteral("Ctrl+X|Shift+Del"),
+         QStringLiteral("Cut the selection and put it on the Clipboard\nCut"), &QsciScintilla::cut},
+        {EditCopy, "editCopyAction", QStringLiteral("&Copy"), QStringLiteral("Ctrl+C|Ctrl+Ins"),
+         QStringLiteral("Copy the selection and put it on the Clipboard\nCopy"), &QsciScintilla::copy},
+        {EditPaste, "editPasteAction", QStringLiteral("&Paste"), QStringLiteral("Ctrl+V|Shift+Ins"),
+         QStringLiteral("Insert Clipboard contents\nPaste"), &QsciScintilla::paste},
+        {EditClear, "editClearAction", QStringLiteral("Cle&ar"), QStringLiteral("Del"),
+         QStringLiteral("Erase the selection\nErase"), &QsciScintilla::removeSelectedText},
+    };
+    for (const EditCommand& command : editCommands) {
+        auto slot = command.Slot;
+        connect(AddCommand(command.Id, command.Name, command.Text, command.Keys, command.Prompt), &QAction::triggered,
+                this, [view, slot] {
+                    if (view())
+                        (view()->*slot)();
+                });
+    }
+    connect(AddCommand(EditSelectAll, "editSelectAllAction", QStringLiteral("Select A&ll"), QStringLiteral("Ctrl+A"),
+                       QStringLiteral("Select the entire document\nSelect All")),
+            &QAction::triggered, this, [view] {
+                if (view())
+                    view()->selectAll(true);
+            });
+
+    struct ViewCommand
+    {
+        int Id;
+        const char* Name;
+        QString Text;
+        QString Keys;
+        QString Prompt;
+        void (COstrelView::*Slot)();
+    };
+    const ViewCommand viewCommands[] = {
+        {EditReplace, "editReplaceAction", QStringLiteral("&Replace..."), QStringLiteral("Ctrl+H"),
+         QStringLiteral("Replace specific text with different text\nReplace"), &COstrelView::OnEditReplace},
+        {EditFind, "editFindAction", QStringLiteral("&Find..."), QStringLiteral("Ctrl+F"),
+         QStringLiteral("Find the specified text\nFind"), &COstrelView::OnEditFind},
+        {EditRepeat, "editFindNextAction", QStringLiteral("F&ind Next"), QStringLiteral("F3"),
+         QStringLiteral("Repeat the last action\nRepeat"), &COstrelView::OnEditFindNext},
+        {EditGoTo, "editGoToAction", QStringLiteral("&Go To"), QStringLiteral("Ctrl+G"),
+         QStringLiteral("Go To Specified Line in File\nGo To Line"), &COstrelView::OnEditGoTo},
+        {CommandId::FilterSettings, "filterSettingsAction", QStringLiteral("Fi&lter Settings"), QStringLiteral("Ctrl+L"),
+         QStringLiteral("Edit Filter Settings\nFilter"), &COstrelView::OnFilterSettings},
+        {DeleteAllFilters, "deleteAllFiltersAction", QStringLiteral("&Delete All Filters"), QStringLiteral("Ctrl+D"),
+         QStringLiteral("Delete All Filters\nDelete Filters"), &COstrelView::OnDeleteAllFilters},
+        {FormatFont, "formatFontAction", QStringLiteral("Font..."), QString(), QString(), &COstrelView::OnFormatFont},
+    };
+    for (const ViewCommand& command : viewCommands) {
+        auto slot = command.Slot;
+        connect(AddCommand(command.Id, command.Name, command.Text, command.Keys, command.Prompt), &QAction::triggered,
+                this, [view, slot] {
+                    if (view())
+                        (view()->*slot)();
+                });
+    }
+
+    QAction* wordWrap = AddCommand(WordWrap, "wordWrapAction", QStringLiteral("Word Wrap"), QString(),
+                                   QStringLiteral("Enable/Disable Word Wrap"));
+    wordWrap->setCheckable(true);
+    connect(wordWrap, &QAction::triggered, this, &CMainFrame::OnWordWrap);
+
+    QAction* statusBarCommand = AddCommand(ViewStatusBar, "viewStatusBarAction", QStringLiteral("&Status Bar"), QString(),
+                                           QStringLiteral("Show or hide the status bar\nToggle Status Bar"));
+    statusBarCommand->setCheckable(true);
+    statusBarCommand->setChecked(true);
+    connect(statusBarCommand, &QAction::toggled, this, [this](bool shown) { statusBar()->setVisible(shown); });
+
+    connect(AddCommand(AppAbout, "appAboutAction", QStringLiteral("&About Ostrel..."), QString(),
+                       QStringLiteral("Display program information, version number and copyright\nAbout")),
+            &QAction::triggered, this, [app] {
+                if (app())
+                    app()->OnAppAbout();
+            });
+    connect(AddCommand(NextPane, "nextPaneAction", QStringLiteral("Next Pane"), QStringLiteral("F6"),
+                       QStringLiteral("Switch to the next window pane\nNext Pane")),
+            &QAction::triggered, this, [this] { m_pDocumentArea->ActivateNextChildFrame(1); });
+    connect(AddCommand(PreviousPane, "previousPaneAction", QStringLiteral("Previous Pane"), QStringLiteral("Shift+F6"),
+                       QStringLiteral("Switch back to the previous window pane\nPrevious Pane")),
+            &QAction::triggered, this, [this] { m_pDocumentArea->ActivateNextChildFrame(-1); });
+
+    // The application looks: radio marks, but none at all for a look the menu does not list.
+    m_pLookGroup = new QActionGroup(this);
+    m_pLookGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const std::pair<int, QString> looks[] = {
+        {LookWindows2000, QStringLiteral("Windows &2000")},     {LookOfficeXP, QStringLiteral("Office &XP")},
+        {LookWindowsXP, QStringLiteral("&Windows XP")},         {LookOffice2003, QStringLiteral("Office 200&3")},
+        {LookVS2005, QStringLiteral("Visual Studio 200&5")},    {LookVS2008, QStringLiteral("Visual Studio 200&8")},
+        {LookOffice2007Blue, QStringLiteral("&Blue Style")},    {LookOffice2007Black, QStringLiteral("B&lack Style")},
+        {LookOffice2007Silver, QStringLiteral("&Silver Style")}, {LookOffice2007Aqua, QStringLiteral("&Aqua Style")},
+    };
+    for (const auto& [id, text] : looks) {
+        QAction* look = AddCommand(id, "", text, QString(), QString());
+        look->setObjectName(QStringLiteral("look%1Action").arg(id));
+        look->setCheckable(true);
+        m_pLookGroup->addAction(look);
+    }
+    connect(m_pLookGroup, &QActionGroup::triggered, this, &CMainFrame::OnApplicationLook);
+}
+
+void CMainFrame::CreateMenus()
+{
+    using namespace CommandId;
+    m_pFileMenuNoDocument = new QMenu(QStringLiteral("&File"), this);
+    m_pFileMenuNoDocument->setObjectName(QStringLiteral("fileMenu128"));
+    m_pFileMenu = new QMenu(QStringLiteral("&File"), this);
+    m_pFileMenu->setObjectName(QStringLiteral("fileMenu130"));
+    RebuildFileMenus();
+
+    m_pEditMenu = new QMenu(QStringLiteral("&Edit"), this);
+    m_pEditMenu->setObjectName(QStringLiteral("editMenu"));
+    m_pEditMenu->addAction(GetCommand(EditUndo));
+    m_pEditMenu->addSeparator();
+    m_pEditMenu->addAction(GetCommand(EditCut));
+    m_pEditMenu->addAction(GetCommand(EditCopy));
+    m_pEditMenu->addAction(GetCommand(EditPaste));
+    m_pEditMenu->addAction(GetCommand(EditSelectAll));
+    m_pEditMenu->addSeparator();
+    m_pEditMenu->addAction(GetCommand(EditFind));
+    m_pEditMenu->addAction(GetCommand(EditRepeat));
+    m_pEditMenu->addAction(GetCommand(EditGoTo));
+    m_pEditMenu->addSeparator();
+    m_pEditMenu->addAction(GetCommand(CommandId::FilterSettings));
+    m_pEditMenu->addAction(GetCommand(DeleteAllFilters));
+
+    m_pFormatMenu = new QMenu(QStringLiteral("&Format"), this);
+    m_pFormatMenu->setObjectName(QStringLiteral("formatMenu"));
+    m_pFormatMenu->addAction(GetCommand(WordWrap));
+    m_pFormatMenu->addAction(GetCommand(FormatFont));
+
+    m_pViewMenu = new QMenu(QStringLiteral("&View"), this);
+    m_pViewMenu->setObjectName(QStringLiteral("viewMenu"));
+    QMenu* toolbars = m_pViewMenu->addMenu(QStringLiteral("&Toolbars and Docking Windows"));
+    toolbars->setObjectName(QStringLiteral("toolbarsMenu"));
+    // Filled when it opens: the toolbar's own show/hide action (user toolbars join it later).
+    connect(toolbars, &QMenu::aboutToShow, this, [this, toolbars] {
+        toolbars->clear();
+        if (m_pToolBar)
+            toolbars->addAction(m_pToolBar->toggleViewAction());
+    });
+    m_pViewMenu->addAction(GetCommand(ViewStatusBar));
+    QMenu* looks = m_pViewMenu->addMenu(QStringLiteral("&Application Look"));
+    looks->setObjectName(QStringLiteral("applicationLookMenu"));
+    for (int id : {LookWindows2000, LookOfficeXP, LookWindowsXP, LookOffice2003, LookVS2005, LookVS2008})
+        looks->addAction(GetCommand(id));
+    QMenu* office2007 = looks->addMenu(QStringLiteral("Office 200&7"));
+    for (int id : {LookOffice2007Blue, LookOffice2007Black, LookOffice2007Silver, LookOffice2007Aqua})
+        office2007->addAction(GetCommand(id));
+
+    m_pHelpMenu = new QMenu(QStringLiteral("&Help"), this);
+    m_pHelpMenu->setObjectName(QStringLiteral("helpMenu"));
+    m_pHelpMenu->addAction(GetCommand(AppAbout));
+
+    for (QMenu* menu : {m_pFileMenuNoDocument, m_pFileMenu, m_pEditMenu, m_pFormatMenu, m_pViewMenu, m_pHelpMenu})
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+}
+
+void CMainFrame::RebuildFileMenus()
+{
+    using namespace CommandId;
+    qDeleteAll(m_RecentFileActions);
+    m_RecentFileActions.clear();
+    const COstrelApp* app = COstrelApp::GetInstance();
+    const QStringList recent = app ? app->GetRecentFileList() : QStringList();
+    for (int i = 0; i < recent.size(); ++i) {
+        auto* action = new QAction(RecentFileText(i + 1, recent.at(i)), this);
+        action->setObjectName(QStringLiteral("recentFile%1Action").arg(i + 1));
+        action->setData(FileMruFirst + i);
+        action->setStatusTip(QStringLiteral("Open this document"));
+        const QString path = recent.at(i);
+        connect(action, &QAction::triggered, this, [path] {
+            if (COstrelApp* instance = COstrelApp::GetInstance())
+                instance->OpenDocumentFile(path);
+        });
+        m_RecentFileActions.append(action);
+    }
+
+    m_pFileMenuNoDocument->clear();
+    m_pFileMenuNoDocument->addAction(GetCommand(FileOpen));
+    m_pFileMenuNoDocument->addAction(GetCommand(FileClose));
+    m_pFileMenuNoDocument->addSeparator();
+    m_pFileMenuNoDocument->addAction(GetCommand(FilePrintSetup));
+
+    m_pFileMenu->clear();
+    m_pFileMenu->addAction(GetCommand(FileOpen));
+    m_pFileMenu->addAction(GetCommand(FileClose));
+    m_pFileMenu->addAction(GetCommand(FileSave));
+    m_pFileMenu->addAction(GetCommand(FileSaveAs));
+    m_pFileMenu->addSeparator();
+    m_pFileMenu->addAction(GetCommand(FilePrint));
+    m_pFileMenu->addAction(GetCommand(FilePrintPreview));
+    m_pFileMenu->addAction(GetCommand(FilePrintSetup));
+
+    for (QMenu* menu : {m_pFileMenuNoDocument, m_pFileMenu}) {
+        if (!m_RecentFileActions.isEmpty()) {
+            menu->addSeparator();
+            menu->addActions(m_RecentFileActions);
+        }
+        menu->addSeparator();
+        menu->addAction(GetCommand(AppExit));
+    }
+}
+
+void CMainFrame::CreateToolBar()
+{
+    using namespace CommandId;
+    m_pToolBar = addToolBar(QStringLiteral("Standard"));
+    m_pToolBar->setObjectName(QStringLiteral("standardToolBar"));
+    m_pToolBar->setIconSize(QSize(16, 16));
+    GetCommand(FileOpen)->setIcon(ThemeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton));
+    GetCommand(FileSave)->setIcon(ThemeIcon(QStringLiteral("document-save"), QStyle::SP_DialogSaveButton));
+    GetCommand(CommandId::FilterSettings)
+        ->setIcon(ThemeIcon(QStringLiteral("edit-find"), QStyle::SP_FileDialogDetailedView));
+    GetCommand(DeleteAllFilters)->setIcon(ThemeIcon(QStringLiteral("edit-clear"), QStyle::SP_DialogResetButton));
+    GetCommand(EditCut)->setIcon(ThemeIcon(QStringLiteral("edit-cut"), QStyle::SP_TrashIcon));
+    GetCommand(EditCopy)->setIcon(ThemeIcon(QStringLiteral("edit-copy"), QStyle::SP_FileIcon));
+    GetCommand(EditPaste)->setIcon(ThemeIcon(QStringLiteral("edit-paste"), QStyle::SP_DialogApplyButton));
+    GetCommand(FilePrint)->setIcon(ThemeIcon(QStringLiteral("document-print"), QStyle::SP_ComputerIcon));
+    GetCommand(AppAbout)->setIcon(ThemeIcon(QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation));
+
+    m_pToolBar->addAction(GetCommand(FileOpen));
+    m_pToolBar->addAction(GetCommand(FileSave));
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(GetCommand(CommandId::FilterSettings));
+    m_pToolBar->addAction(GetCommand(DeleteAllFilters));
+    m_pToolBar->addAction(GetCommand(EditCut));
+    m_pToolBar->addAction(GetCommand(EditCopy));
+    m_pToolBar->addAction(GetCommand(EditPaste));
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(GetCommand(FilePrint));
+    m_pToolBar->addAction(GetCommand(AppAbout));
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    m_pMessagePane = new QLabel(QStringLiteral("Ready"), bar);
+    m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
+    bar->addWidget(m_pMessagePane, 1);
+
+    auto addPane = [bar](const char* name, const QString& widthText) {
+        auto* pane = new QLabel(bar);
+        pane->setObjectName(QString::fromLatin1(name));
+        pane->setFrameShape(QFrame::StyledPanel);
+        pane->setFrameShadow(QFrame::Sunken);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(widthText) + 8);
+        bar->addPermanentWidget(pane);
+        return pane;
+    };
+    m_pLinePane = addPane("linePane", QString(30, u' '));
+    m_pLinePane->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The keyboard indicators get their state with the later keyboard support.
+    m_pCapsPane = addPane("capsPane", QStringLiteral("CAP"));
+    m_pNumPane = addPane("numPane", QStringLiteral("NUM"));
+    m_pScrollPane = addPane("scrollPane", QStringLiteral("SCRL"));
+}
+
+void CMainFrame::ShowMenus(bool withDocument)
+{
+    const int wanted = withDocument ? 130 : 128;
+    if (m_nMenusShown == wanted)
+        return;
+    m_nMenusShown = wanted;
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    if (withDocument) {
+        for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pFormatMenu, m_pViewMenu, m_pHelpMenu})
+            bar->addMenu(menu);
+    } else {
+        for (QMenu* menu : {m_pFileMenuNoDocument, m_pViewMenu, m_pHelpMenu})
+            bar->addMenu(menu);
+    }
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    using namespace CommandId;
+    COstrelView* view = GetActiveLogView();
+    const bool hasView = view != nullptr;
+    ShowMenus(hasView);
+    for (int id : {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, EditSelectAll, EditPaste, WordWrap,
+                   FormatFont})
+        GetCommand(id)->setEnabled(hasView);
+    const bool hasSelection = hasView && view->hasSelectedText();
+    GetCommand(EditCut)->setEnabled(hasSelection);
+    GetCommand(EditCopy)->setEnabled(hasSelection);
+    GetCommand(EditClear)->setEnabled(hasSelection);
+    GetCommand(EditUndo)->setEnabled(hasView && view->isUndoAvailable());
+    GetCommand(EditRedo)->setEnabled(hasView && view->isRedoAvailable());
+    GetCommand(DeleteAllFilters)->setEnabled(hasView && view->GetShowsFilteredText());
+    // Filled in by the filter settings dialog, find and go-to features; off until they exist.
+    for (int id : {CommandId::FilterSettings, EditFind, EditRepeat, EditReplace, EditGoTo})
+        GetCommand(id)->setEnabled(false);
+    if (hasView)
+        GetCommand(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
+    for (QAction* look : m_pLookGroup->actions())
+        look->setChecked(look->data().toUInt() == m_nApplicationLook);
+    GetCommand(ViewStatusBar)->setChecked(statusBar()->isVisibleTo(this) || !isVisible());
+}
+
+void CMainFrame::UpdateLinePane()
+{
+    COstrelView* view = GetActiveLogView();
+    m_pLinePane->setText(view ? QStringLiteral("Line: %1").arg(view->GetCaretLine()) : QString());
+}
+
+void CMainFrame::UpdateWindowTitle()
+{
+    const COstrelDoc* document = GetActiveLogDocument();
+    setWindowTitle(document ? document->GetTitle() % QStringLiteral(" - Ostrel") : QStringLiteral("Ostrel"));
+}
+
+COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
+        if (frame->GetDocument()->GetPathName() == absolute) {
+            m_pDocumentArea->SetActiveChildFrame(frame);
+            return frame->GetDocument();
+        }
+    }
+    auto* frame = new CChildFrame(this);
+    COstrelDoc* document = frame->GetDocument();
+    COstrelView* view = frame->GetView();
+    view->OnInitialUpdate();
+    if (!document->OnOpenDocument(absolute)) {
+        delete frame;
+        return nullptr;
+    }
+    view->SetChildFrameTitle(document->GetTitle(), false);
+    connect(document, &COstrelDoc::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
+    connect(view, &COstrelView::FileDropped, this, &CMainFrame::OpenDroppedFile);
+    m_pDocumentArea->AddChildFrame(frame);
+    return document;
+}
+
+bool CMainFrame::CloseChildFrame(CChildFrame* frame)
+{
+    if (!frame->CanClose())
+        return false;
+    frame->GetDocument()->OnCloseDocument();
+    m_pDocumentArea->RemoveChildFrame(frame);
+    frame->deleteLater();
+    if (!GetActiveChildFrame())
+        OnActiveChildFrameChanged(nullptr);
+    return true;
+}
+
+void CMainFrame::AddOpenDocument(COstrelDoc* document)
+{
+    m_OpenDocuments.append(document);
+}
+
+void CMainFrame::RemoveOpenDocument(COstrelDoc* document)
+{
+    m_OpenDocuments.removeOne(document);
+}
+
+CChildFrame* CMainFrame::GetActiveChildFrame() const
+{
+    return m_pDocumentArea->GetActiveChildFrame();
+}
+
+COstrelView* CMainFrame::GetActiveLogView() const
+{
+    const CChildFrame* frame = GetActiveChildFrame();
+    return frame ? frame->GetView() : nullptr;
+}
+
+COstrelDoc* CMainFrame::GetActiveLogDocument() const
+{
+    const CChildFrame* frame = GetActiveChildFrame();
+    return frame ? frame->GetDocument() : nullptr;
+}
+
+void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
+{
+    if (m_pConnectedView)
+        disconnect(m_pConnectedView, nullptr, this, nullptr);
+    m_pConnectedView = frame ? frame->GetView() : nullptr;
+    if (m_pConnectedView) {
+        connect(m_pConnectedView, &COstrelView::CaretMoved, this, [this] {
+            UpdateLinePane();
+            UpdateCommandUI();
+        });
+        connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, &CMainFrame::UpdateCommandUI);
+        connect(m_pConnectedView, &COstrelView::LoadProgress, this, [this](int percent) {
+            m_pMessagePane->setText(QStringLiteral("Loading %1%").arg(percent));
+        });
+        connect(m_pConnectedView, &COstrelView::LoadFinished, this,
+                [this] { m_pMessagePane->setText(QStringLiteral("Ready")); });
+        connect(m_pConnectedView, &QObject::destroyed, this, [this] { m_pConnectedView = nullptr; });
+        m_pMessagePane->setText(m_pConnectedView->IsLoading() ? QStringLiteral("Loading...") : QStringLiteral("Ready"));
+        if (COstrelDoc* document = frame->GetDocument())
+            document->SetTabPosition(m_pDocumentArea->GetTabWidget()->indexOf(frame), m_pDocumentArea->GetTabWidget());
+    } else {
+        m_pMessagePane->setText(QStringLiteral("Ready"));
+    }
+    UpdateCommandUI();
+    UpdateLinePane();
+    UpdateWindowTitle();
+    Q_EMIT ActiveLogViewChanged(m_pConnectedView);
+}
+
+void CMainFrame::OnTabMoved(int from, int to)
+{
+    // Keeps every document's tab index true after a drag; the moved one gets its index from the
+    // activation that follows.
+    COstrelDoc* moved = GetActiveLogDocument();
+    if (!moved || !m_OpenDocuments.contains(moved))
+        return;
+    int movedIndex = -1;
+    QWidget* tabWindow = nullptr;
+    moved->GetTabPosition(movedIndex, tabWindow);
+    if (!tabWindow)
+        return;
+    for (COstrelDoc* document : std::as_const(m_OpenDocuments)) {
+        int index = -1;
+        QWidget* window = nullptr;
+        document->GetTabPosition(index, window);
+        if (document == moved || window != tabWindow)
+            continue;
+        if (to > from && from < index && index <= to)
+            document->SetTabPosition(index - 1, window);
+        else if (to < from && to <= index && index < from)
+            document->SetTabPosition(index + 1, window);
+    }
+    moved->SetTabPosition(to, tabWindow);
+}
+
+void CMainFrame::OnModifiedTimer()
+{
+    COstrelDoc* document = GetActiveLogDocument();
+    COstrelView* view = GetActiveLogView();
+    if (!document || !view)
+        return;
+    const bool modified = view->IsTextModified();
+    if (modified != document->GetTitleShowsModified()) {
+        view->SetChildFrameTitle(document->GetTitle(), modified);
+        document->SetTitleShowsModified(modified);
+    }
+}
+
+void CMainFrame::OnWordWrap()
+{
+    if (COstrelView* view = GetActiveLogView())
+        view->SetWordWrap(view->GetWordWrap() == COstrelView::WrapNone ? COstrelView::WrapToWindow
+                                                                       : COstrelView::WrapNone);
+    UpdateCommandUI();
+}
+
+void CMainFrame::OnApplicationLook(QAction* action)
+{
+    SetApplicationLook(action->data().toUInt());
+}
+
+void CMainFrame::SetApplicationLook(unsigned look)
+{
+    using namespace CommandId;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_nApplicationLook = look;
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        app->SetApplicationLook(look);
+
+    QString styleName = QStringLiteral("Fusion");
+    QPalette palette;
+    switch (look) {
+    case LookWindows2000:
+    case LookWindowsXP:
+        styleName = QStringLiteral("Windows");
+        palette = LookPalette(QColor(0xD4, 0xD0, 0xC8), QColor(0xD4, 0xD0, 0xC8));
+        break;
+    case LookOfficeXP:
+        palette = LookPalette(QColor(0xF0, 0xEF, 0xEB), QColor(0xF6, 0xF5, 0xF2));
+        break;
+    case LookOffice2003:
+        palette = LookPalette(QColor(0xDD, 0xEC, 0xFE), QColor(0xC4, 0xDA, 0xFA));
+        break;
+    case LookVS2005:
+        palette = LookPalette(QColor(0xEE, 0xED, 0xE5), QColor(0xF5, 0xF4, 0xEE));
+        break;
+    case LookVS2008:
+        palette = LookPalette(QColor(0xE9, 0xEC, 0xF2), QColor(0xF2, 0xF4, 0xF8));
+        break;
+    case LookWindows7:
+        palette = LookPalette(QColor(0xF0, 0xF0, 0xF0), QColor(0xF7, 0xF7, 0xF7));
+        break;
+    case LookOffice2007Blue:
+        palette = Office2007Palette() = LookPalette(QColor(0xD5, 0xE4, 0xF2), QColor(0xE3, 0xEE, 0xFA));
+        break;
+    case LookOffice2007Black:
+        palette = Office2007Palette() = DarkPalette();
+        break;
+    case LookOffice2007Silver:
+        palette = Office2007Palette() = LookPalette(QColor(0xE3, 0xE6, 0xEB), QColor(0xEE, 0xF0, 0xF3));
+        break;
+    case LookOffice2007Aqua:
+        palette = Office2007Palette() = LookPalette(QColor(0xD2, 0xE3, 0xE8), QColor(0xE1, 0xEE, 0xF1));
+        break;
+    default:
+        palette = Office2007Palette();
+        break;
+    }
+    if (QStyle* style = QStyleFactory::create(styleName))
+        QApplication::setStyle(style);
+    QApplication::setPalette(palette);
+    QSettings().setValue(LookKey, look);
+    UpdateCommandUI();
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::OnFileOpen()
+{
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        app->OnFileOpen();
+}
+
+void CMainFrame::OnFileClose()
+{
+    if (CChildFrame* frame = GetActiveChildFrame())
+        CloseChildFrame(frame);
+}
+
+void CMainFrame::OnFileSave()
+{
+    if (COstrelDoc* document = GetActiveLogDocument())
+        document->OnFileSave();
+    OnModifiedTimer();
+}
+
+void CMainFrame::OpenDroppedFile(const QString& path)
+{
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        app->OpenDocumentFile(path);
+    else
+        OpenDocumentFile(path);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
+        m_pDocumentArea->SetActiveChildFrame(frame);
+        if (!frame->CanClose()) {
+            event->ignore();
+            return;
+        }
+    }
+    for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
+        frame->GetDocument()->OnCloseDocument();
+        m_pDocumentArea->RemoveChildFrame(frame);
+        delete frame;
+    }
+    SaveWorkspace();
+    event->accept();
+}
+
+void CMainFrame::SaveWorkspace() const
+{
+    QSettings settings;
+    settings.setValue(GeometryKey, saveGeometry());
+    settings.setValue(StateKey, saveState());
+    settings.setValue(StatusBarKey, statusBar()->isVisibleTo(this));
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            OpenDroppedFile(url.toLocalFile());
+    }
+    event->acceptProposedAction();
+}

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include <QList>
+#include <QMainWindow>
+#include <QTimer>
+
+class CChildFrame;
+class CDocumentArea;
+class COstrelDoc;
+class COstrelView;
+class OutputLineQueue;
+class QActionGroup;
+class QLabel;
+class QMenu;
+
+// The main window: menus, the standard toolbar, the status bar, the document tabs, the
+// application looks, and the list of open log documents. It owns the filtering engine's output
+// line queue for as long as it exists.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Restores the window and bar layout, starts the modified-marker timer.
+    bool LoadFrame();
+
+    // Opens a log file in a new tab, or activates its tab when it is open already.
+    COstrelDoc* OpenDocumentFile(const QString& path);
+    // Closes a document's tab after asking to save; false when the user cancels.
+    bool CloseChildFrame(CChildFrame* frame);
+
+    void AddOpenDocument(COstrelDoc* document);
+    void RemoveOpenDocument(COstrelDoc* document);
+    const QList<COstrelDoc*>& GetOpenDocuments() const { return m_OpenDocuments; }
+
+    COstrelView* GetActiveLogView() const;
+    COstrelDoc* GetActiveLogDocument() const;
+    CChildFrame* GetActiveChildFrame() const;
+    CDocumentArea* GetDocumentArea() const { return m_pDocumentArea; }
+    OutputLineQueue& GetOutputLineQueue() const { return *m_pOutputLineQueue; }
+
+    // The action of a command number, or null.
+    QAction* GetCommand(int id) const;
+    unsigned GetApplicationLook() const { return m_nApplicationLook; }
+    // Installs a look (205 to 219; anything else is the Office 2007 look) and stores it at once.
+    void SetApplicationLook(unsigned look);
+
+Q_SIGNALS:
+    // Another log view became active (null when none is); the filter settings dialog follows it.
+    void ActiveLogViewChanged(COstrelView* view);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateCommands();
+    QAction* AddCommand(int id, const char* objectName, const QString& text, const QString& keys,
+                        const QString& prompt);
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void RebuildFileMenus();
+    void ShowMenus(bool withDocument);
+    void UpdateCommandUI();
+    void UpdateLinePane();
+    void UpdateWindowTitle();
+    void OnActiveChildFrameChanged(CChildFrame* frame);
+    void OnModifiedTimer();
+    void OnTabMoved(int from, int to);
+    void OnWordWrap();
+    void OnApplicationLook(QAction* action);
+    void OnFileOpen();
+    void OnFileClose();
+    void OnFileSave();
+    void OpenDroppedFile(const QString& path);
+    void SaveWorkspace() const;
+
+    std::unique_ptr<OutputLineQueue> m_pOutputLineQueue;
+    unsigned m_nApplicationLook = 0;
+    QList<COstrelDoc*> m_OpenDocuments;
+    std::map<int, QAction*> m_Commands;
+    QList<QAction*> m_RecentFileActions;
+    QActionGroup* m_pLookGroup = nullptr;
+    QMenu* m_pFileMenuNoDocument = nullptr;
+    QMenu* m_pFileMenu = nullptr;
+    QMenu* m_pEditMenu = nullptr;
+    QMenu* m_pFormatMenu = nullptr;
+    QMenu* m_pViewMenu = nullptr;
+    QMenu* m_pHelpMenu = nullptr;
+    int m_nMenusShown = -1;
+    QToolBar* m_pToolBar = nullptr;
+    QLabel* m_pMessagePane = nullptr;
+    QLabel* m_pLinePane = nullptr;
+    QLabel* m_pCapsPane = nullptr;
+    QLabel* m_pNumPane = nullptr;
+    QLabel* m_pScrollPane = nullptr;
+    CDocumentArea* m_pDocumentArea = nullptr;
+    COstrelView* m_pConnectedView = nullptr;
+    QTimer m_ModifiedTimer;
+};

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/COstrelApp.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QSettings>
+
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "view/CViewAccessibility.h"
+
+namespace {
+const QString SettingsGroup = QStringLiteral("Settings");
+const QString RecentFileGroup = QStringLiteral("Recent File List");
+} // namespace
+
+COstrelApp::COstrelApp(int& argc, char** argv)
+    : QApplication(argc, argv)
+    , m_strTextFont(QStringLiteral("Courier New"))
+{
+    setOrganizationName(QStringLiteral("Quorrel"));
+    setApplicationName(QStringLiteral("Ostrel"));
+    setApplicationVersion(QStringLiteral("%1.%2.%3.%4")
+                              .arg(VersionMajor)
+                              .arg(VersionMinor)
+                              .arg(VersionRevision)
+                              .arg(VersionBuild));
+    setDesktopFileName(QStringLiteral("ostrel"));
+    // Before the first view exists, so that QScintilla's own bridge is never asked.
+    CViewAccessibility::Install();
+}
+
+COstrelApp::~COstrelApp() = default;
+
+COstrelApp* COstrelApp::GetInstance()
+{
+    return qobject_cast<COstrelApp*>(QCoreApplication::instance());
+}
+
+QString COstrelApp::GetVersionText()
+{
+    return QStringLiteral("%1.%2.%3 Build %4").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision).arg(VersionBuild);
+}
+
+bool COstrelApp::InitInstance()
+{
+    {
+        QSettings settings;
+        ReadSettings(settings);
+    }
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    if (!m_pMainFrame->LoadFrame()) {
+        m_pMainFrame.reset();
+        return false;
+    }
+    // The first argument that is not a switch names the file to open; without one, no document.
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i).startsWith(u'-'))
+            continue;
+        OpenDocumentFile(arguments.at(i));
+        break;
+    }
+    m_pMainFrame->show();
+    return true;
+}
+
+int COstrelApp::ExitInstance(int exitCode)
+{
+    {
+        QSettings settings;
+        WriteSettings(settings);
+    }
+    m_pMainFrame.reset(); // takes the output line queue with it
+    return exitCode;
+}
+
+void COstrelApp::ReadSettings(QSettings& settings)
+{
+    settings.beginGroup(SettingsGroup);
+    m_nTooltipsEnable = settings.value(QStringLiteral("TooltipsEnable"), 1).toInt();
+    m_nTextMask = settings.value(QStringLiteral("TextMask"), 0).toInt();
+    m_nTextEffects = settings.value(QStringLiteral("TextEffects"), 0).toInt();
+    m_crTextColor = settings.value(QStringLiteral("TextColor"), 0).toUInt();
+    m_nTextHeight = settings.value(QStringLiteral("TextHeight"), 0).toInt();
+    m_nTextOffset = settings.value(QStringLiteral("TextOffset"), 0).toInt();
+    m_strTextFont = settings.value(QStringLiteral("TextFont"), QStringLiteral("Courier New")).toString();
+    settings.endGroup();
+
+    m_RecentFiles.clear();
+    settings.beginGroup(RecentFileGroup);
+    for (int i = 1; i <= MaxRecentFiles; ++i) {
+        const QString path = settings.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!path.isEmpty())
+            m_RecentFiles.append(path);
+    }
+    settings.endGroup();
+    Q_EMIT RecentFileListChanged();
+}
+
+void COstrelApp::WriteSettings(QSettings& settings) const
+{
+    settings.beginGroup(SettingsGroup);
+    settings.setValue(QStringLiteral("TooltipsEnable"), m_nTooltipsEnable);
+    settings.setValue(QStringLiteral("TextMask"), m_nTextMask);
+    settings.setValue(QStringLiteral("TextEffects"), m_nTextEffects);
+    settings.setValue(QStringLiteral("TextColor"), m_crTextColor);
+    settings.setValue(QStringLiteral("TextHeight"), m_nTextHeight);
+    settings.setValue(QStringLiteral("TextOffset"), m_nTextOffset);
+    settings.setValue(QStringLiteral("TextFont"), m_strTextFont);
+    settings.endGroup();
+
+    settings.beginGroup(RecentFileGroup);
+    for (int i = 1; i <= MaxRecentFiles; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i);
+        if (i <= m_RecentFiles.size())
+            settings.setValue(key, m_RecentFiles.at(i - 1));
+        else
+            settings.remove(key);
+    }
+    settings.endGroup();
+    settings.sync();
+}
+
+QPrinter& COstrelApp::GetPrinter()
+{
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pPrinter;
+}
+
+void COstrelApp::AddToRecentFileList(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    m_RecentFiles.removeAll(absolute);
+    m_RecentFiles.prepend(absolute);
+    while (m_RecentFiles.size() > MaxRecentFiles)
+        m_RecentFiles.removeLast();
+    Q_EMIT RecentFileListChanged();
+}
+
+void COstrelApp::OnAppAbout()
+{
+    CAboutDlg dialog(m_pMainFrame.get());
+    dialog.exec();
+}
+
+void COstrelApp::OnFileNew()
+{
+    // A log document exists only for a file that was opened.
+}
+
+void COstrelApp::OnFileOpen()
+{
+    const QString path = QFileDialog::getOpenFileName(m_pMainFrame.get(), QString(), QString(),
+                                                      QStringLiteral("Ostrel Files (*.log);;All Files (*)"));
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+void COstrelApp::OnFilePrintSetup()
+{
+    QPageSetupDialog dialog(&GetPrinter(), m_pMainFrame.get());
+    dialog.exec();
+}
+
+COstrelDoc* COstrelApp::OpenDocumentFile(const QString& path)
+{
+    if (!m_pMainFrame)
+        return nullptr;
+    COstrelDoc* document = m_pMainFrame->OpenDocumentFile(path);
+    if (document)
+        AddToRecentFileList(path);
+    return document;
+}

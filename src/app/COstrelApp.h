@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QApplication>
+#include <QStringList>
+
+class CMainFrame;
+class COstrelDoc;
+class QPrinter;
+class QSettings;
+
+// The application: reads the settings once at start, creates the main window, opens the file
+// named on the command line and writes the settings back once at exit.
+class COstrelApp : public QApplication
+{
+    Q_OBJECT
+
+public:
+    static constexpr int VersionMajor = 1;
+    static constexpr int VersionMinor = 1;
+    static constexpr int VersionRevision = 0;
+    static constexpr int VersionBuild = 156;
+    static constexpr int MaxRecentFiles = 4;
+
+    COstrelApp(int& argc, char** argv);
+    ~COstrelApp() override;
+
+    // The running application, or null when the process's application object is another kind.
+    static COstrelApp* GetInstance();
+    // "1.1.0 Build 156".
+    static QString GetVersionText();
+
+    // Start-up: settings, main window, the command line's file. False when the program must end.
+    bool InitInstance();
+    // Exit: writes the settings back and returns the exit code.
+    int ExitInstance(int exitCode);
+
+    // The settings of the "Settings" group and the recent-file list, from and to the store.
+    void ReadSettings(QSettings& settings);
+    void WriteSettings(QSettings& settings) const;
+
+    CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
+    QPrinter& GetPrinter();
+
+    unsigned GetApplicationLook() const { return m_nApplicationLook; }
+    void SetApplicationLook(unsigned look) { m_nApplicationLook = look; }
+    bool GetHighColorIcons() const { return m_bHighColorIcons; }
+
+    std::int32_t GetTooltipsEnable() const { return m_nTooltipsEnable; }
+    void SetTooltipsEnable(std::int32_t enable) { m_nTooltipsEnable = enable; }
+    std::int32_t GetTextMask() const { return m_nTextMask; }
+    void SetTextMask(std::int32_t mask) { m_nTextMask = mask; }
+    std::int32_t GetTextEffects() const { return m_nTextEffects; }
+    void SetTextEffects(std::int32_t effects) { m_nTextEffects = effects; }
+    std::int32_t GetTextHeight() const { return m_nTextHeight; }
+    void SetTextHeight(std::int32_t height) { m_nTextHeight = height; }
+    std::int32_t GetTextOffset() const { return m_nTextOffset; }
+    void SetTextOffset(std::int32_t offset) { m_nTextOffset = offset; }
+    std::uint32_t GetTextColor() const { return m_crTextColor; }
+    void SetTextColor(std::uint32_t color) { m_crTextColor = color; }
+    QString GetTextFont() const { return m_strTextFont; }
+    void SetTextFont(const QString& face) { m_strTextFont = face; }
+
+    QStringList GetRecentFileList() const { return m_RecentFiles; }
+    void AddToRecentFileList(const QString& path);
+
+public Q_SLOTS:
+    void OnAppAbout();
+    // Documents are opened from files only: File New opens nothing.
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFilePrintSetup();
+    // Opens the file as a log document (or activates it when it is open already).
+    COstrelDoc* OpenDocumentFile(const QString& path);
+
+Q_SIGNALS:
+    void RecentFileListChanged();
+
+private:
+    unsigned m_nApplicationLook = 0;
+    bool m_bHighColorIcons = true;
+    std::int32_t m_nTooltipsEnable = 1;
+    std::int32_t m_nTextMask = 0;
+    std::int32_t m_nTextEffects = 0;
+    std::int32_t m_nTextHeight = 0;
+    std::int32_t m_nTextOffset = 0;
+    std::uint32_t m_crTextColor = 0;
+    QString m_strTextFont;
+    QStringList m_RecentFiles;
+    std::unique_ptr<QPrinter> m_pPrinter;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+};

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "filtering/FilterSettings.h"
+#include "view/COstrelView.h"
+
+class CMainFrame;
+
+// One open log file: its path and filters, and the values the main window keeps for its tab.
+// The document keeps no copy of the text: the file on disk is the source, the view shows it.
+class COstrelDoc : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit COstrelDoc(CMainFrame* mainFrame, QObject* parent = nullptr);
+    ~COstrelDoc() override;
+
+    void SetView(COstrelView* view) { m_pView = view; }
+    COstrelView* GetView() const { return m_pView; }
+
+    // Never: a document exists only for a file that was opened.
+    bool OnNewDocument() { return false; }
+    // Opens the file sharing it with its writers and starts loading it into the view; false,
+    // after "Failed to open document.", when it cannot be opened.
+    bool OnOpenDocument(const QString& path);
+    // Unregisters from the main window; the frame then destroys the document.
+    void OnCloseDocument();
+
+    // Ctrl+S. Filter output is saved under a new name (never over the log it came from), and an
+    // unmodified text is not written at all (the log may have grown since it was read).
+    bool OnFileSave();
+    // Asks "Save changes to %1?" for a modified text; false when the user cancels.
+    bool SaveModified();
+    bool IsModified() const;
+
+    QString GetTitle() const { return m_strTitle; }
+    void SetTitle(const QString& title);
+    // The full path of the file; also the filter settings' Path and FileName.
+    QString GetPathName() const;
+    void SetPathName(const QString& path);
+
+    FilterSettings& GetFilterSettings() { return m_FilterSettings; }
+    const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
+
+    void SetTabPosition(int index, QWidget* tabWindow);
+    void GetTabPosition(int& index, QWidget*& tabWindow) const;
+    bool GetTitleShowsModified() const { return m_bTitleShowsModified; }
+    void SetTitleShowsModified(bool showsModified) { m_bTitleShowsModified = showsModified; }
+
+Q_SIGNALS:
+    void TitleChanged(const QString& title);
+    void PathNameChanged(const QString& path);
+
+private:
+    bool m_bTitleShowsModified = false;
+    int m_nTabIndex = -1;
+    QPointer<QWidget> m_pTabWindow;
+    FilterSettings m_FilterSettings;
+    QString m_strTitle;
+    CMainFrame* m_pMainFrame;
+    QPointer<COstrelView> m_pView;
+};

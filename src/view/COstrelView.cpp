@@ -1,0 +1,569 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/COstrelView.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QSaveFile>
+#include <QUrl>
+
+
+#include "app/COstrelApp.h"
+#include "document/CFileUsage.h"
+#include "document/COstrelDoc.h"
+#include "filtering/LineFeedCounter.h"
+#include "filtering/OutputLine.h"
+#include "filtering/TextCodec.h"
+#include "view/CTextLoader.h"
+#include "view/CViewAccessibility.h"
+
+namespace {
+
+// Character-format bits as the settings store keeps them.
+constexpr std::uint32_t FormatMaskBold = 0x00000001;
+constexpr std::uint32_t FormatMaskItalic = 0x00000002;
+constexpr std::uint32_t FormatMaskUnderline = 0x00000004;
+constexpr std::uint32_t FormatMaskStrikeOut = 0x00000008;
+constexpr std::uint32_t FormatMaskChosenFont = 0xF800000F; // size, face, colour, offset, charset, effects
+constexpr int TwipsPerPoint = 20;
+
+// The first part of a file is read before the window shows; the rest comes from the event loop.
+constexpr std::chrono::milliseconds FirstLoadBudget{100};
+
+long ToLong(std::int64_t value)
+{
+    return static_cast<long>(value);
+}
+
+} // namespace
+
+COstrelView::COstrelView(COstrelDoc* document, QWidget* parent)
+    : QsciScintilla(parent)
+    , m_pDocument(document)
+{
+    setObjectName(QStringLiteral("logView"));
+    CViewAccessibility::Install();
+    // Modification events double the cost of loading; the modified state comes from GETMODIFY.
+    SendScintilla(SCI_SETMODEVENTMASK, 0UL);
+    // QScintilla's own document stays alive until we hand it back in the destructor.
+    m_pInitialDocument = SendScintilla(SCI_GETDOCPOINTER);
+    SendScintilla(SCI_ADDREFDOCUMENT, 0UL, m_pInitialDocument);
+    ReplaceDocument(0);
+
+    for (int margin = 0; margin < 5; ++margin)
+        setMarginWidth(margin, 0);
+    SendScintilla(SCI_SETMARGINLEFT, 0UL, 4L);
+    SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
+    setWrapMode(QsciScintilla::WrapNone);
+
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) { Q_EMIT CaretMoved(); });
+    connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
+        if (url.isLocalFile())
+            Q_EMIT FileDropped(url.toLocalFile());
+    });
+}
+
+COstrelView::~COstrelView()
+{
+    StopLoading();
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, m_pInitialDocument);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, m_pInitialDocument);
+}
+
+void COstrelView::ReplaceDocument(std::int64_t sizeHint)
+{
+    // No style bytes (they would double the memory of a big log) and positions past 2 GiB.
+    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(sizeHint),
+                                        static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE | SC_DOCUMENTOPTION_TEXT_LARGE));
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
+    const bool utf8 = LocaleTextEncoding() == TextEncoding::Utf8;
+    SendScintilla(SCI_SETCODEPAGE, utf8 ? static_cast<unsigned long>(SC_CP_UTF8) : 0UL);
+    SendScintilla(SCI_SETEOLMODE, static_cast<unsigned long>(SC_EOL_LF));
+}
+
+void COstrelView::OnInitialUpdate()
+{
+    if (m_pDocument)
+        SetChildFrameTitle(m_pDocument->GetTitle(), false);
+    SetWordWrap(WrapNone);
+    ApplyFont();
+}
+
+void COstrelView::ApplyFont()
+{
+    const COstrelApp* app = COstrelApp::GetInstance();
+    const std::uint32_t color = app ? app->GetTextColor() : 0;
+    const QString face = app ? app->GetTextFont() : QStringLiteral("Courier New");
+    const std::int32_t height = app ? app->GetTextHeight() : 0;
+    const auto mask = static_cast<std::uint32_t>(app ? app->GetTextMask() : 0);
+    const auto effects = static_cast<std::uint32_t>(app ? app->GetTextEffects() : 0);
+
+    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(color & 0xFFFFFF));
+    SendScintilla(SCI_STYLESETFONT, static_cast<uintptr_t>(STYLE_DEFAULT), face.toUtf8().constData());
+    if (height != 0) {
+        SendScintilla(SCI_STYLESETSIZEFRACTIONAL, static_cast<unsigned long>(STYLE_DEFAULT),
+                      static_cast<long>(height) * SC_FONT_SIZE_MULTIPLIER / TwipsPerPoint);
+        const std::uint32_t shown = mask & effects;
+        SendScintilla(SCI_STYLESETBOLD, static_cast<unsigned long>(STYLE_DEFAULT), (shown & FormatMaskBold) ? 1L : 0L);
+        SendScintilla(SCI_STYLESETITALIC, static_cast<unsigned long>(STYLE_DEFAULT), (shown & FormatMaskItalic) ? 1L : 0L);
+        SendScintilla(SCI_STYLESETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT),
+                      (shown & FormatMaskUnderline) ? 1L : 0L);
+    } else {
+        // No font was ever chosen: the editor's own size, no effects.
+        SendScintilla(SCI_STYLESETBOLD, static_cast<unsigned long>(STYLE_DEFAULT), 0L);
+        SendScintilla(SCI_STYLESETITALIC, static_cast<unsigned long>(STYLE_DEFAULT), 0L);
+        SendScintilla(SCI_STYLESETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT), 0L);
+    }
+    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(m_crBackground));
+    SendScintilla(SCI_STYLECLEARALL);
+}
+
+void COstrelView::SetBackground(std::uint32_t color)
+{
+    m_crBackground = color;
+    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(color));
+    SendScintilla(SCI_STYLECLEARALL);
+}
+
+void COstrelView::SetShowsFilteredText(bool showsFilteredText)
+{
+    if (m_bShowsFilteredText == showsFilteredText)
+        return;
+    m_bShowsFilteredText = showsFilteredText;
+    Q_EMIT ShowsFilteredTextChanged(showsFilteredText);
+}
+
+void COstrelView::LoadFile(std::unique_ptr<QFile> file)
+{
+    StopLoading();
+    // Room for the whole file up front: no copying as the buffer grows, no doubled peak.
+    ReplaceDocument(file->size() + 1024 * 1024);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+    m_nLoadedLineFeeds = 0;
+    m_nPendingLineStart = -1;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_bLoadShowsCursor = true;
+
+    m_pLoader = std::make_unique<CTextLoader>(
+        std::move(file), [this](const char* bytes, std::size_t size) { AppendLoadedChunk(bytes, size); });
+    connect(m_pLoader.get(), &CTextLoader::Progress, this, &COstrelView::LoadProgress);
+    connect(m_pLoader.get(), &CTextLoader::Finished, this, &COstrelView::OnLoadFinished);
+    m_pLoader->Start(FirstLoadBudget);
+}
+
+void COstrelView::AppendLoadedChunk(const char* bytes, std::size_t size)
+{
+    const std::int64_t chunkStart = SendScintilla(SCI_GETLENGTH);
+    // The pending file line is found by counting line feeds, as the file's line numbers do.
+    if (m_nPendingFileLine > 0 && m_nPendingLineStart < 0) {
+        const auto wanted = static_cast<std::uint64_t>(m_nPendingFileLine - 1);
+        if (wanted == 0) {
+            m_nPendingLineStart = 0;
+        } else {
+            const std::uint64_t inChunk = CountLineFeeds(bytes, size);
+            if (m_nLoadedLineFeeds + inChunk >= wanted) {
+                std::uint64_t remaining = wanted - m_nLoadedLineFeeds;
+                const char* at = bytes;
+                const char* const end = bytes + size;
+                for (;;) {
+                    at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+                    if (--remaining == 0)
+                        break;
+                    ++at;
+                }
+                m_nPendingLineStart = chunkStart + (at - bytes) + 1;
+            }
+            m_nLoadedLineFeeds += inChunk;
+        }
+    }
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(size), bytes);
+    SelectPendingLineIfLoaded(false);
+}
+
+void COstrelView::SelectPendingLineIfLoaded(bool loadingDone)
+{
+    if (m_nPendingLineStart < 0) {
+        if (loadingDone)
+            m_nPendingFileLine = 0; // the file has fewer lines now
+        return;
+    }
+    const std::int64_t length = SendScintilla(SCI_GETLENGTH);
+    const std::int64_t start = std::min(m_nPendingLineStart, length);
+    const std::int64_t line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(start));
+    const std::int64_t end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+    if (!loadingDone && end >= length)
+        return; // the line may go on in the next chunk
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), ToLong(end));
+    const std::int64_t visible = SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(line));
+    const std::int64_t onScreen = SendScintilla(SCI_LINESONSCREEN);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max<std::int64_t>(0, visible - onScreen / 2)));
+    m_nPendingFileLine = 0;
+    m_nPendingLineStart = -1;
+}
+
+void COstrelView::OnLoadFinished(bool succeeded)
+{
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+    SendScintilla(SCI_SETSAVEPOINT);
+    SelectPendingLineIfLoaded(true);
+    if (m_bLoadShowsCursor) {
+        QApplication::restoreOverrideCursor();
+        m_bLoadShowsCursor = false;
+    }
+    if (m_pLoader)
+        m_pLoader.release()->deleteLater();
+    if (!succeeded)
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), QStringLiteral("Failed to open document."));
+    Q_EMIT LoadFinished();
+}
+
+bool COstrelView::IsLoading() const
+{
+    return m_pLoader != nullptr;
+}
+
+void COstrelView::FinishLoading()
+{
+    if (!m_pLoader)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_pLoader->LoadRest();
+    QApplication::restoreOverrideCursor();
+}
+
+void COstrelView::StopLoading()
+{
+    if (!m_pLoader)
+        return;
+    m_pLoader.reset();
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+    SendScintilla(SCI_SETSAVEPOINT);
+    m_nPendingLineStart = -1;
+    if (m_bLoadShowsCursor) {
+        QApplication::restoreOverrideCursor();
+        m_bLoadShowsCursor = false;
+    }
+}
+
+bool COstrelView::ReloadDocumentText()
+{
+    if (!m_pDocument)
+        return false;
+    const QString path = m_pDocument->GetPathName();
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"),
+                             QStringLiteral("Failed to open document.\n\n%1: %2").arg(path, file->errorString()));
+        m_nPendingFileLine = 0;
+        return false;
+    }
+    SetBackground(WholeFileBackground);
+    m_FileLineNumbers.clear();
+    m_FileLineNumbers.shrink_to_fit();
+    SetShowsFilteredText(false);
+    LoadFile(std::move(file));
+    return true;
+}
+
+bool COstrelView::IsFileInUse(const QString& path)
+{
+    return CFileUsage::IsFileInUse(path);
+}
+
+std::string_view COstrelView::GetTextBytes()
+{
+    const std::int64_t length = SendScintilla(SCI_GETLENGTH);
+    const auto* bytes = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    if (!bytes || length <= 0)
+        return {};
+    return std::string_view(bytes, static_cast<std::size_t>(length));
+}
+
+bool COstrelView::WriteViewText()
+{
+    if (!m_pDocument)
+        return false;
+    FinishLoading();
+    QSaveFile file(m_pDocument->GetPathName());
+    errno = 0;
+    bool written = file.open(QIODevice::WriteOnly);
+    int error = errno;
+    if (written) {
+        const std::string_view bytes = GetTextBytes();
+        written = file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+        error = errno;
+        written = written && file.commit();
+        if (!written && error == 0)
+            error = errno;
+    }
+    if (!written) {
+        if (error == 0)
+            error = static_cast<int>(file.error());
+        QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
+                              QStringLiteral("Error Saving File - Error %1").arg(error));
+        return false;
+    }
+    return true;
+}
+
+bool COstrelView::RunSaveAs()
+{
+    if (!m_pDocument)
+        return false;
+    const QString fileName = QString::fromStdU16String(m_pDocument->GetFilterSettings().GetFileName());
+    QFileDialog dialog(nullptr, QString(), QFileInfo(m_pDocument->GetPathName()).absolutePath(),
+                       QStringLiteral("Log Files (*.log);;All Files (*)"));
+    dialog.setObjectName(QStringLiteral("saveAsDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("log"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    return SaveAs(dialog.selectedFiles().constFirst());
+}
+
+bool COstrelView::SaveAs(const QString& path)
+{
+    if (!m_pDocument)
+        return false;
+    FinishLoading();
+    const QString oldPath = m_pDocument->GetPathName();
+    m_pDocument->SetPathName(path);
+    if (!WriteViewText()) {
+        // The document stays with the file it had: reloads and runs must not read a file that
+        // was never written.
+        m_pDocument->SetPathName(oldPath);
+        return false;
+    }
+    // A text written out in full counts as saved.
+    SetTextUnmodified();
+    m_pDocument->SetTitleShowsModified(false);
+    SetChildFrameTitle(m_pDocument->GetTitle(), false);
+    return true;
+}
+
+void COstrelView::BeginFilterOutput()
+{
+    StopLoading();
+    ReplaceDocument(0);
+    SetBackground(FilterOutputBackground);
+    m_FileLineNumbers.clear();
+    m_nPendingFileLine = 0;
+    SetShowsFilteredText(true);
+    SendScintilla(SCI_SETSAVEPOINT);
+}
+
+void COstrelView::AppendOutputLines(const OutputBatch& batch)
+{
+    if (!batch.Text.empty()) {
+        SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+        SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(batch.Text.size()), batch.Text.data());
+        SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+    }
+    SendScintilla(SCI_SETSAVEPOINT);
+    m_FileLineNumbers.reserve(m_FileLineNumbers.size() + batch.Lines.size());
+    for (const OutputLine& line : batch.Lines)
+        m_FileLineNumbers.push_back(line.LineNumber);
+}
+
+std::int64_t COstrelView::GetCaretLine() const
+{
+    const long position = SendScintilla(SCI_GETCURRENTPOS);
+    return SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)) + 1;
+}
+
+void COstrelView::SetWordWrap(int mode)
+{
+    m_nWordWrap = mode;
+    setWrapMode(mode == WrapNone ? QsciScintilla::WrapNone : QsciScintilla::WrapWord);
+    SendScintilla(SCI_SETSEL, 0UL, 0L);
+}
+
+void COstrelView::SetChildFrameTitle(const QString& name, bool modified)
+{
+    if (QWidget* frame = parentWidget())
+        frame->setWindowTitle(modified ? name + u'*' : name);
+}
+
+bool COstrelView::IsTextModified() const
+{
+    return SendScintilla(SCI_GETMODIFY) != 0;
+}
+
+void COstrelView::SetTextUnmodified()
+{
+    SendScintilla(SCI_SETSAVEPOINT);
+}
+
+std::int64_t COstrelView::OutputLineFromPosition(std::int64_t position)
+{
+    const std::string_view bytes = GetTextBytes();
+    const auto end = static_cast<std::size_t>(std::clamp<std::int64_t>(position, 0, static_cast<std::int64_t>(bytes.size())));
+    return static_cast<std::int64_t>(CountLineFeeds(bytes.data(), end));
+}
+
+bool COstrelView::GoToFileLineAt(std::int64_t position)
+{
+    if (!m_bShowsFilteredText)
+        return false;
+    const std::int64_t outputLine = OutputLineFromPosition(position);
+    if (outputLine < 0 || outputLine >= static_cast<std::int64_t>(m_FileLineNumbers.size()))
+        return false;
+    m_nPendingFileLine = m_FileLineNumbers[static_cast<std::size_t>(outputLine)];
+    ReloadDocumentText();
+    return true;
+}
+
+void COstrelView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (m_bShowsFilteredText && event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier)) {
+        const QPoint point = event->position().toPoint();
+        const long position = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(point.x()),
+                                            static_cast<long>(point.y()));
+        // A line without a recorded file line (the end marker, an empty last line) does nothing.
+        GoToFileLineAt(position);
+        event->accept();
+        return;
+    }
+    QsciScintilla::mouseDoubleClickEvent(event);
+}
+
+void COstrelView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("viewContextMenu"));
+    QAction* cutAction = menu.addAction(QStringLiteral("Cu&t\tCtrl+X"), this, &QsciScintilla::cut);
+    QAction* copyAction = menu.addAction(QStringLiteral("&Copy\tCtrl+C"), this, &QsciScintilla::copy);
+    QAction* pasteAction = menu.addAction(QStringLiteral("&Paste\tCtrl+V"), this, &QsciScintilla::paste);
+    menu.addAction(QStringLiteral("Select A&ll\tCtrl+A"), this, [this] { selectAll(true); });
+    const bool hasSelection = hasSelectedText();
+    cutAction->setEnabled(hasSelection && !isReadOnly());
+    copyAction->setEnabled(hasSelection);
+    pasteAction->setEnabled(SendScintilla(SCI_CANPASTE) != 0);
+    menu.exec(event->globalPos());
+}
+
+void COstrelView::OnFileSaveAs()
+{
+    RunSaveAs();
+}
+
+void COstrelView::OnFormatFont()
+{
+    const long size = SendScintilla(SCI_STYLEGETSIZEFRACTIONAL, static_cast<unsigned long>(STYLE_DEFAULT));
+    QByteArray face(256, '\0');
+    SendScintilla(SCI_STYLEGETFONT, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<void*>(face.data()));
+    QFont current(QString::fromUtf8(face.constData()));
+    if (size > 0)
+        current.setPointSizeF(static_cast<double>(size) / static_cast<double>(SC_FONT_SIZE_MULTIPLIER));
+    current.setBold(SendScintilla(SCI_STYLEGETBOLD, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+    current.setItalic(SendScintilla(SCI_STYLEGETITALIC, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+    current.setUnderline(SendScintilla(SCI_STYLEGETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+
+    bool chosen = false;
+    const QFont font = QFontDialog::getFont(&chosen, current, nullptr);
+    COstrelApp* app = COstrelApp::GetInstance();
+    if (!chosen || !app)
+        return;
+    std::uint32_t effects = 0;
+    effects |= font.bold() ? FormatMaskBold : 0;
+    effects |= font.italic() ? FormatMaskItalic : 0;
+    effects |= font.underline() ? FormatMaskUnderline : 0;
+    effects |= font.strikeOut() ? FormatMaskStrikeOut : 0;
+    // Kept in memory; the settings store gets it at exit.
+    app->SetTextFont(font.family());
+    app->SetTextHeight(static_cast<std::int32_t>(font.pointSizeF() * TwipsPerPoint + 0.5));
+    app->SetTextOffset(0);
+    app->SetTextMask(static_cast<std::int32_t>(FormatMaskChosenFont));
+    app->SetTextEffects(static_cast<std::int32_t>(effects));
+    ApplyFont();
+}
+
+void COstrelView::OnFilePrint()
+{
+    FinishLoading();
+    QsciPrinter printer(QPrinter::HighResolution);
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        printer.setPageLayout(app->GetPrinter().pageLayout());
+    printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    // Printed on white: the cyan of filter output stays on the screen.
+    SendScintilla(SCI_SETPRINTCOLOURMODE, static_cast<unsigned long>(SC_PRINT_COLOURONWHITE));
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        printer.printRange(this);
+}
+
+void COstrelView::OnFilePrintPreview()
+{
+    FinishLoading();
+    QsciPrinter printer(QPrinter::HighResolution);
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        printer.setPageLayout(app->GetPrinter().pageLayout());
+    printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    SendScintilla(SCI_SETPRINTCOLOURMODE, static_cast<unsigned long>(SC_PRINT_COLOURONWHITE));
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this, &printer](QPrinter*) { printer.printRange(this); });
+    preview.exec();
+}
+
+void COstrelView::OnDeleteAllFilters()
+{
+    if (!m_bShowsFilteredText || !m_pDocument)
+        return;
+    const QString path = m_pDocument->GetPathName();
+    if (IsFileInUse(path)) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("File In Use"),
+                        QStringLiteral("File \"%1\" is currently in use by another process.  Deleting All Filters will "
+                                       "Result in the document being re-loaded which may result in a newer version of "
+                                       "the document.  Proceed?")
+                            .arg(path),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setObjectName(QStringLiteral("fileInUseBox"));
+        if (box.exec() != QMessageBox::Yes)
+            return;
+    }
+    ReloadDocumentText();
+}
+
+void COstrelView::OnFilterSettings()
+{
+    // The filter settings dialog is created and shown here once it exists.
+}
+
+void COstrelView::OnEditFind()
+{
+    // Find arrives with the find dialog.
+}
+
+void COstrelView::OnEditFindNext()
+{
+    // Find Next arrives with the find dialog.
+}
+
+void COstrelView::OnEditReplace()
+{
+    // Replace arrives with the find dialog.
+}
+
+void COstrelView::OnEditGoTo()
+{
+    // Go To arrives with the go-to-line dialog.
+}

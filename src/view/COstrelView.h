@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "view/QsciHeaders.h"
+
+class COstrelDoc;
+class CTextLoader;
+class QFile;
+struct OutputBatch;
+
+// The view of one log document: the file's bytes, unchanged, or the output of a filtering run.
+// Loading happens in chunks from the event loop; commands that need the whole text finish it first.
+class COstrelView : public QsciScintilla
+{
+    Q_OBJECT
+
+public:
+    enum WordWrapMode
+    {
+        WrapNone = 0,
+        WrapToWindow = 1,
+    };
+
+    // RGB(238, 255, 255) as the editor takes it (0x00BBGGRR): the background of filter output.
+    static constexpr std::uint32_t FilterOutputBackground = 0xFFFFEE;
+    static constexpr std::uint32_t WholeFileBackground = 0xFFFFFF;
+
+    explicit COstrelView(COstrelDoc* document, QWidget* parent = nullptr);
+    ~COstrelView() override;
+
+    COstrelDoc* GetDocument() const { return m_pDocument; }
+
+    // Title, margins, no wrapping and the font of the settings.
+    void OnInitialUpdate();
+
+    // Replaces the text by the file's content; the first part at once, the rest from the event loop.
+    void LoadFile(std::unique_ptr<QFile> file);
+    bool IsLoading() const;
+    // Waits for the whole text, showing a wait cursor; for commands that need all of it.
+    void FinishLoading();
+    // Stops loading; the text loaded so far stays.
+    void StopLoading();
+    // Re-reads the document's file: whole-file state, modified flag clear, pending line selected.
+    // False, with a message, when the file cannot be opened; the view then keeps its text.
+    bool ReloadDocumentText();
+    // True when another process holds the file open for writing, or it cannot be read at all.
+    static bool IsFileInUse(const QString& path);
+
+    // The text's bytes, unchanged; valid until the next change of the text.
+    std::string_view GetTextBytes();
+    // Writes the whole text to the document's path through a save file; reports a failure.
+    bool WriteViewText();
+    // Save As: asks for the new name (the document's name offered, no overwrite question).
+    bool RunSaveAs();
+    // Save As with the path chosen: the document becomes the new file once it is written.
+    bool SaveAs(const QString& path);
+
+    // Empties the view for a filtering run's output: light cyan, no undo, modified flag clear.
+    void BeginFilterOutput();
+    // Appends a batch of kept lines in one call, with no undo record and the modified flag clear.
+    void AppendOutputLines(const OutputBatch& batch);
+
+    std::int64_t GetCaretLine() const;
+    int GetWordWrap() const { return m_nWordWrap; }
+    void SetWordWrap(int mode);
+    void SetChildFrameTitle(const QString& name, bool modified);
+    bool IsTextModified() const;
+    void SetTextUnmodified();
+
+    bool GetShowsFilteredText() const { return m_bShowsFilteredText; }
+    const std::vector<std::int64_t>& GetFileLineNumbers() const { return m_FileLineNumbers; }
+    std::int64_t GetPendingFileLine() const { return m_nPendingFileLine; }
+    void SetPendingFileLine(std::int64_t line) { m_nPendingFileLine = line; }
+    // The 0-based line of filter output that holds a position: line feeds before it, so a lone
+    // carriage return inside a line does not shift the count.
+    std::int64_t OutputLineFromPosition(std::int64_t position);
+    // Ctrl+double-click at a position: the whole file again with that output line's file line
+    // selected. False when the view shows the whole file or the line has no recorded number.
+    bool GoToFileLineAt(std::int64_t position);
+
+public Q_SLOTS:
+    void OnFileSaveAs();
+    void OnFormatFont();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void OnDeleteAllFilters();
+    // The commands of the filter settings dialog, find and go to arrive with those features.
+    void OnFilterSettings();
+    void OnEditFind();
+    void OnEditFindNext();
+    void OnEditReplace();
+    void OnEditGoTo();
+
+Q_SIGNALS:
+    void ShowsFilteredTextChanged(bool showsFilteredText);
+    void LoadProgress(int percent);
+    void LoadFinished();
+    void CaretMoved();
+    // Files dropped on the view open as documents.
+    void FileDropped(const QString& path);
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // A fresh, unstyled editor document for a new text; settings that live in the document follow.
+    void ReplaceDocument(std::int64_t sizeHint);
+    void AppendLoadedChunk(const char* bytes, std::size_t size);
+    void OnLoadFinished(bool succeeded);
+    void SelectPendingLineIfLoaded(bool loadingDone);
+    void SetBackground(std::uint32_t color);
+    void ApplyFont();
+    void SetShowsFilteredText(bool showsFilteredText);
+
+    COstrelDoc* m_pDocument;
+    bool m_bShowsFilteredText = false;
+    std::int64_t m_nPendingFileLine = 0;
+    std::vector<std::int64_t> m_FileLineNumbers;
+    int m_nWordWrap = WrapNone;
+    std::unique_ptr<CTextLoader> m_pLoader;
+    bool m_bLoadShowsCursor = false;
+    std::uint64_t m_nLoadedLineFeeds = 0;
+    std::int64_t m_nPendingLineStart = -1;
+    std::uint32_t m_crBackground = WholeFileBackground;
+    long m_pInitialDocument = 0;
+};
