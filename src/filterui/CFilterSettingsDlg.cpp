@@ -1,0 +1,790 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "filterui/CFilterSettingsDlg.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QResizeEvent>
+#include <QSettings>
+#include <QSizeGrip>
+#include <QStandardPaths>
+#include <QToolTip>
+#include <QUrl>
+
+#include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
+#include "document/COstrelDoc.h"
+#include "filtering/FilterSettingsFile.h"
+#include "filterui/CEditFilterSettingsDlg.h"
+#include "filterui/CLastColumnAutoResizingListCtrl.h"
+#include "filterui/CNonExtendableHeaderCtrl.h"
+#include "filterui/CWhitespaceFilterDlg.h"
+#include "filterui/DecimalText.h"
+#include "filterui/FilterClipboard.h"
+#include "view/COstrelView.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+QPointer<CFilterSettingsDlg> g_pFilterSettingsDlg;
+
+namespace
+{
+enum FilterColumn
+{
+    ColumnFilter = 0,
+    ColumnRegExp = 1,
+    ColumnCaseSensitive = 2,
+    ColumnLinesBefore = 3,
+    ColumnLinesAfter = 4,
+};
+
+// The list's fixed columns, and what column 0 leaves them.
+constexpr int FixedColumnWidth = 30;
+constexpr int FixedColumnsWidth = 4 * FixedColumnWidth;
+
+// Below this client size the controls stay where they are (this includes minimising).
+constexpr int LayoutMinWidth = 344;
+constexpr int LayoutMinHeight = 439;
+constexpr int MinimumWidth = 364;
+constexpr int MinimumHeight = 507;
+constexpr int SizeGripSize = 10;
+
+// Tips wrap at this width and stay this long.
+constexpr int ToolTipWidth = 200;
+constexpr int ToolTipDisplayMs = 20000;
+
+// The controls that the resize layout does not move stand where the original form put them, in
+// its units of a quarter of an average character width and an eighth of a character height.
+QRect FormRect(int x, int y, int nWidth, int nHeight)
+{
+    const auto toX = [](int n) { return (n * 3 + 1) / 2; };
+    const auto toY = [](int n) { return (n * 13 + 4) / 8; };
+    return {toX(x), toY(y), toX(nWidth), toY(nHeight)};
+}
+
+// A rectangle no smaller than the control needs to show its whole text.
+QRect FitText(QWidget* pWidget, QRect rect)
+{
+    const QSize hint = pWidget->sizeHint();
+    rect.setWidth(std::max(rect.width(), hint.width()));
+    rect.setHeight(std::max(rect.height(), hint.height()));
+    return rect;
+}
+
+QString YesNoCell(bool bYes)
+{
+    return bYes ? u"X"_s : u"-"_s;
+}
+
+void ShowErrorMessage(const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+    box.setObjectName(u"filterErrorBox"_s);
+    box.exec();
+}
+
+bool IsWhitespaceOnly(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](QChar ch) { return std::iswspace(static_cast<wint_t>(ch.unicode())) != 0; });
+}
+
+QLineEdit* CreateNumberField(QWidget* pParent, const QString& name)
+{
+    auto* pEdit = new QLineEdit(pParent);
+    pEdit->setObjectName(name);
+    pEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(u"[0-9]*"_s), pEdit));
+    return pEdit;
+}
+
+QPushButton* CreateButton(QWidget* pParent, const QString& text, const QString& name)
+{
+    auto* pButton = new QPushButton(text, pParent);
+    pButton->setObjectName(name);
+    // Enter moves the focus on; it never presses a button.
+    pButton->setAutoDefault(false);
+    pButton->setDefault(false);
+    return pButton;
+}
+
+QCheckBox* CreateCheckBox(QWidget* pParent, const QString& text, const QString& name)
+{
+    auto* pCheck = new QCheckBox(text, pParent);
+    pCheck->setObjectName(name);
+    return pCheck;
+}
+
+QLabel* CreateLabel(QWidget* pParent, const QString& text, const QString& name)
+{
+    auto* pLabel = new QLabel(text, pParent);
+    pLabel->setObjectName(name);
+    return pLabel;
+}
+
+bool GetToolTipsEnableSetting()
+{
+    if (const COstrelApp* pApp = COstrelApp::GetInstance())
+        return pApp->GetTooltipsEnable() != 0;
+    return true;
+}
+
+void SetToolTipsEnableSetting(bool bEnable)
+{
+    if (COstrelApp* pApp = COstrelApp::GetInstance())
+        pApp->SetTooltipsEnable(bEnable ? 1 : 0);
+}
+
+CMainFrame* FindMainFrame(QWidget* pWidget)
+{
+    if (pWidget)
+    {
+        if (auto* pFrame = qobject_cast<CMainFrame*>(pWidget->window()))
+            return pFrame;
+    }
+    const COstrelApp* pApp = COstrelApp::GetInstance();
+    return pApp ? pApp->GetMainFrame() : nullptr;
+}
+} // namespace
+
+CFilterSettingsDlg::CFilterSettingsDlg(QWidget* pParent)
+    : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                           | Qt::WindowCloseButtonHint)
+{
+    setObjectName(u"filterSettingsDialog"_s);
+    setWindowTitle(u"Filter Settings"_s);
+    setModal(false);
+    setSizeGripEnabled(false); // the dialog places its own grip
+    setMinimumSize(MinimumWidth, MinimumHeight);
+
+    CreateControls();
+    SetTabOrder();
+    SetToolTips();
+
+    m_bToolTipsActive = GetToolTipsEnableSetting();
+    m_pEnableTooltipsCheck->setChecked(m_bToolTipsActive);
+
+    m_pPasteAllButton->setEnabled(!g_bFilterClipboardEmpty);
+    RefreshFilterList();
+    m_pLinesBeforeEdit->setText(u"0"_s);
+    m_pLinesAfterEdit->setText(u"0"_s);
+
+    // Connected only now: the "0" above must not empty the active document's filters.
+    connect(m_pAddButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnAddFilter);
+    connect(m_pEditButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnEditFilter);
+    connect(m_pDeleteButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnDeleteFilter);
+    connect(m_pCopyAllButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnCopyAllFilters);
+    connect(m_pPasteAllButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnPasteAllFilters);
+    connect(m_pDeleteAllButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnDeleteAllFilters);
+    connect(m_pLoadButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnLoadFilters);
+    connect(m_pSaveButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnSaveFilters);
+    connect(m_pApplyButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnApplyFilterSettings);
+    connect(m_pRegExpSyntaxButton, &QPushButton::clicked, this, &CFilterSettingsDlg::OnRegExpSyntax);
+    connect(m_pEnableTooltipsCheck, &QCheckBox::clicked, this, &CFilterSettingsDlg::OnEnableTooltips);
+    connect(m_pCaseSensitiveCheck, &QCheckBox::clicked, this, &CFilterSettingsDlg::CopyToActiveDocument);
+    connect(m_pLinesBeforeEdit, &QLineEdit::textChanged, this, &CFilterSettingsDlg::CopyToActiveDocument);
+    connect(m_pLinesAfterEdit, &QLineEdit::textChanged, this, &CFilterSettingsDlg::CopyToActiveDocument);
+    connect(m_pExcludeCheck, &QCheckBox::clicked, this, [this](bool bChecked) {
+        m_FilterSettings.SetExcludeMatches(bChecked);
+        CopyToActiveDocument();
+    });
+    connect(m_pFilterList, &QTreeWidget::itemDoubleClicked, this, [this] { OnEditFilter(); });
+
+    resize(MinimumWidth, MinimumHeight);
+    LayoutControls();
+    FollowMainFrame(FindMainFrame(pParent));
+}
+
+CFilterSettingsDlg::~CFilterSettingsDlg() = default;
+
+void CFilterSettingsDlg::CreateControls()
+{
+    m_pFilterGroup = new QGroupBox(this);
+    m_pFilterGroup->setObjectName(u"filterGroupBox"_s);
+    m_pFilterEdit = new QLineEdit(this);
+    m_pFilterEdit->setObjectName(u"filterStringEdit"_s);
+    m_pRegExpCheck = CreateCheckBox(this, u"Regular Expression Filter"_s, u"regExpCheck"_s);
+    m_pCaseSensitiveCheck = CreateCheckBox(this, u"Case-Sensitive Filter"_s, u"caseSensitiveCheck"_s);
+    m_pLinesBeforeEdit = CreateNumberField(this, u"linesBeforeEdit"_s);
+    m_pLinesAfterEdit = CreateNumberField(this, u"linesAfterEdit"_s);
+    m_pAddButton = CreateButton(this, u"Add Filter"_s, u"addFilterButton"_s);
+    m_pEditButton = CreateButton(this, u"Edit Filter"_s, u"editFilterButton"_s);
+    m_pDeleteButton = CreateButton(this, u"Delete Filter"_s, u"deleteFilterButton"_s);
+    m_pCopyAllButton = CreateButton(this, u"Copy All Filters"_s, u"copyAllButton"_s);
+    m_pPasteAllButton = CreateButton(this, u"Paste All Filters"_s, u"pasteAllButton"_s);
+    m_pDeleteAllButton = CreateButton(this, u"Delete All Filters"_s, u"deleteAllButton"_s);
+    m_pLoadButton = CreateButton(this, u"Load Filters"_s, u"loadFiltersButton"_s);
+    m_pSaveButton = CreateButton(this, u"Save Filters"_s, u"saveFiltersButton"_s);
+    m_pExcludeCheck = CreateCheckBox(this, u"Exclude Lines That Match Filters"_s, u"excludeCheck"_s);
+    m_pApplyButton = CreateButton(this, u"Apply Filter Settings to Document"_s, u"applyButton"_s);
+    m_pLinesBeforeLabel =
+        CreateLabel(this, u"Number of Lines to Output Before Filter Match"_s, u"linesBeforeLabel"_s);
+    m_pLinesAfterLabel = CreateLabel(this, u"Number of Lines to Output After Filter Match"_s, u"linesAfterLabel"_s);
+    m_pFiltersLabel = CreateLabel(this, u"Filters"_s, u"filtersLabel"_s);
+    m_pFilterLabel = CreateLabel(this, u"Filter"_s, u"filterLabel"_s);
+    m_pFilterList = new CLastColumnAutoResizingListCtrl(this);
+    m_pFilterList->setObjectName(u"filterList"_s);
+    m_pRegExpSyntaxButton = CreateButton(this, u"RegExp Syntax"_s, u"regExpSyntaxButton"_s);
+    m_pEnableTooltipsCheck = CreateCheckBox(this, u"Enable Tooltips"_s, u"enableTooltipsCheck"_s);
+    m_pSizeGrip = new QSizeGrip(this);
+    m_pSizeGrip->setObjectName(u"sizeGrip"_s);
+
+    m_pFilterGroup->lower();
+    m_pLinesBeforeLabel->setBuddy(m_pLinesBeforeEdit);
+    m_pLinesAfterLabel->setBuddy(m_pLinesAfterEdit);
+    m_pFilterLabel->setBuddy(m_pFilterEdit);
+    m_pFiltersLabel->setBuddy(m_pFilterList);
+
+    m_pFilterList->setHeaderLabels({u"Filter"_s, u"RE"_s, u"CS"_s, u"OB"_s, u"OA"_s});
+    m_pFilterList->header()->setDefaultAlignment(Qt::AlignCenter);
+    for (int nColumn = ColumnRegExp; nColumn <= ColumnLinesAfter; ++nColumn)
+        m_pFilterList->setColumnWidth(nColumn, FixedColumnWidth);
+
+    for (QPushButton* pButton : {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton,
+                                 m_pDeleteAllButton, m_pSaveButton})
+        pButton->setEnabled(false);
+
+    // Enter and the tips are handled for every control before the control itself sees them.
+    for (QWidget* pChild : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        pChild->installEventFilter(this);
+}
+
+void CFilterSettingsDlg::SetTabOrder()
+{
+    QWidget* const order[] = {m_pFilterEdit,    m_pRegExpCheck,       m_pCaseSensitiveCheck, m_pLinesBeforeEdit,
+                                    m_pLinesAfterEdit, m_pAddButton,         m_pEditButton,         m_pDeleteButton,
+                                    m_pCopyAllButton,  m_pPasteAllButton,    m_pDeleteAllButton,    m_pLoadButton,
+                                    m_pSaveButton,     m_pExcludeCheck,      m_pApplyButton,        m_pFilterList,
+                                    m_pRegExpSyntaxButton, m_pEnableTooltipsCheck};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    m_pFilterGroup->setFocusPolicy(Qt::NoFocus);
+    m_pSizeGrip->setFocusPolicy(Qt::NoFocus);
+}
+
+void CFilterSettingsDlg::SetToolTips()
+{
+    const QString showsBoth =
+        u"Filter settings can be copied between documents by pressing the \"Copy All Filters\" button in one "
+        "document then switching to another document and pressing the \"Paste All Filters\" button"_s;
+    m_pFilterEdit->setToolTip(
+        u"This field is used to enter a filter string that can be used to filter a file.  The filter can be a "
+        "literal string to match or can be a regular expression (if the Regular Expression Filter checkbox is "
+        "selected)"_s);
+    m_pRegExpCheck->setToolTip(
+        u"This field is used to specify whether or not the filter string is a regular expression"_s);
+    m_pCaseSensitiveCheck->setToolTip(
+        u"This field is used to specify if the filtering should be performed case-sensitive"_s);
+    m_pRegExpSyntaxButton->setToolTip(u"Display regular expression syntax dialog"_s);
+    m_pLinesBeforeEdit->setToolTip(u"When a filter match is successful, the number of lines specified in this "
+                                   "field before the match will be output"_s);
+    m_pLinesAfterEdit->setToolTip(u"When a filter match is successful, the number of lines specified in this "
+                                  "field after the match will be output"_s);
+    m_pAddButton->setToolTip(u"Add the specified filter settings to the filter list"_s);
+    m_pEditButton->setToolTip(u"Edit the settings of the selected filter"_s);
+    m_pDeleteButton->setToolTip(u"Delete the selected filter"_s);
+    m_pDeleteAllButton->setToolTip(
+        u"Delete all of the filters in the filter list.  By pressing this button and then pressing the \"Apply "
+        "Filter Settings...\" button, the original unfiltered document will be displayed"_s);
+    m_pCopyAllButton->setToolTip(
+        u"Copy all of the filter settings in the filter list to a filter settings clipboard.  "_s % showsBoth);
+    m_pPasteAllButton->setToolTip(
+        u"Paste all of the filter settings in the filter settings clipboard to this documents filter list.  "_s
+        % showsBoth);
+    m_pExcludeCheck->setToolTip(u"When filtering a document, exclude all lines that match filters and only "
+                                "output lines that don't match filters"_s);
+    m_pApplyButton->setToolTip(
+        u"Apply filter settings specified in the filter list to the current document.\nIf filter settings are "
+        "currently applied to a document, the original document can be displayed by pressing the \"Delete All "
+        "Filters\" button then pressing this button"_s);
+    m_pLoadButton->setToolTip(u"Load filter settings from an external file."_s);
+    m_pSaveButton->setToolTip(u"Save filter settings to an external file."_s);
+}
+
+void CFilterSettingsDlg::LayoutControls()
+{
+    const int w = width();
+    const int h = height();
+    if (w < LayoutMinWidth || h < LayoutMinHeight)
+        return;
+
+    // The controls of the upper group stay at their form positions, widened where the text needs it.
+    m_pFilterLabel->setGeometry(FitText(m_pFilterLabel, FormRect(14, 13, 17, 8)));
+    const QRect regExpRect = FitText(m_pRegExpCheck, FormRect(11, 41, 89, 10));
+    m_pRegExpCheck->setGeometry(regExpRect);
+    QRect syntaxRect = FitText(m_pRegExpSyntaxButton, FormRect(107, 39, 58, 14));
+    syntaxRect.moveLeft(std::max(syntaxRect.left(), regExpRect.right() + 8));
+    m_pRegExpSyntaxButton->setGeometry(syntaxRect);
+    m_pCaseSensitiveCheck->setGeometry(FitText(m_pCaseSensitiveCheck, FormRect(11, 56, 81, 10)));
+    const QRect beforeRect = FormRect(11, 71, 25, 14);
+    const QRect afterRect = FormRect(11, 90, 25, 14);
+    m_pLinesBeforeEdit->setGeometry(beforeRect);
+    m_pLinesAfterEdit->setGeometry(afterRect);
+    QRect beforeLabelRect = FitText(m_pLinesBeforeLabel, FormRect(43, 75, 152, 8));
+    beforeLabelRect.moveTop(beforeRect.center().y() - beforeLabelRect.height() / 2);
+    m_pLinesBeforeLabel->setGeometry(beforeLabelRect);
+    QRect afterLabelRect = FitText(m_pLinesAfterLabel, FormRect(43, 93, 147, 8));
+    afterLabelRect.moveTop(afterRect.center().y() - afterLabelRect.height() / 2);
+    m_pLinesAfterLabel->setGeometry(afterLabelRect);
+    m_pFiltersLabel->setGeometry(FitText(m_pFiltersLabel, FormRect(9, 111, 20, 8)));
+
+    m_pSizeGrip->setGeometry(w - SizeGripSize, h - SizeGripSize, SizeGripSize, SizeGripSize);
+    m_pSizeGrip->raise();
+    m_pSizeGrip->show();
+
+    // A font whose captions need more room than the layout gives widens the Add button and the
+    // button column to the left, taking the room from the filter field and the list.
+    const int nAddWidth = std::max(78, m_pAddButton->sizeHint().width());
+    int nColumnWidth = 90;
+    for (QPushButton* pButton : {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton,
+                                 m_pDeleteAllButton, m_pLoadButton, m_pSaveButton})
+        nColumnWidth = std::max(nColumnWidth, pButton->sizeHint().width());
+
+    m_pFilterGroup->setGeometry(10, 5, w - 20, 172);
+    m_pFilterEdit->setGeometry(19, 37, w - 116 - (nAddWidth - 78), 23);
+    m_pAddButton->setGeometry(w - 17 - nAddWidth, 36, nAddWidth, 25);
+    m_pFilterList->setGeometry(11, 195, w - 114 - (nColumnWidth - 90), h - 263);
+    // Column 0 takes what the four narrow columns leave, so the five fill the list exactly.
+    if (m_pFilterList->isVisible())
+    {
+        m_pFilterList->setColumnWidth(ColumnFilter, m_pFilterList->viewport()->width() - FixedColumnsWidth);
+        for (int nColumn = ColumnRegExp; nColumn <= ColumnLinesAfter; ++nColumn)
+            m_pFilterList->setColumnWidth(nColumn, FixedColumnWidth);
+    }
+    int y = 195;
+    for (QPushButton* pButton : {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton,
+                                 m_pDeleteAllButton, m_pLoadButton, m_pSaveButton})
+    {
+        pButton->setGeometry(w - 11 - nColumnWidth, y, nColumnWidth, 28);
+        y += pButton == m_pEditButton ? 29 : 30;
+    }
+    // The two check boxes keep their rows; one that needs more room grows to the left.
+    QRect tooltipsRect(w - 101, h - 64, 90, 15);
+    const QSize tooltipsHint = m_pEnableTooltipsCheck->sizeHint();
+    tooltipsRect.setLeft(tooltipsRect.right() + 1 - std::max(tooltipsRect.width(), tooltipsHint.width()));
+    tooltipsRect.setHeight(std::max(tooltipsRect.height(), tooltipsHint.height()));
+    m_pEnableTooltipsCheck->setGeometry(tooltipsRect);
+    m_pExcludeCheck->setGeometry(FitText(m_pExcludeCheck, QRect(12, h - 64, 200, 15)));
+    m_pApplyButton->setGeometry(11, h - 45, w - 20, 33);
+}
+
+void CFilterSettingsDlg::resizeEvent(QResizeEvent* pEvent)
+{
+    QDialog::resizeEvent(pEvent);
+    LayoutControls();
+}
+
+void CFilterSettingsDlg::showEvent(QShowEvent* pEvent)
+{
+    QDialog::showEvent(pEvent);
+    // The list knows its client width only once it is shown.
+    LayoutControls();
+}
+
+void CFilterSettingsDlg::FollowMainFrame(CMainFrame* pMainFrame)
+{
+    m_pMainFrame = pMainFrame;
+    if (!pMainFrame)
+        return;
+    connect(pMainFrame, &CMainFrame::ActiveLogViewChanged, this, &CFilterSettingsDlg::OnActiveLogViewChanged);
+    // The main window's return to the front re-activates its active view.
+    pMainFrame->installEventFilter(this);
+}
+
+void CFilterSettingsDlg::OnActiveLogViewChanged(COstrelView* pView)
+{
+    if (pView)
+        ReloadFromActiveDocument();
+}
+
+void CFilterSettingsDlg::ReloadFromActiveDocument()
+{
+    disconnect(m_DocumentPathConnection);
+    COstrelDoc* pDocument = GetActiveDocument();
+    if (!pDocument)
+        return;
+    LoadFilterSettings(pDocument->GetFilterSettings());
+    SetDocumentName(QString::fromStdU16String(pDocument->GetFilterSettings().GetFileName()));
+    // Save As gives the document a new name while it stays active.
+    m_DocumentPathConnection = connect(pDocument, &COstrelDoc::PathNameChanged, this, [this, pDocument] {
+        if (GetActiveDocument() == pDocument)
+            SetDocumentName(QString::fromStdU16String(pDocument->GetFilterSettings().GetFileName()));
+    });
+}
+
+COstrelDoc* CFilterSettingsDlg::GetActiveDocument() const
+{
+    return m_pMainFrame ? m_pMainFrame->GetActiveLogDocument() : nullptr;
+}
+
+void CFilterSettingsDlg::LoadFilterSettings(const FilterSettings& source)
+{
+    if (&source != &m_FilterSettings)
+        m_FilterSettings.CopyFiltersFrom(source);
+    RefreshFilterList();
+}
+
+void CFilterSettingsDlg::SetDocumentName(const QString& name)
+{
+    setWindowTitle(u"Filter Settings ("_s % name % u')');
+}
+
+void CFilterSettingsDlg::CopyToActiveDocument()
+{
+    if (COstrelDoc* pDocument = GetActiveDocument())
+        pDocument->GetFilterSettings().CopyFiltersFrom(m_FilterSettings);
+}
+
+void CFilterSettingsDlg::FillRow(int nRow, const FilterSettings& settings, int nFilter)
+{
+    QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow);
+    const bool bRegExp = settings.GetRegExp(nFilter) != 0;
+    pItem->setText(ColumnFilter, QString::fromStdU16String(settings.GetFilterString(nFilter)));
+    pItem->setData(ColumnFilter, CLastColumnAutoResizingListCtrl::ItemDataRole, bRegExp ? 1 : 0);
+    pItem->setText(ColumnRegExp, YesNoCell(bRegExp));
+    pItem->setText(ColumnCaseSensitive, YesNoCell(settings.GetCaseSensitive(nFilter)));
+    pItem->setText(ColumnLinesBefore, FormatDecimal(settings.GetOutputBeforeMatch(nFilter)));
+    pItem->setText(ColumnLinesAfter, FormatDecimal(settings.GetOutputAfterMatch(nFilter)));
+    for (int nColumn = ColumnRegExp; nColumn <= ColumnLinesAfter; ++nColumn)
+        pItem->setTextAlignment(nColumn, Qt::AlignCenter);
+}
+
+void CFilterSettingsDlg::RefreshFilterList()
+{
+    m_pFilterList->clear();
+    const int nCount = m_FilterSettings.GetCount();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(nCount);
+    for (int i = 0; i < nCount; ++i)
+        items.append(new QTreeWidgetItem);
+    m_pFilterList->addTopLevelItems(items);
+    for (int i = 0; i < nCount; ++i)
+        FillRow(i, m_FilterSettings, i);
+    SetListButtons(nCount > 0);
+}
+
+void CFilterSettingsDlg::SetListButtons(bool bHasFilters)
+{
+    for (QPushButton* pButton : {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pDeleteAllButton, m_pSaveButton})
+        pButton->setEnabled(bHasFilters);
+    m_pPasteAllButton->setEnabled(!g_bFilterClipboardEmpty);
+    m_pLoadButton->setEnabled(true);
+}
+
+void CFilterSettingsDlg::EnableAllListButtons()
+{
+    for (QPushButton* pButton : {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton,
+                                 m_pDeleteAllButton, m_pLoadButton, m_pSaveButton})
+        pButton->setEnabled(true);
+}
+
+void CFilterSettingsDlg::ResetInputControls()
+{
+    m_pFilterEdit->clear();
+    m_pRegExpCheck->setChecked(false);
+    m_pCaseSensitiveCheck->setChecked(false);
+    m_pExcludeCheck->setChecked(false);
+    m_pLinesBeforeEdit->setText(u"0"_s);
+    m_pLinesAfterEdit->setText(u"0"_s);
+}
+
+int CFilterSettingsDlg::GetSelectionMark() const
+{
+    const QList<QTreeWidgetItem*> selected = m_pFilterList->selectedItems();
+    return selected.isEmpty() ? -1 : m_pFilterList->indexOfTopLevelItem(selected.first());
+}
+
+void CFilterSettingsDlg::OnAddFilter()
+{
+    const QString text = m_pFilterEdit->text();
+    if (text.isEmpty())
+    {
+        ShowErrorMessage(u"Filter String is Empty - Nothing to Add"_s, u"Add Filter Error"_s);
+        return;
+    }
+    // A full list would ignore the add, and the settings below would land on its last filter.
+    if (m_FilterSettings.GetCount() >= FilterSettings::MaxFilters)
+    {
+        ShowErrorMessage(u"The filter list is full (%1 filters)."_s.arg(FilterSettings::MaxFilters),
+                         u"Add Filter Error"_s);
+        return;
+    }
+    m_strFilter = text;
+    if (g_bPromptWhitespaceFilter && IsWhitespaceOnly(m_strFilter))
+    {
+        CWhitespaceFilterDlg prompt(this);
+        if (prompt.exec() != QDialog::Accepted)
+            return;
+        if (prompt.m_bDontPrompt)
+            g_bPromptWhitespaceFilter = false;
+    }
+
+    const bool bRegExp = m_pRegExpCheck->isChecked();
+    m_FilterSettings.AddFilter(m_strFilter.toStdU16String(), bRegExp ? 1 : 0);
+    const int nFilter = m_FilterSettings.GetCount() - 1;
+    m_pFilterEdit->clear();
+    m_strFilter.clear();
+    m_FilterSettings.SetCaseSensitive(nFilter, m_pCaseSensitiveCheck->isChecked());
+    m_FilterSettings.SetOutputBeforeMatch(nFilter, ConvertDecimalText(m_pLinesBeforeEdit->text()));
+    m_FilterSettings.SetOutputAfterMatch(nFilter, ConvertDecimalText(m_pLinesAfterEdit->text()));
+    m_pFilterList->addTopLevelItem(new QTreeWidgetItem);
+    FillRow(m_pFilterList->topLevelItemCount() - 1, m_FilterSettings, nFilter);
+    CopyToActiveDocument();
+    EnableAllListButtons();
+    m_pPasteAllButton->setEnabled(!g_bFilterClipboardEmpty);
+}
+
+void CFilterSettingsDlg::OnEditFilter()
+{
+    if (m_pFilterList->topLevelItemCount() == 0)
+    {
+        ShowErrorMessage(u"No Filter To Edit"_s, u"Edit Filter Error"_s);
+        return;
+    }
+    const int nRow = GetSelectionMark();
+    if (nRow < 0)
+    {
+        ShowErrorMessage(u"No Filter Selected"_s, u"Edit Filter Error"_s);
+        return;
+    }
+    QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow);
+    CEditFilterSettingsDlg editor(this);
+    editor.m_strFilter = pItem->text(ColumnFilter);
+    editor.m_bRegExp = pItem->text(ColumnRegExp).contains(u'X');
+    editor.m_bCaseSensitive = pItem->text(ColumnCaseSensitive).contains(u'X');
+    editor.m_nLinesBefore = ConvertDecimalText(pItem->text(ColumnLinesBefore));
+    editor.m_nLinesAfter = ConvertDecimalText(pItem->text(ColumnLinesAfter));
+    if (editor.exec() != QDialog::Accepted)
+        return;
+
+    m_FilterSettings.SetFilter(nRow, editor.m_strFilter.toStdU16String(), editor.m_bRegExp ? 1 : 0);
+    m_FilterSettings.SetCaseSensitive(nRow, editor.m_bCaseSensitive);
+    m_FilterSettings.SetOutputBeforeMatch(nRow, editor.m_nLinesBefore);
+    m_FilterSettings.SetOutputAfterMatch(nRow, editor.m_nLinesAfter);
+    FillRow(nRow, m_FilterSettings, nRow);
+    CopyToActiveDocument();
+}
+
+void CFilterSettingsDlg::OnDeleteFilter()
+{
+    if (m_pFilterList->topLevelItemCount() == 0)
+    {
+        ShowErrorMessage(u"No Filter To Delete"_s, u"Delete Filter Error"_s);
+        return;
+    }
+    const int nRow = GetSelectionMark();
+    if (nRow < 0)
+    {
+        ShowErrorMessage(u"No Filter Selected"_s, u"Delete Filter Error"_s);
+        return;
+    }
+    delete m_pFilterList->takeTopLevelItem(nRow);
+    // Nothing stays selected: a second Delete must not remove a row the user has not chosen.
+    m_pFilterList->clearSelection();
+    m_FilterSettings.DeleteFilter(nRow);
+    CopyToActiveDocument();
+    if (m_FilterSettings.GetCount() == 0)
+        SetListButtons(false);
+}
+
+void CFilterSettingsDlg::OnDeleteAllFilters()
+{
+    ResetInputControls();
+    m_FilterSettings.ClearFilters();
+    RefreshFilterList();
+    CopyToActiveDocument();
+    SetListButtons(false);
+}
+
+void CFilterSettingsDlg::OnCopyAllFilters()
+{
+    g_FilterClipboard.CopyFiltersFrom(m_FilterSettings);
+    g_bFilterClipboardEmpty = false;
+    m_pPasteAllButton->setEnabled(true);
+}
+
+void CFilterSettingsDlg::OnPasteAllFilters()
+{
+    ResetInputControls();
+    m_FilterSettings.CopyFiltersFrom(g_FilterClipboard);
+    RefreshFilterList();
+    EnableAllListButtons();
+}
+
+void CFilterSettingsDlg::OnLoadFilters()
+{
+    QFileDialog fileDialog(nullptr);
+    fileDialog.setObjectName(u"loadFiltersDialog"_s);
+    fileDialog.setWindowTitle(u"Load Filters"_s);
+    fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog.setFileMode(QFileDialog::ExistingFile);
+    fileDialog.setNameFilters({u"Filter Files (*.flt)"_s, u"All Files (*)"_s});
+    fileDialog.setDefaultSuffix(u"flt"_s);
+    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty())
+        return;
+    const QString path = fileDialog.selectedFiles().constFirst();
+
+    FilterSettings loaded;
+    const FilterFileResult result = ReadFilterSettingsFile(QFile::encodeName(path).toStdString(), loaded);
+    if (!result.Ok())
+    {
+        if (result.Status == FilterFileStatus::IllegalSetting || result.Status == FilterFileStatus::IllegalFormat)
+            ShowErrorMessage(QString::fromStdString(result.Message), u"ERROR"_s);
+        return;
+    }
+    LoadFilterSettings(loaded);
+    // A saved filter set comes back as it was saved, its exclude switch included.
+    m_FilterSettings.SetExcludeMatches(loaded.GetExcludeMatches());
+    m_pExcludeCheck->setChecked(loaded.GetExcludeMatches());
+    CopyToActiveDocument();
+    EnableAllListButtons();
+}
+
+void CFilterSettingsDlg::OnSaveFilters()
+{
+    QFileDialog fileDialog(nullptr);
+    fileDialog.setObjectName(u"saveFiltersDialog"_s);
+    fileDialog.setWindowTitle(u"Save Filters"_s);
+    fileDialog.setAcceptMode(QFileDialog::AcceptSave);
+    fileDialog.setFileMode(QFileDialog::AnyFile);
+    fileDialog.setNameFilters({u"Filter Files (*.flt)"_s, u"All Files (*)"_s});
+    fileDialog.setDefaultSuffix(u"flt"_s);
+    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty())
+        return;
+    const QString path = fileDialog.selectedFiles().constFirst();
+
+    const FilterFileResult result = WriteFilterSettingsFile(QFile::encodeName(path).toStdString(), m_FilterSettings);
+    if (!result.Ok())
+    {
+        // A save that did not happen must not look like one that did.
+        const QString message = result.Message.empty()
+                                    ? u"Error Saving Filter Settings to \"%1\""_s.arg(path)
+                                    : QString::fromStdString(result.Message);
+        ShowErrorMessage(message, u"Save Filters Error"_s);
+    }
+}
+
+QString CFilterSettingsDlg::FindRegExpSyntaxHelp()
+{
+    const QString relative = u"help/RegExpSyntax.html"_s;
+    const QString folder = QSettings(u"Quorrel"_s, u"Ostrel"_s).value(u"Path"_s).toString();
+    if (!folder.isEmpty())
+    {
+        const QString path = QDir(folder).filePath(relative);
+        return QFileInfo::exists(path) ? path : QString();
+    }
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath()).filePath(u"../share/ostrel/"_s % relative);
+    if (QFileInfo::exists(installed))
+        return QFileInfo(installed).canonicalFilePath();
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, u"ostrel/"_s % relative);
+}
+
+void CFilterSettingsDlg::OnRegExpSyntax()
+{
+    // A missing help document is not reported.
+    const QString path = FindRegExpSyntaxHelp();
+    if (!path.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void CFilterSettingsDlg::OnEnableTooltips()
+{
+    m_bToolTipsActive = m_pEnableTooltipsCheck->isChecked();
+    if (!m_bToolTipsActive)
+        QToolTip::hideText();
+    SetToolTipsEnableSetting(m_bToolTipsActive);
+}
+
+void CFilterSettingsDlg::OnApplyFilterSettings()
+{
+    // Filtering the active document arrives with the filtering run and its progress dialog.
+}
+
+bool CFilterSettingsDlg::HandleReturnKey(QObject* pWatched)
+{
+    if (pWatched == m_pFilterEdit)
+    {
+        OnAddFilter();
+        return true;
+    }
+    focusNextChild();
+    return true;
+}
+
+bool CFilterSettingsDlg::ShowToolTip(QWidget* pWidget, QEvent* pEvent)
+{
+    const QString text = pWidget->toolTip();
+    if (text.isEmpty())
+        return false;
+    if (m_bToolTipsActive)
+    {
+        // Rich text so that the tip wraps at a fixed width.
+        QString html = text.toHtmlEscaped();
+        html.replace(u'\n', u"<br>"_s);
+        html = u"<table width=\"%1\"><tr><td>"_s.arg(ToolTipWidth) % html % u"</td></tr></table>"_s;
+        QToolTip::showText(static_cast<QHelpEvent*>(pEvent)->globalPos(), html, pWidget, QRect(), ToolTipDisplayMs);
+    }
+    return true;
+}
+
+bool CFilterSettingsDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == m_pMainFrame)
+    {
+        if (pEvent->type() == QEvent::WindowActivate && m_pMainFrame->GetActiveLogView())
+            ReloadFromActiveDocument();
+        return QDialog::eventFilter(pWatched, pEvent);
+    }
+    if (pEvent->type() == QEvent::KeyPress)
+    {
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        if (pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter)
+            return HandleReturnKey(pWatched);
+    }
+    else if (pEvent->type() == QEvent::ToolTip && pWatched->isWidgetType())
+    {
+        if (ShowToolTip(static_cast<QWidget*>(pWatched), pEvent))
+            return true;
+    }
+    return QDialog::eventFilter(pWatched, pEvent);
+}
+
+void CFilterSettingsDlg::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter)
+    {
+        focusNextChild();
+        return;
+    }
+    QDialog::keyPressEvent(pEvent);
+}
+
+void ShowFilterSettingsDialog(QWidget* pView)
+{
+    if (!g_pFilterSettingsDlg)
+    {
+        CMainFrame* pMainFrame = FindMainFrame(pView);
+        QWidget* pOwner = pMainFrame ? static_cast<QWidget*>(pMainFrame) : (pView ? pView->window() : nullptr);
+        g_pFilterSettingsDlg = new CFilterSettingsDlg(pOwner);
+        g_pFilterSettingsDlg->ReloadFromActiveDocument();
+    }
+    g_pFilterSettingsDlg->show();
+    g_pFilterSettingsDlg->setWindowState(g_pFilterSettingsDlg->windowState() & ~Qt::WindowMinimized);
+    g_pFilterSettingsDlg->raise();
+    g_pFilterSettingsDlg->activateWindow();
+}

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+#include <QMetaObject>
+#include <QPointer>
+#include <QString>
+
+#include "filtering/FilterSettings.h"
+
+class CLastColumnAutoResizingListCtrl;
+class CMainFrame;
+class COstrelDoc;
+class COstrelView;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSizeGrip;
+
+// The single modeless filter settings dialog. It holds the working filter list, shows it in
+// its list control and copies it into the active log document after nearly every change. It
+// follows the active log view of its main frame, hidden or not, and lives until the program ends:
+// Escape and the close box only hide it.
+class CFilterSettingsDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CFilterSettingsDlg(QWidget* pParent = nullptr);
+    ~CFilterSettingsDlg() override;
+
+    // The working list's filters become a copy of the source's (the exclude switch stays); the
+    // rows and the list buttons are rebuilt. No input control changes.
+    void LoadFilterSettings(const FilterSettings& source);
+    // The title becomes "Filter Settings (name)".
+    void SetDocumentName(const QString& name);
+    // Rebuilds every row from the working list and sets the list buttons from its count.
+    void RefreshFilterList();
+    // The working list's filters replace the active log document's; nothing without one.
+    void CopyToActiveDocument();
+
+    // The working list: the filters and the exclude switch that a filtering run uses.
+    FilterSettings& GetFilterSettings() { return m_FilterSettings; }
+    const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
+    CLastColumnAutoResizingListCtrl* GetFilterList() const { return m_pFilterList; }
+    // The active log document of the main frame this dialog belongs to, or null.
+    COstrelDoc* GetActiveDocument() const;
+    // Loads the active document's filters and names it in the title; nothing without one.
+    void ReloadFromActiveDocument();
+
+    // The regular-expression help document: under the Path setting when it is set, else in the
+    // installed data folder. Empty when there is none.
+    static QString FindRegExpSyntaxHelp();
+
+public Q_SLOTS:
+    void OnAddFilter();
+    void OnEditFilter();
+    void OnDeleteFilter();
+    void OnDeleteAllFilters();
+    void OnCopyAllFilters();
+    void OnPasteAllFilters();
+    void OnLoadFilters();
+    void OnSaveFilters();
+    void OnRegExpSyntax();
+    void OnEnableTooltips();
+    // Filters the active document with the working list; built with the filtering run.
+    void OnApplyFilterSettings();
+
+protected:
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
+private:
+    void CreateControls();
+    void SetTabOrder();
+    void SetToolTips();
+    void LayoutControls();
+    void FollowMainFrame(CMainFrame* pMainFrame);
+    void OnActiveLogViewChanged(COstrelView* pView);
+    bool HandleReturnKey(QObject* pWatched);
+    bool ShowToolTip(QWidget* pWidget, QEvent* pEvent);
+    void SetListButtons(bool bHasFilters);
+    void EnableAllListButtons();
+    void ResetInputControls();
+    int GetSelectionMark() const;
+    void FillRow(int nRow, const FilterSettings& settings, int nFilter);
+
+    FilterSettings m_FilterSettings;
+    QString m_strFilter;
+    bool m_bToolTipsActive = true;
+    QPointer<CMainFrame> m_pMainFrame;
+    QMetaObject::Connection m_DocumentPathConnection;
+
+    QGroupBox* m_pFilterGroup = nullptr;
+    QLabel* m_pFilterLabel = nullptr;
+    QLineEdit* m_pFilterEdit = nullptr;
+    QCheckBox* m_pRegExpCheck = nullptr;
+    QPushButton* m_pRegExpSyntaxButton = nullptr;
+    QCheckBox* m_pCaseSensitiveCheck = nullptr;
+    QLineEdit* m_pLinesBeforeEdit = nullptr;
+    QLabel* m_pLinesBeforeLabel = nullptr;
+    QLineEdit* m_pLinesAfterEdit = nullptr;
+    QLabel* m_pLinesAfterLabel = nullptr;
+    QPushButton* m_pAddButton = nullptr;
+    QLabel* m_pFiltersLabel = nullptr;
+    CLastColumnAutoResizingListCtrl* m_pFilterList = nullptr;
+    QPushButton* m_pEditButton = nullptr;
+    QPushButton* m_pDeleteButton = nullptr;
+    QPushButton* m_pCopyAllButton = nullptr;
+    QPushButton* m_pPasteAllButton = nullptr;
+    QPushButton* m_pDeleteAllButton = nullptr;
+    QPushButton* m_pLoadButton = nullptr;
+    QPushButton* m_pSaveButton = nullptr;
+    QCheckBox* m_pExcludeCheck = nullptr;
+    QCheckBox* m_pEnableTooltipsCheck = nullptr;
+    QPushButton* m_pApplyButton = nullptr;
+    QSizeGrip* m_pSizeGrip = nullptr;
+};
+
+// The single filter settings dialog, created by the first Filter Settings command and kept until
+// the program ends (it becomes null only when its main frame is destroyed).
+extern QPointer<CFilterSettingsDlg> g_pFilterSettingsDlg;
+
+// The Filter Settings command: creates the dialog on first use over the main frame of pView,
+// loading the active document's filters, and shows it (restoring it when hidden or minimised).
+void ShowFilterSettingsDialog(QWidget* pView);
