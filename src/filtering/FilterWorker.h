@@ -28,6 +28,12 @@ public:
     FilterWorker(const FilterWorker&) = delete;
     FilterWorker& operator=(const FilterWorker&) = delete;
 
+    // Replaces the error reporter; only before Start.
+    void SetErrorReporter(ErrorReporter reportError) { m_ReportError = std::move(reportError); }
+
+    // The run's stop token, for a reporter that must stop waiting when the run is stopped.
+    std::stop_token GetStopToken() const { return m_StopSource.get_token(); }
+
     // Starts the thread; false, with the reason in error, when it cannot be created.
     bool Start(std::string& error);
 
