@@ -86,14 +86,20 @@ bool CDocumentArea::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_pTabs->tabBar() && event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int index = m_pTabs->tabBar()->tabAt(help->pos());
-        const auto* frame = qobject_cast<CChildFrame*>(m_pTabs->widget(index));
-        if (frame && frame->GetDocument())
-            QToolTip::showText(help->globalPos(), frame->GetDocument()->GetPathName(), m_pTabs->tabBar());
+        const QString tip = GetTabToolTip(index);
+        if (!tip.isEmpty())
+            QToolTip::showText(help->globalPos(), tip, m_pTabs->tabBar());
         else
             QToolTip::hideText();
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QString CDocumentArea::GetTabToolTip(int index) const
+{
+    const auto* frame = qobject_cast<CChildFrame*>(m_pTabs->widget(index));
+    return frame && frame->GetDocument() ? frame->GetDocument()->GetPathName() : QString();
 }
 
 void CDocumentArea::OnTitleChanged(CChildFrame* frame)

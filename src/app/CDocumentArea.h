@@ -26,6 +26,8 @@ public:
     // Activates the next (step 1) or previous (step -1) tab, round the ends.
     void ActivateNextChildFrame(int step);
     QTabWidget* GetTabWidget() const { return m_pTabs; }
+    // The tooltip of a tab: its document's full path.
+    QString GetTabToolTip(int index) const;
 
 Q_SIGNALS:
     void ActiveChildFrameChanged(CChildFrame* frame);

@@ -407,10 +407,7 @@ void CMainFrame::RebuildFileMenus()
         action->setData(FileMruFirst + i);
         action->setStatusTip(QStringLiteral("Open this document"));
         const QString path = recent.at(i);
-        connect(action, &QAction::triggered, this, [path] {
-            if (COstrelApp* instance = COstrelApp::GetInstance())
-                instance->OpenDocumentFile(path);
-        });
+        connect(action, &QAction::triggered, this, [this, path] { OpenDroppedFile(path); });
         m_RecentFileActions.append(action);
     }
 
@@ -536,7 +533,7 @@ void CMainFrame::UpdateCommandUI()
         GetCommand(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
     for (QAction* look : m_pLookGroup->actions())
         look->setChecked(look->data().toUInt() == m_nApplicationLook);
-    GetCommand(ViewStatusBar)->setChecked(statusBar()->isVisibleTo(this) || !isVisible());
+    GetCommand(ViewStatusBar)->setChecked(!statusBar()->isHidden());
 }
 
 void CMainFrame::UpdateLinePane()
@@ -771,10 +768,9 @@ void CMainFrame::OnFileSave()
 
 void CMainFrame::OpenDroppedFile(const QString& path)
 {
-    if (COstrelApp* app = COstrelApp::GetInstance())
-        app->OpenDocumentFile(path);
-    else
-        OpenDocumentFile(path);
+    COstrelApp* app = COstrelApp::GetInstance();
+    if (OpenDocumentFile(path) && app)
+        app->AddToRecentFileList(path);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
@@ -811,9 +807,14 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 
 void CMainFrame::dropEvent(QDropEvent* event)
 {
-    for (const QUrl& url : event->mimeData()->urls()) {
+    OpenDroppedUrls(event->mimeData()->urls());
+    event->acceptProposedAction();
+}
+
+void CMainFrame::OpenDroppedUrls(const QList<QUrl>& urls)
+{
+    for (const QUrl& url : urls) {
         if (url.isLocalFile())
             OpenDroppedFile(url.toLocalFile());
     }
-    event->acceptProposedAction();
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QTimer>
+#include <QUrl>
 
 class CChildFrame;
 class CDocumentArea;
@@ -45,6 +46,9 @@ public:
     CChildFrame* GetActiveChildFrame() const;
     CDocumentArea* GetDocumentArea() const { return m_pDocumentArea; }
     OutputLineQueue& GetOutputLineQueue() const { return *m_pOutputLineQueue; }
+
+    // Files dropped on the window open as documents; other URLs are ignored.
+    void OpenDroppedUrls(const QList<QUrl>& urls);
 
     // The action of a command number, or null.
     QAction* GetCommand(int id) const;

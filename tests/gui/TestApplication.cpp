@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QLabel>
+#include <QSettings>
+
+#include "GuiTestSupport.h"
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
+#include "document/COstrelDoc.h"
+
+class TestApplication : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstRunDefaultsAreWrittenAtExit();
+    void fontChosenDuringRunReachesStoreOnlyAtExit();
+    void recentFileListKeepsFourNewestFirst();
+    void identityAndAboutBox();
+    void fileNewAndUnreadableFilesOpenNothing();
+};
+
+void TestApplication::firstRunDefaultsAreWrittenAtExit()
+{
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("first.conf")), QSettings::IniFormat);
+    COstrelApp* app = COstrelApp::GetInstance();
+    app->ReadSettings(settings);
+    QCOMPARE(app->GetTooltipsEnable(), 1);
+    QCOMPARE(app->GetTextMask(), 0);
+    QCOMPARE(app->GetTextEffects(), 0);
+    QCOMPARE(app->GetTextColor(), 0u);
+    QCOMPARE(app->GetTextHeight(), 0);
+    QCOMPARE(app->GetTextOffset(), 0);
+    QCOMPARE(app->GetTextFont(), QStringLiteral("Courier New"));
+    QVERIFY2(settings.allKeys().isEmpty(), "reading must not write anything");
+
+    app->WriteSettings(settings);
+    const std::pair<const char*, QVariant> expected[] = {
+        {"Settings/TooltipsEnable", 1}, {"Settings/TextMask", 0},   {"Settings/TextEffects", 0},
+        {"Settings/TextColor", 0},      {"Settings/TextHeight", 0}, {"Settings/TextOffset", 0},
+        {"Settings/TextFont", QStringLiteral("Courier New")},
+    };
+    for (const auto& [key, value] : expected) {
+        QVERIFY2(settings.contains(QString::fromLatin1(key)), key);
+        QCOMPARE(settings.value(QString::fromLatin1(key)).toString(), value.toString());
+    }
+}
+
+void TestApplication::fontChosenDuringRunReachesStoreOnlyAtExit()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("font.conf"));
+    COstrelApp* app = COstrelApp::GetInstance();
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        app->ReadSettings(settings);
+        app->WriteSettings(settings);
+    }
+    app->SetTextFont(QStringLiteral("DejaVu Sans Mono"));
+    app->SetTextHeight(200);
+    app->SetTextColor(0x0000FF);
+    app->SetTooltipsEnable(0);
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Settings/TextFont")).toString(), QStringLiteral("Courier New"));
+        QCOMPARE(settings.value(QStringLiteral("Settings/TextHeight")).toInt(), 0);
+        app->WriteSettings(settings);
+    }
+    app->SetTextFont(QStringLiteral("Something Else"));
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        app->ReadSettings(settings);
+    }
+    QCOMPARE(app->GetTextFont(), QStringLiteral("DejaVu Sans Mono"));
+    QCOMPARE(app->GetTextHeight(), 200);
+    QCOMPARE(app->GetTextColor(), 0x0000FFu);
+    QCOMPARE(app->GetTooltipsEnable(), 0);
+}
+
+void TestApplication::recentFileListKeepsFourNewestFirst()
+{
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("recent.conf")), QSettings::IniFormat);
+    COstrelApp* app = COstrelApp::GetInstance();
+    app->ReadSettings(settings);
+    for (const char* name : {"/logs/a.log", "/logs/b.log", "/logs/c.log", "/logs/d.log", "/logs/e.log", "/logs/b.log"})
+        app->AddToRecentFileList(QString::fromLatin1(name));
+    const QStringList expected = {QStringLiteral("/logs/b.log"), QStringLiteral("/logs/e.log"),
+                                  QStringLiteral("/logs/d.log"), QStringLiteral("/logs/c.log")};
+    QCOMPARE(app->GetRecentFileList(), expected);
+
+    app->WriteSettings(settings);
+    for (int i = 1; i <= 4; ++i)
+        QCOMPARE(settings.value(QStringLiteral("Recent File List/File%1").arg(i)).toString(), expected.at(i - 1));
+    QVERIFY(!settings.contains(QStringLiteral("Recent File List/File5")));
+
+    QSettings fresh(dir.filePath(QStringLiteral("recent.conf")), QSettings::IniFormat);
+    app->ReadSettings(fresh);
+    QCOMPARE(app->GetRecentFileList(), expected);
+}
+
+void TestApplication::identityAndAboutBox()
+{
+    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Quorrel"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Ostrel"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.1.0.156"));
+    CAboutDlg about;
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Ostrel"));
+    auto* version = about.findChild<QLabel*>(QStringLiteral("versionLabel"));
+    QVERIFY(version);
+    QCOMPARE(version->text(), QStringLiteral("1.1.0 Build 156"));
+}
+
+void TestApplication::fileNewAndUnreadableFilesOpenNothing()
+{
+    CMainFrame frame;
+    COstrelApp::GetInstance()->OnFileNew();
+    QCOMPARE(frame.GetOpenDocuments().size(), 0);
+
+    QTemporaryDir dir;
+    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!frame.OpenDocumentFile(dir.filePath(QStringLiteral("missing.log"))));
+    QVERIFY(answer->Seen);
+    QCOMPARE(answer->Text, QStringLiteral("Failed to open document."));
+    QCOMPARE(frame.GetOpenDocuments().size(), 0);
+    QVERIFY(!frame.GetActiveLogView());
+
+    const auto folderAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!frame.OpenDocumentFile(dir.path()));
+    QCOMPARE(folderAnswer->Text, QStringLiteral("Failed to open document."));
+}
+
+OSTREL_GUI_TEST_MAIN(TestApplication)
+#include "TestApplication.moc"

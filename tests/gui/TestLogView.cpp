@@ -1,0 +1,505 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <clocale>
+
+#include <QProcess>
+#include <QSettings>
+#include <QTabWidget>
+
+#include "GuiTestSupport.h"
+#include "app/CChildFrame.h"
+#include "app/CDocumentArea.h"
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "document/COstrelDoc.h"
+#include "filtering/OutputLine.h"
+#include "view/COstrelView.h"
+
+namespace {
+
+QByteArray Text(COstrelView* view)
+{
+    const std::string_view bytes = view->GetTextBytes();
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QByteArray Selection(COstrelView* view)
+{
+    const long start = view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const long end = view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    return Text(view).mid(start, end - start);
+}
+
+// Filter output made of the given file lines (1-based), each with its own bytes.
+OutputBatch BatchOf(const QList<QByteArray>& fileLines, const QList<int>& numbers)
+{
+    OutputBatch batch;
+    for (int number : numbers) {
+        const QByteArray& line = fileLines.at(number - 1);
+        batch.Append(number, std::string_view(line.constData(), static_cast<std::size_t>(line.size())), false);
+    }
+    return batch;
+}
+
+// Splits after every line feed, as the file's line numbers count.
+QList<QByteArray> FileLines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype feed = bytes.indexOf('\n', start);
+        const qsizetype end = feed < 0 ? bytes.size() : feed + 1;
+        lines.append(bytes.mid(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+QByteArray WithoutLineEnd(QByteArray line)
+{
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+} // namespace
+
+class TestLogView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void everyByteValueSurvivesOpenAndSaveAs_data();
+    void everyByteValueSurvivesOpenAndSaveAs();
+    void emptyFileAndFileHeldByAWriterOpen();
+    void bigFileLoadsInChunksAndCommandsWaitForIt();
+    void saveAsMovesTheDocumentToItsNewFile();
+    void saveAsFailureKeepsTheDocumentAndReports();
+    void saveAsAfterTheFileVanished();
+    void saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy();
+    void filterOutputIsAppendedWithoutUndoOrModifiedFlag();
+    void reloadShowsTheGrownFileInWholeFileState();
+    void ctrlDoubleClickSelectsTheFileLine_data();
+    void ctrlDoubleClickSelectsTheFileLine();
+    void ctrlDoubleClickWithoutARecordedLineDoesNothing();
+    void deleteAllFiltersAsksWhenAnotherProcessWrites();
+    void fontComesFromTheSettings();
+    void newViewsAreUnwrappedAndWrapMovesCaretHome();
+
+private:
+    COstrelView* Open(const QString& name, const QByteArray& bytes, QString* path = nullptr);
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};
+
+void TestLogView::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QSettings().clear();
+    COstrelApp* app = COstrelApp::GetInstance();
+    app->SetTextFont(QStringLiteral("Courier New"));
+    app->SetTextHeight(0);
+    app->SetTextEffects(0);
+    app->SetTextMask(0);
+    app->SetTextColor(0);
+    m_pFrame = std::make_unique<CMainFrame>();
+}
+
+void TestLogView::cleanup()
+{
+    // Nothing must ask questions while the frame goes away.
+    for (CChildFrame* frame : m_pFrame->GetDocumentArea()->GetChildFrames())
+        frame->GetView()->SetTextUnmodified();
+    m_pFrame.reset();
+    m_pDir.reset();
+}
+
+COstrelView* TestLogView::Open(const QString& name, const QByteArray& bytes, QString* path)
+{
+    const QString file = m_pDir->filePath(name);
+    if (!GuiTest::WriteFile(file, bytes))
+        return nullptr;
+    if (path)
+        *path = file;
+    if (!m_pFrame->OpenDocumentFile(file))
+        return nullptr;
+    COstrelView* view = m_pFrame->GetActiveLogView();
+    if (!QTest::qWaitFor([view] { return !view->IsLoading(); }, 30000))
+        return nullptr;
+    return view;
+}
+
+void TestLogView::everyByteValueSurvivesOpenAndSaveAs_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::newRow("UTF-8 locale") << QByteArray("C.UTF-8");
+    QTest::newRow("8-bit locale") << QByteArray("C");
+}
+
+void TestLogView::everyByteValueSurvivesOpenAndSaveAs()
+{
+    QFETCH(QByteArray, locale);
+    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    QVERIFY(std::setlocale(LC_CTYPE, locale.constData()));
+    QByteArray bytes;
+    for (int round = 0; round < 3; ++round) {
+        for (int value = 0; value < 256; ++value)
+            bytes.append(static_cast<char>(value));
+        bytes.append("\r\nlone\rcr\n\xC3\xA9 \xE2\x82 \xFF\xFE\x00\x1A end\n", 30);
+    }
+    COstrelView* view = Open(QStringLiteral("bytes.log"), bytes);
+    std::setlocale(LC_CTYPE, previous.c_str());
+    QVERIFY(view);
+    QCOMPARE(Text(view), bytes);
+
+    const QString copy = m_pDir->filePath(QStringLiteral("copy.log"));
+    QVERIFY(view->SaveAs(copy));
+    QCOMPARE(GuiTest::ReadFile(copy), bytes);
+}
+
+void TestLogView::emptyFileAndFileHeldByAWriterOpen()
+{
+    COstrelView* empty = Open(QStringLiteral("empty.log"), QByteArray());
+    QVERIFY(empty);
+    QCOMPARE(Text(empty), QByteArray());
+    QVERIFY(!empty->IsTextModified());
+
+    QString path;
+    QVERIFY(GuiTest::WriteFile(m_pDir->filePath(QStringLiteral("held.log")), "held\n"));
+    QFile writer(m_pDir->filePath(QStringLiteral("held.log")));
+    QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
+    QVERIFY(m_pFrame->OpenDocumentFile(writer.fileName()));
+    QTRY_VERIFY(!m_pFrame->GetActiveLogView()->IsLoading());
+    QCOMPARE(Text(m_pFrame->GetActiveLogView()), QByteArray("held\n"));
+}
+
+void TestLogView::bigFileLoadsInChunksAndCommandsWaitForIt()
+{
+    QByteArray line = QByteArray("2026-12-09 06:25:00.809 [main] INFO  app.Main - a line of a generated log\n");
+    QByteArray bytes;
+    bytes.reserve(64 * 1024 * 1024);
+    for (int i = 0; bytes.size() < 48 * 1024 * 1024; ++i)
+        bytes.append(line);
+    const QString path = m_pDir->filePath(QStringLiteral("big.log"));
+    QVERIFY(GuiTest::WriteFile(path, bytes));
+
+    // Save As right after opening needs the whole text: it waits for the load.
+    QVERIFY(m_pFrame->OpenDocumentFile(path));
+    COstrelView* view = m_pFrame->GetActiveLogView();
+    QVERIFY2(Text(view).size() > 0, "the first part shows at once");
+    const QString copy = m_pDir->filePath(QStringLiteral("big-copy.log"));
+    QVERIFY(view->SaveAs(copy));
+    QVERIFY(!view->IsLoading());
+    QCOMPARE(GuiTest::ReadFile(copy).size(), bytes.size());
+    QVERIFY(GuiTest::ReadFile(copy) == bytes);
+
+    // A reload goes on from the event loop and reports its end; closing the tab mid-way stops it.
+    QSignalSpy finished(view, &COstrelView::LoadFinished);
+    view->BeginFilterOutput();
+    QVERIFY(view->ReloadDocumentText());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+    QCOMPARE(Text(view).size(), bytes.size());
+
+    QVERIFY(view->ReloadDocumentText());
+    QVERIFY(m_pFrame->CloseChildFrame(m_pFrame->GetActiveChildFrame()));
+    QCOMPARE(m_pFrame->GetOpenDocuments().size(), 0);
+}
+
+void TestLogView::saveAsMovesTheDocumentToItsNewFile()
+{
+    QString original;
+    COstrelView* view = Open(QStringLiteral("original.log"), "alpha\nbeta\n", &original);
+    QVERIFY(view);
+    COstrelDoc* document = view->GetDocument();
+    QTest::keyClicks(view, QStringLiteral("new "));
+    QVERIFY(view->IsTextModified());
+
+    const QString moved = m_pDir->filePath(QStringLiteral("moved.log"));
+    QVERIFY(GuiTest::WriteFile(moved, "to be replaced without a question\n"));
+    QVERIFY(view->SaveAs(moved));
+    QCOMPARE(GuiTest::ReadFile(moved), QByteArray("new alpha\nbeta\n"));
+    QCOMPARE(GuiTest::ReadFile(original), QByteArray("alpha\nbeta\n"));
+    QCOMPARE(document->GetPathName(), moved);
+    QCOMPARE(QString::fromStdU16String(document->GetFilterSettings().GetFileName()), QStringLiteral("moved.log"));
+    QCOMPARE(document->GetTitle(), QStringLiteral("moved.log"));
+    QCOMPARE(m_pFrame->GetDocumentArea()->GetTabWidget()->tabText(0), QStringLiteral("moved.log"));
+    QVERIFY2(!view->IsTextModified(), "a successful Save As counts as saving");
+    QVERIFY2(document->SaveModified(), "closing asks nothing after Save As");
+
+    // From now on the document is the new file.
+    QVERIFY(GuiTest::AppendFile(moved, "gamma\n"));
+    view->BeginFilterOutput();
+    QVERIFY(view->ReloadDocumentText());
+    QTRY_VERIFY(!view->IsLoading());
+    QCOMPARE(Text(view), QByteArray("new alpha\nbeta\ngamma\n"));
+}
+
+void TestLogView::saveAsFailureKeepsTheDocumentAndReports()
+{
+    QString original;
+    COstrelView* view = Open(QStringLiteral("kept.log"), "kept\n", &original);
+    QVERIFY(view);
+    QTest::keyClicks(view, QStringLiteral("k"));
+    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!view->SaveAs(m_pDir->filePath(QStringLiteral("no-such-folder/out.log"))));
+    QVERIFY(answer->Seen);
+    QCOMPARE(answer->Title, QStringLiteral("Save File Error"));
+    QVERIFY2(answer->Text.startsWith(QStringLiteral("Error Saving File - Error ")), qPrintable(answer->Text));
+    QVERIFY2(answer->Text != QStringLiteral("Error Saving File - Error 0"), "the error code is reported");
+    QCOMPARE(view->GetDocument()->GetPathName(), original);
+    QCOMPARE(m_pFrame->GetDocumentArea()->GetTabWidget()->tabText(0).remove(u'*'), QStringLiteral("kept.log"));
+    QVERIFY(view->IsTextModified());
+    QCOMPARE(GuiTest::ReadFile(original), QByteArray("kept\n"));
+}
+
+void TestLogView::saveAsAfterTheFileVanished()
+{
+    QString original;
+    COstrelView* view = Open(QStringLiteral("vanishing.log"), "still shown\n", &original);
+    QVERIFY(view);
+    QVERIFY(QFile::remove(original));
+    const QString rescued = m_pDir->filePath(QStringLiteral("rescued.log"));
+    QVERIFY(view->SaveAs(rescued));
+    QCOMPARE(GuiTest::ReadFile(rescued), QByteArray("still shown\n"));
+    QVERIFY(!QFile::exists(original));
+}
+
+void TestLogView::saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy()
+{
+    QString path;
+    COstrelView* view = Open(QStringLiteral("live.log"), "one\ntwo\n", &path);
+    QVERIFY(view);
+    COstrelDoc* document = view->GetDocument();
+
+    // Unmodified: the log grew meanwhile, and Save must not cut the new lines off.
+    QVERIFY(GuiTest::AppendFile(path, "three\n"));
+    QVERIFY(document->OnFileSave());
+    QCOMPARE(GuiTest::ReadFile(path), QByteArray("one\ntwo\nthree\n"));
+
+    // Filter output: Save asks for a new name; cancelling it leaves the log alone.
+    view->BeginFilterOutput();
+    view->AppendOutputLines(BatchOf({"one\n", "two\n", "three\n"}, {2}));
+    QTest::keyClicks(view, QStringLiteral("edited "));
+    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Cancel);
+    QVERIFY(!document->OnFileSave());
+    QVERIFY2(answer->Seen, "a save dialog asked for the new name");
+    QCOMPARE(GuiTest::ReadFile(path), QByteArray("one\ntwo\nthree\n"));
+    QCOMPARE(document->GetPathName(), path);
+}
+
+void TestLogView::filterOutputIsAppendedWithoutUndoOrModifiedFlag()
+{
+    COstrelView* view = Open(QStringLiteral("out.log"), "a\nb\nc\nd\n");
+    QVERIFY(view);
+    QSignalSpy changed(view, &COstrelView::ShowsFilteredTextChanged);
+    view->BeginFilterOutput();
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(view->GetShowsFilteredText());
+    QCOMPARE(Text(view), QByteArray());
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)),
+             static_cast<long>(COstrelView::FilterOutputBackground));
+
+    const QList<QByteArray> lines = {"a\n", "b\n", "c\n", "d\n"};
+    view->AppendOutputLines(BatchOf(lines, {2, 3}));
+    view->AppendOutputLines(BatchOf(lines, {4}));
+    QCOMPARE(Text(view), QByteArray("b\nc\nd\n"));
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{2, 3, 4}));
+    QVERIFY(!view->IsTextModified());
+    QVERIFY(!view->isUndoAvailable());
+}
+
+void TestLogView::reloadShowsTheGrownFileInWholeFileState()
+{
+    QString path;
+    COstrelView* view = Open(QStringLiteral("grow.log"), "first\n", &path);
+    QVERIFY(view);
+    view->BeginFilterOutput();
+    view->AppendOutputLines(BatchOf({"first\n"}, {1}));
+    QVERIFY(GuiTest::AppendFile(path, "second\nthird\n"));
+
+    QVERIFY(view->ReloadDocumentText());
+    QTRY_VERIFY(!view->IsLoading());
+    QCOMPARE(Text(view), QByteArray("first\nsecond\nthird\n"));
+    QVERIFY(!view->GetShowsFilteredText());
+    QVERIFY(view->GetFileLineNumbers().empty());
+    QVERIFY(!view->IsTextModified());
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)),
+             static_cast<long>(COstrelView::WholeFileBackground));
+
+    // A file that cannot be read leaves the view as it was.
+    view->BeginFilterOutput();
+    view->AppendOutputLines(BatchOf({"first\n"}, {1}));
+    QVERIFY(QFile::remove(path));
+    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!view->ReloadDocumentText());
+    QVERIFY(answer->Text.startsWith(QStringLiteral("Failed to open document.")));
+    QCOMPARE(Text(view), QByteArray("first\n"));
+    QVERIFY(view->GetShowsFilteredText());
+}
+
+void TestLogView::ctrlDoubleClickSelectsTheFileLine_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<int>>("kept");
+    QTest::addColumn<int>("clicked");
+    QByteArray plain;
+    for (int i = 1; i <= 600; ++i)
+        plain += "line " + QByteArray::number(i) + " of the log\n";
+    QTest::newRow("line 500 shown first") << plain << QList<int>{500, 501, 502} << 0;
+    QTest::newRow("third output line") << plain << QList<int>{3, 250, 599} << 2;
+
+    QByteArray crlf = plain;
+    crlf.replace("\n", "\r\n");
+    QTest::newRow("CR LF file") << crlf << QList<int>{10, 400} << 1;
+
+    QByteArray longLines;
+    for (int i = 1; i <= 40; ++i)
+        longLines += QByteArray(3000 + i, static_cast<char>('a' + i % 26)) + "\n";
+    QTest::newRow("long lines") << longLines << QList<int>{5, 37} << 1;
+
+    QByteArray loneCr = "head\r no break\nsecond\rline\nthird\nfourth\rstill fourth\nfifth\n";
+    QTest::newRow("lone CR inside lines") << loneCr << QList<int>{2, 4, 5} << 2;
+}
+
+void TestLogView::ctrlDoubleClickSelectsTheFileLine()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<int>, kept);
+    QFETCH(int, clicked);
+    m_pFrame->show();
+    COstrelView* view = Open(QStringLiteral("click.log"), file);
+    QVERIFY(view);
+    const QList<QByteArray> lines = FileLines(file);
+    view->BeginFilterOutput();
+    view->AppendOutputLines(BatchOf(lines, kept));
+
+    // The output line's start, as the file's line feeds count it.
+    const QByteArray shown = Text(view);
+    qsizetype position = 0;
+    for (int i = 0; i < clicked; ++i)
+        position = shown.indexOf('\n', position) + 1;
+    position += 1;
+    view->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(position));
+    const QPoint point(static_cast<int>(view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, static_cast<long>(position))),
+                       static_cast<int>(view->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, static_cast<long>(position))) + 2);
+
+    // A plain double click only selects a word.
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, point);
+    QVERIFY(view->GetShowsFilteredText());
+
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, point);
+    QTRY_VERIFY(!view->IsLoading());
+    QVERIFY(!view->GetShowsFilteredText());
+    QCOMPARE(Text(view), file);
+    const int fileLine = kept.at(clicked);
+    QCOMPARE(Selection(view), WithoutLineEnd(lines.at(fileLine - 1)));
+}
+
+void TestLogView::ctrlDoubleClickWithoutARecordedLineDoesNothing()
+{
+    COstrelView* view = Open(QStringLiteral("marker.log"), "a\nb\n");
+    QVERIFY(view);
+    view->BeginFilterOutput();
+    view->AppendOutputLines(BatchOf({"a\n", "b\n"}, {2}));
+    // After the last line break there is an empty line with no file line.
+    QVERIFY(!view->GoToFileLineAt(static_cast<std::int64_t>(Text(view).size())));
+    QVERIFY(view->GetShowsFilteredText());
+    QCOMPARE(Text(view), QByteArray("b\n"));
+    QVERIFY(view->GoToFileLineAt(0));
+    QTRY_VERIFY(!view->IsLoading());
+    QCOMPARE(Selection(view), QByteArray("b"));
+}
+
+void TestLogView::deleteAllFiltersAsksWhenAnotherProcessWrites()
+{
+    QString path;
+    COstrelView* view = Open(QStringLiteral("busy.log"), "x\ny\n", &path);
+    QVERIFY(view);
+    QVERIFY2(!COstrelView::IsFileInUse(path), "nobody writes it yet");
+    QVERIFY(COstrelView::IsFileInUse(m_pDir->filePath(QStringLiteral("absent.log"))));
+
+    QProcess writer;
+    writer.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec 3>>\"$1\"; read line"),
+                                              QStringLiteral("sh"), path});
+    QVERIFY(writer.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(COstrelView::IsFileInUse(path), 10000);
+
+    view->BeginFilterOutput();
+    view->AppendOutputLines(BatchOf({"x\n", "y\n"}, {2}));
+    for (auto button : {QMessageBox::No, QMessageBox::Cancel}) {
+        const auto answer = GuiTest::AnswerNextModal(button);
+        view->OnDeleteAllFilters();
+        QCOMPARE(answer->Title, QStringLiteral("File In Use"));
+        QCOMPARE(answer->Text, QStringLiteral("File \"%1\" is currently in use by another process.  Deleting All Filters "
+                                              "will Result in the document being re-loaded which may result in a newer "
+                                              "version of the document.  Proceed?")
+                                   .arg(path));
+        QCOMPARE(Text(view), QByteArray("y\n"));
+        QVERIFY(view->GetShowsFilteredText());
+    }
+    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Yes);
+    view->OnDeleteAllFilters();
+    QVERIFY(answer->Seen);
+    QTRY_VERIFY(!view->IsLoading());
+    QCOMPARE(Text(view), QByteArray("x\ny\n"));
+
+    writer.closeWriteChannel();
+    QVERIFY(writer.waitForFinished());
+}
+
+void TestLogView::fontComesFromTheSettings()
+{
+    auto face = [](COstrelView* view) {
+        QByteArray name(256, '\0');
+        view->SendScintilla(QsciScintillaBase::SCI_STYLEGETFONT, static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT),
+                            static_cast<void*>(name.data()));
+        return QString::fromUtf8(name.constData());
+    };
+    auto style = [](COstrelView* view, unsigned message) {
+        return view->SendScintilla(message, static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT));
+    };
+    COstrelView* plain = Open(QStringLiteral("plain.log"), "p\n");
+    QVERIFY(plain);
+    QCOMPARE(face(plain), QStringLiteral("Courier New"));
+    QCOMPARE(style(plain, QsciScintillaBase::SCI_STYLEGETFORE), 0L);
+    QCOMPARE(style(plain, QsciScintillaBase::SCI_STYLEGETBOLD), 0L);
+    const long defaultSize = style(plain, QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL);
+
+    COstrelApp* app = COstrelApp::GetInstance();
+    app->SetTextFont(QStringLiteral("DejaVu Sans Mono"));
+    app->SetTextHeight(14 * 20);
+    app->SetTextMask(0x1);
+    app->SetTextEffects(0x1);
+    app->SetTextColor(0x00336699);
+    COstrelView* chosen = Open(QStringLiteral("chosen.log"), "c\n");
+    QVERIFY(chosen);
+    QCOMPARE(face(chosen), QStringLiteral("DejaVu Sans Mono"));
+    QCOMPARE(style(chosen, QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL), 14L * QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER);
+    QCOMPARE(style(chosen, QsciScintillaBase::SCI_STYLEGETBOLD), 1L);
+    QCOMPARE(style(chosen, QsciScintillaBase::SCI_STYLEGETFORE), 0x00336699L);
+    QVERIFY2(face(plain) == QStringLiteral("Courier New") &&
+                 style(plain, QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL) == defaultSize,
+             "a view already open keeps its font");
+}
+
+void TestLogView::newViewsAreUnwrappedAndWrapMovesCaretHome()
+{
+    COstrelView* view = Open(QStringLiteral("wrap.log"), "one\ntwo\nthree\n");
+    QVERIFY(view);
+    QCOMPARE(view->GetWordWrap(), 0);
+    QCOMPARE(view->wrapMode(), QsciScintilla::WrapNone);
+    view->setCursorPosition(2, 2);
+    view->SetWordWrap(COstrelView::WrapToWindow);
+    QCOMPARE(view->wrapMode(), QsciScintilla::WrapWord);
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 0L);
+    QCOMPARE(view->GetCaretLine(), 1);
+
+    COstrelView* next = Open(QStringLiteral("wrap2.log"), "x\n");
+    QVERIFY(next);
+    QCOMPARE(next->wrapMode(), QsciScintilla::WrapNone);
+}
+
+OSTREL_GUI_TEST_MAIN(TestLogView)
+#include "TestLogView.moc"

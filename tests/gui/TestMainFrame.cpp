@@ -1,0 +1,331 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QLabel>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+
+#include "GuiTestSupport.h"
+#include "app/CChildFrame.h"
+#include "app/CDocumentArea.h"
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "document/COstrelDoc.h"
+#include "filtering/OutputLine.h"
+#include "view/COstrelView.h"
+
+class TestMainFrame : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void menusFollowWhetherADocumentIsActive();
+    void commandsCarryTextShortcutAndPrompt_data();
+    void commandsCarryTextShortcutAndPrompt();
+    void toolbarButtonsInOrder();
+    void modifiedMarkerFollowsTypingAndSave();
+    void closingModifiedDocumentAsks();
+    void applicationLookIsStoredAndMarked_data();
+    void applicationLookIsStoredAndMarked();
+    void deleteAllFiltersEnabledOnlyForFilterOutput();
+    void wordWrapCheckFollowsActiveView();
+    void tabsShowPathsLinesAndOpenEachFileOnce();
+    void droppedFilesOpen();
+    void geometryComesBackAtNextStart();
+
+private:
+    QString MakeLog(const QString& name, const QByteArray& bytes);
+    static QStringList MenuTitles(CMainFrame& frame);
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+};
+
+void TestMainFrame::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QSettings().clear();
+}
+
+QString TestMainFrame::MakeLog(const QString& name, const QByteArray& bytes)
+{
+    const QString path = m_pDir->filePath(name);
+    GuiTest::WriteFile(path, bytes);
+    return path;
+}
+
+QStringList TestMainFrame::MenuTitles(CMainFrame& frame)
+{
+    QStringList titles;
+    for (QAction* action : frame.menuBar()->actions())
+        titles.append(action->text());
+    return titles;
+}
+
+void TestMainFrame::menusFollowWhetherADocumentIsActive()
+{
+    CMainFrame frame;
+    const QStringList withoutDocument = {QStringLiteral("&File"), QStringLiteral("&View"), QStringLiteral("&Help")};
+    const QStringList withDocument = {QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Format"),
+                                      QStringLiteral("&View"), QStringLiteral("&Help")};
+    QCOMPARE(MenuTitles(frame), withoutDocument);
+
+    COstrelDoc* document = frame.OpenDocumentFile(MakeLog(QStringLiteral("a.log"), "one\ntwo\n"));
+    QVERIFY(document);
+    QCOMPARE(MenuTitles(frame), withDocument);
+    QVERIFY(frame.GetCommand(CommandId::FileSave)->isEnabled());
+
+    QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
+    QCOMPARE(MenuTitles(frame), withoutDocument);
+    QVERIFY(!frame.GetCommand(CommandId::FileSave)->isEnabled());
+    QCOMPARE(frame.GetOpenDocuments().size(), 0);
+}
+
+void TestMainFrame::commandsCarryTextShortcutAndPrompt_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("statusTip");
+    QTest::addColumn<QString>("toolTip");
+    auto row = [](const char* name, int id, const char* text, const char* keys, const char* statusTip, const char* toolTip) {
+        QTest::newRow(name) << id << QString::fromLatin1(text) << QString::fromLatin1(keys)
+                            << QString::fromLatin1(statusTip) << QString::fromLatin1(toolTip);
+    };
+    row("open", CommandId::FileOpen, "&Open...", "Ctrl+O", "Open an existing document", "Open");
+    row("save", CommandId::FileSave, "&Save", "Ctrl+S", "Save the active document", "Save");
+    row("print", CommandId::FilePrint, "&Print...", "Ctrl+P", "Print the active document", "Print");
+    row("undo", CommandId::EditUndo, "&Undo", "Ctrl+Z, Alt+Backspace", "Undo the last action", "Undo");
+    row("cut", CommandId::EditCut, "Cu&t", "Ctrl+X, Shift+Del", "Cut the selection and put it on the Clipboard", "Cut");
+    row("paste", CommandId::EditPaste, "&Paste", "Ctrl+V, Shift+Ins", "Insert Clipboard contents", "Paste");
+    row("find next", CommandId::EditRepeat, "F&ind Next", "F3", "Repeat the last action", "Repeat");
+    row("go to", CommandId::EditGoTo, "&Go To", "Ctrl+G", "Go To Specified Line in File", "Go To Line");
+    row("filter settings", CommandId::FilterSettings, "Fi&lter Settings", "Ctrl+L", "Edit Filter Settings", "Filter");
+    row("delete all filters", CommandId::DeleteAllFilters, "&Delete All Filters", "Ctrl+D", "Delete All Filters",
+        "Delete Filters");
+    row("word wrap", CommandId::WordWrap, "Word Wrap", "", "Enable/Disable Word Wrap", "Word Wrap");
+    row("about", CommandId::AppAbout, "&About Ostrel...", "",
+        "Display program information, version number and copyright", "About");
+    row("exit", CommandId::AppExit, "E&xit", "", "Quit the application; prompts to save documents", "Exit");
+}
+
+void TestMainFrame::commandsCarryTextShortcutAndPrompt()
+{
+    QFETCH(int, id);
+    QFETCH(QString, text);
+    QFETCH(QString, keys);
+    QFETCH(QString, statusTip);
+    QFETCH(QString, toolTip);
+    CMainFrame frame;
+    QAction* action = frame.GetCommand(id);
+    QVERIFY(action);
+    QCOMPARE(action->text(), text);
+    QStringList shortcuts;
+    for (const QKeySequence& key : action->shortcuts())
+        shortcuts.append(key.toString());
+    QCOMPARE(shortcuts.join(QStringLiteral(", ")), keys);
+    QCOMPARE(action->statusTip(), statusTip);
+    QCOMPARE(action->toolTip(), toolTip);
+}
+
+void TestMainFrame::toolbarButtonsInOrder()
+{
+    CMainFrame frame;
+    auto* toolbar = frame.findChild<QToolBar*>(QStringLiteral("standardToolBar"));
+    QVERIFY(toolbar);
+    QStringList buttons;
+    for (QAction* action : toolbar->actions())
+        buttons.append(action->isSeparator() ? QStringLiteral("|") : action->toolTip());
+    QCOMPARE(buttons.join(u' '), QStringLiteral("Open Save | Filter Delete Filters Cut Copy Paste | Print About"));
+}
+
+void TestMainFrame::modifiedMarkerFollowsTypingAndSave()
+{
+    CMainFrame frame;
+    frame.LoadFrame();
+    frame.show();
+    const QString path = MakeLog(QStringLiteral("typed.log"), "first\nsecond\n");
+    QVERIFY(frame.OpenDocumentFile(path));
+    QTabWidget* tabs = frame.GetDocumentArea()->GetTabWidget();
+    QCOMPARE(tabs->tabText(0), QStringLiteral("typed.log"));
+
+    COstrelView* view = frame.GetActiveLogView();
+    QTest::keyClicks(view, QStringLiteral("xy"));
+    QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(0), QStringLiteral("typed.log*"), 3000);
+
+    frame.GetCommand(CommandId::FileSave)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(0), QStringLiteral("typed.log"), 3000);
+    QCOMPARE(GuiTest::ReadFile(path), QByteArray("xyfirst\nsecond\n"));
+}
+
+void TestMainFrame::closingModifiedDocumentAsks()
+{
+    CMainFrame frame;
+    const QString path = MakeLog(QStringLiteral("asked.log"), "text\n");
+    QVERIFY(frame.OpenDocumentFile(path));
+    QTest::keyClicks(frame.GetActiveLogView(), QStringLiteral("z"));
+
+    auto answer = GuiTest::AnswerNextModal(QMessageBox::Cancel);
+    QVERIFY(!frame.CloseChildFrame(frame.GetActiveChildFrame()));
+    QCOMPARE(answer->Text, QStringLiteral("Save changes to asked.log?"));
+    QCOMPARE(frame.GetOpenDocuments().size(), 1);
+
+    answer = GuiTest::AnswerNextModal(QMessageBox::No);
+    QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
+    QVERIFY(answer->Seen);
+    QCOMPARE(frame.GetOpenDocuments().size(), 0);
+    QCOMPARE(GuiTest::ReadFile(path), QByteArray("text\n"));
+}
+
+void TestMainFrame::applicationLookIsStoredAndMarked_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<unsigned>("look");
+    QTest::addColumn<bool>("marked");
+    QTest::newRow("nothing stored") << QVariant() << 210u << true;
+    QTest::newRow("black") << QVariant(216) << 216u << true;
+    QTest::newRow("classic") << QVariant(205) << 205u << true;
+    QTest::newRow("zero") << QVariant(0) << 0u << false;
+    QTest::newRow("211, on no menu") << QVariant(211) << 211u << false;
+    QTest::newRow("219, on no menu") << QVariant(219) << 219u << false;
+    QTest::newRow("far outside") << QVariant(70000) << 70000u << false;
+}
+
+void TestMainFrame::applicationLookIsStoredAndMarked()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(unsigned, look);
+    QFETCH(bool, marked);
+    if (stored.isValid())
+        QSettings().setValue(QStringLiteral("Workspace/ApplicationLook"), stored);
+    CMainFrame frame;
+    QCOMPARE(frame.GetApplicationLook(), look);
+    QCOMPARE(COstrelApp::GetInstance()->GetApplicationLook(), look);
+    int checked = 0;
+    for (int id = CommandId::LookFirst; id <= CommandId::LookLast; ++id) {
+        if (QAction* action = frame.GetCommand(id); action && action->isChecked()) {
+            ++checked;
+            QCOMPARE(static_cast<unsigned>(id), look);
+        }
+    }
+    QCOMPARE(checked, marked ? 1 : 0);
+
+    // Choosing a look stores it at once and moves the mark.
+    frame.GetCommand(CommandId::LookOffice2007Aqua)->trigger();
+    QCOMPARE(QSettings().value(QStringLiteral("Workspace/ApplicationLook")).toUInt(), 218u);
+    QVERIFY(frame.GetCommand(CommandId::LookOffice2007Aqua)->isChecked());
+    QVERIFY(!frame.GetCommand(CommandId::LookVS2008)->isChecked());
+}
+
+void TestMainFrame::deleteAllFiltersEnabledOnlyForFilterOutput()
+{
+    CMainFrame frame;
+    QAction* deleteAll = frame.GetCommand(CommandId::DeleteAllFilters);
+    QVERIFY(!deleteAll->isEnabled());
+    const QString path = MakeLog(QStringLiteral("filters.log"), "a\nb\nc\n");
+    QVERIFY(frame.OpenDocumentFile(path));
+    QVERIFY2(!deleteAll->isEnabled(), "a freshly opened document shows the whole file");
+
+    COstrelView* view = frame.GetActiveLogView();
+    view->BeginFilterOutput();
+    OutputBatch batch;
+    batch.Append(2, "b\n", false);
+    view->AppendOutputLines(batch);
+    QVERIFY(deleteAll->isEnabled());
+
+    deleteAll->trigger();
+    QTRY_VERIFY(!view->IsLoading());
+    QCOMPARE(QByteArray(view->GetTextBytes().data(), static_cast<qsizetype>(view->GetTextBytes().size())),
+             QByteArray("a\nb\nc\n"));
+    QVERIFY2(!deleteAll->isEnabled(), "after the reload the whole file shows again");
+}
+
+void TestMainFrame::wordWrapCheckFollowsActiveView()
+{
+    CMainFrame frame;
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("one.log"), "1\n")));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("two.log"), "2\n")));
+    QAction* wordWrap = frame.GetCommand(CommandId::WordWrap);
+    QVERIFY(!wordWrap->isChecked());
+    wordWrap->trigger();
+    QVERIFY(wordWrap->isChecked());
+    QCOMPARE(frame.GetActiveLogView()->GetWordWrap(), 1);
+
+    QTabWidget* tabs = frame.GetDocumentArea()->GetTabWidget();
+    tabs->setCurrentIndex(0);
+    QVERIFY2(!wordWrap->isChecked(), "the other view was never wrapped");
+    tabs->setCurrentIndex(1);
+    QVERIFY(wordWrap->isChecked());
+    wordWrap->trigger();
+    QCOMPARE(frame.GetActiveLogView()->GetWordWrap(), 0);
+}
+
+void TestMainFrame::tabsShowPathsLinesAndOpenEachFileOnce()
+{
+    CMainFrame frame;
+    frame.show();
+    const QString first = MakeLog(QStringLiteral("first.log"), "l1\nl2\nl3\n");
+    const QString second = MakeLog(QStringLiteral("second.log"), "x\n");
+    QVERIFY(frame.OpenDocumentFile(first));
+    QVERIFY(frame.OpenDocumentFile(second));
+    CDocumentArea* area = frame.GetDocumentArea();
+    QCOMPARE(area->GetTabToolTip(0), first);
+    QCOMPARE(area->GetTabToolTip(1), second);
+    QCOMPARE(frame.windowTitle(), QStringLiteral("second.log - Ostrel"));
+
+    QVERIFY(frame.OpenDocumentFile(first));
+    QCOMPARE(area->GetTabWidget()->count(), 2);
+    QCOMPARE(area->GetTabWidget()->currentIndex(), 0);
+
+    auto* linePane = frame.findChild<QLabel*>(QStringLiteral("linePane"));
+    QCOMPARE(linePane->text(), QStringLiteral("Line: 1"));
+    frame.GetActiveLogView()->setCursorPosition(2, 1);
+    QTRY_COMPARE(linePane->text(), QStringLiteral("Line: 3"));
+
+    const QString renamed = m_pDir->filePath(QStringLiteral("renamed.log"));
+    QVERIFY(frame.GetActiveLogView()->SaveAs(renamed));
+    QCOMPARE(area->GetTabToolTip(0), renamed);
+    QCOMPARE(area->GetTabWidget()->tabText(0), QStringLiteral("renamed.log"));
+    QCOMPARE(frame.windowTitle(), QStringLiteral("renamed.log - Ostrel"));
+}
+
+void TestMainFrame::droppedFilesOpen()
+{
+    CMainFrame frame;
+    QVERIFY(frame.acceptDrops());
+    const QString path = MakeLog(QStringLiteral("dropped.log"), "dropped\n");
+    frame.OpenDroppedUrls({QUrl::fromLocalFile(path), QUrl(QStringLiteral("https://example.org/remote.log"))});
+    QCOMPARE(frame.GetOpenDocuments().size(), 1);
+    QCOMPARE(frame.GetActiveLogDocument()->GetPathName(), path);
+    QCOMPARE(COstrelApp::GetInstance()->GetRecentFileList().value(0), path);
+
+    // A file dropped on a view opens too.
+    const QString second = MakeLog(QStringLiteral("second.log"), "second\n");
+    Q_EMIT frame.GetActiveLogView()->FileDropped(second);
+    QCOMPARE(frame.GetOpenDocuments().size(), 2);
+    QCOMPARE(frame.GetActiveLogDocument()->GetPathName(), second);
+}
+
+void TestMainFrame::geometryComesBackAtNextStart()
+{
+    {
+        CMainFrame frame;
+        frame.LoadFrame();
+        frame.show();
+        frame.setGeometry(40, 50, 777, 555);
+        frame.findChild<QToolBar*>(QStringLiteral("standardToolBar"))->hide();
+        frame.GetCommand(CommandId::ViewStatusBar)->trigger();
+        QVERIFY(frame.close());
+    }
+    CMainFrame frame;
+    frame.LoadFrame();
+    frame.show();
+    QCOMPARE(frame.size(), QSize(777, 555));
+    QVERIFY(!frame.findChild<QToolBar*>(QStringLiteral("standardToolBar"))->isVisible());
+    QVERIFY(!frame.statusBar()->isVisible());
+    QVERIFY(!frame.GetCommand(CommandId::ViewStatusBar)->isChecked());
+}
+
+OSTREL_GUI_TEST_MAIN(TestMainFrame)
+#include "TestMainFrame.moc"
