@@ -357,7 +357,10 @@ void CFilterSettingsDlg::LayoutControls()
     m_pFilterGroup->setGeometry(10, 5, w - 20, 172);
     m_pFilterEdit->setGeometry(19, 37, w - 116 - (nAddWidth - 78), 23);
     m_pAddButton->setGeometry(w - 17 - nAddWidth, 36, nAddWidth, 25);
-    m_pFilterList->setGeometry(11, 195, w - 114 - (nColumnWidth - 90), h - 263);
+    // Check boxes taller than their row take the room from the bottom of the list.
+    const int nCheckHeight = std::max({15, m_pExcludeCheck->sizeHint().height(), m_pEnableTooltipsCheck->sizeHint().height()});
+    const int nCheckTop = h - 50 - nCheckHeight + 1;
+    m_pFilterList->setGeometry(11, 195, w - 114 - (nColumnWidth - 90), std::min(h - 263, nCheckTop - 2 - 195));
     // Column 0 takes what the four narrow columns leave, so the five fill the list exactly.
     if (m_pFilterList->isVisible())
     {
@@ -372,13 +375,21 @@ void CFilterSettingsDlg::LayoutControls()
         pButton->setGeometry(w - 11 - nColumnWidth, y, nColumnWidth, 28);
         y += pButton == m_pEditButton ? 29 : 30;
     }
-    // The two check boxes keep their rows; one that needs more room grows to the left.
-    QRect tooltipsRect(w - 101, h - 64, 90, 15);
-    const QSize tooltipsHint = m_pEnableTooltipsCheck->sizeHint();
-    tooltipsRect.setLeft(tooltipsRect.right() + 1 - std::max(tooltipsRect.width(), tooltipsHint.width()));
-    tooltipsRect.setHeight(std::max(tooltipsRect.height(), tooltipsHint.height()));
+    // The two check boxes keep the bottom of their row above Apply; one that needs more room grows
+    // upwards, and Enable Tooltips to the left.
+    const auto checkRow = [h](QCheckBox* pCheck, QRect rect) {
+        const QSize hint = pCheck->sizeHint();
+        rect.setHeight(std::max(rect.height(), hint.height()));
+        rect.moveBottom(h - 64 + 15 - 1);
+        return rect;
+    };
+    QRect tooltipsRect = checkRow(m_pEnableTooltipsCheck, QRect(w - 101, h - 64, 90, 15));
+    tooltipsRect.setLeft(tooltipsRect.right() + 1
+                         - std::max(tooltipsRect.width(), m_pEnableTooltipsCheck->sizeHint().width()));
     m_pEnableTooltipsCheck->setGeometry(tooltipsRect);
-    m_pExcludeCheck->setGeometry(FitText(m_pExcludeCheck, QRect(12, h - 64, 200, 15)));
+    QRect excludeRect = checkRow(m_pExcludeCheck, QRect(12, h - 64, 200, 15));
+    excludeRect.setWidth(std::max(excludeRect.width(), m_pExcludeCheck->sizeHint().width()));
+    m_pExcludeCheck->setGeometry(excludeRect);
     m_pApplyButton->setGeometry(11, h - 45, w - 20, 33);
 }
 
