@@ -15,10 +15,10 @@ RegexMatchContext::RegexMatchContext(std::size_t initialStackEntries)
 
 std::size_t RegexMatchContext::GetGroupStart(std::uint32_t group) const
 {
-    return group < m_nGroupCount && group < m_Groups.size() ? m_Groups[group].Start : NoPosition;
+    return group < m_Groups.size() ? m_Groups[group].Start : NoPosition;
 }
 
 std::size_t RegexMatchContext::GetGroupEnd(std::uint32_t group) const
 {
-    return group < m_nGroupCount && group < m_Groups.size() ? m_Groups[group].End : NoPosition;
+    return group < m_Groups.size() ? m_Groups[group].End : NoPosition;
 }

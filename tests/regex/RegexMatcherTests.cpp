@@ -166,7 +166,9 @@ TEST(RegexMatcher, CaseFoldingLowersOnlyAsciiLetters)
         {"\\a", "Q", kInsensitive, true, 0, 1},
         // Neighbours of the letters and bytes above 127 are never folded.
         {"@", "`", kInsensitive, false},
+        {"`", "@", kInsensitive, false},
         {"\\[", "{", kInsensitive, false},
+        {"\\{", "[", kInsensitive, false},
         {"\xE4", "\xC4", kInsensitive, false},
         {"\xC4", "\xE4", kInsensitive, false},
         {"\xC4", "\xC4", kInsensitive, true, 0, 1},
@@ -224,6 +226,9 @@ TEST(RegexMatcher, MatchGroupsAndBackReferences)
         {"({ab\\0})+", "abab", 0, 4, {{2, 4}}},
         // A negation keeps what its operand captured, and captures survive into later attempts.
         {"!{a}b", "ab", 1, 2, {{0, 1}}},
+        // Attempt 0 leaves the capture [0,2) behind; when attempt 1 reopens the group at 1 the
+        // reference is still empty, so the operand matches "aa" there and only attempt 2 succeeds.
+        {"!{a\\0a}", "aaa", 2, 2, {{1, 3}}},
     };
     for (const CaptureCase& c : cases) {
         SCOPED_TRACE("pattern \"" + c.Pattern + "\" subject \"" + c.Subject + "\"");
