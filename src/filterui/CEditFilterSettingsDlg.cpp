@@ -15,8 +15,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace
-{
+namespace {
 QLineEdit* CreateNumberField(QWidget* pParent, const QString& name)
 {
     auto* pEdit = new QLineEdit(pParent);
@@ -28,8 +27,8 @@ QLineEdit* CreateNumberField(QWidget* pParent, const QString& name)
 } // namespace
 
 CEditFilterSettingsDlg::CEditFilterSettingsDlg(QWidget* pParent)
-    : QDialog(pParent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(pParent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint)
 {
     setObjectName(u"editFilterSettingsDialog"_s);
     setWindowTitle(u"Edit Filter Settings"_s);

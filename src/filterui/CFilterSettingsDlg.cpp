@@ -42,8 +42,7 @@ using namespace Qt::Literals::StringLiterals;
 
 QPointer<CFilterSettingsDlg> g_pFilterSettingsDlg;
 
-namespace
-{
+namespace {
 enum FilterColumn
 {
     ColumnFilter = 0,
@@ -151,8 +150,7 @@ void SetToolTipsEnableSetting(bool bEnable)
 
 CMainFrame* FindMainFrame(QWidget* pWidget)
 {
-    if (pWidget)
-    {
+    if (pWidget) {
         if (auto* pFrame = qobject_cast<CMainFrame*>(pWidget->window()))
             return pFrame;
     }
@@ -162,8 +160,8 @@ CMainFrame* FindMainFrame(QWidget* pWidget)
 } // namespace
 
 CFilterSettingsDlg::CFilterSettingsDlg(QWidget* pParent)
-    : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                           | Qt::WindowCloseButtonHint)
+    : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint)
 {
     setObjectName(u"filterSettingsDialog"_s);
     setWindowTitle(u"Filter Settings"_s);
@@ -231,8 +229,7 @@ void CFilterSettingsDlg::CreateControls()
     m_pSaveButton = CreateButton(this, u"Save Filters"_s, u"saveFiltersButton"_s);
     m_pExcludeCheck = CreateCheckBox(this, u"Exclude Lines That Match Filters"_s, u"excludeCheck"_s);
     m_pApplyButton = CreateButton(this, u"Apply Filter Settings to Document"_s, u"applyButton"_s);
-    m_pLinesBeforeLabel =
-        CreateLabel(this, u"Number of Lines to Output Before Filter Match"_s, u"linesBeforeLabel"_s);
+    m_pLinesBeforeLabel = CreateLabel(this, u"Number of Lines to Output Before Filter Match"_s, u"linesBeforeLabel"_s);
     m_pLinesAfterLabel = CreateLabel(this, u"Number of Lines to Output After Filter Match"_s, u"linesAfterLabel"_s);
     m_pFiltersLabel = CreateLabel(this, u"Filters"_s, u"filtersLabel"_s);
     m_pFilterLabel = CreateLabel(this, u"Filter"_s, u"filterLabel"_s);
@@ -254,8 +251,8 @@ void CFilterSettingsDlg::CreateControls()
     for (int nColumn = ColumnRegExp; nColumn <= ColumnLinesAfter; ++nColumn)
         m_pFilterList->setColumnWidth(nColumn, FixedColumnWidth);
 
-    for (QPushButton* pButton : {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton,
-                                 m_pDeleteAllButton, m_pSaveButton})
+    for (QPushButton* pButton :
+         {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton, m_pDeleteAllButton, m_pSaveButton})
         pButton->setEnabled(false);
 
     // Enter and the tips are handled for every control before the control itself sees them.
@@ -265,11 +262,11 @@ void CFilterSettingsDlg::CreateControls()
 
 void CFilterSettingsDlg::SetTabOrder()
 {
-    QWidget* const order[] = {m_pFilterEdit,    m_pRegExpCheck,       m_pCaseSensitiveCheck, m_pLinesBeforeEdit,
-                                    m_pLinesAfterEdit, m_pAddButton,         m_pEditButton,         m_pDeleteButton,
-                                    m_pCopyAllButton,  m_pPasteAllButton,    m_pDeleteAllButton,    m_pLoadButton,
-                                    m_pSaveButton,     m_pExcludeCheck,      m_pApplyButton,        m_pFilterList,
-                                    m_pRegExpSyntaxButton, m_pEnableTooltipsCheck};
+    QWidget* const order[] = {m_pFilterEdit,         m_pRegExpCheck,        m_pCaseSensitiveCheck, m_pLinesBeforeEdit,
+                              m_pLinesAfterEdit,     m_pAddButton,          m_pEditButton,         m_pDeleteButton,
+                              m_pCopyAllButton,      m_pPasteAllButton,     m_pDeleteAllButton,    m_pLoadButton,
+                              m_pSaveButton,         m_pExcludeCheck,       m_pApplyButton,        m_pFilterList,
+                              m_pRegExpSyntaxButton, m_pEnableTooltipsCheck};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     m_pFilterGroup->setFocusPolicy(Qt::NoFocus);
@@ -303,8 +300,8 @@ void CFilterSettingsDlg::SetToolTips()
     m_pCopyAllButton->setToolTip(
         u"Copy all of the filter settings in the filter list to a filter settings clipboard.  "_s % showsBoth);
     m_pPasteAllButton->setToolTip(
-        u"Paste all of the filter settings in the filter settings clipboard to this documents filter list.  "_s
-        % showsBoth);
+        u"Paste all of the filter settings in the filter settings clipboard to this documents filter list.  "_s %
+        showsBoth);
     m_pExcludeCheck->setToolTip(u"When filtering a document, exclude all lines that match filters and only "
                                 "output lines that don't match filters"_s);
     m_pApplyButton->setToolTip(
@@ -358,20 +355,19 @@ void CFilterSettingsDlg::LayoutControls()
     m_pFilterEdit->setGeometry(19, 37, w - 116 - (nAddWidth - 78), 23);
     m_pAddButton->setGeometry(w - 17 - nAddWidth, 36, nAddWidth, 25);
     // Check boxes taller than their row take the room from the bottom of the list.
-    const int nCheckHeight = std::max({15, m_pExcludeCheck->sizeHint().height(), m_pEnableTooltipsCheck->sizeHint().height()});
+    const int nCheckHeight =
+        std::max({15, m_pExcludeCheck->sizeHint().height(), m_pEnableTooltipsCheck->sizeHint().height()});
     const int nCheckTop = h - 50 - nCheckHeight + 1;
     m_pFilterList->setGeometry(11, 195, w - 114 - (nColumnWidth - 90), std::min(h - 263, nCheckTop - 2 - 195));
     // Column 0 takes what the four narrow columns leave, so the five fill the list exactly.
-    if (m_pFilterList->isVisible())
-    {
+    if (m_pFilterList->isVisible()) {
         m_pFilterList->setColumnWidth(ColumnFilter, m_pFilterList->viewport()->width() - FixedColumnsWidth);
         for (int nColumn = ColumnRegExp; nColumn <= ColumnLinesAfter; ++nColumn)
             m_pFilterList->setColumnWidth(nColumn, FixedColumnWidth);
     }
     int y = 195;
     for (QPushButton* pButton : {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton,
-                                 m_pDeleteAllButton, m_pLoadButton, m_pSaveButton})
-    {
+                                 m_pDeleteAllButton, m_pLoadButton, m_pSaveButton}) {
         pButton->setGeometry(w - 11 - nColumnWidth, y, nColumnWidth, 28);
         y += pButton == m_pEditButton ? 29 : 30;
     }
@@ -384,8 +380,8 @@ void CFilterSettingsDlg::LayoutControls()
         return rect;
     };
     QRect tooltipsRect = checkRow(m_pEnableTooltipsCheck, QRect(w - 101, h - 64, 90, 15));
-    tooltipsRect.setLeft(tooltipsRect.right() + 1
-                         - std::max(tooltipsRect.width(), m_pEnableTooltipsCheck->sizeHint().width()));
+    tooltipsRect.setLeft(tooltipsRect.right() + 1 -
+                         std::max(tooltipsRect.width(), m_pEnableTooltipsCheck->sizeHint().width()));
     m_pEnableTooltipsCheck->setGeometry(tooltipsRect);
     QRect excludeRect = checkRow(m_pExcludeCheck, QRect(12, h - 64, 200, 15));
     excludeRect.setWidth(std::max(excludeRect.width(), m_pExcludeCheck->sizeHint().width()));
@@ -522,21 +518,18 @@ int CFilterSettingsDlg::GetSelectionMark() const
 void CFilterSettingsDlg::OnAddFilter()
 {
     const QString text = m_pFilterEdit->text();
-    if (text.isEmpty())
-    {
+    if (text.isEmpty()) {
         ShowErrorMessage(u"Filter String is Empty - Nothing to Add"_s, u"Add Filter Error"_s);
         return;
     }
     // A full list would ignore the add, and the settings below would land on its last filter.
-    if (m_FilterSettings.GetCount() >= FilterSettings::MaxFilters)
-    {
+    if (m_FilterSettings.GetCount() >= FilterSettings::MaxFilters) {
         ShowErrorMessage(u"The filter list is full (%1 filters)."_s.arg(FilterSettings::MaxFilters),
                          u"Add Filter Error"_s);
         return;
     }
     m_strFilter = text;
-    if (g_bPromptWhitespaceFilter && IsWhitespaceOnly(m_strFilter))
-    {
+    if (g_bPromptWhitespaceFilter && IsWhitespaceOnly(m_strFilter)) {
         CWhitespaceFilterDlg prompt(this);
         if (prompt.exec() != QDialog::Accepted)
             return;
@@ -561,14 +554,12 @@ void CFilterSettingsDlg::OnAddFilter()
 
 void CFilterSettingsDlg::OnEditFilter()
 {
-    if (m_pFilterList->topLevelItemCount() == 0)
-    {
+    if (m_pFilterList->topLevelItemCount() == 0) {
         ShowErrorMessage(u"No Filter To Edit"_s, u"Edit Filter Error"_s);
         return;
     }
     const int nRow = GetSelectionMark();
-    if (nRow < 0)
-    {
+    if (nRow < 0) {
         ShowErrorMessage(u"No Filter Selected"_s, u"Edit Filter Error"_s);
         return;
     }
@@ -592,14 +583,12 @@ void CFilterSettingsDlg::OnEditFilter()
 
 void CFilterSettingsDlg::OnDeleteFilter()
 {
-    if (m_pFilterList->topLevelItemCount() == 0)
-    {
+    if (m_pFilterList->topLevelItemCount() == 0) {
         ShowErrorMessage(u"No Filter To Delete"_s, u"Delete Filter Error"_s);
         return;
     }
     const int nRow = GetSelectionMark();
-    if (nRow < 0)
-    {
+    if (nRow < 0) {
         ShowErrorMessage(u"No Filter Selected"_s, u"Delete Filter Error"_s);
         return;
     }
@@ -651,8 +640,7 @@ void CFilterSettingsDlg::OnLoadFilters()
 
     FilterSettings loaded;
     const FilterFileResult result = ReadFilterSettingsFile(QFile::encodeName(path).toStdString(), loaded);
-    if (!result.Ok())
-    {
+    if (!result.Ok()) {
         if (result.Status == FilterFileStatus::IllegalSetting || result.Status == FilterFileStatus::IllegalFormat)
             ShowErrorMessage(QString::fromStdString(result.Message), u"ERROR"_s);
         return;
@@ -679,12 +667,10 @@ void CFilterSettingsDlg::OnSaveFilters()
     const QString path = fileDialog.selectedFiles().constFirst();
 
     const FilterFileResult result = WriteFilterSettingsFile(QFile::encodeName(path).toStdString(), m_FilterSettings);
-    if (!result.Ok())
-    {
+    if (!result.Ok()) {
         // A save that did not happen must not look like one that did.
-        const QString message = result.Message.empty()
-                                    ? u"Error Saving Filter Settings to \"%1\""_s.arg(path)
-                                    : QString::fromStdString(result.Message);
+        const QString message = result.Message.empty() ? u"Error Saving Filter Settings to \"%1\""_s.arg(path)
+                                                       : QString::fromStdString(result.Message);
         ShowErrorMessage(message, u"Save Filters Error"_s);
     }
 }
@@ -693,13 +679,11 @@ QString CFilterSettingsDlg::FindRegExpSyntaxHelp()
 {
     const QString relative = u"help/RegExpSyntax.html"_s;
     const QString folder = QSettings(u"Quorrel"_s, u"Ostrel"_s).value(u"Path"_s).toString();
-    if (!folder.isEmpty())
-    {
+    if (!folder.isEmpty()) {
         const QString path = QDir(folder).filePath(relative);
         return QFileInfo::exists(path) ? path : QString();
     }
-    const QString installed =
-        QDir(QCoreApplication::applicationDirPath()).filePath(u"../share/ostrel/"_s % relative);
+    const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath(u"../share/ostrel/"_s % relative);
     if (QFileInfo::exists(installed))
         return QFileInfo(installed).canonicalFilePath();
     return QStandardPaths::locate(QStandardPaths::GenericDataLocation, u"ostrel/"_s % relative);
@@ -728,8 +712,7 @@ void CFilterSettingsDlg::OnApplyFilterSettings()
 
 bool CFilterSettingsDlg::HandleReturnKey(QObject* pWatched)
 {
-    if (pWatched == m_pFilterEdit)
-    {
+    if (pWatched == m_pFilterEdit) {
         OnAddFilter();
         return true;
     }
@@ -742,11 +725,11 @@ bool CFilterSettingsDlg::ShowToolTip(QWidget* pWidget, QEvent* pEvent)
     const QString text = pWidget->toolTip();
     if (text.isEmpty())
         return false;
-    if (m_bToolTipsActive)
-    {
+    if (m_bToolTipsActive) {
         // Rich text so that the tip wraps at a fixed width.
         QString html = text.toHtmlEscaped();
         html.replace(u'\n', u"<br>"_s);
+        html.replace(u"  "_s, u" &nbsp;"_s);
         html = u"<table width=\"%1\"><tr><td>"_s.arg(ToolTipWidth) % html % u"</td></tr></table>"_s;
         QToolTip::showText(static_cast<QHelpEvent*>(pEvent)->globalPos(), html, pWidget, QRect(), ToolTipDisplayMs);
     }
@@ -755,20 +738,16 @@ bool CFilterSettingsDlg::ShowToolTip(QWidget* pWidget, QEvent* pEvent)
 
 bool CFilterSettingsDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
-    if (pWatched == m_pMainFrame)
-    {
+    if (pWatched == m_pMainFrame) {
         if (pEvent->type() == QEvent::WindowActivate && m_pMainFrame->GetActiveLogView())
             ReloadFromActiveDocument();
         return QDialog::eventFilter(pWatched, pEvent);
     }
-    if (pEvent->type() == QEvent::KeyPress)
-    {
+    if (pEvent->type() == QEvent::KeyPress) {
         const auto* pKey = static_cast<QKeyEvent*>(pEvent);
         if (pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter)
             return HandleReturnKey(pWatched);
-    }
-    else if (pEvent->type() == QEvent::ToolTip && pWatched->isWidgetType())
-    {
+    } else if (pEvent->type() == QEvent::ToolTip && pWatched->isWidgetType()) {
         if (ShowToolTip(static_cast<QWidget*>(pWatched), pEvent))
             return true;
     }
@@ -777,8 +756,7 @@ bool CFilterSettingsDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
 
 void CFilterSettingsDlg::keyPressEvent(QKeyEvent* pEvent)
 {
-    if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter)
-    {
+    if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
         focusNextChild();
         return;
     }
@@ -787,8 +765,7 @@ void CFilterSettingsDlg::keyPressEvent(QKeyEvent* pEvent)
 
 void ShowFilterSettingsDialog(QWidget* pView)
 {
-    if (!g_pFilterSettingsDlg)
-    {
+    if (!g_pFilterSettingsDlg) {
         CMainFrame* pMainFrame = FindMainFrame(pView);
         QWidget* pOwner = pMainFrame ? static_cast<QWidget*>(pMainFrame) : (pView ? pView->window() : nullptr);
         g_pFilterSettingsDlg = new CFilterSettingsDlg(pOwner);

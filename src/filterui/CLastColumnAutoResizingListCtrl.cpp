@@ -11,8 +11,7 @@
 #include "filterui/CNonExtendableHeaderCtrl.h"
 
 CLastColumnAutoResizingListCtrl::CLastColumnAutoResizingListCtrl(QWidget* pParent)
-    : QTreeWidget(pParent)
-    , m_pHeader(new CNonExtendableHeaderCtrl(this))
+    : QTreeWidget(pParent), m_pHeader(new CNonExtendableHeaderCtrl(this))
 {
     setHeader(m_pHeader);
     setRootIsDecorated(false);
@@ -49,8 +48,7 @@ void CLastColumnAutoResizingListCtrl::BeginWidthChanges()
 
 void CLastColumnAutoResizingListCtrl::EndWidthChanges()
 {
-    if (--m_nWidthChangeDepth == 0)
-    {
+    if (--m_nWidthChangeDepth == 0) {
         setUpdatesEnabled(true);
         viewport()->update();
         m_pHeader->viewport()->update();
@@ -60,8 +58,7 @@ void CLastColumnAutoResizingListCtrl::EndWidthChanges()
 int CLastColumnAutoResizingListCtrl::GetRemainingWidth() const
 {
     int nOthers = 0;
-    for (int i = 0; i < GetLastColumnIndex(); ++i)
-    {
+    for (int i = 0; i < GetLastColumnIndex(); ++i) {
         if (!m_pHeader->isSectionHidden(i))
             nOthers += m_pHeader->sectionSize(i);
     }
@@ -129,16 +126,14 @@ void CLastColumnAutoResizingListCtrl::AdjustScrollForGrowth(int nGrowX, int nGro
     const int nRows = topLevelItemCount();
     int nRowsHeight = 0;
     int nRowWidth = 0;
-    if (nRows > 0)
-    {
+    if (nRows > 0) {
         const QRect first = visualItemRect(topLevelItem(0));
         const QRect last = visualItemRect(topLevelItem(nRows - 1));
         nRowsHeight = last.bottom() + 1 - first.top();
         nRowWidth = m_pHeader->length();
     }
     int nAvailHeight = viewport()->height() + nGrowY;
-    if (horizontalScrollBar()->isVisible())
-    {
+    if (horizontalScrollBar()->isVisible()) {
         int nAvailWidth = viewport()->width() + nGrowX;
         const int nHBar = horizontalScrollBar()->height();
         const int nVBar = verticalScrollBar()->width();
@@ -157,8 +152,7 @@ void CLastColumnAutoResizingListCtrl::rowsAboutToBeRemoved(const QModelIndex& pa
 {
     // Losing rows counts like growing by their height.
     int nRemovedHeight = 0;
-    if (!parent.isValid())
-    {
+    if (!parent.isValid()) {
         for (int nRow = nStart; nRow <= nEnd; ++nRow)
             nRemovedHeight += visualRect(model()->index(nRow, 0)).height();
     }
@@ -185,8 +179,7 @@ void CLastColumnAutoResizingListCtrl::OnSectionResized(int nSection, int /*nOldW
     const int nLast = GetLastColumnIndex();
     if (nSection >= nLast)
         return; // our own change of the last column
-    if (!m_bTracking)
-    {
+    if (!m_bTracking) {
         // A change made by the program, or a drag's final width: refit the last column.
         FitLastColumn();
         return;
@@ -209,8 +202,7 @@ void CLastColumnAutoResizingListCtrl::OnDividerDoubleClicked(int nSection)
 void CLastColumnAutoResizingListCtrl::keyPressEvent(QKeyEvent* pEvent)
 {
     const Qt::KeyboardModifiers modifiers = pEvent->modifiers();
-    if (pEvent->key() == Qt::Key_Plus && (modifiers & Qt::ControlModifier) && (modifiers & Qt::KeypadModifier))
-    {
+    if (pEvent->key() == Qt::Key_Plus && (modifiers & Qt::ControlModifier) && (modifiers & Qt::KeypadModifier)) {
         AutoSizeAllColumns();
         pEvent->accept();
         return;
@@ -222,8 +214,7 @@ void CLastColumnAutoResizingListCtrl::drawRow(QPainter* pPainter, const QStyleOp
                                               const QModelIndex& index) const
 {
     const QModelIndex first = index.sibling(index.row(), 0);
-    if (first.data(ItemDataRole).toInt() == 0)
-    {
+    if (first.data(ItemDataRole).toInt() == 0) {
         QTreeWidget::drawRow(pPainter, option, index);
         return;
     }
@@ -231,8 +222,7 @@ void CLastColumnAutoResizingListCtrl::drawRow(QPainter* pPainter, const QStyleOp
     // highlight, and an unselected row is red on white whatever the palette.
     const bool bSelected = selectionModel() && selectionModel()->isSelected(first);
     QStyleOptionViewItem rowOption(option);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-    {
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         rowOption.palette.setColor(group, QPalette::Text, m_crNormalText);
         rowOption.palette.setColor(group, QPalette::Base, m_crNormalBk);
         rowOption.palette.setColor(group, QPalette::Highlight, m_crSelectedBk);

@@ -4,15 +4,13 @@
 #include <QMouseEvent>
 #include <QStyle>
 
-namespace
-{
+namespace {
 // Half the width of a standard 32-pixel mouse pointer: the blocked zone starts this far to the
 // left of the last divider, so the pointer's hot spot never brings up a resize cursor there.
 constexpr int PointerHalfWidth = 16;
 } // namespace
 
-CNonExtendableHeaderCtrl::CNonExtendableHeaderCtrl(QWidget* pParent)
-    : QHeaderView(Qt::Horizontal, pParent)
+CNonExtendableHeaderCtrl::CNonExtendableHeaderCtrl(QWidget* pParent) : QHeaderView(Qt::Horizontal, pParent)
 {
     setSectionsClickable(false);
     setSectionsMovable(false);
@@ -41,10 +39,8 @@ int CNonExtendableHeaderCtrl::DividerAt(int x) const
     const int nLogical = logicalIndex(nVisual);
     const int nLeft = sectionViewportPosition(nLogical);
     const int nGrip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, this);
-    if (x < nLeft + nGrip)
-    {
-        for (int v = nVisual - 1; v >= 0; --v)
-        {
+    if (x < nLeft + nGrip) {
+        for (int v = nVisual - 1; v >= 0; --v) {
             if (!isSectionHidden(logicalIndex(v)))
                 return logicalIndex(v);
         }
@@ -58,8 +54,7 @@ int CNonExtendableHeaderCtrl::DividerAt(int x) const
 void CNonExtendableHeaderCtrl::UpdateBeyondLastDivider(int x)
 {
     const int nLast = GetLastColumnIndex();
-    if (nLast < 0)
-    {
+    if (nLast < 0) {
         m_bBeyondLastDivider = false;
         return;
     }
@@ -71,17 +66,14 @@ void CNonExtendableHeaderCtrl::mousePressEvent(QMouseEvent* pEvent)
 {
     const int x = pEvent->position().toPoint().x();
     UpdateBeyondLastDivider(x);
-    if (m_bBeyondLastDivider)
-    {
+    if (m_bBeyondLastDivider) {
         pEvent->accept(); // no drag of the last divider, and nothing else to press there
         return;
     }
-    if (pEvent->button() == Qt::LeftButton)
-    {
+    if (pEvent->button() == Qt::LeftButton) {
         const int nDivider = DividerAt(x);
-        if (nDivider >= 0 && nDivider < GetLastColumnIndex()
-            && sectionResizeMode(nDivider) == QHeaderView::Interactive)
-        {
+        if (nDivider >= 0 && nDivider < GetLastColumnIndex() &&
+            sectionResizeMode(nDivider) == QHeaderView::Interactive) {
             m_bDragging = true;
             Q_EMIT DividerDragStarted(nDivider);
         }
@@ -100,8 +92,7 @@ void CNonExtendableHeaderCtrl::mouseMoveEvent(QMouseEvent* pEvent)
 void CNonExtendableHeaderCtrl::mouseReleaseEvent(QMouseEvent* pEvent)
 {
     QHeaderView::mouseReleaseEvent(pEvent);
-    if (m_bDragging)
-    {
+    if (m_bDragging) {
         m_bDragging = false;
         Q_EMIT DividerDragEnded();
     }
@@ -110,8 +101,7 @@ void CNonExtendableHeaderCtrl::mouseReleaseEvent(QMouseEvent* pEvent)
 void CNonExtendableHeaderCtrl::mouseDoubleClickEvent(QMouseEvent* pEvent)
 {
     UpdateBeyondLastDivider(pEvent->position().toPoint().x());
-    if (m_bBeyondLastDivider)
-    {
+    if (m_bBeyondLastDivider) {
         pEvent->accept();
         return;
     }

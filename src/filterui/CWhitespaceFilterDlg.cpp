@@ -15,8 +15,8 @@ CWhitespaceFilterDlg::CWhitespaceFilterDlg(QWidget* pParent)
     setObjectName(u"whitespaceFilterDialog"_s);
     setWindowTitle(u"Whitespace Only Filter"_s);
 
-    auto* pQuestion = new QLabel(
-        u"The filter string consists only of whitespace characters. Continue to add filter string?"_s, this);
+    auto* pQuestion =
+        new QLabel(u"The filter string consists only of whitespace characters. Continue to add filter string?"_s, this);
     pQuestion->setObjectName(u"questionLabel"_s);
     pQuestion->setWordWrap(true);
     m_pDontPromptCheck = new QCheckBox(u"Don't prompt to add whitespace filter again."_s, this);

@@ -11,16 +11,14 @@ int ConvertDecimalText(QStringView text)
     while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i].unicode())))
         ++i;
     bool bNegative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-    {
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
         bNegative = text[i] == u'-';
         ++i;
     }
     // Accumulated as a magnitude that stops growing once it is past the int range.
     constexpr std::int64_t Limit = std::int64_t{std::numeric_limits<int>::max()} + 1;
     std::int64_t nMagnitude = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
-    {
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
         if (nMagnitude <= Limit)
             nMagnitude = nMagnitude * 10 + (text[i].unicode() - u'0');
     }

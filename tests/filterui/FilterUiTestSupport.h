@@ -9,8 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
-namespace FilterUiTest
-{
+namespace FilterUiTest {
 
 // Runs handler on the next modal widget once it is up (a message box, a file dialog, a dialog of
 // ours); the returned flag tells whether it came. Call before the action that opens it.
@@ -36,15 +35,13 @@ inline std::shared_ptr<bool> OnNextModal(std::function<void(QWidget*)> handler)
 // Stops a pending OnNextModal poll from answering a later test's dialog.
 inline void DropPendingModalHandlers()
 {
-    for (QTimer* poll : qApp->findChildren<QTimer*>(QStringLiteral("modalPoll"), Qt::FindDirectChildrenOnly))
-    {
+    for (QTimer* poll : qApp->findChildren<QTimer*>(QStringLiteral("modalPoll"), Qt::FindDirectChildrenOnly)) {
         poll->stop();
         poll->deleteLater();
     }
 }
 
-inline void SendMouse(QWidget* pWidget, QEvent::Type type, QPoint pos, Qt::MouseButton button,
-                      Qt::MouseButtons buttons)
+inline void SendMouse(QWidget* pWidget, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
 {
     QMouseEvent event(type, QPointF(pos), QPointF(pWidget->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(pWidget, &event);

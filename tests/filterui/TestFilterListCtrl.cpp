@@ -49,8 +49,7 @@ std::unique_ptr<CLastColumnAutoResizingListCtrl> TestFilterListCtrl::MakeList(in
 
 bool TestFilterListCtrl::ShowsResizeCursor(QHeaderView* pHeader)
 {
-    for (QWidget* pWidget : {static_cast<QWidget*>(pHeader), pHeader->viewport()})
-    {
+    for (QWidget* pWidget : {static_cast<QWidget*>(pHeader), pHeader->viewport()}) {
         if (pWidget->testAttribute(Qt::WA_SetCursor) && pWidget->cursor().shape() == Qt::SplitHCursor)
             return true;
     }
@@ -117,8 +116,7 @@ void TestFilterListCtrl::lastDividerNeitherDragsNorShowsResizeCursor()
     SendMouse(pHeader, QEvent::MouseMove, {200, 5}, Qt::NoButton, Qt::NoButton);
     QVERIFY(ShowsResizeCursor(pHeaderView));
 
-    for (int x : {319, 316, 310})
-    {
+    for (int x : {319, 316, 310}) {
         SendMouse(pHeader, QEvent::MouseMove, {x, 5}, Qt::NoButton, Qt::NoButton);
         QVERIFY2(!ShowsResizeCursor(pHeaderView), qPrintable(u"resize cursor at x %1"_s.arg(x)));
         QVERIFY(pList->GetHeaderCtrl()->IsBeyondLastDivider());
@@ -153,13 +151,14 @@ void TestFilterListCtrl::dividerDoubleClickFitsThatColumn()
     const int nFitted = std::max(pList->header()->sectionSizeHint(2),
                                  pList->fontMetrics().horizontalAdvance(u"a much longer cell text"_s));
     QVERIFY2(Width(*pList, 2) >= nFitted, "column 2 fits its widest cell");
-    QCOMPARE(Width(*pList, 4), std::max(pList->viewport()->width() - 200 - Width(*pList, 2) - 60,
-                                        pList->header()->minimumSectionSize()));
+    QCOMPARE(Width(*pList, 4),
+             std::max(pList->viewport()->width() - 200 - Width(*pList, 2) - 60, pList->header()->minimumSectionSize()));
 
     pList->topLevelItem(1)->setText(2, u"-"_s);
     pList->setColumnWidth(2, 30);
     QCOMPARE(Width(*pList, 4), 30);
-    const QList<int> before = {Width(*pList, 0), Width(*pList, 1), Width(*pList, 2), Width(*pList, 3), Width(*pList, 4)};
+    const QList<int> before = {Width(*pList, 0), Width(*pList, 1), Width(*pList, 2), Width(*pList, 3),
+                               Width(*pList, 4)};
     doubleClick(319); // the last column's divider
     const QList<int> after = {Width(*pList, 0), Width(*pList, 1), Width(*pList, 2), Width(*pList, 3), Width(*pList, 4)};
     QCOMPARE(after, before);
@@ -186,23 +185,20 @@ void TestFilterListCtrl::ctrlKeypadPlusFitsEveryColumn()
     QCOMPARE(Width(*pList, 4), std::max(pList->viewport()->width() - nOthers, pList->header()->minimumSectionSize()));
 }
 
-namespace
-{
+namespace {
 // Close enough to tell the colours apart through antialiasing and the focus frame's tint.
 bool IsNear(const QColor& pixel, const QColor& colour)
 {
-    return std::abs(pixel.red() - colour.red()) < 60 && std::abs(pixel.green() - colour.green()) < 60
-           && std::abs(pixel.blue() - colour.blue()) < 60;
+    return std::abs(pixel.red() - colour.red()) < 60 && std::abs(pixel.green() - colour.green()) < 60 &&
+           std::abs(pixel.blue() - colour.blue()) < 60;
 }
 
 // How many pixels of a row come close to a colour.
 int CountPixels(const QImage& image, const QRect& rect, const QColor& colour)
 {
     int nCount = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-    {
-        for (int x = rect.left(); x <= rect.right(); ++x)
-        {
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
             if (IsNear(image.pixelColor(x, y), colour))
                 ++nCount;
         }
@@ -260,8 +256,8 @@ void TestFilterListCtrl::scrollsBackToTopWhenEverythingFits()
     pList->scrollToBottom();
     QTRY_VERIFY(pBar->value() > 0);
 
-    const int nAllRows = pList->visualItemRect(pList->topLevelItem(29)).bottom()
-                         - pList->visualItemRect(pList->topLevelItem(0)).top() + 1;
+    const int nAllRows = pList->visualItemRect(pList->topLevelItem(29)).bottom() -
+                         pList->visualItemRect(pList->topLevelItem(0)).top() + 1;
     pList->resize(pList->width(), nAllRows + pList->header()->height() + 2 * pList->frameWidth() + 4);
     QTRY_COMPARE(pBar->value(), 0);
     QCOMPARE(pList->itemAt(2, 2), pList->topLevelItem(0));

@@ -33,8 +33,7 @@
 using namespace Qt::Literals::StringLiterals;
 using FilterUiTest::OnNextModal;
 
-namespace
-{
+namespace {
 // One filter as the tests write it down.
 struct FilterRow
 {
@@ -59,8 +58,7 @@ QList<FilterRow> FiltersOf(const FilterSettings& settings)
 void SetFilters(FilterSettings& settings, const QList<FilterRow>& rows)
 {
     settings.ClearFilters();
-    for (const FilterRow& row : rows)
-    {
+    for (const FilterRow& row : rows) {
         settings.AddFilter(row.Text.toStdU16String(), row.RegExp);
         const int i = settings.GetCount() - 1;
         settings.SetCaseSensitive(i, row.CaseSensitive);
@@ -69,14 +67,12 @@ void SetFilters(FilterSettings& settings, const QList<FilterRow>& rows)
     }
 }
 
-const char* const ListButtons[] = {"editFilterButton",  "deleteFilterButton", "copyAllButton",    "pasteAllButton",
-                                   "deleteAllButton",   "loadFiltersButton",  "saveFiltersButton"};
+const char* const ListButtons[] = {"editFilterButton", "deleteFilterButton", "copyAllButton",    "pasteAllButton",
+                                   "deleteAllButton",  "loadFiltersButton",  "saveFiltersButton"};
 } // namespace
 
-namespace QTest
-{
-template <>
-char* toString(const FilterRow& row)
+namespace QTest {
+template <> char* toString(const FilterRow& row)
 {
     return qstrdup(qPrintable(u"{\"%1\" re=%2 cs=%3 before=%4 after=%5}"_s.arg(row.Text)
                                   .arg(row.RegExp)
@@ -121,8 +117,7 @@ private Q_SLOTS:
 
 private:
     CFilterSettingsDlg& OpenDialog();
-    template <class T = QWidget>
-    T* Child(const char* name) const
+    template <class T = QWidget> T* Child(const char* name) const
     {
         T* pChild = m_pDlg->findChild<T*>(QString::fromLatin1(name));
         if (!pChild)
@@ -215,8 +210,7 @@ QStringList TestFilterSettingsDlg::RowCells(int nRow) const
 QStringList TestFilterSettingsDlg::EnabledListButtons() const
 {
     QStringList enabled;
-    for (const char* name : ListButtons)
-    {
+    for (const char* name : ListButtons) {
         if (Button(name)->isEnabled())
             enabled.append(QString::fromLatin1(name));
     }
@@ -227,13 +221,10 @@ QString TestFilterSettingsDlg::MessageOf(const std::function<void()>& operation)
 {
     auto message = std::make_shared<QString>();
     auto seen = OnNextModal([message](QWidget* pModal) {
-        if (auto* pBox = qobject_cast<QMessageBox*>(pModal))
-        {
+        if (auto* pBox = qobject_cast<QMessageBox*>(pModal)) {
             *message = pBox->windowTitle() % u": "_s % pBox->text();
             pBox->accept();
-        }
-        else if (auto* pDialog = qobject_cast<QDialog*>(pModal))
-        {
+        } else if (auto* pDialog = qobject_cast<QDialog*>(pModal)) {
             *message = u"unexpected dialog "_s % pDialog->windowTitle();
             pDialog->reject();
         }
@@ -247,8 +238,7 @@ bool TestFilterSettingsDlg::SaveFiltersTo(const QString& path)
 {
     auto seen = OnNextModal([path](QWidget* pModal) {
         auto* pFiles = qobject_cast<QFileDialog*>(pModal);
-        if (!pFiles || pFiles->acceptMode() != QFileDialog::AcceptSave)
-        {
+        if (!pFiles || pFiles->acceptMode() != QFileDialog::AcceptSave) {
             pModal->close();
             return;
         }
@@ -263,8 +253,7 @@ bool TestFilterSettingsDlg::LoadFiltersFrom(const QString& path)
 {
     auto seen = OnNextModal([path](QWidget* pModal) {
         auto* pFiles = qobject_cast<QFileDialog*>(pModal);
-        if (!pFiles || pFiles->acceptMode() != QFileDialog::AcceptOpen)
-        {
+        if (!pFiles || pFiles->acceptMode() != QFileDialog::AcceptOpen) {
             pModal->close();
             return;
         }
@@ -286,7 +275,8 @@ void TestFilterSettingsDlg::controlsCaptionsTooltipsAndTabOrder()
         QString Caption;
         QString ToolTip;
     } controls[] = {
-        {"filterStringEdit", {},
+        {"filterStringEdit",
+         {},
          u"This field is used to enter a filter string that can be used to filter a file.  The filter can be a literal "
          "string to match or can be a regular expression (if the Regular Expression Filter checkbox is selected)"_s},
         {"regExpCheck", u"Regular Expression Filter"_s,
@@ -329,16 +319,14 @@ void TestFilterSettingsDlg::controlsCaptionsTooltipsAndTabOrder()
 
     // The tab order is the order of the table.
     QWidget* pPrevious = nullptr;
-    for (const auto& control : controls)
-    {
+    for (const auto& control : controls) {
         QWidget* pControl = Child(control.Name);
         QCOMPARE(pControl->toolTip(), control.ToolTip);
         if (auto* pButton = qobject_cast<QAbstractButton*>(pControl))
             QCOMPARE(pButton->text(), control.Caption);
         else if (auto* pEdit = qobject_cast<QLineEdit*>(pControl))
             QCOMPARE(pEdit->text(), control.Caption);
-        if (pPrevious)
-        {
+        if (pPrevious) {
             QWidget* pNext = pPrevious->nextInFocusChain();
             while (pNext != pControl && !(pNext->focusPolicy() & Qt::TabFocus))
                 pNext = pNext->nextInFocusChain();
@@ -374,8 +362,10 @@ void TestFilterSettingsDlg::followsActiveDocumentWhileShownOrHidden()
     QCOMPARE(m_pDlg->GetFilterList()->topLevelItemCount(), 2);
     QCOMPARE(RowCells(0), (QStringList{u"ERROR"_s, u"-"_s, u"X"_s, u"1"_s, u"2"_s}));
     QCOMPARE(RowCells(1), (QStringList{u"WARN.*"_s, u"X"_s, u"-"_s, u"0"_s, u"0"_s}));
-    QCOMPARE(m_pDlg->GetFilterList()->topLevelItem(1)->data(0, CLastColumnAutoResizingListCtrl::ItemDataRole).toInt(), 1);
-    QCOMPARE(m_pDlg->GetFilterList()->topLevelItem(0)->data(0, CLastColumnAutoResizingListCtrl::ItemDataRole).toInt(), 0);
+    QCOMPARE(m_pDlg->GetFilterList()->topLevelItem(1)->data(0, CLastColumnAutoResizingListCtrl::ItemDataRole).toInt(),
+             1);
+    QCOMPARE(m_pDlg->GetFilterList()->topLevelItem(0)->data(0, CLastColumnAutoResizingListCtrl::ItemDataRole).toInt(),
+             0);
     QCOMPARE(EnabledListButtons(), (QStringList{u"editFilterButton"_s, u"deleteFilterButton"_s, u"copyAllButton"_s,
                                                 u"deleteAllButton"_s, u"loadFiltersButton"_s, u"saveFiltersButton"_s}));
 
@@ -436,7 +426,8 @@ void TestFilterSettingsDlg::addFilterCopiesToDocumentAndKeepsOptions()
     Child<QLineEdit>("filterStringEdit")->setText(u"time(out)?"_s);
     Button("addFilterButton")->click();
     QCOMPARE(RowCells(1), (QStringList{u"time(out)?"_s, u"X"_s, u"X"_s, u"2"_s, u"0"_s}));
-    QCOMPARE(m_pDlg->GetFilterList()->topLevelItem(1)->data(0, CLastColumnAutoResizingListCtrl::ItemDataRole).toInt(), 1);
+    QCOMPARE(m_pDlg->GetFilterList()->topLevelItem(1)->data(0, CLastColumnAutoResizingListCtrl::ItemDataRole).toInt(),
+             1);
     QCOMPARE(FiltersOf(m_pDocA->GetFilterSettings()).size(), 2);
     QCOMPARE(FiltersOf(m_pDocB->GetFilterSettings()).size(), 0);
 
@@ -469,8 +460,7 @@ void TestFilterSettingsDlg::addRefusesEmptyStringAndFullList()
     QCOMPARE(m_pDlg->GetFilterSettings().GetCount(), FilterSettings::MaxFilters);
     QCOMPARE(m_pDlg->GetFilterList()->topLevelItemCount(), FilterSettings::MaxFilters);
     QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()).constLast(), (FilterRow{u"filter 1023"_s, 0, false, 0, 7}));
-    QCOMPARE(RowCells(FilterSettings::MaxFilters - 1),
-             (QStringList{u"filter 1023"_s, u"-"_s, u"-"_s, u"0"_s, u"7"_s}));
+    QCOMPARE(RowCells(FilterSettings::MaxFilters - 1), (QStringList{u"filter 1023"_s, u"-"_s, u"-"_s, u"0"_s, u"7"_s}));
     QCOMPARE(Child<QLineEdit>("filterStringEdit")->text(), u"one too many"_s);
 }
 
@@ -481,8 +471,7 @@ void TestFilterSettingsDlg::whitespacePromptFlows()
     auto answer = [](bool bTick, bool bAccept) {
         return OnNextModal([bTick, bAccept](QWidget* pModal) {
             auto* pPrompt = qobject_cast<CWhitespaceFilterDlg*>(pModal);
-            if (!pPrompt)
-            {
+            if (!pPrompt) {
                 pModal->close();
                 return;
             }
@@ -531,7 +520,10 @@ void TestFilterSettingsDlg::whitespacePromptFlows()
 void TestFilterSettingsDlg::editFilterFlows()
 {
     OpenDialog();
-    QCOMPARE(MessageOf([this] { Button("editFilterButton")->setEnabled(true); Button("editFilterButton")->click(); }),
+    QCOMPARE(MessageOf([this] {
+                 Button("editFilterButton")->setEnabled(true);
+                 Button("editFilterButton")->click();
+             }),
              u"Edit Filter Error: No Filter To Edit"_s);
 
     AddFilter(u"first"_s);
@@ -544,13 +536,14 @@ void TestFilterSettingsDlg::editFilterFlows()
     auto state = std::make_shared<QStringList>();
     auto seen = OnNextModal([state](QWidget* pModal) {
         auto* pEditor = qobject_cast<CEditFilterSettingsDlg*>(pModal);
-        if (!pEditor)
-        {
+        if (!pEditor) {
             pModal->close();
             return;
         }
         auto* pFilter = pEditor->findChild<QLineEdit*>(u"filterStringEdit"_s);
-        *state = {pEditor->windowTitle(), pFilter->text(), pFilter->selectedText(),
+        *state = {pEditor->windowTitle(),
+                  pFilter->text(),
+                  pFilter->selectedText(),
                   QString::number(pFilter->hasFocus()),
                   QString::number(pEditor->findChild<QCheckBox*>(u"regExpCheck"_s)->isChecked()),
                   QString::number(pEditor->findChild<QCheckBox*>(u"caseSensitiveCheck"_s)->isChecked()),
@@ -564,8 +557,8 @@ void TestFilterSettingsDlg::editFilterFlows()
     });
     Button("editFilterButton")->click();
     QVERIFY(*seen);
-    QCOMPARE(*state, (QStringList{u"Edit Filter Settings"_s, u"ERROR"_s, u"ERROR"_s, u"1"_s, u"1"_s, u"0"_s, u"3"_s,
-                                  u"0"_s}));
+    QCOMPARE(*state,
+             (QStringList{u"Edit Filter Settings"_s, u"ERROR"_s, u"ERROR"_s, u"1"_s, u"1"_s, u"0"_s, u"3"_s, u"0"_s}));
     QCOMPARE(RowCells(1), (QStringList{QString(), u"X"_s, u"X"_s, u"12"_s, u"0"_s}));
     const QList<FilterRow> edited = {{u"first"_s, 0, false, 0, 0}, {QString(), 1, true, 12, 0}};
     QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), edited);
@@ -751,9 +744,8 @@ void TestFilterSettingsDlg::optionControlsCopyToDocument()
 void TestFilterSettingsDlg::saveThenLoadRoundTrip()
 {
     OpenDialog();
-    const QList<FilterRow> filters = {{u"ERROR"_s, 0, true, 2, 0},
-                                      {u"^WARN.*timeout$"_s, 1, false, 0, 5},
-                                      {u"caf\u00e9"_s, 0, false, 7, 7}};
+    const QList<FilterRow> filters = {
+        {u"ERROR"_s, 0, true, 2, 0}, {u"^WARN.*timeout$"_s, 1, false, 0, 5}, {u"caf\u00e9"_s, 0, false, 7, 7}};
     for (const FilterRow& row : filters)
         AddFilter(row.Text, row.RegExp != 0, row.CaseSensitive, row.Before, row.After);
     Child<QCheckBox>("excludeCheck")->click();
@@ -879,10 +871,10 @@ void TestFilterSettingsDlg::layoutFollowsResize()
     m_pDlg->resize(200, 300);
     QTRY_COMPARE(m_pDlg->size(), QSize(364, 507));
 
-    const char* const names[] = {"filterGroupBox",  "filterStringEdit", "addFilterButton", "filterList",
-                                 "editFilterButton", "deleteFilterButton", "copyAllButton", "pasteAllButton",
-                                 "deleteAllButton", "loadFiltersButton", "saveFiltersButton", "enableTooltipsCheck",
-                                 "excludeCheck",    "applyButton",      "regExpCheck",     "linesBeforeEdit"};
+    const char* const names[] = {"filterGroupBox",   "filterStringEdit",   "addFilterButton",   "filterList",
+                                 "editFilterButton", "deleteFilterButton", "copyAllButton",     "pasteAllButton",
+                                 "deleteAllButton",  "loadFiltersButton",  "saveFiltersButton", "enableTooltipsCheck",
+                                 "excludeCheck",     "applyButton",        "regExpCheck",       "linesBeforeEdit"};
     const auto geometries = [&] {
         QList<QRect> rects;
         for (const char* name : names)
@@ -911,12 +903,22 @@ void TestFilterSettingsDlg::layoutFollowsResize()
     const QList<QRect> large = geometries();
     const QPoint right(100, 0);
     const QPoint down(0, 100);
-    const QList<QRect> expected = {
-        small[0].adjusted(0, 0, 100, 0),      small[1].adjusted(0, 0, 100, 0),   small[2].translated(right),
-        small[3].adjusted(0, 0, 100, 100),    small[4].translated(right),        small[5].translated(right),
-        small[6].translated(right),           small[7].translated(right),        small[8].translated(right),
-        small[9].translated(right),           small[10].translated(right),       small[11].translated(right + down),
-        small[12].translated(down),           small[13].adjusted(0, 100, 100, 100), small[14], small[15]};
+    const QList<QRect> expected = {small[0].adjusted(0, 0, 100, 0),
+                                   small[1].adjusted(0, 0, 100, 0),
+                                   small[2].translated(right),
+                                   small[3].adjusted(0, 0, 100, 100),
+                                   small[4].translated(right),
+                                   small[5].translated(right),
+                                   small[6].translated(right),
+                                   small[7].translated(right),
+                                   small[8].translated(right),
+                                   small[9].translated(right),
+                                   small[10].translated(right),
+                                   small[11].translated(right + down),
+                                   small[12].translated(down),
+                                   small[13].adjusted(0, 100, 100, 100),
+                                   small[14],
+                                   small[15]};
     for (qsizetype i = 0; i < expected.size(); ++i)
         QVERIFY2(large[i] == expected[i], names[i]);
     QCOMPARE(m_pDlg->GetFilterList()->columnWidth(0), nColumn0 + 100);
@@ -928,14 +930,12 @@ void TestFilterSettingsDlg::controlsVisibleAndNotOverlapping()
 {
     OpenDialog();
     AddFilter(u"ERROR"_s);
-    for (const QSize size : {QSize(364, 507), QSize(800, 700)})
-    {
+    for (const QSize size : {QSize(364, 507), QSize(800, 700)}) {
         m_pDlg->resize(size);
         QTRY_COMPARE(m_pDlg->size(), size);
         const QRect groupRect = Child("filterGroupBox")->geometry();
         QList<QWidget*> controls;
-        for (QWidget* pChild : m_pDlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        {
+        for (QWidget* pChild : m_pDlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (pChild->isWindow() || pChild->objectName() == u"filterGroupBox"_s)
                 continue;
             const QString name = pChild->objectName();
@@ -944,13 +944,10 @@ void TestFilterSettingsDlg::controlsVisibleAndNotOverlapping()
             controls.append(pChild);
 
             // Captions fit: check boxes and labels their whole hint, buttons their text and margins.
-            if (auto* pButton = qobject_cast<QPushButton*>(pChild))
-            {
+            if (auto* pButton = qobject_cast<QPushButton*>(pChild)) {
                 const int nText = pButton->fontMetrics().horizontalAdvance(pButton->text());
                 QVERIFY2(pButton->width() >= nText + 8, qPrintable(name));
-            }
-            else if (qobject_cast<QCheckBox*>(pChild) || qobject_cast<QLabel*>(pChild))
-            {
+            } else if (qobject_cast<QCheckBox*>(pChild) || qobject_cast<QLabel*>(pChild)) {
                 QVERIFY2(pChild->width() >= pChild->sizeHint().width(), qPrintable(name));
                 QVERIFY2(pChild->height() >= pChild->minimumSizeHint().height(), qPrintable(name));
             }
@@ -958,10 +955,8 @@ void TestFilterSettingsDlg::controlsVisibleAndNotOverlapping()
             if (bInGroup)
                 QVERIFY2(groupRect.contains(pChild->geometry()), qPrintable(name));
         }
-        for (qsizetype i = 0; i < controls.size(); ++i)
-        {
-            for (qsizetype j = i + 1; j < controls.size(); ++j)
-            {
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
                 const QString pair = controls[i]->objectName() % u" / "_s % controls[j]->objectName();
                 QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()), qPrintable(pair));
             }
