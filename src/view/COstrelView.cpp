@@ -40,6 +40,8 @@ constexpr int TwipsPerPoint = 20;
 
 // The first part of a file is read before the window shows; the rest comes from the event loop.
 constexpr std::chrono::milliseconds FirstLoadBudget{100};
+constexpr std::int64_t FirstScreenAllocation = 32 * 1024 * 1024;
+constexpr std::int64_t AllocationSlack = 1024 * 1024;
 
 long ToLong(std::int64_t value)
 {
@@ -149,8 +151,11 @@ void COstrelView::SetShowsFilteredText(bool showsFilteredText)
 void COstrelView::LoadFile(std::unique_ptr<QFile> file)
 {
     StopLoading();
-    // Room for the whole file up front: no copying as the buffer grows, no doubled peak.
-    ReplaceDocument(file->size() + 1024 * 1024);
+    // A small buffer for the first screen, so that it paints at once; the room for the whole
+    // file is made in one step once loading goes on (no copying as the text grows, no doubled peak).
+    m_nExpectedLoadSize = file->size();
+    m_nAllocated = std::min<std::int64_t>(m_nExpectedLoadSize, FirstScreenAllocation) + AllocationSlack;
+    ReplaceDocument(m_nAllocated);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     m_nLoadedLineFeeds = 0;
     m_nPendingLineStart = -1;
@@ -188,6 +193,12 @@ void COstrelView::AppendLoadedChunk(const char* bytes, std::size_t size)
             }
             m_nLoadedLineFeeds += inChunk;
         }
+    }
+    const auto needed = chunkStart + static_cast<std::int64_t>(size);
+    if (needed > m_nAllocated) {
+        // The file may have grown since it was opened: then room for half as much again.
+        m_nAllocated = std::max(m_nExpectedLoadSize, needed + needed / 2) + AllocationSlack;
+        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(m_nAllocated));
     }
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(size), bytes);
     SelectPendingLineIfLoaded(false);

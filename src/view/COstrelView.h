@@ -126,6 +126,8 @@ private:
     std::unique_ptr<CTextLoader> m_pLoader;
     bool m_bLoadShowsCursor = false;
     std::uint64_t m_nLoadedLineFeeds = 0;
+    std::int64_t m_nExpectedLoadSize = 0;
+    std::int64_t m_nAllocated = 0;
     std::int64_t m_nPendingLineStart = -1;
     std::uint32_t m_crBackground = WholeFileBackground;
     long m_pInitialDocument = 0;

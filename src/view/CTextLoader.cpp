@@ -7,6 +7,7 @@
 namespace {
 // Long enough to move a few chunks per turn, short enough that typing and painting stay smooth.
 constexpr std::chrono::milliseconds TurnBudget{40};
+constexpr std::chrono::milliseconds FirstScreenDelay{30};
 } // namespace
 
 CTextLoader::CTextLoader(std::unique_ptr<QFile> file, ChunkSink sink, QObject* parent)
@@ -29,8 +30,13 @@ void CTextLoader::Start(std::chrono::milliseconds firstBudget)
 {
     m_Buffer.resize(ChunkSize);
     LoadFor(firstBudget);
-    if (!m_bFinished)
-        m_Timer.start();
+    if (m_bFinished)
+        return;
+    // The first screen paints before loading goes on.
+    QTimer::singleShot(FirstScreenDelay, this, [this] {
+        if (!m_bFinished)
+            m_Timer.start();
+    });
 }
 
 void CTextLoader::LoadRest()

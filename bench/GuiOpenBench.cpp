@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times opening a log in the desktop program: File Open until the first screen has painted,
+// until the whole text is in, the process's peak memory, and keystrokes and caret moves at the
+// end of the text once it is loaded.
+//
+//   ostrel-gui-bench FILE          (QT_QPA_PLATFORM=offscreen when there is no display)
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QKeyEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/CMainFrame.h"
+#include "app/CMemoryTuning.h"
+#include "app/COstrelApp.h"
+#include "view/COstrelView.h"
+
+namespace {
+
+long ResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+long PeakResidentKiB()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Milliseconds for one key press at the caret, painted.
+double TimeKey(COstrelView* view, int key, const QString& text)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(view, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(view, &release);
+    view->viewport()->repaint();
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: ostrel-gui-bench FILE\n");
+        return 2;
+    }
+    CMemoryTuning::RestartWithHugePages(argv);
+    QTemporaryDir configDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
+    COstrelApp app(argc, argv);
+    const QString path = QString::fromLocal8Bit(argv[1]);
+    const double megabytes = static_cast<double>(QFile(path).size()) / 1e6;
+
+    CMainFrame frame;
+    frame.LoadFrame();
+    frame.resize(1200, 800);
+    frame.show();
+    QCoreApplication::processEvents();
+    const long residentBefore = ResidentKiB();
+
+    QEventLoop loop;
+    QElapsedTimer clock;
+    double firstPaintMs = -1;
+    double loadedMs = -1;
+    clock.start();
+    frame.OpenDocumentFile(path);
+    const double openReturnedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    COstrelView* view = frame.GetActiveLogView();
+    if (!view)
+        return 1;
+    QObject::connect(view, &QsciScintillaBase::SCN_PAINTED, view, [&] {
+        if (firstPaintMs < 0)
+            firstPaintMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    });
+    auto finish = [&] {
+        loadedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    };
+    if (view->IsLoading())
+        QObject::connect(view, &COstrelView::LoadFinished, view, finish);
+    else
+        QTimer::singleShot(0, view, finish);
+    loop.exec();
+    // A paint that happens only after loading still counts as the first screen.
+    if (firstPaintMs < 0) {
+        view->viewport()->repaint();
+        firstPaintMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    }
+    const long residentLoaded = ResidentKiB();
+
+    view->setFocus();
+    view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    std::vector<double> typing;
+    std::vector<double> moving;
+    for (int i = 0; i < 20; ++i)
+        typing.push_back(TimeKey(view, Qt::Key_X, QStringLiteral("x")));
+    for (int i = 0; i < 20; ++i)
+        moving.push_back(TimeKey(view, i % 2 ? Qt::Key_Down : Qt::Key_Up, QString()));
+    view->SetTextUnmodified();
+
+    const double bytesIn = megabytes * 1e6;
+    std::printf("file                      %.0f MB\n", megabytes);
+    std::printf("File Open returned        %.0f ms\n", openReturnedMs);
+    std::printf("first screen painted      %.0f ms\n", firstPaintMs);
+    std::printf("whole text in             %.0f ms (%.0f MB/s)\n", loadedMs, megabytes / (loadedMs / 1000.0));
+    std::printf("resident after load       %.0f MB (%.2fx the file; %.0f MB before opening)\n",
+                static_cast<double>(residentLoaded) / 1024.0,
+                static_cast<double>(residentLoaded - residentBefore) * 1024.0 / bytesIn,
+                static_cast<double>(residentBefore) / 1024.0);
+    std::printf("peak resident             %.0f MB (%.2fx the file)\n", static_cast<double>(PeakResidentKiB()) / 1024.0,
+                static_cast<double>(PeakResidentKiB()) * 1024.0 / bytesIn);
+    std::printf("keystroke at the end      %.2f ms median, %.2f ms worst\n", Median(typing),
+                *std::max_element(typing.begin(), typing.end()));
+    std::printf("caret move at the end     %.2f ms median, %.2f ms worst\n", Median(moving),
+                *std::max_element(moving.begin(), moving.end()));
+    return 0;
+}
