@@ -30,7 +30,29 @@ cmake --build "$build" -j "$jobs"
 
 case "${1:-run}" in
 run)
-    "$build/src/cli/ostrel-filter" -n -f samples/sample.flt samples/sample.log
+    # The desktop program on the sample log. Without a display it runs on a virtual one, leaves
+    # a screenshot in $build/ostrel-run.png and closes again.
+    if [ -n "${DISPLAY:-}" ]; then
+        "$build/src/app/ostrel" samples/sample.log
+    else
+        xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+            "$1/src/app/ostrel" samples/sample.log &
+            program=$!
+            for _ in $(seq 50); do
+                command -v xwininfo > /dev/null || { sleep 3; break; }
+                xwininfo -root -tree 2>/dev/null | grep -q "sample.log - Ostrel" && break
+                sleep 0.2
+            done
+            sleep 1
+            if command -v import > /dev/null; then
+                import -window root "$1/ostrel-run.png" && echo "Screenshot: $1/ostrel-run.png"
+            else
+                echo "No screenshot: install imagemagick for it." >&2
+            fi
+            kill "$program"
+            wait "$program" 2> /dev/null || true
+        ' bash "$build"
+    fi
     ;;
 test)
     ctest --test-dir "$build" --output-on-failure -j "$jobs"
