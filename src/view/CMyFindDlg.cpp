@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/CMyFindDlg.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "view/COstrelView.h"
+#include "view/CViewSearch.h"
+
+QPointer<CMyFindDlg> g_pFindDlg;
+
+CMyFindDlg::CMyFindDlg(ActiveViewResolver activeView, QWidget* parent)
+    : QDialog(parent)
+    , m_ActiveView(std::move(activeView))
+{
+    setObjectName(QStringLiteral("findDialog"));
+    setWindowTitle(QStringLiteral("Find"));
+    setModal(false);
+
+    auto* label = new QLabel(QStringLiteral("Fi&nd what:"), this);
+    m_pFindWhatEdit = new QLineEdit(this);
+    m_pFindWhatEdit->setObjectName(QStringLiteral("findWhatEdit"));
+    m_pFindWhatEdit->setMinimumWidth(220);
+    label->setBuddy(m_pFindWhatEdit);
+
+    m_pWholeWordCheck = new QCheckBox(QStringLiteral("Match &whole word only"), this);
+    m_pWholeWordCheck->setObjectName(QStringLiteral("matchWholeWordCheck"));
+    m_pMatchCaseCheck = new QCheckBox(QStringLiteral("Match &case"), this);
+    m_pMatchCaseCheck->setObjectName(QStringLiteral("matchCaseCheck"));
+
+    auto* direction = new QGroupBox(QStringLiteral("Direction"), this);
+    m_pUpRadio = new QRadioButton(QStringLiteral("&Up"), direction);
+    m_pUpRadio->setObjectName(QStringLiteral("upRadio"));
+    m_pDownRadio = new QRadioButton(QStringLiteral("&Down"), direction);
+    m_pDownRadio->setObjectName(QStringLiteral("downRadio"));
+    auto* directionLayout = new QHBoxLayout(direction);
+    directionLayout->addWidget(m_pUpRadio);
+    directionLayout->addWidget(m_pDownRadio);
+
+    m_pFindNextButton = new QPushButton(QStringLiteral("&Find Next"), this);
+    m_pFindNextButton->setObjectName(QStringLiteral("findNextButton"));
+    m_pCancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    m_pCancelButton->setObjectName(QStringLiteral("cancelButton"));
+
+    auto* options = new QVBoxLayout;
+    options->addStretch();
+    options->addWidget(m_pWholeWordCheck);
+    options->addWidget(m_pMatchCaseCheck);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(label, 0, 0);
+    layout->addWidget(m_pFindWhatEdit, 0, 1, 1, 2);
+    layout->addLayout(options, 1, 0, 1, 2);
+    layout->addWidget(direction, 1, 2);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_pFindNextButton);
+    buttons->addWidget(m_pCancelButton);
+    buttons->addStretch();
+    layout->addLayout(buttons, 0, 3, 2, 1);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The state a new dialog starts in; later Finds show it as it was left.
+    m_pFindNextButton->setEnabled(false);
+    m_pMatchCaseCheck->setChecked(m_bMatchCase);
+    m_pWholeWordCheck->setChecked(m_bWholeWord);
+    m_pDownRadio->setChecked(true);
+    m_bSearchDown = true;
+    m_pFindNextButton->setDefault(true);
+
+    connect(m_pFindWhatEdit, &QLineEdit::textChanged, this, &CMyFindDlg::OnFindTextChanged);
+    connect(m_pFindNextButton, &QPushButton::clicked, this, &CMyFindDlg::OnFindNext);
+    connect(m_pCancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    m_pFindWhatEdit->installEventFilter(this);
+}
+
+CMyFindDlg::~CMyFindDlg() = default;
+
+void CMyFindDlg::ShowDialog()
+{
+    m_pFindWhatEdit->selectAll();
+    m_pFindNextButton->setDefault(true);
+    show();
+    raise();
+    activateWindow();
+    m_pFindWhatEdit->setFocus();
+}
+
+void CMyFindDlg::OnFindTextChanged(const QString& text)
+{
+    m_pFindNextButton->setEnabled(!text.isEmpty());
+}
+
+bool CMyFindDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter in the edit runs Find Next even while the button is disabled, and only once: the
+    // dialog would otherwise press its default button as well.
+    if (watched == m_pFindWhatEdit && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            QMetaObject::invokeMethod(this, &CMyFindDlg::OnFindNext, Qt::QueuedConnection);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CMyFindDlg::OnFindNext()
+{
+    if (m_bSearching)
+        return;
+    m_strFindText = m_pFindWhatEdit->text();
+    m_bMatchCase = m_pMatchCaseCheck->isChecked();
+    m_bWholeWord = m_pWholeWordCheck->isChecked();
+    m_bSearchDown = !m_pUpRadio->isChecked();
+    if (COstrelView* view = m_ActiveView ? m_ActiveView() : nullptr)
+        Search(view);
+}
+
+void CMyFindDlg::RepeatSearch(COstrelView* view)
+{
+    if (m_bSearching || m_strFindText.isEmpty() || !view)
+        return;
+    Search(view);
+}
+
+void CMyFindDlg::Search(COstrelView* view)
+{
+    QPointer<CMyFindDlg> self(this);
+    m_bSearching = true;
+    CViewSearch::Outcome outcome;
+    {
+        CViewSearch search(view, m_strFindText, m_bMatchCase, m_bWholeWord);
+        outcome = search.FindFromSelection(m_bSearchDown);
+    }
+    if (!self)
+        return;
+    m_bSearching = false;
+    if (outcome == CViewSearch::Outcome::NotFound)
+        CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
+}

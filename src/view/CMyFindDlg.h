@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <functional>
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+class COstrelView;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The one Find dialog of the program: modeless, hidden rather than closed, so that it keeps its
+// text and options between uses. Each press of Find Next searches whichever log view is active
+// at that moment and remembers the text and options for F3.
+class CMyFindDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    using ActiveViewResolver = std::function<COstrelView*()>;
+
+    explicit CMyFindDlg(ActiveViewResolver activeView, QWidget* parent = nullptr);
+    ~CMyFindDlg() override;
+
+    // The Find command: the text selected and focused, Find Next the default button, shown.
+    void ShowDialog();
+    // F3: the remembered search in the view; nothing before the first press of Find Next.
+    void RepeatSearch(COstrelView* view);
+
+    bool GetMatchCase() const { return m_bMatchCase; }
+    bool GetWholeWord() const { return m_bWholeWord; }
+    bool GetSearchDown() const { return m_bSearchDown; }
+    QString GetFindText() const { return m_strFindText; }
+
+public Q_SLOTS:
+    // Reads the controls, remembers them and searches the active view.
+    void OnFindNext();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnFindTextChanged(const QString& text);
+    // The remembered search in a view, with the wait cursor; "Search Text Not Found" on a miss.
+    void Search(COstrelView* view);
+
+    ActiveViewResolver m_ActiveView;
+    bool m_bMatchCase = false;
+    bool m_bWholeWord = false;
+    bool m_bSearchDown = true;
+    QString m_strFindText;
+    bool m_bSearching = false;
+    QLineEdit* m_pFindWhatEdit;
+    QCheckBox* m_pWholeWordCheck;
+    QCheckBox* m_pMatchCaseCheck;
+    QRadioButton* m_pUpRadio;
+    QRadioButton* m_pDownRadio;
+    QPushButton* m_pFindNextButton;
+    QPushButton* m_pCancelButton;
+};
+
+// The Find dialog once the Find command has been chosen; it lives until the program ends.
+extern QPointer<CMyFindDlg> g_pFindDlg;

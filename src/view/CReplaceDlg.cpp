@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/CReplaceDlg.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "view/COstrelView.h"
+#include "view/CViewSearch.h"
+
+QPointer<CReplaceDlg> g_pReplaceDlg;
+
+namespace {
+
+// A selection longer than this is not what anyone wants to search for.
+constexpr long LongestSeededSelection = 1024;
+
+// The view's one-line selection as text, or nothing.
+QString SelectedLineText(COstrelView* view)
+{
+    const long start = view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const long end = view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    if (end <= start || end - start > LongestSeededSelection)
+        return {};
+    QByteArray bytes(end - start + 1, '\0');
+    view->SendScintilla(QsciScintillaBase::SCI_GETSELTEXT, 0UL, bytes.data());
+    bytes.resize(end - start);
+    if (bytes.contains('\n') || bytes.contains('\r') || bytes.contains('\0'))
+        return {};
+    if (view->SendScintilla(QsciScintillaBase::SCI_GETCODEPAGE) == QsciScintillaBase::SC_CP_UTF8)
+        return QString::fromUtf8(bytes);
+    return QString::fromLatin1(bytes);
+}
+
+} // namespace
+
+CReplaceDlg::CReplaceDlg(ActiveViewResolver activeView, QWidget* parent)
+    : QDialog(parent)
+    , m_ActiveView(std::move(activeView))
+{
+    setObjectName(QStringLiteral("replaceDialog"));
+    setWindowTitle(QStringLiteral("Replace"));
+    setModal(false);
+
+    auto* findLabel = new QLabel(QStringLiteral("Fi&nd what:"), this);
+    m_pFindWhatEdit = new QLineEdit(this);
+    m_pFindWhatEdit->setObjectName(QStringLiteral("findWhatEdit"));
+    m_pFindWhatEdit->setMinimumWidth(220);
+    findLabel->setBuddy(m_pFindWhatEdit);
+    auto* replaceLabel = new QLabel(QStringLiteral("Re&place with:"), this);
+    m_pReplaceWithEdit = new QLineEdit(this);
+    m_pReplaceWithEdit->setObjectName(QStringLiteral("replaceWithEdit"));
+    replaceLabel->setBuddy(m_pReplaceWithEdit);
+
+    m_pWholeWordCheck = new QCheckBox(QStringLiteral("Match &whole word only"), this);
+    m_pWholeWordCheck->setObjectName(QStringLiteral("matchWholeWordCheck"));
+    m_pMatchCaseCheck = new QCheckBox(QStringLiteral("Match &case"), this);
+    m_pMatchCaseCheck->setObjectName(QStringLiteral("matchCaseCheck"));
+
+    m_pFindNextButton = new QPushButton(QStringLiteral("&Find Next"), this);
+    m_pFindNextButton->setObjectName(QStringLiteral("findNextButton"));
+    m_pReplaceButton = new QPushButton(QStringLiteral("&Replace"), this);
+    m_pReplaceButton->setObjectName(QStringLiteral("replaceButton"));
+    m_pReplaceAllButton = new QPushButton(QStringLiteral("Replace &All"), this);
+    m_pReplaceAllButton->setObjectName(QStringLiteral("replaceAllButton"));
+    m_pCancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    m_pCancelButton->setObjectName(QStringLiteral("cancelButton"));
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(findLabel, 0, 0);
+    layout->addWidget(m_pFindWhatEdit, 0, 1);
+    layout->addWidget(replaceLabel, 1, 0);
+    layout->addWidget(m_pReplaceWithEdit, 1, 1);
+    auto* options = new QVBoxLayout;
+    options->addStretch();
+    options->addWidget(m_pWholeWordCheck);
+    options->addWidget(m_pMatchCaseCheck);
+    layout->addLayout(options, 2, 0, 1, 2);
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* button : {m_pFindNextButton, m_pReplaceButton, m_pReplaceAllButton, m_pCancelButton})
+        buttons->addWidget(button);
+    buttons->addStretch();
+    layout->addLayout(buttons, 0, 2, 3, 1);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    for (QPushButton* button : {m_pFindNextButton, m_pReplaceButton, m_pReplaceAllButton})
+        button->setEnabled(false);
+    m_pFindNextButton->setDefault(true);
+
+    connect(m_pFindWhatEdit, &QLineEdit::textChanged, this, &CReplaceDlg::OnFindTextChanged);
+    connect(m_pFindNextButton, &QPushButton::clicked, this, &CReplaceDlg::OnFindNext);
+    connect(m_pReplaceButton, &QPushButton::clicked, this, &CReplaceDlg::OnReplace);
+    connect(m_pReplaceAllButton, &QPushButton::clicked, this, &CReplaceDlg::OnReplaceAll);
+    connect(m_pCancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CReplaceDlg::~CReplaceDlg() = default;
+
+void CReplaceDlg::ShowDialog(COstrelView* view)
+{
+    if (view) {
+        const QString selected = SelectedLineText(view);
+        if (!selected.isEmpty())
+            m_pFindWhatEdit->setText(selected);
+    }
+    m_pFindWhatEdit->selectAll();
+    m_pFindNextButton->setDefault(true);
+    show();
+    raise();
+    activateWindow();
+    m_pFindWhatEdit->setFocus();
+}
+
+void CReplaceDlg::OnFindTextChanged(const QString& text)
+{
+    for (QPushButton* button : {m_pFindNextButton, m_pReplaceButton, m_pReplaceAllButton})
+        button->setEnabled(!text.isEmpty());
+}
+
+COstrelView* CReplaceDlg::ActiveView() const
+{
+    return m_ActiveView ? m_ActiveView() : nullptr;
+}
+
+void CReplaceDlg::OnFindNext()
+{
+    COstrelView* view = ActiveView();
+    if (m_bBusy || !view || m_pFindWhatEdit->text().isEmpty())
+        return;
+    QPointer<CReplaceDlg> self(this);
+    m_bBusy = true;
+    CViewSearch::Outcome outcome;
+    {
+        CViewSearch search(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
+                           m_pWholeWordCheck->isChecked());
+        outcome = search.FindFromSelection(true);
+    }
+    if (!self)
+        return;
+    m_bBusy = false;
+    if (outcome == CViewSearch::Outcome::NotFound)
+        CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+}
+
+void CReplaceDlg::OnReplace()
+{
+    COstrelView* view = ActiveView();
+    if (m_bBusy || !view || m_pFindWhatEdit->text().isEmpty())
+        return;
+    QPointer<CReplaceDlg> self(this);
+    m_bBusy = true;
+    CViewSearch::Outcome outcome;
+    {
+        CViewSearch search(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
+                           m_pWholeWordCheck->isChecked());
+        bool replaced = false;
+        outcome = search.ReplaceSelectionAndFindNext(m_pReplaceWithEdit->text(), replaced);
+    }
+    if (!self)
+        return;
+    m_bBusy = false;
+    if (outcome == CViewSearch::Outcome::NotFound)
+        CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+}
+
+void CReplaceDlg::OnReplaceAll()
+{
+    COstrelView* view = ActiveView();
+    if (m_bBusy || !view || m_pFindWhatEdit->text().isEmpty())
+        return;
+    QPointer<CReplaceDlg> self(this);
+    m_bBusy = true;
+    CViewSearch::Outcome outcome;
+    qint64 count = 0;
+    {
+        CViewSearch search(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
+                           m_pWholeWordCheck->isChecked());
+        count = search.ReplaceAll(m_pReplaceWithEdit->text(), outcome);
+    }
+    if (!self)
+        return;
+    m_bBusy = false;
+    m_nReplacedCount = count;
+    if (count == 0 && outcome == CViewSearch::Outcome::NotFound)
+        CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+}

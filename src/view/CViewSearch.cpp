@@ -1,0 +1,304 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/CViewSearch.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMessageBox>
+
+#include "view/COstrelView.h"
+
+namespace {
+
+// Painting stays smooth enough at this rate, and the search loses little time to it.
+constexpr qint64 TurnIntervalMs = 100;
+
+unsigned long ToWParam(std::int64_t value)
+{
+    return static_cast<unsigned long>(value);
+}
+
+long ToLParam(std::int64_t value)
+{
+    return static_cast<long>(value);
+}
+
+} // namespace
+
+CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase, bool wholeWord)
+    : m_pView(view)
+    , m_bMatchCase(matchCase)
+    , m_bWholeWord(wholeWord)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_LastTurn.start();
+    if (view) {
+        m_bPatternPossible = EncodeForView(view, text, m_Pattern);
+        m_pDocument = view->SendScintilla(QsciScintillaBase::SCI_GETDOCPOINTER);
+    }
+    // The editor folds A to Z only, so a match is as long as the pattern; the margin covers an
+    // editor that folds more (k and the Kelvin sign differ in UTF-8 length).
+    m_nOverlap = static_cast<std::int64_t>(m_Pattern.size()) * 4 + 4;
+}
+
+CViewSearch::~CViewSearch()
+{
+    if (m_bFilterInstalled)
+        qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
+}
+
+void CViewSearch::ShowTextNotFound(const QString& caption)
+{
+    QMessageBox box(QMessageBox::Information, caption, QStringLiteral("Search Text Not Found"), QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("searchTextNotFoundBox"));
+    box.exec();
+}
+
+bool CViewSearch::EncodeForView(const COstrelView* view, const QString& text, QByteArray& bytes)
+{
+    bytes.clear();
+    if (!view || text.isEmpty())
+        return false;
+    if (view->SendScintilla(QsciScintillaBase::SCI_GETCODEPAGE) == QsciScintillaBase::SC_CP_UTF8) {
+        bytes = text.toUtf8();
+        return true;
+    }
+    // A Latin-1 view cannot hold a character above 255; "?" in its place would find question marks.
+    if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() > 0xFF; }))
+        return false;
+    bytes = text.toLatin1();
+    return true;
+}
+
+int CViewSearch::SearchFlags() const
+{
+    return (m_bMatchCase ? QsciScintillaBase::SCFIND_MATCHCASE : 0) |
+           (m_bWholeWord ? QsciScintillaBase::SCFIND_WHOLEWORD : 0);
+}
+
+std::int64_t CViewSearch::TextLength() const
+{
+    return m_pView ? m_pView->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) : 0;
+}
+
+bool CViewSearch::KeepWindowAlive()
+{
+    if (m_LastTurn.elapsed() >= TurnIntervalMs)
+        GiveEventLoopATurn();
+    return IsSameText();
+}
+
+void CViewSearch::GiveEventLoopATurn()
+{
+    if (!m_bFilterInstalled) {
+        qApp->installEventFilter(this);
+        m_bFilterInstalled = true;
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_LastTurn.restart();
+}
+
+bool CViewSearch::IsSameText() const
+{
+    return m_pView && m_pView->SendScintilla(QsciScintillaBase::SCI_GETDOCPOINTER) == m_pDocument;
+}
+
+bool CViewSearch::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window system's close requests are not user input to Qt; a window closing under a
+    // running search would take the dialog and the view with it. The user can close it afterwards.
+    if (event->type() == QEvent::Close && event->spontaneous())
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+CViewSearch::Outcome CViewSearch::FindForward(std::int64_t from, Range& found)
+{
+    if (!m_pView)
+        return Outcome::Stopped;
+    if (!m_bPatternPossible)
+        return Outcome::NotFound;
+    std::int64_t sliceStart = std::max<std::int64_t>(0, from);
+    for (;;) {
+        if (!KeepWindowAlive())
+            return Outcome::Stopped;
+        const std::int64_t length = TextLength();
+        // Occurrences that start in [sliceStart, sliceEnd) all end by the limit.
+        const std::int64_t sliceEnd = std::min(length, sliceStart + m_nSliceSize);
+        const std::int64_t limit = std::min(length, sliceEnd + m_nOverlap);
+        if (sliceStart < length) {
+            m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
+            m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(sliceStart), ToLParam(limit));
+            const std::int64_t position = m_pView->SendScintilla(
+                QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
+            // One that starts beyond the slice may not be the first; the next slice finds it again.
+            if (position >= 0 && (position < sliceEnd || limit == length)) {
+                found.Start = position;
+                found.End = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
+                return Outcome::Found;
+            }
+        }
+        if (limit >= length) {
+            if (!m_pView->IsLoading())
+                return Outcome::NotFound;
+            // The rest of the file is still coming in: let it, then search the end again.
+            GiveEventLoopATurn();
+            if (!IsSameText())
+                return Outcome::Stopped;
+            // Back far enough to see an occurrence that straddles the old end.
+            sliceStart = std::max<std::int64_t>(sliceStart, std::min(sliceEnd, length - m_nOverlap));
+            continue;
+        }
+        sliceStart = sliceEnd;
+    }
+}
+
+CViewSearch::Outcome CViewSearch::FindBackward(std::int64_t before, Range& found)
+{
+    if (!m_pView)
+        return Outcome::Stopped;
+    if (!m_bPatternPossible)
+        return Outcome::NotFound;
+    std::int64_t sliceEnd = std::min(before, TextLength());
+    while (sliceEnd > 0) {
+        if (!KeepWindowAlive())
+            return Outcome::Stopped;
+        // Occurrences that start in [sliceStart, sliceEnd); searching back, the editor takes the
+        // one that starts last among those that end by the limit.
+        const std::int64_t sliceStart = std::max<std::int64_t>(0, sliceEnd - m_nSliceSize);
+        std::int64_t limit = std::min(TextLength(), sliceEnd - 1 + m_nOverlap);
+        for (;;) {
+            m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
+            m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(limit), ToLParam(sliceStart));
+            const std::int64_t position = m_pView->SendScintilla(
+                QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
+            if (position < 0)
+                break;
+            const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
+            if (position < sliceEnd) {
+                found.Start = position;
+                found.End = end;
+                return Outcome::Found;
+            }
+            // It starts at or after the selection: look below its end. An occurrence that starts
+            // earlier ends earlier too, so none is lost.
+            limit = end - 1;
+        }
+        sliceEnd = sliceStart;
+    }
+    return Outcome::NotFound;
+}
+
+void CViewSearch::Select(const Range& range)
+{
+    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(range.Start), ToLParam(range.End));
+    m_pView->SendScintilla(QsciScintillaBase::SCI_SCROLLRANGE, ToWParam(range.End), ToLParam(range.Start));
+}
+
+CViewSearch::Outcome CViewSearch::FindFromSelection(bool searchDown)
+{
+    if (!m_pView)
+        return Outcome::Stopped;
+    const std::int64_t selectionStart = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const std::int64_t selectionEnd = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    Range found;
+    Outcome outcome;
+    if (searchDown) {
+        // One character on from the start of a selection, so that the next press moves on.
+        std::int64_t from = selectionStart;
+        if (selectionEnd > selectionStart)
+            from = m_pView->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, ToWParam(selectionStart));
+        outcome = FindForward(from, found);
+    } else {
+        outcome = FindBackward(selectionStart, found);
+    }
+    if (outcome == Outcome::Found)
+        Select(found);
+    return outcome;
+}
+
+bool CViewSearch::IsSelectionAMatch()
+{
+    if (!m_pView || !m_bPatternPossible)
+        return false;
+    const std::int64_t start = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    if (end <= start)
+        return false;
+    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
+    m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(start), ToLParam(end));
+    const std::int64_t position = m_pView->SendScintilla(
+        QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
+    return position == start && m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND) == end;
+}
+
+CViewSearch::Outcome CViewSearch::ReplaceSelectionAndFindNext(const QString& replacement, bool& replaced)
+{
+    replaced = false;
+    if (!m_pView)
+        return Outcome::Stopped;
+    if (IsSelectionAMatch()) {
+        QByteArray bytes;
+        EncodeForView(m_pView, replacement, bytes);
+        const std::int64_t start = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+        const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+        m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(start), ToLParam(end));
+        m_pView->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()),
+                               bytes.constData());
+        const std::int64_t after = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
+        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(after), ToLParam(after));
+        replaced = true;
+        // The next occurrence is searched behind the replacement, never inside it.
+        Range found;
+        const Outcome outcome = FindForward(after, found);
+        if (outcome == Outcome::Found)
+            Select(found);
+        return outcome;
+    }
+    return FindFromSelection(true);
+}
+
+std::int64_t CViewSearch::ReplaceAll(const QString& replacement, Outcome& outcome)
+{
+    outcome = Outcome::NotFound;
+    if (!m_pView) {
+        outcome = Outcome::Stopped;
+        return 0;
+    }
+    QByteArray bytes;
+    EncodeForView(m_pView, replacement, bytes);
+    std::int64_t count = 0;
+    std::int64_t from = 0;
+    std::int64_t lastEnd = -1;
+    bool undoActionOpen = false;
+    for (;;) {
+        Range found;
+        const Outcome step = FindForward(from, found);
+        if (step == Outcome::Stopped) {
+            outcome = Outcome::Stopped;
+            break;
+        }
+        if (step == Outcome::NotFound)
+            break;
+        if (!undoActionOpen) {
+            m_pView->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
+            undoActionOpen = true;
+        }
+        m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(found.Start), ToLParam(found.End));
+        m_pView->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()),
+                               bytes.constData());
+        lastEnd = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
+        from = lastEnd;
+        ++count;
+        outcome = Outcome::Found;
+    }
+    // A text replaced meanwhile by a reload has no open undo step of ours to close.
+    if (undoActionOpen && IsSameText())
+        m_pView->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+    if (lastEnd >= 0 && outcome != Outcome::Stopped)
+        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(lastEnd), ToLParam(lastEnd));
+    return count;
+}

@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ViewTestSupport.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "view/CMyFindDlg.h"
+#include "view/CReplaceDlg.h"
+#include "view/NavigationCommands.h"
+
+using ViewTest::MakeView;
+using ViewTest::ModalWatcher;
+using ViewTest::Select;
+using ViewTest::SelectionOf;
+using ViewTest::TextOf;
+
+namespace {
+
+template <typename T>
+T* Child(QWidget* dialog, const char* name)
+{
+    T* child = dialog->findChild<T*>(QString::fromLatin1(name));
+    if (!child)
+        qFatal("no child %s", name);
+    return child;
+}
+
+// Fills the Find dialog's controls, as the user would, without pressing anything.
+void SetFindControls(const QString& text, bool matchCase, bool wholeWord, bool down)
+{
+    Child<QLineEdit>(g_pFindDlg, "findWhatEdit")->setText(text);
+    Child<QCheckBox>(g_pFindDlg, "matchCaseCheck")->setChecked(matchCase);
+    Child<QCheckBox>(g_pFindDlg, "matchWholeWordCheck")->setChecked(wholeWord);
+    Child<QRadioButton>(g_pFindDlg, down ? "downRadio" : "upRadio")->setChecked(true);
+}
+
+void PressFindNext()
+{
+    Child<QPushButton>(g_pFindDlg, "findNextButton")->click();
+}
+
+} // namespace
+
+class TestFindDialog : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+    // Runs first: the Find dialog does not exist yet.
+    void findNextDoesNothingUntilFindIsChosenAndPressed();
+    void findNeedsText();
+    void findNextButtonFollowsTheText();
+    void pressesWalkToTheLastOccurrenceAndStayThere();
+    void enterInTheEditSearchesOnce();
+    void upFromTheStartFindsNothingAndUpWalksBack();
+    void eachPressSearchesTheActiveView();
+    void findNextRepeatsTheOptionsOfTheLastPress();
+    void cancelHidesAndFindShowsTheSameDialog();
+    void replaceDialogReplacesAndCounts();
+
+private:
+    COstrelView* m_pActiveView = nullptr;
+};
+
+void TestFindDialog::initTestCase()
+{
+    SetActiveLogViewResolver([this] { return m_pActiveView; });
+}
+
+void TestFindDialog::cleanup()
+{
+    m_pActiveView = nullptr;
+    if (g_pFindDlg)
+        g_pFindDlg->hide();
+    if (g_pReplaceDlg)
+        g_pReplaceDlg->hide();
+}
+
+void TestFindDialog::findNextDoesNothingUntilFindIsChosenAndPressed()
+{
+    auto view = MakeView("alpha beta alpha");
+    m_pActiveView = view.get();
+    Select(view.get(), 1, 1);
+    ModalWatcher watcher;
+
+    QVERIFY(!CanFindNext());
+    RunFindNextCommand(view.get());
+    QVERIFY(!g_pFindDlg);
+
+    RunFindCommand(view.get());
+    QVERIFY(g_pFindDlg);
+    QVERIFY(CanFindNext());
+    QVERIFY(g_pFindDlg->isVisible());
+    // Opened, but no search pressed yet: F3 has nothing to repeat.
+    RunFindNextCommand(view.get());
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(1L, 1L));
+    QCOMPARE(watcher.BoxCount(), 0);
+
+    // The state a new dialog starts in.
+    QVERIFY(!Child<QPushButton>(g_pFindDlg, "findNextButton")->isEnabled());
+    QVERIFY(Child<QRadioButton>(g_pFindDlg, "downRadio")->isChecked());
+    QVERIFY(!Child<QCheckBox>(g_pFindDlg, "matchCaseCheck")->isChecked());
+    QVERIFY(!Child<QCheckBox>(g_pFindDlg, "matchWholeWordCheck")->isChecked());
+
+    // Without an active view a press remembers the search but shows nothing.
+    m_pActiveView = nullptr;
+    SetFindControls(QStringLiteral("alpha"), false, false, true);
+    PressFindNext();
+    QCOMPARE(watcher.BoxCount(), 0);
+    QCOMPARE(g_pFindDlg->GetFindText(), QStringLiteral("alpha"));
+    RunFindNextCommand(view.get());
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(11L, 16L));
+}
+
+void TestFindDialog::findNeedsText()
+{
+    auto empty = MakeView(QByteArray());
+    auto full = MakeView("x");
+    QVERIFY(!CanFind(nullptr));
+    QVERIFY(!CanFind(empty.get()));
+    QVERIFY(CanFind(full.get()));
+    QVERIFY(!CanReplace(empty.get()));
+    QVERIFY(CanReplace(full.get()));
+}
+
+void TestFindDialog::findNextButtonFollowsTheText()
+{
+    auto view = MakeView("text");
+    RunFindCommand(view.get());
+    auto* edit = Child<QLineEdit>(g_pFindDlg, "findWhatEdit");
+    auto* button = Child<QPushButton>(g_pFindDlg, "findNextButton");
+    edit->clear();
+    QVERIFY(!button->isEnabled());
+    QTest::keyClicks(edit, QStringLiteral("t"));
+    QVERIFY(button->isEnabled());
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QVERIFY(!button->isEnabled());
+}
+
+void TestFindDialog::pressesWalkToTheLastOccurrenceAndStayThere()
+{
+    auto view = MakeView("log: WARN one\nWARN two\nlast WARN");
+    m_pActiveView = view.get();
+    RunFindCommand(view.get());
+    SetFindControls(QStringLiteral("WARN"), true, false, true);
+    ModalWatcher watcher;
+    for (const long start : {5L, 14L, 28L}) {
+        PressFindNext();
+        QCOMPARE(SelectionOf(view.get()), std::make_pair(start, start + 4));
+    }
+    QCOMPARE(watcher.BoxCount(), 0);
+    PressFindNext();
+    QCOMPARE(watcher.BoxCount(), 1);
+    QCOMPARE(watcher.BoxTitles.constFirst(), QStringLiteral("Find"));
+    QCOMPARE(watcher.BoxTexts.constFirst(), QStringLiteral("Search Text Not Found"));
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(28L, 32L));
+    // It never wraps: F3 says the same again.
+    RunFindNextCommand(view.get());
+    QCOMPARE(watcher.BoxCount(), 2);
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(28L, 32L));
+    QVERIFY(g_pFindDlg->isVisible());
+}
+
+void TestFindDialog::enterInTheEditSearchesOnce()
+{
+    auto view = MakeView("ab ab ab");
+    m_pActiveView = view.get();
+    RunFindCommand(view.get());
+    SetFindControls(QStringLiteral("ab"), false, false, true);
+    auto* edit = Child<QLineEdit>(g_pFindDlg, "findWhatEdit");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_COMPARE(SelectionOf(view.get()), std::make_pair(0L, 2L));
+    // One search per Enter, not one from the edit and one from the default button.
+    QTest::keyClick(edit, Qt::Key_Enter);
+    QTRY_COMPARE(SelectionOf(view.get()), std::make_pair(3L, 5L));
+    QCoreApplication::processEvents();
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(3L, 5L));
+
+    // Enter works while the button is disabled: an empty text is found nowhere.
+    ModalWatcher watcher;
+    edit->clear();
+    QVERIFY(!Child<QPushButton>(g_pFindDlg, "findNextButton")->isEnabled());
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_COMPARE(watcher.BoxCount(), 1);
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(3L, 5L));
+}
+
+void TestFindDialog::upFromTheStartFindsNothingAndUpWalksBack()
+{
+    // Adjacent occurrences: going up from one must find the one right before it.
+    auto view = MakeView("abcabc xabc");
+    m_pActiveView = view.get();
+    RunFindCommand(view.get());
+    SetFindControls(QStringLiteral("abc"), false, false, false);
+    ModalWatcher watcher;
+    Select(view.get(), 11, 11);
+    for (const long start : {8L, 3L, 0L}) {
+        PressFindNext();
+        QCOMPARE(SelectionOf(view.get()), std::make_pair(start, start + 3));
+    }
+    QCOMPARE(watcher.BoxCount(), 0);
+    // A selection at the very start: nothing above it.
+    PressFindNext();
+    QCOMPARE(watcher.BoxCount(), 1);
+    QCOMPARE(watcher.BoxTexts.constFirst(), QStringLiteral("Search Text Not Found"));
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(0L, 3L));
+}
+
+void TestFindDialog::eachPressSearchesTheActiveView()
+{
+    auto first = MakeView("needle in the first view");
+    auto second = MakeView("the second view has its needle here");
+    m_pActiveView = first.get();
+    RunFindCommand(first.get());
+    SetFindControls(QStringLiteral("needle"), false, false, true);
+    // The dialog was opened from the first view; the second is active when the button is pressed.
+    m_pActiveView = second.get();
+    PressFindNext();
+    QCOMPARE(SelectionOf(second.get()), std::make_pair(24L, 30L));
+    QCOMPARE(SelectionOf(first.get()), std::make_pair(0L, 0L));
+    // F3 in the first view searches there, with the remembered text.
+    RunFindNextCommand(first.get());
+    QCOMPARE(SelectionOf(first.get()), std::make_pair(0L, 6L));
+    QCOMPARE(SelectionOf(second.get()), std::make_pair(24L, 30L));
+}
+
+void TestFindDialog::findNextRepeatsTheOptionsOfTheLastPress()
+{
+    auto view = MakeView("Error error Error errors");
+    m_pActiveView = view.get();
+    RunFindCommand(view.get());
+    SetFindControls(QStringLiteral("Error"), true, true, true);
+    PressFindNext();
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(0L, 5L));
+    // Changed, but not pressed: F3 still looks for "Error" with case and whole word, downwards.
+    SetFindControls(QStringLiteral("error"), false, false, false);
+    RunFindNextCommand(view.get());
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(12L, 17L));
+    QCOMPARE(g_pFindDlg->GetFindText(), QStringLiteral("Error"));
+    QVERIFY(g_pFindDlg->GetMatchCase());
+    QVERIFY(g_pFindDlg->GetWholeWord());
+    QVERIFY(g_pFindDlg->GetSearchDown());
+    ModalWatcher watcher;
+    RunFindNextCommand(view.get());
+    QCOMPARE(watcher.BoxCount(), 1);
+    // The next press takes the new options: up, any case, parts of words.
+    PressFindNext();
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(6L, 11L));
+    QVERIFY(!g_pFindDlg->GetSearchDown());
+}
+
+void TestFindDialog::cancelHidesAndFindShowsTheSameDialog()
+{
+    auto view = MakeView("some text");
+    RunFindCommand(view.get());
+    CMyFindDlg* dialog = g_pFindDlg;
+    SetFindControls(QStringLiteral("some"), true, true, false);
+    Child<QPushButton>(g_pFindDlg, "cancelButton")->click();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(g_pFindDlg.data(), dialog);
+    QVERIFY(CanFindNext());
+    // Escape hides it as well.
+    RunFindCommand(view.get());
+    QVERIFY(dialog->isVisible());
+    QTest::keyClick(Child<QLineEdit>(dialog, "findWhatEdit"), Qt::Key_Escape);
+    QVERIFY(!dialog->isVisible());
+
+    RunFindCommand(view.get());
+    QCOMPARE(g_pFindDlg.data(), dialog);
+    QVERIFY(dialog->isVisible());
+    auto* edit = Child<QLineEdit>(dialog, "findWhatEdit");
+    QCOMPARE(edit->text(), QStringLiteral("some"));
+    QCOMPARE(edit->selectedText(), QStringLiteral("some"));
+    QVERIFY(Child<QCheckBox>(dialog, "matchCaseCheck")->isChecked());
+    QVERIFY(Child<QCheckBox>(dialog, "matchWholeWordCheck")->isChecked());
+    QVERIFY(Child<QRadioButton>(dialog, "upRadio")->isChecked());
+    QVERIFY(Child<QPushButton>(dialog, "findNextButton")->isEnabled());
+}
+
+void TestFindDialog::replaceDialogReplacesAndCounts()
+{
+    auto view = MakeView("cat Cat concat\ncat");
+    m_pActiveView = view.get();
+    // A one-line selection becomes the text to find.
+    Select(view.get(), 4, 7);
+    RunReplaceCommand(view.get());
+    QVERIFY(g_pReplaceDlg && g_pReplaceDlg->isVisible());
+    auto* findEdit = Child<QLineEdit>(g_pReplaceDlg, "findWhatEdit");
+    QCOMPARE(findEdit->text(), QStringLiteral("Cat"));
+    Child<QLineEdit>(g_pReplaceDlg, "replaceWithEdit")->setText(QStringLiteral("dog"));
+    Child<QCheckBox>(g_pReplaceDlg, "matchCaseCheck")->setChecked(true);
+
+    // The selection is an occurrence: replaced, and the next one (there is none) searched.
+    ModalWatcher watcher;
+    Child<QPushButton>(g_pReplaceDlg, "replaceButton")->click();
+    QCOMPARE(TextOf(view.get()), QByteArray("cat dog concat\ncat"));
+    QCOMPARE(watcher.BoxCount(), 1);
+    QCOMPARE(watcher.BoxTitles.constFirst(), QStringLiteral("Replace"));
+
+    // Any case, whole words: two left.
+    Child<QCheckBox>(g_pReplaceDlg, "matchCaseCheck")->setChecked(false);
+    Child<QCheckBox>(g_pReplaceDlg, "matchWholeWordCheck")->setChecked(true);
+    findEdit->setText(QStringLiteral("CAT"));
+    Child<QPushButton>(g_pReplaceDlg, "replaceAllButton")->click();
+    QCOMPARE(g_pReplaceDlg->GetReplacedCount(), 2);
+    QCOMPARE(TextOf(view.get()), QByteArray("dog dog concat\ndog"));
+    QCOMPARE(watcher.BoxCount(), 1);
+    // Nothing left to replace says so.
+    Child<QPushButton>(g_pReplaceDlg, "replaceAllButton")->click();
+    QCOMPARE(g_pReplaceDlg->GetReplacedCount(), 0);
+    QCOMPARE(watcher.BoxCount(), 2);
+    // Its buttons need a text to find.
+    findEdit->clear();
+    for (const char* name : {"findNextButton", "replaceButton", "replaceAllButton"})
+        QVERIFY2(!Child<QPushButton>(g_pReplaceDlg, name)->isEnabled(), name);
+}
+
+OSTREL_VIEW_TEST_MAIN(TestFindDialog)
+#include "TestFindDialog.moc"

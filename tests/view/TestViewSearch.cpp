@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ViewTestSupport.h"
+
+#include "view/CViewSearch.h"
+
+using ViewTest::MakeView;
+using ViewTest::Select;
+using ViewTest::SelectionOf;
+using ViewTest::TextOf;
+
+namespace {
+
+// Every start of the bytes in the text, overlapping ones included.
+QList<long> OccurrencesOf(const QByteArray& text, const QByteArray& pattern)
+{
+    QList<long> starts;
+    for (qsizetype at = text.indexOf(pattern); at >= 0; at = text.indexOf(pattern, at + 1))
+        starts.append(static_cast<long>(at));
+    return starts;
+}
+
+// Presses Find Next until nothing more is found; the starts it selected on the way.
+QList<long> WalkOccurrences(COstrelView* view, const QString& text, bool matchCase, bool wholeWord, bool down,
+                            qint64 sliceSize = 0)
+{
+    QList<long> starts;
+    for (int press = 0; press < 1000; ++press) {
+        CViewSearch search(view, text, matchCase, wholeWord);
+        if (sliceSize > 0)
+            search.SetSliceSize(sliceSize);
+        if (search.FindFromSelection(down) != CViewSearch::Outcome::Found)
+            break;
+        starts.append(SelectionOf(view).first);
+    }
+    return starts;
+}
+
+} // namespace
+
+class TestViewSearch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyOccurrenceAcrossSliceBordersBothWays();
+    void optionsOnTheViewsText_data();
+    void optionsOnTheViewsText();
+    void textIsEncodedAsTheViewHoldsIt();
+    void multiByteLettersAtSliceBorders();
+    void replaceAllCountsAndIsOneUndoStep_data();
+    void replaceAllCountsAndIsOneUndoStep();
+    void replaceOnlyReplacesAnOccurrence();
+};
+
+void TestViewSearch::everyOccurrenceAcrossSliceBordersBothWays()
+{
+    // Overlapping and adjacent occurrences, one at each end of the text.
+    const QByteArray text = "aabaabab aab\naabaab xaab aabaab";
+    const QByteArray pattern = "aab";
+    const QList<long> expected = OccurrencesOf(text, pattern);
+    QList<long> reversed(expected.crbegin(), expected.crend());
+    auto view = MakeView(text);
+    for (qint64 slice : {1, 2, 3, 4, 5, 7, 11, 64, 0}) {
+        Select(view.get(), 0, 0);
+        QCOMPARE(WalkOccurrences(view.get(), QString::fromLatin1(pattern), true, false, true, slice), expected);
+        // Up from the caret at the end: the same occurrences, last first.
+        Select(view.get(), static_cast<long>(text.size()), static_cast<long>(text.size()));
+        QCOMPARE(WalkOccurrences(view.get(), QString::fromLatin1(pattern), true, false, false, slice), reversed);
+    }
+}
+
+void TestViewSearch::optionsOnTheViewsText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<QList<long>>("starts");
+
+    const QByteArray text = "Error error ERROR errors my_error error2 -error- Error";
+    QTest::newRow("any case, part of words") << text << QStringLiteral("error") << false << false
+                                             << QList<long>{0, 6, 12, 18, 28, 34, 42, 49};
+    QTest::newRow("case") << text << QStringLiteral("error") << true << false << QList<long>{6, 18, 28, 34, 42};
+    QTest::newRow("whole word") << text << QStringLiteral("error") << false << true << QList<long>{0, 6, 12, 42, 49};
+    QTest::newRow("case and whole word") << text << QStringLiteral("Error") << true << true << QList<long>{0, 49};
+    QTest::newRow("pattern with a space") << QByteArray("a b  a b a  b") << QStringLiteral("a b") << true << false
+                                          << QList<long>{0, 5};
+    QTest::newRow("nothing") << text << QStringLiteral("warning") << false << false << QList<long>{};
+    QTest::newRow("empty text to find") << text << QString() << false << false << QList<long>{};
+}
+
+void TestViewSearch::optionsOnTheViewsText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, pattern);
+    QFETCH(bool, matchCase);
+    QFETCH(bool, wholeWord);
+    QFETCH(QList<long>, starts);
+    auto view = MakeView(text);
+    QCOMPARE(WalkOccurrences(view.get(), pattern, matchCase, wholeWord, true), starts);
+    // Nothing found leaves the selection where it was.
+    const auto last = SelectionOf(view.get());
+    CViewSearch search(view.get(), pattern, matchCase, wholeWord);
+    QCOMPARE(search.FindFromSelection(true), CViewSearch::Outcome::NotFound);
+    QCOMPARE(SelectionOf(view.get()), last);
+}
+
+void TestViewSearch::textIsEncodedAsTheViewHoldsIt()
+{
+    const QString word = QStringLiteral("Gr\u00FC\u00DFe");
+    // A UTF-8 view: the word's UTF-8 bytes.
+    auto utf8View = MakeView(QByteArray("say ") + word.toUtf8() + " twice: " + word.toUtf8());
+    QCOMPARE(WalkOccurrences(utf8View.get(), word, true, false, true), (QList<long>{4, 19}));
+    // A Latin-1 view holds the same word one byte per character.
+    auto latin1View = MakeView(QByteArray("say ") + word.toLatin1() + " and Gr?e", false);
+    QCOMPARE(WalkOccurrences(latin1View.get(), word, true, false, true), QList<long>{4});
+    // A character a Latin-1 view cannot hold is never there, and must not find "?" instead.
+    Select(latin1View.get(), 0, 0);
+    QCOMPARE(WalkOccurrences(latin1View.get(), QStringLiteral("Gr\u20ACe"), true, false, true), QList<long>{});
+    QCOMPARE(WalkOccurrences(latin1View.get(), QStringLiteral("Gr\u0100e"), true, false, true), QList<long>{});
+}
+
+void TestViewSearch::multiByteLettersAtSliceBorders()
+{
+    // Two-byte letters around the slice borders. Without case only A to Z fold, as in the filters:
+    // "\u00C4" is not "\u00E4".
+    const QByteArray text = QStringLiteral("x\u00E4bc \u00E4BC \u00C4bc \u00E4bC").toUtf8();
+    auto view = MakeView(text);
+    for (qint64 slice : {1, 2, 3, 5, 8, 0}) {
+        Select(view.get(), 0, 0);
+        QCOMPARE(WalkOccurrences(view.get(), QStringLiteral("\u00E4BC"), false, false, true, slice),
+                 (QList<long>{1, 6, 16}));
+        Select(view.get(), static_cast<long>(text.size()), static_cast<long>(text.size()));
+        QCOMPARE(WalkOccurrences(view.get(), QStringLiteral("\u00E4bc"), false, true, false, slice),
+                 (QList<long>{16, 6}));
+    }
+}
+
+void TestViewSearch::replaceAllCountsAndIsOneUndoStep_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QByteArray>("result");
+
+    const QByteArray text = "cat Cat concat cat\ncatalog CAT";
+    QTest::newRow("any case") << text << QStringLiteral("cat") << QStringLiteral("dog") << false << false << qint64(6)
+                              << QByteArray("dog dog condog dog\ndogalog dog");
+    QTest::newRow("case") << text << QStringLiteral("cat") << QStringLiteral("dog") << true << false << qint64(4)
+                          << QByteArray("dog Cat condog dog\ndogalog CAT");
+    QTest::newRow("whole word") << text << QStringLiteral("cat") << QStringLiteral("dog") << false << true << qint64(4)
+                                << QByteArray("dog dog concat dog\ncatalog dog");
+    // The replacement holds the text it replaces: never searched again, so no endless loop.
+    QTest::newRow("replacement holds the text") << QByteArray("aa a") << QStringLiteral("a") << QStringLiteral("aa")
+                                                << true << false << qint64(3) << QByteArray("aaaa aa");
+    QTest::newRow("removing") << QByteArray("a-b-c-") << QStringLiteral("-") << QString() << true << false << qint64(3)
+                              << QByteArray("abc");
+    QTest::newRow("none") << text << QStringLiteral("bird") << QStringLiteral("dog") << false << false << qint64(0)
+                          << text;
+}
+
+void TestViewSearch::replaceAllCountsAndIsOneUndoStep()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, find);
+    QFETCH(QString, replacement);
+    QFETCH(bool, matchCase);
+    QFETCH(bool, wholeWord);
+    QFETCH(qint64, count);
+    QFETCH(QByteArray, result);
+    auto view = MakeView(text);
+    // Starting from the end of the text changes nothing: it is the whole text.
+    Select(view.get(), static_cast<long>(text.size()), static_cast<long>(text.size()));
+    CViewSearch::Outcome outcome;
+    {
+        CViewSearch search(view.get(), find, matchCase, wholeWord);
+        search.SetSliceSize(4);
+        QCOMPARE(search.ReplaceAll(replacement, outcome), count);
+    }
+    QCOMPARE(outcome, count > 0 ? CViewSearch::Outcome::Found : CViewSearch::Outcome::NotFound);
+    QCOMPARE(TextOf(view.get()), result);
+    QCOMPARE(view->IsTextModified(), count > 0);
+    if (count > 0) {
+        view->undo();
+        QCOMPARE(TextOf(view.get()), text);
+        QVERIFY2(!view->isUndoAvailable(), "Replace All must be a single undo step");
+    }
+}
+
+void TestViewSearch::replaceOnlyReplacesAnOccurrence()
+{
+    auto view = MakeView("one two one two");
+    bool replaced = true;
+    {
+        // The selection is no occurrence: Replace only finds the first one.
+        Select(view.get(), 4, 7);
+        CViewSearch search(view.get(), QStringLiteral("ONE"), false, false);
+        QCOMPARE(search.ReplaceSelectionAndFindNext(QStringLiteral("1"), replaced), CViewSearch::Outcome::Found);
+        QVERIFY(!replaced);
+        QCOMPARE(SelectionOf(view.get()), std::make_pair(8L, 11L));
+        QCOMPARE(TextOf(view.get()), QByteArray("one two one two"));
+    }
+    {
+        // Now it is: replaced, and the next one is searched behind the replacement.
+        CViewSearch search(view.get(), QStringLiteral("ONE"), false, false);
+        QCOMPARE(search.ReplaceSelectionAndFindNext(QStringLiteral("1"), replaced), CViewSearch::Outcome::NotFound);
+        QVERIFY(replaced);
+        QCOMPARE(TextOf(view.get()), QByteArray("one two 1 two"));
+        QCOMPARE(SelectionOf(view.get()), std::make_pair(9L, 9L));
+    }
+    {
+        // With case, "one" selected is no occurrence of "ONE".
+        Select(view.get(), 0, 3);
+        CViewSearch search(view.get(), QStringLiteral("ONE"), true, false);
+        QVERIFY(!search.IsSelectionAMatch());
+    }
+}
+
+OSTREL_VIEW_TEST_MAIN(TestViewSearch)
+#include "TestViewSearch.moc"
