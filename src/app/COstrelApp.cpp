@@ -127,8 +127,10 @@ void COstrelApp::WriteSettings(QSettings& settings) const
 
 QPrinter& COstrelApp::GetPrinter()
 {
-    if (!m_pPrinter)
+    if (!m_pPrinter) {
         m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        m_pPrinter->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    }
     return *m_pPrinter;
 }
 

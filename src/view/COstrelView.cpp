@@ -511,9 +511,11 @@ void COstrelView::OnFilePrint()
 {
     FinishLoading();
     QsciPrinter printer(QPrinter::HighResolution);
+    // The page of Print Setup; half-inch margins unless the user chose others there.
     if (COstrelApp* app = COstrelApp::GetInstance())
         printer.setPageLayout(app->GetPrinter().pageLayout());
-    printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    else
+        printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
     // Printed on white: the cyan of filter output stays on the screen.
     SendScintilla(SCI_SETPRINTCOLOURMODE, static_cast<unsigned long>(SC_PRINT_COLOURONWHITE));
     QPrintDialog dialog(&printer, this);
@@ -525,9 +527,11 @@ void COstrelView::OnFilePrintPreview()
 {
     FinishLoading();
     QsciPrinter printer(QPrinter::HighResolution);
+    // The page of Print Setup; half-inch margins unless the user chose others there.
     if (COstrelApp* app = COstrelApp::GetInstance())
         printer.setPageLayout(app->GetPrinter().pageLayout());
-    printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    else
+        printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
     SendScintilla(SCI_SETPRINTCOLOURMODE, static_cast<unsigned long>(SC_PRINT_COLOURONWHITE));
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
