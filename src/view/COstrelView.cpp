@@ -166,7 +166,8 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
         std::move(file), [this](const char* bytes, std::size_t size) { AppendLoadedChunk(bytes, size); });
     connect(m_pLoader.get(), &CTextLoader::Progress, this, &COstrelView::LoadProgress);
     connect(m_pLoader.get(), &CTextLoader::Finished, this, &COstrelView::OnLoadFinished);
-    m_pLoader->Start(FirstLoadBudget);
+    // The first part fits the first buffer: making room for the rest waits for the event loop.
+    m_pLoader->Start(FirstLoadBudget, FirstScreenAllocation);
 }
 
 void COstrelView::AppendLoadedChunk(const char* bytes, std::size_t size)

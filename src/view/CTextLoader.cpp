@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "view/CTextLoader.h"
 
+#include <limits>
+
 #include <QElapsedTimer>
 #include <QFile>
 
@@ -18,7 +20,7 @@ CTextLoader::CTextLoader(std::unique_ptr<QFile> file, ChunkSink sink, QObject* p
 {
     m_Timer.setInterval(0);
     connect(&m_Timer, &QTimer::timeout, this, [this] {
-        LoadFor(TurnBudget);
+        LoadFor(TurnBudget, std::numeric_limits<qint64>::max());
         if (!m_bFinished)
             Q_EMIT Progress(GetProgressPercent());
     });
@@ -26,10 +28,10 @@ CTextLoader::CTextLoader(std::unique_ptr<QFile> file, ChunkSink sink, QObject* p
 
 CTextLoader::~CTextLoader() = default;
 
-void CTextLoader::Start(std::chrono::milliseconds firstBudget)
+void CTextLoader::Start(std::chrono::milliseconds firstBudget, qint64 firstBytes)
 {
     m_Buffer.resize(ChunkSize);
-    LoadFor(firstBudget);
+    LoadFor(firstBudget, firstBytes);
     if (m_bFinished)
         return;
     // The first screen paints before loading goes on.
@@ -54,14 +56,15 @@ int CTextLoader::GetProgressPercent() const
     return static_cast<int>(std::min<qint64>(99, m_nLoaded * 100 / m_nExpected));
 }
 
-void CTextLoader::LoadFor(std::chrono::milliseconds budget)
+void CTextLoader::LoadFor(std::chrono::milliseconds budget, qint64 byteLimit)
 {
     QElapsedTimer clock;
     clock.start();
+    const qint64 end = m_nLoaded + byteLimit < m_nLoaded ? std::numeric_limits<qint64>::max() : m_nLoaded + byteLimit;
     do {
         if (!LoadChunk())
             return;
-    } while (clock.elapsed() < budget.count());
+    } while (clock.elapsed() < budget.count() && m_nLoaded + static_cast<qint64>(ChunkSize) <= end);
 }
 
 bool CTextLoader::LoadChunk()

@@ -27,9 +27,9 @@ public:
     CTextLoader(std::unique_ptr<QFile> file, ChunkSink sink, QObject* parent = nullptr);
     ~CTextLoader() override;
 
-    // Loads for about the first budget right away, then goes on from the event loop.
-    // Finished is emitted once, possibly before Start returns.
-    void Start(std::chrono::milliseconds firstBudget);
+    // Loads for about the first budget, at most firstBytes, right away, then goes on from the
+    // event loop. Finished is emitted once, possibly before Start returns.
+    void Start(std::chrono::milliseconds firstBudget, qint64 firstBytes);
     // Loads whatever is left now, for the commands that need the whole text.
     void LoadRest();
 
@@ -45,7 +45,7 @@ Q_SIGNALS:
     void Finished(bool succeeded);
 
 private:
-    void LoadFor(std::chrono::milliseconds budget);
+    void LoadFor(std::chrono::milliseconds budget, qint64 byteLimit);
     // One chunk; false at the end of the file or after a read error.
     bool LoadChunk();
     void Finish(bool succeeded);
