@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QtTest>
@@ -96,7 +97,8 @@ private:
     }
 
     QTimer m_Timer;
-    QDialog* m_pHandled = nullptr;
+    // Weak: the next dialog may be made at the address of the last one.
+    QPointer<QDialog> m_pHandled;
 };
 
 } // namespace ViewTest
