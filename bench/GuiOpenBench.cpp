@@ -105,11 +105,23 @@ int main(int argc, char** argv)
         loadedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         QTimer::singleShot(0, &loop, &QEventLoop::quit);
     };
+    // How long the window goes without handling events while the text comes in.
+    QElapsedTimer sinceTick;
+    double longestPauseMs = 0;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        longestPauseMs = std::max(longestPauseMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
+        sinceTick.restart();
+    });
+    sinceTick.start();
+    ticker.start();
     if (view->IsLoading())
         QObject::connect(view, &COstrelView::LoadFinished, view, finish);
     else
         QTimer::singleShot(0, view, finish);
     loop.exec();
+    ticker.stop();
     // A paint that happens only after loading still counts as the first screen.
     if (firstPaintMs < 0) {
         view->viewport()->repaint();
@@ -132,6 +144,7 @@ int main(int argc, char** argv)
     std::printf("File Open returned        %.0f ms\n", openReturnedMs);
     std::printf("first screen painted      %.0f ms\n", firstPaintMs);
     std::printf("whole text in             %.0f ms (%.0f MB/s)\n", loadedMs, megabytes / (loadedMs / 1000.0));
+    std::printf("longest event-loop pause  %.0f ms while loading\n", longestPauseMs);
     std::printf("resident after load       %.0f MB (%.2fx the file; %.0f MB before opening)\n",
                 static_cast<double>(residentLoaded) / 1024.0,
                 static_cast<double>(residentLoaded - residentBefore) * 1024.0 / bytesIn,
