@@ -33,6 +33,53 @@ template <bool FoldCase> inline int Fold(unsigned char c)
         return c;
 }
 
+// Finds where the next attempt can start: the next occurrence of the leading literal. Ignoring
+// case, its first byte is searched in both cases, each with memchr; a find is remembered until the
+// search passes it, so the subject is scanned once per case.
+template <bool FoldCase> class LeadingLiteralFinder
+{
+public:
+    LeadingLiteralFinder(std::string_view subject, std::string_view leading) : m_Subject(subject), m_Leading(leading)
+    {
+        if (!leading.empty()) {
+            m_nLower = static_cast<unsigned char>(leading.front());
+            m_nUpper = m_nLower >= 'a' && m_nLower <= 'z' ? static_cast<unsigned char>(m_nLower - 'a' + 'A') : m_nLower;
+        }
+    }
+
+    bool HasLiteral() const { return !m_Leading.empty(); }
+
+    // The first candidate at or after from (which lies inside the subject), or NoPosition.
+    std::size_t Next(std::size_t from)
+    {
+        if constexpr (!FoldCase) {
+            return m_Subject.find(m_Leading, from);
+        } else {
+            if (m_nNextLower < from)
+                m_nNextLower = Find(m_nLower, from);
+            if (m_nUpper == m_nLower)
+                return m_nNextLower;
+            if (m_nNextUpper < from)
+                m_nNextUpper = Find(m_nUpper, from);
+            return std::min(m_nNextLower, m_nNextUpper);
+        }
+    }
+
+private:
+    std::size_t Find(unsigned char c, std::size_t from) const
+    {
+        const void* found = std::memchr(m_Subject.data() + from, c, m_Subject.size() - from);
+        return found ? static_cast<std::size_t>(static_cast<const char*>(found) - m_Subject.data()) : kNoPosition;
+    }
+
+    std::string_view m_Subject;
+    std::string_view m_Leading;
+    unsigned char m_nLower = 0;
+    unsigned char m_nUpper = 0;
+    std::size_t m_nNextLower = 0; // attempts start after 0, so both are searched at first use
+    std::size_t m_nNextUpper = 0;
+};
+
 } // namespace
 
 bool RegexMatcher::Match(const Regex& regex, std::string_view subject, RegexMatchContext& context,
@@ -70,7 +117,7 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
     const std::size_t programSize = regex.GetInstructions().size();
     const auto* const text = reinterpret_cast<const unsigned char*>(subject.data());
     const std::size_t length = subject.size();
-    const std::string_view leading = regex.LeadingLiteral();
+    LeadingLiteralFinder<FoldCase> candidates(subject, regex.LeadingLiteral());
     std::size_t* const slots = context.m_Slots.data();
     RegexMatchContext::GroupSpan* const groups = context.m_Groups.data();
     std::size_t* stack = context.m_Stack.data();
@@ -229,8 +276,8 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
             // No attempt starts at the end of the subject. Attempts that would fail on the
             // leading literal right away are skipped: they change nothing.
             std::size_t next = attemptStart + 1;
-            if (next < length && !leading.empty())
-                next = NextCandidate<FoldCase>(subject, next, leading);
+            if (next < length && candidates.HasLiteral())
+                next = candidates.Next(next);
             if (next >= length)
                 return finish(false);
             attemptStart = next;
@@ -259,30 +306,6 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
         ip = pop();
         if (ip >= programSize)
             return finish(false);
-    }
-}
-
-// The first position at or after from where an attempt can get past the leading literal, or
-// NoPosition when there is none.
-template <bool FoldCase>
-std::size_t RegexMatcher::NextCandidate(std::string_view subject, std::size_t from, std::string_view leading)
-{
-    if constexpr (!FoldCase) {
-        return subject.find(leading, from);
-    } else {
-        const auto lower = static_cast<unsigned char>(leading.front());
-        const unsigned char upper =
-            lower >= 'a' && lower <= 'z' ? static_cast<unsigned char>(lower - 'a' + 'A') : lower;
-        const auto* const text = reinterpret_cast<const unsigned char*>(subject.data());
-        if (upper == lower) {
-            const void* found = std::memchr(text + from, lower, subject.size() - from);
-            return found ? static_cast<std::size_t>(static_cast<const unsigned char*>(found) - text) : kNoPosition;
-        }
-        for (std::size_t i = from; i < subject.size(); ++i) {
-            if (text[i] == lower || text[i] == upper)
-                return i;
-        }
-        return kNoPosition;
     }
 }
 

@@ -23,8 +23,5 @@ private:
     static bool Run(const Regex& regex, std::string_view subject, RegexMatchContext& context,
                     const std::stop_token& stop, std::size_t& finalPosition);
 
-    template <bool FoldCase>
-    static std::size_t NextCandidate(std::string_view subject, std::size_t from, std::string_view leading);
-
     static std::size_t* GrowStack(RegexMatchContext& context, std::size_t depth);
 };

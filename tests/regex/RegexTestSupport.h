@@ -4,9 +4,11 @@
 #include "regex/Regex.h"
 #include "regex/RegexMatchContext.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <initializer_list>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,13 +36,46 @@ inline RegexInstruction I(RegexOp op, std::int32_t operand = 0)
     return {op, operand};
 }
 
-// The whole program around a compiled body: Fork 2; RetryAtNextChar (NoMatch when anchored); body;
-// Succeed.
-inline std::vector<RegexInstruction> Program(std::initializer_list<RegexInstruction> body, bool anchored = false)
+// Reads one operand: a number or a quoted character.
+inline std::int32_t Operand(std::string_view text)
+{
+    if (text.size() == 3 && text.front() == '\'' && text.back() == '\'')
+        return static_cast<unsigned char>(text[1]);
+    return std::stoi(std::string(text));
+}
+
+inline std::string_view Trimmed(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+// The whole program around a body written as "Op operand; Op; 'c'", where a quoted character
+// alone is a Literal: Fork 2; RetryAtNextChar (NoMatch when anchored); body; Succeed.
+inline std::vector<RegexInstruction> Program(std::string_view body, bool anchored = false)
 {
     std::vector<RegexInstruction> program{I(RegexOp::Fork, 2),
                                           I(anchored ? RegexOp::NoMatch : RegexOp::RetryAtNextChar)};
-    program.insert(program.end(), body);
+    while (!Trimmed(body).empty()) {
+        const std::size_t end = std::min(body.find(';'), body.size());
+        const std::string_view item = Trimmed(body.substr(0, end));
+        body.remove_prefix(std::min(end + 1, body.size()));
+        if (item.front() == '\'') {
+            program.push_back(I(RegexOp::Literal, Operand(item)));
+            continue;
+        }
+        const std::string_view name = item.substr(0, item.find(' '));
+        RegexOp op = RegexOp::Skip;
+        while (OpName(op) != name) {
+            if (std::string_view(OpName(op)) == "?")
+                throw std::invalid_argument("unknown instruction " + std::string(name));
+            op = static_cast<RegexOp>(static_cast<int>(op) + 1);
+        }
+        program.push_back(I(op, name.size() < item.size() ? Operand(Trimmed(item.substr(name.size()))) : 0));
+    }
     program.push_back(I(RegexOp::Succeed));
     return program;
 }
