@@ -25,8 +25,10 @@
 #include "filtering/LineFeedCounter.h"
 #include "filtering/OutputLine.h"
 #include "filtering/TextCodec.h"
+#include "filterui/CFilterSettingsDlg.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
+#include "view/NavigationCommands.h"
 
 namespace {
 
@@ -561,25 +563,25 @@ void COstrelView::OnDeleteAllFilters()
 
 void COstrelView::OnFilterSettings()
 {
-    // The filter settings dialog is created and shown here once it exists.
+    ShowFilterSettingsDialog(this);
 }
 
 void COstrelView::OnEditFind()
 {
-    // Find arrives with the find dialog.
+    RunFindCommand(this);
 }
 
 void COstrelView::OnEditFindNext()
 {
-    // Find Next arrives with the find dialog.
+    RunFindNextCommand(this);
 }
 
 void COstrelView::OnEditReplace()
 {
-    // Replace arrives with the find dialog.
+    RunReplaceCommand(this);
 }
 
 void COstrelView::OnEditGoTo()
 {
-    // Go To arrives with the go-to-line dialog.
+    RunGoToCommand(this);
 }
