@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CDocumentArea.h"
 
+#include <QApplication>
 #include <QHelpEvent>
+#include <QMenu>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolTip>
@@ -12,83 +15,318 @@
 
 CDocumentArea::CDocumentArea(QWidget* parent)
     : QWidget(parent)
-    , m_pTabs(new QTabWidget(this))
+    , m_pSplitter(new QSplitter(Qt::Horizontal, this))
 {
     setObjectName(QStringLiteral("documentArea"));
-    m_pTabs->setObjectName(QStringLiteral("documentTabs"));
-    m_pTabs->setTabsClosable(true);
-    m_pTabs->setMovable(true);
-    m_pTabs->setDocumentMode(true);
-    m_pTabs->setElideMode(Qt::ElideRight);
-    m_pTabs->tabBar()->installEventFilter(this);
+    m_pSplitter->setObjectName(QStringLiteral("tabGroupSplitter"));
+    m_pSplitter->setChildrenCollapsible(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_pTabs);
+    layout->addWidget(m_pSplitter);
+    m_pActiveGroup = CreateTabGroup();
+    // The first group keeps the old name: there is always one.
+    m_pActiveGroup->setObjectName(QStringLiteral("documentTabs"));
+    connect(qApp, &QApplication::focusChanged, this, &CDocumentArea::OnFocusChanged);
+}
 
-    connect(m_pTabs, &QTabWidget::currentChanged, this,
-            [this](int index) { Q_EMIT ActiveChildFrameChanged(qobject_cast<CChildFrame*>(m_pTabs->widget(index))); });
-    connect(m_pTabs, &QTabWidget::tabCloseRequested, this, [this](int index) {
-        if (auto* frame = qobject_cast<CChildFrame*>(m_pTabs->widget(index)))
+QTabWidget* CDocumentArea::CreateTabGroup()
+{
+    auto* group = new QTabWidget(m_pSplitter);
+    group->setObjectName(QStringLiteral("tabGroup"));
+    group->setTabsClosable(true);
+    group->setMovable(true);
+    group->setDocumentMode(true);
+    group->setElideMode(Qt::ElideRight);
+    QTabBar* bar = group->tabBar();
+    bar->installEventFilter(this);
+    bar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(bar, &QWidget::customContextMenuRequested, this,
+            [this, group](const QPoint& position) { ShowTabContextMenu(group, position); });
+    connect(group, &QTabWidget::currentChanged, this, [this, group] {
+        if (group == m_pActiveGroup && !m_bRearranging)
+            EmitActiveChildFrameChanged();
+    });
+    connect(group, &QTabWidget::tabCloseRequested, this, [this, group](int index) {
+        if (auto* frame = qobject_cast<CChildFrame*>(group->widget(index)))
             Q_EMIT CloseRequested(frame);
     });
-    connect(m_pTabs->tabBar(), &QTabBar::tabMoved, this, &CDocumentArea::TabMoved);
+    connect(bar, &QTabBar::tabMoved, this, [this, group](int from, int to) {
+        SetActiveGroup(group);
+        Q_EMIT TabMoved(from, to);
+    });
+    m_pSplitter->addWidget(group);
+    return group;
 }
 
 void CDocumentArea::AddChildFrame(CChildFrame* frame)
 {
     connect(frame, &CChildFrame::TitleChanged, this, &CDocumentArea::OnTitleChanged);
-    const int index = m_pTabs->addTab(frame, frame->windowTitle());
-    m_pTabs->setCurrentIndex(index);
+    AddToGroup(m_pActiveGroup, frame);
     frame->setFocus();
+}
+
+void CDocumentArea::AddToGroup(QTabWidget* group, CChildFrame* frame)
+{
+    const int index = group->addTab(frame, frame->windowTitle());
+    group->setCurrentIndex(index);
+    // Only a group that is already active reports its new current tab: make sure it does once.
+    SetActiveGroup(group);
+    if (!m_bRearranging)
+        EmitActiveChildFrameChanged();
 }
 
 void CDocumentArea::RemoveChildFrame(CChildFrame* frame)
 {
-    const int index = m_pTabs->indexOf(frame);
-    if (index >= 0)
-        m_pTabs->removeTab(index);
     disconnect(frame, nullptr, this, nullptr);
+    QTabWidget* group = GetTabGroupOf(frame);
+    if (!group)
+        return;
+    group->removeTab(group->indexOf(frame));
+    frame->setParent(nullptr);
+    RemoveEmptyGroup(group);
+    EmitActiveChildFrameChanged();
+    Q_EMIT TabsRearranged();
+}
+
+void CDocumentArea::RemoveEmptyGroup(QTabWidget* group)
+{
+    const QList<QTabWidget*> groups = GetTabGroups();
+    if (group->count() > 0 || groups.size() < 2)
+        return;
+    const qsizetype position = groups.indexOf(group);
+    if (group == m_pActiveGroup)
+        m_pActiveGroup = groups.at(position > 0 ? position - 1 : 1);
+    // The one group left is the one the old name belongs to.
+    if (group->objectName() == QLatin1String("documentTabs"))
+        groups.at(position > 0 ? 0 : 1)->setObjectName(QStringLiteral("documentTabs"));
+    group->hide();
+    group->setParent(nullptr);
+    group->deleteLater();
 }
 
 CChildFrame* CDocumentArea::GetActiveChildFrame() const
 {
-    return qobject_cast<CChildFrame*>(m_pTabs->currentWidget());
+    // By the tab bar's index: while a dragged tab lands, the page stack's current one lags behind.
+    return m_pActiveGroup ? qobject_cast<CChildFrame*>(m_pActiveGroup->widget(m_pActiveGroup->currentIndex()))
+                          : nullptr;
 }
 
 void CDocumentArea::SetActiveChildFrame(CChildFrame* frame)
 {
-    m_pTabs->setCurrentWidget(frame);
+    QTabWidget* group = GetTabGroupOf(frame);
+    if (!group)
+        return;
+    group->setCurrentWidget(frame);
+    SetActiveGroup(group);
     frame->setFocus();
 }
 
 QList<CChildFrame*> CDocumentArea::GetChildFrames() const
 {
     QList<CChildFrame*> frames;
-    for (int i = 0; i < m_pTabs->count(); ++i) {
-        if (auto* frame = qobject_cast<CChildFrame*>(m_pTabs->widget(i)))
-            frames.append(frame);
+    for (QTabWidget* group : GetTabGroups()) {
+        for (int i = 0; i < group->count(); ++i) {
+            if (auto* frame = qobject_cast<CChildFrame*>(group->widget(i)))
+                frames.append(frame);
+        }
     }
     return frames;
 }
 
+QList<QTabWidget*> CDocumentArea::GetTabGroups() const
+{
+    QList<QTabWidget*> groups;
+    for (int i = 0; i < m_pSplitter->count(); ++i) {
+        if (auto* group = qobject_cast<QTabWidget*>(m_pSplitter->widget(i)))
+            groups.append(group);
+    }
+    return groups;
+}
+
+QTabWidget* CDocumentArea::GetTabGroupOf(const CChildFrame* frame) const
+{
+    for (QTabWidget* group : GetTabGroups()) {
+        if (group->indexOf(const_cast<CChildFrame*>(frame)) >= 0)
+            return group;
+    }
+    return nullptr;
+}
+
+Qt::Orientation CDocumentArea::GetGroupOrientation() const
+{
+    return m_pSplitter->orientation();
+}
+
 void CDocumentArea::ActivateNextChildFrame(int step)
 {
-    const int count = m_pTabs->count();
+    const int count = m_pActiveGroup->count();
     if (count < 2)
         return;
-    m_pTabs->setCurrentIndex(((m_pTabs->currentIndex() + step) % count + count) % count);
-    if (QWidget* current = m_pTabs->currentWidget())
+    m_pActiveGroup->setCurrentIndex(((m_pActiveGroup->currentIndex() + step) % count + count) % count);
+    if (QWidget* current = m_pActiveGroup->currentWidget())
         current->setFocus();
+}
+
+void CDocumentArea::ActivateNextTabGroup(int step)
+{
+    const QList<QTabWidget*> groups = GetTabGroups();
+    const qsizetype count = groups.size();
+    if (count < 2)
+        return;
+    const qsizetype position = groups.indexOf(m_pActiveGroup);
+    QTabWidget* next = groups.at(((position + step) % count + count) % count);
+    SetActiveGroup(next);
+    if (QWidget* current = next->currentWidget())
+        current->setFocus();
+}
+
+bool CDocumentArea::CanCreateTabGroup(Qt::Orientation orientation) const
+{
+    if (!GetActiveChildFrame() || m_pActiveGroup->count() < 2)
+        return false;
+    return GetTabGroups().size() < 2 || m_pSplitter->orientation() == orientation;
+}
+
+bool CDocumentArea::CreateTabGroup(Qt::Orientation orientation)
+{
+    if (!CanCreateTabGroup(orientation))
+        return false;
+    CChildFrame* frame = GetActiveChildFrame();
+    QTabWidget* from = m_pActiveGroup;
+    m_bRearranging = true;
+    m_pSplitter->setOrientation(orientation);
+    QTabWidget* group = CreateTabGroup();
+    m_pSplitter->insertWidget(m_pSplitter->indexOf(from) + 1, group);
+    from->removeTab(from->indexOf(frame));
+    AddToGroup(group, frame);
+    // Share the room evenly.
+    QList<int> sizes;
+    const int total = orientation == Qt::Horizontal ? m_pSplitter->width() : m_pSplitter->height();
+    for (int i = 0; i < m_pSplitter->count(); ++i)
+        sizes.append(std::max(1, total / m_pSplitter->count()));
+    m_pSplitter->setSizes(sizes);
+    m_bRearranging = false;
+    frame->setFocus();
+    Q_EMIT TabMovedToGroup(from, group);
+    EmitActiveChildFrameChanged();
+    Q_EMIT TabsRearranged();
+    return true;
+}
+
+bool CDocumentArea::CanMoveToTabGroup(int step) const
+{
+    const QList<QTabWidget*> groups = GetTabGroups();
+    const qsizetype target = groups.indexOf(m_pActiveGroup) + step;
+    return GetActiveChildFrame() && target >= 0 && target < groups.size();
+}
+
+bool CDocumentArea::MoveToTabGroup(int step)
+{
+    if (!CanMoveToTabGroup(step))
+        return false;
+    const QList<QTabWidget*> groups = GetTabGroups();
+    QTabWidget* from = m_pActiveGroup;
+    QTabWidget* to = groups.at(groups.indexOf(from) + step);
+    CChildFrame* frame = GetActiveChildFrame();
+    m_bRearranging = true;
+    from->removeTab(from->indexOf(frame));
+    AddToGroup(to, frame);
+    RemoveEmptyGroup(from);
+    m_bRearranging = false;
+    frame->setFocus();
+    Q_EMIT TabMovedToGroup(from, to);
+    EmitActiveChildFrameChanged();
+    Q_EMIT TabsRearranged();
+    return true;
+}
+
+void CDocumentArea::FillTabContextMenu(QMenu* menu)
+{
+    struct Entry
+    {
+        const char* Name;
+        QString Text;
+        bool Enabled;
+        std::function<void()> Run;
+    };
+    const Entry entries[] = {
+        {"newHorizontalTabGroupAction", QStringLiteral("New Hori&zontal Tab Group"), CanCreateTabGroup(Qt::Vertical),
+         [this] { CreateTabGroup(Qt::Vertical); }},
+        {"newVerticalTabGroupAction", QStringLiteral("New &Vertical Tab Group"), CanCreateTabGroup(Qt::Horizontal),
+         [this] { CreateTabGroup(Qt::Horizontal); }},
+        {"moveToNextTabGroupAction", QStringLiteral("Move to &Next Tab Group"), CanMoveToTabGroup(1),
+         [this] { MoveToTabGroup(1); }},
+        {"moveToPreviousTabGroupAction", QStringLiteral("Move to &Previous Tab Group"), CanMoveToTabGroup(-1),
+         [this] { MoveToTabGroup(-1); }},
+    };
+    for (const Entry& entry : entries) {
+        QAction* action = menu->addAction(entry.Text);
+        action->setObjectName(QString::fromLatin1(entry.Name));
+        action->setEnabled(entry.Enabled);
+        // Queued: the menu is gone before the tabs change places under it.
+        connect(action, &QAction::triggered, this, [this, run = entry.Run] {
+            QMetaObject::invokeMethod(this, run, Qt::QueuedConnection);
+        });
+    }
+}
+
+void CDocumentArea::ShowTabContextMenu(QTabWidget* group, const QPoint& position)
+{
+    const int index = group->tabBar()->tabAt(position);
+    if (index < 0)
+        return;
+    group->setCurrentIndex(index);
+    SetActiveGroup(group);
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("tabContextMenu"));
+    FillTabContextMenu(&menu);
+    menu.exec(group->tabBar()->mapToGlobal(position));
+}
+
+void CDocumentArea::SetActiveGroup(QTabWidget* group)
+{
+    if (group == m_pActiveGroup)
+        return;
+    m_pActiveGroup = group;
+    if (!m_bRearranging)
+        EmitActiveChildFrameChanged();
+}
+
+void CDocumentArea::EmitActiveChildFrameChanged()
+{
+    CChildFrame* frame = GetActiveChildFrame();
+    if (m_bReported && frame == m_pReportedFrame)
+        return;
+    m_bReported = true;
+    m_pReportedFrame = frame;
+    Q_EMIT ActiveChildFrameChanged(frame);
+}
+
+void CDocumentArea::OnFocusChanged(QWidget*, QWidget* now)
+{
+    // The group that gets the focus, by a click into a view or the keyboard, becomes the active one.
+    for (QWidget* widget = now; widget && widget != this; widget = widget->parentWidget()) {
+        auto* group = qobject_cast<QTabWidget*>(widget);
+        if (group && group->parentWidget() == m_pSplitter) {
+            SetActiveGroup(group);
+            return;
+        }
+    }
 }
 
 bool CDocumentArea::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_pTabs->tabBar() && event->type() == QEvent::ToolTip) {
+    auto* bar = qobject_cast<QTabBar*>(watched);
+    auto* group = bar ? qobject_cast<QTabWidget*>(bar->parentWidget()) : nullptr;
+    if (!group)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonPress) {
+        SetActiveGroup(group);
+    } else if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
-        const int index = m_pTabs->tabBar()->tabAt(help->pos());
-        const QString tip = GetTabToolTip(index);
+        const QString tip = GetTabToolTip(group, bar->tabAt(help->pos()));
         if (!tip.isEmpty())
-            QToolTip::showText(help->globalPos(), tip, m_pTabs->tabBar());
+            QToolTip::showText(help->globalPos(), tip, bar);
         else
             QToolTip::hideText();
         return true;
@@ -98,13 +336,21 @@ bool CDocumentArea::eventFilter(QObject* watched, QEvent* event)
 
 QString CDocumentArea::GetTabToolTip(int index) const
 {
-    const auto* frame = qobject_cast<CChildFrame*>(m_pTabs->widget(index));
+    return GetTabToolTip(m_pActiveGroup, index);
+}
+
+QString CDocumentArea::GetTabToolTip(QTabWidget* group, int index) const
+{
+    if (!group || index < 0 || index >= group->count())
+        return QString();
+    if (m_TabToolTipProvider)
+        return m_TabToolTipProvider(group, index);
+    const auto* frame = qobject_cast<CChildFrame*>(group->widget(index));
     return frame && frame->GetDocument() ? frame->GetDocument()->GetPathName() : QString();
 }
 
 void CDocumentArea::OnTitleChanged(CChildFrame* frame)
 {
-    const int index = m_pTabs->indexOf(frame);
-    if (index >= 0)
-        m_pTabs->setTabText(index, frame->windowTitle());
+    if (QTabWidget* group = GetTabGroupOf(frame))
+        group->setTabText(group->indexOf(frame), frame->windowTitle());
 }

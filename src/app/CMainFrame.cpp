@@ -20,7 +20,11 @@
 #include <QToolBar>
 
 #include "app/CChildFrame.h"
+#include "app/CCustomizeDlg.h"
 #include "app/CDocumentArea.h"
+#include "app/CKeyboardIndicators.h"
+#include "app/CToolBarManager.h"
+#include "app/CWindowsDlg.h"
 #include "app/COstrelApp.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
@@ -118,6 +122,10 @@ CMainFrame::CMainFrame(QWidget* parent)
     connect(m_pDocumentArea, &CDocumentArea::ActiveChildFrameChanged, this, &CMainFrame::OnActiveChildFrameChanged);
     connect(m_pDocumentArea, &CDocumentArea::CloseRequested, this, &CMainFrame::CloseChildFrame);
     connect(m_pDocumentArea, &CDocumentArea::TabMoved, this, &CMainFrame::OnTabMoved);
+    connect(m_pDocumentArea, &CDocumentArea::TabMovedToGroup, this, &CMainFrame::OnMoveToTabGroup);
+    connect(m_pDocumentArea, &CDocumentArea::TabsRearranged, this, &CMainFrame::SyncTabPositions);
+    m_pDocumentArea->SetTabToolTipProvider(
+        [this](QTabWidget* group, int index) { return GetTabToolTip(group, index); });
 
     CreateCommands();
     CreateMenus();
@@ -148,8 +156,10 @@ bool CMainFrame::LoadFrame()
     QSettings settings;
     if (!restoreGeometry(settings.value(GeometryKey).toByteArray()))
         resize(1000, 700);
-    restoreState(settings.value(StateKey).toByteArray());
     statusBar()->setVisible(settings.value(StatusBarKey, true).toBool());
+    // The user toolbars must exist before their places are restored.
+    m_pToolBarManager->Load(settings);
+    restoreState(settings.value(StateKey).toByteArray());
     m_ModifiedTimer.start();
     UpdateCommandUI();
     return true;
@@ -319,10 +329,19 @@ void CMainFrame::CreateCommands()
             });
     connect(AddCommand(NextPane, "nextPaneAction", QStringLiteral("Next Pane"), QStringLiteral("F6"),
                        QStringLiteral("Switch to the next window pane\nNext Pane")),
-            &QAction::triggered, this, [this] { m_pDocumentArea->ActivateNextChildFrame(1); });
+            &QAction::triggered, this, [this] { OnNextPane(1); });
     connect(AddCommand(PreviousPane, "previousPaneAction", QStringLiteral("Previous Pane"), QStringLiteral("Shift+F6"),
                        QStringLiteral("Switch back to the previous window pane\nPrevious Pane")),
-            &QAction::triggered, this, [this] { m_pDocumentArea->ActivateNextChildFrame(-1); });
+            &QAction::triggered, this, [this] { OnNextPane(-1); });
+    connect(AddCommand(ViewCustomize, "customizeAction", QStringLiteral("Customize..."), QString(),
+                       QStringLiteral("Customize the toolbars\nCustomize")),
+            &QAction::triggered, this, &CMainFrame::ShowCustomizeDialog);
+    connect(AddCommand(WindowManager, "windowsDialogAction", QStringLiteral("&Windows..."), QString(),
+                       QStringLiteral("Manage the open document windows\nWindows")),
+            &QAction::triggered, this, &CMainFrame::OnWindowsDialog);
+    // Alt+Enter asks for the properties of an embedded object; a log has none. Taking the key
+    // here keeps it from reaching the view as a line break.
+    AddCommand(ObjectProperties, "objectPropertiesAction", QString(), QStringLiteral("Alt+Return|Alt+Enter"), QString());
 
     // The application looks: radio marks, but none at all for a look the menu does not list.
     m_pLookGroup = new QActionGroup(this);
@@ -377,13 +396,10 @@ void CMainFrame::CreateMenus()
     m_pViewMenu->setObjectName(QStringLiteral("viewMenu"));
     QMenu* toolbars = m_pViewMenu->addMenu(QStringLiteral("&Toolbars and Docking Windows"));
     toolbars->setObjectName(QStringLiteral("toolbarsMenu"));
-    // Filled when it opens: the toolbar's own show/hide action (user toolbars join it later).
-    connect(toolbars, &QMenu::aboutToShow, this, [this, toolbars] {
-        toolbars->clear();
-        if (m_pToolBar)
-            toolbars->addAction(m_pToolBar->toggleViewAction());
-    });
+    // Filled when it opens: every toolbar's show/hide action, then Customize...
+    connect(toolbars, &QMenu::aboutToShow, this, [this, toolbars] { FillToolBarsMenu(toolbars); });
     m_pViewMenu->addAction(GetCommand(ViewStatusBar));
+    m_pViewMenu->addAction(GetCommand(WindowManager));
     QMenu* looks = m_pViewMenu->addMenu(QStringLiteral("&Application Look"));
     looks->setObjectName(QStringLiteral("applicationLookMenu"));
     for (int id : {LookWindows2000, LookOfficeXP, LookWindowsXP, LookOffice2003, LookVS2005, LookVS2008})
@@ -460,17 +476,18 @@ void CMainFrame::CreateToolBar()
     GetCommand(FilePrint)->setIcon(ThemeIcon(QStringLiteral("document-print"), QStyle::SP_ComputerIcon));
     GetCommand(AppAbout)->setIcon(ThemeIcon(QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation));
 
-    m_pToolBar->addAction(GetCommand(FileOpen));
-    m_pToolBar->addAction(GetCommand(FileSave));
-    m_pToolBar->addSeparator();
-    m_pToolBar->addAction(GetCommand(CommandId::FilterSettings));
-    m_pToolBar->addAction(GetCommand(DeleteAllFilters));
-    m_pToolBar->addAction(GetCommand(EditCut));
-    m_pToolBar->addAction(GetCommand(EditCopy));
-    m_pToolBar->addAction(GetCommand(EditPaste));
-    m_pToolBar->addSeparator();
-    m_pToolBar->addAction(GetCommand(FilePrint));
-    m_pToolBar->addAction(GetCommand(AppAbout));
+    m_pToolBarManager = new CToolBarManager(this, [this](int id) { return GetCommand(id); }, GetCommand(ViewCustomize));
+    m_pToolBarManager->SetStandardToolBar(m_pToolBar, {FileOpen, FileSave, 0, CommandId::FilterSettings,
+                                                       DeleteAllFilters, EditCut, EditCopy, EditPaste, 0, FilePrint,
+                                                       AppAbout});
+    // Commands without an image of their own take the user images in menu order.
+    QList<int> withoutImage;
+    for (QAction* command : GetMenuCommands()) {
+        if (command->icon().isNull())
+            withoutImage.append(command->data().toInt());
+    }
+    m_pToolBarManager->SetUserImageCommands(withoutImage);
+    m_pToolBarManager->LoadUserImages(QDir::currentPath());
 }
 
 void CMainFrame::CreateStatusBar()
@@ -493,10 +510,10 @@ void CMainFrame::CreateStatusBar()
     };
     m_pLinePane = addPane("linePane", QString(30, u' '));
     m_pLinePane->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The keyboard indicators get their state with the later keyboard support.
     m_pCapsPane = addPane("capsPane", QStringLiteral("CAP"));
     m_pNumPane = addPane("numPane", QStringLiteral("NUM"));
     m_pScrollPane = addPane("scrollPane", QStringLiteral("SCRL"));
+    m_pKeyboardIndicators = new CKeyboardIndicators(m_pCapsPane, m_pNumPane, m_pScrollPane, this);
 }
 
 void CMainFrame::ShowMenus(bool withDocument)
@@ -635,8 +652,10 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
                 [this] { m_pMessagePane->setText(QStringLiteral("Ready")); });
         connect(m_pConnectedView, &QObject::destroyed, this, [this] { m_pConnectedView = nullptr; });
         m_pMessagePane->setText(m_pConnectedView->IsLoading() ? QStringLiteral("Loading...") : QStringLiteral("Ready"));
-        if (COstrelDoc* document = frame->GetDocument())
-            document->SetTabPosition(m_pDocumentArea->GetTabWidget()->indexOf(frame), m_pDocumentArea->GetTabWidget());
+        if (COstrelDoc* document = frame->GetDocument()) {
+            QTabWidget* group = m_pDocumentArea->GetTabGroupOf(frame);
+            document->SetTabPosition(group ? group->indexOf(frame) : -1, group);
+        }
     } else {
         m_pMessagePane->setText(QStringLiteral("Ready"));
     }
@@ -670,6 +689,107 @@ void CMainFrame::OnTabMoved(int from, int to)
             document->SetTabPosition(index + 1, window);
     }
     moved->SetTabPosition(to, tabWindow);
+}
+
+void CMainFrame::OnMoveToTabGroup(QTabWidget*, QTabWidget* to)
+{
+    COstrelDoc* moved = GetActiveLogDocument();
+    if (!moved)
+        return;
+    int index = -1;
+    QWidget* window = nullptr;
+    moved->GetTabPosition(index, window);
+    moved->SetTabPosition(index, to);
+}
+
+void CMainFrame::SyncTabPositions()
+{
+    // A tab that closes or changes groups shifts the ones after it in both groups: renumber all,
+    // or a tooltip would show a neighbour's path.
+    for (QTabWidget* group : m_pDocumentArea->GetTabGroups()) {
+        for (int index = 0; index < group->count(); ++index) {
+            if (auto* frame = qobject_cast<CChildFrame*>(group->widget(index)))
+                frame->GetDocument()->SetTabPosition(index, group);
+        }
+    }
+}
+
+QString CMainFrame::GetTabToolTip(QTabWidget* group, int index) const
+{
+    for (const COstrelDoc* document : m_OpenDocuments) {
+        int tabIndex = -1;
+        QWidget* tabWindow = nullptr;
+        document->GetTabPosition(tabIndex, tabWindow);
+        if (tabIndex == index && tabWindow == group)
+            return document->GetPathName();
+    }
+    return QString();
+}
+
+void CMainFrame::OnNextPane(int step)
+{
+    // F6 goes round the tab groups; with one group it goes round its tabs.
+    if (m_pDocumentArea->GetTabGroups().size() > 1)
+        m_pDocumentArea->ActivateNextTabGroup(step);
+    else
+        m_pDocumentArea->ActivateNextChildFrame(step);
+}
+
+QList<QAction*> CMainFrame::GetMenuCommands() const
+{
+    QList<QAction*> commands;
+    std::function<void(const QMenu*)> scan = [&](const QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            if (QMenu* sub = action->menu()) {
+                scan(sub);
+                continue;
+            }
+            bool ok = false;
+            const int id = action->data().toInt(&ok);
+            // The recent files change with every opening: they are no commands to place.
+            const bool recentFile = id >= CommandId::FileMruFirst && id < CommandId::FileMruFirst + 16;
+            if (!action->isSeparator() && ok && id > 0 && !recentFile && !commands.contains(action))
+                commands.append(action);
+        }
+    };
+    for (const QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pFormatMenu, m_pViewMenu, m_pHelpMenu})
+        scan(menu);
+    return commands;
+}
+
+void CMainFrame::FillToolBarsMenu(QMenu* menu)
+{
+    menu->clear();
+    for (QToolBar* bar : m_pToolBarManager->GetToolBars())
+        menu->addAction(bar->toggleViewAction());
+    menu->addSeparator();
+    menu->addAction(GetCommand(CommandId::ViewCustomize));
+}
+
+QMenu* CMainFrame::createPopupMenu()
+{
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("barsContextMenu"));
+    FillToolBarsMenu(menu);
+    return menu;
+}
+
+CCustomizeDlg* CMainFrame::ShowCustomizeDialog()
+{
+    if (!m_pCustomizeDlg) {
+        m_pCustomizeDlg = new CCustomizeDlg(m_pToolBarManager, GetMenuCommands(), this);
+        m_pCustomizeDlg->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_pCustomizeDlg->show();
+    m_pCustomizeDlg->raise();
+    m_pCustomizeDlg->activateWindow();
+    return m_pCustomizeDlg;
+}
+
+void CMainFrame::OnWindowsDialog()
+{
+    CWindowsDlg dialog(this);
+    dialog.exec();
 }
 
 void CMainFrame::OnModifiedTimer()
@@ -803,6 +923,7 @@ void CMainFrame::SaveWorkspace() const
     settings.setValue(GeometryKey, saveGeometry());
     settings.setValue(StateKey, saveState());
     settings.setValue(StatusBarKey, statusBar()->isVisibleTo(this));
+    m_pToolBarManager->Save(settings);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)

@@ -6,17 +6,22 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
 class CChildFrame;
+class CCustomizeDlg;
 class CDocumentArea;
+class CKeyboardIndicators;
+class CToolBarManager;
 class COstrelDoc;
 class COstrelView;
 class OutputLineQueue;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QTabWidget;
 
 // The main window: menus, the standard toolbar, the status bar, the document tabs, the
 // application looks, and the list of open log documents. It owns the filtering engine's output
@@ -56,6 +61,19 @@ public:
     // Installs a look (205 to 219; anything else is the Office 2007 look) and stores it at once.
     void SetApplicationLook(unsigned look);
 
+    // Every command of the menus, in menu order, once each (what the Customize dialog offers).
+    QList<QAction*> GetMenuCommands() const;
+    CToolBarManager* GetToolBarManager() const { return m_pToolBarManager; }
+    // Customize... (126): the modeless dialog, created on first use.
+    CCustomizeDlg* ShowCustomizeDialog();
+    // The tooltip of a tab: the full path of the first open document whose tab position is this
+    // group and index; empty when none is.
+    QString GetTabToolTip(QTabWidget* group, int index) const;
+    // Every document's tab position from where its tab is now.
+    void SyncTabPositions();
+
+    QMenu* createPopupMenu() override;
+
 Q_SIGNALS:
     // Another log view became active (null when none is); the filter settings dialog follows it.
     void ActiveLogViewChanged(COstrelView* view);
@@ -80,6 +98,10 @@ private:
     void OnActiveChildFrameChanged(CChildFrame* frame);
     void OnModifiedTimer();
     void OnTabMoved(int from, int to);
+    void OnMoveToTabGroup(QTabWidget* from, QTabWidget* to);
+    void OnNextPane(int step);
+    void OnWindowsDialog();
+    void FillToolBarsMenu(QMenu* menu);
     void OnWordWrap();
     void OnApplicationLook(QAction* action);
     void OnFileOpen();
@@ -108,6 +130,9 @@ private:
     QLabel* m_pNumPane = nullptr;
     QLabel* m_pScrollPane = nullptr;
     CDocumentArea* m_pDocumentArea = nullptr;
+    CToolBarManager* m_pToolBarManager = nullptr;
+    CKeyboardIndicators* m_pKeyboardIndicators = nullptr;
+    QPointer<CCustomizeDlg> m_pCustomizeDlg;
     COstrelView* m_pConnectedView = nullptr;
     QTimer m_ModifiedTimer;
 };

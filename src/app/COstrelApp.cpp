@@ -10,6 +10,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
+#include "app/CSingleInstance.h"
 #include "view/CViewAccessibility.h"
 
 namespace {
@@ -45,6 +46,23 @@ QString COstrelApp::GetVersionText()
     return QStringLiteral("%1.%2.%3 Build %4").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision).arg(VersionBuild);
 }
 
+QString COstrelApp::GetCommandLineFile()
+{
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!arguments.at(i).startsWith(u'-'))
+            return QFileInfo(arguments.at(i)).absoluteFilePath();
+    }
+    return QString();
+}
+
+bool COstrelApp::HandOverToRunningInstance() const
+{
+    // A start without a file is a program of its own, as ever.
+    const QString file = GetCommandLineFile();
+    return !file.isEmpty() && CSingleInstance::HandOver(CSingleInstance::ServerName(QSettings().fileName()), {file});
+}
+
 bool COstrelApp::InitInstance()
 {
     {
@@ -56,16 +74,30 @@ bool COstrelApp::InitInstance()
         m_pMainFrame.reset();
         return false;
     }
+    // Later starts hand their files to this one. When another program listens already (two
+    // starts at once), this one simply runs on its own.
+    m_pSingleInstance = new CSingleInstance(this);
+    connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
+    m_pSingleInstance->Listen(CSingleInstance::ServerName(QSettings().fileName()));
+
     // The first argument that is not a switch names the file to open; without one, no document.
-    const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments.at(i).startsWith(u'-'))
-            continue;
-        OpenDocumentFile(arguments.at(i));
-        break;
-    }
+    const QString file = GetCommandLineFile();
+    if (!file.isEmpty())
+        OpenDocumentFile(file);
     m_pMainFrame->show();
     return true;
+}
+
+void COstrelApp::OnFilesHandedOver(const QStringList& paths)
+{
+    if (!m_pMainFrame)
+        return;
+    for (const QString& path : paths)
+        OpenDocumentFile(path);
+    if (m_pMainFrame->isMinimized())
+        m_pMainFrame->showNormal();
+    m_pMainFrame->raise();
+    m_pMainFrame->activateWindow();
 }
 
 int COstrelApp::ExitInstance(int exitCode)
@@ -74,6 +106,8 @@ int COstrelApp::ExitInstance(int exitCode)
         QSettings settings;
         WriteSettings(settings);
     }
+    delete m_pSingleInstance; // no hand-over reaches a program that is ending
+    m_pSingleInstance = nullptr;
     m_pMainFrame.reset(); // takes the output line queue with it
     return exitCode;
 }

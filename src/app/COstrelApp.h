@@ -9,6 +9,7 @@
 
 class CMainFrame;
 class COstrelDoc;
+class CSingleInstance;
 class QPrinter;
 class QSettings;
 
@@ -33,6 +34,12 @@ public:
     // "1.1.0 Build 156".
     static QString GetVersionText();
 
+    // The file named on the command line (the first argument that is not a switch), made absolute;
+    // empty when there is none.
+    static QString GetCommandLineFile();
+    // A start with a file while the program runs for the same user and settings: the running one
+    // opens the file and comes to the front. True when it took the file and this start must end.
+    bool HandOverToRunningInstance() const;
     // Start-up: settings, main window, the command line's file. False when the program must end.
     bool InitInstance();
     // Exit: writes the settings back and returns the exit code.
@@ -75,6 +82,8 @@ public Q_SLOTS:
     void OnFilePrintSetup();
     // Opens the file as a log document (or activates it when it is open already).
     COstrelDoc* OpenDocumentFile(const QString& path);
+    // Files another start handed over: opened, and the main window brought to the front.
+    void OnFilesHandedOver(const QStringList& paths);
 
 Q_SIGNALS:
     void RecentFileListChanged();
@@ -92,4 +101,5 @@ private:
     QStringList m_RecentFiles;
     std::unique_ptr<QPrinter> m_pPrinter;
     std::unique_ptr<CMainFrame> m_pMainFrame;
+    CSingleInstance* m_pSingleInstance = nullptr;
 };

@@ -36,6 +36,7 @@ constexpr int ViewCustomize = 126;
 constexpr int WindowManager = 131;
 constexpr int NextPane = 57680;
 constexpr int PreviousPane = 57681;
+constexpr int ObjectProperties = 57860;
 
 constexpr int LookWindows2000 = 205;
 constexpr int LookOfficeXP = 206;

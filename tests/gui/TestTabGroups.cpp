@@ -1,0 +1,238 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include "GuiTestSupport.h"
+#include "app/CChildFrame.h"
+#include "app/CDocumentArea.h"
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "document/COstrelDoc.h"
+#include "view/COstrelView.h"
+
+// Tab groups, tab moves and the tooltips that must follow every move.
+class TestTabGroups : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void tooltipsFollowDragsGroupMovesAndCloses();
+    void contextMenuOffersWhatIsPossible();
+    void emptiedGroupDisappearsAndActiveDocumentFollowsFocus();
+    void nextPaneGoesRoundTheGroups();
+
+private:
+    QString MakeLog(const QString& name);
+    // Every tab of every group, hovered: the tooltip must be that tab's own document's path.
+    static void VerifyToolTips(CMainFrame& frame);
+    static QStringList Titles(QTabWidget* group);
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+};
+
+void TestTabGroups::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QSettings().clear();
+}
+
+QString TestTabGroups::MakeLog(const QString& name)
+{
+    const QString path = m_pDir->filePath(name);
+    GuiTest::WriteFile(path, name.toUtf8() + "\n");
+    return path;
+}
+
+void TestTabGroups::VerifyToolTips(CMainFrame& frame)
+{
+    for (QTabWidget* group : frame.GetDocumentArea()->GetTabGroups()) {
+        for (int index = 0; index < group->count(); ++index) {
+            const auto* tab = qobject_cast<CChildFrame*>(group->widget(index));
+            QVERIFY(tab);
+            const QString expected = tab->GetDocument()->GetPathName();
+            QVERIFY2(frame.GetDocumentArea()->GetTabToolTip(group, index) == expected,
+                     qPrintable(QStringLiteral("tab %1 of a group shows \"%2\", not \"%3\"")
+                                    .arg(index)
+                                    .arg(frame.GetDocumentArea()->GetTabToolTip(group, index), expected)));
+        }
+    }
+}
+
+QStringList TestTabGroups::Titles(QTabWidget* group)
+{
+    QStringList titles;
+    for (int i = 0; i < group->count(); ++i)
+        titles.append(group->tabText(i));
+    return titles;
+}
+
+void TestTabGroups::tooltipsFollowDragsGroupMovesAndCloses()
+{
+    CMainFrame frame;
+    frame.show();
+    for (const char* name : {"a.log", "b.log", "c.log", "d.log"})
+        QVERIFY(frame.OpenDocumentFile(MakeLog(QString::fromLatin1(name))));
+    CDocumentArea* area = frame.GetDocumentArea();
+    QTabWidget* first = area->GetTabWidget();
+    VerifyToolTips(frame);
+
+    // Dragging the third tab to the front renumbers the two it passed.
+    first->setCurrentIndex(2);
+    first->tabBar()->moveTab(2, 0);
+    QCOMPARE(Titles(first), QStringList({QStringLiteral("c.log"), QStringLiteral("a.log"), QStringLiteral("b.log"), QStringLiteral("d.log")}));
+    VerifyToolTips(frame);
+    first->setCurrentIndex(0);
+    first->tabBar()->moveTab(0, 3);
+    VerifyToolTips(frame);
+
+    // a.log, now first, goes to a new group to the right.
+    first->setCurrentIndex(0);
+    QVERIFY(area->CreateTabGroup(Qt::Horizontal));
+    QCOMPARE(area->GetTabGroups().size(), 2);
+    QTabWidget* second = area->GetTabGroups().at(1);
+    QCOMPARE(Titles(first), QStringList({QStringLiteral("b.log"), QStringLiteral("d.log"), QStringLiteral("c.log")}));
+    QCOMPARE(Titles(second), QStringList({QStringLiteral("a.log")}));
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("a.log"));
+    int index = -1;
+    QWidget* window = nullptr;
+    frame.GetActiveLogDocument()->GetTabPosition(index, window);
+    QCOMPARE(index, 0);
+    QCOMPARE(window, second);
+    VerifyToolTips(frame);
+
+    // Closing a tab at the front of a group shifts the ones behind it.
+    QVERIFY(frame.CloseChildFrame(qobject_cast<CChildFrame*>(first->widget(0))));
+    QCOMPARE(Titles(first), QStringList({QStringLiteral("d.log"), QStringLiteral("c.log")}));
+    VerifyToolTips(frame);
+
+    // d.log joins a.log; c.log is left alone in the first group.
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(first->widget(0)));
+    QVERIFY(area->MoveToTabGroup(1));
+    QCOMPARE(Titles(second), QStringList({QStringLiteral("a.log"), QStringLiteral("d.log")}));
+    QCOMPARE(Titles(first), QStringList({QStringLiteral("c.log")}));
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("d.log"));
+    VerifyToolTips(frame);
+    second->tabBar()->moveTab(1, 0);
+    VerifyToolTips(frame);
+}
+
+void TestTabGroups::contextMenuOffersWhatIsPossible()
+{
+    CMainFrame frame;
+    frame.show();
+    CDocumentArea* area = frame.GetDocumentArea();
+    auto enabledEntries = [area] {
+        QMenu menu;
+        area->FillTabContextMenu(&menu);
+        QStringList names;
+        for (QAction* action : menu.actions()) {
+            if (action->isEnabled())
+                names.append(action->objectName());
+        }
+        return names.join(u' ');
+    };
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("one.log"))));
+    QCOMPARE(enabledEntries(), QString());
+
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("two.log"))));
+    QCOMPARE(enabledEntries(), QStringLiteral("newHorizontalTabGroupAction newVerticalTabGroupAction"));
+
+    QVERIFY(area->CreateTabGroup(Qt::Vertical));
+    QCOMPARE(area->GetGroupOrientation(), Qt::Vertical);
+    // The new group holds one tab: it can only go back.
+    QCOMPARE(enabledEntries(), QStringLiteral("moveToPreviousTabGroupAction"));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("three.log"))));
+    // Groups one above the other take no group beside them.
+    QCOMPARE(enabledEntries(), QStringLiteral("newHorizontalTabGroupAction moveToPreviousTabGroupAction"));
+    QVERIFY(!area->CreateTabGroup(Qt::Horizontal));
+
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabGroups().at(0)->widget(0)));
+    QCOMPARE(enabledEntries(), QStringLiteral("moveToNextTabGroupAction"));
+
+    // The menu's entries act on the active tab.
+    QMenu menu;
+    area->FillTabContextMenu(&menu);
+    menu.findChild<QAction*>(QStringLiteral("moveToNextTabGroupAction"))->trigger();
+    QTRY_COMPARE(area->GetTabGroups().size(), 1);
+    QCOMPARE(area->GetTabWidget()->count(), 3);
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("one.log"));
+}
+
+void TestTabGroups::emptiedGroupDisappearsAndActiveDocumentFollowsFocus()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    CDocumentArea* area = frame.GetDocumentArea();
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("left.log"))));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("right.log"))));
+    QVERIFY(area->CreateTabGroup(Qt::Horizontal));
+    QTabWidget* left = area->GetTabGroups().at(0);
+    QTabWidget* right = area->GetTabGroups().at(1);
+
+    qRegisterMetaType<COstrelView*>();
+    QSignalSpy activeViews(&frame, &CMainFrame::ActiveLogViewChanged);
+    auto* leftFrame = qobject_cast<CChildFrame*>(left->widget(0));
+    leftFrame->GetView()->setFocus();
+    QTRY_COMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("left.log"));
+    QCOMPARE(activeViews.size(), 1);
+    QCOMPARE(activeViews.at(0).at(0).value<COstrelView*>(), leftFrame->GetView());
+    QCOMPARE(frame.windowTitle(), QStringLiteral("left.log - Ostrel"));
+
+    // A click on the other group's tab bar makes it the active one.
+    QTest::mouseClick(right->tabBar(), Qt::LeftButton, {}, right->tabBar()->tabRect(0).center());
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("right.log"));
+
+    // Closing the last tab of a group takes the group away; the other one is active.
+    QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
+    QCOMPARE(area->GetTabGroups().size(), 1);
+    QCOMPARE(area->GetTabWidget(), left);
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("left.log"));
+    QCOMPARE(left->objectName(), QStringLiteral("documentTabs"));
+
+    // The last group stays even when it is empty, and takes the next document.
+    QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
+    QCOMPARE(area->GetTabGroups().size(), 1);
+    QVERIFY(!frame.GetActiveLogView());
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("again.log"))));
+    QCOMPARE(left->count(), 1);
+}
+
+void TestTabGroups::nextPaneGoesRoundTheGroups()
+{
+    CMainFrame frame;
+    frame.show();
+    CDocumentArea* area = frame.GetDocumentArea();
+    for (const char* name : {"g1.log", "g2.log", "g3.log"})
+        QVERIFY(frame.OpenDocumentFile(MakeLog(QString::fromLatin1(name))));
+    QAction* next = frame.GetCommand(CommandId::NextPane);
+    QAction* previous = frame.GetCommand(CommandId::PreviousPane);
+    QCOMPARE(next->shortcut(), QKeySequence(Qt::Key_F6));
+    QCOMPARE(previous->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
+
+    // One group: F6 goes round its tabs.
+    next->trigger();
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("g1.log"));
+
+    // Three groups: F6 goes round the groups, Shift+F6 back, each to its current tab.
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabWidget()->widget(1)));
+    QVERIFY(area->CreateTabGroup(Qt::Horizontal)); // g2 to the second group
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabGroups().at(0)->widget(1)));
+    QVERIFY(area->CreateTabGroup(Qt::Horizontal)); // g3 between them
+    QStringList order;
+    for (QTabWidget* group : area->GetTabGroups())
+        order.append(group->tabText(group->currentIndex()));
+    QCOMPARE(order, QStringList({QStringLiteral("g1.log"), QStringLiteral("g3.log"), QStringLiteral("g2.log")}));
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("g3.log"));
+    next->trigger();
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("g2.log"));
+    next->trigger();
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("g1.log"));
+    previous->trigger();
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("g2.log"));
+}
+
+OSTREL_GUI_TEST_MAIN(TestTabGroups)
+#include "TestTabGroups.moc"
