@@ -5,7 +5,10 @@
 #include <memory>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -27,6 +30,13 @@ inline std::shared_ptr<bool> OnNextModal(std::function<void(QWidget*)> handler)
         *seen = true;
         handler(modal);
         poll->deleteLater();
+        // A dialog that the handler failed to close would hang the test: close it and say so.
+        QTimer::singleShot(5000, qApp, [pModal = QPointer<QWidget>(modal)] {
+            if (pModal && pModal->isVisible()) {
+                qWarning("a modal dialog was left open: %s", qPrintable(pModal->windowTitle()));
+                pModal->close();
+            }
+        });
     });
     poll->start();
     return seen;
@@ -39,6 +49,20 @@ inline void DropPendingModalHandlers()
         poll->stop();
         poll->deleteLater();
     }
+}
+
+// Answers a file dialog with a full path typed into its name field.
+inline bool ChooseFile(QWidget* pModal, const QString& path)
+{
+    auto* pFiles = qobject_cast<QFileDialog*>(pModal);
+    auto* pName = pFiles ? pFiles->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+    if (!pName) {
+        pModal->close();
+        return false;
+    }
+    pName->setText(path);
+    QMetaObject::invokeMethod(pFiles, "accept", Qt::DirectConnection);
+    return true;
 }
 
 inline void SendMouse(QWidget* pWidget, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)

@@ -242,8 +242,7 @@ bool TestFilterSettingsDlg::SaveFiltersTo(const QString& path)
             pModal->close();
             return;
         }
-        pFiles->selectFile(path);
-        static_cast<QDialog*>(pFiles)->accept();
+        FilterUiTest::ChooseFile(pFiles, path);
     });
     m_pDlg->OnSaveFilters();
     return *seen;
@@ -257,8 +256,7 @@ bool TestFilterSettingsDlg::LoadFiltersFrom(const QString& path)
             pModal->close();
             return;
         }
-        pFiles->selectFile(path);
-        static_cast<QDialog*>(pFiles)->accept();
+        FilterUiTest::ChooseFile(pFiles, path);
     });
     m_pDlg->OnLoadFilters();
     return *seen;
@@ -394,6 +392,11 @@ void TestFilterSettingsDlg::followsActiveDocumentWhileShownOrHidden()
     QCOMPARE(m_pDlg->windowTitle(), u"Filter Settings (app.log)"_s);
     QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), FiltersOf(m_pDocA->GetFilterSettings()));
     QCOMPARE(Child<QLineEdit>("filterStringEdit")->text(), u"typed"_s);
+
+    // A minimised dialog comes back restored.
+    m_pDlg->setWindowState(Qt::WindowMinimized);
+    OpenDialog();
+    QVERIFY(!(m_pDlg->windowState() & Qt::WindowMinimized));
 
     // The close box hides it too.
     m_pDlg->close();
@@ -792,9 +795,7 @@ void TestFilterSettingsDlg::loadReportsReaderErrorsAndKeepsList()
     file.close();
     auto message = std::make_shared<QString>();
     auto seen = OnNextModal([bad, message](QWidget* pModal) {
-        auto* pFiles = qobject_cast<QFileDialog*>(pModal);
-        pFiles->selectFile(bad);
-        static_cast<QDialog*>(pFiles)->accept();
+        FilterUiTest::ChooseFile(pModal, bad);
         // The reader's message follows once the file dialog has gone.
         OnNextModal([message](QWidget* pBox) {
             if (auto* pMessage = qobject_cast<QMessageBox*>(pBox))
