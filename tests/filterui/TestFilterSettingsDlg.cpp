@@ -393,6 +393,12 @@ void TestFilterSettingsDlg::followsActiveDocumentWhileShownOrHidden()
     QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), FiltersOf(m_pDocA->GetFilterSettings()));
     QCOMPARE(Child<QLineEdit>("filterStringEdit")->text(), u"typed"_s);
 
+    // Save As renames the active document: the title follows; a renamed inactive one does not.
+    m_pDocA->SetPathName(m_pDir->filePath(u"renamed.log"_s));
+    QCOMPARE(m_pDlg->windowTitle(), u"Filter Settings (renamed.log)"_s);
+    m_pDocB->SetPathName(m_pDir->filePath(u"elsewhere.log"_s));
+    QCOMPARE(m_pDlg->windowTitle(), u"Filter Settings (renamed.log)"_s);
+
     // A minimised dialog comes back restored.
     m_pDlg->setWindowState(Qt::WindowMinimized);
     OpenDialog();
