@@ -339,8 +339,7 @@ void CMainFrame::CreateCommands()
     connect(AddCommand(WindowManager, "windowsDialogAction", QStringLiteral("&Windows..."), QString(),
                        QStringLiteral("Manage the open document windows\nWindows")),
             &QAction::triggered, this, &CMainFrame::OnWindowsDialog);
-    // Alt+Enter asks for the properties of an embedded object; a log has none. Taking the key
-    // here keeps it from reaching the view as a line break.
+    // Alt+Enter asks for the properties of an embedded object; a log has none, so it does nothing.
     AddCommand(ObjectProperties, "objectPropertiesAction", QString(), QStringLiteral("Alt+Return|Alt+Enter"), QString());
 
     // The application looks: radio marks, but none at all for a look the menu does not list.

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSettings>
@@ -30,6 +31,7 @@ COstrelApp::COstrelApp(int& argc, char** argv)
                               .arg(VersionRevision)
                               .arg(VersionBuild));
     setDesktopFileName(QStringLiteral("ostrel"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("ostrel"), QIcon(QStringLiteral(":/icons/ostrel.png"))));
     // Before the first view exists, so that QScintilla's own bridge is never asked.
     CViewAccessibility::Install();
 }

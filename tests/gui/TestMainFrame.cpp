@@ -34,6 +34,7 @@ private Q_SLOTS:
     void tabsShowPathsLinesAndOpenEachFileOnce();
     void droppedFilesOpen();
     void geometryComesBackAtNextStart();
+    void altEnterAndLockPanesChangeNothing();
 
 private:
     QString MakeLog(const QString& name, const QByteArray& bytes);
@@ -328,6 +329,25 @@ void TestMainFrame::geometryComesBackAtNextStart()
     QVERIFY(!frame.findChild<QToolBar*>(QStringLiteral("standardToolBar"))->isVisible());
     QVERIFY(!frame.statusBar()->isVisible());
     QVERIFY(!frame.GetCommand(CommandId::ViewStatusBar)->isChecked());
+}
+
+void TestMainFrame::altEnterAndLockPanesChangeNothing()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("keys.log"), "one\ntwo\n")));
+    COstrelView* view = frame.GetActiveLogView();
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Return, Qt::AltModifier);
+    QTest::keyClick(view, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+    QCOMPARE(view->text(), QStringLiteral("one\ntwo\n"));
+    QVERIFY(!view->IsTextModified());
+    QCOMPARE(frame.GetActiveLogView(), view);
+
+    // Without an X server nobody tells the lock states: the panes stay empty.
+    for (const char* name : {"capsPane", "numPane", "scrollPane"})
+        QVERIFY2(frame.findChild<QLabel*>(QString::fromLatin1(name))->text().isEmpty(), name);
 }
 
 OSTREL_GUI_TEST_MAIN(TestMainFrame)
