@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,9 +43,18 @@ private:
 };
 
 // Reads as much as the file gives, up to size bytes. A read error ends the file: the run keeps
-// what it read rather than retrying a failing device forever.
-std::size_t ReadSome(int fd, char* buffer, std::size_t size)
+// what it read rather than retrying a failing device forever. A pipe or device may have nothing
+// to give for a long time: waiting for it looks at the stop request, and a stop ends the file.
+std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop)
 {
+    while (mayBlock) {
+        pollfd ready{fd, POLLIN, 0};
+        const int result = ::poll(&ready, 1, 100);
+        if (stop.stop_requested())
+            return 0;
+        if (result > 0 || (result < 0 && errno != EINTR))
+            break;
+    }
     for (;;) {
         const ssize_t got = ::read(fd, buffer, size);
         if (got >= 0)
@@ -125,6 +135,7 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
         return EngineResult::Failed;
     }
     ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    const bool mayBlock = S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) || S_ISSOCK(status.st_mode);
     const auto fileSize = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
 
     for (std::size_t i = 0; i < m_Matchers.size(); ++i)
@@ -145,8 +156,12 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
             capacity *= 2;
         }
         char* const data = buffer.get();
-        const std::size_t got = ReadSome(file.Get(), data + carried, capacity - carried);
+        const std::size_t got = ReadSome(file.Get(), data + carried, capacity - carried, mayBlock, stop);
         bytesRead += got;
+        if (got == 0 && stop.stop_requested()) {
+            stopped = true; // a stop while waiting for a pipe: the unfinished line is not a line
+            break;
+        }
         endOfFile = got == 0;
         const char* blockEnd = data + carried + got;
         if (!endOfFile) {

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,8 +32,8 @@
 #include "document/COstrelDoc.h"
 #include "filtering/FilterSettingsFile.h"
 #include "filterui/CEditFilterSettingsDlg.h"
+#include "filterui/CFilteringRun.h"
 #include "filterui/CLastColumnAutoResizingListCtrl.h"
-#include "filterui/CNonExtendableHeaderCtrl.h"
 #include "filterui/CWhitespaceFilterDlg.h"
 #include "filterui/DecimalText.h"
 #include "filterui/FilterClipboard.h"
@@ -90,9 +91,11 @@ QString YesNoCell(bool bYes)
     return bYes ? u"X"_s : u"-"_s;
 }
 
-void ShowErrorMessage(const QString& text, const QString& caption)
+// Messages and file dialogs belong to the filter dialog, so that closing them gives the activation
+// back to it and not to the main window, whose activation would reload the document's filters.
+void ShowErrorMessage(QWidget* pOwner, const QString& text, const QString& caption)
 {
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, pOwner);
     box.setObjectName(u"filterErrorBox"_s);
     box.exec();
 }
@@ -519,12 +522,12 @@ void CFilterSettingsDlg::OnAddFilter()
 {
     const QString text = m_pFilterEdit->text();
     if (text.isEmpty()) {
-        ShowErrorMessage(u"Filter String is Empty - Nothing to Add"_s, u"Add Filter Error"_s);
+        ShowErrorMessage(this, u"Filter String is Empty - Nothing to Add"_s, u"Add Filter Error"_s);
         return;
     }
     // A full list would ignore the add, and the settings below would land on its last filter.
     if (m_FilterSettings.GetCount() >= FilterSettings::MaxFilters) {
-        ShowErrorMessage(u"The filter list is full (%1 filters)."_s.arg(FilterSettings::MaxFilters),
+        ShowErrorMessage(this, u"The filter list is full (%1 filters)."_s.arg(FilterSettings::MaxFilters),
                          u"Add Filter Error"_s);
         return;
     }
@@ -555,12 +558,12 @@ void CFilterSettingsDlg::OnAddFilter()
 void CFilterSettingsDlg::OnEditFilter()
 {
     if (m_pFilterList->topLevelItemCount() == 0) {
-        ShowErrorMessage(u"No Filter To Edit"_s, u"Edit Filter Error"_s);
+        ShowErrorMessage(this, u"No Filter To Edit"_s, u"Edit Filter Error"_s);
         return;
     }
     const int nRow = GetSelectionMark();
     if (nRow < 0) {
-        ShowErrorMessage(u"No Filter Selected"_s, u"Edit Filter Error"_s);
+        ShowErrorMessage(this, u"No Filter Selected"_s, u"Edit Filter Error"_s);
         return;
     }
     QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow);
@@ -584,12 +587,12 @@ void CFilterSettingsDlg::OnEditFilter()
 void CFilterSettingsDlg::OnDeleteFilter()
 {
     if (m_pFilterList->topLevelItemCount() == 0) {
-        ShowErrorMessage(u"No Filter To Delete"_s, u"Delete Filter Error"_s);
+        ShowErrorMessage(this, u"No Filter To Delete"_s, u"Delete Filter Error"_s);
         return;
     }
     const int nRow = GetSelectionMark();
     if (nRow < 0) {
-        ShowErrorMessage(u"No Filter Selected"_s, u"Delete Filter Error"_s);
+        ShowErrorMessage(this, u"No Filter Selected"_s, u"Delete Filter Error"_s);
         return;
     }
     delete m_pFilterList->takeTopLevelItem(nRow);
@@ -627,7 +630,7 @@ void CFilterSettingsDlg::OnPasteAllFilters()
 
 void CFilterSettingsDlg::OnLoadFilters()
 {
-    QFileDialog fileDialog(nullptr);
+    QFileDialog fileDialog(this);
     fileDialog.setObjectName(u"loadFiltersDialog"_s);
     fileDialog.setWindowTitle(u"Load Filters"_s);
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -642,7 +645,7 @@ void CFilterSettingsDlg::OnLoadFilters()
     const FilterFileResult result = ReadFilterSettingsFile(QFile::encodeName(path).toStdString(), loaded);
     if (!result.Ok()) {
         if (result.Status == FilterFileStatus::IllegalSetting || result.Status == FilterFileStatus::IllegalFormat)
-            ShowErrorMessage(QString::fromStdString(result.Message), u"ERROR"_s);
+            ShowErrorMessage(this, QString::fromStdString(result.Message), u"ERROR"_s);
         return;
     }
     LoadFilterSettings(loaded);
@@ -655,7 +658,7 @@ void CFilterSettingsDlg::OnLoadFilters()
 
 void CFilterSettingsDlg::OnSaveFilters()
 {
-    QFileDialog fileDialog(nullptr);
+    QFileDialog fileDialog(this);
     fileDialog.setObjectName(u"saveFiltersDialog"_s);
     fileDialog.setWindowTitle(u"Save Filters"_s);
     fileDialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -671,7 +674,7 @@ void CFilterSettingsDlg::OnSaveFilters()
         // A save that did not happen must not look like one that did.
         const QString message = result.Message.empty() ? u"Error Saving Filter Settings to \"%1\""_s.arg(path)
                                                        : QString::fromStdString(result.Message);
-        ShowErrorMessage(message, u"Save Filters Error"_s);
+        ShowErrorMessage(this, message, u"Save Filters Error"_s);
     }
 }
 
@@ -707,7 +710,26 @@ void CFilterSettingsDlg::OnEnableTooltips()
 
 void CFilterSettingsDlg::OnApplyFilterSettings()
 {
-    // Filtering the active document arrives with the filtering run and its progress dialog.
+    m_pFilterEdit->clear();
+    COstrelDoc* pDocument = GetActiveDocument();
+    if (!pDocument || !pDocument->GetView() || !m_pMainFrame)
+        return;
+    CopyToActiveDocument();
+    m_FilterSettings.SetExcludeMatches(m_pExcludeCheck->isChecked());
+    if (m_FilterSettings.GetCount() == 0)
+    {
+        // Nothing to filter by: the whole file again. A file that cannot be read leaves the
+        // view as it was rather than empty.
+        pDocument->GetView()->ReloadDocumentText();
+        return;
+    }
+    if (!m_pRun)
+    {
+        m_pRun = new CFilteringRun(m_pMainFrame->GetOutputLineQueue(), this, this);
+        connect(m_pRun, &CFilteringRun::RunningChanged, this,
+                [this](bool bRunning) { m_pApplyButton->setEnabled(!bRunning); });
+    }
+    m_pRun->Start(pDocument, m_FilterSettings);
 }
 
 bool CFilterSettingsDlg::HandleReturnKey(QObject* pWatched)

@@ -8,6 +8,7 @@
 
 #include "filtering/FilterSettings.h"
 
+class CFilteringRun;
 class CLastColumnAutoResizingListCtrl;
 class CMainFrame;
 class COstrelDoc;
@@ -45,6 +46,8 @@ public:
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
     CLastColumnAutoResizingListCtrl* GetFilterList() const { return m_pFilterList; }
+    // The filtering run of this dialog; null before the first Apply.
+    CFilteringRun* GetFilteringRun() const { return m_pRun; }
     // The active log document of the main frame this dialog belongs to, or null.
     COstrelDoc* GetActiveDocument() const;
     // Loads the active document's filters and names it in the title; nothing without one.
@@ -65,7 +68,8 @@ public Q_SLOTS:
     void OnSaveFilters();
     void OnRegExpSyntax();
     void OnEnableTooltips();
-    // Filters the active document with the working list; built with the filtering run.
+    // Filters the active document with the working list: its view shows only the kept lines.
+    // With no filters the whole file is shown again; with no active document nothing happens.
     void OnApplyFilterSettings();
 
 protected:
@@ -94,6 +98,7 @@ private:
     bool m_bToolTipsActive = true;
     QPointer<CMainFrame> m_pMainFrame;
     QMetaObject::Connection m_DocumentPathConnection;
+    CFilteringRun* m_pRun = nullptr; // one run at a time; created at the first Apply
 
     QGroupBox* m_pFilterGroup = nullptr;
     QLabel* m_pFilterLabel = nullptr;

@@ -88,6 +88,11 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
     m_bRunning = true;
     connect(document, &QObject::destroyed, this, &CFilteringRun::OnRunDocumentGone, Qt::UniqueConnection);
     connect(view, &QObject::destroyed, this, &CFilteringRun::OnRunDocumentGone, Qt::UniqueConnection);
+    // The whole file shown again (Delete All Filters, a Ctrl+double-click) ends the run at once.
+    connect(view, &COstrelView::ShowsFilteredTextChanged, this, [this](bool showsFilteredText) {
+        if (!showsFilteredText)
+            EndRun(false);
+    });
     if (!m_bRedrawSuspended) {
         view->setUpdatesEnabled(false);
         m_bRedrawSuspended = true;

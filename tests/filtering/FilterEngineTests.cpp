@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <random>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -255,4 +256,32 @@ TEST(FilterEngineTest, ReadsAHugeSingleLineWhole)
     EXPECT_EQ(outcome->Output.Lines[0].Text.size(), (100u << 20) + 7);
     EXPECT_EQ(outcome->Output.Lines[1].Text, "next\n");
     EXPECT_EQ(outcome->Output.Lines[1].Number, 2);
+}
+
+// A pipe may have nothing to give for a long time: the run must still stop when asked, and
+// what arrives in pieces is decided line by line as it comes.
+TEST(FilterEngineTest, ReadsPipesAndStopsWhileWaitingForThem)
+{
+    TempDir dir;
+    const std::string path = (dir.Path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int writer = ::open(path.c_str(), O_RDWR); // does not wait for a reader
+    ASSERT_GE(writer, 0);
+
+    std::stop_source stop;
+    FilterEngine engine(FilterRun{path, {Literal("keep")}, false});
+    CollectingOutput output;
+    output.OnBatch = [&] {
+        if (output.Lines.size() == 1)
+            ASSERT_EQ(::write(writer, "keep two\npartial", 16), 16);
+        else
+            stop.request_stop();
+    };
+    ASSERT_EQ(::write(writer, "keep one\nskip\n", 14), 14);
+    EXPECT_EQ(engine.Run(stop.get_token(), output), EngineResult::Stopped);
+    ::close(writer);
+    ASSERT_EQ(output.Lines.size(), 2u);
+    EXPECT_EQ(output.Lines[0].Text, "keep one\n");
+    EXPECT_EQ(output.Lines[1].Text, "keep two\n");
+    EXPECT_EQ(output.Lines[1].Number, 3);
 }
