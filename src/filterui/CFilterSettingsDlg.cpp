@@ -716,15 +716,13 @@ void CFilterSettingsDlg::OnApplyFilterSettings()
         return;
     CopyToActiveDocument();
     m_FilterSettings.SetExcludeMatches(m_pExcludeCheck->isChecked());
-    if (m_FilterSettings.GetCount() == 0)
-    {
+    if (m_FilterSettings.GetCount() == 0) {
         // Nothing to filter by: the whole file again. A file that cannot be read leaves the
         // view as it was rather than empty.
         pDocument->GetView()->ReloadDocumentText();
         return;
     }
-    if (!m_pRun)
-    {
+    if (!m_pRun) {
         m_pRun = new CFilteringRun(m_pMainFrame->GetOutputLineQueue(), this, this);
         connect(m_pRun, &CFilteringRun::RunningChanged, this,
                 [this](bool bRunning) { m_pApplyButton->setEnabled(!bRunning); });

@@ -778,6 +778,23 @@ void TestFilterSettingsDlg::saveThenLoadRoundTrip()
     QCOMPARE(Child<QLineEdit>("filterStringEdit")->text(), u"stays"_s);
     QCOMPARE(EnabledListButtons().size(), 7);
 
+    // A save that cannot be written says so and leaves the list alone.
+    const QString nowhere = m_pDir->filePath(u"missing/folder.flt"_s);
+    auto failure = std::make_shared<QString>();
+    auto seen = OnNextModal([nowhere, failure](QWidget* pModal) {
+        FilterUiTest::ChooseFile(pModal, nowhere);
+        OnNextModal([failure](QWidget* pBox) {
+            if (auto* pMessage = qobject_cast<QMessageBox*>(pBox))
+                *failure = pMessage->windowTitle() % u": "_s % pMessage->text();
+            pBox->close();
+        });
+    });
+    m_pDlg->OnSaveFilters();
+    QVERIFY(*seen);
+    QVERIFY2(failure->startsWith(u"Save Filters Error: "_s), qPrintable(*failure));
+    QVERIFY(!QFile::exists(nowhere));
+    QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), filters);
+
     // A file saved without the switch turns it off again.
     FilterSettings plain;
     SetFilters(plain, {{u"x"_s, 0, false, 0, 0}});
