@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -79,7 +80,9 @@ QWidget* CCustomizeDlg::CreateToolBarsPage()
     m_pDeleteButton = CreateButton(QStringLiteral("&Delete"), "deleteToolBarButton", page);
     m_pResetButton = CreateButton(QStringLiteral("R&eset"), "resetToolBarButton", page);
     auto* layout = new QGridLayout(page);
-    layout->addWidget(new QLabel(QStringLiteral("Tool&bars:"), page), 0, 0);
+    auto* label = new QLabel(QStringLiteral("Tool&bars:"), page);
+    label->setBuddy(m_pToolBarList);
+    layout->addWidget(label, 0, 0);
     layout->addWidget(m_pToolBarList, 1, 0, 5, 1);
     layout->addWidget(m_pNewButton, 1, 1);
     layout->addWidget(m_pRenameButton, 2, 1);
@@ -108,8 +111,13 @@ QWidget* CCustomizeDlg::CreateCommandsPage()
     auto* page = new QWidget(this);
     m_pCommandList = new QListWidget(page);
     m_pCommandList->setObjectName(QStringLiteral("commandList"));
+    m_pCommandList->setIconSize(QSize(16, 16));
+    // Commands without an image keep their text in line with the others.
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
     for (QAction* command : std::as_const(m_Commands)) {
-        auto* item = new QListWidgetItem(command->icon(), PlainText(command), m_pCommandList);
+        auto* item = new QListWidgetItem(command->icon().isNull() ? QIcon(blank) : command->icon(), PlainText(command),
+                                         m_pCommandList);
         item->setData(Qt::UserRole, command->data());
         item->setToolTip(command->statusTip());
     }
@@ -117,12 +125,15 @@ QWidget* CCustomizeDlg::CreateCommandsPage()
     m_pTargetCombo->setObjectName(QStringLiteral("targetToolBarCombo"));
     m_pButtonList = new QListWidget(page);
     m_pButtonList->setObjectName(QStringLiteral("toolBarButtonList"));
+    m_pButtonList->setIconSize(QSize(16, 16));
     m_pAddButton = CreateButton(QStringLiteral("&Add >>"), "addButtonButton", page);
     auto* separatorButton = CreateButton(QStringLiteral("Add &Separator"), "addSeparatorButton", page);
     m_pRemoveButton = CreateButton(QStringLiteral("<< Re&move"), "removeButtonButton", page);
 
     auto* layout = new QGridLayout(page);
-    layout->addWidget(new QLabel(QStringLiteral("Co&mmands:"), page), 0, 0);
+    auto* label = new QLabel(QStringLiteral("Co&mmands:"), page);
+    label->setBuddy(m_pCommandList);
+    layout->addWidget(label, 0, 0);
     layout->addWidget(m_pCommandList, 1, 0, 4, 1);
     layout->addWidget(m_pAddButton, 1, 1);
     layout->addWidget(separatorButton, 2, 1);

@@ -39,7 +39,9 @@ CWindowsDlg::CWindowsDlg(CMainFrame* mainFrame)
     m_pOkButton->setDefault(true);
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("&Select window:"), this), 0, 0);
+    auto* label = new QLabel(QStringLiteral("&Select window:"), this);
+    label->setBuddy(m_pWindowList);
+    layout->addWidget(label, 0, 0);
     layout->addWidget(m_pWindowList, 1, 0, 5, 1);
     layout->addWidget(m_pActivateButton, 1, 1);
     layout->addWidget(m_pOkButton, 2, 1);
