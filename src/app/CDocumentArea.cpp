@@ -7,6 +7,7 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -54,6 +55,30 @@ QTabWidget* CDocumentArea::CreateTabGroup()
         SetActiveGroup(group);
         Q_EMIT TabMoved(from, to);
     });
+
+    // The document menu at the right end of the tabs: every tab of the group, to pick one.
+    auto* documents = new QToolButton(group);
+    documents->setObjectName(QStringLiteral("documentMenuButton"));
+    documents->setArrowType(Qt::DownArrow);
+    documents->setAutoRaise(true);
+    documents->setPopupMode(QToolButton::InstantPopup);
+    documents->setToolTip(QStringLiteral("Documents of this group"));
+    auto* menu = new QMenu(documents);
+    documents->setMenu(menu);
+    connect(menu, &QMenu::aboutToShow, this, [this, group, menu] {
+        menu->clear();
+        for (int index = 0; index < group->count(); ++index) {
+            auto* frame = qobject_cast<CChildFrame*>(group->widget(index));
+            QAction* entry = menu->addAction(group->tabText(index).replace(u'&', QStringLiteral("&&")));
+            entry->setCheckable(true);
+            entry->setChecked(index == group->currentIndex());
+            connect(entry, &QAction::triggered, this, [this, frame = QPointer<CChildFrame>(frame)] {
+                if (frame)
+                    SetActiveChildFrame(frame);
+            });
+        }
+    });
+    group->setCornerWidget(documents, Qt::TopRightCorner);
     m_pSplitter->addWidget(group);
     return group;
 }

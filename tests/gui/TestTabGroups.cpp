@@ -2,6 +2,7 @@
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 
 #include "GuiTestSupport.h"
 #include "app/CChildFrame.h"
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void contextMenuOffersWhatIsPossible();
     void emptiedGroupDisappearsAndActiveDocumentFollowsFocus();
     void nextPaneGoesRoundTheGroups();
+    void documentMenuListsItsGroupsTabs();
 
 private:
     QString MakeLog(const QString& name);
@@ -232,6 +234,32 @@ void TestTabGroups::nextPaneGoesRoundTheGroups()
     QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("g1.log"));
     previous->trigger();
     QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("g2.log"));
+}
+
+void TestTabGroups::documentMenuListsItsGroupsTabs()
+{
+    CMainFrame frame;
+    frame.show();
+    CDocumentArea* area = frame.GetDocumentArea();
+    for (const char* name : {"x.log", "R&D.log", "z.log"})
+        QVERIFY(frame.OpenDocumentFile(MakeLog(QString::fromLatin1(name))));
+    QVERIFY(area->CreateTabGroup(Qt::Horizontal)); // z.log alone on the right
+    QTabWidget* left = area->GetTabGroups().at(0);
+    left->setCurrentIndex(0);
+
+    auto* button = qobject_cast<QToolButton*>(left->cornerWidget(Qt::TopRightCorner));
+    QVERIFY(button);
+    QCOMPARE(button->objectName(), QStringLiteral("documentMenuButton"));
+    QMenu* menu = button->menu();
+    Q_EMIT menu->aboutToShow();
+    QStringList entries;
+    for (QAction* action : menu->actions())
+        entries.append(action->text() + (action->isChecked() ? QStringLiteral(" *") : QString()));
+    QCOMPARE(entries, QStringList({QStringLiteral("x.log *"), QStringLiteral("R&&D.log")}));
+
+    menu->actions().at(1)->trigger();
+    QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("R&D.log"));
+    QCOMPARE(area->GetTabWidget(), left);
 }
 
 OSTREL_GUI_TEST_MAIN(TestTabGroups)
