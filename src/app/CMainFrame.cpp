@@ -30,6 +30,9 @@
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLineQueue.h"
 #include "view/COstrelView.h"
+// After the view: its header prepares QScintilla's for this program's keyword settings.
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 
 namespace {
 
@@ -583,6 +586,7 @@ COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path)
     COstrelDoc* document = frame->GetDocument();
     COstrelView* view = frame->GetView();
     view->OnInitialUpdate();
+    ReleaseCommandKeys(view);
     if (!document->OnOpenDocument(absolute)) {
         delete frame;
         return nullptr;
@@ -592,6 +596,30 @@ COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path)
     connect(view, &COstrelView::FileDropped, this, &CMainFrame::OpenDroppedFile);
     m_pDocumentArea->AddChildFrame(frame);
     return document;
+}
+
+void CMainFrame::ReleaseCommandKeys(COstrelView* view) const
+{
+    // The editor's own key map binds some of our commands' keys to edits: Ctrl+L cuts a line,
+    // Ctrl+D duplicates one. While such a command is disabled its key would reach the editor and
+    // change the text; the key belongs to the command. The editing commands keep their keys:
+    // the editor does the same with them.
+    using namespace CommandId;
+    const QList<int> editing = {EditUndo, EditRedo, EditCut, EditCopy, EditPaste, EditClear, EditSelectAll};
+    QsciCommandSet* keyMap = view->standardCommands();
+    for (const auto& [id, command] : m_Commands) {
+        if (editing.contains(id))
+            continue;
+        for (const QKeySequence& sequence : command->shortcuts()) {
+            const int key = sequence[0].toCombined();
+            for (QsciCommand* bound : keyMap->commands()) {
+                if (bound->key() == key)
+                    bound->setKey(0);
+                if (bound->alternateKey() == key)
+                    bound->setAlternateKey(0);
+            }
+        }
+    }
 }
 
 bool CMainFrame::CloseChildFrame(CChildFrame* frame)

@@ -101,6 +101,7 @@ private:
     void OnMoveToTabGroup(QTabWidget* from, QTabWidget* to);
     void OnNextPane(int step);
     void OnWindowsDialog();
+    void ReleaseCommandKeys(COstrelView* view) const;
     void FillToolBarsMenu(QMenu* menu);
     void OnWordWrap();
     void OnApplicationLook(QAction* action);
