@@ -179,7 +179,8 @@ QString TestFilterSettingsDlg::MakeLog(const QString& name)
 
 CFilterSettingsDlg& TestFilterSettingsDlg::OpenDialog()
 {
-    ShowFilterSettingsDialog(m_pFrame->GetActiveLogView());
+    // The view's Filter Settings command (Ctrl+L).
+    m_pFrame->GetActiveLogView()->OnFilterSettings();
     m_pDlg = g_pFilterSettingsDlg.data();
     if (!m_pDlg)
         qFatal("no filter settings dialog");
