@@ -41,9 +41,7 @@ QPushButton* CreateButton(const QString& text, const char* name, QWidget* parent
 } // namespace
 
 CCustomizeDlg::CCustomizeDlg(CToolBarManager* manager, const QList<QAction*>& commands, QWidget* parent)
-    : QDialog(parent)
-    , m_pManager(manager)
-    , m_Commands(commands)
+    : QDialog(parent), m_pManager(manager), m_Commands(commands)
 {
     setObjectName(QStringLiteral("customizeDialog"));
     setWindowTitle(QStringLiteral("Customize"));
@@ -269,9 +267,8 @@ void CCustomizeDlg::OnRenameToolBar()
     if (!bar)
         return;
     bool ok = false;
-    const QString name = QInputDialog::getText(this, QStringLiteral("Rename Toolbar"),
-                                               QStringLiteral("Toolbar &name:"), QLineEdit::Normal,
-                                               bar->windowTitle(), &ok);
+    const QString name = QInputDialog::getText(this, QStringLiteral("Rename Toolbar"), QStringLiteral("Toolbar &name:"),
+                                               QLineEdit::Normal, bar->windowTitle(), &ok);
     if (ok)
         RenameSelectedToolBar(name);
 }
@@ -282,8 +279,7 @@ void CCustomizeDlg::OnDeleteToolBar()
     if (!bar || !m_pManager->IsUserToolBar(bar))
         return;
     if (QMessageBox::question(this, QStringLiteral("Customize"),
-                              QStringLiteral("Delete the toolbar \"%1\"?").arg(bar->windowTitle()))
-        == QMessageBox::Yes)
+                              QStringLiteral("Delete the toolbar \"%1\"?").arg(bar->windowTitle())) == QMessageBox::Yes)
         m_pManager->DeleteUserToolBar(bar);
 }
 

@@ -14,9 +14,7 @@
 #include "app/CChildFrame.h"
 #include "document/COstrelDoc.h"
 
-CDocumentArea::CDocumentArea(QWidget* parent)
-    : QWidget(parent)
-    , m_pSplitter(new QSplitter(Qt::Horizontal, this))
+CDocumentArea::CDocumentArea(QWidget* parent) : QWidget(parent), m_pSplitter(new QSplitter(Qt::Horizontal, this))
 {
     setObjectName(QStringLiteral("documentArea"));
     m_pSplitter->setObjectName(QStringLiteral("tabGroupSplitter"));
@@ -289,9 +287,8 @@ void CDocumentArea::FillTabContextMenu(QMenu* menu)
         action->setObjectName(QString::fromLatin1(entry.Name));
         action->setEnabled(entry.Enabled);
         // Queued: the menu is gone before the tabs change places under it.
-        connect(action, &QAction::triggered, this, [this, run = entry.Run] {
-            QMetaObject::invokeMethod(this, run, Qt::QueuedConnection);
-        });
+        connect(action, &QAction::triggered, this,
+                [this, run = entry.Run] { QMetaObject::invokeMethod(this, run, Qt::QueuedConnection); });
     }
 }
 

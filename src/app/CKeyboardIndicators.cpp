@@ -35,10 +35,7 @@ bool NamedIndicatorOn(Display* display, const char* name)
 } // namespace
 
 CKeyboardIndicators::CKeyboardIndicators(QLabel* capsPane, QLabel* numPane, QLabel* scrollPane, QObject* parent)
-    : QObject(parent)
-    , m_pCapsPane(capsPane)
-    , m_pNumPane(numPane)
-    , m_pScrollPane(scrollPane)
+    : QObject(parent), m_pCapsPane(capsPane), m_pNumPane(numPane), m_pScrollPane(scrollPane)
 {
     if (!X11Display())
         return;

@@ -19,9 +19,7 @@ constexpr QDataStream::Version StreamVersion = QDataStream::Qt_6_0;
 
 } // namespace
 
-CSingleInstance::CSingleInstance(QObject* parent)
-    : QObject(parent)
-    , m_pServer(new QLocalServer(this))
+CSingleInstance::CSingleInstance(QObject* parent) : QObject(parent), m_pServer(new QLocalServer(this))
 {
     connect(m_pServer, &QLocalServer::newConnection, this, &CSingleInstance::OnNewConnection);
 }
@@ -115,5 +113,6 @@ void CSingleInstance::OnReadyRead(QLocalSocket* socket)
     socket->flush();
     socket->disconnectFromServer();
     // Later: opening may ask questions in message boxes, which must not run inside this handler.
-    QMetaObject::invokeMethod(this, [this, paths] { Q_EMIT FilesReceived(paths); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, paths] { Q_EMIT FilesReceived(paths); }, Qt::QueuedConnection);
 }

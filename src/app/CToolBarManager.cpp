@@ -40,12 +40,8 @@ QList<int> ButtonsFromText(const QString& text)
 } // namespace
 
 CToolBarManager::CToolBarManager(QMainWindow* window, CommandLookup lookup, QAction* customizeCommand)
-    : QObject(window)
-    , m_pWindow(window)
-    , m_CommandLookup(std::move(lookup))
-    , m_pCustomizeCommand(customizeCommand)
-{
-}
+    : QObject(window), m_pWindow(window), m_CommandLookup(std::move(lookup)), m_pCustomizeCommand(customizeCommand)
+{}
 
 void CToolBarManager::SetStandardToolBar(QToolBar* bar, const QList<int>& defaultButtons)
 {
@@ -272,9 +268,11 @@ void CToolBarManager::Load(QSettings& settings)
     settings.beginGroup(ToolBarsGroup);
     m_bTextLabels = settings.value(QStringLiteral("TextLabels"), false).toBool();
     if (m_pStandardToolBar) {
-        m_pStandardToolBar->setWindowTitle(settings.value(QStringLiteral("StandardName"), m_strStandardName).toString());
+        m_pStandardToolBar->setWindowTitle(
+            settings.value(QStringLiteral("StandardName"), m_strStandardName).toString());
         if (settings.contains(QStringLiteral("StandardButtons")))
-            SetButtons(m_pStandardToolBar, ButtonsFromText(settings.value(QStringLiteral("StandardButtons")).toString()));
+            SetButtons(m_pStandardToolBar,
+                       ButtonsFromText(settings.value(QStringLiteral("StandardButtons")).toString()));
     }
     for (int slot = 0; slot < MaxUserToolBars; ++slot) {
         const QString prefix = QStringLiteral("User%1/").arg(slot);

@@ -24,13 +24,11 @@ QPushButton* CreateButton(const QString& text, const char* name, QWidget* parent
 } // namespace
 
 CWindowsDlg::CWindowsDlg(CMainFrame* mainFrame)
-    : QDialog(mainFrame)
-    , m_pMainFrame(mainFrame)
-    , m_pWindowList(new QListWidget(this))
-    , m_pActivateButton(CreateButton(QStringLiteral("&Activate"), "activateButton", this))
-    , m_pOkButton(CreateButton(QStringLiteral("OK"), "okButton", this))
-    , m_pSaveButton(CreateButton(QStringLiteral("&Save"), "saveButton", this))
-    , m_pCloseButton(CreateButton(QStringLiteral("&Close Window(s)"), "closeWindowsButton", this))
+    : QDialog(mainFrame), m_pMainFrame(mainFrame), m_pWindowList(new QListWidget(this)),
+      m_pActivateButton(CreateButton(QStringLiteral("&Activate"), "activateButton", this)),
+      m_pOkButton(CreateButton(QStringLiteral("OK"), "okButton", this)),
+      m_pSaveButton(CreateButton(QStringLiteral("&Save"), "saveButton", this)),
+      m_pCloseButton(CreateButton(QStringLiteral("&Close Window(s)"), "closeWindowsButton", this))
 {
     setObjectName(QStringLiteral("windowsDialog"));
     setWindowTitle(QStringLiteral("Windows"));

@@ -83,7 +83,8 @@ void TestTabGroups::tooltipsFollowDragsGroupMovesAndCloses()
     // Dragging the third tab to the front renumbers the two it passed.
     first->setCurrentIndex(2);
     first->tabBar()->moveTab(2, 0);
-    QCOMPARE(Titles(first), QStringList({QStringLiteral("c.log"), QStringLiteral("a.log"), QStringLiteral("b.log"), QStringLiteral("d.log")}));
+    QCOMPARE(Titles(first), QStringList({QStringLiteral("c.log"), QStringLiteral("a.log"), QStringLiteral("b.log"),
+                                         QStringLiteral("d.log")}));
     VerifyToolTips(frame);
     first->setCurrentIndex(0);
     first->tabBar()->moveTab(0, 3);

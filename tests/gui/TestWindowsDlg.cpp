@@ -85,7 +85,8 @@ void TestWindowsDlg::listsDocumentsAndEnablesByChoice()
     QCOMPARE(answer->Title, QStringLiteral("Windows"));
 
     CWindowsDlg dialog(&frame);
-    QCOMPARE(ListedTitles(dialog), QStringList({QStringLiteral("a.log"), QStringLiteral("b.log"), QStringLiteral("c.log")}));
+    QCOMPARE(ListedTitles(dialog),
+             QStringList({QStringLiteral("a.log"), QStringLiteral("b.log"), QStringLiteral("c.log")}));
     // The active document comes chosen.
     QCOMPARE(dialog.GetSelectedFrames(), QList<CChildFrame*>({frame.GetActiveChildFrame()}));
     QVERIFY(Button(dialog, "activateButton")->isEnabled());
