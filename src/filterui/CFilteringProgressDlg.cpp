@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filterui/CFilteringProgressDlg.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -60,6 +61,12 @@ void CFilteringProgressDlg::OnTimer()
     m_pProgressText->setText(QStringLiteral("Filtering %1% Complete").arg(percent));
     if (finished && ++m_nTicksAfterFinish == TicksAfterFinish)
         close();
+}
+
+void CFilteringProgressDlg::closeEvent(QCloseEvent* event)
+{
+    m_pTimer->stop();
+    event->accept();
 }
 
 void CFilteringProgressDlg::OnClickedCancel()

@@ -35,6 +35,10 @@ Q_SIGNALS:
     void Cancelled();
     void Closed();
 
+protected:
+    // The close box (and the fifth tick after the end) only closes: no reject, no cancel.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QPointer<CFilteringRun> m_pOwner;
     int m_nTicksAfterFinish = 0;

@@ -1,0 +1,371 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Filtering from the desktop: Apply, the worker, the progress window, Cancel and the close box.
+
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FilterUiTestSupport.h"
+#include "app/CChildFrame.h"
+#include "app/CDocumentArea.h"
+#include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
+#include "document/COstrelDoc.h"
+#include "filterui/CFilterSettingsDlg.h"
+#include "filterui/CFilteringProgressDlg.h"
+#include "filterui/CFilteringRun.h"
+#include "filtering/OutputLineQueue.h"
+#include "view/COstrelView.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray NumberedLog(int lines)
+{
+    QByteArray log;
+    for (int i = 1; i <= lines; ++i)
+        log += (i % 10 == 0 ? "ERROR line " : "info line ") + QByteArray::number(i) + '\n';
+    return log;
+}
+
+int ThreadCount()
+{
+    return static_cast<int>(QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+} // namespace
+
+class TestFilteringRun : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void applyWithoutFiltersShowsTheWholeFile();
+    void runKeepsMatchesWithContextAndLinksBack();
+    void runThatKeepsNothingLeavesAnEmptyCyanView();
+    void cancelEndsWithTheMarker();
+    void closeBoxEndsWithoutTheMarker();
+    void linesArrivingWhileTheRunGoesOnAreKept();
+    void vanishedFileIsReportedAndTheRunEnds();
+    void faultyExpressionIsReportedOncePerRun();
+    void closingTheDocumentEndsTheRun();
+    void outputStaysWithTheRunsDocument();
+    void tenRunsLeaveNothingBehind();
+
+private:
+    QString WriteLog(const QString& name, const QByteArray& bytes);
+    // Replaces the file at path by a pipe and returns the pipe's writing end.
+    int ReplaceByPipe(const QString& path);
+    CFilterSettingsDlg& Dialog();
+    void AddFilter(const QString& text, bool regExp = false, int before = 0, int after = 0);
+    void Apply();
+    void WaitForRunEnd();
+    COstrelView* View() const { return m_pDoc->GetView(); }
+    QByteArray ViewText() const { return QByteArray(View()->GetTextBytes().data(), qsizetype(View()->GetTextBytes().size())); }
+    long Background() const { return View()->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, 32UL); }
+    CFilteringProgressDlg* Progress() const;
+    QPushButton* ApplyButton() { return Dialog().findChild<QPushButton*>(u"applyButton"_s); }
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    COstrelDoc* m_pDoc = nullptr;
+};
+
+void TestFilteringRun::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    m_pFrame = std::make_unique<CMainFrame>();
+    m_pDoc = m_pFrame->OpenDocumentFile(WriteLog(u"app.log"_s, NumberedLog(50)));
+    QVERIFY(m_pDoc);
+    QTRY_VERIFY(!View()->IsLoading());
+    ShowFilterSettingsDialog(View());
+    QVERIFY(g_pFilterSettingsDlg);
+}
+
+void TestFilteringRun::cleanup()
+{
+    FilterUiTest::DropPendingModalHandlers();
+    m_pFrame.reset();
+    QTRY_VERIFY(qApp->findChildren<CFilteringProgressDlg*>().isEmpty());
+}
+
+QString TestFilteringRun::WriteLog(const QString& name, const QByteArray& bytes)
+{
+    const QString path = m_pDir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test log");
+    return path;
+}
+
+int TestFilteringRun::ReplaceByPipe(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    ::unlink(name.constData());
+    if (::mkfifo(name.constData(), 0600) != 0)
+        return -1;
+    return ::open(name.constData(), O_RDWR | O_CLOEXEC); // opens without waiting for the reader
+}
+
+CFilterSettingsDlg& TestFilteringRun::Dialog()
+{
+    return *g_pFilterSettingsDlg;
+}
+
+void TestFilteringRun::AddFilter(const QString& text, bool regExp, int before, int after)
+{
+    CFilterSettingsDlg& dlg = Dialog();
+    dlg.findChild<QCheckBox*>(u"regExpCheck"_s)->setChecked(regExp);
+    dlg.findChild<QCheckBox*>(u"caseSensitiveCheck"_s)->setChecked(true);
+    dlg.findChild<QLineEdit*>(u"linesBeforeEdit"_s)->setText(QString::number(before));
+    dlg.findChild<QLineEdit*>(u"linesAfterEdit"_s)->setText(QString::number(after));
+    dlg.findChild<QLineEdit*>(u"filterStringEdit"_s)->setText(text);
+    dlg.findChild<QPushButton*>(u"addFilterButton"_s)->click();
+}
+
+void TestFilteringRun::Apply()
+{
+    ApplyButton()->click();
+}
+
+CFilteringProgressDlg* TestFilteringRun::Progress() const
+{
+    const auto dialogs = qApp->findChildren<CFilteringProgressDlg*>();
+    if (!dialogs.isEmpty())
+        return dialogs.front();
+    const auto widgets = QApplication::topLevelWidgets();
+    for (QWidget* widget : widgets)
+        if (auto* progress = qobject_cast<CFilteringProgressDlg*>(widget))
+            return progress;
+    return nullptr;
+}
+
+void TestFilteringRun::WaitForRunEnd()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(ApplyButton()->isEnabled(), 20000);
+}
+
+void TestFilteringRun::applyWithoutFiltersShowsTheWholeFile()
+{
+    AddFilter(u"ERROR"_s);
+    Apply();
+    WaitForRunEnd();
+    QCOMPARE(ViewText().count('\n'), 5);
+    QCOMPARE(Background(), long(COstrelView::FilterOutputBackground));
+
+    Dialog().findChild<QPushButton*>(u"deleteAllButton"_s)->click();
+    QVERIFY(Dialog().GetFilterSettings().GetCount() == 0);
+    Apply();
+    QVERIFY2(!Progress(), "no run without filters");
+    QTRY_COMPARE(ViewText(), NumberedLog(50));
+    QVERIFY(!View()->GetShowsFilteredText());
+    QCOMPARE(Background(), long(COstrelView::WholeFileBackground));
+    QVERIFY(ApplyButton()->isEnabled());
+    QVERIFY(Dialog().findChild<QLineEdit*>(u"filterStringEdit"_s)->text().isEmpty());
+}
+
+void TestFilteringRun::runKeepsMatchesWithContextAndLinksBack()
+{
+    AddFilter(u"ERROR line 20"_s, false, 1, 1);
+    AddFilter(u"line 4\\z?\\n"_s, true); // line 4 and lines 40 to 49
+    QCOMPARE(m_pDoc->GetFilterSettings().GetCount(), 2);
+    Apply();
+    QVERIFY(!ApplyButton()->isEnabled());
+    QVERIFY(View()->GetShowsFilteredText());
+    WaitForRunEnd();
+    const std::vector<std::int64_t> expected = {4, 19, 20, 21, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49};
+    QCOMPARE(View()->GetFileLineNumbers(), expected);
+    QVERIFY(ViewText().startsWith("info line 4\ninfo line 19\nERROR line 20\ninfo line 21\nERROR line 40\n"));
+    QVERIFY2(!View()->isModified(), "filter output never marks the document modified");
+
+    // Ctrl+double-click on "ERROR line 20" (output line 2) shows the whole file at line 20.
+    const long position = View()->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, 2UL);
+    QVERIFY(View()->GoToFileLineAt(position));
+    QTRY_COMPARE(ViewText(), NumberedLog(50));
+    QCOMPARE(View()->GetCaretLine(), 20);
+    QCOMPARE(View()->selectedText(), u"ERROR line 20"_s);
+}
+
+void TestFilteringRun::runThatKeepsNothingLeavesAnEmptyCyanView()
+{
+    AddFilter(u"no such text"_s);
+    Apply();
+    WaitForRunEnd();
+    QVERIFY(ViewText().isEmpty());
+    QCOMPARE(Background(), long(COstrelView::FilterOutputBackground));
+    QVERIFY(View()->GetShowsFilteredText());
+    QVERIFY(View()->GetFileLineNumbers().empty());
+}
+
+void TestFilteringRun::cancelEndsWithTheMarker()
+{
+    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    QVERIFY(writer >= 0);
+    AddFilter(u"ERROR"_s);
+    Apply();
+    QVERIFY(::write(writer, "ERROR one\ninfo\nERROR two\n", 25) == 25);
+    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(2));
+    QTRY_VERIFY(Progress());
+    Progress()->findChild<QPushButton*>(u"cancelButton"_s)->click();
+    WaitForRunEnd();
+    ::close(writer);
+    QCOMPARE(ViewText(), QByteArray("ERROR one\nERROR two\n") + CFilteringRun::CancelledMarker.toUtf8());
+    const std::vector<std::int64_t> expected = {1, 3, 0};
+    QCOMPARE(View()->GetFileLineNumbers(), expected);
+    QTRY_VERIFY(!Progress());
+}
+
+void TestFilteringRun::closeBoxEndsWithoutTheMarker()
+{
+    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    QVERIFY(writer >= 0);
+    AddFilter(u"ERROR"_s);
+    Apply();
+    QVERIFY(::write(writer, "ERROR one\n", 10) == 10);
+    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(1));
+    QTRY_VERIFY(Progress());
+    Progress()->close();
+    WaitForRunEnd();
+    ::close(writer);
+    QCOMPARE(ViewText(), QByteArray("ERROR one\n"));
+}
+
+void TestFilteringRun::linesArrivingWhileTheRunGoesOnAreKept()
+{
+    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    QVERIFY(writer >= 0);
+    AddFilter(u"ERROR"_s);
+    Apply();
+    QVERIFY(::write(writer, "ERROR first\n", 12) == 12);
+    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(1));
+    QTRY_VERIFY(Progress());
+    QCOMPARE(Progress()->findChild<QLabel*>(u"progressText"_s)->text(), u"Filtering 0% Complete"_s);
+    QVERIFY(::write(writer, "info\nERROR later\n", 17) == 17);
+    ::close(writer); // the end of the file
+    WaitForRunEnd();
+    QCOMPARE(ViewText(), QByteArray("ERROR first\nERROR later\n"));
+    const std::vector<std::int64_t> expected = {1, 3};
+    QCOMPARE(View()->GetFileLineNumbers(), expected);
+}
+
+void TestFilteringRun::vanishedFileIsReportedAndTheRunEnds()
+{
+    QVERIFY(QFile::remove(m_pDoc->GetPathName()));
+    AddFilter(u"ERROR"_s);
+    QString caption;
+    QString text;
+    FilterUiTest::OnNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        caption = box->windowTitle();
+        text = box->text();
+        box->accept();
+    });
+    Apply();
+    WaitForRunEnd();
+    QCOMPARE(caption, u"ERROR"_s);
+    QVERIFY2(text.startsWith(u"ERROR Opening "_s + m_pDoc->GetPathName() + u", GetLastError()="_s), qPrintable(text));
+    QVERIFY(ViewText().isEmpty());
+    QVERIFY(View()->GetShowsFilteredText());
+}
+
+void TestFilteringRun::faultyExpressionIsReportedOncePerRun()
+{
+    AddFilter(u"(unclosed"_s, true);
+    AddFilter(u"ERROR line 5"_s);
+    int messages = 0;
+    QString text;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        ++messages;
+        text = qobject_cast<QMessageBox*>(modal)->text();
+        qobject_cast<QMessageBox*>(modal)->accept();
+        FilterUiTest::OnNextModal(answer);
+    };
+    FilterUiTest::OnNextModal(answer);
+    Apply();
+    WaitForRunEnd();
+    QTest::qWait(200); // a second message would have come by now
+    QCOMPARE(messages, 1);
+    QCOMPARE(text, u"Regular Expression Parser Error: A closing parenthesis was expected"_s);
+    QCOMPARE(ViewText(), QByteArray("ERROR line 50\n"));
+}
+
+void TestFilteringRun::closingTheDocumentEndsTheRun()
+{
+    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    QVERIFY(writer >= 0);
+    AddFilter(u"ERROR"_s);
+    Apply();
+    QVERIFY(::write(writer, "ERROR one\n", 10) == 10);
+    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(1));
+    const auto frames = m_pFrame->GetDocumentArea()->GetChildFrames();
+    QCOMPARE(frames.size(), 1);
+    QVERIFY(m_pFrame->CloseChildFrame(frames.front()));
+    m_pDoc = nullptr;
+    WaitForRunEnd();
+    ::close(writer);
+    QTRY_VERIFY(!Progress());
+    QVERIFY(m_pFrame->GetOutputLineQueue().IsOutputLineQueueEmpty());
+}
+
+void TestFilteringRun::outputStaysWithTheRunsDocument()
+{
+    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    QVERIFY(writer >= 0);
+    AddFilter(u"ERROR"_s);
+    Apply();
+    COstrelDoc* other = m_pFrame->OpenDocumentFile(WriteLog(u"other.log"_s, "ERROR elsewhere\n"));
+    QVERIFY(other);
+    QTRY_VERIFY(!other->GetView()->IsLoading());
+    QCOMPARE(m_pFrame->GetActiveLogDocument(), other);
+    QVERIFY(::write(writer, "ERROR one\n", 10) == 10);
+    ::close(writer);
+    WaitForRunEnd();
+    QCOMPARE(ViewText(), QByteArray("ERROR one\n"));
+    const std::string_view otherText = other->GetView()->GetTextBytes();
+    QCOMPARE(QByteArray(otherText.data(), qsizetype(otherText.size())), QByteArray("ERROR elsewhere\n"));
+    QVERIFY(!other->GetView()->GetShowsFilteredText());
+}
+
+void TestFilteringRun::tenRunsLeaveNothingBehind()
+{
+    WriteLog(u"app.log"_s, NumberedLog(20000));
+    AddFilter(u"ERROR"_s, false, 1, 0);
+    const int threadsBefore = ThreadCount();
+    for (int run = 0; run < 10; ++run) {
+        Apply();
+        WaitForRunEnd();
+        QTRY_VERIFY(!Progress());
+        QCOMPARE(View()->GetFileLineNumbers().size(), size_t(4000));
+    }
+    QTRY_COMPARE(ThreadCount(), threadsBefore);
+    QVERIFY(m_pFrame->GetOutputLineQueue().IsOutputLineQueueEmpty());
+}
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir configDir;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir.path()));
+    COstrelApp app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    TestFilteringRun test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TestFilteringRun.moc"
