@@ -30,6 +30,7 @@
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLineQueue.h"
 #include "view/COstrelView.h"
+#include "view/NavigationCommands.h"
 // After the view: its header prepares QScintilla's for this program's keyword settings.
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
@@ -307,9 +308,10 @@ void CMainFrame::CreateCommands()
     for (const ViewCommand& command : viewCommands) {
         auto slot = command.Slot;
         connect(AddCommand(command.Id, command.Name, command.Text, command.Keys, command.Prompt), &QAction::triggered,
-                this, [view, slot] {
+                this, [this, view, slot] {
                     if (view())
                         (view()->*slot)();
+                    UpdateCommandUI(); // Find Next becomes available once Find has been chosen
                 });
     }
 
@@ -551,9 +553,11 @@ void CMainFrame::UpdateCommandUI()
     GetCommand(EditUndo)->setEnabled(hasView && view->isUndoAvailable());
     GetCommand(EditRedo)->setEnabled(hasView && view->isRedoAvailable());
     GetCommand(DeleteAllFilters)->setEnabled(hasView && view->GetShowsFilteredText());
-    // Filled in by the filter settings dialog, find and go-to features; off until they exist.
-    for (int id : {CommandId::FilterSettings, EditFind, EditRepeat, EditReplace, EditGoTo})
-        GetCommand(id)->setEnabled(false);
+    GetCommand(CommandId::FilterSettings)->setEnabled(hasView);
+    GetCommand(EditFind)->setEnabled(CanFind(view));
+    GetCommand(EditRepeat)->setEnabled(hasView && CanFindNext());
+    GetCommand(EditReplace)->setEnabled(CanReplace(view));
+    GetCommand(EditGoTo)->setEnabled(hasView);
     if (hasView)
         GetCommand(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
     for (QAction* look : m_pLookGroup->actions())
@@ -825,6 +829,8 @@ void CMainFrame::OnModifiedTimer()
     COstrelView* view = GetActiveLogView();
     if (!document || !view)
         return;
+    // Text that arrived without a caret move (a load, a filtering run) enables Find within a second.
+    UpdateCommandUI();
     const bool modified = view->IsTextModified();
     if (modified != document->GetTitleShowsModified()) {
         view->SetChildFrameTitle(document->GetTitle(), modified);
