@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times filtering a log in the desktop program, through the real windows: Apply in the filter
+// settings dialog until the worker has finished, and until the progress window has closed and
+// the view has painted the kept lines.
+//
+//   ostrel-filter-gui-bench FILE LITERAL...    one run per literal, each case-sensitive, no context
+//                                              (QT_QPA_PLATFORM=offscreen when there is no display)
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/CMainFrame.h"
+#include "app/CMemoryTuning.h"
+#include "app/COstrelApp.h"
+#include "filterui/CFilterSettingsDlg.h"
+#include "filterui/CFilteringRun.h"
+#include "view/COstrelView.h"
+
+namespace {
+
+// Runs the event loop until done() holds.
+void WaitFor(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(1);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: ostrel-filter-gui-bench FILE LITERAL...\n");
+        return 2;
+    }
+    CMemoryTuning::RestartWithHugePages(argv);
+    QTemporaryDir configDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
+    COstrelApp app(argc, argv);
+    CMainFrame frame;
+    frame.LoadFrame();
+    frame.resize(1200, 800);
+    frame.show();
+    frame.OpenDocumentFile(QString::fromLocal8Bit(argv[1]));
+    COstrelView* view = frame.GetActiveLogView();
+    if (!view)
+        return 1;
+    WaitFor([view] { return !view->IsLoading(); });
+    ShowFilterSettingsDialog(view);
+    CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
+    auto* filterEdit = dialog->findChild<QLineEdit*>(QStringLiteral("filterStringEdit"));
+    auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
+    dialog->findChild<QCheckBox*>(QStringLiteral("caseSensitiveCheck"))->setChecked(true);
+
+    std::printf("%-24s %12s %14s %12s\n", "filter", "worker done", "window closed", "kept lines");
+    for (int i = 2; i < argc; ++i) {
+        dialog->findChild<QPushButton*>(QStringLiteral("deleteAllButton"))->click();
+        filterEdit->setText(QString::fromLocal8Bit(argv[i]));
+        dialog->findChild<QPushButton*>(QStringLiteral("addFilterButton"))->click();
+        QElapsedTimer clock;
+        clock.start();
+        apply->click();
+        CFilteringRun* run = dialog->GetFilteringRun();
+        double workerMs = -1;
+        WaitFor([&] {
+            if (workerMs < 0 && run->IsWorkerFinished())
+                workerMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+            return apply->isEnabled();
+        });
+        view->viewport()->repaint();
+        const double closedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        std::printf("%-24s %9.0f ms %11.0f ms %12zu\n", argv[i], workerMs, closedMs, view->GetFileLineNumbers().size());
+    }
+    return 0;
+}
