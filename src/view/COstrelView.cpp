@@ -510,10 +510,9 @@ void COstrelView::OnFormatFont()
     ApplyFont();
 }
 
-void COstrelView::OnFilePrint()
+void COstrelView::PreparePrinting(QsciPrinter& printer)
 {
     FinishLoading();
-    QsciPrinter printer(QPrinter::HighResolution);
     // The page of Print Setup; half-inch margins unless the user chose others there.
     if (COstrelApp* app = COstrelApp::GetInstance())
         printer.setPageLayout(app->GetPrinter().pageLayout());
@@ -521,6 +520,12 @@ void COstrelView::OnFilePrint()
         printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
     // Printed on white: the cyan of filter output stays on the screen.
     SendScintilla(SCI_SETPRINTCOLOURMODE, static_cast<unsigned long>(SC_PRINT_COLOURONWHITE));
+}
+
+void COstrelView::OnFilePrint()
+{
+    QsciPrinter printer(QPrinter::HighResolution);
+    PreparePrinting(printer);
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() == QDialog::Accepted)
         printer.printRange(this);
@@ -528,14 +533,8 @@ void COstrelView::OnFilePrint()
 
 void COstrelView::OnFilePrintPreview()
 {
-    FinishLoading();
     QsciPrinter printer(QPrinter::HighResolution);
-    // The page of Print Setup; half-inch margins unless the user chose others there.
-    if (COstrelApp* app = COstrelApp::GetInstance())
-        printer.setPageLayout(app->GetPrinter().pageLayout());
-    else
-        printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
-    SendScintilla(SCI_SETPRINTCOLOURMODE, static_cast<unsigned long>(SC_PRINT_COLOURONWHITE));
+    PreparePrinting(printer);
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this, &printer](QPrinter*) { printer.printRange(this); });

@@ -11,6 +11,7 @@
 class COstrelDoc;
 class CTextLoader;
 class QFile;
+class QsciPrinter;
 struct OutputBatch;
 
 // The view of one log document: the file's bytes, unchanged, or the output of a filtering run.
@@ -115,6 +116,8 @@ private:
     void OnLoadFinished(bool succeeded);
     void SelectPendingLineIfLoaded(bool loadingDone);
     void SetBackground(std::uint32_t color);
+    // The whole text, the page of Print Setup and white paper, for printing and its preview.
+    void PreparePrinting(QsciPrinter& printer);
     void ApplyFont();
     void SetShowsFilteredText(bool showsFilteredText);
 

@@ -72,6 +72,9 @@ private:
     QString WriteLog(const QString& name, const QByteArray& bytes);
     // Replaces the file at path by a pipe and returns the pipe's writing end.
     int ReplaceByPipe(const QString& path);
+    // Filters the document, now a pipe, by "ERROR" and feeds it the bytes; returns the writing end
+    // once the view shows the given number of kept lines (-1 on failure).
+    int StartPipeRun(const QByteArray& bytes, size_t keptLines);
     CFilterSettingsDlg& Dialog();
     void AddFilter(const QString& text, bool regExp = false, int before = 0, int after = 0);
     void Apply();
@@ -121,6 +124,21 @@ int TestFilteringRun::ReplaceByPipe(const QString& path)
     if (::mkfifo(name.constData(), 0600) != 0)
         return -1;
     return ::open(name.constData(), O_RDWR | O_CLOEXEC); // opens without waiting for the reader
+}
+
+int TestFilteringRun::StartPipeRun(const QByteArray& bytes, size_t keptLines)
+{
+    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    if (writer < 0)
+        return -1;
+    AddFilter(u"ERROR"_s);
+    Apply();
+    if (::write(writer, bytes.constData(), size_t(bytes.size())) != bytes.size()
+        || !QTest::qWaitFor([&] { return View()->GetFileLineNumbers().size() == keptLines && Progress(); }, 10000)) {
+        ::close(writer);
+        return -1;
+    }
+    return writer;
 }
 
 CFilterSettingsDlg& TestFilteringRun::Dialog()
@@ -215,13 +233,8 @@ void TestFilteringRun::runThatKeepsNothingLeavesAnEmptyCyanView()
 
 void TestFilteringRun::cancelEndsWithTheMarker()
 {
-    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    const int writer = StartPipeRun("ERROR one\ninfo\nERROR two\n", 2);
     QVERIFY(writer >= 0);
-    AddFilter(u"ERROR"_s);
-    Apply();
-    QVERIFY(::write(writer, "ERROR one\ninfo\nERROR two\n", 25) == 25);
-    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(2));
-    QTRY_VERIFY(Progress());
     Progress()->findChild<QPushButton*>(u"cancelButton"_s)->click();
     WaitForRunEnd();
     ::close(writer);
@@ -233,13 +246,8 @@ void TestFilteringRun::cancelEndsWithTheMarker()
 
 void TestFilteringRun::closeBoxEndsWithoutTheMarker()
 {
-    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    const int writer = StartPipeRun("ERROR one\n", 1);
     QVERIFY(writer >= 0);
-    AddFilter(u"ERROR"_s);
-    Apply();
-    QVERIFY(::write(writer, "ERROR one\n", 10) == 10);
-    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(1));
-    QTRY_VERIFY(Progress());
     Progress()->close();
     WaitForRunEnd();
     ::close(writer);
@@ -248,13 +256,8 @@ void TestFilteringRun::closeBoxEndsWithoutTheMarker()
 
 void TestFilteringRun::linesArrivingWhileTheRunGoesOnAreKept()
 {
-    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    const int writer = StartPipeRun("ERROR first\n", 1);
     QVERIFY(writer >= 0);
-    AddFilter(u"ERROR"_s);
-    Apply();
-    QVERIFY(::write(writer, "ERROR first\n", 12) == 12);
-    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(1));
-    QTRY_VERIFY(Progress());
     QCOMPARE(Progress()->findChild<QLabel*>(u"progressText"_s)->text(), u"Filtering 0% Complete"_s);
     QVERIFY(::write(writer, "info\nERROR later\n", 17) == 17);
     ::close(writer); // the end of the file
@@ -308,12 +311,8 @@ void TestFilteringRun::faultyExpressionIsReportedOncePerRun()
 
 void TestFilteringRun::closingTheDocumentEndsTheRun()
 {
-    const int writer = ReplaceByPipe(m_pDoc->GetPathName());
+    const int writer = StartPipeRun("ERROR one\n", 1);
     QVERIFY(writer >= 0);
-    AddFilter(u"ERROR"_s);
-    Apply();
-    QVERIFY(::write(writer, "ERROR one\n", 10) == 10);
-    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(1));
     const auto frames = m_pFrame->GetDocumentArea()->GetChildFrames();
     QCOMPARE(frames.size(), 1);
     QVERIFY(m_pFrame->CloseChildFrame(frames.front()));
