@@ -38,6 +38,9 @@ CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase,
         m_bPatternPossible = EncodeForView(view, text, m_Pattern);
         m_pDocument = view->SendScintilla(QsciScintillaBase::SCI_GETDOCPOINTER);
     }
+    // Only exact bytes: the editor's case folding in UTF-8 may reach beyond A to Z.
+    if (m_bMatchCase && m_bPatternPossible && !m_Pattern.isEmpty())
+        m_Prefilter.emplace(std::string_view(m_Pattern.constData(), static_cast<std::size_t>(m_Pattern.size())), true);
     // The editor folds A to Z only, so a match is as long as the pattern; the margin covers an
     // editor that folds more (k and the Kelvin sign differ in UTF-8 length).
     m_nOverlap = static_cast<std::int64_t>(m_Pattern.size()) * 4 + 4;
@@ -129,9 +132,19 @@ CViewSearch::Outcome CViewSearch::FindForward(std::int64_t from, Range& found)
         // Occurrences that start in [sliceStart, sliceEnd) all end by the limit.
         const std::int64_t sliceEnd = std::min(length, sliceStart + m_nSliceSize);
         const std::int64_t limit = std::min(length, sliceEnd + m_nOverlap);
-        if (sliceStart < length) {
+        std::int64_t searchStart = sliceStart;
+        if (m_Prefilter && sliceStart < length) {
+            const auto* bytes = reinterpret_cast<const char*>(m_pView->SendScintilla(
+                QsciScintillaBase::SCI_GETRANGEPOINTER, ToWParam(sliceStart), ToLParam(limit - sliceStart)));
+            if (bytes) {
+                const std::size_t at = m_Prefilter->Find(std::string_view(bytes, static_cast<std::size_t>(limit - sliceStart)));
+                // No occurrence of the bytes: nothing for the editor to find in this slice.
+                searchStart = at == LiteralSearcher::npos ? length : sliceStart + static_cast<std::int64_t>(at);
+            }
+        }
+        if (searchStart < length) {
             m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
-            m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(sliceStart), ToLParam(limit));
+            m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(searchStart), ToLParam(limit));
             const std::int64_t position = m_pView->SendScintilla(
                 QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
             // One that starts beyond the slice may not be the first; the next slice finds it again.

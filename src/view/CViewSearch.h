@@ -2,12 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include "filtering/LiteralSearcher.h"
 
 class COstrelView;
 
@@ -84,6 +87,9 @@ private:
 
     QPointer<COstrelView> m_pView;
     QByteArray m_Pattern;
+    // For a case-sensitive search: finds the exact bytes far faster than the editor, so slices
+    // without them are skipped and the editor only confirms (whole words) where they are.
+    std::optional<LiteralSearcher> m_Prefilter;
     bool m_bPatternPossible = false;
     bool m_bMatchCase;
     bool m_bWholeWord;

@@ -83,6 +83,9 @@ void TestViewSearch::optionsOnTheViewsText_data()
     QTest::newRow("case") << text << QStringLiteral("error") << true << false << QList<long>{6, 18, 28, 34, 42};
     QTest::newRow("whole word") << text << QStringLiteral("error") << false << true << QList<long>{0, 6, 12, 42, 49};
     QTest::newRow("case and whole word") << text << QStringLiteral("Error") << true << true << QList<long>{0, 49};
+    // The exact bytes come first inside a longer word: only the whole word counts.
+    QTest::newRow("case and whole word after a longer word") << QByteArray("Errors xError Error") << QStringLiteral("Error")
+                                                              << true << true << QList<long>{14};
     QTest::newRow("pattern with a space") << QByteArray("a b  a b a  b") << QStringLiteral("a b") << true << false
                                           << QList<long>{0, 5};
     QTest::newRow("nothing") << text << QStringLiteral("warning") << false << false << QList<long>{};
