@@ -311,7 +311,6 @@ void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)
         std::int64_t number = m_nLineNumber - static_cast<std::int64_t>(starts.size() + fromEarlierBlocks);
         for (std::size_t i = m_BeforeContextLines.size() - fromEarlierBlocks; i < m_BeforeContextLines.size(); ++i) {
             m_Batch.Append(number++, m_BeforeContextLines[i], true);
-            ++m_nLinesOutput;
         }
         for (std::size_t i = starts.size(); i-- > 0;) {
             const char* end = i == 0 ? lineStart : starts[i - 1];
@@ -324,7 +323,6 @@ void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)
 void FilterEngine::KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext)
 {
     m_Batch.Append(lineNumber, std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)), isContext);
-    ++m_nLinesOutput;
     m_pLastKeptEnd = lineEnd;
     m_BeforeContextLines.clear();
     if (m_Batch.Text.size() >= BatchFlushSize)

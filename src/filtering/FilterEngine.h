@@ -47,9 +47,6 @@ public:
     // The share of the file read so far, 0 to 100; safe to read from any thread.
     int GetProgressPercent() const { return m_nProgressPercent.load(std::memory_order_relaxed); }
 
-    // Lines kept so far (valid after Run).
-    std::int64_t GetLinesOutput() const { return m_nLinesOutput; }
-
 private:
     bool ProcessBlock(const char* begin, const char* end, std::stop_token& stop);
     const char* NextCandidate(const char* position);
@@ -77,7 +74,6 @@ private:
     std::int64_t m_nLineNumber = 0;              // lines decided so far
     std::int64_t m_nAfterCount = 0;
     std::size_t m_nMatchedIndex = 0;
-    std::int64_t m_nLinesOutput = 0;
     std::vector<const char*> m_LineStarts;       // scratch for collecting context lines
     std::string m_strLineScratch;                // a CR LF line with its ending read as LF
     RegexMatchContext m_Context;
