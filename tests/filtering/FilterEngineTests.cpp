@@ -9,6 +9,7 @@
 #include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -168,14 +169,26 @@ TEST(FilterEngineTest, ReportsFilesThatCannotBeRead)
               "ERROR Opening " + dir.Path().string() + ", GetLastError()=" + std::to_string(EISDIR));
     EXPECT_TRUE(outcome->Output.Lines.empty());
 
-    if (::geteuid() != 0) { // root reads every file whatever its mode
-        const std::string locked = dir.Write("locked.log", "a\n");
-        ::chmod(locked.c_str(), 0);
-        outcome = RunOn(locked, {Literal("a")});
-        EXPECT_EQ(outcome->Result, EngineResult::Failed);
-        ASSERT_EQ(outcome->Output.Errors.size(), 1u);
-        EXPECT_EQ(outcome->Output.Errors[0], "ERROR Opening " + locked + ", GetLastError()=" + std::to_string(EACCES));
+    // Root reads every file whatever its mode: then a child that has become "nobody" runs it.
+    const std::string locked = dir.Write("locked.log", "a\n");
+    ::chmod(locked.c_str(), 0);
+    auto runLocked = [&] {
+        auto lockedOutcome = RunOn(locked, {Literal("a")});
+        const std::string expected = "ERROR Opening " + locked + ", GetLastError()=" + std::to_string(EACCES);
+        return lockedOutcome->Result == EngineResult::Failed && lockedOutcome->Output.Errors.size() == 1 &&
+               lockedOutcome->Output.Errors[0] == expected && lockedOutcome->Output.Lines.empty();
+    };
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(runLocked());
+        return;
     }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && runLocked() ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "an unreadable file is reported as such";
 }
 
 TEST(FilterEngineTest, ReportsProgress)
