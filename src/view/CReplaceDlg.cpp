@@ -125,64 +125,61 @@ COstrelView* CReplaceDlg::ActiveView() const
     return m_ActiveView ? m_ActiveView() : nullptr;
 }
 
-void CReplaceDlg::OnFindNext()
+bool CReplaceDlg::RunSearch(const std::function<CViewSearch::Outcome(CViewSearch&)>& operation,
+                            CViewSearch::Outcome& outcome)
 {
     COstrelView* view = ActiveView();
     if (m_bBusy || !view || m_pFindWhatEdit->text().isEmpty())
-        return;
+        return false;
     QPointer<CReplaceDlg> self(this);
     m_bBusy = true;
-    CViewSearch::Outcome outcome;
     {
         CViewSearch search(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
                            m_pWholeWordCheck->isChecked());
-        outcome = search.FindFromSelection(true);
+        outcome = operation(search);
     }
     if (!self)
-        return;
+        return false;
     m_bBusy = false;
-    if (outcome == CViewSearch::Outcome::NotFound)
+    return true;
+}
+
+void CReplaceDlg::OnFindNext()
+{
+    CViewSearch::Outcome outcome;
+    if (RunSearch([](CViewSearch& search) { return search.FindFromSelection(true); }, outcome) &&
+        outcome == CViewSearch::Outcome::NotFound)
         CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
 }
 
 void CReplaceDlg::OnReplace()
 {
-    COstrelView* view = ActiveView();
-    if (m_bBusy || !view || m_pFindWhatEdit->text().isEmpty())
-        return;
-    QPointer<CReplaceDlg> self(this);
-    m_bBusy = true;
+    const QString replacement = m_pReplaceWithEdit->text();
     CViewSearch::Outcome outcome;
-    {
-        CViewSearch search(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
-                           m_pWholeWordCheck->isChecked());
-        bool replaced = false;
-        outcome = search.ReplaceSelectionAndFindNext(m_pReplaceWithEdit->text(), replaced);
-    }
-    if (!self)
-        return;
-    m_bBusy = false;
-    if (outcome == CViewSearch::Outcome::NotFound)
+    const bool ran = RunSearch(
+        [&replacement](CViewSearch& search) {
+            bool replaced = false;
+            return search.ReplaceSelectionAndFindNext(replacement, replaced);
+        },
+        outcome);
+    if (ran && outcome == CViewSearch::Outcome::NotFound)
         CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
 }
 
 void CReplaceDlg::OnReplaceAll()
 {
-    COstrelView* view = ActiveView();
-    if (m_bBusy || !view || m_pFindWhatEdit->text().isEmpty())
-        return;
-    QPointer<CReplaceDlg> self(this);
-    m_bBusy = true;
-    CViewSearch::Outcome outcome;
+    const QString replacement = m_pReplaceWithEdit->text();
     qint64 count = 0;
-    {
-        CViewSearch search(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
-                           m_pWholeWordCheck->isChecked());
-        count = search.ReplaceAll(m_pReplaceWithEdit->text(), outcome);
-    }
-    if (!self)
+    CViewSearch::Outcome outcome;
+    const bool ran = RunSearch(
+        [&replacement, &count](CViewSearch& search) {
+            CViewSearch::Outcome allOutcome;
+            count = search.ReplaceAll(replacement, allOutcome);
+            return allOutcome;
+        },
+        outcome);
+    if (!ran)
         return;
-    m_bBusy = false;
     m_nReplacedCount = count;
     if (count == 0 && outcome == CViewSearch::Outcome::NotFound)
         CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "view/CViewSearch.h"
+
 class COstrelView;
 class QCheckBox;
 class QLineEdit;
@@ -39,6 +41,9 @@ public Q_SLOTS:
 private:
     void OnFindTextChanged(const QString& text);
     COstrelView* ActiveView() const;
+    // Runs one search on the active view with the dialog's text and options. False when none ran
+    // (busy, no view, no text) or the dialog went away while it ran.
+    bool RunSearch(const std::function<CViewSearch::Outcome(CViewSearch&)>& operation, CViewSearch::Outcome& outcome);
 
     ActiveViewResolver m_ActiveView;
     bool m_bBusy = false;
