@@ -160,6 +160,21 @@ CMainFrame* FindMainFrame(QWidget* pWidget)
     const COstrelApp* pApp = COstrelApp::GetInstance();
     return pApp ? pApp->GetMainFrame() : nullptr;
 }
+// Asks for a filter settings file to load or save; empty when the user cancels.
+QString AskForFilterFile(QWidget* pOwner, const QString& objectName, const QString& title, bool bSave)
+{
+    QFileDialog fileDialog(pOwner);
+    fileDialog.setObjectName(objectName);
+    fileDialog.setWindowTitle(title);
+    fileDialog.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    fileDialog.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    fileDialog.setNameFilters({u"Filter Files (*.flt)"_s, u"All Files (*)"_s});
+    fileDialog.setDefaultSuffix(u"flt"_s);
+    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty())
+        return QString();
+    return fileDialog.selectedFiles().constFirst();
+}
+
 } // namespace
 
 CFilterSettingsDlg::CFilterSettingsDlg(QWidget* pParent)
@@ -630,16 +645,9 @@ void CFilterSettingsDlg::OnPasteAllFilters()
 
 void CFilterSettingsDlg::OnLoadFilters()
 {
-    QFileDialog fileDialog(this);
-    fileDialog.setObjectName(u"loadFiltersDialog"_s);
-    fileDialog.setWindowTitle(u"Load Filters"_s);
-    fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
-    fileDialog.setFileMode(QFileDialog::ExistingFile);
-    fileDialog.setNameFilters({u"Filter Files (*.flt)"_s, u"All Files (*)"_s});
-    fileDialog.setDefaultSuffix(u"flt"_s);
-    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty())
+    const QString path = AskForFilterFile(this, u"loadFiltersDialog"_s, u"Load Filters"_s, false);
+    if (path.isEmpty())
         return;
-    const QString path = fileDialog.selectedFiles().constFirst();
 
     FilterSettings loaded;
     const FilterFileResult result = ReadFilterSettingsFile(QFile::encodeName(path).toStdString(), loaded);
@@ -658,16 +666,9 @@ void CFilterSettingsDlg::OnLoadFilters()
 
 void CFilterSettingsDlg::OnSaveFilters()
 {
-    QFileDialog fileDialog(this);
-    fileDialog.setObjectName(u"saveFiltersDialog"_s);
-    fileDialog.setWindowTitle(u"Save Filters"_s);
-    fileDialog.setAcceptMode(QFileDialog::AcceptSave);
-    fileDialog.setFileMode(QFileDialog::AnyFile);
-    fileDialog.setNameFilters({u"Filter Files (*.flt)"_s, u"All Files (*)"_s});
-    fileDialog.setDefaultSuffix(u"flt"_s);
-    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty())
+    const QString path = AskForFilterFile(this, u"saveFiltersDialog"_s, u"Save Filters"_s, true);
+    if (path.isEmpty())
         return;
-    const QString path = fileDialog.selectedFiles().constFirst();
 
     const FilterFileResult result = WriteFilterSettingsFile(QFile::encodeName(path).toStdString(), m_FilterSettings);
     if (!result.Ok()) {
