@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,6 +30,7 @@
 #include "filterui/CFilterSettingsDlg.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
+#include "view/IEditorLoader.h"
 #include "view/NavigationCommands.h"
 
 namespace {
@@ -40,10 +43,13 @@ constexpr std::uint32_t FormatMaskStrikeOut = 0x00000008;
 constexpr std::uint32_t FormatMaskChosenFont = 0xF800000F; // size, face, colour, offset, charset, effects
 constexpr int TwipsPerPoint = 20;
 
-// The first part of a file is read before the window shows; the rest comes from the event loop.
+// The first part of a file is read before the window shows; the rest comes on the loading thread.
 constexpr std::chrono::milliseconds FirstLoadBudget{100};
-constexpr std::int64_t FirstScreenAllocation = 32 * 1024 * 1024;
-constexpr std::int64_t AllocationSlack = 1024 * 1024;
+constexpr std::int64_t FirstPartSize = 32 * 1024 * 1024;
+constexpr std::int64_t FirstPartSlack = 1024 * 1024;
+
+// No style bytes (they would double the memory of a big log) and positions past 2 GiB.
+constexpr int DocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE | QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
 
 long ToLong(std::int64_t value)
 {
@@ -88,11 +94,16 @@ COstrelView::~COstrelView()
 
 void COstrelView::ReplaceDocument(std::int64_t sizeHint)
 {
-    // No style bytes (they would double the memory of a big log) and positions past 2 GiB.
     const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(sizeHint),
-                                        static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE | SC_DOCUMENTOPTION_TEXT_LARGE));
+                                        static_cast<long>(DocumentOptions));
     SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
+    ApplyDocumentSettings();
+    ++m_nTextGeneration;
+}
+
+void COstrelView::ApplyDocumentSettings()
+{
     const bool utf8 = LocaleTextEncoding() == TextEncoding::Utf8;
     SendScintilla(SCI_SETCODEPAGE, utf8 ? static_cast<unsigned long>(SC_CP_UTF8) : 0UL);
     SendScintilla(SCI_SETEOLMODE, static_cast<unsigned long>(SC_EOL_LF));
@@ -153,58 +164,56 @@ void COstrelView::SetShowsFilteredText(bool showsFilteredText)
 void COstrelView::LoadFile(std::unique_ptr<QFile> file)
 {
     StopLoading();
-    // A small buffer for the first screen, so that it paints at once; the room for the whole
-    // file is made in one step once loading goes on (no copying as the text grows, no doubled peak).
-    m_nExpectedLoadSize = file->size();
-    m_nAllocated = std::min<std::int64_t>(m_nExpectedLoadSize, FirstScreenAllocation) + AllocationSlack;
-    ReplaceDocument(m_nAllocated);
+    // Room for the first part only: the whole file goes into a document of its own on the
+    // loading thread.
+    const std::int64_t size = file->size();
+    ReplaceDocument(std::min(size, FirstPartSize) + FirstPartSlack);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
-    m_nLoadedLineFeeds = 0;
     m_nPendingLineStart = -1;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_bLoadShowsCursor = true;
 
     m_pLoader = std::make_unique<CTextLoader>(
-        std::move(file), [this](const char* bytes, std::size_t size) { AppendLoadedChunk(bytes, size); });
+        std::move(file), m_nPendingFileLine,
+        [this](const char* bytes, std::size_t length) {
+            SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(length), bytes);
+        },
+        [this](std::int64_t room) { return CreateDocumentLoader(room); });
     connect(m_pLoader.get(), &CTextLoader::Progress, this, &COstrelView::LoadProgress);
     connect(m_pLoader.get(), &CTextLoader::Finished, this, &COstrelView::OnLoadFinished);
-    // The first part fits the first buffer: making room for the rest waits for the event loop.
-    m_pLoader->Start(FirstLoadBudget, FirstScreenAllocation);
+    m_pLoader->Start(FirstLoadBudget, FirstPartSize);
+    if (!IsLoading())
+        return;
+    // The first part is swapped for the whole text at the end: edits would be lost, so the
+    // commands that edit wait for the load first.
+    SendScintilla(SCI_SETREADONLY, 1UL);
+    m_nPendingLineStart = m_pLoader->GetWantedLineStart();
+    SelectPendingLineIfLoaded(false);
 }
 
-void COstrelView::AppendLoadedChunk(const char* bytes, std::size_t size)
+IEditorLoader* COstrelView::CreateDocumentLoader(std::int64_t room) const
 {
-    const std::int64_t chunkStart = SendScintilla(SCI_GETLENGTH);
-    // The pending file line is found by counting line feeds, as the file's line numbers do.
-    if (m_nPendingFileLine > 0 && m_nPendingLineStart < 0) {
-        const auto wanted = static_cast<std::uint64_t>(m_nPendingFileLine - 1);
-        if (wanted == 0) {
-            m_nPendingLineStart = 0;
-        } else {
-            const std::uint64_t inChunk = CountLineFeeds(bytes, size);
-            if (m_nLoadedLineFeeds + inChunk >= wanted) {
-                std::uint64_t remaining = wanted - m_nLoadedLineFeeds;
-                const char* at = bytes;
-                const char* const end = bytes + size;
-                for (;;) {
-                    at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
-                    if (--remaining == 0)
-                        break;
-                    ++at;
-                }
-                m_nPendingLineStart = chunkStart + (at - bytes) + 1;
-            }
-            m_nLoadedLineFeeds += inChunk;
-        }
-    }
-    const auto needed = chunkStart + static_cast<std::int64_t>(size);
-    if (needed > m_nAllocated) {
-        // The file may have grown since it was opened: then room for half as much again.
-        m_nAllocated = std::max(m_nExpectedLoadSize, needed + needed / 2) + AllocationSlack;
-        SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(m_nAllocated));
-    }
-    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(size), bytes);
-    SelectPendingLineIfLoaded(false);
+    // Runs on the loading thread. Making a loader only builds a document of its own and touches
+    // nothing of this editor, and its room is made there, away from the GUI thread.
+    const long loader = SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(room),
+                                      static_cast<long>(DocumentOptions));
+    return reinterpret_cast<IEditorLoader*>(loader);
+}
+
+void COstrelView::ShowLoadedDocument(IEditorLoader* loader)
+{
+    // The first part is the start of the whole text, so positions, selection and scrolling carry over.
+    const long anchor = SendScintilla(SCI_GETANCHOR);
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    const long xOffset = SendScintilla(SCI_GETXOFFSET);
+    void* document = loader->ConvertToDocument();
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
+    ApplyDocumentSettings();
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(anchor), caret);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstLine));
+    SendScintilla(SCI_SETXOFFSET, static_cast<unsigned long>(xOffset));
 }
 
 void COstrelView::SelectPendingLineIfLoaded(bool loadingDone)
@@ -216,10 +225,16 @@ void COstrelView::SelectPendingLineIfLoaded(bool loadingDone)
     }
     const std::int64_t length = SendScintilla(SCI_GETLENGTH);
     const std::int64_t start = std::min(m_nPendingLineStart, length);
+    // The file line ends at its line feed; a lone carriage return on the way is part of it.
+    const auto* rest = reinterpret_cast<const char*>(
+        SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), ToLong(length - start)));
+    const auto* feed = rest ? static_cast<const char*>(std::memchr(rest, '\n', static_cast<std::size_t>(length - start))) : nullptr;
+    if (!loadingDone && !feed)
+        return; // the line may go on past the first part
+    std::int64_t end = feed ? start + (feed - rest) : length;
+    if (end > start && rest[end - start - 1] == '\r')
+        --end;
     const std::int64_t line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(start));
-    const std::int64_t end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
-    if (!loadingDone && end >= length)
-        return; // the line may go on in the next chunk
     SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), ToLong(end));
     const std::int64_t visible = SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(line));
     const std::int64_t onScreen = SendScintilla(SCI_LINESONSCREEN);
@@ -230,19 +245,28 @@ void COstrelView::SelectPendingLineIfLoaded(bool loadingDone)
 
 void COstrelView::OnLoadFinished(bool succeeded)
 {
+    if (IEditorLoader* loader = m_pLoader->TakeDocumentLoader())
+        ShowLoadedDocument(loader);
+    if (m_nPendingFileLine > 0)
+        m_nPendingLineStart = m_pLoader->GetWantedLineStart();
+    EndLoading();
+    SelectPendingLineIfLoaded(true);
+    m_pLoader.release()->deleteLater();
+    if (!succeeded)
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), QStringLiteral("Failed to open document."));
+    Q_EMIT LoadFinished();
+}
+
+void COstrelView::EndLoading()
+{
+    SendScintilla(SCI_SETREADONLY, 0UL);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
     SendScintilla(SCI_SETSAVEPOINT);
-    SelectPendingLineIfLoaded(true);
     if (m_bLoadShowsCursor) {
         QApplication::restoreOverrideCursor();
         m_bLoadShowsCursor = false;
     }
-    if (m_pLoader)
-        m_pLoader.release()->deleteLater();
-    if (!succeeded)
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), QStringLiteral("Failed to open document."));
-    Q_EMIT LoadFinished();
 }
 
 bool COstrelView::IsLoading() const
@@ -255,7 +279,7 @@ void COstrelView::FinishLoading()
     if (!m_pLoader)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_pLoader->LoadRest();
+    m_pLoader->WaitForEnd();
     QApplication::restoreOverrideCursor();
 }
 
@@ -264,14 +288,8 @@ void COstrelView::StopLoading()
     if (!m_pLoader)
         return;
     m_pLoader.reset();
-    SendScintilla(SCI_EMPTYUNDOBUFFER);
-    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
-    SendScintilla(SCI_SETSAVEPOINT);
     m_nPendingLineStart = -1;
-    if (m_bLoadShowsCursor) {
-        QApplication::restoreOverrideCursor();
-        m_bLoadShowsCursor = false;
-    }
+    EndLoading();
 }
 
 bool COstrelView::ReloadDocumentText()
@@ -463,15 +481,71 @@ void COstrelView::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("viewContextMenu"));
-    QAction* cutAction = menu.addAction(QStringLiteral("Cu&t\tCtrl+X"), this, &QsciScintilla::cut);
+    QAction* cutAction = menu.addAction(QStringLiteral("Cu&t\tCtrl+X"), this, &COstrelView::cut);
     QAction* copyAction = menu.addAction(QStringLiteral("&Copy\tCtrl+C"), this, &QsciScintilla::copy);
-    QAction* pasteAction = menu.addAction(QStringLiteral("&Paste\tCtrl+V"), this, &QsciScintilla::paste);
+    QAction* pasteAction = menu.addAction(QStringLiteral("&Paste\tCtrl+V"), this, &COstrelView::paste);
     menu.addAction(QStringLiteral("Select A&ll\tCtrl+A"), this, [this] { selectAll(true); });
     const bool hasSelection = hasSelectedText();
-    cutAction->setEnabled(hasSelection && !isReadOnly());
+    // While loading the view refuses edits only until the load is done.
+    cutAction->setEnabled(hasSelection && (IsLoading() || !isReadOnly()));
     copyAction->setEnabled(hasSelection);
-    pasteAction->setEnabled(SendScintilla(SCI_CANPASTE) != 0);
+    pasteAction->setEnabled(IsLoading() || SendScintilla(SCI_CANPASTE) != 0);
     menu.exec(event->globalPos());
+}
+
+bool COstrelView::KeyNeedsWholeText(const QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+    case Qt::Key_Escape:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+        return false;
+    case Qt::Key_End:
+        // Ctrl+End asks for the end of the file, not of its first part.
+        return (event->modifiers() & Qt::ControlModifier) != 0;
+    default:
+        return !event->matches(QKeySequence::Copy);
+    }
+}
+
+void COstrelView::keyPressEvent(QKeyEvent* event)
+{
+    if (IsLoading() && KeyNeedsWholeText(event))
+        FinishLoading();
+    QsciScintilla::keyPressEvent(event);
+}
+
+void COstrelView::inputMethodEvent(QInputMethodEvent* event)
+{
+    FinishLoading();
+    QsciScintilla::inputMethodEvent(event);
+}
+
+void COstrelView::cut()
+{
+    FinishLoading();
+    QsciScintilla::cut();
+}
+
+void COstrelView::paste()
+{
+    FinishLoading();
+    QsciScintilla::paste();
+}
+
+void COstrelView::removeSelectedText()
+{
+    FinishLoading();
+    QsciScintilla::removeSelectedText();
 }
 
 void COstrelView::OnFileSaveAs()

@@ -10,12 +10,14 @@
 
 class COstrelDoc;
 class CTextLoader;
+class IEditorLoader;
 class QFile;
 class QsciPrinter;
 struct OutputBatch;
 
 // The view of one log document: the file's bytes, unchanged, or the output of a filtering run.
-// Loading happens in chunks from the event loop; commands that need the whole text finish it first.
+// The first part of a file shows at once; the whole text comes in on a loading thread and takes
+// its place. Commands that need the whole text, or edit it, wait for the load first.
 class COstrelView : public QsciScintilla
 {
     Q_OBJECT
@@ -39,13 +41,16 @@ public:
     // Title, margins, no wrapping and the font of the settings.
     void OnInitialUpdate();
 
-    // Replaces the text by the file's content; the first part at once, the rest from the event loop.
+    // Replaces the text by the file's content; the first part at once, the rest from the loading thread.
     void LoadFile(std::unique_ptr<QFile> file);
     bool IsLoading() const;
     // Waits for the whole text, showing a wait cursor; for commands that need all of it.
     void FinishLoading();
-    // Stops loading; the text loaded so far stays.
+    // Stops loading; the first part stays.
     void StopLoading();
+    // Changes whenever the view is given a new text (a file, filter output); the whole text
+    // taking the place of the first part is the same text.
+    std::uint64_t GetTextGeneration() const { return m_nTextGeneration; }
     // Re-reads the document's file: whole-file state, modified flag clear, pending line selected.
     // False, with a message, when the file cannot be opened; the view then keeps its text.
     bool ReloadDocumentText();
@@ -85,6 +90,11 @@ public:
     bool GoToFileLineAt(std::int64_t position);
 
 public Q_SLOTS:
+    // The edits of the Edit menu wait for a load, whose end would drop them.
+    void cut() override;
+    void paste() override;
+    void removeSelectedText() override;
+
     void OnFileSaveAs();
     void OnFormatFont();
     void OnFilePrint();
@@ -108,12 +118,21 @@ Q_SIGNALS:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     // A fresh, unstyled editor document for a new text; settings that live in the document follow.
     void ReplaceDocument(std::int64_t sizeHint);
-    void AppendLoadedChunk(const char* bytes, std::size_t size);
+    // Code page and line ends, which the editor keeps with each document.
+    void ApplyDocumentSettings();
+    IEditorLoader* CreateDocumentLoader(std::int64_t room) const;
+    void ShowLoadedDocument(IEditorLoader* loader);
     void OnLoadFinished(bool succeeded);
+    // Editable again, no undo history, modified flag clear.
+    void EndLoading();
+    // A key that moves about the first part can go ahead while loading; any other waits for the load.
+    static bool KeyNeedsWholeText(const QKeyEvent* event);
     void SelectPendingLineIfLoaded(bool loadingDone);
     void SetBackground(std::uint32_t color);
     // The whole text, the page of Print Setup and white paper, for printing and its preview.
@@ -128,10 +147,8 @@ private:
     int m_nWordWrap = WrapNone;
     std::unique_ptr<CTextLoader> m_pLoader;
     bool m_bLoadShowsCursor = false;
-    std::uint64_t m_nLoadedLineFeeds = 0;
-    std::int64_t m_nExpectedLoadSize = 0;
-    std::int64_t m_nAllocated = 0;
     std::int64_t m_nPendingLineStart = -1;
+    std::uint64_t m_nTextGeneration = 0;
     std::uint32_t m_crBackground = WholeFileBackground;
     long m_pInitialDocument = 0;
 };

@@ -1,96 +1,134 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "view/CTextLoader.h"
 
-#include <limits>
+#include <algorithm>
 
 #include <QElapsedTimer>
 #include <QFile>
 
+#include "view/IEditorLoader.h"
+
 namespace {
-// Long enough to move a few chunks per turn, short enough that typing and painting stay smooth.
-constexpr std::chrono::milliseconds TurnBudget{40};
-constexpr std::chrono::milliseconds FirstScreenDelay{30};
+constexpr int ProgressIntervalMs = 100;
+// Room for a file that grows while it loads, before the editor has to move the text.
+constexpr std::int64_t GrowthSlack = 1024 * 1024;
 } // namespace
 
-CTextLoader::CTextLoader(std::unique_ptr<QFile> file, ChunkSink sink, QObject* parent)
+CTextLoader::CTextLoader(std::unique_ptr<QFile> file, std::int64_t wantedLine, ChunkSink firstPartSink,
+                         LoaderFactory factory, QObject* parent)
     : QObject(parent)
     , m_pFile(std::move(file))
-    , m_Sink(std::move(sink))
+    , m_FirstPartSink(std::move(firstPartSink))
+    , m_Factory(std::move(factory))
+    , m_LineFinder(wantedLine)
     , m_nExpected(m_pFile->size())
 {
-    m_Timer.setInterval(0);
-    connect(&m_Timer, &QTimer::timeout, this, [this] {
-        LoadFor(TurnBudget, std::numeric_limits<qint64>::max());
-        if (!m_bFinished)
-            Q_EMIT Progress(GetProgressPercent());
+    m_ProgressTimer.setInterval(ProgressIntervalMs);
+    connect(&m_ProgressTimer, &QTimer::timeout, this, [this] { Q_EMIT Progress(GetProgressPercent()); });
+}
+
+CTextLoader::~CTextLoader()
+{
+    if (m_Thread.joinable()) {
+        m_Thread.request_stop();
+        m_Thread.join();
+    }
+    if (m_pDocumentLoader)
+        m_pDocumentLoader->Release();
+}
+
+void CTextLoader::Start(std::chrono::milliseconds firstBudget, std::int64_t firstBytes)
+{
+    QElapsedTimer clock;
+    clock.start();
+    m_FirstPart.reserve(static_cast<std::size_t>(std::min(firstBytes, m_nExpected) + static_cast<std::int64_t>(ChunkSize)));
+    std::int64_t loaded = 0;
+    do {
+        m_FirstPart.resize(static_cast<std::size_t>(loaded) + ChunkSize);
+        const qint64 read = m_pFile->read(m_FirstPart.data() + loaded, static_cast<qint64>(ChunkSize));
+        m_FirstPart.resize(static_cast<std::size_t>(loaded + std::max<qint64>(read, 0)));
+        if (read <= 0) {
+            Finish(read == 0);
+            return;
+        }
+        m_FirstPartSink(m_FirstPart.data() + loaded, static_cast<std::size_t>(read));
+        m_LineFinder.Feed(m_FirstPart.data() + loaded, static_cast<std::size_t>(read));
+        loaded += read;
+        m_nLoaded.store(loaded, std::memory_order_relaxed);
+    } while (clock.elapsed() < firstBudget.count() && loaded + static_cast<std::int64_t>(ChunkSize) <= firstBytes);
+
+    m_nFirstPartLineStart = m_LineFinder.GetLineStart();
+    m_ProgressTimer.start();
+    m_Thread = std::jthread([this](const std::stop_token& stop) {
+        LoadWholeFile(stop);
+        if (!stop.stop_requested())
+            QMetaObject::invokeMethod(this, &CTextLoader::OnWorkerDone, Qt::QueuedConnection);
     });
 }
 
-CTextLoader::~CTextLoader() = default;
-
-void CTextLoader::Start(std::chrono::milliseconds firstBudget, qint64 firstBytes)
+void CTextLoader::LoadWholeFile(const std::stop_token& stop)
 {
-    m_Buffer.resize(ChunkSize);
-    LoadFor(firstBudget, firstBytes);
+    IEditorLoader* loader = nullptr;
+    try {
+        loader = m_Factory(std::max(m_nExpected, m_nLoaded.load(std::memory_order_relaxed)) + GrowthSlack);
+    } catch (...) {
+        loader = nullptr; // no memory for the whole file
+    }
+    if (!loader)
+        return;
+    m_pDocumentLoader = loader;
+    bool succeeded = loader->AddData(m_FirstPart.data(), static_cast<std::ptrdiff_t>(m_FirstPart.size())) == 0;
+    std::vector<char> buffer(ChunkSize);
+    while (succeeded && !stop.stop_requested()) {
+        const qint64 read = m_pFile->read(buffer.data(), static_cast<qint64>(buffer.size()));
+        if (read <= 0) {
+            succeeded = read == 0;
+            break;
+        }
+        m_LineFinder.Feed(buffer.data(), static_cast<std::size_t>(read));
+        succeeded = loader->AddData(buffer.data(), static_cast<std::ptrdiff_t>(read)) == 0;
+        m_nLoaded.fetch_add(read, std::memory_order_relaxed);
+    }
+    m_bWorkerSucceeded = succeeded;
+}
+
+void CTextLoader::OnWorkerDone()
+{
     if (m_bFinished)
         return;
-    // The first screen paints before loading goes on.
-    QTimer::singleShot(FirstScreenDelay, this, [this] {
-        if (!m_bFinished)
-            m_Timer.start();
-    });
+    m_Thread.join();
+    Finish(m_bWorkerSucceeded);
 }
 
-void CTextLoader::LoadRest()
+void CTextLoader::WaitForEnd()
 {
-    while (!m_bFinished) {
-        if (!LoadChunk())
-            break;
-    }
+    if (m_bFinished)
+        return;
+    OnWorkerDone();
 }
 
 int CTextLoader::GetProgressPercent() const
 {
     if (m_bFinished || m_nExpected <= 0)
         return 100;
-    return static_cast<int>(std::min<qint64>(99, m_nLoaded * 100 / m_nExpected));
+    return static_cast<int>(std::min<std::int64_t>(99, m_nLoaded.load(std::memory_order_relaxed) * 100 / m_nExpected));
 }
 
-void CTextLoader::LoadFor(std::chrono::milliseconds budget, qint64 byteLimit)
+IEditorLoader* CTextLoader::TakeDocumentLoader()
 {
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 end = m_nLoaded + byteLimit < m_nLoaded ? std::numeric_limits<qint64>::max() : m_nLoaded + byteLimit;
-    do {
-        if (!LoadChunk())
-            return;
-    } while (clock.elapsed() < budget.count() && m_nLoaded + static_cast<qint64>(ChunkSize) <= end);
+    return std::exchange(m_pDocumentLoader, nullptr);
 }
 
-bool CTextLoader::LoadChunk()
+std::int64_t CTextLoader::GetWantedLineStart() const
 {
-    if (m_bFinished)
-        return false;
-    const qint64 read = m_pFile->read(m_Buffer.data(), static_cast<qint64>(m_Buffer.size()));
-    if (read < 0) {
-        Finish(false);
-        return false;
-    }
-    if (read == 0) {
-        Finish(true);
-        return false;
-    }
-    m_nLoaded += read;
-    m_Sink(m_Buffer.data(), static_cast<std::size_t>(read));
-    return true;
+    return m_bFinished ? m_LineFinder.GetLineStart() : m_nFirstPartLineStart;
 }
 
 void CTextLoader::Finish(bool succeeded)
 {
-    m_Timer.stop();
+    m_ProgressTimer.stop();
     m_bFinished = true;
-    m_bFailed = !succeeded;
     m_pFile->close();
-    m_Buffer = {};
+    m_FirstPart = {};
     Q_EMIT Finished(succeeded);
 }

@@ -1,61 +1,86 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <QObject>
 #include <QTimer>
 
+#include "view/CLineStartFinder.h"
+
+class IEditorLoader;
 class QFile;
 
-// Reads an open file in chunks and hands each chunk to a sink, a little at a time from the event
-// loop, so that a big log shows its first screen at once and the window stays responsive while
-// the rest comes in. Everything runs on the thread that owns the loader.
+// Reads an open file for a view. The first part goes to a sink at once, on the GUI thread, so that
+// the first screen paints; then a loading thread puts the whole file into a new editor document
+// that no view shows yet, and the view swaps it in at the end. Making room for a big file and
+// indexing its lines take seconds; none of that happens on the GUI thread.
 class CTextLoader : public QObject
 {
     Q_OBJECT
 
 public:
     using ChunkSink = std::function<void(const char* data, std::size_t size)>;
+    // Makes the loader of a new editor document with room for `size` bytes. Called on the loading
+    // thread; null when it cannot.
+    using LoaderFactory = std::function<IEditorLoader*(std::int64_t size)>;
 
     static constexpr std::size_t ChunkSize = 4 * 1024 * 1024;
 
-    CTextLoader(std::unique_ptr<QFile> file, ChunkSink sink, QObject* parent = nullptr);
+    // `wantedLine` (1-based, 0 for none) is the file line whose start GetWantedLineStart reports.
+    CTextLoader(std::unique_ptr<QFile> file, std::int64_t wantedLine, ChunkSink firstPartSink,
+                LoaderFactory factory, QObject* parent = nullptr);
+    // Stops the loading thread and waits for it; a document not taken is thrown away.
     ~CTextLoader() override;
 
-    // Loads for about the first budget, at most firstBytes, right away, then goes on from the
-    // event loop. Finished is emitted once, possibly before Start returns.
-    void Start(std::chrono::milliseconds firstBudget, qint64 firstBytes);
-    // Loads whatever is left now, for the commands that need the whole text.
-    void LoadRest();
+    // Reads for about the first budget, at most firstBytes, into the sink right away; the rest
+    // comes from the loading thread. Finished is emitted once, before Start returns when the
+    // first part was the whole file.
+    void Start(std::chrono::milliseconds firstBudget, std::int64_t firstBytes);
+    // Waits for the loading thread; Finished has been emitted when this returns.
+    void WaitForEnd();
 
     bool IsFinished() const { return m_bFinished; }
-    bool HasFailed() const { return m_bFailed; }
     // The share read so far of the size the file had when loading started, 0 to 100.
     int GetProgressPercent() const;
-    qint64 GetBytesLoaded() const { return m_nLoaded; }
+    // After Finished: the loader of the document that holds the whole text, for the view to
+    // convert and show in place of the first part (the caller owns it). Null when the first part
+    // was all there was. After a failed read it holds what came before the failure.
+    IEditorLoader* TakeDocumentLoader();
+    // Where the wanted line starts in the text loaded so far; -1 when it has not been seen.
+    std::int64_t GetWantedLineStart() const;
 
 Q_SIGNALS:
     void Progress(int percent);
-    // The end of the file was reached (succeeded) or a read failed.
+    // The end of the file was reached (succeeded), or a read failed.
     void Finished(bool succeeded);
 
 private:
-    void LoadFor(std::chrono::milliseconds budget, qint64 byteLimit);
-    // One chunk; false at the end of the file or after a read error.
-    bool LoadChunk();
+    // The loading thread's work; it hands over through m_bWorkerSucceeded and m_pDocumentLoader.
+    void LoadWholeFile(const std::stop_token& stop);
+    void OnWorkerDone();
     void Finish(bool succeeded);
 
     std::unique_ptr<QFile> m_pFile;
-    ChunkSink m_Sink;
-    std::vector<char> m_Buffer;
-    qint64 m_nExpected = 0;
-    qint64 m_nLoaded = 0;
+    ChunkSink m_FirstPartSink;
+    LoaderFactory m_Factory;
+    // The first part stays here for the loading thread, which puts it into the new document first.
+    std::vector<char> m_FirstPart;
+    CLineStartFinder m_LineFinder;
+    std::int64_t m_nFirstPartLineStart = -1;
+    std::int64_t m_nExpected = 0;
+    std::atomic<std::int64_t> m_nLoaded{0};
+    // Written by the loading thread before it ends; read after joining it.
+    IEditorLoader* m_pDocumentLoader = nullptr;
+    bool m_bWorkerSucceeded = false;
     bool m_bFinished = false;
-    bool m_bFailed = false;
-    QTimer m_Timer;
+    QTimer m_ProgressTimer;
+    std::jthread m_Thread;
 };

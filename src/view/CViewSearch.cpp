@@ -36,7 +36,7 @@ CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase,
     m_LastTurn.start();
     if (view) {
         m_bPatternPossible = EncodeForView(view, text, m_Pattern);
-        m_pDocument = view->SendScintilla(QsciScintillaBase::SCI_GETDOCPOINTER);
+        m_nTextGeneration = view->GetTextGeneration();
     }
     // Only exact bytes: the editor's case folding in UTF-8 may reach beyond A to Z.
     if (m_bMatchCase && m_bPatternPossible && !m_Pattern.isEmpty())
@@ -106,7 +106,7 @@ void CViewSearch::GiveEventLoopATurn()
 
 bool CViewSearch::IsSameText() const
 {
-    return m_pView && m_pView->SendScintilla(QsciScintillaBase::SCI_GETDOCPOINTER) == m_pDocument;
+    return m_pView && m_pView->GetTextGeneration() == m_nTextGeneration;
 }
 
 bool CViewSearch::eventFilter(QObject* watched, QEvent* event)
@@ -157,8 +157,8 @@ CViewSearch::Outcome CViewSearch::FindForward(std::int64_t from, Range& found)
         if (limit >= length) {
             if (!m_pView->IsLoading())
                 return Outcome::NotFound;
-            // The rest of the file is still coming in: let it, then search the end again.
-            GiveEventLoopATurn();
+            // The rest of the file is still coming in: wait for it, then search on from here.
+            m_pView->FinishLoading();
             if (!IsSameText())
                 return Outcome::Stopped;
             // Back far enough to see an occurrence that straddles the old end.
@@ -253,6 +253,8 @@ CViewSearch::Outcome CViewSearch::ReplaceSelectionAndFindNext(const QString& rep
     replaced = false;
     if (!m_pView)
         return Outcome::Stopped;
+    // Replacing edits, which has to wait for the whole text.
+    m_pView->FinishLoading();
     if (IsSelectionAMatch()) {
         QByteArray bytes;
         EncodeForView(m_pView, replacement, bytes);
@@ -281,6 +283,7 @@ std::int64_t CViewSearch::ReplaceAll(const QString& replacement, Outcome& outcom
         outcome = Outcome::Stopped;
         return 0;
     }
+    m_pView->FinishLoading();
     QByteArray bytes;
     EncodeForView(m_pView, replacement, bytes);
     std::int64_t count = 0;

@@ -52,7 +52,7 @@ public:
     static bool EncodeForView(const COstrelView* view, const QString& text, QByteArray& bytes);
 
     // The first occurrence that starts at or after `from`. While the view is still loading, waits
-    // for the rest of the text before it reports NotFound.
+    // for the rest of the text before it goes past what has been shown.
     Outcome FindForward(std::int64_t from, Range& found);
     // The last occurrence that starts before `before`.
     Outcome FindBackward(std::int64_t before, Range& found);
@@ -95,7 +95,7 @@ private:
     bool m_bWholeWord;
     std::int64_t m_nSliceSize = DefaultSliceSize;
     std::int64_t m_nOverlap = 0;
-    long m_pDocument = 0;
+    std::uint64_t m_nTextGeneration = 0;
     QElapsedTimer m_LastTurn;
     bool m_bFilterInstalled = false;
 };

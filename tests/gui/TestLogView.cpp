@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <clocale>
 
+#include <QClipboard>
 #include <QProcess>
 #include <QSettings>
 #include <QTabWidget>
@@ -54,6 +55,18 @@ QList<QByteArray> FileLines(const QByteArray& bytes)
     return lines;
 }
 
+// A log bigger than the part of a file that shows at once, so that it is still loading when the
+// open returns; every line is numbered, and lone carriage returns come early.
+QByteArray BigLog(int megabytes)
+{
+    QByteArray bytes;
+    bytes.reserve(megabytes * 1024 * 1024 + 1024);
+    bytes.append("head\rstill the first line\n");
+    for (int i = 2; bytes.size() < megabytes * 1024 * 1024; ++i)
+        bytes.append("2026-12-09 06:25:00.809 [main] INFO  app.Main - line " + QByteArray::number(i) + " of a generated log\n");
+    return bytes;
+}
+
 QByteArray WithoutLineEnd(QByteArray line)
 {
     while (line.endsWith('\n') || line.endsWith('\r'))
@@ -74,6 +87,9 @@ private Q_SLOTS:
     void everyByteValueSurvivesOpenAndSaveAs();
     void emptyFileAndFileHeldByAWriterOpen();
     void bigFileLoadsInChunksAndCommandsWaitForIt();
+    void editsWhileLoadingWaitForTheWholeText();
+    void pendingLineIsSelectedInTheFirstPartOrTheWholeText_data();
+    void pendingLineIsSelectedInTheFirstPartOrTheWholeText();
     void saveAsMovesTheDocumentToItsNewFile();
     void saveAsFailureKeepsTheDocumentAndReports();
     void saveAsAfterTheFileVanished();
@@ -205,6 +221,88 @@ void TestLogView::bigFileLoadsInChunksAndCommandsWaitForIt()
     QVERIFY(view->ReloadDocumentText());
     QVERIFY(m_pFrame->CloseChildFrame(m_pFrame->GetActiveChildFrame()));
     QCOMPARE(m_pFrame->GetOpenDocuments().size(), 0);
+}
+
+void TestLogView::editsWhileLoadingWaitForTheWholeText()
+{
+    const QByteArray bytes = BigLog(48);
+    const QString path = m_pDir->filePath(QStringLiteral("typed.log"));
+    QVERIFY(GuiTest::WriteFile(path, bytes));
+    m_pFrame->show();
+    QVERIFY(m_pFrame->OpenDocumentFile(path));
+    COstrelView* view = m_pFrame->GetActiveLogView();
+    QVERIFY(view->IsLoading());
+    const auto shownFirst = static_cast<qsizetype>(view->GetTextBytes().size());
+    QVERIFY2(shownFirst > 0 && shownFirst < bytes.size(), "only the first part shows at once");
+
+    // Moving about the first part goes ahead, and the place carries over to the whole text.
+    view->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 30UL);
+    QTest::keyClick(view, Qt::Key_Down);
+    QVERIFY(view->IsLoading());
+    const long caret = view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    QVERIFY(caret > 30);
+
+    // A typed character waits for the whole text and lands at the caret, as one undo step.
+    QTest::keyClick(view, Qt::Key_X);
+    QVERIFY(!view->IsLoading());
+    QByteArray typed = bytes;
+    typed.insert(caret, 'x');
+    QVERIFY(Text(view) == typed);
+    QVERIFY(view->IsTextModified());
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), caret + 1);
+    view->undo();
+    QVERIFY(Text(view) == bytes);
+    QVERIFY(!view->isUndoAvailable());
+
+    // Ctrl+End asks for the end of the file; Paste from the menu waits like typing.
+    view->SetTextUnmodified();
+    view->BeginFilterOutput();
+    QVERIFY(view->ReloadDocumentText());
+    QVERIFY(view->IsLoading());
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(!view->IsLoading());
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), static_cast<long>(bytes.size()));
+
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    view->BeginFilterOutput();
+    QVERIFY(view->ReloadDocumentText());
+    QVERIFY(view->IsLoading());
+    view->paste();
+    QVERIFY(!view->IsLoading());
+    QVERIFY(Text(view) == "pasted" + bytes);
+    view->SetTextUnmodified();
+}
+
+void TestLogView::pendingLineIsSelectedInTheFirstPartOrTheWholeText_data()
+{
+    QTest::addColumn<int>("line");
+    QTest::addColumn<bool>("selectedAtOnce");
+    QTest::newRow("first line") << 1 << true;
+    QTest::newRow("early line") << 1000 << true;
+    QTest::newRow("near the end") << 600000 << false;
+    QTest::newRow("past the end") << 10000000 << false;
+}
+
+void TestLogView::pendingLineIsSelectedInTheFirstPartOrTheWholeText()
+{
+    QFETCH(int, line);
+    QFETCH(bool, selectedAtOnce);
+    static const QByteArray bytes = BigLog(48);
+    static const QList<QByteArray> lines = FileLines(bytes);
+    QVERIFY(lines.size() > 600000);
+    COstrelView* view = Open(QStringLiteral("pending.log"), bytes);
+    QVERIFY(view);
+    view->BeginFilterOutput();
+    view->SendScintilla(QsciScintillaBase::SCI_SETSEL, 0UL, 0L);
+    view->SetPendingFileLine(line);
+    QVERIFY(view->ReloadDocumentText());
+    QVERIFY(view->IsLoading());
+    const QByteArray expected = line <= lines.size() ? WithoutLineEnd(lines.at(line - 1)) : QByteArray();
+    if (selectedAtOnce)
+        QCOMPARE(Selection(view), expected);
+    QTRY_VERIFY_WITH_TIMEOUT(!view->IsLoading(), 30000);
+    QCOMPARE(Selection(view), expected);
+    QCOMPARE(view->GetPendingFileLine(), std::int64_t{0});
 }
 
 void TestLogView::saveAsMovesTheDocumentToItsNewFile()

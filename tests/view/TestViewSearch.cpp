@@ -50,6 +50,7 @@ private Q_SLOTS:
     void replaceAllCountsAndIsOneUndoStep_data();
     void replaceAllCountsAndIsOneUndoStep();
     void replaceOnlyReplacesAnOccurrence();
+    void findAndReplaceWhileLoadingCoverTheWholeFile();
 };
 
 void TestViewSearch::everyOccurrenceAcrossSliceBordersBothWays()
@@ -223,4 +224,51 @@ void TestViewSearch::replaceOnlyReplacesAnOccurrence()
 }
 
 OSTREL_VIEW_TEST_MAIN(TestViewSearch)
+void TestViewSearch::findAndReplaceWhileLoadingCoverTheWholeFile()
+{
+    // Bigger than the part that shows at once, with occurrences early, late and at the very end.
+    QByteArray bytes;
+    bytes.reserve(41 * 1024 * 1024);
+    bytes.append("needle early\n");
+    while (bytes.size() < 40 * 1024 * 1024)
+        bytes.append("2026-12-09 06:25:00.809 [main] INFO  app.Main - nothing to see here\n");
+    bytes.append("a late needle\nlast needle");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("loading.log"));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    out.close();
+    const QList<long> expected = OccurrencesOf(bytes, "needle");
+    QCOMPARE(expected.size(), 3);
+
+    auto load = [&path](COstrelView& view) {
+        auto file = std::make_unique<QFile>(path);
+        QVERIFY(file->open(QIODevice::ReadOnly));
+        view.LoadFile(std::move(file));
+        QVERIFY(view.IsLoading());
+    };
+    for (const bool matchCase : {true, false}) {
+        COstrelView view(nullptr);
+        load(view);
+        Select(&view, 1, 1);
+        CViewSearch search(&view, QStringLiteral("needle"), matchCase, false);
+        QCOMPARE(search.FindFromSelection(true), CViewSearch::Outcome::Found);
+        QCOMPARE(SelectionOf(&view).first, expected.at(1));
+        QVERIFY(!view.IsLoading());
+    }
+
+    COstrelView view(nullptr);
+    load(view);
+    CViewSearch search(&view, QStringLiteral("needle"), true, false);
+    CViewSearch::Outcome outcome = CViewSearch::Outcome::Stopped;
+    QCOMPARE(search.ReplaceAll(QStringLiteral("pin"), outcome), std::int64_t{3});
+    QCOMPARE(outcome, CViewSearch::Outcome::Found);
+    QByteArray replaced = bytes;
+    replaced.replace("needle", "pin");
+    QVERIFY(TextOf(&view) == replaced);
+    view.undo();
+    QVERIFY(TextOf(&view) == bytes);
+}
+
 #include "TestViewSearch.moc"

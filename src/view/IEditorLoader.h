@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstddef>
+
+// The editor's interface for filling a document that no view shows yet, from any one thread at a
+// time. SCI_CREATELOADER hands one out; the editor keeps its three functions in this order, which
+// is all a caller relies on. AddData returns an SC_STATUS_* code; ConvertToDocument ends the
+// loading and gives the document (one reference, ours) for SCI_SETDOCPOINTER; Release throws the
+// unfinished document away.
+class IEditorLoader
+{
+public:
+    virtual int Release() = 0;
+    virtual int AddData(const char* data, std::ptrdiff_t length) = 0;
+    virtual void* ConvertToDocument() = 0;
+
+protected:
+    ~IEditorLoader() = default;
+};
