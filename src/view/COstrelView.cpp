@@ -45,7 +45,7 @@ constexpr int TwipsPerPoint = 20;
 
 // The first part of a file is read before the window shows; the rest comes on the loading thread.
 constexpr std::chrono::milliseconds FirstLoadBudget{100};
-constexpr std::int64_t FirstPartSize = 32 * 1024 * 1024;
+constexpr std::int64_t FirstPartSize = 4 * 1024 * 1024;
 constexpr std::int64_t FirstPartSlack = 1024 * 1024;
 
 // No style bytes (they would double the memory of a big log) and positions past 2 GiB.
