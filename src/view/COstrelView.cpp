@@ -30,7 +30,7 @@
 #include "filterui/CFilterSettingsDlg.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
-#include "view/IEditorLoader.h"
+#include "view/ILoader.h"
 #include "view/NavigationCommands.h"
 
 namespace {
@@ -191,16 +191,16 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
     SelectPendingLineIfLoaded(false);
 }
 
-IEditorLoader* COstrelView::CreateDocumentLoader(std::int64_t room) const
+ILoader* COstrelView::CreateDocumentLoader(std::int64_t room) const
 {
     // Runs on the loading thread. Making a loader only builds a document of its own and touches
     // nothing of this editor, and its room is made there, away from the GUI thread.
     const long loader = SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(room),
                                       static_cast<long>(DocumentOptions));
-    return reinterpret_cast<IEditorLoader*>(loader);
+    return reinterpret_cast<ILoader*>(loader);
 }
 
-void COstrelView::ShowLoadedDocument(IEditorLoader* loader)
+void COstrelView::ShowLoadedDocument(ILoader* loader)
 {
     // The first part is the start of the whole text, so positions, selection and scrolling carry over.
     const long anchor = SendScintilla(SCI_GETANCHOR);
@@ -245,7 +245,7 @@ void COstrelView::SelectPendingLineIfLoaded(bool loadingDone)
 
 void COstrelView::OnLoadFinished(bool succeeded)
 {
-    if (IEditorLoader* loader = m_pLoader->TakeDocumentLoader())
+    if (ILoader* loader = m_pLoader->TakeDocumentLoader())
         ShowLoadedDocument(loader);
     if (m_nPendingFileLine > 0)
         m_nPendingLineStart = m_pLoader->GetWantedLineStart();

@@ -10,7 +10,7 @@
 
 class COstrelDoc;
 class CTextLoader;
-class IEditorLoader;
+class ILoader;
 class QFile;
 class QsciPrinter;
 struct OutputBatch;
@@ -126,8 +126,8 @@ private:
     void ReplaceDocument(std::int64_t sizeHint);
     // Code page and line ends, which the editor keeps with each document.
     void ApplyDocumentSettings();
-    IEditorLoader* CreateDocumentLoader(std::int64_t room) const;
-    void ShowLoadedDocument(IEditorLoader* loader);
+    ILoader* CreateDocumentLoader(std::int64_t room) const;
+    void ShowLoadedDocument(ILoader* loader);
     void OnLoadFinished(bool succeeded);
     // Editable again, no undo history, modified flag clear.
     void EndLoading();

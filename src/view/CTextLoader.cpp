@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include "view/IEditorLoader.h"
+#include "view/ILoader.h"
 
 namespace {
 constexpr int ProgressIntervalMs = 100;
@@ -68,7 +68,7 @@ void CTextLoader::Start(std::chrono::milliseconds firstBudget, std::int64_t firs
 
 void CTextLoader::LoadWholeFile(const std::stop_token& stop)
 {
-    IEditorLoader* loader = nullptr;
+    ILoader* loader = nullptr;
     try {
         loader = m_Factory(std::max(m_nExpected, m_nLoaded.load(std::memory_order_relaxed)) + GrowthSlack);
     } catch (...) {
@@ -114,7 +114,7 @@ int CTextLoader::GetProgressPercent() const
     return static_cast<int>(std::min<std::int64_t>(99, m_nLoaded.load(std::memory_order_relaxed) * 100 / m_nExpected));
 }
 
-IEditorLoader* CTextLoader::TakeDocumentLoader()
+ILoader* CTextLoader::TakeDocumentLoader()
 {
     return std::exchange(m_pDocumentLoader, nullptr);
 }

@@ -15,7 +15,7 @@
 
 #include "view/CLineStartFinder.h"
 
-class IEditorLoader;
+class ILoader;
 class QFile;
 
 // Reads an open file for a view. The first part goes to a sink at once, on the GUI thread, so that
@@ -30,7 +30,7 @@ public:
     using ChunkSink = std::function<void(const char* data, std::size_t size)>;
     // Makes the loader of a new editor document with room for `size` bytes. Called on the loading
     // thread; null when it cannot.
-    using LoaderFactory = std::function<IEditorLoader*(std::int64_t size)>;
+    using LoaderFactory = std::function<ILoader*(std::int64_t size)>;
 
     static constexpr std::size_t ChunkSize = 4 * 1024 * 1024;
 
@@ -53,7 +53,7 @@ public:
     // After Finished: the loader of the document that holds the whole text, for the view to
     // convert and show in place of the first part (the caller owns it). Null when the first part
     // was all there was. After a failed read it holds what came before the failure.
-    IEditorLoader* TakeDocumentLoader();
+    ILoader* TakeDocumentLoader();
     // Where the wanted line starts in the text loaded so far; -1 when it has not been seen.
     std::int64_t GetWantedLineStart() const;
 
@@ -78,7 +78,7 @@ private:
     std::int64_t m_nExpected = 0;
     std::atomic<std::int64_t> m_nLoaded{0};
     // Written by the loading thread before it ends; read after joining it.
-    IEditorLoader* m_pDocumentLoader = nullptr;
+    ILoader* m_pDocumentLoader = nullptr;
     bool m_bWorkerSucceeded = false;
     bool m_bFinished = false;
     QTimer m_ProgressTimer;

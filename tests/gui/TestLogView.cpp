@@ -163,7 +163,8 @@ void TestLogView::everyByteValueSurvivesOpenAndSaveAs()
     for (int round = 0; round < 3; ++round) {
         for (int value = 0; value < 256; ++value)
             bytes.append(static_cast<char>(value));
-        bytes.append("\r\nlone\rcr\n\xC3\xA9 \xE2\x82 \xFF\xFE\x00\x1A end\n", 30);
+        static const char tail[] = "\r\nlone\rcr\n\xC3\xA9 \xE2\x82 \xFF\xFE\x00\x1A end\n";
+        bytes.append(tail, sizeof(tail) - 1);
     }
     COstrelView* view = Open(QStringLiteral("bytes.log"), bytes);
     std::setlocale(LC_CTYPE, previous.c_str());
