@@ -55,7 +55,7 @@ void CTextLoader::Start(std::chrono::milliseconds firstBudget, std::int64_t firs
         m_LineFinder.Feed(m_FirstPart.data() + loaded, static_cast<std::size_t>(read));
         loaded += read;
         m_nLoaded.store(loaded, std::memory_order_relaxed);
-    } while (clock.elapsed() < firstBudget.count() && loaded + static_cast<std::int64_t>(ChunkSize) <= firstBytes);
+    } while (clock.elapsed() < firstBudget.count() && loaded < firstBytes);
 
     m_nFirstPartLineStart = m_LineFinder.GetLineStart();
     m_ProgressTimer.start();

@@ -40,8 +40,8 @@ public:
     // Stops the loading thread and waits for it; a document not taken is thrown away.
     ~CTextLoader() override;
 
-    // Reads for about the first budget, at most firstBytes, into the sink right away; the rest
-    // comes from the loading thread. Finished is emitted once, before Start returns when the
+    // Reads into the sink right away until the first budget has passed or firstBytes are in (a
+    // chunk more at most); the rest comes from the loading thread. Finished is emitted once, before Start returns when the
     // first part was the whole file.
     void Start(std::chrono::milliseconds firstBudget, std::int64_t firstBytes);
     // Waits for the loading thread; Finished has been emitted when this returns.

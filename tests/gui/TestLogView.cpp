@@ -188,7 +188,7 @@ void TestLogView::emptyFileAndFileHeldByAWriterOpen()
     QFile writer(m_pDir->filePath(QStringLiteral("held.log")));
     QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
     QVERIFY(m_pFrame->OpenDocumentFile(writer.fileName()));
-    QTRY_VERIFY(!m_pFrame->GetActiveLogView()->IsLoading());
+    QVERIFY2(!m_pFrame->GetActiveLogView()->IsLoading(), "a small file is in at once, editable");
     QCOMPARE(Text(m_pFrame->GetActiveLogView()), QByteArray("held\n"));
 }
 
