@@ -2,6 +2,7 @@
 #include "view/CViewSearch.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -38,12 +39,87 @@ CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase,
         m_bPatternPossible = EncodeForView(view, text, m_Pattern);
         m_nTextGeneration = view->GetTextGeneration();
     }
-    // Only exact bytes: the editor's case folding in UTF-8 may reach beyond A to Z.
-    if (m_bMatchCase && m_bPatternPossible && !m_Pattern.isEmpty())
-        m_Prefilter.emplace(std::string_view(m_Pattern.constData(), static_cast<std::size_t>(m_Pattern.size())), true);
-    // The editor folds A to Z only, so a match is as long as the pattern; the margin covers an
-    // editor that folds more (k and the Kelvin sign differ in UTF-8 length).
+    // An occurrence spans at most four bytes per character of the pattern, even where the editor
+    // folds a character of several bytes into a letter (the Kelvin sign into k).
     m_nOverlap = static_cast<std::int64_t>(m_Pattern.size()) * 4 + 4;
+    if (view && !m_bMatchCase)
+        m_bFoldsBeyondAscii = EditorFoldsBeyondAscii(view->SendScintilla(QsciScintillaBase::SCI_GETCODEPAGE) ==
+                                                     QsciScintillaBase::SC_CP_UTF8);
+    PreparePrefilter();
+}
+
+void CViewSearch::SetFoldsBeyondAscii(bool folds)
+{
+    m_bFoldsBeyondAscii = folds && !m_bMatchCase;
+    PreparePrefilter();
+}
+
+bool CViewSearch::EditorFoldsBeyondAscii(bool utf8)
+{
+    // Asked once per code page of a scratch editor: does "ä", case ignored, find "Ä"?
+    const auto probe = [](bool inUtf8) {
+        QsciScintillaBase editor;
+        editor.SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE,
+                             inUtf8 ? static_cast<unsigned long>(QsciScintillaBase::SC_CP_UTF8) : 0UL);
+        const QByteArray text = inUtf8 ? QByteArray("\xC3\x84") : QByteArray("\xC4");
+        const QByteArray pattern = inUtf8 ? QByteArray("\xC3\xA4") : QByteArray("\xE4");
+        editor.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()), text.constData());
+        editor.SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, 0UL);
+        editor.SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, 0UL, static_cast<long>(text.size()));
+        return editor.SendScintilla(QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(pattern.size()),
+                                    pattern.constData()) >= 0;
+    };
+    static const bool folds[2] = {probe(false), probe(true)};
+    return folds[utf8 ? 1 : 0];
+}
+
+void CViewSearch::PreparePrefilter()
+{
+    m_Prefilter.reset();
+    const std::string_view pattern(m_Pattern.constData(), static_cast<std::size_t>(m_Pattern.size()));
+    if (!m_bPatternPossible || pattern.empty())
+        return;
+    // Ignoring case the prefilter folds A to Z only. That is all the editor folds, or else the
+    // pattern is ASCII and the text beyond ASCII goes to the editor.
+    if (m_bFoldsBeyondAscii && FirstNonAscii(pattern) != LiteralSearcher::npos)
+        return;
+    m_Prefilter.emplace(pattern, m_bMatchCase);
+}
+
+std::size_t CViewSearch::FirstNonAscii(std::string_view bytes)
+{
+    constexpr std::uint64_t HighBits = 0x8080808080808080ULL;
+    std::size_t at = 0;
+    for (; at + sizeof(std::uint64_t) <= bytes.size(); at += sizeof(std::uint64_t)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + at, sizeof(word));
+        if (word & HighBits)
+            break;
+    }
+    for (; at < bytes.size(); ++at) {
+        if (static_cast<unsigned char>(bytes[at]) >= 0x80)
+            return at;
+    }
+    return LiteralSearcher::npos;
+}
+
+std::size_t CViewSearch::FirstPossibleStart(std::string_view bytes) const
+{
+    std::size_t at = m_Prefilter->Find(bytes);
+    if (m_bFoldsBeyondAscii) {
+        // A character beyond ASCII may fold into the pattern's letters; an occurrence that holds
+        // one starts no further than the overlap before it.
+        const std::size_t other = FirstNonAscii(bytes);
+        if (other != LiteralSearcher::npos)
+            at = std::min(at, other > static_cast<std::size_t>(m_nOverlap) ? other - static_cast<std::size_t>(m_nOverlap) : 0);
+    }
+    return at;
+}
+
+const char* CViewSearch::RangeBytes(std::int64_t start, std::int64_t end) const
+{
+    return reinterpret_cast<const char*>(
+        m_pView->SendScintilla(QsciScintillaBase::SCI_GETRANGEPOINTER, ToWParam(start), ToLParam(end - start)));
 }
 
 CViewSearch::~CViewSearch()
@@ -134,11 +210,9 @@ CViewSearch::Outcome CViewSearch::FindForward(std::int64_t from, Range& found)
         const std::int64_t limit = std::min(length, sliceEnd + m_nOverlap);
         std::int64_t searchStart = sliceStart;
         if (m_Prefilter && sliceStart < length) {
-            const auto* bytes = reinterpret_cast<const char*>(m_pView->SendScintilla(
-                QsciScintillaBase::SCI_GETRANGEPOINTER, ToWParam(sliceStart), ToLParam(limit - sliceStart)));
-            if (bytes) {
-                const std::size_t at = m_Prefilter->Find(std::string_view(bytes, static_cast<std::size_t>(limit - sliceStart)));
-                // No occurrence of the bytes: nothing for the editor to find in this slice.
+            if (const char* bytes = RangeBytes(sliceStart, limit)) {
+                const std::size_t at = FirstPossibleStart(std::string_view(bytes, static_cast<std::size_t>(limit - sliceStart)));
+                // Nowhere an occurrence can start: nothing for the editor to find in this slice.
                 searchStart = at == LiteralSearcher::npos ? length : sliceStart + static_cast<std::int64_t>(at);
             }
         }
@@ -183,6 +257,14 @@ CViewSearch::Outcome CViewSearch::FindBackward(std::int64_t before, Range& found
         // one that starts last among those that end by the limit.
         const std::int64_t sliceStart = std::max<std::int64_t>(0, sliceEnd - m_nSliceSize);
         std::int64_t limit = std::min(TextLength(), sliceEnd - 1 + m_nOverlap);
+        if (m_Prefilter && sliceStart < limit) {
+            const char* bytes = RangeBytes(sliceStart, limit);
+            if (bytes && FirstPossibleStart(std::string_view(bytes, static_cast<std::size_t>(limit - sliceStart))) ==
+                             LiteralSearcher::npos) {
+                sliceEnd = sliceStart;
+                continue;
+            }
+        }
         for (;;) {
             m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
             m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(limit), ToLParam(sliceStart));

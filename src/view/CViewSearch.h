@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -46,6 +47,10 @@ public:
 
     // Smaller slices let tests put occurrences across slice borders.
     void SetSliceSize(std::int64_t size) { m_nSliceSize = size > 0 ? size : DefaultSliceSize; }
+    // Whether letters beyond A to Z may fold into others when case is ignored; the editor is asked
+    // once, and tests try the other answer.
+    void SetFoldsBeyondAscii(bool folds);
+    static bool EditorFoldsBeyondAscii(bool utf8);
 
     // The text as the view stores it: UTF-8 for a UTF-8 view, else one byte per character. False
     // when it cannot be there at all (empty, or a character a Latin-1 view cannot hold).
@@ -77,6 +82,12 @@ protected:
 
 private:
     int SearchFlags() const;
+    void PreparePrefilter();
+    static std::size_t FirstNonAscii(std::string_view bytes);
+    // The first offset in the bytes where an occurrence may start, or npos; needs the prefilter.
+    std::size_t FirstPossibleStart(std::string_view bytes) const;
+    // The text from start to end in one piece, or null.
+    const char* RangeBytes(std::int64_t start, std::int64_t end) const;
     std::int64_t TextLength() const;
     // Gives the event loop a turn when the last one was a while ago; false when the view went
     // away or holds another text now.
@@ -87,12 +98,13 @@ private:
 
     QPointer<COstrelView> m_pView;
     QByteArray m_Pattern;
-    // For a case-sensitive search: finds the exact bytes far faster than the editor, so slices
-    // without them are skipped and the editor only confirms (whole words) where they are.
+    // Finds the pattern's bytes (folding A to Z when ignoring case) far faster than the editor, so
+    // slices where no occurrence can start are skipped and the editor only confirms where one can.
     std::optional<LiteralSearcher> m_Prefilter;
     bool m_bPatternPossible = false;
     bool m_bMatchCase;
     bool m_bWholeWord;
+    bool m_bFoldsBeyondAscii = false;
     std::int64_t m_nSliceSize = DefaultSliceSize;
     std::int64_t m_nOverlap = 0;
     std::uint64_t m_nTextGeneration = 0;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ViewTestSupport.h"
 
+#include <optional>
+#include <random>
+
 #include "view/CViewSearch.h"
 
 using ViewTest::MakeView;
@@ -21,16 +24,38 @@ QList<long> OccurrencesOf(const QByteArray& text, const QByteArray& pattern)
 
 // Presses Find Next until nothing more is found; the starts it selected on the way.
 QList<long> WalkOccurrences(COstrelView* view, const QString& text, bool matchCase, bool wholeWord, bool down,
-                            qint64 sliceSize = 0)
+                            qint64 sliceSize = 0, std::optional<bool> foldsBeyondAscii = {})
 {
     QList<long> starts;
     for (int press = 0; press < 1000; ++press) {
         CViewSearch search(view, text, matchCase, wholeWord);
         if (sliceSize > 0)
             search.SetSliceSize(sliceSize);
+        if (foldsBeyondAscii)
+            search.SetFoldsBeyondAscii(*foldsBeyondAscii);
         if (search.FindFromSelection(down) != CViewSearch::Outcome::Found)
             break;
         starts.append(SelectionOf(view).first);
+    }
+    return starts;
+}
+
+// Every start the editor itself finds in the whole text in one go, each search one character on.
+QList<long> EditorOccurrences(COstrelView* view, const QByteArray& pattern, bool matchCase, bool wholeWord)
+{
+    QList<long> starts;
+    const long length = view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    view->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS,
+                        static_cast<unsigned long>((matchCase ? QsciScintillaBase::SCFIND_MATCHCASE : 0) |
+                                                   (wholeWord ? QsciScintillaBase::SCFIND_WHOLEWORD : 0)));
+    for (long from = 0; from < length;) {
+        view->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, static_cast<unsigned long>(from), length);
+        const long at = view->SendScintilla(QsciScintillaBase::SCI_SEARCHINTARGET,
+                                            static_cast<uintptr_t>(pattern.size()), pattern.constData());
+        if (at < 0)
+            break;
+        starts.append(at);
+        from = view->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, static_cast<unsigned long>(at));
     }
     return starts;
 }
@@ -47,6 +72,7 @@ private Q_SLOTS:
     void optionsOnTheViewsText();
     void textIsEncodedAsTheViewHoldsIt();
     void multiByteLettersAtSliceBorders();
+    void skippingSlicesFindsWhatTheEditorFinds();
     void replaceAllCountsAndIsOneUndoStep_data();
     void replaceAllCountsAndIsOneUndoStep();
     void replaceOnlyReplacesAnOccurrence();
@@ -137,6 +163,46 @@ void TestViewSearch::multiByteLettersAtSliceBorders()
         Select(view.get(), static_cast<long>(text.size()), static_cast<long>(text.size()));
         QCOMPARE(WalkOccurrences(view.get(), QStringLiteral("\u00E4bc"), false, true, false, slice),
                  (QList<long>{16, 6}));
+    }
+}
+
+void TestViewSearch::skippingSlicesFindsWhatTheEditorFinds()
+{
+    // Slices where the pattern cannot start are skipped without the editor; with case ignored and
+    // an editor that folds beyond A to Z, letters beyond ASCII are left to the editor. Either way,
+    // and whatever the slices, the walk meets exactly what the editor meets in one search of the
+    // whole text.
+    const QList<QByteArray> pieces = {"k", "K", "s", "S", "i", "I", "ss", " ", "\n", "x", "-",
+                                      "\xE2\x84\xAA", "\xC5\xBF", "\xC3\x9F", "\xC3\xA4", "\xC3\x84",
+                                      "\xEF\xAC\x81", "\xC4\xB0"};
+    const QList<QByteArray> patterns = {"k", "s", "SK", "ss", "fi", "kiss", "\xC3\xA4s"};
+    std::mt19937 random(1209);
+    for (int round = 0; round < 12; ++round) {
+        QByteArray text;
+        for (int i = 0; i < 160; ++i)
+            text.append(pieces.at(static_cast<qsizetype>(random() % pieces.size())));
+        for (const bool utf8 : {true, false}) {
+            auto view = MakeView(text, utf8);
+            for (const QByteArray& pattern : patterns) {
+                for (const bool matchCase : {true, false}) {
+                    for (const bool wholeWord : {false, true}) {
+                        const QList<long> expected = EditorOccurrences(view.get(), pattern, matchCase, wholeWord);
+                        const QList<long> reversed(expected.crbegin(), expected.crend());
+                        const QString find = utf8 ? QString::fromUtf8(pattern) : QString::fromLatin1(pattern);
+                        for (const qint64 slice : {3, 17, 0}) {
+                            for (const bool folds : {false, true}) {
+                                Select(view.get(), 0, 0);
+                                QCOMPARE(WalkOccurrences(view.get(), find, matchCase, wholeWord, true, slice, folds),
+                                         expected);
+                                Select(view.get(), static_cast<long>(text.size()), static_cast<long>(text.size()));
+                                QCOMPARE(WalkOccurrences(view.get(), find, matchCase, wholeWord, false, slice, folds),
+                                         reversed);
+                            }
+                        }
+                    }
+                }
+            }
+        }
     }
 }
 
