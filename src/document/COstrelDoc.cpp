@@ -21,9 +21,9 @@ COstrelDoc::~COstrelDoc() = default;
 
 bool COstrelDoc::OnOpenDocument(const QString& path)
 {
-    // QFile opens without locks of any kind: writers may go on writing while we read.
-    auto file = std::make_unique<QFile>(path);
-    if (QFileInfo(path).isDir() || !file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !m_pView) {
+    QString error;
+    auto file = COstrelView::OpenLogFile(path, error);
+    if (!file || !m_pView) {
         QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), QStringLiteral("Failed to open document."));
         return false;
     }

@@ -297,10 +297,11 @@ bool COstrelView::ReloadDocumentText()
     if (!m_pDocument)
         return false;
     const QString path = m_pDocument->GetPathName();
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QString error;
+    auto file = OpenLogFile(path, error);
+    if (!file) {
         QMessageBox::warning(nullptr, QStringLiteral("Ostrel"),
-                             QStringLiteral("Failed to open document.\n\n%1: %2").arg(path, file->errorString()));
+                             QStringLiteral("Failed to open document.\n\n%1: %2").arg(path, error));
         m_nPendingFileLine = 0;
         return false;
     }
@@ -310,6 +311,23 @@ bool COstrelView::ReloadDocumentText()
     SetShowsFilteredText(false);
     LoadFile(std::move(file));
     return true;
+}
+
+std::unique_ptr<QFile> COstrelView::OpenLogFile(const QString& path, QString& error)
+{
+    // A pipe would hold the window until some writer came, a device may never end: only files.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        error = info.isDir() ? QStringLiteral("Is a folder") : QStringLiteral("Not a regular file");
+        return nullptr;
+    }
+    // QFile opens without locks of any kind: writers may go on writing while we read.
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        error = file->errorString();
+        return nullptr;
+    }
+    return file;
 }
 
 bool COstrelView::IsFileInUse(const QString& path)

@@ -54,6 +54,9 @@ public:
     // Re-reads the document's file: whole-file state, modified flag clear, pending line selected.
     // False, with a message, when the file cannot be opened; the view then keeps its text.
     bool ReloadDocumentText();
+    // Opens a regular file for loading; null with the reason for a folder, a pipe, a device or a
+    // file that cannot be read.
+    static std::unique_ptr<QFile> OpenLogFile(const QString& path, QString& error);
     // True when another process holds the file open for writing, or it cannot be read at all.
     static bool IsFileInUse(const QString& path);
 

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <sys/stat.h>
+
 #include <QLabel>
 #include <QSettings>
 
@@ -129,6 +131,16 @@ void TestApplication::fileNewAndUnreadableFilesOpenNothing()
     const auto folderAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!frame.OpenDocumentFile(dir.path()));
     QCOMPARE(folderAnswer->Text, QStringLiteral("Failed to open document."));
+
+    // A pipe with no writer would hold the window forever, and a device may never end.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.log"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& special : {pipe, QStringLiteral("/dev/zero")}) {
+        const auto specialAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+        QVERIFY(!frame.OpenDocumentFile(special));
+        QCOMPARE(specialAnswer->Text, QStringLiteral("Failed to open document."));
+    }
+    QCOMPARE(frame.GetOpenDocuments().size(), 0);
 }
 
 OSTREL_GUI_TEST_MAIN(TestApplication)
