@@ -404,20 +404,10 @@ std::int32_t RegexCompiler::MatchGroup(EmptyFlag& flag)
     if (Failed())
         return kFailed;
 
-    std::int32_t body = Sequence(flag);
+    const std::int32_t body = GroupBody(flag, '}', RegexErrorMissingBrace);
     if (body == kFailed)
         return kFailed;
-    if (body == kAbsent) {
-        if (Peek() != '}')
-            return Fail(RegexErrorMissingBrace);
-        body = Emit(RegexOp::Skip);
-        if (body < 0)
-            return kFailed;
-    }
     m_Program[fork].Operand = body;
-    if (Peek() != '}')
-        return Fail(RegexErrorMissingBrace);
-    ++m_nPos;
     if (Emit(RegexOp::CloseGroup, group) < 0)
         return kFailed;
     return first;
@@ -431,21 +421,28 @@ std::int32_t RegexCompiler::Group(EmptyFlag& flag)
     if (Failed())
         return kFailed;
 
+    const std::int32_t body = GroupBody(flag, ')', RegexErrorMissingParenthesis);
+    if (body == kFailed)
+        return kFailed;
+    m_Program[first].Operand = body;
+    return first;
+}
+
+// A group's body up to and past its closing character; an empty body becomes a Skip.
+std::int32_t RegexCompiler::GroupBody(EmptyFlag& flag, char closer, std::int32_t missingCloser)
+{
     std::int32_t body = Sequence(flag);
     if (body == kFailed)
         return kFailed;
+    if (Peek() != closer)
+        return Fail(missingCloser);
     if (body == kAbsent) {
-        if (Peek() != ')')
-            return Fail(RegexErrorMissingParenthesis);
         body = Emit(RegexOp::Skip);
         if (body < 0)
             return kFailed;
     }
-    m_Program[first].Operand = body;
-    if (Peek() != ')')
-        return Fail(RegexErrorMissingParenthesis);
     ++m_nPos;
-    return first;
+    return body;
 }
 
 // After "[": InClass (or NotInClass) pointing past the class, then one Skip pair (low, high) per

@@ -63,6 +63,7 @@ private:
     std::int32_t Abbreviation(EmptyFlag& flag, std::string_view expansion);
     std::int32_t MatchGroup(EmptyFlag& flag);
     std::int32_t Group(EmptyFlag& flag);
+    std::int32_t GroupBody(EmptyFlag& flag, char closer, std::int32_t missingCloser);
     std::int32_t Class();
     std::int32_t Negation(EmptyFlag& flag);
     std::int32_t EmitLiteral(unsigned char character);
