@@ -138,10 +138,24 @@ bool IsValidUtf8(std::string_view bytes)
 
 bool IsAscii(std::string_view bytes)
 {
-    for (const char byte : bytes)
-        if (static_cast<unsigned char>(byte) >= 0x80)
-            return false;
-    return true;
+    return FindFirstNonAscii(bytes) == std::string_view::npos;
+}
+
+std::size_t FindFirstNonAscii(std::string_view bytes)
+{
+    constexpr std::uint64_t HighBits = 0x8080808080808080ULL;
+    std::size_t at = 0;
+    for (; at + sizeof(std::uint64_t) <= bytes.size(); at += sizeof(std::uint64_t)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + at, sizeof(word));
+        if (word & HighBits)
+            break;
+    }
+    for (; at < bytes.size(); ++at) {
+        if (static_cast<unsigned char>(bytes[at]) >= 0x80)
+            return at;
+    }
+    return std::string_view::npos;
 }
 
 TextEncoding LocaleTextEncoding()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ bool IsValidUtf8(std::string_view bytes);
 
 // True when every byte is below 128.
 bool IsAscii(std::string_view bytes);
+
+// Offset of the first byte of 128 or more, or std::string_view::npos; eight bytes at a time.
+std::size_t FindFirstNonAscii(std::string_view bytes);
 
 // The encoding of the process's current LC_CTYPE locale (call setlocale first).
 TextEncoding LocaleTextEncoding();

@@ -2,13 +2,13 @@
 #include "view/CViewSearch.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMessageBox>
 
+#include "filtering/TextCodec.h"
 #include "view/COstrelView.h"
 
 namespace {
@@ -81,26 +81,9 @@ void CViewSearch::PreparePrefilter()
         return;
     // Ignoring case the prefilter folds A to Z only. That is all the editor folds, or else the
     // pattern is ASCII and the text beyond ASCII goes to the editor.
-    if (m_bFoldsBeyondAscii && FirstNonAscii(pattern) != LiteralSearcher::npos)
+    if (m_bFoldsBeyondAscii && FindFirstNonAscii(pattern) != LiteralSearcher::npos)
         return;
     m_Prefilter.emplace(pattern, m_bMatchCase);
-}
-
-std::size_t CViewSearch::FirstNonAscii(std::string_view bytes)
-{
-    constexpr std::uint64_t HighBits = 0x8080808080808080ULL;
-    std::size_t at = 0;
-    for (; at + sizeof(std::uint64_t) <= bytes.size(); at += sizeof(std::uint64_t)) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, bytes.data() + at, sizeof(word));
-        if (word & HighBits)
-            break;
-    }
-    for (; at < bytes.size(); ++at) {
-        if (static_cast<unsigned char>(bytes[at]) >= 0x80)
-            return at;
-    }
-    return LiteralSearcher::npos;
 }
 
 std::size_t CViewSearch::FirstPossibleStart(std::string_view bytes) const
@@ -109,7 +92,7 @@ std::size_t CViewSearch::FirstPossibleStart(std::string_view bytes) const
     if (m_bFoldsBeyondAscii) {
         // A character beyond ASCII may fold into the pattern's letters; an occurrence that holds
         // one starts no further than the overlap before it.
-        const std::size_t other = FirstNonAscii(bytes);
+        const std::size_t other = FindFirstNonAscii(bytes);
         if (other != LiteralSearcher::npos)
             at = std::min(at, other > static_cast<std::size_t>(m_nOverlap) ? other - static_cast<std::size_t>(m_nOverlap) : 0);
     }

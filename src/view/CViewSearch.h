@@ -83,7 +83,6 @@ protected:
 private:
     int SearchFlags() const;
     void PreparePrefilter();
-    static std::size_t FirstNonAscii(std::string_view bytes);
     // The first offset in the bytes where an occurrence may start, or npos; needs the prefilter.
     std::size_t FirstPossibleStart(std::string_view bytes) const;
     // The text from start to end in one piece, or null.

@@ -111,6 +111,18 @@ TEST(TextCodecTests, IsAsciiLooksAtEveryByte)
                          "abc"));
 }
 
+TEST(TextCodecTests, FindFirstNonAsciiAtEveryOffsetOfAWord)
+{
+    EXPECT_EQ(FindFirstNonAscii(""), std::string_view::npos);
+    EXPECT_EQ(FindFirstNonAscii(std::string(21, 'a')), std::string_view::npos);
+    for (std::size_t at = 0; at < 21; ++at) {
+        std::string bytes(21, 'a');
+        bytes[at] = '\xC3';
+        bytes.back() = '\xFF'; // a later one does not count
+        EXPECT_EQ(FindFirstNonAscii(bytes), at) << at;
+    }
+}
+
 TEST(TextCodecTests, LocaleEncodingFollowsCodeset)
 {
     const std::string saved = std::setlocale(LC_CTYPE, nullptr);
