@@ -169,7 +169,6 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
     const std::int64_t size = file->size();
     ReplaceDocument(std::min(size, FirstPartSize) + FirstPartSlack);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
-    m_nPendingLineStart = -1;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_bLoadShowsCursor = true;
 
@@ -187,8 +186,7 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
     // The first part is swapped for the whole text at the end: edits would be lost, so the
     // commands that edit wait for the load first.
     SendScintilla(SCI_SETREADONLY, 1UL);
-    m_nPendingLineStart = m_pLoader->GetWantedLineStart();
-    SelectPendingLineIfLoaded(false);
+    SelectPendingLine(m_pLoader->GetWantedLineStart(), false);
 }
 
 ILoader* COstrelView::CreateDocumentLoader(std::int64_t room) const
@@ -216,15 +214,15 @@ void COstrelView::ShowLoadedDocument(ILoader* loader)
     SendScintilla(SCI_SETXOFFSET, static_cast<unsigned long>(xOffset));
 }
 
-void COstrelView::SelectPendingLineIfLoaded(bool loadingDone)
+void COstrelView::SelectPendingLine(std::int64_t lineStart, bool loadingDone)
 {
-    if (m_nPendingLineStart < 0) {
+    if (lineStart < 0) {
         if (loadingDone)
             m_nPendingFileLine = 0; // the file has fewer lines now
         return;
     }
     const std::int64_t length = SendScintilla(SCI_GETLENGTH);
-    const std::int64_t start = std::min(m_nPendingLineStart, length);
+    const std::int64_t start = std::min(lineStart, length);
     // The file line ends at its line feed; a lone carriage return on the way is part of it.
     const auto* rest = reinterpret_cast<const char*>(
         SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), ToLong(length - start)));
@@ -240,17 +238,16 @@ void COstrelView::SelectPendingLineIfLoaded(bool loadingDone)
     const std::int64_t onScreen = SendScintilla(SCI_LINESONSCREEN);
     SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max<std::int64_t>(0, visible - onScreen / 2)));
     m_nPendingFileLine = 0;
-    m_nPendingLineStart = -1;
 }
 
 void COstrelView::OnLoadFinished(bool succeeded)
 {
     if (ILoader* loader = m_pLoader->TakeDocumentLoader())
         ShowLoadedDocument(loader);
-    if (m_nPendingFileLine > 0)
-        m_nPendingLineStart = m_pLoader->GetWantedLineStart();
+    // A line the first part already showed is not selected again: the user may have moved on.
+    const std::int64_t lineStart = m_nPendingFileLine > 0 ? m_pLoader->GetWantedLineStart() : -1;
     EndLoading();
-    SelectPendingLineIfLoaded(true);
+    SelectPendingLine(lineStart, true);
     m_pLoader.release()->deleteLater();
     if (!succeeded)
         QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), QStringLiteral("Failed to open document."));
@@ -288,7 +285,6 @@ void COstrelView::StopLoading()
     if (!m_pLoader)
         return;
     m_pLoader.reset();
-    m_nPendingLineStart = -1;
     EndLoading();
 }
 

@@ -136,7 +136,8 @@ private:
     void EndLoading();
     // A key that moves about the first part can go ahead while loading; any other waits for the load.
     static bool KeyNeedsWholeText(const QKeyEvent* event);
-    void SelectPendingLineIfLoaded(bool loadingDone);
+    // Selects the pending file line starting there (-1: not found) once its end is in the text.
+    void SelectPendingLine(std::int64_t lineStart, bool loadingDone);
     void SetBackground(std::uint32_t color);
     // The whole text, the page of Print Setup and white paper, for printing and its preview.
     void PreparePrinting(QsciPrinter& printer);
@@ -150,7 +151,6 @@ private:
     int m_nWordWrap = WrapNone;
     std::unique_ptr<CTextLoader> m_pLoader;
     bool m_bLoadShowsCursor = false;
-    std::int64_t m_nPendingLineStart = -1;
     std::uint64_t m_nTextGeneration = 0;
     std::uint32_t m_crBackground = WholeFileBackground;
     long m_pInitialDocument = 0;
