@@ -533,6 +533,18 @@ int CFilterSettingsDlg::GetSelectionMark() const
     return selected.isEmpty() ? -1 : m_pFilterList->indexOfTopLevelItem(selected.first());
 }
 
+int CFilterSettingsDlg::GetChosenRow(const QString& noFilterText, const QString& caption)
+{
+    if (m_pFilterList->topLevelItemCount() == 0) {
+        ShowErrorMessage(this, noFilterText, caption);
+        return -1;
+    }
+    const int nRow = GetSelectionMark();
+    if (nRow < 0)
+        ShowErrorMessage(this, u"No Filter Selected"_s, caption);
+    return nRow;
+}
+
 void CFilterSettingsDlg::OnAddFilter()
 {
     const QString text = m_pFilterEdit->text();
@@ -572,15 +584,9 @@ void CFilterSettingsDlg::OnAddFilter()
 
 void CFilterSettingsDlg::OnEditFilter()
 {
-    if (m_pFilterList->topLevelItemCount() == 0) {
-        ShowErrorMessage(this, u"No Filter To Edit"_s, u"Edit Filter Error"_s);
+    const int nRow = GetChosenRow(u"No Filter To Edit"_s, u"Edit Filter Error"_s);
+    if (nRow < 0)
         return;
-    }
-    const int nRow = GetSelectionMark();
-    if (nRow < 0) {
-        ShowErrorMessage(this, u"No Filter Selected"_s, u"Edit Filter Error"_s);
-        return;
-    }
     QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow);
     CEditFilterSettingsDlg editor(this);
     editor.m_strFilter = pItem->text(ColumnFilter);
@@ -601,15 +607,9 @@ void CFilterSettingsDlg::OnEditFilter()
 
 void CFilterSettingsDlg::OnDeleteFilter()
 {
-    if (m_pFilterList->topLevelItemCount() == 0) {
-        ShowErrorMessage(this, u"No Filter To Delete"_s, u"Delete Filter Error"_s);
+    const int nRow = GetChosenRow(u"No Filter To Delete"_s, u"Delete Filter Error"_s);
+    if (nRow < 0)
         return;
-    }
-    const int nRow = GetSelectionMark();
-    if (nRow < 0) {
-        ShowErrorMessage(this, u"No Filter Selected"_s, u"Delete Filter Error"_s);
-        return;
-    }
     delete m_pFilterList->takeTopLevelItem(nRow);
     // Nothing stays selected: a second Delete must not remove a row the user has not chosen.
     m_pFilterList->clearSelection();

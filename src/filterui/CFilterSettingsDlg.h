@@ -91,6 +91,8 @@ private:
     void EnableAllListButtons();
     void ResetInputControls();
     int GetSelectionMark() const;
+    // The selected row for Edit or Delete; -1 after telling the user there is none.
+    int GetChosenRow(const QString& noFilterText, const QString& caption);
     void FillRow(int nRow, const FilterSettings& settings, int nFilter);
 
     FilterSettings m_FilterSettings;
