@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "view/CFindTextFields.h"
 #include "view/COstrelView.h"
 #include "view/CViewSearch.h"
 
@@ -25,16 +26,10 @@ CMyFindDlg::CMyFindDlg(ActiveViewResolver activeView, QWidget* parent)
     setWindowTitle(QStringLiteral("Find"));
     setModal(false);
 
-    auto* label = new QLabel(QStringLiteral("Fi&nd what:"), this);
-    m_pFindWhatEdit = new QLineEdit(this);
-    m_pFindWhatEdit->setObjectName(QStringLiteral("findWhatEdit"));
-    m_pFindWhatEdit->setMinimumWidth(220);
-    label->setBuddy(m_pFindWhatEdit);
-
-    m_pWholeWordCheck = new QCheckBox(QStringLiteral("Match &whole word only"), this);
-    m_pWholeWordCheck->setObjectName(QStringLiteral("matchWholeWordCheck"));
-    m_pMatchCaseCheck = new QCheckBox(QStringLiteral("Match &case"), this);
-    m_pMatchCaseCheck->setObjectName(QStringLiteral("matchCaseCheck"));
+    const CFindTextFields fields = CFindTextFields::Create(this);
+    m_pFindWhatEdit = fields.FindWhatEdit;
+    m_pWholeWordCheck = fields.WholeWordCheck;
+    m_pMatchCaseCheck = fields.MatchCaseCheck;
 
     auto* direction = new QGroupBox(QStringLiteral("Direction"), this);
     m_pUpRadio = new QRadioButton(QStringLiteral("&Up"), direction);
@@ -50,15 +45,10 @@ CMyFindDlg::CMyFindDlg(ActiveViewResolver activeView, QWidget* parent)
     m_pCancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     m_pCancelButton->setObjectName(QStringLiteral("cancelButton"));
 
-    auto* options = new QVBoxLayout;
-    options->addStretch();
-    options->addWidget(m_pWholeWordCheck);
-    options->addWidget(m_pMatchCaseCheck);
-
     auto* layout = new QGridLayout(this);
-    layout->addWidget(label, 0, 0);
+    layout->addWidget(fields.FindWhatLabel, 0, 0);
     layout->addWidget(m_pFindWhatEdit, 0, 1, 1, 2);
-    layout->addLayout(options, 1, 0, 1, 2);
+    layout->addLayout(fields.OptionsLayout, 1, 0, 1, 2);
     layout->addWidget(direction, 1, 2);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_pFindNextButton);
@@ -85,12 +75,7 @@ CMyFindDlg::~CMyFindDlg() = default;
 
 void CMyFindDlg::ShowDialog()
 {
-    m_pFindWhatEdit->selectAll();
-    m_pFindNextButton->setDefault(true);
-    show();
-    raise();
-    activateWindow();
-    m_pFindWhatEdit->setFocus();
+    CFindTextFields::Present(this, m_pFindWhatEdit, m_pFindNextButton);
 }
 
 void CMyFindDlg::OnFindTextChanged(const QString& text)

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "view/CFindTextFields.h"
 #include "view/COstrelView.h"
 #include "view/CViewSearch.h"
 
@@ -45,20 +46,14 @@ CReplaceDlg::CReplaceDlg(ActiveViewResolver activeView, QWidget* parent)
     setWindowTitle(QStringLiteral("Replace"));
     setModal(false);
 
-    auto* findLabel = new QLabel(QStringLiteral("Fi&nd what:"), this);
-    m_pFindWhatEdit = new QLineEdit(this);
-    m_pFindWhatEdit->setObjectName(QStringLiteral("findWhatEdit"));
-    m_pFindWhatEdit->setMinimumWidth(220);
-    findLabel->setBuddy(m_pFindWhatEdit);
+    const CFindTextFields fields = CFindTextFields::Create(this);
+    m_pFindWhatEdit = fields.FindWhatEdit;
+    m_pWholeWordCheck = fields.WholeWordCheck;
+    m_pMatchCaseCheck = fields.MatchCaseCheck;
     auto* replaceLabel = new QLabel(QStringLiteral("Re&place with:"), this);
     m_pReplaceWithEdit = new QLineEdit(this);
     m_pReplaceWithEdit->setObjectName(QStringLiteral("replaceWithEdit"));
     replaceLabel->setBuddy(m_pReplaceWithEdit);
-
-    m_pWholeWordCheck = new QCheckBox(QStringLiteral("Match &whole word only"), this);
-    m_pWholeWordCheck->setObjectName(QStringLiteral("matchWholeWordCheck"));
-    m_pMatchCaseCheck = new QCheckBox(QStringLiteral("Match &case"), this);
-    m_pMatchCaseCheck->setObjectName(QStringLiteral("matchCaseCheck"));
 
     m_pFindNextButton = new QPushButton(QStringLiteral("&Find Next"), this);
     m_pFindNextButton->setObjectName(QStringLiteral("findNextButton"));
@@ -70,15 +65,11 @@ CReplaceDlg::CReplaceDlg(ActiveViewResolver activeView, QWidget* parent)
     m_pCancelButton->setObjectName(QStringLiteral("cancelButton"));
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(findLabel, 0, 0);
+    layout->addWidget(fields.FindWhatLabel, 0, 0);
     layout->addWidget(m_pFindWhatEdit, 0, 1);
     layout->addWidget(replaceLabel, 1, 0);
     layout->addWidget(m_pReplaceWithEdit, 1, 1);
-    auto* options = new QVBoxLayout;
-    options->addStretch();
-    options->addWidget(m_pWholeWordCheck);
-    options->addWidget(m_pMatchCaseCheck);
-    layout->addLayout(options, 2, 0, 1, 2);
+    layout->addLayout(fields.OptionsLayout, 2, 0, 1, 2);
     auto* buttons = new QVBoxLayout;
     for (QPushButton* button : {m_pFindNextButton, m_pReplaceButton, m_pReplaceAllButton, m_pCancelButton})
         buttons->addWidget(button);
@@ -106,12 +97,7 @@ void CReplaceDlg::ShowDialog(COstrelView* view)
         if (!selected.isEmpty())
             m_pFindWhatEdit->setText(selected);
     }
-    m_pFindWhatEdit->selectAll();
-    m_pFindNextButton->setDefault(true);
-    show();
-    raise();
-    activateWindow();
-    m_pFindWhatEdit->setFocus();
+    CFindTextFields::Present(this, m_pFindWhatEdit, m_pFindNextButton);
 }
 
 void CReplaceDlg::OnFindTextChanged(const QString& text)
