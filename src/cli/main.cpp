@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -26,5 +27,11 @@ int main(int argc, char** argv)
         std::puts("ostrel-filter (Ostrel) 1.1.0 Build 156");
         return 0;
     }
-    return RunFilterCommand(options, LocaleTextEncoding(), STDOUT_FILENO, STDERR_FILENO);
+    try {
+        return RunFilterCommand(options, LocaleTextEncoding(), STDOUT_FILENO, STDERR_FILENO);
+    } catch (const std::bad_alloc&) {
+        // The engine ends its run itself when memory runs out; this is what is left outside it.
+        std::fputs("ostrel-filter: out of memory\n", stderr);
+        return FilterCommandError;
+    }
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,20 +48,22 @@ private:
 // to give for a long time: waiting for it looks at the stop request, and a stop ends the file.
 std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop)
 {
-    while (mayBlock) {
-        pollfd ready{fd, POLLIN, 0};
-        const int result = ::poll(&ready, 1, 100);
-        if (stop.stop_requested())
-            return 0;
-        if (result > 0 || (result < 0 && errno != EINTR))
-            break;
-    }
     for (;;) {
+        if (mayBlock) {
+            pollfd ready{fd, POLLIN, 0};
+            const int result = ::poll(&ready, 1, 100);
+            if (stop.stop_requested())
+                return 0;
+            if (result == 0 || (result < 0 && errno == EINTR))
+                continue;
+        }
         const ssize_t got = ::read(fd, buffer, size);
         if (got >= 0)
             return static_cast<std::size_t>(got);
-        if (errno != EINTR)
-            return 0;
+        // The descriptor does not block: a pipe with nothing to give yet is waited for above.
+        if (errno == EINTR || (mayBlock && (errno == EAGAIN || errno == EWOULDBLOCK)))
+            continue;
+        return 0;
     }
 }
 
@@ -101,6 +104,11 @@ void CollectLineStartsBefore(const char* floor, const char* from, std::int64_t l
 
 } // namespace
 
+std::string OutOfMemoryMessage(const std::string& path)
+{
+    return "ERROR Out of memory while filtering " + path;
+}
+
 FilterEngine::FilterEngine(FilterRun run, std::size_t blockSize)
     : m_Run(std::move(run)), m_nBlockSize(std::max<std::size_t>(blockSize, 1)), m_Context(256)
 {
@@ -120,7 +128,9 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     m_pOutput = &output;
     const std::string& path = m_Run.Path;
 
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opening a named pipe without O_NONBLOCK waits for a writer, and no stop request reaches
+    // that wait; the reads below wait for a pipe in slices that look at the stop request.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.Get() < 0) {
         output.ReportError(FormatMessage("ERROR Opening %s, GetLastError()=%d", path, errno));
         return EngineResult::Failed;
@@ -142,12 +152,33 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
         if (m_Matchers[i].GetParseError() != RegexErrorNone)
             output.ReportError(RegexParseErrorMessage(m_Matchers[i].GetParseError()));
 
+    EngineResult result = EngineResult::Finished;
+    try {
+        result = ReadAndDecide(file.Get(), mayBlock, fileSize, stop);
+    } catch (const std::bad_alloc&) {
+        // The block buffer is gone with the unwinding; hand over what was kept, if that still fits.
+        m_BeforeContextLines.clear();
+        try {
+            FlushBatch();
+        } catch (const std::bad_alloc&) {
+            m_Batch = OutputBatch();
+        }
+        output.ReportError(OutOfMemoryMessage(path));
+        result = EngineResult::OutOfMemory;
+    }
+    m_BeforeContextLines.clear();
+    if (result == EngineResult::Finished)
+        m_nProgressPercent.store(100, std::memory_order_relaxed);
+    return result;
+}
+
+EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop)
+{
     std::size_t capacity = m_nBlockSize;
     std::unique_ptr<char[]> buffer(new char[capacity]);
     std::size_t carried = 0; // bytes of an unfinished line kept at the start of the buffer
     std::uint64_t bytesRead = 0;
-    bool stopped = false;
-    for (bool endOfFile = false; !endOfFile && !stopped;) {
+    for (bool endOfFile = false; !endOfFile;) {
         if (carried == capacity) {
             // A line longer than the buffer: grow it, keeping the part already read.
             std::unique_ptr<char[]> larger(new char[capacity * 2]);
@@ -156,11 +187,11 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
             capacity *= 2;
         }
         char* const data = buffer.get();
-        const std::size_t got = ReadSome(file.Get(), data + carried, capacity - carried, mayBlock, stop);
+        const std::size_t got = ReadSome(fd, data + carried, capacity - carried, mayBlock, stop);
         bytesRead += got;
         if (got == 0 && stop.stop_requested()) {
-            stopped = true; // a stop while waiting for a pipe: the unfinished line is not a line
-            break;
+            FlushBatch();
+            return EngineResult::Stopped; // a stop while waiting for a pipe: the unfinished line is not a line
         }
         endOfFile = got == 0;
         const char* blockEnd = data + carried + got;
@@ -168,23 +199,27 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
             const void* lastLineFeed = ::memrchr(data + carried, '\n', got);
             if (!lastLineFeed) {
                 carried += got;
+                if (stop.stop_requested()) {
+                    FlushBatch();
+                    return EngineResult::Stopped;
+                }
                 continue;
             }
             blockEnd = static_cast<const char*>(lastLineFeed) + 1;
         }
-        stopped = !ProcessBlock(data, blockEnd, stop);
+        const bool stopped = !ProcessBlock(data, blockEnd, stop);
         const std::size_t rest = static_cast<std::size_t>(data + carried + got - blockEnd);
         std::memmove(data, blockEnd, rest);
         carried = rest;
         if (fileSize > 0)
             m_nProgressPercent.store(static_cast<int>(std::min<std::uint64_t>(100, bytesRead * 100 / fileSize)),
                                      std::memory_order_relaxed);
+        if (stopped) {
+            FlushBatch();
+            return EngineResult::Stopped;
+        }
     }
     FlushBatch();
-    m_BeforeContextLines.clear();
-    if (stopped)
-        return EngineResult::Stopped;
-    m_nProgressPercent.store(100, std::memory_order_relaxed);
     return EngineResult::Finished;
 }
 

@@ -21,7 +21,11 @@ enum class EngineResult
     Finished, // the whole file was read
     Stopped,  // a stop request ended the run early
     Failed,   // the file could not be opened or sized; the error was reported
+    OutOfMemory, // memory ran out; the lines handed over before stay, the error was reported
 };
+
+// The message of a run that ran out of memory.
+std::string OutOfMemoryMessage(const std::string& path);
 
 // Reads a log file and keeps the lines its filters select, with their context.
 //
@@ -41,13 +45,16 @@ public:
     FilterEngine& operator=(const FilterEngine&) = delete;
 
     // Runs once. Kept lines go to output in batches; errors are reported through it (a faulty
-    // expression once per run, then it matches no line). Checks stop after every decided line.
+    // expression once per run, then it matches no line). Checks stop after every decided line,
+    // and while it waits for a pipe or reads a line longer than a block. Never throws: running
+    // out of memory ends the run with OutOfMemory after one message.
     EngineResult Run(std::stop_token stop, FilterOutput& output);
 
     // The share of the file read so far, 0 to 100; safe to read from any thread.
     int GetProgressPercent() const { return m_nProgressPercent.load(std::memory_order_relaxed); }
 
 private:
+    EngineResult ReadAndDecide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop);
     bool ProcessBlock(const char* begin, const char* end, std::stop_token& stop);
     const char* NextCandidate(const char* position);
     const char* HitAtOrAfter(std::size_t filter, const char* position);
