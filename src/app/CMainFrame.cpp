@@ -28,7 +28,6 @@
 #include "app/COstrelApp.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
-#include "filtering/OutputLineQueue.h"
 #include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
 // After the view: its header prepares QScintilla's for this program's keyword settings.
@@ -109,7 +108,6 @@ QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback)
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent)
-    , m_pOutputLineQueue(std::make_unique<OutputLineQueue>())
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Ostrel"));
@@ -148,7 +146,7 @@ CMainFrame::CMainFrame(QWidget* parent)
 CMainFrame::~CMainFrame()
 {
     m_ModifiedTimer.stop();
-    // The documents go before the queue a filtering run of theirs may still write to.
+    // Closing a document ends a filtering run of its own.
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
         frame->GetDocument()->OnCloseDocument();
         delete frame;
@@ -423,7 +421,11 @@ void CMainFrame::CreateMenus()
 void CMainFrame::RebuildFileMenus()
 {
     using namespace CommandId;
-    qDeleteAll(m_RecentFileActions);
+    // The action that opened a file may be the one emitting now: it goes once that is over.
+    for (QAction* action : std::as_const(m_RecentFileActions)) {
+        action->setParent(nullptr);
+        action->deleteLater();
+    }
     m_RecentFileActions.clear();
     const COstrelApp* app = COstrelApp::GetInstance();
     const QStringList recent = app ? app->GetRecentFileList() : QStringList();
@@ -597,6 +599,16 @@ COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path)
     }
     view->SetChildFrameTitle(document->GetTitle(), false);
     connect(document, &COstrelDoc::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
+    // Part of a file is not a document: a tab whose file could not be read to its end goes.
+    connect(
+        document, &COstrelDoc::OpenFailed, this,
+        [this, frame = QPointer<CChildFrame>(frame), absolute] {
+            if (frame)
+                CloseChildFrame(frame);
+            if (COstrelApp* app = COstrelApp::GetInstance())
+                app->RemoveFromRecentFileList(absolute);
+        },
+        Qt::QueuedConnection);
     connect(view, &COstrelView::FileDropped, this, &CMainFrame::OpenDroppedFile);
     m_pDocumentArea->AddChildFrame(frame);
     return document;
@@ -928,8 +940,12 @@ void CMainFrame::OnFileSave()
 void CMainFrame::OpenDroppedFile(const QString& path)
 {
     COstrelApp* app = COstrelApp::GetInstance();
-    if (OpenDocumentFile(path) && app)
+    if (!app)
+        OpenDocumentFile(path);
+    else if (OpenDocumentFile(path))
         app->AddToRecentFileList(path);
+    else
+        app->RemoveFromRecentFileList(path); // an entry that no longer opens is no use
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

@@ -17,15 +17,13 @@ class CKeyboardIndicators;
 class CToolBarManager;
 class COstrelDoc;
 class COstrelView;
-class OutputLineQueue;
 class QActionGroup;
 class QLabel;
 class QMenu;
 class QTabWidget;
 
 // The main window: menus, the standard toolbar, the status bar, the document tabs, the
-// application looks, and the list of open log documents. It owns the filtering engine's output
-// line queue for as long as it exists.
+// application looks, and the list of open log documents.
 class CMainFrame : public QMainWindow
 {
     Q_OBJECT
@@ -50,7 +48,6 @@ public:
     COstrelDoc* GetActiveLogDocument() const;
     CChildFrame* GetActiveChildFrame() const;
     CDocumentArea* GetDocumentArea() const { return m_pDocumentArea; }
-    OutputLineQueue& GetOutputLineQueue() const { return *m_pOutputLineQueue; }
 
     // Files dropped on the window open as documents; other URLs are ignored.
     void OpenDroppedUrls(const QList<QUrl>& urls);
@@ -111,7 +108,6 @@ private:
     void OpenDroppedFile(const QString& path);
     void SaveWorkspace() const;
 
-    std::unique_ptr<OutputLineQueue> m_pOutputLineQueue;
     unsigned m_nApplicationLook = 0;
     QList<COstrelDoc*> m_OpenDocuments;
     std::map<int, QAction*> m_Commands;

@@ -180,6 +180,12 @@ void COstrelApp::AddToRecentFileList(const QString& path)
     Q_EMIT RecentFileListChanged();
 }
 
+void COstrelApp::RemoveFromRecentFileList(const QString& path)
+{
+    if (m_RecentFiles.removeAll(QFileInfo(path).absoluteFilePath()) > 0)
+        Q_EMIT RecentFileListChanged();
+}
+
 void COstrelApp::OnAppAbout()
 {
     CAboutDlg dialog(m_pMainFrame.get());
@@ -212,5 +218,7 @@ COstrelDoc* COstrelApp::OpenDocumentFile(const QString& path)
     COstrelDoc* document = m_pMainFrame->OpenDocumentFile(path);
     if (document)
         AddToRecentFileList(path);
+    else
+        RemoveFromRecentFileList(path);
     return document;
 }

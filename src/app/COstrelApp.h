@@ -73,6 +73,7 @@ public:
 
     QStringList GetRecentFileList() const { return m_RecentFiles; }
     void AddToRecentFileList(const QString& path);
+    void RemoveFromRecentFileList(const QString& path);
 
 public Q_SLOTS:
     void OnAppAbout();

@@ -31,13 +31,12 @@ bool IsOpenForWriting(const QString& fdInfoPath)
 
 bool CFileUsage::IsFileInUse(const QString& path)
 {
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly))
-        return true;
+    // Looked at, never opened: opening a path that has become a named pipe waits for a writer.
+    // A file that is gone or is no file at all is not in use; the reload that follows says why
+    // it cannot be read.
     struct stat target = {};
-    if (::fstat(probe.handle(), &target) != 0)
-        return true;
-    probe.close();
+    if (::stat(QFile::encodeName(path).constData(), &target) != 0 || !S_ISREG(target.st_mode))
+        return false;
 
     const QString self = QString::number(::getpid());
     const QDir proc(QStringLiteral("/proc"));

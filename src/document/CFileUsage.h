@@ -7,7 +7,8 @@ class QString;
 class CFileUsage
 {
 public:
-    // True when another process holds the file open for writing, or the file cannot be read at
-    // all. Processes of other users whose descriptors we may not see count as not holding it.
+    // True when another process holds the regular file open for writing. Never opens the file
+    // (a named pipe would wait for a writer). Processes of other users whose descriptors we may
+    // not see count as not holding it.
     static bool IsFileInUse(const QString& path);
 };

@@ -21,16 +21,30 @@ COstrelDoc::~COstrelDoc() = default;
 
 bool COstrelDoc::OnOpenDocument(const QString& path)
 {
+    if (!m_pView)
+        return false;
     QString error;
     auto file = COstrelView::OpenLogFile(path, error);
-    if (!file || !m_pView) {
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), QStringLiteral("Failed to open document."));
+    if (!file) {
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), COstrelView::FailedToOpenMessage(path, error));
         return false;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     SetPathName(path);
     m_pView->LoadFile(std::move(file));
     QApplication::restoreOverrideCursor();
+    // The first part could not be read: the view has said why, and no tab is left for the file.
+    if (m_pView->IsTextIncomplete() && !m_pView->IsLoading())
+        return false;
+    // A read that fails later closes the tab in the same way.
+    m_bOpening = m_pView->IsLoading();
+    if (m_bOpening) {
+        connect(m_pView, &COstrelView::LoadFailed, this, [this] {
+            if (m_bOpening)
+                Q_EMIT OpenFailed();
+        });
+        connect(m_pView, &COstrelView::LoadFinished, this, [this] { m_bOpening = false; });
+    }
     if (m_pMainFrame)
         m_pMainFrame->AddOpenDocument(this);
     return true;
@@ -38,6 +52,7 @@ bool COstrelDoc::OnOpenDocument(const QString& path)
 
 void COstrelDoc::OnCloseDocument()
 {
+    Q_EMIT Closing();
     if (m_pView)
         m_pView->StopLoading();
     if (m_pMainFrame)
@@ -52,6 +67,8 @@ bool COstrelDoc::OnFileSave()
         return m_pView->RunSaveAs();
     if (!IsModified())
         return true;
+    if (m_pView->RefuseIncompleteSave(GetPathName()))
+        return false;
     if (!m_pView->WriteViewText())
         return false;
     m_pView->SetTextUnmodified();

@@ -26,7 +26,8 @@ public:
     // Never: a document exists only for a file that was opened.
     bool OnNewDocument() { return false; }
     // Opens the file sharing it with its writers and starts loading it into the view; false,
-    // after "Failed to open document.", when it cannot be opened.
+    // after "Failed to open document." with the path and the reason, when it cannot be opened.
+    // A read that fails later, while the rest loads, is announced by OpenFailed.
     bool OnOpenDocument(const QString& path);
     // Unregisters from the main window; the frame then destroys the document.
     void OnCloseDocument();
@@ -55,9 +56,14 @@ public:
 Q_SIGNALS:
     void TitleChanged(const QString& title);
     void PathNameChanged(const QString& path);
+    // The file could not be read to its end while it was being opened; the reason was shown.
+    void OpenFailed();
+    // The document is closing; it goes away soon after.
+    void Closing();
 
 private:
     bool m_bTitleShowsModified = false;
+    bool m_bOpening = false; // the first load of the file is under way
     int m_nTabIndex = -1;
     QPointer<QWidget> m_pTabWindow;
     FilterSettings m_FilterSettings;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filtering/FilterSettingsFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -23,6 +24,10 @@ constexpr std::size_t MaxPieceLength = 254;
 
 // Byte 0x1A ends a filter settings file as if the file ended there.
 constexpr char EndOfFileByte = '\x1A';
+
+// A filter settings file is small: 1024 filters of a few hundred bytes each. Reading stops here,
+// so a huge or endless file (a device, a log chosen by mistake) cannot exhaust memory.
+constexpr std::size_t MaxFilterFileBytes = 8 * 1024 * 1024;
 
 constexpr std::size_t NoPosition = std::u16string_view::npos;
 
@@ -123,6 +128,9 @@ public:
     // Handles the next line; false when it is an error and reading must stop.
     bool ReadLine(std::u16string_view line);
     FilterFileResult Finish() const;
+    // The file is longer than a filter settings file can be: the line where reading stopped is
+    // reported as a format error.
+    FilterFileResult FailAtCut(std::u16string_view line);
 
 private:
     bool HandleOutside(std::u16string_view text);
@@ -230,6 +238,13 @@ bool CFilterFileReader::Fail(FilterFileStatus status, std::u16string_view line)
     return false;
 }
 
+FilterFileResult CFilterFileReader::FailAtCut(std::u16string_view line)
+{
+    ++m_nLineNumber;
+    Fail(FilterFileStatus::IllegalFormat, line.substr(0, MaxPieceLength));
+    return m_Error;
+}
+
 FilterFileResult CFilterFileReader::Finish() const
 {
     if (m_bFailed)
@@ -240,18 +255,23 @@ FilterFileResult CFilterFileReader::Finish() const
     return result;
 }
 
-// Reads the file's bytes up to the first 0x1A. Returns 0, or errno when the file cannot be
-// opened or read (a directory fails here, on the first read).
-int ReadFileBytes(const std::string& path, std::string& bytes)
+// Reads the file's bytes up to the first 0x1A, and at most MaxFilterFileBytes (cut tells whether
+// there was more). Returns 0, or errno when the file cannot be opened or read (a directory fails
+// here, on the first read).
+int ReadFileBytes(const std::string& path, std::string& bytes, bool& cut)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    cut = false;
+    // A named pipe would hold the open until some writer came; without one it reads as empty.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno;
+    if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     struct stat info = {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
+        bytes.reserve(std::min(static_cast<std::size_t>(info.st_size), MaxFilterFileBytes));
     char buffer[64 * 1024];
-    for (;;) {
+    while (!cut) {
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
         if (count < 0 && errno == EINTR)
             continue;
@@ -263,7 +283,12 @@ int ReadFileBytes(const std::string& path, std::string& bytes)
         if (count == 0)
             break;
         const auto* end = static_cast<const char*>(std::memchr(buffer, EndOfFileByte, static_cast<std::size_t>(count)));
-        bytes.append(buffer, end ? static_cast<std::size_t>(end - buffer) : static_cast<std::size_t>(count));
+        std::size_t length = end ? static_cast<std::size_t>(end - buffer) : static_cast<std::size_t>(count);
+        if (bytes.size() + length > MaxFilterFileBytes) {
+            length = MaxFilterFileBytes - bytes.size();
+            cut = true;
+        }
+        bytes.append(buffer, length);
         if (end)
             break;
     }
@@ -453,7 +478,8 @@ bool ParseStringSetting(std::u16string_view text, std::u16string& value)
 FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings& target)
 {
     std::string bytes;
-    if (const int error = ReadFileBytes(path, bytes); error != 0) {
+    bool cut = false;
+    if (const int error = ReadFileBytes(path, bytes, cut); error != 0) {
         FilterFileResult result;
         result.Status = FilterFileStatus::CannotOpen;
         result.SystemError = error;
@@ -468,9 +494,14 @@ FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings&
     if (encoding == TextEncoding::Utf8 && bytes.starts_with("\xEF\xBB\xBF"))
         pos = 3;
     std::u16string line;
-    while (pos < bytes.size()) {
+    while (pos < bytes.size() || cut) {
         // A line feed byte never occurs inside a UTF-8 sequence, so each line decodes on its own.
         const std::size_t lineFeed = bytes.find('\n', pos);
+        if (cut && lineFeed == std::string::npos) {
+            // Cut inside a UTF-8 sequence at worst: the text shown may end in a replacement character.
+            line = DecodeText(std::string_view(bytes).substr(pos), encoding);
+            return reader.FailAtCut(line);
+        }
         const std::size_t end = lineFeed == std::string::npos ? bytes.size() : lineFeed + 1;
         line = DecodeText(std::string_view(bytes).substr(pos, end - pos), encoding);
         pos = end;
@@ -485,9 +516,36 @@ FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings&
     return reader.Finish();
 }
 
+int FindUnsavableFilter(const FilterSettings& settings)
+{
+    for (int i = 0; i < settings.GetCount(); ++i)
+        if (!IsSavableFilterString(settings.GetFilter(i)->FilterString))
+            return i;
+    return -1;
+}
+
+bool IsSavableFilterString(std::u16string_view text)
+{
+    // A line end or 0x1A would end the line or the file; a double quote would end the value
+    // early, so the string would load as another one or not at all.
+    return text.find_first_of(u"\r\n\x1A\"") == std::u16string_view::npos;
+}
+
 FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSettings& settings)
 {
     FilterFileResult result;
+    if (const int unsavable = FindUnsavableFilter(settings); unsavable >= 0) {
+        std::u16string shown;
+        for (const char16_t c : settings.GetFilter(unsavable)->FilterString)
+            shown += c == u'\r' ? std::u16string(u"\\r") : c == u'\n' ? std::u16string(u"\\n")
+                   : c == u'\x1A' ? std::u16string(u"\\x1A") : std::u16string(1, c);
+        result.Status = FilterFileStatus::Unsavable;
+        result.Message = "Filter " + std::to_string(unsavable + 1) + " (\"" + EncodeText(shown, TextEncoding::Utf8) +
+                         "\") cannot be saved to a filter settings file: a filter string there may not hold a line "
+                         "break, a double quote or the character 0x1A. \"" +
+                         path + "\" was left as it was.";
+        return result;
+    }
     if (const int error = ReplaceFile(ResolveSaveTarget(path), FormatFilterSettings(settings)); error != 0) {
         result.Status = FilterFileStatus::WriteFailed;
         result.SystemError = error;

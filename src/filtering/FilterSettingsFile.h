@@ -16,6 +16,7 @@ enum class FilterFileStatus
     IllegalFormat,  // a recognised key whose value does not parse; Message holds the text to show
     NoFilters,      // the file ends inside a block or holds no filter; silent in the dialog
     WriteFailed,    // the file could not be written (SystemError says why); the old file is intact
+    Unsavable,      // write: a filter string the file cannot carry; Message names it; nothing written
 };
 
 struct FilterFileResult
@@ -34,7 +35,14 @@ FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings&
 
 // Writes the settings' filters and ExcludeMatches in the file layout, replacing the file
 // atomically (write to a temporary file, then rename), so a failure leaves the old file intact.
+// Settings with a filter string that would not load back as it is are refused (Unsavable).
 FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSettings& settings);
+
+// Whether a filter string loads back from a filter settings file as it was saved: no line
+// break, no double quote and no 0x1A.
+bool IsSavableFilterString(std::u16string_view text);
+// The index of the first filter whose string is not savable, or -1.
+int FindUnsavableFilter(const FilterSettings& settings);
 
 // The value parsers used by the reader, given the text that follows a key.
 bool ParseIntegerSetting(std::u16string_view text, std::int32_t& value);

@@ -1,43 +1,67 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filtering/FilterWorker.h"
 
+#include <new>
 #include <system_error>
 
-class FilterWorker::QueueOutput : public FilterOutput
+namespace {
+
+// Hands the engine's results to the run's queue and, while the owner still listens, its reporter.
+class QueueOutput : public FilterOutput
 {
 public:
-    QueueOutput(OutputLineQueue& queue, const ErrorReporter& reportError) : m_Queue(queue), m_ReportError(reportError) {}
+    QueueOutput(OutputLineQueue& queue, std::mutex& callbackMutex, const FilterWorker::ErrorReporter& reportError,
+                const bool& callbacksCut)
+        : m_Queue(queue), m_CallbackMutex(callbackMutex), m_ReportError(reportError), m_bCallbacksCut(callbacksCut)
+    {}
 
     void WriteLines(OutputBatch&& batch) override { m_Queue.PushOutputLines(std::move(batch)); }
 
     void ReportError(const std::string& message) override
     {
-        if (m_ReportError)
+        std::lock_guard lock(m_CallbackMutex);
+        if (!m_bCallbacksCut && m_ReportError)
             m_ReportError(message);
     }
 
 private:
     OutputLineQueue& m_Queue;
-    const ErrorReporter& m_ReportError;
+    std::mutex& m_CallbackMutex;
+    const FilterWorker::ErrorReporter& m_ReportError; // guarded by m_CallbackMutex
+    const bool& m_bCallbacksCut;                      // guarded by m_CallbackMutex
 };
 
-FilterWorker::FilterWorker(FilterRun run, OutputLineQueue& queue, ErrorReporter reportError,
-                           FinishedNotification finished)
-    : m_Engine(std::move(run)), m_Queue(queue), m_ReportError(std::move(reportError)), m_Finished(std::move(finished))
+} // namespace
+
+FilterWorker::FilterWorker(FilterRun run, ErrorReporter reportError, FinishedNotification finished)
+    : m_pState(std::make_shared<State>(std::move(run)))
 {
+    m_pState->ReportError = std::move(reportError);
+    m_pState->Finished = std::move(finished);
 }
 
 FilterWorker::~FilterWorker()
 {
     RequestStop();
-    if (m_Thread.joinable())
+    // A reporter waiting for the user returns on the stop request, so this waits only for a
+    // callback already under way.
+    {
+        std::lock_guard lock(m_pState->CallbackMutex);
+        m_pState->bCallbacksCut = true;
+    }
+    m_pState->Queue.SetNotification({});
+    if (!m_Thread.joinable())
+        return;
+    if (m_pState->WorkerFinished.load())
         m_Thread.join();
+    else
+        m_Thread.detach(); // it holds its own share of the state and ends on its own
 }
 
 bool FilterWorker::Start(std::string& error)
 {
     try {
-        m_Thread = std::jthread([this, stop = m_StopSource.get_token()] { ThreadMain(stop); });
+        m_Thread = std::thread([state = m_pState] { ThreadMain(state); });
     } catch (const std::system_error& failure) {
         error = failure.what();
         return false;
@@ -47,29 +71,36 @@ bool FilterWorker::Start(std::string& error)
 
 void FilterWorker::RequestStop()
 {
-    m_StopSource.request_stop();
+    m_pState->StopSource.request_stop();
 }
 
 bool FilterWorker::WaitForFinish(std::chrono::milliseconds timeout)
 {
-    std::unique_lock lock(m_mutex);
-    return m_FinishedCondition.wait_for(lock, timeout, [this] { return m_bWorkerFinished.load(); });
+    std::unique_lock lock(m_pState->FinishMutex);
+    return m_pState->FinishedCondition.wait_for(lock, timeout, [this] { return m_pState->WorkerFinished.load(); });
 }
 
 int FilterWorker::GetProgressPercent() const
 {
-    return m_bWorkerFinished.load() ? 100 : m_Engine.GetProgressPercent();
+    return m_pState->WorkerFinished.load() ? 100 : m_pState->Engine.GetProgressPercent();
 }
 
-void FilterWorker::ThreadMain(std::stop_token stop)
+void FilterWorker::ThreadMain(const std::shared_ptr<State>& state)
 {
-    QueueOutput output(m_Queue, m_ReportError);
-    m_Result.store(m_Engine.Run(stop, output));
-    {
-        std::lock_guard lock(m_mutex);
-        m_bWorkerFinished.store(true);
+    QueueOutput output(state->Queue, state->CallbackMutex, state->ReportError, state->bCallbacksCut);
+    EngineResult result = EngineResult::OutOfMemory;
+    try {
+        result = state->Engine.Run(state->StopSource.get_token(), output);
+    } catch (const std::bad_alloc&) {
+        // The engine catches its own shortage; this is one while reporting it. The run still ends.
     }
-    m_FinishedCondition.notify_all();
-    if (m_Finished)
-        m_Finished();
+    state->Result.store(result);
+    {
+        std::lock_guard lock(state->FinishMutex);
+        state->WorkerFinished.store(true);
+    }
+    state->FinishedCondition.notify_all();
+    std::lock_guard lock(state->CallbackMutex);
+    if (!state->bCallbacksCut && state->Finished)
+        state->Finished();
 }

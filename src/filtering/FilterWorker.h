@@ -9,30 +9,39 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <stop_token>
 #include <thread>
 
-// One filtering run on a thread of its own. Kept lines go into the queue in batches; errors go
-// to the reporter, which is called on the worker thread and may block until the user has seen
-// the message. The destructor stops the run and joins the thread.
+// One filtering run on a thread of its own. Kept lines go into the run's own queue in batches;
+// errors go to the reporter, which is called on the worker thread and may block until the user
+// has seen the message (it must stop waiting when the run's stop token is signalled).
+//
+// The thread owns everything it uses, so a thread stuck in a system call that ignores the stop
+// request (a read on a hung mount) can be left behind: the destructor stops the run, cuts the
+// callbacks, and joins the thread only when it has already ended. A thread left behind ends on
+// its own and reaches nothing of its former owner.
 class FilterWorker
 {
 public:
     using ErrorReporter = std::function<void(const std::string& message)>;
     using FinishedNotification = std::function<void()>;
 
-    FilterWorker(FilterRun run, OutputLineQueue& queue, ErrorReporter reportError, FinishedNotification finished = {});
+    explicit FilterWorker(FilterRun run, ErrorReporter reportError = {}, FinishedNotification finished = {});
     ~FilterWorker();
     FilterWorker(const FilterWorker&) = delete;
     FilterWorker& operator=(const FilterWorker&) = delete;
 
+    // The run's hand-over of kept lines; set its notification before Start.
+    OutputLineQueue& GetQueue() { return m_pState->Queue; }
+
     // Replaces the error reporter; only before Start.
-    void SetErrorReporter(ErrorReporter reportError) { m_ReportError = std::move(reportError); }
+    void SetErrorReporter(ErrorReporter reportError) { m_pState->ReportError = std::move(reportError); }
 
     // The run's stop token, for a reporter that must stop waiting when the run is stopped.
-    std::stop_token GetStopToken() const { return m_StopSource.get_token(); }
+    std::stop_token GetStopToken() const { return m_pState->StopSource.get_token(); }
 
     // Starts the thread; false, with the reason in error, when it cannot be created.
     bool Start(std::string& error);
@@ -45,26 +54,35 @@ public:
 
     // The share of the file read, 0 to 100 (100 once finished).
     int GetProgressPercent() const;
-    // The run has ended: the file was read, a stop was honoured, or the file could not be read.
-    bool IsWorkerFinished() const { return m_bWorkerFinished.load(); }
+    // The run has ended: the file was read, a stop was honoured, the file could not be read or
+    // memory ran out.
+    bool IsWorkerFinished() const { return m_pState->WorkerFinished.load(); }
     // How the run ended; meaningful once IsWorkerFinished() is true.
-    EngineResult GetResult() const { return m_Result.load(); }
+    EngineResult GetResult() const { return m_pState->Result.load(); }
 
 private:
-    void ThreadMain(std::stop_token stop);
+    // What the thread uses; shared so that it outlives an owner that gave up waiting.
+    struct State
+    {
+        explicit State(FilterRun run) : Engine(std::move(run)) {}
 
-    class QueueOutput;
+        FilterEngine Engine;
+        OutputLineQueue Queue;
+        std::mutex CallbackMutex;      // held while a callback runs, and while the owner cuts them
+        ErrorReporter ReportError;     // guarded by CallbackMutex once started
+        FinishedNotification Finished; // guarded by CallbackMutex once started
+        bool bCallbacksCut = false;    // guarded by CallbackMutex
+        std::mutex FinishMutex;
+        std::condition_variable FinishedCondition; // signalled under FinishMutex when WorkerFinished is set
+        std::atomic<bool> WorkerFinished{false};
+        std::atomic<EngineResult> Result{EngineResult::Finished};
+        // Exists before the thread does, so a stop may be requested from any thread (the worker's
+        // own included) while the thread starts.
+        std::stop_source StopSource;
+    };
 
-    FilterEngine m_Engine;
-    OutputLineQueue& m_Queue;
-    ErrorReporter m_ReportError;
-    FinishedNotification m_Finished;
-    std::atomic<bool> m_bWorkerFinished{false};
-    std::atomic<EngineResult> m_Result{EngineResult::Finished};
-    std::mutex m_mutex;
-    std::condition_variable m_FinishedCondition; // signalled under m_mutex when m_bWorkerFinished is set
-    // Our own stop source rather than the thread's: it exists before the thread does, so a stop
-    // may be requested from any thread (the worker's own included) while the thread starts.
-    std::stop_source m_StopSource;
-    std::jthread m_Thread; // last: joined before the members it uses go away
+    static void ThreadMain(const std::shared_ptr<State>& state);
+
+    std::shared_ptr<State> m_pState;
+    std::thread m_Thread;
 };

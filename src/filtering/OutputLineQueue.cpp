@@ -3,23 +3,24 @@
 
 void OutputLineQueue::SetNotification(Notification notification)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_NotificationMutex);
     m_Notification = std::move(notification);
 }
 
 void OutputLineQueue::PushOutputLines(OutputBatch&& batch)
 {
-    Notification notification;
+    bool wasEmpty = false;
     {
         std::lock_guard lock(m_mutex);
-        const bool wasEmpty = m_Batches.empty();
+        wasEmpty = m_Batches.empty();
         m_Batches.push_back(std::move(batch));
-        if (wasEmpty)
-            notification = m_Notification;
     }
-    // Outside the lock: the receiver may pop at once.
-    if (notification)
-        notification();
+    if (!wasEmpty)
+        return;
+    // Outside the queue's lock, so the receiver may pop at once.
+    std::lock_guard lock(m_NotificationMutex);
+    if (m_Notification)
+        m_Notification();
 }
 
 std::optional<OutputBatch> OutputLineQueue::PopOutputLines()

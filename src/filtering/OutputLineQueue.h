@@ -10,13 +10,14 @@
 
 // Hands kept lines from the filtering thread to the user-interface thread, a batch at a time.
 // Thread-safe. The notification runs on the pushing thread whenever a push finds the queue
-// empty, so the receiver hears once per drain rather than once per batch.
+// empty, so the receiver hears once per drain rather than once per batch. Once SetNotification
+// has returned, the notification it replaced is not running and will not run again.
 class OutputLineQueue
 {
 public:
     using Notification = std::function<void()>;
 
-    // Replaces the notification; call it before a run starts.
+    // Replaces the notification; waits for a call of the old one under way.
     void SetNotification(Notification notification);
 
     void PushOutputLines(OutputBatch&& batch);
@@ -29,5 +30,6 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::deque<OutputBatch> m_Batches; // guarded by m_mutex
-    Notification m_Notification;       // guarded by m_mutex
+    std::mutex m_NotificationMutex;    // held while the notification runs
+    Notification m_Notification;       // guarded by m_NotificationMutex
 };

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "filterui/DecimalText.h"
+#include "filterui/FilterStringField.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -39,6 +40,7 @@ CEditFilterSettingsDlg::CEditFilterSettingsDlg(QWidget* pParent)
     auto* pCancel = new QPushButton(u"Cancel"_s, this);
     pCancel->setObjectName(u"cancelButton"_s);
     m_pFilterEdit = new QLineEdit(this);
+    KeepFilterStringOnOneLine(m_pFilterEdit);
     m_pFilterEdit->setObjectName(u"filterStringEdit"_s);
     m_pFilterEdit->setMinimumWidth(300);
     m_pRegExpCheck = new QCheckBox(u"Regular Expression"_s, this);

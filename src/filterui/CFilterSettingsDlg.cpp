@@ -36,6 +36,7 @@
 #include "filterui/CLastColumnAutoResizingListCtrl.h"
 #include "filterui/CWhitespaceFilterDlg.h"
 #include "filterui/DecimalText.h"
+#include "filterui/FilterStringField.h"
 #include "filterui/FilterClipboard.h"
 #include "view/COstrelView.h"
 
@@ -232,6 +233,7 @@ void CFilterSettingsDlg::CreateControls()
     m_pFilterGroup = new QGroupBox(this);
     m_pFilterGroup->setObjectName(u"filterGroupBox"_s);
     m_pFilterEdit = new QLineEdit(this);
+    KeepFilterStringOnOneLine(m_pFilterEdit);
     m_pFilterEdit->setObjectName(u"filterStringEdit"_s);
     m_pRegExpCheck = CreateCheckBox(this, u"Regular Expression Filter"_s, u"regExpCheck"_s);
     m_pCaseSensitiveCheck = CreateCheckBox(this, u"Case-Sensitive Filter"_s, u"caseSensitiveCheck"_s);
@@ -724,7 +726,7 @@ void CFilterSettingsDlg::OnApplyFilterSettings()
         return;
     }
     if (!m_pRun) {
-        m_pRun = new CFilteringRun(m_pMainFrame->GetOutputLineQueue(), this, this);
+        m_pRun = new CFilteringRun(this, this);
         connect(m_pRun, &CFilteringRun::RunningChanged, this,
                 [this](bool bRunning) { m_pApplyButton->setEnabled(!bRunning); });
     }

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filterui/CFilteringRun.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <stop_token>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 
@@ -29,16 +30,17 @@ struct PendingMessage
 
 } // namespace
 
-CFilteringRun::CFilteringRun(OutputLineQueue& queue, QWidget* dialogParent, QObject* parent)
-    : QObject(parent), m_Queue(queue), m_pDialogParent(dialogParent)
+CFilteringRun::CFilteringRun(QWidget* dialogParent, QObject* parent) : QObject(parent), m_pDialogParent(dialogParent)
 {
-    // The program may quit while a run goes on: stop it while the queue still exists.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { EndRun(false); });
+    m_FinishWaitTimer.setSingleShot(true);
+    connect(&m_FinishWaitTimer, &QTimer::timeout, this, &CFilteringRun::OnFinishWaitExpired);
+    // The program may quit while a run goes on: the worker is stopped and left to end on its own.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &CFilteringRun::EndRun);
 }
 
 CFilteringRun::~CFilteringRun()
 {
-    EndRun(false);
+    EndRun();
 }
 
 bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, TextEncoding encoding)
@@ -49,22 +51,24 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
     view->BeginFilterOutput();
 
     FilterRun run = MakeFilterRun(settings, QFile::encodeName(document->GetPathName()).toStdString(), encoding);
-    m_pRunDocument = document;
-    m_pRunView = view;
-    m_bCancelled = false;
-    m_Queue.Clear();
-    m_Queue.SetNotification([this] { QMetaObject::invokeMethod(this, &CFilteringRun::OnFilterOutput, Qt::QueuedConnection); });
-
-    auto worker = std::make_unique<FilterWorker>(std::move(run), m_Queue, FilterWorker::ErrorReporter{});
+    const std::uint64_t serial = ++m_nRunSerial;
+    auto worker = std::make_unique<FilterWorker>(std::move(run), FilterWorker::ErrorReporter{}, [this, serial] {
+        QMetaObject::invokeMethod(
+            this, [this, serial] { OnWorkerFinished(serial); }, Qt::QueuedConnection);
+    });
+    worker->GetQueue().SetNotification(
+        [this] { QMetaObject::invokeMethod(this, &CFilteringRun::OnFilterOutput, Qt::QueuedConnection); });
     const std::stop_token stop = worker->GetStopToken();
     // The worker waits for each message until it has been dismissed, or until the run stops.
-    worker->SetErrorReporter([this, stop](const std::string& message) {
+    worker->SetErrorReporter([this, stop, serial](const std::string& message) {
         auto pending = std::make_shared<PendingMessage>();
         const QString text = QString::fromLocal8Bit(message.data(), static_cast<qsizetype>(message.size()));
         QMetaObject::invokeMethod(
             this,
-            [this, pending, text] {
-                ShowEngineMessage(text);
+            [this, pending, text, stop, serial] {
+                // A run stopped before its message came up has nothing left to say.
+                if (serial == m_nRunSerial && m_bRunning && !stop.stop_requested())
+                    ShowEngineMessage(text);
                 {
                     std::lock_guard lock(pending->Mutex);
                     pending->Done = true;
@@ -78,20 +82,24 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
 
     std::string error;
     if (!worker->Start(error)) {
-        m_Queue.SetNotification({});
-        m_pRunDocument = nullptr;
-        m_pRunView = nullptr;
-        ShowEngineMessage(QStringLiteral("The filtering thread could not be started: ") + QString::fromLocal8Bit(error.c_str()));
+        view->EndFilterOutput();
+        ShowEngineMessage(QStringLiteral("The filtering thread could not be started: ") +
+                          QString::fromLocal8Bit(error.c_str()));
         return false;
     }
     m_pWorker = std::move(worker);
+    m_pRunDocument = document;
+    m_pRunView = view;
+    m_bCancelled = false;
+    m_bFinishing = false;
     m_bRunning = true;
+    connect(document, &COstrelDoc::Closing, this, &CFilteringRun::OnRunDocumentGone, Qt::UniqueConnection);
     connect(document, &QObject::destroyed, this, &CFilteringRun::OnRunDocumentGone, Qt::UniqueConnection);
     connect(view, &QObject::destroyed, this, &CFilteringRun::OnRunDocumentGone, Qt::UniqueConnection);
     // The whole file shown again (Delete All Filters, a Ctrl+double-click) ends the run at once.
     connect(view, &COstrelView::ShowsFilteredTextChanged, this, [this](bool showsFilteredText) {
         if (!showsFilteredText)
-            EndRun(false);
+            EndRun();
     });
     if (!m_bRedrawSuspended) {
         view->setUpdatesEnabled(false);
@@ -130,11 +138,40 @@ bool CFilteringRun::IsWorkerFinished() const
     return m_pWorker && m_pWorker->IsWorkerFinished();
 }
 
+void CFilteringRun::ScheduleOutput()
+{
+    if (m_bOutputScheduled)
+        return;
+    m_bOutputScheduled = true;
+    // Posted, so the window handles the input that came meanwhile before the next turn.
+    QTimer::singleShot(0, this, &CFilteringRun::OnFilterOutput);
+}
+
 void CFilteringRun::OnFilterOutput()
 {
-    while (auto batch = m_Queue.PopOutputLines())
-        if (m_bRunning && !m_bCancelled && m_pRunView)
-            m_pRunView->AppendOutputLines(*batch);
+    m_bOutputScheduled = false;
+    if (!m_bRunning || !m_pWorker)
+        return;
+    OutputLineQueue& queue = m_pWorker->GetQueue();
+    QElapsedTimer clock;
+    clock.start();
+    bool appended = false;
+    while (clock.elapsed() < AppendBudgetMs) {
+        auto batch = queue.PopOutputLines();
+        if (!batch)
+            break;
+        // After Cancel the marker ends the output: what comes later is dropped.
+        if (m_bCancelled || !m_pRunView)
+            continue;
+        m_pRunView->AppendOutputLines(*batch);
+        appended = true;
+    }
+    if (appended)
+        Q_EMIT OutputAppended();
+    if (!queue.IsOutputLineQueueEmpty())
+        ScheduleOutput();
+    else if (m_bFinishing && m_pWorker->IsWorkerFinished())
+        CompleteRun();
 }
 
 void CFilteringRun::OnFilterCancelled()
@@ -153,24 +190,56 @@ void CFilteringRun::OnFilterCancelled()
 
 void CFilteringRun::OnFilterFinished()
 {
-    EndRun(!m_bCancelled);
+    if (!m_bRunning || m_bFinishing)
+        return;
+    m_bFinishing = true;
+    m_pWorker->RequestStop();
+    if (m_pWorker->IsWorkerFinished())
+        OnFilterOutput(); // shows what is left, then ends the run
+    else
+        m_FinishWaitTimer.start(FinishWaitMs);
 }
 
-void CFilteringRun::EndRun(bool keepQueuedLines)
+void CFilteringRun::OnWorkerFinished(std::uint64_t runSerial)
+{
+    // Before the progress window has closed, its timer takes note of the end.
+    if (runSerial != m_nRunSerial || !m_bFinishing)
+        return;
+    m_FinishWaitTimer.stop();
+    ScheduleOutput();
+}
+
+void CFilteringRun::OnFinishWaitExpired()
+{
+    if (!m_bRunning || !m_pWorker)
+        return;
+    // The worker is stuck where a stop cannot reach it: show what it handed over by now and
+    // leave it behind.
+    std::unique_ptr<FilterWorker> abandoned = std::move(m_pWorker);
+    while (auto batch = abandoned->GetQueue().PopOutputLines())
+        if (!m_bCancelled && m_pRunView)
+            m_pRunView->AppendOutputLines(*batch);
+    abandoned.reset();
+    CompleteRun();
+}
+
+void CFilteringRun::EndRun()
 {
     if (!m_bRunning)
         return;
-    m_bRunning = false;
-    if (m_pWorker) {
-        m_pWorker->RequestStop();
-        m_pWorker->WaitForFinish(std::chrono::milliseconds(FinishWaitMs));
-    }
-    m_Queue.SetNotification({});
-    while (auto batch = m_Queue.PopOutputLines())
-        if (keepQueuedLines && m_pRunView)
-            m_pRunView->AppendOutputLines(*batch);
     m_pWorker.reset();
+    CompleteRun();
+}
+
+void CFilteringRun::CompleteRun()
+{
+    m_FinishWaitTimer.stop();
+    m_pWorker.reset();
+    m_bRunning = false;
+    m_bFinishing = false;
     m_bCancelled = false;
+    if (m_pRunView)
+        m_pRunView->EndFilterOutput();
     if (m_bRedrawSuspended) {
         if (m_pRunView) {
             m_pRunView->setUpdatesEnabled(true);
@@ -185,7 +254,7 @@ void CFilteringRun::EndRun(bool keepQueuedLines)
     m_pRunDocument = nullptr;
     m_pRunView = nullptr;
     if (m_pProgressDlg) {
-        // Closed without a run to end: the window only goes away.
+        // Ended before its window closed: the window only goes away.
         disconnect(m_pProgressDlg, nullptr, this, nullptr);
         m_pProgressDlg->close();
         m_pProgressDlg = nullptr;
@@ -197,7 +266,7 @@ void CFilteringRun::OnRunDocumentGone()
 {
     // The output has nowhere to go: stop the worker and drop what it kept.
     m_pRunView = nullptr;
-    EndRun(false);
+    EndRun();
 }
 
 void CFilteringRun::ShowEngineMessage(const QString& message)

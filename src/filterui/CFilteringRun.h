@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
-#include <memory>
+#include <QTimer>
 
 #include "filtering/TextCodec.h"
 
@@ -14,7 +16,6 @@ class COstrelDoc;
 class COstrelView;
 class FilterSettings;
 class FilterWorker;
-class OutputLineQueue;
 
 // The desktop side of one filtering run at a time: it prepares the document's view, runs the
 // engine on a worker thread, appends the kept lines to that view as they arrive, shows the
@@ -22,56 +23,74 @@ class OutputLineQueue;
 // progress window's close box, or the document closing).
 //
 // The output always goes to the view of the document the run started on, whichever tab is
-// active meanwhile. The engine's messages are shown on this thread while the worker waits.
+// active meanwhile. Lines are appended in turns of a few milliseconds, so input is handled
+// between them and Cancel takes effect at once. The window never waits for the worker: a run
+// ends when the worker says it has ended, or, at the latest, FinishWaitMs after it was asked to
+// stop; a worker that has not ended by then is left behind and nothing it still produces is shown.
 class CFilteringRun : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int FinishWaitMs = 10000;
+    // How long one turn of appending may take before the window handles input again.
+    static constexpr int AppendBudgetMs = 20;
     static inline const QString CancelledMarker = QStringLiteral("<<< Filtering Cancelled By User >>>");
 
-    CFilteringRun(OutputLineQueue& queue, QWidget* dialogParent, QObject* parent = nullptr);
+    explicit CFilteringRun(QWidget* dialogParent, QObject* parent = nullptr);
     ~CFilteringRun() override;
 
     // Starts a run of the filters on the document's file, into its view, which is emptied and
-    // shown with the filter-output background. False when no run could be started (the view
-    // is left empty and the reason has been shown). Settings are copied: later edits do not
-    // reach this run.
+    // shown with the filter-output background, read-only until the run ends. False when no run
+    // could be started (the view is left empty and the reason has been shown). Settings are
+    // copied: later edits do not reach this run.
     bool Start(COstrelDoc* document, const FilterSettings& settings, TextEncoding encoding = LocaleTextEncoding());
 
+    // From Start until the run has ended (Apply is disabled meanwhile).
     bool IsRunning() const { return m_bRunning; }
+    // The run was asked to end and waits for its worker, or for the last lines to be shown.
+    bool IsFinishing() const { return m_bFinishing; }
     int GetProgressPercent() const;
     bool IsWorkerFinished() const;
     COstrelDoc* GetRunDocument() const;
     CFilteringProgressDlg* GetProgressDialog() const;
 
 public Q_SLOTS:
-    // Takes every batch waiting in the queue into the run's view.
+    // Takes queued batches into the run's view for one turn, and asks for another while any wait.
     void OnFilterOutput();
     // The user cancelled: the marker line goes after what is shown, the worker stops, and
     // lines still waiting are dropped.
     void OnFilterCancelled();
-    // Ends the run: waits for the worker (bounded), takes the last lines unless cancelled,
-    // and gives the view back its drawing.
+    // The progress window closed: the run ends once the worker has ended and the lines it kept
+    // are shown (unless cancelled), or after FinishWaitMs.
     void OnFilterFinished();
 
 Q_SIGNALS:
     // A run started (true) or ended (false): the dialog disables and enables Apply.
     void RunningChanged(bool running);
+    // A turn of appending has ended.
+    void OutputAppended();
 
 private:
+    void ScheduleOutput();
+    void OnWorkerFinished(std::uint64_t runSerial);
+    void OnFinishWaitExpired();
     void OnRunDocumentGone();
     void ShowEngineMessage(const QString& message);
-    void EndRun(bool keepQueuedLines);
+    // Ends the run now: the worker is stopped and left to end on its own, queued lines are dropped.
+    void EndRun();
+    void CompleteRun();
 
-    OutputLineQueue& m_Queue;
     QPointer<QWidget> m_pDialogParent;
     QPointer<COstrelDoc> m_pRunDocument;
     QPointer<COstrelView> m_pRunView;
     std::unique_ptr<FilterWorker> m_pWorker;
     QPointer<CFilteringProgressDlg> m_pProgressDlg;
+    QTimer m_FinishWaitTimer;
+    std::uint64_t m_nRunSerial = 0; // tells a late message of an earlier run from one of this run
     bool m_bRunning = false;
+    bool m_bFinishing = false;
+    bool m_bOutputScheduled = false;
     bool m_bRedrawSuspended = false;
     bool m_bCancelled = false;
 };

@@ -164,6 +164,7 @@ void COstrelView::SetShowsFilteredText(bool showsFilteredText)
 void COstrelView::LoadFile(std::unique_ptr<QFile> file)
 {
     StopLoading();
+    m_bTextIncomplete = false;
     // Room for the first part only: the whole file goes into a document of its own on the
     // loading thread.
     const std::int64_t size = file->size();
@@ -246,12 +247,23 @@ void COstrelView::OnLoadFinished(bool succeeded)
         ShowLoadedDocument(loader);
     // A line the first part already showed is not selected again: the user may have moved on.
     const std::int64_t lineStart = m_nPendingFileLine > 0 ? m_pLoader->GetWantedLineStart() : -1;
+    const QString error = m_pLoader->GetErrorString();
     EndLoading();
     SelectPendingLine(lineStart, true);
     m_pLoader.release()->deleteLater();
-    if (!succeeded)
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), QStringLiteral("Failed to open document."));
+    if (!succeeded) {
+        // Only part of the file is shown: saving it over the file would cut the file short.
+        m_bTextIncomplete = true;
+        const QString path = m_pDocument ? m_pDocument->GetPathName() : QString();
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), FailedToOpenMessage(path, error));
+        Q_EMIT LoadFailed();
+    }
     Q_EMIT LoadFinished();
+}
+
+QString COstrelView::FailedToOpenMessage(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Failed to open document.\n\n%1: %2").arg(path, reason);
 }
 
 void COstrelView::EndLoading()
@@ -296,8 +308,7 @@ bool COstrelView::ReloadDocumentText()
     QString error;
     auto file = OpenLogFile(path, error);
     if (!file) {
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"),
-                             QStringLiteral("Failed to open document.\n\n%1: %2").arg(path, error));
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), FailedToOpenMessage(path, error));
         m_nPendingFileLine = 0;
         return false;
     }
@@ -367,22 +378,64 @@ bool COstrelView::WriteViewText()
     return true;
 }
 
+QString COstrelView::SuggestSaveAsPath() const
+{
+    const QString path = m_pDocument->GetPathName();
+    if (!m_bShowsFilteredText)
+        return path;
+    // Filter output is offered a name of its own beside the log, never the log it came from.
+    const QFileInfo log(path);
+    const QString suffix = log.suffix().isEmpty() ? QString() : u'.' + log.suffix();
+    const QString base = log.completeBaseName().isEmpty() ? log.fileName() : log.completeBaseName();
+    for (int number = 1;; ++number) {
+        const QString name = base % QStringLiteral("-filtered") %
+                             (number == 1 ? QString() : QStringLiteral("-%1").arg(number)) % suffix;
+        const QString candidate = log.dir().filePath(name);
+        if (!QFileInfo::exists(candidate) || number == 100)
+            return candidate;
+    }
+}
+
 bool COstrelView::RunSaveAs()
 {
     if (!m_pDocument)
         return false;
-    const QString fileName = QString::fromStdU16String(m_pDocument->GetFilterSettings().GetFileName());
-    QFileDialog dialog(nullptr, QString(), QFileInfo(m_pDocument->GetPathName()).absolutePath(),
-                       QStringLiteral("Log Files (*.log);;All Files (*)"));
+    const QFileInfo suggested(SuggestSaveAsPath());
+    QFileDialog dialog(nullptr, QString(), suggested.absolutePath(), QStringLiteral("Log Files (*.log);;All Files (*)"));
     dialog.setObjectName(QStringLiteral("saveAsDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("log"));
+    // The question comes from us, after the dialog, so it reads the same with every dialog.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(fileName);
+    dialog.selectFile(suggested.fileName());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    return SaveAs(dialog.selectedFiles().constFirst());
+    const QString path = dialog.selectedFiles().constFirst();
+    if (QFileInfo::exists(path) && !ConfirmOverwrite(path))
+        return false;
+    return SaveAs(path);
+}
+
+bool COstrelView::ConfirmOverwrite(const QString& path)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Confirm Save As"),
+                    QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setObjectName(QStringLiteral("confirmOverwriteBox"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool COstrelView::RefuseIncompleteSave(const QString& path)
+{
+    if (!m_bTextIncomplete || !m_pDocument || QFileInfo(path).absoluteFilePath() != m_pDocument->GetPathName())
+        return false;
+    QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
+                          QStringLiteral("The file could not be read to its end, so only part of it is shown. Saving "
+                                         "that part over \"%1\" would cut the file short; it was not saved.")
+                              .arg(path));
+    return true;
 }
 
 bool COstrelView::SaveAs(const QString& path)
@@ -390,6 +443,8 @@ bool COstrelView::SaveAs(const QString& path)
     if (!m_pDocument)
         return false;
     FinishLoading();
+    if (RefuseIncompleteSave(path))
+        return false;
     const QString oldPath = m_pDocument->GetPathName();
     m_pDocument->SetPathName(path);
     if (!WriteViewText()) {
@@ -398,7 +453,8 @@ bool COstrelView::SaveAs(const QString& path)
         m_pDocument->SetPathName(oldPath);
         return false;
     }
-    // A text written out in full counts as saved.
+    // A text written out in full counts as saved, and the new file holds all of it.
+    m_bTextIncomplete = false;
     SetTextUnmodified();
     m_pDocument->SetTitleShowsModified(false);
     SetChildFrameTitle(m_pDocument->GetTitle(), false);
@@ -409,19 +465,31 @@ void COstrelView::BeginFilterOutput()
 {
     StopLoading();
     ReplaceDocument(0);
+    m_bTextIncomplete = false;
     SetBackground(FilterOutputBackground);
     m_FileLineNumbers.clear();
     m_nPendingFileLine = 0;
     SetShowsFilteredText(true);
     SendScintilla(SCI_SETSAVEPOINT);
+    // Typed text would shift the output's lines against their recorded file lines.
+    SendScintilla(SCI_SETREADONLY, 1UL);
+}
+
+void COstrelView::EndFilterOutput()
+{
+    if (!IsLoading())
+        SendScintilla(SCI_SETREADONLY, 0UL);
 }
 
 void COstrelView::AppendOutputLines(const OutputBatch& batch)
 {
     if (!batch.Text.empty()) {
+        const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+        SendScintilla(SCI_SETREADONLY, 0UL);
         SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(batch.Text.size()), batch.Text.data());
         SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+        SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
     }
     SendScintilla(SCI_SETSAVEPOINT);
     m_FileLineNumbers.reserve(m_FileLineNumbers.size() + batch.Lines.size());

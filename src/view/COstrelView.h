@@ -57,20 +57,30 @@ public:
     // Opens a regular file for loading; null with the reason for a folder, a pipe, a device or a
     // file that cannot be read.
     static std::unique_ptr<QFile> OpenLogFile(const QString& path, QString& error);
-    // True when another process holds the file open for writing, or it cannot be read at all.
+    // True when another process holds the file open for writing; never opens the file.
     static bool IsFileInUse(const QString& path);
 
     // The text's bytes, unchanged; valid until the next change of the text.
     std::string_view GetTextBytes();
     // Writes the whole text to the document's path through a save file; reports a failure.
     bool WriteViewText();
-    // Save As: asks for the new name (the document's name offered, no overwrite question).
+    // Save As: asks for the new name and, for an existing file, whether to replace it. Filter
+    // output is offered a new name beside its log ("app-filtered.log"), never the log itself.
     bool RunSaveAs();
     // Save As with the path chosen: the document becomes the new file once it is written.
     bool SaveAs(const QString& path);
+    // The name Save As offers first.
+    QString SuggestSaveAsPath() const;
+    // The last load stopped early: only part of the file is shown, and it is never saved over it.
+    bool IsTextIncomplete() const { return m_bTextIncomplete; }
+    // Says why, and true, when saving to path would write an incomplete text over its file.
+    bool RefuseIncompleteSave(const QString& path);
+    static QString FailedToOpenMessage(const QString& path, const QString& reason);
 
-    // Empties the view for a filtering run's output: light cyan, no undo, modified flag clear.
+    // Empties the view for a filtering run's output: light cyan, no undo, modified flag clear,
+    // read-only until EndFilterOutput.
     void BeginFilterOutput();
+    void EndFilterOutput();
     // Appends a batch of kept lines in one call, with no undo record and the modified flag clear.
     void AppendOutputLines(const OutputBatch& batch);
 
@@ -114,6 +124,8 @@ Q_SIGNALS:
     void ShowsFilteredTextChanged(bool showsFilteredText);
     void LoadProgress(int percent);
     void LoadFinished();
+    // The file could not be read to its end; the reason has been shown. Comes before LoadFinished.
+    void LoadFailed();
     void CaretMoved();
     // Files dropped on the view open as documents.
     void FileDropped(const QString& path);
@@ -143,9 +155,11 @@ private:
     void PreparePrinting(QsciPrinter& printer);
     void ApplyFont();
     void SetShowsFilteredText(bool showsFilteredText);
+    static bool ConfirmOverwrite(const QString& path);
 
     COstrelDoc* m_pDocument;
     bool m_bShowsFilteredText = false;
+    bool m_bTextIncomplete = false;
     std::int64_t m_nPendingFileLine = 0;
     std::vector<std::int64_t> m_FileLineNumbers;
     int m_nWordWrap = WrapNone;

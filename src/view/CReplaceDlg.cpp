@@ -81,6 +81,15 @@ CReplaceDlg::CReplaceDlg(ActiveViewResolver activeView, QWidget* parent)
         button->setEnabled(false);
     m_pFindNextButton->setDefault(true);
 
+    // The fields in reading order: the replacement field was made after the shared ones.
+    QWidget::setTabOrder(m_pFindWhatEdit, m_pReplaceWithEdit);
+    QWidget::setTabOrder(m_pReplaceWithEdit, m_pWholeWordCheck);
+    QWidget::setTabOrder(m_pWholeWordCheck, m_pMatchCaseCheck);
+    QWidget::setTabOrder(m_pMatchCaseCheck, m_pFindNextButton);
+    QWidget::setTabOrder(m_pFindNextButton, m_pReplaceButton);
+    QWidget::setTabOrder(m_pReplaceButton, m_pReplaceAllButton);
+    QWidget::setTabOrder(m_pReplaceAllButton, m_pCancelButton);
+
     connect(m_pFindWhatEdit, &QLineEdit::textChanged, this, &CReplaceDlg::OnFindTextChanged);
     connect(m_pFindNextButton, &QPushButton::clicked, this, &CReplaceDlg::OnFindNext);
     connect(m_pReplaceButton, &QPushButton::clicked, this, &CReplaceDlg::OnReplace);

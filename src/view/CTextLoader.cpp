@@ -74,8 +74,10 @@ void CTextLoader::LoadWholeFile(const std::stop_token& stop)
     } catch (...) {
         loader = nullptr; // no memory for the whole file
     }
-    if (!loader)
+    if (!loader) {
+        m_bOutOfMemory = true;
         return;
+    }
     m_pDocumentLoader = loader;
     bool succeeded = loader->AddData(m_FirstPart.data(), static_cast<std::ptrdiff_t>(m_FirstPart.size())) == 0;
     std::vector<char> buffer(ChunkSize);
@@ -128,6 +130,8 @@ void CTextLoader::Finish(bool succeeded)
 {
     m_ProgressTimer.stop();
     m_bFinished = true;
+    if (!succeeded)
+        m_strError = m_bOutOfMemory ? QStringLiteral("Out of memory") : m_pFile->errorString();
     m_pFile->close();
     m_FirstPart = {};
     Q_EMIT Finished(succeeded);

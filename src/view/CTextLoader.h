@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 
 #include "view/CLineStartFinder.h"
@@ -56,6 +57,8 @@ public:
     ILoader* TakeDocumentLoader();
     // Where the wanted line starts in the text loaded so far; -1 when it has not been seen.
     std::int64_t GetWantedLineStart() const;
+    // After a failed load: why it failed.
+    QString GetErrorString() const { return m_strError; }
 
 Q_SIGNALS:
     void Progress(int percent);
@@ -80,6 +83,8 @@ private:
     // Written by the loading thread before it ends; read after joining it.
     ILoader* m_pDocumentLoader = nullptr;
     bool m_bWorkerSucceeded = false;
+    bool m_bOutOfMemory = false; // written by the loading thread before it ends
+    QString m_strError;
     bool m_bFinished = false;
     QTimer m_ProgressTimer;
     std::jthread m_Thread;

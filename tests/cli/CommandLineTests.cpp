@@ -140,6 +140,23 @@ TEST(CommandLineTest, ExitsWithTwoAndAMessageOnErrors)
     EXPECT_EQ(RunShell(Quote(Filter) + " -e beta " + Quote(log)).Output, "beta\n");
 }
 
+// Memory that runs out ends the run with a message and status 2, never with an abort; a filter
+// file is read only as far as a filter file can reach.
+TEST(CommandLineTest, RunningOutOfMemoryIsAnError)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers' shadow memory does not fit under an address-space limit";
+#endif
+    TempDir dir;
+    const std::string log = dir.Write("a.log", "one\n");
+    auto result = RunShell("ulimit -v 1000000; " + Quote(Filter) + " -e x /dev/zero 2>&1");
+    EXPECT_EQ(result.Status, 2) << result.Output;
+    EXPECT_NE(result.Output.find("ERROR Out of memory while filtering /dev/zero"), std::string::npos) << result.Output;
+    result = RunShell("ulimit -v 1000000; " + Quote(Filter) + " -f /dev/zero " + Quote(log) + " 2>&1");
+    EXPECT_EQ(result.Status, 2) << result.Output;
+    EXPECT_NE(result.Output.find("Illegal Filter Setting Format in \"/dev/zero\" on Line 1"), std::string::npos);
+}
+
 TEST(CommandLineTest, TakesFilterFilesWithTheirExcludeSwitch)
 {
     TempDir dir;

@@ -298,3 +298,28 @@ TEST(FilterEngineTest, ReadsPipesAndStopsWhileWaitingForThem)
     EXPECT_EQ(output.Lines[1].Text, "keep two\n");
     EXPECT_EQ(output.Lines[1].Number, 3);
 }
+
+// A pipe that nobody writes to is waited for in slices that look at the stop request; so is a
+// line that keeps growing, which a stop ends before it is decided.
+TEST(FilterEngineTest, StopsWhileAPipeHasNoWriterOrALineGrows)
+{
+    TempDir dir;
+    const std::string pipe = (dir.Path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::stop_source stopPipe;
+    stopPipe.request_stop(); // an open that waited for a writer would never get to see it
+    FilterEngine waiting(FilterRun{pipe, {Literal("x")}, false});
+    CollectingOutput none;
+    EXPECT_EQ(waiting.Run(stopPipe.get_token(), none), EngineResult::Stopped);
+    EXPECT_TRUE(none.Errors.empty());
+
+    std::string content(32u << 20, 'x');
+    content += "\nx\n";
+    const std::string path = dir.Write("long.log", content);
+    std::stop_source stop;
+    stop.request_stop();
+    FilterEngine engine(FilterRun{path, {Literal("x")}, false}, 4096);
+    CollectingOutput output;
+    EXPECT_EQ(engine.Run(stop.get_token(), output), EngineResult::Stopped);
+    EXPECT_TRUE(output.Lines.empty()) << "the unfinished line is not a line";
+}

@@ -441,6 +441,60 @@ TEST_F(FilterSettingsFileTests, WriteFailuresAreReported)
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"taken.flt"});
 }
 
+TEST_F(FilterSettingsFileTests, StringsThatWouldNotLoadBackAreRefused)
+{
+    // Each would end its line, its file or its value early: the file would fail to load, or load
+    // other filters than were saved.
+    const std::u16string refused[] = {
+        u"x\"\r\n</Filter>\r\n<Filter>\r\nFilterString=\"injected", u"two\nlines", u"cr\rinside",
+        u"end\x1A", u"say \"hi\"", u"a\"#b", u"trailing\"",
+    };
+    for (const std::u16string& text : refused) {
+        const std::string name = EncodeText(text, TextEncoding::Utf8);
+        EXPECT_FALSE(IsSavableFilterString(text)) << name;
+        FilterSettings list;
+        Fill(list, {MakeFilter(u"fine"), MakeFilter(text, 1)});
+        const std::string path = WriteBytes("old.flt", "old contents");
+        const FilterFileResult result = WriteFilterSettingsFile(path, list);
+        EXPECT_EQ(result.Status, FilterFileStatus::Unsavable) << name;
+        EXPECT_EQ(FindUnsavableFilter(list), 1) << name;
+        EXPECT_EQ(result.Message.rfind("Filter 2 (\"", 0), 0u) << result.Message;
+        EXPECT_NE(result.Message.find("\"" + path + "\" was left as it was."), std::string::npos) << result.Message;
+        EXPECT_EQ(ReadBytes(path), "old contents") << name;
+        EXPECT_EQ(FolderEntries(), std::vector<std::string>{"old.flt"}) << name;
+    }
+    EXPECT_TRUE(IsSavableFilterString(u"  a # b = c ' \t"));
+}
+
+TEST_F(FilterSettingsFileTests, ReadingIsBoundedAndNeverWaitsForAPipe)
+{
+    // A file far beyond any filter list: reading stops at the bound, on the line it reached.
+    std::string big = "<Filter>\nFilterString=\"abc\"\n</Filter>\n";
+    const std::string comment = "# " + std::string(60, 'c') + "\n";
+    while (big.size() < 9 * 1024 * 1024)
+        big += comment;
+    const std::string path = WriteBytes("big.flt", big);
+    FilterSettings list;
+    FilterFileResult result = ReadFilterSettingsFile(path, list);
+    EXPECT_EQ(result.Status, FilterFileStatus::IllegalFormat);
+    const std::size_t bound = 8 * 1024 * 1024;
+    const std::size_t cutLineStart = big.rfind('\n', bound - 1) + 1;
+    const std::int64_t cutLine = std::count(big.begin(), big.begin() + static_cast<std::ptrdiff_t>(cutLineStart), '\n') + 1;
+    EXPECT_EQ(result.Message, ReadError(FilterFileStatus::IllegalFormat, path, static_cast<int>(cutLine),
+                                        big.substr(cutLineStart, bound - cutLineStart)));
+
+    // An endless device is one endless line, cut at the bound.
+    result = ReadFilterSettingsFile("/dev/zero", list);
+    EXPECT_EQ(result.Status, FilterFileStatus::IllegalFormat);
+    EXPECT_EQ(result.Message.rfind("Illegal Filter Setting Format in \"/dev/zero\" on Line 1:", 0), 0u);
+
+    // A named pipe nobody writes to reads as empty instead of holding the caller.
+    const std::string pipe = PathOf("pipe.flt");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    result = ReadFilterSettingsFile(pipe, list);
+    EXPECT_EQ(result.Status, FilterFileStatus::NoFilters);
+}
+
 TEST_F(FilterSettingsFileTests, ReplacingKeepsModeAndFollowsLinks)
 {
     FilterSettings list;

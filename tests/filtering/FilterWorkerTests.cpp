@@ -7,8 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <chrono>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -21,6 +26,14 @@ std::vector<KeptLine> Drain(OutputLineQueue& queue)
         for (const OutputLine& line : batch->Lines)
             lines.push_back({line.LineNumber, std::string(batch->LineText(line)), line.IsContext});
     return lines;
+}
+
+int ThreadCount()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
 }
 
 std::string NumberedLines(int count)
@@ -71,16 +84,15 @@ TEST(FilterWorkerTest, RunsToTheEndOnItsOwnThread)
     const std::string content = NumberedLines(20000);
     const std::string path = dir.Write("log", content);
     const FilterRun run{path, {Literal("hit", true, 1, 1)}, false};
-    OutputLineQueue queue;
     std::atomic<bool> finishedCalled{false};
-    FilterWorker worker(run, queue, {}, [&] { finishedCalled = true; });
+    FilterWorker worker(run, {}, [&] { finishedCalled = true; });
     std::string error;
     ASSERT_TRUE(worker.Start(error)) << error;
     ASSERT_TRUE(worker.WaitForFinish(30s));
     EXPECT_TRUE(worker.IsWorkerFinished());
     EXPECT_EQ(worker.GetResult(), EngineResult::Finished);
     EXPECT_EQ(worker.GetProgressPercent(), 100);
-    EXPECT_EQ(Drain(queue), ReferenceFilter(content, run));
+    EXPECT_EQ(Drain(worker.GetQueue()), ReferenceFilter(content, run));
     // The notification runs on the worker after it has marked itself finished.
     for (int i = 0; i < 1000 && !finishedCalled; ++i)
         std::this_thread::sleep_for(1ms);
@@ -91,42 +103,34 @@ TEST(FilterWorkerTest, StopsWhenAskedAndOnDestruction)
 {
     TempDir dir;
     const std::string path = dir.Write("log", NumberedLines(300000));
-    OutputLineQueue queue;
     {
         // Stop at the first batch, as Cancel does while lines are arriving.
-        std::unique_ptr<FilterWorker> worker;
-        queue.SetNotification([&] {
-            if (worker)
-                worker->RequestStop();
-        });
-        worker = std::make_unique<FilterWorker>(FilterRun{path, {Literal("row")}, false}, queue,
-                                                FilterWorker::ErrorReporter{});
+        auto worker = std::make_unique<FilterWorker>(FilterRun{path, {Literal("row")}, false});
+        FilterWorker* running = worker.get();
+        worker->GetQueue().SetNotification([running] { running->RequestStop(); });
         std::string error;
         ASSERT_TRUE(worker->Start(error));
         ASSERT_TRUE(worker->WaitForFinish(30s));
         EXPECT_EQ(worker->GetResult(), EngineResult::Stopped);
-        queue.SetNotification({});
+        const auto kept = Drain(worker->GetQueue());
+        EXPECT_FALSE(kept.empty());
+        EXPECT_LT(kept.size(), 300000u * 6 / 7);
     }
-    const auto kept = Drain(queue);
-    EXPECT_FALSE(kept.empty());
-    EXPECT_LT(kept.size(), 300000u * 6 / 7);
 
-    // Destroying a running worker stops and joins it; nothing is left running.
+    // Destroying a running worker stops it; nothing is left running.
     for (int i = 0; i < 10; ++i) {
-        FilterWorker worker(FilterRun{path, {Literal("row")}, false}, queue, {});
+        FilterWorker worker(FilterRun{path, {Literal("row")}, false});
         std::string error;
         ASSERT_TRUE(worker.Start(error));
     }
-    queue.Clear();
 }
 
 TEST(FilterWorkerTest, ReportsErrorsThroughTheReporter)
 {
     TempDir dir;
-    OutputLineQueue queue;
     std::vector<std::string> messages;
     const std::string missing = (dir.Path() / "gone.log").string();
-    FilterWorker worker(FilterRun{missing, {Literal("a")}, false}, queue,
+    FilterWorker worker(FilterRun{missing, {Literal("a")}, false},
                         [&](const std::string& message) { messages.push_back(message); });
     std::string error;
     ASSERT_TRUE(worker.Start(error));
@@ -134,5 +138,32 @@ TEST(FilterWorkerTest, ReportsErrorsThroughTheReporter)
     EXPECT_EQ(worker.GetResult(), EngineResult::Failed);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("ERROR Opening " + missing, 0), 0u) << messages[0];
-    EXPECT_TRUE(queue.IsOutputLineQueueEmpty());
+    EXPECT_TRUE(worker.GetQueue().IsOutputLineQueueEmpty());
+}
+
+TEST(FilterWorkerTest, AWorkerWaitingForAPipeIsLeftBehindAndReachesNoOneAfterwards)
+{
+    TempDir dir;
+    const std::string path = (dir.Path() / "pipe.log").string();
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    // A writer that never writes: the worker waits for the pipe, and a stop ends the wait.
+    const int writer = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    {
+        FilterWorker worker(FilterRun{path, {Literal("x")}, false},
+                            [calls](const std::string&) { ++*calls; }, [calls] { ++*calls; });
+        worker.GetQueue().SetNotification([calls] { ++*calls; });
+        std::string error;
+        ASSERT_TRUE(worker.Start(error));
+        EXPECT_FALSE(worker.WaitForFinish(50ms)) << "nothing to read yet";
+        // Destroyed while its thread waits: the destructor returns without waiting for it.
+    }
+    // Lines written now would only reach a worker nobody listens to.
+    ASSERT_EQ(::write(writer, "x\n", 2), 2);
+    ::close(writer);
+    for (int i = 0; i < 3000 && ThreadCount() > 1; ++i)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(ThreadCount(), 1) << "the left thread ends on its own";
+    EXPECT_EQ(calls->load(), 0) << "no callback after the owner is gone";
 }

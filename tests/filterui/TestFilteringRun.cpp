@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -26,7 +27,6 @@
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
 #include "filterui/CFilteringRun.h"
-#include "filtering/OutputLineQueue.h"
 #include "view/COstrelView.h"
 
 using namespace Qt::StringLiterals;
@@ -39,6 +39,12 @@ QByteArray NumberedLog(int lines)
     for (int i = 1; i <= lines; ++i)
         log += (i % 10 == 0 ? "ERROR line " : "info line ") + QByteArray::number(i) + '\n';
     return log;
+}
+
+QByteArray GuiReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int ThreadCount()
@@ -64,9 +70,13 @@ private Q_SLOTS:
     void linesArrivingWhileTheRunGoesOnAreKept();
     void vanishedFileIsReportedAndTheRunEnds();
     void faultyExpressionIsReportedOncePerRun();
+    void noMessageOnceTheRunHasEnded();
     void closingTheDocumentEndsTheRun();
     void outputStaysWithTheRunsDocument();
     void tenRunsLeaveNothingBehind();
+    void pipeWithoutWriterEndsOnCancel();
+    void cancelTakesEffectWithinOneTurnOfAppending();
+    void saveOfFilterOutputNeverOffersTheLog();
 
 private:
     QString WriteLog(const QString& name, const QByteArray& bytes);
@@ -309,6 +319,29 @@ void TestFilteringRun::faultyExpressionIsReportedOncePerRun()
     QCOMPARE(ViewText(), QByteArray("ERROR line 50\n"));
 }
 
+void TestFilteringRun::noMessageOnceTheRunHasEnded()
+{
+    AddFilter(u"(unclosed"_s, true);
+    int messages = 0;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        ++messages;
+        modal->close();
+        FilterUiTest::OnNextModal(answer);
+    };
+    FilterUiTest::OnNextModal(answer);
+    const int threadsBefore = ThreadCount();
+    Apply();
+    // Closed before the worker's message could come up: it never does.
+    QVERIFY(m_pFrame->CloseChildFrame(m_pFrame->GetDocumentArea()->GetChildFrames().front()));
+    m_pDoc = nullptr;
+    QVERIFY(ApplyButton()->isEnabled());
+    QTRY_COMPARE(ThreadCount(), threadsBefore);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(messages, 0);
+    FilterUiTest::DropPendingModalHandlers();
+}
+
 void TestFilteringRun::closingTheDocumentEndsTheRun()
 {
     const int writer = StartPipeRun("ERROR one\n", 1);
@@ -320,7 +353,7 @@ void TestFilteringRun::closingTheDocumentEndsTheRun()
     WaitForRunEnd();
     ::close(writer);
     QTRY_VERIFY(!Progress());
-    QVERIFY(m_pFrame->GetOutputLineQueue().IsOutputLineQueueEmpty());
+    QVERIFY(!Dialog().GetFilteringRun()->IsRunning());
 }
 
 void TestFilteringRun::outputStaysWithTheRunsDocument()
@@ -334,6 +367,8 @@ void TestFilteringRun::outputStaysWithTheRunsDocument()
     QTRY_VERIFY(!other->GetView()->IsLoading());
     QCOMPARE(m_pFrame->GetActiveLogDocument(), other);
     QVERIFY(::write(writer, "ERROR one\n", 10) == 10);
+    // The writer stays until the worker has read the line: closed earlier, the pipe would lose it.
+    QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(1));
     ::close(writer);
     WaitForRunEnd();
     QCOMPARE(ViewText(), QByteArray("ERROR one\n"));
@@ -354,8 +389,111 @@ void TestFilteringRun::tenRunsLeaveNothingBehind()
         QCOMPARE(View()->GetFileLineNumbers().size(), size_t(4000));
     }
     QTRY_COMPARE(ThreadCount(), threadsBefore);
-    QVERIFY(m_pFrame->GetOutputLineQueue().IsOutputLineQueueEmpty());
+    QVERIFY(!Dialog().GetFilteringRun()->IsRunning());
 }
+
+void TestFilteringRun::pipeWithoutWriterEndsOnCancel()
+{
+    // The log became a named pipe that nobody writes to: the run waits for it, but Cancel ends
+    // the run by itself, long before the ten-second fallback, and the view stays read-only meanwhile.
+    const QByteArray name = QFile::encodeName(m_pDoc->GetPathName());
+    QVERIFY(::unlink(name.constData()) == 0 && ::mkfifo(name.constData(), 0600) == 0);
+    AddFilter(u"ERROR"_s);
+    Apply();
+    QTRY_VERIFY(Progress());
+    QVERIFY(View()->isReadOnly());
+    Progress()->findChild<QPushButton*>(u"cancelButton"_s)->click();
+    // Well before the fallback: the worker ended, it was not left behind.
+    QTRY_VERIFY_WITH_TIMEOUT(ApplyButton()->isEnabled(), CFilteringRun::FinishWaitMs - 2000);
+    QCOMPARE(ViewText(), CFilteringRun::CancelledMarker.toUtf8());
+    QVERIFY(!View()->isReadOnly());
+
+    // The same wait, and the window closes at once: the worker is left to end on its own.
+    Apply();
+    QTRY_VERIFY(Progress());
+    QVERIFY(m_pFrame->close());
+    QVERIFY(!Dialog().GetFilteringRun()->IsRunning());
+    QVERIFY(m_pFrame->GetDocumentArea()->GetChildFrames().isEmpty());
+    m_pDoc = nullptr;
+}
+
+void TestFilteringRun::cancelTakesEffectWithinOneTurnOfAppending()
+{
+    // Many batches of kept lines: the window appends them in turns and handles the click between two.
+    WriteLog(u"app.log"_s, NumberedLog(400000));
+    AddFilter(u"line"_s);
+    CFilteringRun* run = nullptr;
+    int turnsAfterClick = -1;
+    std::size_t linesAtClick = 0;
+    Apply();
+    run = Dialog().GetFilteringRun();
+    QVERIFY(run);
+    const QMetaObject::Connection counting = connect(run, &CFilteringRun::OutputAppended, this, [&] {
+        if (turnsAfterClick >= 0) {
+            ++turnsAfterClick;
+            return;
+        }
+        // The click waits in the event queue behind this turn, as a user's click would.
+        linesAtClick = View()->GetFileLineNumbers().size();
+        turnsAfterClick = 0;
+        QMetaObject::invokeMethod(Progress()->findChild<QPushButton*>(u"cancelButton"_s), "click", Qt::QueuedConnection);
+    });
+    WaitForRunEnd();
+    disconnect(counting);
+    QVERIFY(turnsAfterClick >= 0);
+    QVERIFY2(turnsAfterClick <= 1, qPrintable(u"%1 turns of appending after the click"_s.arg(turnsAfterClick)));
+    const std::vector<std::int64_t>& numbers = View()->GetFileLineNumbers();
+    QVERIFY(numbers.size() < 400000);
+    QVERIFY(numbers.size() > linesAtClick);
+    QCOMPARE(numbers.back(), std::int64_t(0)); // the marker's
+    QVERIFY(ViewText().endsWith(CFilteringRun::CancelledMarker.toUtf8()));
+}
+
+void TestFilteringRun::saveOfFilterOutputNeverOffersTheLog()
+{
+    AddFilter(u"ERROR"_s);
+    Apply();
+    WaitForRunEnd();
+    const QString log = m_pDoc->GetPathName();
+    const QByteArray original = NumberedLog(50);
+    QAction* save = m_pFrame->findChild<QAction*>(u"fileSaveAction"_s);
+    QVERIFY(save);
+
+    // Ctrl+S then Enter: the dialog offers a new name beside the log, which is then written.
+    QString offered;
+    auto seen = FilterUiTest::OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(dialog);
+        offered = dialog->selectedFiles().value(0);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+    });
+    save->trigger();
+    QVERIFY(*seen);
+    const QString filtered = m_pDir->filePath(u"app-filtered.log"_s);
+    QCOMPARE(offered, filtered);
+    QCOMPARE(GuiReadFile(filtered), ViewText());
+    QCOMPARE(GuiReadFile(log), original);
+    QCOMPARE(m_pDoc->GetPathName(), filtered);
+
+    // Chosen by hand, an existing file is replaced only after a question; No leaves it as it was.
+    Apply();
+    WaitForRunEnd();
+    QString question;
+    seen = FilterUiTest::OnNextModal([&](QWidget* modal) {
+        FilterUiTest::OnNextModal([&](QWidget* box) {
+            question = qobject_cast<QMessageBox*>(box) ? qobject_cast<QMessageBox*>(box)->text() : QString();
+            if (auto* messageBox = qobject_cast<QMessageBox*>(box))
+                messageBox->button(QMessageBox::No)->click();
+        });
+        QVERIFY(FilterUiTest::ChooseFile(modal, log));
+    });
+    save->trigger();
+    QVERIFY(*seen);
+    QTRY_VERIFY(!question.isEmpty());
+    QCOMPARE(question, u"app.log already exists.\nDo you want to replace it?"_s);
+    QCOMPARE(GuiReadFile(log), original);
+}
+
 
 int main(int argc, char** argv)
 {

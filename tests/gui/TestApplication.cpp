@@ -6,6 +6,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/CAboutDlg.h"
+#include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "document/COstrelDoc.h"
@@ -20,6 +21,7 @@ private Q_SLOTS:
     void recentFileListKeepsFourNewestFirst();
     void identityAndAboutBox();
     void fileNewAndUnreadableFilesOpenNothing();
+    void recentFileThatNoLongerOpensLeavesTheList();
 };
 
 void TestApplication::firstRunDefaultsAreWrittenAtExit()
@@ -120,17 +122,19 @@ void TestApplication::fileNewAndUnreadableFilesOpenNothing()
     COstrelApp::GetInstance()->OnFileNew();
     QCOMPARE(frame.GetOpenDocuments().size(), 0);
 
+    // Each refusal names the file and says why.
     QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("missing.log"));
     const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
-    QVERIFY(!frame.OpenDocumentFile(dir.filePath(QStringLiteral("missing.log"))));
+    QVERIFY(!frame.OpenDocumentFile(missing));
     QVERIFY(answer->Seen);
-    QCOMPARE(answer->Text, QStringLiteral("Failed to open document."));
+    QCOMPARE(answer->Text, QStringLiteral("Failed to open document.\n\n%1: No such file or directory").arg(missing));
     QCOMPARE(frame.GetOpenDocuments().size(), 0);
     QVERIFY(!frame.GetActiveLogView());
 
     const auto folderAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!frame.OpenDocumentFile(dir.path()));
-    QCOMPARE(folderAnswer->Text, QStringLiteral("Failed to open document."));
+    QCOMPARE(folderAnswer->Text, QStringLiteral("Failed to open document.\n\n%1: Is a folder").arg(dir.path()));
 
     // A pipe with no writer would hold the window forever, and a device may never end.
     const QString pipe = dir.filePath(QStringLiteral("pipe.log"));
@@ -138,9 +142,36 @@ void TestApplication::fileNewAndUnreadableFilesOpenNothing()
     for (const QString& special : {pipe, QStringLiteral("/dev/zero")}) {
         const auto specialAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
         QVERIFY(!frame.OpenDocumentFile(special));
-        QCOMPARE(specialAnswer->Text, QStringLiteral("Failed to open document."));
+        QCOMPARE(specialAnswer->Text, QStringLiteral("Failed to open document.\n\n%1: Not a regular file").arg(special));
     }
+
+    // A file that opens but cannot be read leaves no tab behind.
+    const auto readAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!frame.OpenDocumentFile(QStringLiteral("/proc/self/mem")));
+    QVERIFY(readAnswer->Text.startsWith(QStringLiteral("Failed to open document.\n\n/proc/self/mem: ")));
     QCOMPARE(frame.GetOpenDocuments().size(), 0);
+    QVERIFY(frame.GetDocumentArea()->GetChildFrames().isEmpty());
+}
+
+void TestApplication::recentFileThatNoLongerOpensLeavesTheList()
+{
+    CMainFrame frame;
+    COstrelApp* app = COstrelApp::GetInstance();
+    QTemporaryDir dir;
+    const QString kept = dir.filePath(QStringLiteral("kept.log"));
+    const QString gone = dir.filePath(QStringLiteral("gone.log"));
+    QVERIFY(GuiTest::WriteFile(kept, "a\n"));
+    app->AddToRecentFileList(gone);
+    app->AddToRecentFileList(kept);
+    QCOMPARE(app->GetRecentFileList().mid(0, 2), QStringList({kept, gone}));
+
+    auto* entry = frame.findChild<QAction*>(QStringLiteral("recentFile2Action"));
+    QVERIFY(entry);
+    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    entry->trigger();
+    QVERIFY(answer->Seen);
+    QVERIFY(!app->GetRecentFileList().contains(gone));
+    QVERIFY(app->GetRecentFileList().contains(kept));
 }
 
 OSTREL_GUI_TEST_MAIN(TestApplication)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <clocale>
 
+#include <sys/stat.h>
+
 #include <QClipboard>
 #include <QProcess>
 #include <QSettings>
@@ -67,6 +69,32 @@ QByteArray BigLog(int megabytes)
     return bytes;
 }
 
+// A file whose reads fail from a given offset on, as a disk or a network mount may.
+class FailingFile : public QFile
+{
+public:
+    FailingFile(const QString& name, qint64 failAt) : QFile(name), m_nFailAt(failAt) {}
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (pos() >= m_nFailAt) {
+            setErrorString(QStringLiteral("Input/output error"));
+            return -1;
+        }
+        return QFile::readData(data, std::min(maxSize, m_nFailAt - pos()));
+    }
+
+private:
+    qint64 m_nFailAt;
+};
+
+std::unique_ptr<QFile> OpenFailingFile(const QString& path, qint64 failAt)
+{
+    auto file = std::make_unique<FailingFile>(path, failAt);
+    return file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? std::move(file) : nullptr;
+}
+
 QByteArray WithoutLineEnd(QByteArray line)
 {
     while (line.endsWith('\n') || line.endsWith('\r'))
@@ -94,6 +122,7 @@ private Q_SLOTS:
     void saveAsFailureKeepsTheDocumentAndReports();
     void saveAsAfterTheFileVanished();
     void saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy();
+    void aFileThatFailsPartWayIsNeverSavedOverIt();
     void filterOutputIsAppendedWithoutUndoOrModifiedFlag();
     void reloadShowsTheGrownFileInWholeFileState();
     void ctrlDoubleClickSelectsTheFileLine_data();
@@ -388,6 +417,49 @@ void TestLogView::saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy()
     QCOMPARE(document->GetPathName(), path);
 }
 
+void TestLogView::aFileThatFailsPartWayIsNeverSavedOverIt()
+{
+    // While the file is being opened, a read that fails after the first part closes its tab.
+    const QByteArray log = BigLog(8);
+    const QString path = m_pDir->filePath(QStringLiteral("failing.log"));
+    QVERIFY(GuiTest::WriteFile(path, log));
+    QVERIFY(m_pFrame->OpenDocumentFile(path));
+    COstrelView* view = m_pFrame->GetActiveLogView();
+    QVERIFY(view->IsLoading());
+    auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    view->LoadFile(OpenFailingFile(path, 6 * 1024 * 1024));
+    QTRY_VERIFY(answer->Seen);
+    QCOMPARE(answer->Text, QStringLiteral("Failed to open document.\n\n%1: Input/output error").arg(path));
+    QTRY_VERIFY(m_pFrame->GetDocumentArea()->GetChildFrames().isEmpty());
+    QCOMPARE(m_pFrame->GetOpenDocuments().size(), 0);
+
+    // A reload that fails keeps the tab, but what it shows is never saved over the file.
+    view = Open(QStringLiteral("failing.log"), log);
+    QVERIFY(view);
+    COstrelDoc* document = view->GetDocument();
+    answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    view->LoadFile(OpenFailingFile(path, 5 * 1024 * 1024));
+    QTRY_VERIFY(!view->IsLoading());
+    QVERIFY(answer->Seen);
+    QVERIFY(view->IsTextIncomplete());
+    QCOMPARE(Text(view).size(), 5 * 1024 * 1024);
+    view->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, 0UL, "typed ");
+    QVERIFY(document->IsModified());
+    answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!document->OnFileSave());
+    QCOMPARE(answer->Title, QStringLiteral("Save File Error"));
+    QCOMPARE(GuiTest::ReadFile(path), log);
+    answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!view->SaveAs(path));
+    QVERIFY(answer->Seen);
+    QCOMPARE(GuiTest::ReadFile(path), log);
+    // Elsewhere it may go: that file holds what is shown, and nothing else.
+    const QString part = m_pDir->filePath(QStringLiteral("part.log"));
+    QVERIFY(view->SaveAs(part));
+    QCOMPARE(GuiTest::ReadFile(part), Text(view));
+    QCOMPARE(GuiTest::ReadFile(path), log);
+}
+
 void TestLogView::filterOutputIsAppendedWithoutUndoOrModifiedFlag()
 {
     COstrelView* view = Open(QStringLiteral("out.log"), "a\nb\nc\nd\n");
@@ -517,7 +589,11 @@ void TestLogView::deleteAllFiltersAsksWhenAnotherProcessWrites()
     COstrelView* view = Open(QStringLiteral("busy.log"), "x\ny\n", &path);
     QVERIFY(view);
     QVERIFY2(!COstrelView::IsFileInUse(path), "nobody writes it yet");
-    QVERIFY(COstrelView::IsFileInUse(m_pDir->filePath(QStringLiteral("absent.log"))));
+    // A file that is gone, or has become a pipe (which an open would wait on), is in no one's use.
+    QVERIFY(!COstrelView::IsFileInUse(m_pDir->filePath(QStringLiteral("absent.log"))));
+    const QString pipe = m_pDir->filePath(QStringLiteral("pipe.log"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QVERIFY(!COstrelView::IsFileInUse(pipe));
 
     QProcess writer;
     writer.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec 3>>\"$1\"; read line"),

@@ -317,6 +317,21 @@ void TestFindDialog::replaceDialogReplacesAndCounts()
     findEdit->clear();
     for (const char* name : {"findNextButton", "replaceButton", "replaceAllButton"})
         QVERIFY2(!Child<QPushButton>(g_pReplaceDlg, name)->isEnabled(), name);
+
+    // Tab walks the fields in reading order: the replacement comes right after the text to find.
+    findEdit->setText(QStringLiteral("cat"));
+    QStringList order;
+    QWidget* field = findEdit;
+    for (int i = 0; i < 7; ++i) {
+        field = field->nextInFocusChain();
+        while (field->focusPolicy() == Qt::NoFocus)
+            field = field->nextInFocusChain();
+        order.append(field->objectName());
+    }
+    QCOMPARE(order, QStringList({QStringLiteral("replaceWithEdit"), QStringLiteral("matchWholeWordCheck"),
+                                 QStringLiteral("matchCaseCheck"), QStringLiteral("findNextButton"),
+                                 QStringLiteral("replaceButton"), QStringLiteral("replaceAllButton"),
+                                 QStringLiteral("cancelButton")}));
 }
 
 OSTREL_VIEW_TEST_MAIN(TestFindDialog)
