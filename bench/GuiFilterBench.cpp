@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times filtering a log in the desktop program, through the real windows: Apply in the filter
 // settings dialog until the worker has finished, and until the progress window has closed and
-// the view has painted the kept lines.
+// the view has painted the kept lines. Then, per literal, how long a click on Cancel waits while
+// kept lines are being appended: from the click entering the event queue to the marker shown.
 //
 //   ostrel-filter-gui-bench FILE LITERAL...    one run per literal, each case-sensitive, no context
 //                                              (QT_QPA_PLATFORM=offscreen when there is no display)
@@ -23,6 +24,7 @@
 #include "app/CMemoryTuning.h"
 #include "app/COstrelApp.h"
 #include "filterui/CFilterSettingsDlg.h"
+#include "filterui/CFilteringProgressDlg.h"
 #include "filterui/CFilteringRun.h"
 #include "view/COstrelView.h"
 
@@ -68,7 +70,7 @@ int main(int argc, char** argv)
     auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
     dialog->findChild<QCheckBox*>(QStringLiteral("caseSensitiveCheck"))->setChecked(true);
 
-    std::printf("%-24s %12s %14s %12s\n", "filter", "worker done", "window closed", "kept lines");
+    std::printf("%-24s %12s %14s %12s %12s\n", "filter", "worker done", "window closed", "kept lines", "cancel");
     for (int i = 2; i < argc; ++i) {
         dialog->findChild<QPushButton*>(QStringLiteral("deleteAllButton"))->click();
         filterEdit->setText(QString::fromLocal8Bit(argv[i]));
@@ -85,7 +87,28 @@ int main(int argc, char** argv)
         });
         view->viewport()->repaint();
         const double closedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        std::printf("%-24s %9.0f ms %11.0f ms %12zu\n", argv[i], workerMs, closedMs, view->GetFileLineNumbers().size());
+        const std::size_t kept = view->GetFileLineNumbers().size();
+
+        // The same run again, cancelled at its first appended lines.
+        apply->click();
+        QElapsedTimer cancelClock;
+        const QMetaObject::Connection onFirst = QObject::connect(run, &CFilteringRun::OutputAppended, run, [&] {
+            if (cancelClock.isValid())
+                return;
+            cancelClock.start();
+            if (auto* progress = run->GetProgressDialog())
+                QMetaObject::invokeMethod(progress->findChild<QPushButton*>(QStringLiteral("cancelButton")), "click",
+                                          Qt::QueuedConnection);
+        });
+        double cancelMs = -1;
+        WaitFor([&] {
+            const auto& numbers = view->GetFileLineNumbers();
+            if (cancelMs < 0 && cancelClock.isValid() && !numbers.empty() && numbers.back() == 0)
+                cancelMs = static_cast<double>(cancelClock.nsecsElapsed()) / 1e6;
+            return apply->isEnabled();
+        });
+        QObject::disconnect(onFirst);
+        std::printf("%-24s %9.0f ms %11.0f ms %12zu %9.1f ms\n", argv[i], workerMs, closedMs, kept, cancelMs);
     }
     return 0;
 }

@@ -425,6 +425,7 @@ void CFilterSettingsDlg::showEvent(QShowEvent* pEvent)
 void CFilterSettingsDlg::FollowMainFrame(CMainFrame* pMainFrame)
 {
     m_pMainFrame = pMainFrame;
+    m_pWatchedFrame = pMainFrame;
     if (!pMainFrame)
         return;
     connect(pMainFrame, &CMainFrame::ActiveLogViewChanged, this, &CFilterSettingsDlg::OnActiveLogViewChanged);
@@ -761,7 +762,8 @@ bool CFilterSettingsDlg::ShowToolTip(QWidget* pWidget, QEvent* pEvent)
 
 bool CFilterSettingsDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
-    if (pWatched == m_pMainFrame) {
+    // Compared as an object: the frame's events come while it is being destroyed, too.
+    if (pWatched == m_pWatchedFrame) {
         if (pEvent->type() == QEvent::WindowActivate && m_pMainFrame->GetActiveLogView())
             ReloadFromActiveDocument();
         return QDialog::eventFilter(pWatched, pEvent);

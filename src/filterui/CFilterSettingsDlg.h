@@ -99,6 +99,7 @@ private:
     QString m_strFilter;
     bool m_bToolTipsActive = true;
     QPointer<CMainFrame> m_pMainFrame;
+    const QObject* m_pWatchedFrame = nullptr; // the window whose activation the dialog follows
     QMetaObject::Connection m_DocumentPathConnection;
     CFilteringRun* m_pRun = nullptr; // one run at a time; created at the first Apply
 
