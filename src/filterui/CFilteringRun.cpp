@@ -109,8 +109,8 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
 
     if (!m_pProgressDlg) {
         m_pProgressDlg = new CFilteringProgressDlg(this, m_pDialogParent);
-        connect(m_pProgressDlg, &CFilteringProgressDlg::Cancelled, this, &CFilteringRun::OnFilterCancelled,
-                Qt::QueuedConnection);
+        // At once: a queued cancel would wait behind the turns of appending already queued.
+        connect(m_pProgressDlg, &CFilteringProgressDlg::Cancelled, this, &CFilteringRun::OnFilterCancelled);
         connect(m_pProgressDlg, &CFilteringProgressDlg::Closed, this, &CFilteringRun::OnFilterFinished,
                 Qt::QueuedConnection);
     }
