@@ -64,7 +64,7 @@ int main(int argc, char** argv)
     if (!view)
         return 1;
     WaitFor([view] { return !view->IsLoading(); });
-    ShowFilterSettingsDialog(view);
+    ShowFilterSettingsDialog(frame);
     CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
     auto* filterEdit = dialog->findChild<QLineEdit*>(QStringLiteral("filterStringEdit"));
     auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));

@@ -7,10 +7,10 @@
 #include "document/COstrelDoc.h"
 #include "view/COstrelView.h"
 
-CChildFrame::CChildFrame(CMainFrame* mainFrame, QWidget* parent)
+CChildFrame::CChildFrame(ILogWorkspace* workspace, QWidget* parent)
     : QWidget(parent)
-    , m_pDocument(std::make_unique<COstrelDoc>(mainFrame))
-    , m_pView(new COstrelView(m_pDocument.get(), this))
+    , m_pDocument(std::make_unique<COstrelDoc>())
+    , m_pView(new COstrelView(m_pDocument.get(), workspace, this))
 {
     setObjectName(QStringLiteral("childFrame"));
     m_pDocument->SetView(m_pView);

@@ -5,9 +5,9 @@
 
 #include <QWidget>
 
-class CMainFrame;
 class COstrelDoc;
 class COstrelView;
+class ILogWorkspace;
 
 // The page of one document tab: it owns the document and holds its view. Its window title is
 // the tab's text; the view writes it (the document's name, "*" while modified).
@@ -16,7 +16,7 @@ class CChildFrame : public QWidget
     Q_OBJECT
 
 public:
-    explicit CChildFrame(CMainFrame* mainFrame, QWidget* parent = nullptr);
+    explicit CChildFrame(ILogWorkspace* workspace, QWidget* parent = nullptr);
     ~CChildFrame() override;
 
     COstrelDoc* GetDocument() const { return m_pDocument.get(); }

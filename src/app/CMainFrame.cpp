@@ -5,6 +5,8 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QPrinter>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -23,16 +25,16 @@
 #include "app/CCustomizeDlg.h"
 #include "app/CDocumentArea.h"
 #include "app/CKeyboardIndicators.h"
+#include "app/CLookPalettes.h"
 #include "app/CToolBarManager.h"
 #include "app/CWindowsDlg.h"
 #include "app/COstrelApp.h"
 #include "app/CommandIds.h"
+#include "app/CommandTable.h"
 #include "document/COstrelDoc.h"
 #include "view/COstrelView.h"
+#include "filterui/CFilterSettingsDlg.h"
 #include "view/NavigationCommands.h"
-// After the view: its header prepares QScintilla's for this program's keyword settings.
-#include <Qsci/qscicommand.h>
-#include <Qsci/qscicommandset.h>
 
 namespace {
 
@@ -42,50 +44,6 @@ const QString StateKey = QStringLiteral("Workspace/State");
 const QString StatusBarKey = QStringLiteral("Workspace/StatusBar");
 constexpr int ModifiedTimerPeriodMs = 1000;
 constexpr int RecentFileTextWidth = 30;
-
-QPalette LookPalette(const QColor& window, const QColor& button)
-{
-    QPalette palette(button, window);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Base, Qt::white);
-        palette.setColor(group, QPalette::Text, Qt::black);
-        palette.setColor(group, QPalette::WindowText, Qt::black);
-        palette.setColor(group, QPalette::ButtonText, Qt::black);
-    }
-    const QColor disabled(0x8C, 0x8C, 0x8C);
-    palette.setColor(QPalette::Disabled, QPalette::Text, disabled);
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, disabled);
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
-    return palette;
-}
-
-QPalette DarkPalette()
-{
-    QPalette palette;
-    const QColor window(0x35, 0x35, 0x38);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, Qt::white);
-    palette.setColor(QPalette::Base, QColor(0x25, 0x25, 0x26));
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, Qt::white);
-    palette.setColor(QPalette::Button, QColor(0x45, 0x45, 0x48));
-    palette.setColor(QPalette::ButtonText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, QColor(0x25, 0x25, 0x26));
-    palette.setColor(QPalette::ToolTipText, Qt::white);
-    palette.setColor(QPalette::Highlight, QColor(0x33, 0x99, 0xFF));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-    return palette;
-}
-
-// The colour style of the Office 2007 look survives a stored look the menu does not know.
-QPalette& Office2007Palette()
-{
-    static QPalette palette = LookPalette(QColor(0xD5, 0xE4, 0xF2), QColor(0xE3, 0xEE, 0xFA));
-    return palette;
-}
 
 QString RecentFileText(int number, const QString& path)
 {
@@ -146,9 +104,13 @@ CMainFrame::CMainFrame(QWidget* parent)
 CMainFrame::~CMainFrame()
 {
     m_ModifiedTimer.stop();
+    // The dialogs this window owns go while it is still whole: they follow it as their workspace.
+    const QList<QDialog*> dialogs = findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
+    qDeleteAll(dialogs);
     // Closing a document ends a filtering run of its own.
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
         frame->GetDocument()->OnCloseDocument();
+        RemoveOpenDocument(frame->GetDocument());
         delete frame;
     }
 }
@@ -167,23 +129,35 @@ bool CMainFrame::LoadFrame()
     return true;
 }
 
-QAction* CMainFrame::AddCommand(int id, const char* objectName, const QString& text, const QString& keys,
-                                const QString& prompt)
+QAction* CMainFrame::AddCommand(const CommandSpec& spec)
 {
-    auto* action = new QAction(text, this);
-    action->setObjectName(QString::fromLatin1(objectName));
-    action->setData(id);
+    auto* action = new QAction(QString::fromUtf8(spec.Text), this);
+    action->setObjectName(QString::fromLatin1(spec.ObjectName));
+    action->setData(spec.Id);
+    action->setCheckable(spec.Checkable);
     QList<QKeySequence> shortcuts;
-    for (const QString& key : keys.split(u'|', Qt::SkipEmptyParts))
+    for (const QString& key : QString::fromLatin1(spec.Keys).split(u'|', Qt::SkipEmptyParts))
         shortcuts.append(QKeySequence(key));
     action->setShortcuts(shortcuts);
     // The prompt's first part goes to the status bar, the part after the line break is the tooltip.
+    const QString prompt = QString::fromUtf8(spec.Prompt);
     const qsizetype newline = prompt.indexOf(u'\n');
     action->setStatusTip(newline < 0 ? prompt : prompt.left(newline));
     if (newline >= 0)
         action->setToolTip(prompt.mid(newline + 1));
     addAction(action);
-    m_Commands[id] = action;
+    m_Commands[spec.Id] = action;
+    if (spec.ViewSlot || spec.ViewCommand) {
+        connect(action, &QAction::triggered, this, [this, slot = spec.ViewSlot, command = spec.ViewCommand] {
+            if (COstrelView* view = GetActiveLogView()) {
+                if (slot)
+                    (view->*slot)();
+                else
+                    command(view);
+            }
+            UpdateCommandUI(); // Find Next becomes available once Find has been chosen
+        });
+    }
     return action;
 }
 
@@ -196,171 +170,46 @@ QAction* CMainFrame::GetCommand(int id) const
 void CMainFrame::CreateCommands()
 {
     using namespace CommandId;
-    auto view = [this] { return GetActiveLogView(); };
+    for (const CommandSpec& spec : GetCommandTable())
+        AddCommand(spec);
+
     auto app = [] { return COstrelApp::GetInstance(); };
+    auto onTriggered = [this](int id, auto handler) { connect(GetCommand(id), &QAction::triggered, this, handler); };
+    onTriggered(FileNew, [app] {
+        if (app())
+            app()->OnFileNew();
+    });
+    onTriggered(FileOpen, [this] { OnFileOpen(); });
+    onTriggered(FileClose, [this] { OnFileClose(); });
+    onTriggered(FileSave, [this] { OnFileSave(); });
+    onTriggered(FilePrintSetup, [app] {
+        if (app())
+            app()->OnFilePrintSetup();
+    });
+    onTriggered(AppExit, [this] { close(); });
+    onTriggered(CommandId::FilterSettings, [this] {
+        if (GetActiveLogView())
+            ShowFilterSettingsDialog(*this);
+    });
+    onTriggered(WordWrap, [this] { OnWordWrap(); });
+    onTriggered(AppAbout, [app] {
+        if (app())
+            app()->OnAppAbout();
+    });
+    onTriggered(NextPane, [this] { OnNextPane(1); });
+    onTriggered(PreviousPane, [this] { OnNextPane(-1); });
+    onTriggered(ViewCustomize, [this] { ShowCustomizeDialog(); });
+    onTriggered(WindowManager, [this] { OnWindowsDialog(); });
 
-    connect(AddCommand(FileNew, "fileNewAction", QStringLiteral("&New"), QStringLiteral("Ctrl+N"), QString()),
-            &QAction::triggered, this, [app] {
-                if (app())
-                    app()->OnFileNew();
-            });
-    connect(AddCommand(FileOpen, "fileOpenAction", QStringLiteral("&Open..."), QStringLiteral("Ctrl+O"),
-                       QStringLiteral("Open an existing document\nOpen")),
-            &QAction::triggered, this, &CMainFrame::OnFileOpen);
-    connect(AddCommand(FileClose, "fileCloseAction", QStringLiteral("&Close"), QString(),
-                       QStringLiteral("Close the active document\nClose")),
-            &QAction::triggered, this, &CMainFrame::OnFileClose);
-    connect(AddCommand(FileSave, "fileSaveAction", QStringLiteral("&Save"), QStringLiteral("Ctrl+S"),
-                       QStringLiteral("Save the active document\nSave")),
-            &QAction::triggered, this, &CMainFrame::OnFileSave);
-    connect(AddCommand(FileSaveAs, "fileSaveAsAction", QStringLiteral("Save &As..."), QString(),
-                       QStringLiteral("Save the active document with a new name\nSave As")),
-            &QAction::triggered, this, [view] {
-                if (view())
-                    view()->OnFileSaveAs();
-            });
-    connect(AddCommand(FilePrint, "filePrintAction", QStringLiteral("&Print..."), QStringLiteral("Ctrl+P"),
-                       QStringLiteral("Print the active document\nPrint")),
-            &QAction::triggered, this, [view] {
-                if (view())
-                    view()->OnFilePrint();
-            });
-    connect(AddCommand(FilePrintPreview, "filePrintPreviewAction", QStringLiteral("Print Pre&view"), QString(),
-                       QStringLiteral("Display full pages\nPrint Preview")),
-            &QAction::triggered, this, [view] {
-                if (view())
-                    view()->OnFilePrintPreview();
-            });
-    connect(AddCommand(FilePrintSetup, "filePrintSetupAction", QStringLiteral("P&rint Setup..."), QString(),
-                       QStringLiteral("Change the printer and printing options\nPrint Setup")),
-            &QAction::triggered, this, [app] {
-                if (app())
-                    app()->OnFilePrintSetup();
-            });
-    connect(AddCommand(AppExit, "appExitAction", QStringLiteral("E&xit"), QString(),
-                       QStringLiteral("Quit the application; prompts to save documents\nExit")),
-            &QAction::triggered, this, &QWidget::close);
-
-    struct EditCommand
-    {
-        int Id;
-        const char* Name;
-        QString Text;
-        QString Keys;
-        QString Prompt;
-        void (QsciScintilla::*Slot)();
-    };
-    const EditCommand editCommands[] = {
-        {EditUndo, "editUndoAction", QStringLiteral("&Undo"), QStringLiteral("Ctrl+Z|Alt+Backspace"),
-         QStringLiteral("Undo the last action\nUndo"), &QsciScintilla::undo},
-        {EditRedo, "editRedoAction", QStringLiteral("&Redo"), QStringLiteral("Ctrl+Y"),
-         QStringLiteral("Redo the previously undone action\nRedo"), &QsciScintilla::redo},
-        {EditCut, "editCutAction", QStringLiteral("Cu&t"), QStringLiteral("Ctrl+X|Shift+Del"),
-         QStringLiteral("Cut the selection and put it on the Clipboard\nCut"), &QsciScintilla::cut},
-        {EditCopy, "editCopyAction", QStringLiteral("&Copy"), QStringLiteral("Ctrl+C|Ctrl+Ins"),
-         QStringLiteral("Copy the selection and put it on the Clipboard\nCopy"), &QsciScintilla::copy},
-        {EditPaste, "editPasteAction", QStringLiteral("&Paste"), QStringLiteral("Ctrl+V|Shift+Ins"),
-         QStringLiteral("Insert Clipboard contents\nPaste"), &QsciScintilla::paste},
-        {EditClear, "editClearAction", QStringLiteral("Cle&ar"), QStringLiteral("Del"),
-         QStringLiteral("Erase the selection\nErase"), &QsciScintilla::removeSelectedText},
-    };
-    for (const EditCommand& command : editCommands) {
-        auto slot = command.Slot;
-        connect(AddCommand(command.Id, command.Name, command.Text, command.Keys, command.Prompt), &QAction::triggered,
-                this, [view, slot] {
-                    if (view())
-                        (view()->*slot)();
-                });
-    }
-    connect(AddCommand(EditSelectAll, "editSelectAllAction", QStringLiteral("Select A&ll"), QStringLiteral("Ctrl+A"),
-                       QStringLiteral("Select the entire document\nSelect All")),
-            &QAction::triggered, this, [view] {
-                if (view())
-                    view()->selectAll(true);
-            });
-
-    struct ViewCommand
-    {
-        int Id;
-        const char* Name;
-        QString Text;
-        QString Keys;
-        QString Prompt;
-        void (COstrelView::*Slot)();
-    };
-    const ViewCommand viewCommands[] = {
-        {EditReplace, "editReplaceAction", QStringLiteral("&Replace..."), QStringLiteral("Ctrl+H"),
-         QStringLiteral("Replace specific text with different text\nReplace"), &COstrelView::OnEditReplace},
-        {EditFind, "editFindAction", QStringLiteral("&Find..."), QStringLiteral("Ctrl+F"),
-         QStringLiteral("Find the specified text\nFind"), &COstrelView::OnEditFind},
-        {EditRepeat, "editFindNextAction", QStringLiteral("F&ind Next"), QStringLiteral("F3"),
-         QStringLiteral("Repeat the last action\nRepeat"), &COstrelView::OnEditFindNext},
-        {EditGoTo, "editGoToAction", QStringLiteral("&Go To"), QStringLiteral("Ctrl+G"),
-         QStringLiteral("Go To Specified Line in File\nGo To Line"), &COstrelView::OnEditGoTo},
-        {CommandId::FilterSettings, "filterSettingsAction", QStringLiteral("Fi&lter Settings"), QStringLiteral("Ctrl+L"),
-         QStringLiteral("Edit Filter Settings\nFilter"), &COstrelView::OnFilterSettings},
-        {DeleteAllFilters, "deleteAllFiltersAction", QStringLiteral("&Delete All Filters"), QStringLiteral("Ctrl+D"),
-         QStringLiteral("Delete All Filters\nDelete Filters"), &COstrelView::OnDeleteAllFilters},
-        {FormatFont, "formatFontAction", QStringLiteral("Font..."), QString(), QString(), &COstrelView::OnFormatFont},
-    };
-    for (const ViewCommand& command : viewCommands) {
-        auto slot = command.Slot;
-        connect(AddCommand(command.Id, command.Name, command.Text, command.Keys, command.Prompt), &QAction::triggered,
-                this, [this, view, slot] {
-                    if (view())
-                        (view()->*slot)();
-                    UpdateCommandUI(); // Find Next becomes available once Find has been chosen
-                });
-    }
-
-    QAction* wordWrap = AddCommand(WordWrap, "wordWrapAction", QStringLiteral("Word Wrap"), QString(),
-                                   QStringLiteral("Enable/Disable Word Wrap"));
-    wordWrap->setCheckable(true);
-    connect(wordWrap, &QAction::triggered, this, &CMainFrame::OnWordWrap);
-
-    QAction* statusBarCommand = AddCommand(ViewStatusBar, "viewStatusBarAction", QStringLiteral("&Status Bar"), QString(),
-                                           QStringLiteral("Show or hide the status bar\nToggle Status Bar"));
-    statusBarCommand->setCheckable(true);
+    QAction* statusBarCommand = GetCommand(ViewStatusBar);
     statusBarCommand->setChecked(true);
     connect(statusBarCommand, &QAction::toggled, this, [this](bool shown) { statusBar()->setVisible(shown); });
 
-    connect(AddCommand(AppAbout, "appAboutAction", QStringLiteral("&About Ostrel..."), QString(),
-                       QStringLiteral("Display program information, version number and copyright\nAbout")),
-            &QAction::triggered, this, [app] {
-                if (app())
-                    app()->OnAppAbout();
-            });
-    connect(AddCommand(NextPane, "nextPaneAction", QStringLiteral("Next Pane"), QStringLiteral("F6"),
-                       QStringLiteral("Switch to the next window pane\nNext Pane")),
-            &QAction::triggered, this, [this] { OnNextPane(1); });
-    connect(AddCommand(PreviousPane, "previousPaneAction", QStringLiteral("Previous Pane"), QStringLiteral("Shift+F6"),
-                       QStringLiteral("Switch back to the previous window pane\nPrevious Pane")),
-            &QAction::triggered, this, [this] { OnNextPane(-1); });
-    connect(AddCommand(ViewCustomize, "customizeAction", QStringLiteral("Customize..."), QString(),
-                       QStringLiteral("Customize the toolbars\nCustomize")),
-            &QAction::triggered, this, &CMainFrame::ShowCustomizeDialog);
-    connect(AddCommand(WindowManager, "windowsDialogAction", QStringLiteral("&Windows..."), QString(),
-                       QStringLiteral("Manage the open document windows\nWindows")),
-            &QAction::triggered, this, &CMainFrame::OnWindowsDialog);
-    // Alt+Enter asks for the properties of an embedded object; a log has none, so it does nothing.
-    AddCommand(ObjectProperties, "objectPropertiesAction", QString(), QStringLiteral("Alt+Return|Alt+Enter"), QString());
-
-    // The application looks: radio marks, but none at all for a look the menu does not list.
     m_pLookGroup = new QActionGroup(this);
     m_pLookGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    const std::pair<int, QString> looks[] = {
-        {LookWindows2000, QStringLiteral("Windows &2000")},     {LookOfficeXP, QStringLiteral("Office &XP")},
-        {LookWindowsXP, QStringLiteral("&Windows XP")},         {LookOffice2003, QStringLiteral("Office 200&3")},
-        {LookVS2005, QStringLiteral("Visual Studio 200&5")},    {LookVS2008, QStringLiteral("Visual Studio 200&8")},
-        {LookOffice2007Blue, QStringLiteral("&Blue Style")},    {LookOffice2007Black, QStringLiteral("B&lack Style")},
-        {LookOffice2007Silver, QStringLiteral("&Silver Style")}, {LookOffice2007Aqua, QStringLiteral("&Aqua Style")},
-    };
-    for (const auto& [id, text] : looks) {
-        QAction* look = AddCommand(id, "", text, QString(), QString());
-        look->setObjectName(QStringLiteral("look%1Action").arg(id));
-        look->setCheckable(true);
-        m_pLookGroup->addAction(look);
-    }
+    for (int id : {LookWindows2000, LookOfficeXP, LookWindowsXP, LookOffice2003, LookVS2005, LookVS2008,
+                   LookOffice2007Blue, LookOffice2007Black, LookOffice2007Silver, LookOffice2007Aqua})
+        m_pLookGroup->addAction(GetCommand(id));
     connect(m_pLookGroup, &QActionGroup::triggered, this, &CMainFrame::OnApplicationLook);
 }
 
@@ -597,6 +446,7 @@ COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path)
         delete frame;
         return nullptr;
     }
+    AddOpenDocument(document);
     view->SetChildFrameTitle(document->GetTitle(), false);
     connect(document, &COstrelDoc::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
     // Part of a file is not a document: a tab whose file could not be read to its end goes.
@@ -643,6 +493,7 @@ bool CMainFrame::CloseChildFrame(CChildFrame* frame)
     if (!frame->CanClose())
         return false;
     frame->GetDocument()->OnCloseDocument();
+    RemoveOpenDocument(frame->GetDocument());
     m_pDocumentArea->RemoveChildFrame(frame);
     frame->deleteLater();
     if (!GetActiveChildFrame())
@@ -658,6 +509,62 @@ void CMainFrame::AddOpenDocument(COstrelDoc* document)
 void CMainFrame::RemoveOpenDocument(COstrelDoc* document)
 {
     m_OpenDocuments.removeOne(document);
+}
+
+CTextFormat CMainFrame::GetTextFormat() const
+{
+    CTextFormat format;
+    if (const COstrelApp* app = COstrelApp::GetInstance()) {
+        format.Face = app->GetTextFont();
+        format.Color = app->GetTextColor();
+        format.Height = app->GetTextHeight();
+        format.Offset = app->GetTextOffset();
+        format.Mask = app->GetTextMask();
+        format.Effects = app->GetTextEffects();
+    }
+    return format;
+}
+
+void CMainFrame::SetTextFormat(const CTextFormat& format)
+{
+    COstrelApp* app = COstrelApp::GetInstance();
+    if (!app)
+        return;
+    app->SetTextFont(format.Face);
+    app->SetTextColor(format.Color);
+    app->SetTextHeight(format.Height);
+    app->SetTextOffset(format.Offset);
+    app->SetTextMask(format.Mask);
+    app->SetTextEffects(format.Effects);
+}
+
+QPrinter& CMainFrame::GetPrinter()
+{
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        return app->GetPrinter();
+    if (!m_pOwnPrinter)
+        m_pOwnPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pOwnPrinter;
+}
+
+bool CMainFrame::GetToolTipsEnabled() const
+{
+    const COstrelApp* app = COstrelApp::GetInstance();
+    return !app || app->GetTooltipsEnable() != 0;
+}
+
+void CMainFrame::SetToolTipsEnabled(bool enabled)
+{
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        app->SetTooltipsEnable(enabled ? 1 : 0);
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        Q_EMIT m_Signals.MainWindowActivated();
+    return handled;
 }
 
 CChildFrame* CMainFrame::GetActiveChildFrame() const
@@ -705,7 +612,7 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
     UpdateCommandUI();
     UpdateLinePane();
     UpdateWindowTitle();
-    Q_EMIT ActiveLogViewChanged(m_pConnectedView);
+    Q_EMIT m_Signals.ActiveLogViewChanged(m_pConnectedView);
 }
 
 void CMainFrame::OnTabMoved(int from, int to)
@@ -865,54 +772,15 @@ void CMainFrame::OnApplicationLook(QAction* action)
 
 void CMainFrame::SetApplicationLook(unsigned look)
 {
-    using namespace CommandId;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_nApplicationLook = look;
     if (COstrelApp* app = COstrelApp::GetInstance())
         app->SetApplicationLook(look);
 
-    QString styleName = QStringLiteral("Fusion");
-    QPalette palette;
-    switch (look) {
-    case LookWindows2000:
-    case LookWindowsXP:
-        styleName = QStringLiteral("Windows");
-        palette = LookPalette(QColor(0xD4, 0xD0, 0xC8), QColor(0xD4, 0xD0, 0xC8));
-        break;
-    case LookOfficeXP:
-        palette = LookPalette(QColor(0xF0, 0xEF, 0xEB), QColor(0xF6, 0xF5, 0xF2));
-        break;
-    case LookOffice2003:
-        palette = LookPalette(QColor(0xDD, 0xEC, 0xFE), QColor(0xC4, 0xDA, 0xFA));
-        break;
-    case LookVS2005:
-        palette = LookPalette(QColor(0xEE, 0xED, 0xE5), QColor(0xF5, 0xF4, 0xEE));
-        break;
-    case LookVS2008:
-        palette = LookPalette(QColor(0xE9, 0xEC, 0xF2), QColor(0xF2, 0xF4, 0xF8));
-        break;
-    case LookWindows7:
-        palette = LookPalette(QColor(0xF0, 0xF0, 0xF0), QColor(0xF7, 0xF7, 0xF7));
-        break;
-    case LookOffice2007Blue:
-        palette = Office2007Palette() = LookPalette(QColor(0xD5, 0xE4, 0xF2), QColor(0xE3, 0xEE, 0xFA));
-        break;
-    case LookOffice2007Black:
-        palette = Office2007Palette() = DarkPalette();
-        break;
-    case LookOffice2007Silver:
-        palette = Office2007Palette() = LookPalette(QColor(0xE3, 0xE6, 0xEB), QColor(0xEE, 0xF0, 0xF3));
-        break;
-    case LookOffice2007Aqua:
-        palette = Office2007Palette() = LookPalette(QColor(0xD2, 0xE3, 0xE8), QColor(0xE1, 0xEE, 0xF1));
-        break;
-    default:
-        palette = Office2007Palette();
-        break;
-    }
-    if (QStyle* style = QStyleFactory::create(styleName))
+    const CLookStyle lookStyle = GetLookStyle(look);
+    if (QStyle* style = QStyleFactory::create(lookStyle.StyleName))
         QApplication::setStyle(style);
-    QApplication::setPalette(palette);
+    QApplication::setPalette(lookStyle.Palette);
     QSettings().setValue(LookKey, look);
     UpdateCommandUI();
     QApplication::restoreOverrideCursor();
@@ -959,6 +827,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
         frame->GetDocument()->OnCloseDocument();
+        RemoveOpenDocument(frame->GetDocument());
         m_pDocumentArea->RemoveChildFrame(frame);
         delete frame;
     }

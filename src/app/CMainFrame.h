@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "view/ILogWorkspace.h"
+
 class CChildFrame;
 class CCustomizeDlg;
 class CDocumentArea;
@@ -21,10 +23,12 @@ class QActionGroup;
 class QLabel;
 class QMenu;
 class QTabWidget;
+struct CommandSpec;
 
 // The main window: menus, the standard toolbar, the status bar, the document tabs, the
-// application looks, and the list of open log documents.
-class CMainFrame : public QMainWindow
+// application looks, and the list of open log documents. It is the workspace of its views and
+// dialogs: the active view, the owner of dialogs, the font and printer of the settings.
+class CMainFrame : public QMainWindow, public ILogWorkspace
 {
     Q_OBJECT
 
@@ -44,8 +48,15 @@ public:
     void RemoveOpenDocument(COstrelDoc* document);
     const QList<COstrelDoc*>& GetOpenDocuments() const { return m_OpenDocuments; }
 
-    COstrelView* GetActiveLogView() const;
-    COstrelDoc* GetActiveLogDocument() const;
+    COstrelView* GetActiveLogView() const override;
+    COstrelDoc* GetActiveLogDocument() const override;
+    QWidget* GetDialogOwner() const override { return const_cast<CMainFrame*>(this); }
+    CTextFormat GetTextFormat() const override;
+    void SetTextFormat(const CTextFormat& format) override;
+    QPrinter& GetPrinter() override;
+    bool GetToolTipsEnabled() const override;
+    void SetToolTipsEnabled(bool enabled) override;
+    CWorkspaceSignals& GetSignals() override { return m_Signals; }
     CChildFrame* GetActiveChildFrame() const;
     CDocumentArea* GetDocumentArea() const { return m_pDocumentArea; }
 
@@ -71,19 +82,15 @@ public:
 
     QMenu* createPopupMenu() override;
 
-Q_SIGNALS:
-    // Another log view became active (null when none is); the filter settings dialog follows it.
-    void ActiveLogViewChanged(COstrelView* view);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateCommands();
-    QAction* AddCommand(int id, const char* objectName, const QString& text, const QString& keys,
-                        const QString& prompt);
+    QAction* AddCommand(const CommandSpec& spec);
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
@@ -108,6 +115,8 @@ private:
     void OpenDroppedFile(const QString& path);
     void SaveWorkspace() const;
 
+    CWorkspaceSignals m_Signals;
+    std::unique_ptr<QPrinter> m_pOwnPrinter; // without the application's
     unsigned m_nApplicationLook = 0;
     QList<COstrelDoc*> m_OpenDocuments;
     std::map<int, QAction*> m_Commands;

@@ -8,12 +8,10 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "app/CMainFrame.h"
 #include "view/COstrelView.h"
 
-COstrelDoc::COstrelDoc(CMainFrame* mainFrame, QObject* parent)
+COstrelDoc::COstrelDoc(QObject* parent)
     : QObject(parent)
-    , m_pMainFrame(mainFrame)
 {
 }
 
@@ -45,8 +43,6 @@ bool COstrelDoc::OnOpenDocument(const QString& path)
         });
         connect(m_pView, &COstrelView::LoadFinished, this, [this] { m_bOpening = false; });
     }
-    if (m_pMainFrame)
-        m_pMainFrame->AddOpenDocument(this);
     return true;
 }
 
@@ -55,8 +51,6 @@ void COstrelDoc::OnCloseDocument()
     Q_EMIT Closing();
     if (m_pView)
         m_pView->StopLoading();
-    if (m_pMainFrame)
-        m_pMainFrame->RemoveOpenDocument(this);
 }
 
 bool COstrelDoc::OnFileSave()

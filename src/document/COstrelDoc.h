@@ -8,8 +8,6 @@
 #include "filtering/FilterSettings.h"
 #include "view/COstrelView.h"
 
-class CMainFrame;
-
 // One open log file: its path and filters, and the values the main window keeps for its tab.
 // The document keeps no copy of the text: the file on disk is the source, the view shows it.
 class COstrelDoc : public QObject
@@ -17,7 +15,7 @@ class COstrelDoc : public QObject
     Q_OBJECT
 
 public:
-    explicit COstrelDoc(CMainFrame* mainFrame, QObject* parent = nullptr);
+    explicit COstrelDoc(QObject* parent = nullptr);
     ~COstrelDoc() override;
 
     void SetView(COstrelView* view) { m_pView = view; }
@@ -29,7 +27,7 @@ public:
     // after "Failed to open document." with the path and the reason, when it cannot be opened.
     // A read that fails later, while the rest loads, is announced by OpenFailed.
     bool OnOpenDocument(const QString& path);
-    // Unregisters from the main window; the frame then destroys the document.
+    // Stops loading and announces the close (Closing); the frame then destroys the document.
     void OnCloseDocument();
 
     // Ctrl+S. Filter output is saved under a new name (never over the log it came from), and an
@@ -68,6 +66,5 @@ private:
     QPointer<QWidget> m_pTabWindow;
     FilterSettings m_FilterSettings;
     QString m_strTitle;
-    CMainFrame* m_pMainFrame;
     QPointer<COstrelView> m_pView;
 };

@@ -27,8 +27,6 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include "app/CMainFrame.h"
-#include "app/COstrelApp.h"
 #include "document/COstrelDoc.h"
 #include "filtering/FilterSettingsFile.h"
 #include "filterui/CEditFilterSettingsDlg.h"
@@ -39,6 +37,7 @@
 #include "filterui/FilterStringField.h"
 #include "filterui/FilterClipboard.h"
 #include "view/COstrelView.h"
+#include "view/ILogWorkspace.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -139,28 +138,6 @@ QLabel* CreateLabel(QWidget* pParent, const QString& text, const QString& name)
     return pLabel;
 }
 
-bool GetToolTipsEnableSetting()
-{
-    if (const COstrelApp* pApp = COstrelApp::GetInstance())
-        return pApp->GetTooltipsEnable() != 0;
-    return true;
-}
-
-void SetToolTipsEnableSetting(bool bEnable)
-{
-    if (COstrelApp* pApp = COstrelApp::GetInstance())
-        pApp->SetTooltipsEnable(bEnable ? 1 : 0);
-}
-
-CMainFrame* FindMainFrame(QWidget* pWidget)
-{
-    if (pWidget) {
-        if (auto* pFrame = qobject_cast<CMainFrame*>(pWidget->window()))
-            return pFrame;
-    }
-    const COstrelApp* pApp = COstrelApp::GetInstance();
-    return pApp ? pApp->GetMainFrame() : nullptr;
-}
 // Asks for a filter settings file to load or save; empty when the user cancels.
 QString AskForFilterFile(QWidget* pOwner, const QString& objectName, const QString& title, bool bSave)
 {
@@ -178,9 +155,10 @@ QString AskForFilterFile(QWidget* pOwner, const QString& objectName, const QStri
 
 } // namespace
 
-CFilterSettingsDlg::CFilterSettingsDlg(QWidget* pParent)
+CFilterSettingsDlg::CFilterSettingsDlg(ILogWorkspace& workspace, QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint)
+    , m_Workspace(workspace)
 {
     setObjectName(u"filterSettingsDialog"_s);
     setWindowTitle(u"Filter Settings"_s);
@@ -192,7 +170,7 @@ CFilterSettingsDlg::CFilterSettingsDlg(QWidget* pParent)
     SetTabOrder();
     SetToolTips();
 
-    m_bToolTipsActive = GetToolTipsEnableSetting();
+    m_bToolTipsActive = m_Workspace.GetToolTipsEnabled();
     m_pEnableTooltipsCheck->setChecked(m_bToolTipsActive);
 
     m_pPasteAllButton->setEnabled(!g_bFilterClipboardEmpty);
@@ -223,7 +201,13 @@ CFilterSettingsDlg::CFilterSettingsDlg(QWidget* pParent)
 
     resize(MinimumWidth, MinimumHeight);
     LayoutControls();
-    FollowMainFrame(FindMainFrame(pParent));
+    // The dialog follows the active log view, and the main window's return to the front.
+    connect(&m_Workspace.GetSignals(), &CWorkspaceSignals::ActiveLogViewChanged, this,
+            &CFilterSettingsDlg::OnActiveLogViewChanged);
+    connect(&m_Workspace.GetSignals(), &CWorkspaceSignals::MainWindowActivated, this, [this] {
+        if (m_Workspace.GetActiveLogView())
+            ReloadFromActiveDocument();
+    });
 }
 
 CFilterSettingsDlg::~CFilterSettingsDlg() = default;
@@ -422,17 +406,6 @@ void CFilterSettingsDlg::showEvent(QShowEvent* pEvent)
     LayoutControls();
 }
 
-void CFilterSettingsDlg::FollowMainFrame(CMainFrame* pMainFrame)
-{
-    m_pMainFrame = pMainFrame;
-    m_pWatchedFrame = pMainFrame;
-    if (!pMainFrame)
-        return;
-    connect(pMainFrame, &CMainFrame::ActiveLogViewChanged, this, &CFilterSettingsDlg::OnActiveLogViewChanged);
-    // The main window's return to the front re-activates its active view.
-    pMainFrame->installEventFilter(this);
-}
-
 void CFilterSettingsDlg::OnActiveLogViewChanged(COstrelView* pView)
 {
     if (pView)
@@ -456,7 +429,7 @@ void CFilterSettingsDlg::ReloadFromActiveDocument()
 
 COstrelDoc* CFilterSettingsDlg::GetActiveDocument() const
 {
-    return m_pMainFrame ? m_pMainFrame->GetActiveLogDocument() : nullptr;
+    return m_Workspace.GetActiveLogDocument();
 }
 
 void CFilterSettingsDlg::LoadFilterSettings(const FilterSettings& source)
@@ -709,14 +682,14 @@ void CFilterSettingsDlg::OnEnableTooltips()
     m_bToolTipsActive = m_pEnableTooltipsCheck->isChecked();
     if (!m_bToolTipsActive)
         QToolTip::hideText();
-    SetToolTipsEnableSetting(m_bToolTipsActive);
+    m_Workspace.SetToolTipsEnabled(m_bToolTipsActive);
 }
 
 void CFilterSettingsDlg::OnApplyFilterSettings()
 {
     m_pFilterEdit->clear();
     COstrelDoc* pDocument = GetActiveDocument();
-    if (!pDocument || !pDocument->GetView() || !m_pMainFrame)
+    if (!pDocument || !pDocument->GetView())
         return;
     CopyToActiveDocument();
     m_FilterSettings.SetExcludeMatches(m_pExcludeCheck->isChecked());
@@ -762,12 +735,6 @@ bool CFilterSettingsDlg::ShowToolTip(QWidget* pWidget, QEvent* pEvent)
 
 bool CFilterSettingsDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
-    // Compared as an object: the frame's events come while it is being destroyed, too.
-    if (pWatched == m_pWatchedFrame) {
-        if (pEvent->type() == QEvent::WindowActivate && m_pMainFrame->GetActiveLogView())
-            ReloadFromActiveDocument();
-        return QDialog::eventFilter(pWatched, pEvent);
-    }
     if (pEvent->type() == QEvent::KeyPress) {
         const auto* pKey = static_cast<QKeyEvent*>(pEvent);
         if (pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter)
@@ -788,12 +755,10 @@ void CFilterSettingsDlg::keyPressEvent(QKeyEvent* pEvent)
     QDialog::keyPressEvent(pEvent);
 }
 
-void ShowFilterSettingsDialog(QWidget* pView)
+void ShowFilterSettingsDialog(ILogWorkspace& workspace)
 {
     if (!g_pFilterSettingsDlg) {
-        CMainFrame* pMainFrame = FindMainFrame(pView);
-        QWidget* pOwner = pMainFrame ? static_cast<QWidget*>(pMainFrame) : (pView ? pView->window() : nullptr);
-        g_pFilterSettingsDlg = new CFilterSettingsDlg(pOwner);
+        g_pFilterSettingsDlg = new CFilterSettingsDlg(workspace, workspace.GetDialogOwner());
         g_pFilterSettingsDlg->ReloadFromActiveDocument();
     }
     g_pFilterSettingsDlg->show();

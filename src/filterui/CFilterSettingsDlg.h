@@ -10,9 +10,9 @@
 
 class CFilteringRun;
 class CLastColumnAutoResizingListCtrl;
-class CMainFrame;
 class COstrelDoc;
 class COstrelView;
+class ILogWorkspace;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -22,14 +22,14 @@ class QSizeGrip;
 
 // The single modeless filter settings dialog. It holds the working filter list, shows it in
 // its list control and copies it into the active log document after nearly every change. It
-// follows the active log view of its main frame, hidden or not, and lives until the program ends:
+// follows the active log view of its workspace, hidden or not, and lives until the program ends:
 // Escape and the close box only hide it.
 class CFilterSettingsDlg : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit CFilterSettingsDlg(QWidget* pParent = nullptr);
+    explicit CFilterSettingsDlg(ILogWorkspace& workspace, QWidget* pParent = nullptr);
     ~CFilterSettingsDlg() override;
 
     // The working list's filters become a copy of the source's (the exclude switch stays); the
@@ -48,7 +48,7 @@ public:
     CLastColumnAutoResizingListCtrl* GetFilterList() const { return m_pFilterList; }
     // The filtering run of this dialog; null before the first Apply.
     CFilteringRun* GetFilteringRun() const { return m_pRun; }
-    // The active log document of the main frame this dialog belongs to, or null.
+    // The active log document of the workspace this dialog belongs to, or null.
     COstrelDoc* GetActiveDocument() const;
     // Loads the active document's filters and names it in the title; nothing without one.
     void ReloadFromActiveDocument();
@@ -83,7 +83,6 @@ private:
     void SetTabOrder();
     void SetToolTips();
     void LayoutControls();
-    void FollowMainFrame(CMainFrame* pMainFrame);
     void OnActiveLogViewChanged(COstrelView* pView);
     bool HandleReturnKey(QObject* pWatched);
     bool ShowToolTip(QWidget* pWidget, QEvent* pEvent);
@@ -98,8 +97,7 @@ private:
     FilterSettings m_FilterSettings;
     QString m_strFilter;
     bool m_bToolTipsActive = true;
-    QPointer<CMainFrame> m_pMainFrame;
-    const QObject* m_pWatchedFrame = nullptr; // the window whose activation the dialog follows
+    ILogWorkspace& m_Workspace;
     QMetaObject::Connection m_DocumentPathConnection;
     CFilteringRun* m_pRun = nullptr; // one run at a time; created at the first Apply
 
@@ -130,9 +128,10 @@ private:
 };
 
 // The single filter settings dialog, created by the first Filter Settings command and kept until
-// the program ends (it becomes null only when its main frame is destroyed).
+// the program ends (it becomes null only when the window that owns it is destroyed).
 extern QPointer<CFilterSettingsDlg> g_pFilterSettingsDlg;
 
-// The Filter Settings command: creates the dialog on first use over the main frame of pView,
-// loading the active document's filters, and shows it (restoring it when hidden or minimised).
-void ShowFilterSettingsDialog(QWidget* pView);
+// The Filter Settings command: creates the dialog on first use, owned by the workspace's dialog
+// owner and loading the active document's filters, and shows it (restoring it when hidden or
+// minimised).
+void ShowFilterSettingsDialog(ILogWorkspace& workspace);

@@ -21,17 +21,15 @@
 #include <QUrl>
 
 
-#include "app/COstrelApp.h"
 #include "document/CFileUsage.h"
 #include "document/COstrelDoc.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/OutputLine.h"
 #include "filtering/TextCodec.h"
-#include "filterui/CFilterSettingsDlg.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
 #include "view/ILoader.h"
-#include "view/NavigationCommands.h"
+#include "view/ILogWorkspace.h"
 
 namespace {
 
@@ -58,9 +56,10 @@ long ToLong(std::int64_t value)
 
 } // namespace
 
-COstrelView::COstrelView(COstrelDoc* document, QWidget* parent)
+COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget* parent)
     : QsciScintilla(parent)
     , m_pDocument(document)
+    , m_pWorkspace(workspace)
 {
     setObjectName(QStringLiteral("logView"));
     CViewAccessibility::Install();
@@ -119,18 +118,15 @@ void COstrelView::OnInitialUpdate()
 
 void COstrelView::ApplyFont()
 {
-    const COstrelApp* app = COstrelApp::GetInstance();
-    const std::uint32_t color = app ? app->GetTextColor() : 0;
-    const QString face = app ? app->GetTextFont() : QStringLiteral("Courier New");
-    const std::int32_t height = app ? app->GetTextHeight() : 0;
-    const auto mask = static_cast<std::uint32_t>(app ? app->GetTextMask() : 0);
-    const auto effects = static_cast<std::uint32_t>(app ? app->GetTextEffects() : 0);
+    const CTextFormat format = m_pWorkspace ? m_pWorkspace->GetTextFormat() : CTextFormat();
+    const auto mask = static_cast<std::uint32_t>(format.Mask);
+    const auto effects = static_cast<std::uint32_t>(format.Effects);
 
-    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(color & 0xFFFFFF));
-    SendScintilla(SCI_STYLESETFONT, static_cast<uintptr_t>(STYLE_DEFAULT), face.toUtf8().constData());
-    if (height != 0) {
+    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(format.Color & 0xFFFFFF));
+    SendScintilla(SCI_STYLESETFONT, static_cast<uintptr_t>(STYLE_DEFAULT), format.Face.toUtf8().constData());
+    if (format.Height != 0) {
         SendScintilla(SCI_STYLESETSIZEFRACTIONAL, static_cast<unsigned long>(STYLE_DEFAULT),
-                      static_cast<long>(height) * SC_FONT_SIZE_MULTIPLIER / TwipsPerPoint);
+                      static_cast<long>(format.Height) * SC_FONT_SIZE_MULTIPLIER / TwipsPerPoint);
         const std::uint32_t shown = mask & effects;
         SendScintilla(SCI_STYLESETBOLD, static_cast<unsigned long>(STYLE_DEFAULT), (shown & FormatMaskBold) ? 1L : 0L);
         SendScintilla(SCI_STYLESETITALIC, static_cast<unsigned long>(STYLE_DEFAULT), (shown & FormatMaskItalic) ? 1L : 0L);
@@ -649,20 +645,21 @@ void COstrelView::OnFormatFont()
 
     bool chosen = false;
     const QFont font = QFontDialog::getFont(&chosen, current, nullptr);
-    COstrelApp* app = COstrelApp::GetInstance();
-    if (!chosen || !app)
+    if (!chosen || !m_pWorkspace)
         return;
     std::uint32_t effects = 0;
     effects |= font.bold() ? FormatMaskBold : 0;
     effects |= font.italic() ? FormatMaskItalic : 0;
     effects |= font.underline() ? FormatMaskUnderline : 0;
     effects |= font.strikeOut() ? FormatMaskStrikeOut : 0;
-    // Kept in memory; the settings store gets it at exit.
-    app->SetTextFont(font.family());
-    app->SetTextHeight(static_cast<std::int32_t>(font.pointSizeF() * TwipsPerPoint + 0.5));
-    app->SetTextOffset(0);
-    app->SetTextMask(static_cast<std::int32_t>(FormatMaskChosenFont));
-    app->SetTextEffects(static_cast<std::int32_t>(effects));
+    // Kept in memory; the settings store gets it at exit. The colour stays as it was.
+    CTextFormat format = m_pWorkspace->GetTextFormat();
+    format.Face = font.family();
+    format.Height = static_cast<std::int32_t>(font.pointSizeF() * TwipsPerPoint + 0.5);
+    format.Offset = 0;
+    format.Mask = static_cast<std::int32_t>(FormatMaskChosenFont);
+    format.Effects = static_cast<std::int32_t>(effects);
+    m_pWorkspace->SetTextFormat(format);
     ApplyFont();
 }
 
@@ -670,8 +667,8 @@ void COstrelView::PreparePrinting(QsciPrinter& printer)
 {
     FinishLoading();
     // The page of Print Setup; half-inch margins unless the user chose others there.
-    if (COstrelApp* app = COstrelApp::GetInstance())
-        printer.setPageLayout(app->GetPrinter().pageLayout());
+    if (m_pWorkspace)
+        printer.setPageLayout(m_pWorkspace->GetPrinter().pageLayout());
     else
         printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
     // Printed on white: the cyan of filter output stays on the screen.
@@ -714,29 +711,4 @@ void COstrelView::OnDeleteAllFilters()
             return;
     }
     ReloadDocumentText();
-}
-
-void COstrelView::OnFilterSettings()
-{
-    ShowFilterSettingsDialog(this);
-}
-
-void COstrelView::OnEditFind()
-{
-    RunFindCommand(this);
-}
-
-void COstrelView::OnEditFindNext()
-{
-    RunFindNextCommand(this);
-}
-
-void COstrelView::OnEditReplace()
-{
-    RunReplaceCommand(this);
-}
-
-void COstrelView::OnEditGoTo()
-{
-    RunGoToCommand(this);
 }

@@ -11,6 +11,7 @@
 class COstrelDoc;
 class CTextLoader;
 class ILoader;
+class ILogWorkspace;
 class QFile;
 class QsciPrinter;
 struct OutputBatch;
@@ -33,10 +34,13 @@ public:
     static constexpr std::uint32_t FilterOutputBackground = 0xFFFFEE;
     static constexpr std::uint32_t WholeFileBackground = 0xFFFFFF;
 
-    explicit COstrelView(COstrelDoc* document, QWidget* parent = nullptr);
+    // The workspace gives the font, the printer and the owner of the find dialogs; a view
+    // without one (a test's) uses the defaults.
+    explicit COstrelView(COstrelDoc* document, ILogWorkspace* workspace = nullptr, QWidget* parent = nullptr);
     ~COstrelView() override;
 
     COstrelDoc* GetDocument() const { return m_pDocument; }
+    ILogWorkspace* GetWorkspace() const { return m_pWorkspace; }
 
     // Title, margins, no wrapping and the font of the settings.
     void OnInitialUpdate();
@@ -113,12 +117,7 @@ public Q_SLOTS:
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnDeleteAllFilters();
-    // The commands of the filter settings dialog, find and go to arrive with those features.
-    void OnFilterSettings();
-    void OnEditFind();
-    void OnEditFindNext();
-    void OnEditReplace();
-    void OnEditGoTo();
+    void OnEditSelectAll() { selectAll(true); }
 
 Q_SIGNALS:
     void ShowsFilteredTextChanged(bool showsFilteredText);
@@ -158,6 +157,7 @@ private:
     static bool ConfirmOverwrite(const QString& path);
 
     COstrelDoc* m_pDocument;
+    ILogWorkspace* m_pWorkspace;
     bool m_bShowsFilteredText = false;
     bool m_bTextIncomplete = false;
     std::int64_t m_nPendingFileLine = 0;

@@ -2,51 +2,40 @@
 #include "view/NavigationCommands.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <QPointer>
 
-#include "app/CMainFrame.h"
-#include "app/COstrelApp.h"
 #include "view/CGoToDlg.h"
 #include "view/CMyFindDlg.h"
 #include "view/COstrelView.h"
 #include "view/CReplaceDlg.h"
+#include "view/ILogWorkspace.h"
 
 namespace {
 
-ActiveLogViewResolver& Resolver()
+// The log view active in the view's workspace when a dialog's button is pressed; without a
+// workspace, the view itself.
+std::function<COstrelView*()> ActiveViewOf(COstrelView* view)
 {
-    static ActiveLogViewResolver resolver;
-    return resolver;
+    if (ILogWorkspace* workspace = view ? view->GetWorkspace() : nullptr)
+        return [workspace] { return workspace->GetActiveLogView(); };
+    return [target = QPointer<COstrelView>(view)] { return target.data(); };
 }
 
-CMainFrame* MainFrame()
+QWidget* DialogOwnerOf(const COstrelView* view)
 {
-    const COstrelApp* app = COstrelApp::GetInstance();
-    return app ? app->GetMainFrame() : nullptr;
+    ILogWorkspace* workspace = view ? view->GetWorkspace() : nullptr;
+    return workspace ? workspace->GetDialogOwner() : nullptr;
 }
 
 } // namespace
 
-void SetActiveLogViewResolver(ActiveLogViewResolver resolver)
-{
-    Resolver() = std::move(resolver);
-}
-
-COstrelView* GetActiveLogViewForSearch()
-{
-    if (Resolver())
-        return Resolver()();
-    const CMainFrame* frame = MainFrame();
-    return frame ? frame->GetActiveLogView() : nullptr;
-}
-
 void RunFindCommand(COstrelView* view)
 {
-    Q_UNUSED(view);
     // Owned by the main window, so it stays above it and goes with it.
     if (!g_pFindDlg)
-        g_pFindDlg = new CMyFindDlg(&GetActiveLogViewForSearch, MainFrame());
+        g_pFindDlg = new CMyFindDlg(ActiveViewOf(view), DialogOwnerOf(view));
     g_pFindDlg->ShowDialog();
 }
 
@@ -69,7 +58,7 @@ bool CanFindNext()
 void RunReplaceCommand(COstrelView* view)
 {
     if (!g_pReplaceDlg)
-        g_pReplaceDlg = new CReplaceDlg(&GetActiveLogViewForSearch, MainFrame());
+        g_pReplaceDlg = new CReplaceDlg(ActiveViewOf(view), DialogOwnerOf(view));
     g_pReplaceDlg->ShowDialog(view);
 }
 

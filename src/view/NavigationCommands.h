@@ -1,20 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <functional>
-
 class COstrelView;
 
 // The Find, Find Next, Replace and Go To commands of a log view, and when they are enabled.
-// The find and replace dialogs search the log view active when their buttons are pressed; it
-// comes from the main window, or from the resolver a test puts in its place.
-
-using ActiveLogViewResolver = std::function<COstrelView*()>;
-
-// Replaces how the dialogs find the active log view; an empty resolver restores the main window's.
-void SetActiveLogViewResolver(ActiveLogViewResolver resolver);
-// The active log view, or null.
-COstrelView* GetActiveLogViewForSearch();
+// The find and replace dialogs belong to the view's workspace and search the log view active
+// there when their buttons are pressed.
 
 // Find (Ctrl+F): creates the one Find dialog on first use, then shows it.
 void RunFindCommand(COstrelView* view);

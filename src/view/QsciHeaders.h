@@ -5,6 +5,8 @@
 // off (QT_NO_KEYWORDS); every QScintilla include goes through here.
 #define signals Q_SIGNALS
 #define slots Q_SLOTS
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qsciprinter.h>
 #include <Qsci/qsciscintilla.h>
 #include <Qsci/qsciscintillabase.h>

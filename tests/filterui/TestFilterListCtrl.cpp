@@ -4,12 +4,12 @@
 #include <QScrollBar>
 #include <QtTest>
 
-#include "FilterUiTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "filterui/CLastColumnAutoResizingListCtrl.h"
 #include "filterui/CNonExtendableHeaderCtrl.h"
 
 using namespace Qt::Literals::StringLiterals;
-using FilterUiTest::SendMouse;
+using TestSupport::SendMouse;
 
 class TestFilterListCtrl : public QObject
 {
@@ -272,5 +272,5 @@ void TestFilterListCtrl::scrollsBackToTopWhenEverythingFits()
     QCOMPARE(pList->itemAt(2, 2), pList->topLevelItem(0));
 }
 
-QTEST_MAIN(TestFilterListCtrl)
+OSTREL_QT_TEST_MAIN(TestFilterListCtrl, QApplication)
 #include "TestFilterListCtrl.moc"

@@ -17,9 +17,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "FilterUiTestSupport.h"
-#include "app/CMainFrame.h"
-#include "app/COstrelApp.h"
+#include "support/QtTestSupport.h"
 #include "document/COstrelDoc.h"
 #include "filtering/FilterSettingsFile.h"
 #include "filterui/CEditFilterSettingsDlg.h"
@@ -31,7 +29,7 @@
 #include "view/COstrelView.h"
 
 using namespace Qt::Literals::StringLiterals;
-using FilterUiTest::OnNextModal;
+using TestSupport::OnNextModal;
 
 namespace {
 // One filter as the tests write it down.
@@ -136,7 +134,7 @@ private:
     QString MakeLog(const QString& name);
 
     std::unique_ptr<QTemporaryDir> m_pDir;
-    std::unique_ptr<CMainFrame> m_pFrame;
+    std::unique_ptr<TestSupport::TestWorkspace> m_pWorkspace;
     COstrelDoc* m_pDocA = nullptr;
     COstrelDoc* m_pDocB = nullptr;
     CFilterSettingsDlg* m_pDlg = nullptr;
@@ -150,22 +148,20 @@ void TestFilterSettingsDlg::init()
     g_bPromptWhitespaceFilter = true;
     g_bFilterClipboardEmpty = true;
     g_FilterClipboard.ClearFilters();
-    if (COstrelApp* pApp = COstrelApp::GetInstance())
-        pApp->SetTooltipsEnable(1);
-    m_pFrame = std::make_unique<CMainFrame>();
-    m_pDocA = m_pFrame->OpenDocumentFile(MakeLog(u"app.log"_s));
-    m_pDocB = m_pFrame->OpenDocumentFile(MakeLog(u"other.log"_s));
+    m_pWorkspace = std::make_unique<TestSupport::TestWorkspace>();
+    m_pDocA = m_pWorkspace->OpenDocumentFile(MakeLog(u"app.log"_s));
+    m_pDocB = m_pWorkspace->OpenDocumentFile(MakeLog(u"other.log"_s));
     QVERIFY(m_pDocA && m_pDocB);
-    QVERIFY(m_pFrame->OpenDocumentFile(m_pDocA->GetPathName()) == m_pDocA);
-    QCOMPARE(m_pFrame->GetActiveLogDocument(), m_pDocA);
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocA->GetPathName()) == m_pDocA);
+    QCOMPARE(m_pWorkspace->GetActiveLogDocument(), m_pDocA);
     m_pDlg = nullptr;
 }
 
 void TestFilterSettingsDlg::cleanup()
 {
-    FilterUiTest::DropPendingModalHandlers();
-    m_pFrame.reset();
-    QVERIFY2(!g_pFilterSettingsDlg, "the dialog goes with its main frame");
+    TestSupport::DropPendingModalHandlers();
+    m_pWorkspace.reset();
+    QVERIFY2(!g_pFilterSettingsDlg, "the dialog goes with the window that owns it");
 }
 
 QString TestFilterSettingsDlg::MakeLog(const QString& name)
@@ -179,8 +175,8 @@ QString TestFilterSettingsDlg::MakeLog(const QString& name)
 
 CFilterSettingsDlg& TestFilterSettingsDlg::OpenDialog()
 {
-    // The view's Filter Settings command (Ctrl+L).
-    m_pFrame->GetActiveLogView()->OnFilterSettings();
+    // The Filter Settings command (Ctrl+L).
+    ShowFilterSettingsDialog(*m_pWorkspace);
     m_pDlg = g_pFilterSettingsDlg.data();
     if (!m_pDlg)
         qFatal("no filter settings dialog");
@@ -231,7 +227,7 @@ QString TestFilterSettingsDlg::MessageOf(const std::function<void()>& operation)
         }
     });
     operation();
-    FilterUiTest::DropPendingModalHandlers();
+    TestSupport::DropPendingModalHandlers();
     return *seen ? *message : QString();
 }
 
@@ -243,7 +239,7 @@ bool TestFilterSettingsDlg::SaveFiltersTo(const QString& path)
             pModal->close();
             return;
         }
-        FilterUiTest::ChooseFile(pFiles, path);
+        TestSupport::ChooseFile(pFiles, path);
     });
     m_pDlg->OnSaveFilters();
     return *seen;
@@ -257,7 +253,7 @@ bool TestFilterSettingsDlg::LoadFiltersFrom(const QString& path)
             pModal->close();
             return;
         }
-        FilterUiTest::ChooseFile(pFiles, path);
+        TestSupport::ChooseFile(pFiles, path);
     });
     m_pDlg->OnLoadFilters();
     return *seen;
@@ -375,7 +371,7 @@ void TestFilterSettingsDlg::followsActiveDocumentWhileShownOrHidden()
     QTRY_VERIFY(!m_pDlg->isVisible());
 
     // A hidden dialog still follows the active document.
-    QVERIFY(m_pFrame->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
     QCOMPARE(m_pDlg->windowTitle(), u"Filter Settings (other.log)"_s);
     QCOMPARE(m_pDlg->GetFilterList()->topLevelItemCount(), 0);
     QCOMPARE(EnabledListButtons(), QStringList{u"loadFiltersButton"_s});
@@ -389,7 +385,7 @@ void TestFilterSettingsDlg::followsActiveDocumentWhileShownOrHidden()
     QVERIFY(Child<QCheckBox>("regExpCheck")->isChecked());
 
     // Back to A; its filters are loaded without touching the input controls.
-    QVERIFY(m_pFrame->OpenDocumentFile(m_pDocA->GetPathName()) == m_pDocA);
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocA->GetPathName()) == m_pDocA);
     QCOMPARE(m_pDlg->windowTitle(), u"Filter Settings (app.log)"_s);
     QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), FiltersOf(m_pDocA->GetFilterSettings()));
     QCOMPARE(Child<QLineEdit>("filterStringEdit")->text(), u"typed"_s);
@@ -689,7 +685,7 @@ void TestFilterSettingsDlg::copyPasteBetweenDocumentsAndReloadOnActivation()
     Button("copyAllButton")->click();
     QVERIFY(!g_bFilterClipboardEmpty);
 
-    QVERIFY(m_pFrame->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
     AddFilter(u"B's own"_s);
     QVERIFY(Button("pasteAllButton")->isEnabled());
     Child<QCheckBox>("regExpCheck")->setChecked(true);
@@ -707,8 +703,7 @@ void TestFilterSettingsDlg::copyPasteBetweenDocumentsAndReloadOnActivation()
     QCOMPARE(FiltersOf(m_pDocB->GetFilterSettings()), (QList<FilterRow>{{u"B's own"_s, 0, false, 0, 0}}));
 
     // The main window coming back to the front reloads B's own filters.
-    QEvent activate(QEvent::WindowActivate);
-    QApplication::sendEvent(m_pFrame.get(), &activate);
+    m_pWorkspace->ActivateMainWindow();
     QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), (QList<FilterRow>{{u"B's own"_s, 0, false, 0, 0}}));
 
     // Paste again, then any copying operation hands the pasted filters to B.
@@ -723,7 +718,7 @@ void TestFilterSettingsDlg::optionControlsCopyToDocument()
     OpenDialog();
     AddFilter(u"kept"_s);
     Button("copyAllButton")->click();
-    QVERIFY(m_pFrame->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
     Button("pasteAllButton")->click();
     QCOMPARE(m_pDocB->GetFilterSettings().GetCount(), 0);
 
@@ -746,7 +741,7 @@ void TestFilterSettingsDlg::optionControlsCopyToDocument()
 
     // Switching documents keeps the exclude switch of the dialog.
     Child<QCheckBox>("excludeCheck")->click();
-    QVERIFY(m_pFrame->OpenDocumentFile(m_pDocA->GetPathName()) == m_pDocA);
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocA->GetPathName()) == m_pDocA);
     QVERIFY(m_pDlg->GetFilterSettings().GetExcludeMatches());
     QVERIFY(Child<QCheckBox>("excludeCheck")->isChecked());
 }
@@ -767,7 +762,7 @@ void TestFilterSettingsDlg::saveThenLoadRoundTrip()
 
     Button("deleteAllButton")->click();
     m_pDlg->GetFilterSettings().SetExcludeMatches(false);
-    QVERIFY(m_pFrame->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
     Child<QLineEdit>("filterStringEdit")->setText(u"stays"_s);
     QVERIFY(LoadFiltersFrom(path));
 
@@ -783,7 +778,7 @@ void TestFilterSettingsDlg::saveThenLoadRoundTrip()
     const QString nowhere = m_pDir->filePath(u"missing/folder.flt"_s);
     auto failure = std::make_shared<QString>();
     auto seen = OnNextModal([nowhere, failure](QWidget* pModal) {
-        FilterUiTest::ChooseFile(pModal, nowhere);
+        TestSupport::ChooseFile(pModal, nowhere);
         OnNextModal([failure](QWidget* pBox) {
             if (auto* pMessage = qobject_cast<QMessageBox*>(pBox))
                 *failure = pMessage->windowTitle() % u": "_s % pMessage->text();
@@ -819,7 +814,7 @@ void TestFilterSettingsDlg::loadReportsReaderErrorsAndKeepsList()
     file.close();
     auto message = std::make_shared<QString>();
     auto seen = OnNextModal([bad, message](QWidget* pModal) {
-        FilterUiTest::ChooseFile(pModal, bad);
+        TestSupport::ChooseFile(pModal, bad);
         // The reader's message follows once the file dialog has gone.
         OnNextModal([message](QWidget* pBox) {
             if (auto* pMessage = qobject_cast<QMessageBox*>(pBox))
@@ -1004,19 +999,19 @@ void TestFilterSettingsDlg::tooltipsSwitchAtOnce()
     QTRY_VERIFY(!QToolTip::isVisible());
 
     Child<QCheckBox>("enableTooltipsCheck")->click();
-    QCOMPARE(COstrelApp::GetInstance()->GetTooltipsEnable(), 0);
+    QCOMPARE(m_pWorkspace->GetToolTipsEnabled(), false);
     askForTip();
     QVERIFY(!QToolTip::isVisible());
 
     Child<QCheckBox>("enableTooltipsCheck")->click();
-    QCOMPARE(COstrelApp::GetInstance()->GetTooltipsEnable(), 1);
+    QCOMPARE(m_pWorkspace->GetToolTipsEnabled(), true);
     askForTip();
     QVERIFY(QToolTip::isVisible());
     QToolTip::hideText();
 
     // A new dialog (the next start) takes the stored choice.
-    COstrelApp::GetInstance()->SetTooltipsEnable(0);
-    CFilterSettingsDlg second(m_pFrame.get());
+    m_pWorkspace->SetToolTipsEnabled(false);
+    CFilterSettingsDlg second(*m_pWorkspace, m_pWorkspace->GetDialogOwner());
     QVERIFY(!second.findChild<QCheckBox*>(u"enableTooltipsCheck"_s)->isChecked());
 }
 
@@ -1071,12 +1066,6 @@ void TestFilterSettingsDlg::decimalConversion()
     QCOMPARE(ConvertDecimalText(text), value);
 }
 
-int main(int argc, char** argv)
-{
-    COstrelApp app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);
-    TestFilterSettingsDlg test;
-    return QTest::qExec(&test, argc, argv);
-}
+OSTREL_QT_TEST_MAIN(TestFilterSettingsDlg, QApplication)
 
 #include "TestFilterSettingsDlg.moc"

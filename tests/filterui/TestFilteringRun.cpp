@@ -18,7 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "FilterUiTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
@@ -107,13 +107,13 @@ void TestFilteringRun::init()
     m_pDoc = m_pFrame->OpenDocumentFile(WriteLog(u"app.log"_s, NumberedLog(50)));
     QVERIFY(m_pDoc);
     QTRY_VERIFY(!View()->IsLoading());
-    ShowFilterSettingsDialog(View());
+    ShowFilterSettingsDialog(*m_pFrame);
     QVERIFY(g_pFilterSettingsDlg);
 }
 
 void TestFilteringRun::cleanup()
 {
-    FilterUiTest::DropPendingModalHandlers();
+    TestSupport::DropPendingModalHandlers();
     m_pFrame.reset();
     QTRY_VERIFY(qApp->findChildren<CFilteringProgressDlg*>().isEmpty());
 }
@@ -283,7 +283,7 @@ void TestFilteringRun::vanishedFileIsReportedAndTheRunEnds()
     AddFilter(u"ERROR"_s);
     QString caption;
     QString text;
-    FilterUiTest::OnNextModal([&](QWidget* modal) {
+    TestSupport::OnNextModal([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         QVERIFY(box);
         caption = box->windowTitle();
@@ -308,9 +308,9 @@ void TestFilteringRun::faultyExpressionIsReportedOncePerRun()
         ++messages;
         text = qobject_cast<QMessageBox*>(modal)->text();
         qobject_cast<QMessageBox*>(modal)->accept();
-        FilterUiTest::OnNextModal(answer);
+        TestSupport::OnNextModal(answer);
     };
-    FilterUiTest::OnNextModal(answer);
+    TestSupport::OnNextModal(answer);
     Apply();
     WaitForRunEnd();
     QTest::qWait(200); // a second message would have come by now
@@ -326,9 +326,9 @@ void TestFilteringRun::noMessageOnceTheRunHasEnded()
     std::function<void(QWidget*)> answer = [&](QWidget* modal) {
         ++messages;
         modal->close();
-        FilterUiTest::OnNextModal(answer);
+        TestSupport::OnNextModal(answer);
     };
-    FilterUiTest::OnNextModal(answer);
+    TestSupport::OnNextModal(answer);
     const int threadsBefore = ThreadCount();
     Apply();
     // Closed before the worker's message could come up: it never does.
@@ -339,7 +339,7 @@ void TestFilteringRun::noMessageOnceTheRunHasEnded()
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     QCOMPARE(messages, 0);
-    FilterUiTest::DropPendingModalHandlers();
+    TestSupport::DropPendingModalHandlers();
 }
 
 void TestFilteringRun::closingTheDocumentEndsTheRun()
@@ -461,7 +461,7 @@ void TestFilteringRun::saveOfFilterOutputNeverOffersTheLog()
 
     // Ctrl+S then Enter: the dialog offers a new name beside the log, which is then written.
     QString offered;
-    auto seen = FilterUiTest::OnNextModal([&](QWidget* modal) {
+    auto seen = TestSupport::OnNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         QVERIFY(dialog);
         offered = dialog->selectedFiles().value(0);
@@ -479,13 +479,13 @@ void TestFilteringRun::saveOfFilterOutputNeverOffersTheLog()
     Apply();
     WaitForRunEnd();
     QString question;
-    seen = FilterUiTest::OnNextModal([&](QWidget* modal) {
-        FilterUiTest::OnNextModal([&](QWidget* box) {
+    seen = TestSupport::OnNextModal([&](QWidget* modal) {
+        TestSupport::OnNextModal([&](QWidget* box) {
             question = qobject_cast<QMessageBox*>(box) ? qobject_cast<QMessageBox*>(box)->text() : QString();
             if (auto* messageBox = qobject_cast<QMessageBox*>(box))
                 messageBox->button(QMessageBox::No)->click();
         });
-        QVERIFY(FilterUiTest::ChooseFile(modal, log));
+        QVERIFY(TestSupport::ChooseFile(modal, log));
     });
     save->trigger();
     QVERIFY(*seen);
@@ -495,14 +495,6 @@ void TestFilteringRun::saveOfFilterOutputNeverOffersTheLog()
 }
 
 
-int main(int argc, char** argv)
-{
-    QTemporaryDir configDir;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir.path()));
-    COstrelApp app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);
-    TestFilteringRun test;
-    return QTest::qExec(&test, argc, argv);
-}
+OSTREL_QT_TEST_MAIN(TestFilteringRun, COstrelApp)
 
 #include "TestFilteringRun.moc"

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QSettings>
 
-#include "GuiTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "app/CAboutDlg.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
@@ -125,14 +125,14 @@ void TestApplication::fileNewAndUnreadableFilesOpenNothing()
     // Each refusal names the file and says why.
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("missing.log"));
-    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!frame.OpenDocumentFile(missing));
     QVERIFY(answer->Seen);
     QCOMPARE(answer->Text, QStringLiteral("Failed to open document.\n\n%1: No such file or directory").arg(missing));
     QCOMPARE(frame.GetOpenDocuments().size(), 0);
     QVERIFY(!frame.GetActiveLogView());
 
-    const auto folderAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    const auto folderAnswer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!frame.OpenDocumentFile(dir.path()));
     QCOMPARE(folderAnswer->Text, QStringLiteral("Failed to open document.\n\n%1: Is a folder").arg(dir.path()));
 
@@ -140,13 +140,13 @@ void TestApplication::fileNewAndUnreadableFilesOpenNothing()
     const QString pipe = dir.filePath(QStringLiteral("pipe.log"));
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     for (const QString& special : {pipe, QStringLiteral("/dev/zero")}) {
-        const auto specialAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+        const auto specialAnswer = TestSupport::AnswerNextModal(QMessageBox::Ok);
         QVERIFY(!frame.OpenDocumentFile(special));
         QCOMPARE(specialAnswer->Text, QStringLiteral("Failed to open document.\n\n%1: Not a regular file").arg(special));
     }
 
     // A file that opens but cannot be read leaves no tab behind.
-    const auto readAnswer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    const auto readAnswer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!frame.OpenDocumentFile(QStringLiteral("/proc/self/mem")));
     QVERIFY(readAnswer->Text.startsWith(QStringLiteral("Failed to open document.\n\n/proc/self/mem: ")));
     QCOMPARE(frame.GetOpenDocuments().size(), 0);
@@ -160,19 +160,19 @@ void TestApplication::recentFileThatNoLongerOpensLeavesTheList()
     QTemporaryDir dir;
     const QString kept = dir.filePath(QStringLiteral("kept.log"));
     const QString gone = dir.filePath(QStringLiteral("gone.log"));
-    QVERIFY(GuiTest::WriteFile(kept, "a\n"));
+    QVERIFY(TestSupport::WriteFile(kept, "a\n"));
     app->AddToRecentFileList(gone);
     app->AddToRecentFileList(kept);
     QCOMPARE(app->GetRecentFileList().mid(0, 2), QStringList({kept, gone}));
 
     auto* entry = frame.findChild<QAction*>(QStringLiteral("recentFile2Action"));
     QVERIFY(entry);
-    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     entry->trigger();
     QVERIFY(answer->Seen);
     QVERIFY(!app->GetRecentFileList().contains(gone));
     QVERIFY(app->GetRecentFileList().contains(kept));
 }
 
-OSTREL_GUI_TEST_MAIN(TestApplication)
+OSTREL_QT_TEST_MAIN(TestApplication, COstrelApp)
 #include "TestApplication.moc"

@@ -9,7 +9,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "GuiTestSupport.h"
+#include "support/QtTestSupport.h"
+#include "app/COstrelApp.h"
 #include "app/CCustomizeDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CToolBarManager.h"
@@ -159,7 +160,7 @@ void TestCustomize::toolBarLimitsDeleteAndReset()
     // Deleting the fourth asks; its slot is the next one taken.
     QToolBar* fourth = manager->GetUserToolBars().at(3);
     dialog->SelectToolBar(fourth);
-    auto answer = GuiTest::AnswerNextModal(QMessageBox::Yes);
+    auto answer = TestSupport::AnswerNextModal(QMessageBox::Yes);
     deleteButton->click();
     QVERIFY(answer->Seen);
     QCOMPARE(manager->GetUserToolBars().size(), CToolBarManager::MaxUserToolBars - 1);
@@ -267,5 +268,5 @@ void TestCustomize::userImagesGoToCommandsWithoutImage()
     QCOMPARE(manager->LoadUserImages(m_pDir->path()), 3); // the BMP instead
 }
 
-OSTREL_GUI_TEST_MAIN(TestCustomize)
+OSTREL_QT_TEST_MAIN(TestCustomize, COstrelApp)
 #include "TestCustomize.moc"

@@ -8,7 +8,8 @@
 #include <QSettings>
 #include <QTabWidget>
 
-#include "GuiTestSupport.h"
+#include "support/QtTestSupport.h"
+#include "app/COstrelApp.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
@@ -164,7 +165,7 @@ void TestLogView::cleanup()
 COstrelView* TestLogView::Open(const QString& name, const QByteArray& bytes, QString* path)
 {
     const QString file = m_pDir->filePath(name);
-    if (!GuiTest::WriteFile(file, bytes))
+    if (!TestSupport::WriteFile(file, bytes))
         return nullptr;
     if (path)
         *path = file;
@@ -202,7 +203,7 @@ void TestLogView::everyByteValueSurvivesOpenAndSaveAs()
 
     const QString copy = m_pDir->filePath(QStringLiteral("copy.log"));
     QVERIFY(view->SaveAs(copy));
-    QCOMPARE(GuiTest::ReadFile(copy), bytes);
+    QCOMPARE(TestSupport::ReadFile(copy), bytes);
 }
 
 void TestLogView::emptyFileAndFileHeldByAWriterOpen()
@@ -213,7 +214,7 @@ void TestLogView::emptyFileAndFileHeldByAWriterOpen()
     QVERIFY(!empty->IsTextModified());
 
     QString path;
-    QVERIFY(GuiTest::WriteFile(m_pDir->filePath(QStringLiteral("held.log")), "held\n"));
+    QVERIFY(TestSupport::WriteFile(m_pDir->filePath(QStringLiteral("held.log")), "held\n"));
     QFile writer(m_pDir->filePath(QStringLiteral("held.log")));
     QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
     QVERIFY(m_pFrame->OpenDocumentFile(writer.fileName()));
@@ -229,7 +230,7 @@ void TestLogView::bigFileLoadsInChunksAndCommandsWaitForIt()
     for (int i = 0; bytes.size() < 48 * 1024 * 1024; ++i)
         bytes.append(line);
     const QString path = m_pDir->filePath(QStringLiteral("big.log"));
-    QVERIFY(GuiTest::WriteFile(path, bytes));
+    QVERIFY(TestSupport::WriteFile(path, bytes));
 
     // Save As right after opening needs the whole text: it waits for the load.
     QVERIFY(m_pFrame->OpenDocumentFile(path));
@@ -238,8 +239,8 @@ void TestLogView::bigFileLoadsInChunksAndCommandsWaitForIt()
     const QString copy = m_pDir->filePath(QStringLiteral("big-copy.log"));
     QVERIFY(view->SaveAs(copy));
     QVERIFY(!view->IsLoading());
-    QCOMPARE(GuiTest::ReadFile(copy).size(), bytes.size());
-    QVERIFY(GuiTest::ReadFile(copy) == bytes);
+    QCOMPARE(TestSupport::ReadFile(copy).size(), bytes.size());
+    QVERIFY(TestSupport::ReadFile(copy) == bytes);
 
     // A reload goes on from the event loop and reports its end; closing the tab mid-way stops it.
     QSignalSpy finished(view, &COstrelView::LoadFinished);
@@ -257,7 +258,7 @@ void TestLogView::editsWhileLoadingWaitForTheWholeText()
 {
     const QByteArray bytes = BigLog(48);
     const QString path = m_pDir->filePath(QStringLiteral("typed.log"));
-    QVERIFY(GuiTest::WriteFile(path, bytes));
+    QVERIFY(TestSupport::WriteFile(path, bytes));
     m_pFrame->show();
     QVERIFY(m_pFrame->OpenDocumentFile(path));
     COstrelView* view = m_pFrame->GetActiveLogView();
@@ -345,10 +346,10 @@ void TestLogView::saveAsMovesTheDocumentToItsNewFile()
     QVERIFY(view->IsTextModified());
 
     const QString moved = m_pDir->filePath(QStringLiteral("moved.log"));
-    QVERIFY(GuiTest::WriteFile(moved, "to be replaced without a question\n"));
+    QVERIFY(TestSupport::WriteFile(moved, "to be replaced without a question\n"));
     QVERIFY(view->SaveAs(moved));
-    QCOMPARE(GuiTest::ReadFile(moved), QByteArray("new alpha\nbeta\n"));
-    QCOMPARE(GuiTest::ReadFile(original), QByteArray("alpha\nbeta\n"));
+    QCOMPARE(TestSupport::ReadFile(moved), QByteArray("new alpha\nbeta\n"));
+    QCOMPARE(TestSupport::ReadFile(original), QByteArray("alpha\nbeta\n"));
     QCOMPARE(document->GetPathName(), moved);
     QCOMPARE(QString::fromStdU16String(document->GetFilterSettings().GetFileName()), QStringLiteral("moved.log"));
     QCOMPARE(document->GetTitle(), QStringLiteral("moved.log"));
@@ -357,7 +358,7 @@ void TestLogView::saveAsMovesTheDocumentToItsNewFile()
     QVERIFY2(document->SaveModified(), "closing asks nothing after Save As");
 
     // From now on the document is the new file.
-    QVERIFY(GuiTest::AppendFile(moved, "gamma\n"));
+    QVERIFY(TestSupport::AppendFile(moved, "gamma\n"));
     view->BeginFilterOutput();
     QVERIFY(view->ReloadDocumentText());
     QTRY_VERIFY(!view->IsLoading());
@@ -370,7 +371,7 @@ void TestLogView::saveAsFailureKeepsTheDocumentAndReports()
     COstrelView* view = Open(QStringLiteral("kept.log"), "kept\n", &original);
     QVERIFY(view);
     QTest::keyClicks(view, QStringLiteral("k"));
-    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!view->SaveAs(m_pDir->filePath(QStringLiteral("no-such-folder/out.log"))));
     QVERIFY(answer->Seen);
     QCOMPARE(answer->Title, QStringLiteral("Save File Error"));
@@ -379,7 +380,7 @@ void TestLogView::saveAsFailureKeepsTheDocumentAndReports()
     QCOMPARE(view->GetDocument()->GetPathName(), original);
     QCOMPARE(m_pFrame->GetDocumentArea()->GetTabWidget()->tabText(0).remove(u'*'), QStringLiteral("kept.log"));
     QVERIFY(view->IsTextModified());
-    QCOMPARE(GuiTest::ReadFile(original), QByteArray("kept\n"));
+    QCOMPARE(TestSupport::ReadFile(original), QByteArray("kept\n"));
 }
 
 void TestLogView::saveAsAfterTheFileVanished()
@@ -390,7 +391,7 @@ void TestLogView::saveAsAfterTheFileVanished()
     QVERIFY(QFile::remove(original));
     const QString rescued = m_pDir->filePath(QStringLiteral("rescued.log"));
     QVERIFY(view->SaveAs(rescued));
-    QCOMPARE(GuiTest::ReadFile(rescued), QByteArray("still shown\n"));
+    QCOMPARE(TestSupport::ReadFile(rescued), QByteArray("still shown\n"));
     QVERIFY(!QFile::exists(original));
 }
 
@@ -402,18 +403,18 @@ void TestLogView::saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy()
     COstrelDoc* document = view->GetDocument();
 
     // Unmodified: the log grew meanwhile, and Save must not cut the new lines off.
-    QVERIFY(GuiTest::AppendFile(path, "three\n"));
+    QVERIFY(TestSupport::AppendFile(path, "three\n"));
     QVERIFY(document->OnFileSave());
-    QCOMPARE(GuiTest::ReadFile(path), QByteArray("one\ntwo\nthree\n"));
+    QCOMPARE(TestSupport::ReadFile(path), QByteArray("one\ntwo\nthree\n"));
 
     // Filter output: Save asks for a new name; cancelling it leaves the log alone.
     view->BeginFilterOutput();
     view->AppendOutputLines(BatchOf({"one\n", "two\n", "three\n"}, {2}));
     QTest::keyClicks(view, QStringLiteral("edited "));
-    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Cancel);
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Cancel);
     QVERIFY(!document->OnFileSave());
     QVERIFY2(answer->Seen, "a save dialog asked for the new name");
-    QCOMPARE(GuiTest::ReadFile(path), QByteArray("one\ntwo\nthree\n"));
+    QCOMPARE(TestSupport::ReadFile(path), QByteArray("one\ntwo\nthree\n"));
     QCOMPARE(document->GetPathName(), path);
 }
 
@@ -422,11 +423,11 @@ void TestLogView::aFileThatFailsPartWayIsNeverSavedOverIt()
     // While the file is being opened, a read that fails after the first part closes its tab.
     const QByteArray log = BigLog(8);
     const QString path = m_pDir->filePath(QStringLiteral("failing.log"));
-    QVERIFY(GuiTest::WriteFile(path, log));
+    QVERIFY(TestSupport::WriteFile(path, log));
     QVERIFY(m_pFrame->OpenDocumentFile(path));
     COstrelView* view = m_pFrame->GetActiveLogView();
     QVERIFY(view->IsLoading());
-    auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     view->LoadFile(OpenFailingFile(path, 6 * 1024 * 1024));
     QTRY_VERIFY(answer->Seen);
     QCOMPARE(answer->Text, QStringLiteral("Failed to open document.\n\n%1: Input/output error").arg(path));
@@ -437,7 +438,7 @@ void TestLogView::aFileThatFailsPartWayIsNeverSavedOverIt()
     view = Open(QStringLiteral("failing.log"), log);
     QVERIFY(view);
     COstrelDoc* document = view->GetDocument();
-    answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     view->LoadFile(OpenFailingFile(path, 5 * 1024 * 1024));
     QTRY_VERIFY(!view->IsLoading());
     QVERIFY(answer->Seen);
@@ -445,19 +446,19 @@ void TestLogView::aFileThatFailsPartWayIsNeverSavedOverIt()
     QCOMPARE(Text(view).size(), 5 * 1024 * 1024);
     view->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, 0UL, "typed ");
     QVERIFY(document->IsModified());
-    answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!document->OnFileSave());
     QCOMPARE(answer->Title, QStringLiteral("Save File Error"));
-    QCOMPARE(GuiTest::ReadFile(path), log);
-    answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    QCOMPARE(TestSupport::ReadFile(path), log);
+    answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!view->SaveAs(path));
     QVERIFY(answer->Seen);
-    QCOMPARE(GuiTest::ReadFile(path), log);
+    QCOMPARE(TestSupport::ReadFile(path), log);
     // Elsewhere it may go: that file holds what is shown, and nothing else.
     const QString part = m_pDir->filePath(QStringLiteral("part.log"));
     QVERIFY(view->SaveAs(part));
-    QCOMPARE(GuiTest::ReadFile(part), Text(view));
-    QCOMPARE(GuiTest::ReadFile(path), log);
+    QCOMPARE(TestSupport::ReadFile(part), Text(view));
+    QCOMPARE(TestSupport::ReadFile(path), log);
 }
 
 void TestLogView::filterOutputIsAppendedWithoutUndoOrModifiedFlag()
@@ -488,7 +489,7 @@ void TestLogView::reloadShowsTheGrownFileInWholeFileState()
     QVERIFY(view);
     view->BeginFilterOutput();
     view->AppendOutputLines(BatchOf({"first\n"}, {1}));
-    QVERIFY(GuiTest::AppendFile(path, "second\nthird\n"));
+    QVERIFY(TestSupport::AppendFile(path, "second\nthird\n"));
 
     QVERIFY(view->ReloadDocumentText());
     QTRY_VERIFY(!view->IsLoading());
@@ -503,7 +504,7 @@ void TestLogView::reloadShowsTheGrownFileInWholeFileState()
     view->BeginFilterOutput();
     view->AppendOutputLines(BatchOf({"first\n"}, {1}));
     QVERIFY(QFile::remove(path));
-    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     QVERIFY(!view->ReloadDocumentText());
     QVERIFY(answer->Text.startsWith(QStringLiteral("Failed to open document.")));
     QCOMPARE(Text(view), QByteArray("first\n"));
@@ -604,7 +605,7 @@ void TestLogView::deleteAllFiltersAsksWhenAnotherProcessWrites()
     view->BeginFilterOutput();
     view->AppendOutputLines(BatchOf({"x\n", "y\n"}, {2}));
     for (auto button : {QMessageBox::No, QMessageBox::Cancel}) {
-        const auto answer = GuiTest::AnswerNextModal(button);
+        const auto answer = TestSupport::AnswerNextModal(button);
         view->OnDeleteAllFilters();
         QCOMPARE(answer->Title, QStringLiteral("File In Use"));
         QCOMPARE(answer->Text, QStringLiteral("File \"%1\" is currently in use by another process.  Deleting All Filters "
@@ -614,7 +615,7 @@ void TestLogView::deleteAllFiltersAsksWhenAnotherProcessWrites()
         QCOMPARE(Text(view), QByteArray("y\n"));
         QVERIFY(view->GetShowsFilteredText());
     }
-    const auto answer = GuiTest::AnswerNextModal(QMessageBox::Yes);
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Yes);
     view->OnDeleteAllFilters();
     QVERIFY(answer->Seen);
     QTRY_VERIFY(!view->IsLoading());
@@ -676,5 +677,5 @@ void TestLogView::newViewsAreUnwrappedAndWrapMovesCaretHome()
     QCOMPARE(next->wrapMode(), QsciScintilla::WrapNone);
 }
 
-OSTREL_GUI_TEST_MAIN(TestLogView)
+OSTREL_QT_TEST_MAIN(TestLogView, COstrelApp)
 #include "TestLogView.moc"

@@ -6,7 +6,8 @@
 #include <QTabWidget>
 #include <QToolBar>
 
-#include "GuiTestSupport.h"
+#include "support/QtTestSupport.h"
+#include "app/COstrelApp.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
@@ -52,7 +53,7 @@ void TestMainFrame::init()
 QString TestMainFrame::MakeLog(const QString& name, const QByteArray& bytes)
 {
     const QString path = m_pDir->filePath(name);
-    GuiTest::WriteFile(path, bytes);
+    TestSupport::WriteFile(path, bytes);
     return path;
 }
 
@@ -160,7 +161,7 @@ void TestMainFrame::modifiedMarkerFollowsTypingAndSave()
 
     frame.GetCommand(CommandId::FileSave)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(0), QStringLiteral("typed.log"), 3000);
-    QCOMPARE(GuiTest::ReadFile(path), QByteArray("xyfirst\nsecond\n"));
+    QCOMPARE(TestSupport::ReadFile(path), QByteArray("xyfirst\nsecond\n"));
 }
 
 void TestMainFrame::closingModifiedDocumentAsks()
@@ -170,16 +171,16 @@ void TestMainFrame::closingModifiedDocumentAsks()
     QVERIFY(frame.OpenDocumentFile(path));
     QTest::keyClicks(frame.GetActiveLogView(), QStringLiteral("z"));
 
-    auto answer = GuiTest::AnswerNextModal(QMessageBox::Cancel);
+    auto answer = TestSupport::AnswerNextModal(QMessageBox::Cancel);
     QVERIFY(!frame.CloseChildFrame(frame.GetActiveChildFrame()));
     QCOMPARE(answer->Text, QStringLiteral("Save changes to asked.log?"));
     QCOMPARE(frame.GetOpenDocuments().size(), 1);
 
-    answer = GuiTest::AnswerNextModal(QMessageBox::No);
+    answer = TestSupport::AnswerNextModal(QMessageBox::No);
     QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
     QVERIFY(answer->Seen);
     QCOMPARE(frame.GetOpenDocuments().size(), 0);
-    QCOMPARE(GuiTest::ReadFile(path), QByteArray("text\n"));
+    QCOMPARE(TestSupport::ReadFile(path), QByteArray("text\n"));
 }
 
 void TestMainFrame::applicationLookIsStoredAndMarked_data()
@@ -356,5 +357,5 @@ void TestMainFrame::commandKeysNeverEditTheText()
         QVERIFY2(frame.findChild<QLabel*>(QString::fromLatin1(name))->text().isEmpty(), name);
 }
 
-OSTREL_GUI_TEST_MAIN(TestMainFrame)
+OSTREL_QT_TEST_MAIN(TestMainFrame, COstrelApp)
 #include "TestMainFrame.moc"

@@ -6,7 +6,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include "GuiTestSupport.h"
+#include "support/QtTestSupport.h"
+#include "app/COstrelApp.h"
 #include "app/CMainFrame.h"
 #include "app/CSingleInstance.h"
 #include "document/COstrelDoc.h"
@@ -41,7 +42,7 @@ void TestSingleInstance::initTestCase()
 QString TestSingleInstance::MakeLog(const QString& name)
 {
     const QString path = m_Dir.filePath(name);
-    GuiTest::WriteFile(path, "line one\nline two\n");
+    TestSupport::WriteFile(path, "line one\nline two\n");
     return path;
 }
 
@@ -147,5 +148,5 @@ void TestSingleInstance::startWithoutRunningProgramRunsOnItsOwn()
     QVERIFY(!other.Listen(m_strServerName));
 }
 
-OSTREL_GUI_TEST_MAIN(TestSingleInstance)
+OSTREL_QT_TEST_MAIN(TestSingleInstance, COstrelApp)
 #include "TestSingleInstance.moc"

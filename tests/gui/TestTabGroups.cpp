@@ -4,7 +4,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-#include "GuiTestSupport.h"
+#include "support/QtTestSupport.h"
+#include "app/COstrelApp.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
@@ -43,7 +44,7 @@ void TestTabGroups::init()
 QString TestTabGroups::MakeLog(const QString& name)
 {
     const QString path = m_pDir->filePath(name);
-    GuiTest::WriteFile(path, name.toUtf8() + "\n");
+    TestSupport::WriteFile(path, name.toUtf8() + "\n");
     return path;
 }
 
@@ -176,7 +177,7 @@ void TestTabGroups::emptiedGroupDisappearsAndActiveDocumentFollowsFocus()
     QTabWidget* right = area->GetTabGroups().at(1);
 
     qRegisterMetaType<COstrelView*>();
-    QSignalSpy activeViews(&frame, &CMainFrame::ActiveLogViewChanged);
+    QSignalSpy activeViews(&frame.GetSignals(), &CWorkspaceSignals::ActiveLogViewChanged);
     auto* leftFrame = qobject_cast<CChildFrame*>(left->widget(0));
     leftFrame->GetView()->setFocus();
     QTRY_COMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("left.log"));
@@ -263,5 +264,5 @@ void TestTabGroups::documentMenuListsItsGroupsTabs()
     QCOMPARE(area->GetTabWidget(), left);
 }
 
-OSTREL_GUI_TEST_MAIN(TestTabGroups)
+OSTREL_QT_TEST_MAIN(TestTabGroups, COstrelApp)
 #include "TestTabGroups.moc"

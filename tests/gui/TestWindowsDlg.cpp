@@ -3,7 +3,8 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "GuiTestSupport.h"
+#include "support/QtTestSupport.h"
+#include "app/COstrelApp.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
@@ -41,7 +42,7 @@ void TestWindowsDlg::init()
 QString TestWindowsDlg::MakeLog(const QString& name)
 {
     const QString path = m_pDir->filePath(name);
-    GuiTest::WriteFile(path, "first line\nsecond line\n");
+    TestSupport::WriteFile(path, "first line\nsecond line\n");
     return path;
 }
 
@@ -79,7 +80,7 @@ void TestWindowsDlg::listsDocumentsAndEnablesByChoice()
     for (const char* name : {"a.log", "b.log", "c.log"})
         QVERIFY(frame.OpenDocumentFile(MakeLog(QString::fromLatin1(name))));
     // The command runs the dialog modally.
-    auto answer = GuiTest::AnswerNextModal(QMessageBox::Ok);
+    auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
     command->trigger();
     QVERIFY(answer->Seen);
     QCOMPARE(answer->Title, QStringLiteral("Windows"));
@@ -120,7 +121,7 @@ void TestWindowsDlg::closesSeveralAtOnceUntilCancel()
     auto* frameB = frame.GetDocumentArea()->GetChildFrames().at(0);
     frameB->GetView()->insert(QStringLiteral("typed "));
     Select(dialog, {QStringLiteral("b.log"), QStringLiteral("d.log")});
-    auto answer = GuiTest::AnswerNextModal(QMessageBox::Cancel);
+    auto answer = TestSupport::AnswerNextModal(QMessageBox::Cancel);
     Button(dialog, "closeWindowsButton")->click();
     QVERIFY(answer->Seen);
     QVERIFY2(answer->Text.contains(QStringLiteral("b.log")), qPrintable(answer->Text));
@@ -128,13 +129,13 @@ void TestWindowsDlg::closesSeveralAtOnceUntilCancel()
 
     // Without saving: both go.
     Select(dialog, {QStringLiteral("b.log"), QStringLiteral("d.log")});
-    answer = GuiTest::AnswerNextModal(QMessageBox::No);
+    answer = TestSupport::AnswerNextModal(QMessageBox::No);
     Button(dialog, "closeWindowsButton")->click();
     QVERIFY(answer->Seen);
     QCOMPARE(ListedTitles(dialog), QStringList());
     QVERIFY(frame.GetOpenDocuments().isEmpty());
     QVERIFY(!frame.GetActiveLogView());
-    QCOMPARE(GuiTest::ReadFile(m_pDir->filePath(QStringLiteral("b.log"))), QByteArray("first line\nsecond line\n"));
+    QCOMPARE(TestSupport::ReadFile(m_pDir->filePath(QStringLiteral("b.log"))), QByteArray("first line\nsecond line\n"));
 }
 
 void TestWindowsDlg::activatesAndSaves()
@@ -155,8 +156,8 @@ void TestWindowsDlg::activatesAndSaves()
         Button(dialog, "saveButton")->click();
         QVERIFY(dialog.isVisible());
     }
-    QCOMPARE(GuiTest::ReadFile(m_pDir->filePath(QStringLiteral("a.log"))), QByteArray("A:first line\nsecond line\n"));
-    QCOMPARE(GuiTest::ReadFile(m_pDir->filePath(QStringLiteral("b.log"))), QByteArray("B:first line\nsecond line\n"));
+    QCOMPARE(TestSupport::ReadFile(m_pDir->filePath(QStringLiteral("a.log"))), QByteArray("A:first line\nsecond line\n"));
+    QCOMPARE(TestSupport::ReadFile(m_pDir->filePath(QStringLiteral("b.log"))), QByteArray("B:first line\nsecond line\n"));
     QVERIFY(!frameA->GetView()->IsTextModified());
 
     CWindowsDlg dialog(&frame);
@@ -167,5 +168,5 @@ void TestWindowsDlg::activatesAndSaves()
     QCOMPARE(frame.GetActiveChildFrame(), frameA);
 }
 
-OSTREL_GUI_TEST_MAIN(TestWindowsDlg)
+OSTREL_QT_TEST_MAIN(TestWindowsDlg, COstrelApp)
 #include "TestWindowsDlg.moc"

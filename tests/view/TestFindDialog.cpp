@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ViewTestSupport.h"
+#include "support/QtTestSupport.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -10,11 +10,10 @@
 #include "view/CReplaceDlg.h"
 #include "view/NavigationCommands.h"
 
-using ViewTest::MakeView;
-using ViewTest::ModalWatcher;
-using ViewTest::Select;
-using ViewTest::SelectionOf;
-using ViewTest::TextOf;
+using TestSupport::ModalWatcher;
+using TestSupport::Select;
+using TestSupport::SelectionOf;
+using TestSupport::TextOf;
 
 namespace {
 
@@ -63,17 +62,20 @@ private Q_SLOTS:
     void replaceDialogReplacesAndCounts();
 
 private:
-    COstrelView* m_pActiveView = nullptr;
+    // Views of this workspace: the dialogs search the one active in it.
+    std::unique_ptr<COstrelView> MakeView(const QByteArray& bytes) { return TestSupport::MakeView(bytes, true, &m_Workspace); }
+
+    TestSupport::TestWorkspace m_Workspace;
 };
 
 void TestFindDialog::initTestCase()
 {
-    SetActiveLogViewResolver([this] { return m_pActiveView; });
+    m_Workspace.Activate(static_cast<COstrelView*>(nullptr));
 }
 
 void TestFindDialog::cleanup()
 {
-    m_pActiveView = nullptr;
+    m_Workspace.Activate(static_cast<COstrelView*>(nullptr));
     if (g_pFindDlg)
         g_pFindDlg->hide();
     if (g_pReplaceDlg)
@@ -83,7 +85,7 @@ void TestFindDialog::cleanup()
 void TestFindDialog::findNextDoesNothingUntilFindIsChosenAndPressed()
 {
     auto view = MakeView("alpha beta alpha");
-    m_pActiveView = view.get();
+    m_Workspace.Activate(view.get());
     Select(view.get(), 1, 1);
     ModalWatcher watcher;
 
@@ -107,7 +109,7 @@ void TestFindDialog::findNextDoesNothingUntilFindIsChosenAndPressed()
     QVERIFY(!Child<QCheckBox>(g_pFindDlg, "matchWholeWordCheck")->isChecked());
 
     // Without an active view a press remembers the search but shows nothing.
-    m_pActiveView = nullptr;
+    m_Workspace.Activate(static_cast<COstrelView*>(nullptr));
     SetFindControls(QStringLiteral("alpha"), false, false, true);
     PressFindNext();
     QCOMPARE(watcher.BoxCount(), 0);
@@ -144,7 +146,7 @@ void TestFindDialog::findNextButtonFollowsTheText()
 void TestFindDialog::pressesWalkToTheLastOccurrenceAndStayThere()
 {
     auto view = MakeView("log: WARN one\nWARN two\nlast WARN");
-    m_pActiveView = view.get();
+    m_Workspace.Activate(view.get());
     RunFindCommand(view.get());
     SetFindControls(QStringLiteral("WARN"), true, false, true);
     ModalWatcher watcher;
@@ -168,7 +170,7 @@ void TestFindDialog::pressesWalkToTheLastOccurrenceAndStayThere()
 void TestFindDialog::enterInTheEditSearchesOnce()
 {
     auto view = MakeView("ab ab ab");
-    m_pActiveView = view.get();
+    m_Workspace.Activate(view.get());
     RunFindCommand(view.get());
     SetFindControls(QStringLiteral("ab"), false, false, true);
     auto* edit = Child<QLineEdit>(g_pFindDlg, "findWhatEdit");
@@ -193,7 +195,7 @@ void TestFindDialog::upFromTheStartFindsNothingAndUpWalksBack()
 {
     // Adjacent occurrences: going up from one must find the one right before it.
     auto view = MakeView("abcabc xabc");
-    m_pActiveView = view.get();
+    m_Workspace.Activate(view.get());
     RunFindCommand(view.get());
     SetFindControls(QStringLiteral("abc"), false, false, false);
     ModalWatcher watcher;
@@ -214,11 +216,11 @@ void TestFindDialog::eachPressSearchesTheActiveView()
 {
     auto first = MakeView("needle in the first view");
     auto second = MakeView("the second view has its needle here");
-    m_pActiveView = first.get();
+    m_Workspace.Activate(first.get());
     RunFindCommand(first.get());
     SetFindControls(QStringLiteral("needle"), false, false, true);
     // The dialog was opened from the first view; the second is active when the button is pressed.
-    m_pActiveView = second.get();
+    m_Workspace.Activate(second.get());
     PressFindNext();
     QCOMPARE(SelectionOf(second.get()), std::make_pair(24L, 30L));
     QCOMPARE(SelectionOf(first.get()), std::make_pair(0L, 0L));
@@ -231,7 +233,7 @@ void TestFindDialog::eachPressSearchesTheActiveView()
 void TestFindDialog::findNextRepeatsTheOptionsOfTheLastPress()
 {
     auto view = MakeView("Error error Error errors");
-    m_pActiveView = view.get();
+    m_Workspace.Activate(view.get());
     RunFindCommand(view.get());
     SetFindControls(QStringLiteral("Error"), true, true, true);
     PressFindNext();
@@ -284,7 +286,7 @@ void TestFindDialog::cancelHidesAndFindShowsTheSameDialog()
 void TestFindDialog::replaceDialogReplacesAndCounts()
 {
     auto view = MakeView("cat Cat concat\ncat");
-    m_pActiveView = view.get();
+    m_Workspace.Activate(view.get());
     // A one-line selection becomes the text to find.
     Select(view.get(), 4, 7);
     RunReplaceCommand(view.get());
@@ -334,5 +336,5 @@ void TestFindDialog::replaceDialogReplacesAndCounts()
                                  QStringLiteral("cancelButton")}));
 }
 
-OSTREL_VIEW_TEST_MAIN(TestFindDialog)
+OSTREL_QT_TEST_MAIN(TestFindDialog, QApplication)
 #include "TestFindDialog.moc"

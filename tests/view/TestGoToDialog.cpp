@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ViewTestSupport.h"
+#include "support/QtTestSupport.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -8,10 +8,10 @@
 #include "view/CGoToDlg.h"
 #include "view/NavigationCommands.h"
 
-using ViewTest::MakeView;
-using ViewTest::ModalWatcher;
-using ViewTest::Select;
-using ViewTest::SelectionOf;
+using TestSupport::MakeView;
+using TestSupport::ModalWatcher;
+using TestSupport::Select;
+using TestSupport::SelectionOf;
 
 namespace {
 
@@ -167,5 +167,5 @@ void TestGoToDialog::cancelLeavesTheCaret()
     QCOMPARE(SelectionOf(view.get()), std::make_pair(10L, 14L));
 }
 
-OSTREL_VIEW_TEST_MAIN(TestGoToDialog)
+OSTREL_QT_TEST_MAIN(TestGoToDialog, QApplication)
 #include "TestGoToDialog.moc"

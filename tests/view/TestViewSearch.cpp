@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ViewTestSupport.h"
+#include "support/QtTestSupport.h"
 
 #include <optional>
 #include <random>
 
 #include "view/CViewSearch.h"
 
-using ViewTest::MakeView;
-using ViewTest::Select;
-using ViewTest::SelectionOf;
-using ViewTest::TextOf;
+using TestSupport::MakeView;
+using TestSupport::Select;
+using TestSupport::SelectionOf;
+using TestSupport::TextOf;
 
 namespace {
 
@@ -289,7 +289,7 @@ void TestViewSearch::replaceOnlyReplacesAnOccurrence()
     }
 }
 
-OSTREL_VIEW_TEST_MAIN(TestViewSearch)
+OSTREL_QT_TEST_MAIN(TestViewSearch, QApplication)
 void TestViewSearch::findAndReplaceWhileLoadingCoverTheWholeFile()
 {
     // Bigger than the part that shows at once, with occurrences early, late and at the very end.

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CommandTable.h"
+
+#include "app/CommandIds.h"
+#include "view/COstrelView.h"
+#include "view/NavigationCommands.h"
+
+namespace {
+
+using namespace CommandId;
+using View = COstrelView;
+
+const CommandSpec Commands[] = {
+    {FileNew, "fileNewAction", "&New", "Ctrl+N", ""},
+    {FileOpen, "fileOpenAction", "&Open...", "Ctrl+O", "Open an existing document\nOpen"},
+    {FileClose, "fileCloseAction", "&Close", "", "Close the active document\nClose"},
+    {FileSave, "fileSaveAction", "&Save", "Ctrl+S", "Save the active document\nSave"},
+    {FileSaveAs, "fileSaveAsAction", "Save &As...", "", "Save the active document with a new name\nSave As",
+     &View::OnFileSaveAs},
+    {FilePrint, "filePrintAction", "&Print...", "Ctrl+P", "Print the active document\nPrint", &View::OnFilePrint},
+    {FilePrintPreview, "filePrintPreviewAction", "Print Pre&view", "", "Display full pages\nPrint Preview",
+     &View::OnFilePrintPreview},
+    {FilePrintSetup, "filePrintSetupAction", "P&rint Setup...", "",
+     "Change the printer and printing options\nPrint Setup"},
+    {AppExit, "appExitAction", "E&xit", "", "Quit the application; prompts to save documents\nExit"},
+
+    {EditUndo, "editUndoAction", "&Undo", "Ctrl+Z|Alt+Backspace", "Undo the last action\nUndo", &View::undo},
+    {EditRedo, "editRedoAction", "&Redo", "Ctrl+Y", "Redo the previously undone action\nRedo", &View::redo},
+    {EditCut, "editCutAction", "Cu&t", "Ctrl+X|Shift+Del", "Cut the selection and put it on the Clipboard\nCut",
+     &View::cut},
+    {EditCopy, "editCopyAction", "&Copy", "Ctrl+C|Ctrl+Ins", "Copy the selection and put it on the Clipboard\nCopy",
+     &View::copy},
+    {EditPaste, "editPasteAction", "&Paste", "Ctrl+V|Shift+Ins", "Insert Clipboard contents\nPaste", &View::paste},
+    {EditClear, "editClearAction", "Cle&ar", "Del", "Erase the selection\nErase", &View::removeSelectedText},
+    {EditSelectAll, "editSelectAllAction", "Select A&ll", "Ctrl+A", "Select the entire document\nSelect All",
+     &View::OnEditSelectAll},
+    {EditReplace, "editReplaceAction", "&Replace...", "Ctrl+H", "Replace specific text with different text\nReplace",
+     nullptr, RunReplaceCommand},
+    {EditFind, "editFindAction", "&Find...", "Ctrl+F", "Find the specified text\nFind", nullptr, RunFindCommand},
+    {EditRepeat, "editFindNextAction", "F&ind Next", "F3", "Repeat the last action\nRepeat", nullptr, RunFindNextCommand},
+    {EditGoTo, "editGoToAction", "&Go To", "Ctrl+G", "Go To Specified Line in File\nGo To Line", nullptr, RunGoToCommand},
+    {FilterSettings, "filterSettingsAction", "Fi&lter Settings", "Ctrl+L", "Edit Filter Settings\nFilter"},
+    {DeleteAllFilters, "deleteAllFiltersAction", "&Delete All Filters", "Ctrl+D", "Delete All Filters\nDelete Filters",
+     &View::OnDeleteAllFilters},
+    {FormatFont, "formatFontAction", "Font...", "", "", &View::OnFormatFont},
+    {WordWrap, "wordWrapAction", "Word Wrap", "", "Enable/Disable Word Wrap", nullptr, nullptr, true},
+
+    {ViewStatusBar, "viewStatusBarAction", "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", nullptr,
+     nullptr, true},
+    {AppAbout, "appAboutAction", "&About Ostrel...", "",
+     "Display program information, version number and copyright\nAbout"},
+    {NextPane, "nextPaneAction", "Next Pane", "F6", "Switch to the next window pane\nNext Pane"},
+    {PreviousPane, "previousPaneAction", "Previous Pane", "Shift+F6",
+     "Switch back to the previous window pane\nPrevious Pane"},
+    {ViewCustomize, "customizeAction", "Customize...", "", "Customize the toolbars\nCustomize"},
+    {WindowManager, "windowsDialogAction", "&Windows...", "", "Manage the open document windows\nWindows"},
+    // Alt+Enter asks for the properties of an embedded object; a log has none, so it does nothing.
+    {ObjectProperties, "objectPropertiesAction", "", "Alt+Return|Alt+Enter", ""},
+
+    // The application looks: radio marks, but none at all for a look the menu does not list.
+    {LookWindows2000, "look205Action", "Windows &2000", "", "", nullptr, nullptr, true},
+    {LookOfficeXP, "look206Action", "Office &XP", "", "", nullptr, nullptr, true},
+    {LookWindowsXP, "look207Action", "&Windows XP", "", "", nullptr, nullptr, true},
+    {LookOffice2003, "look208Action", "Office 200&3", "", "", nullptr, nullptr, true},
+    {LookVS2005, "look209Action", "Visual Studio 200&5", "", "", nullptr, nullptr, true},
+    {LookVS2008, "look210Action", "Visual Studio 200&8", "", "", nullptr, nullptr, true},
+    {LookOffice2007Blue, "look215Action", "&Blue Style", "", "", nullptr, nullptr, true},
+    {LookOffice2007Black, "look216Action", "B&lack Style", "", "", nullptr, nullptr, true},
+    {LookOffice2007Silver, "look217Action", "&Silver Style", "", "", nullptr, nullptr, true},
+    {LookOffice2007Aqua, "look218Action", "&Aqua Style", "", "", nullptr, nullptr, true},
+};
+
+} // namespace
+
+std::span<const CommandSpec> GetCommandTable()
+{
+    return Commands;
+}

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+
+#include <QObject>
+#include <QString>
+
+class COstrelDoc;
+class COstrelView;
+class QPrinter;
+class QWidget;
+
+// The display font of log views as the settings keep it: a face, a colour (0x00BBGGRR), a height
+// in twips (0 while no font was ever chosen) and the character-format mask and effect bits.
+struct CTextFormat
+{
+    QString Face = QStringLiteral("Courier New");
+    std::uint32_t Color = 0;
+    std::int32_t Height = 0;
+    std::int32_t Offset = 0;
+    std::int32_t Mask = 0;
+    std::int32_t Effects = 0;
+};
+
+// What the workspace tells those who follow it.
+class CWorkspaceSignals : public QObject
+{
+    Q_OBJECT
+
+Q_SIGNALS:
+    // Another log view became active (null when none is).
+    void ActiveLogViewChanged(COstrelView* view);
+    // The main window came to the front again.
+    void MainWindowActivated();
+};
+
+// What views, their commands and the filter dialog need of the window that holds the documents:
+// the main frame implements it, tests put a small stand-in in its place.
+class ILogWorkspace
+{
+public:
+    virtual ~ILogWorkspace() = default;
+
+    // The log view and document of the active tab, or null.
+    virtual COstrelView* GetActiveLogView() const = 0;
+    virtual COstrelDoc* GetActiveLogDocument() const = 0;
+    // The window that owns the program's modeless dialogs (find, replace, filters).
+    virtual QWidget* GetDialogOwner() const = 0;
+    // The font every new view starts with; a chosen one is kept in memory until exit.
+    virtual CTextFormat GetTextFormat() const = 0;
+    virtual void SetTextFormat(const CTextFormat& format) = 0;
+    // The printer of Print Setup, kept while the program runs.
+    virtual QPrinter& GetPrinter() = 0;
+    // Whether the filter dialog shows its tooltips; kept in memory until exit.
+    virtual bool GetToolTipsEnabled() const = 0;
+    virtual void SetToolTipsEnabled(bool enabled) = 0;
+    virtual CWorkspaceSignals& GetSignals() = 0;
+};
