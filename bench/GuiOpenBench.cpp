@@ -5,10 +5,9 @@
 //
 //   ostrel-gui-bench FILE          (QT_QPA_PLATFORM=offscreen when there is no display)
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 #include <vector>
 
 #include <QApplication>

@@ -26,11 +26,10 @@ struct Random
     std::uint64_t Below(std::uint64_t limit) { return Next() % limit; }
 };
 
-const char* const Components[] = {"http.Server", "db.Pool", "auth.TokenCache", "jobs.Scheduler", "storage.Blob",
-                                  "mail.Outbox", "api.Gateway", "search.Indexer"};
+const char* const Components[] = {"http.Server",  "db.Pool",     "auth.TokenCache", "jobs.Scheduler",
+                                  "storage.Blob", "mail.Outbox", "api.Gateway",     "search.Indexer"};
 const char* const InfoTexts[] = {"Request GET /api/v2/orders/%llu completed in %llu ms",
-                                 "Session %llu refreshed, expires in %llu s",
-                                 "Job %llu finished with %llu records",
+                                 "Session %llu refreshed, expires in %llu s", "Job %llu finished with %llu records",
                                  "Cache hit ratio for shard %llu is %llu percent",
                                  "User %llu logged in from 10.0.%llu.7"};
 const char* const DebugTexts[] = {"Parsed header block %llu of %llu", "Acquired lock %llu after %llu spins"};
@@ -48,10 +47,20 @@ std::uint64_t ParseSize(const char* text)
     char* end = nullptr;
     std::uint64_t size = std::strtoull(text, &end, 10);
     switch (end ? *end : '\0') {
-    case 'G': case 'g': size <<= 30; break;
-    case 'M': case 'm': size <<= 20; break;
-    case 'K': case 'k': size <<= 10; break;
-    default: break;
+    case 'G':
+    case 'g':
+        size <<= 30;
+        break;
+    case 'M':
+    case 'm':
+        size <<= 20;
+        break;
+    case 'K':
+    case 'k':
+        size <<= 10;
+        break;
+    default:
+        break;
     }
     return size;
 }
@@ -96,11 +105,11 @@ int main(int argc, char** argv)
         }
         std::snprintf(text, sizeof(text), format, static_cast<unsigned long long>(random.Below(100000)),
                       static_cast<unsigned long long>(random.Below(100)));
-        const int length = std::snprintf(line, sizeof(line), "2026-12-%02llu %02llu:%02llu:%02llu.%03llu [worker-%02llu] %-5s %s - %s\n",
-                                         1 + (seconds / 86400) % 28, (seconds / 3600) % 24, (seconds / 60) % 60,
-                                         seconds % 60, static_cast<unsigned long long>(millis % 1000),
-                                         static_cast<unsigned long long>(random.Below(32)), level,
-                                         Components[random.Below(8)], text);
+        const int length = std::snprintf(
+            line, sizeof(line), "2026-12-%02llu %02llu:%02llu:%02llu.%03llu [worker-%02llu] %-5s %s - %s\n",
+            1 + (seconds / 86400) % 28, (seconds / 3600) % 24, (seconds / 60) % 60, seconds % 60,
+            static_cast<unsigned long long>(millis % 1000), static_cast<unsigned long long>(random.Below(32)), level,
+            Components[random.Below(8)], text);
         out.append(line, static_cast<std::size_t>(length));
         written += static_cast<std::uint64_t>(length);
         if (out.size() >= (1 << 20) - 512) {

@@ -8,9 +8,8 @@
 #include "view/COstrelView.h"
 
 CChildFrame::CChildFrame(ILogWorkspace* workspace, QWidget* parent)
-    : QWidget(parent)
-    , m_pDocument(std::make_unique<COstrelDoc>())
-    , m_pView(new COstrelView(m_pDocument.get(), workspace, this))
+    : QWidget(parent), m_pDocument(std::make_unique<COstrelDoc>()),
+      m_pView(new COstrelView(m_pDocument.get(), workspace, this))
 {
     setObjectName(QStringLiteral("childFrame"));
     m_pDocument->SetView(m_pView);

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QPrinter>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -14,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -26,14 +26,14 @@
 #include "app/CDocumentArea.h"
 #include "app/CKeyboardIndicators.h"
 #include "app/CLookPalettes.h"
+#include "app/COstrelApp.h"
 #include "app/CToolBarManager.h"
 #include "app/CWindowsDlg.h"
-#include "app/COstrelApp.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
 #include "document/COstrelDoc.h"
-#include "view/COstrelView.h"
 #include "filterui/CFilterSettingsDlg.h"
+#include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
 
 namespace {
@@ -64,8 +64,7 @@ QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback)
 
 } // namespace
 
-CMainFrame::CMainFrame(QWidget* parent)
-    : QMainWindow(parent)
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Ostrel"));
@@ -331,10 +330,11 @@ void CMainFrame::CreateToolBar()
     GetCommand(FilePrint)->setIcon(ThemeIcon(QStringLiteral("document-print"), QStyle::SP_ComputerIcon));
     GetCommand(AppAbout)->setIcon(ThemeIcon(QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation));
 
-    m_pToolBarManager = new CToolBarManager(this, [this](int id) { return GetCommand(id); }, GetCommand(ViewCustomize));
-    m_pToolBarManager->SetStandardToolBar(m_pToolBar, {FileOpen, FileSave, 0, CommandId::FilterSettings,
-                                                       DeleteAllFilters, EditCut, EditCopy, EditPaste, 0, FilePrint,
-                                                       AppAbout});
+    m_pToolBarManager = new CToolBarManager(
+        this, [this](int id) { return GetCommand(id); }, GetCommand(ViewCustomize));
+    m_pToolBarManager->SetStandardToolBar(m_pToolBar,
+                                          {FileOpen, FileSave, 0, CommandId::FilterSettings, DeleteAllFilters, EditCut,
+                                           EditCopy, EditPaste, 0, FilePrint, AppAbout});
     // Commands without an image of their own take the user images in menu order.
     QList<int> withoutImage;
     for (QAction* command : GetMenuCommands()) {
@@ -394,8 +394,8 @@ void CMainFrame::UpdateCommandUI()
     COstrelView* view = GetActiveLogView();
     const bool hasView = view != nullptr;
     ShowMenus(hasView);
-    for (int id : {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, EditSelectAll, EditPaste, WordWrap,
-                   FormatFont})
+    for (int id :
+         {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, EditSelectAll, EditPaste, WordWrap, FormatFont})
         GetCommand(id)->setEnabled(hasView);
     const bool hasSelection = hasView && view->hasSelectedText();
     GetCommand(EditCut)->setEnabled(hasSelection);
@@ -595,9 +595,8 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
             UpdateCommandUI();
         });
         connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, &CMainFrame::UpdateCommandUI);
-        connect(m_pConnectedView, &COstrelView::LoadProgress, this, [this](int percent) {
-            m_pMessagePane->setText(QStringLiteral("Loading %1%").arg(percent));
-        });
+        connect(m_pConnectedView, &COstrelView::LoadProgress, this,
+                [this](int percent) { m_pMessagePane->setText(QStringLiteral("Loading %1%").arg(percent)); });
         connect(m_pConnectedView, &COstrelView::LoadFinished, this,
                 [this] { m_pMessagePane->setText(QStringLiteral("Ready")); });
         connect(m_pConnectedView, &QObject::destroyed, this, [this] { m_pConnectedView = nullptr; });

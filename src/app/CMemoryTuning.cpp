@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CMemoryTuning.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 void CMemoryTuning::RestartWithHugePages(char** argv)
 {

@@ -19,17 +19,12 @@ const QString SettingsGroup = QStringLiteral("Settings");
 const QString RecentFileGroup = QStringLiteral("Recent File List");
 } // namespace
 
-COstrelApp::COstrelApp(int& argc, char** argv)
-    : QApplication(argc, argv)
-    , m_strTextFont(QStringLiteral("Courier New"))
+COstrelApp::COstrelApp(int& argc, char** argv) : QApplication(argc, argv), m_strTextFont(QStringLiteral("Courier New"))
 {
     setOrganizationName(QStringLiteral("Quorrel"));
     setApplicationName(QStringLiteral("Ostrel"));
-    setApplicationVersion(QStringLiteral("%1.%2.%3.%4")
-                              .arg(VersionMajor)
-                              .arg(VersionMinor)
-                              .arg(VersionRevision)
-                              .arg(VersionBuild));
+    setApplicationVersion(
+        QStringLiteral("%1.%2.%3.%4").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision).arg(VersionBuild));
     setDesktopFileName(QStringLiteral("ostrel"));
     setWindowIcon(QIcon::fromTheme(QStringLiteral("ostrel"), QIcon(QStringLiteral(":/icons/ostrel.png"))));
     // Before the first view exists, so that QScintilla's own bridge is never asked.
@@ -45,7 +40,11 @@ COstrelApp* COstrelApp::GetInstance()
 
 QString COstrelApp::GetVersionText()
 {
-    return QStringLiteral("%1.%2.%3 Build %4").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision).arg(VersionBuild);
+    return QStringLiteral("%1.%2.%3 Build %4")
+        .arg(VersionMajor)
+        .arg(VersionMinor)
+        .arg(VersionRevision)
+        .arg(VersionBuild);
 }
 
 QString COstrelApp::GetCommandLineFile()

@@ -47,7 +47,8 @@ bool CFileUsage::IsFileInUse(const QString& path)
         if (!isPid || process == self)
             continue;
         const QString fdFolder = QStringLiteral("/proc/") % process % QStringLiteral("/fd");
-        const QStringList descriptors = QDir(fdFolder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        const QStringList descriptors =
+            QDir(fdFolder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
         for (const QString& descriptor : descriptors) {
             struct stat opened = {};
             const QByteArray link = QFile::encodeName(fdFolder % u'/' % descriptor);

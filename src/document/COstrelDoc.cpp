@@ -10,10 +10,7 @@
 
 #include "view/COstrelView.h"
 
-COstrelDoc::COstrelDoc(QObject* parent)
-    : QObject(parent)
-{
-}
+COstrelDoc::COstrelDoc(QObject* parent) : QObject(parent) {}
 
 COstrelDoc::~COstrelDoc() = default;
 
@@ -73,7 +70,8 @@ bool COstrelDoc::SaveModified()
 {
     if (!IsModified())
         return true;
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Ostrel"), QStringLiteral("Save changes to %1?").arg(m_strTitle),
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Ostrel"),
+                    QStringLiteral("Save changes to %1?").arg(m_strTitle),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     box.setObjectName(QStringLiteral("saveChangesBox"));
     switch (box.exec()) {

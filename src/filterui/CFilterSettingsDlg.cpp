@@ -34,8 +34,8 @@
 #include "filterui/CLastColumnAutoResizingListCtrl.h"
 #include "filterui/CWhitespaceFilterDlg.h"
 #include "filterui/DecimalText.h"
-#include "filterui/FilterStringField.h"
 #include "filterui/FilterClipboard.h"
+#include "filterui/FilterStringField.h"
 #include "view/COstrelView.h"
 #include "view/ILogWorkspace.h"
 
@@ -157,8 +157,8 @@ QString AskForFilterFile(QWidget* pOwner, const QString& objectName, const QStri
 
 CFilterSettingsDlg::CFilterSettingsDlg(ILogWorkspace& workspace, QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                           Qt::WindowCloseButtonHint)
-    , m_Workspace(workspace)
+                           Qt::WindowCloseButtonHint),
+      m_Workspace(workspace)
 {
     setObjectName(u"filterSettingsDialog"_s);
     setWindowTitle(u"Filter Settings"_s);

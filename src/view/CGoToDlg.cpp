@@ -10,8 +10,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-CGoToDlg::CGoToDlg(QWidget* parent)
-    : QDialog(parent)
+CGoToDlg::CGoToDlg(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("goToLineDialog"));
     setWindowTitle(QStringLiteral("Go To Line"));

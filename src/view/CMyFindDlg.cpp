@@ -19,8 +19,7 @@
 QPointer<CMyFindDlg> g_pFindDlg;
 
 CMyFindDlg::CMyFindDlg(ActiveViewResolver activeView, QWidget* parent)
-    : QDialog(parent)
-    , m_ActiveView(std::move(activeView))
+    : QDialog(parent), m_ActiveView(std::move(activeView))
 {
     setObjectName(QStringLiteral("findDialog"));
     setWindowTitle(QStringLiteral("Find"));

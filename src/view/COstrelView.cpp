@@ -6,12 +6,12 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -19,7 +19,6 @@
 #include <QPrintPreviewDialog>
 #include <QSaveFile>
 #include <QUrl>
-
 
 #include "document/CFileUsage.h"
 #include "document/COstrelDoc.h"
@@ -47,7 +46,8 @@ constexpr std::int64_t FirstPartSize = 4 * 1024 * 1024;
 constexpr std::int64_t FirstPartSlack = 1024 * 1024;
 
 // No style bytes (they would double the memory of a big log) and positions past 2 GiB.
-constexpr int DocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE | QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
+constexpr int DocumentOptions =
+    QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE | QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
 
 long ToLong(std::int64_t value)
 {
@@ -57,9 +57,7 @@ long ToLong(std::int64_t value)
 } // namespace
 
 COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget* parent)
-    : QsciScintilla(parent)
-    , m_pDocument(document)
-    , m_pWorkspace(workspace)
+    : QsciScintilla(parent), m_pDocument(document), m_pWorkspace(workspace)
 {
     setObjectName(QStringLiteral("logView"));
     CViewAccessibility::Install();
@@ -93,8 +91,8 @@ COstrelView::~COstrelView()
 
 void COstrelView::ReplaceDocument(std::int64_t sizeHint)
 {
-    const long document = SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(sizeHint),
-                                        static_cast<long>(DocumentOptions));
+    const long document =
+        SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(sizeHint), static_cast<long>(DocumentOptions));
     SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
     ApplyDocumentSettings();
@@ -122,14 +120,16 @@ void COstrelView::ApplyFont()
     const auto mask = static_cast<std::uint32_t>(format.Mask);
     const auto effects = static_cast<std::uint32_t>(format.Effects);
 
-    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(format.Color & 0xFFFFFF));
+    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT),
+                  static_cast<long>(format.Color & 0xFFFFFF));
     SendScintilla(SCI_STYLESETFONT, static_cast<uintptr_t>(STYLE_DEFAULT), format.Face.toUtf8().constData());
     if (format.Height != 0) {
         SendScintilla(SCI_STYLESETSIZEFRACTIONAL, static_cast<unsigned long>(STYLE_DEFAULT),
                       static_cast<long>(format.Height) * SC_FONT_SIZE_MULTIPLIER / TwipsPerPoint);
         const std::uint32_t shown = mask & effects;
         SendScintilla(SCI_STYLESETBOLD, static_cast<unsigned long>(STYLE_DEFAULT), (shown & FormatMaskBold) ? 1L : 0L);
-        SendScintilla(SCI_STYLESETITALIC, static_cast<unsigned long>(STYLE_DEFAULT), (shown & FormatMaskItalic) ? 1L : 0L);
+        SendScintilla(SCI_STYLESETITALIC, static_cast<unsigned long>(STYLE_DEFAULT),
+                      (shown & FormatMaskItalic) ? 1L : 0L);
         SendScintilla(SCI_STYLESETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT),
                       (shown & FormatMaskUnderline) ? 1L : 0L);
     } else {
@@ -190,8 +190,8 @@ ILoader* COstrelView::CreateDocumentLoader(std::int64_t room) const
 {
     // Runs on the loading thread. Making a loader only builds a document of its own and touches
     // nothing of this editor, and its room is made there, away from the GUI thread.
-    const long loader = SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(room),
-                                      static_cast<long>(DocumentOptions));
+    const long loader =
+        SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(room), static_cast<long>(DocumentOptions));
     return reinterpret_cast<ILoader*>(loader);
 }
 
@@ -223,7 +223,8 @@ void COstrelView::SelectPendingLine(std::int64_t lineStart, bool loadingDone)
     // The file line ends at its line feed; a lone carriage return on the way is part of it.
     const auto* rest = reinterpret_cast<const char*>(
         SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), ToLong(length - start)));
-    const auto* feed = rest ? static_cast<const char*>(std::memchr(rest, '\n', static_cast<std::size_t>(length - start))) : nullptr;
+    const auto* feed =
+        rest ? static_cast<const char*>(std::memchr(rest, '\n', static_cast<std::size_t>(length - start))) : nullptr;
     if (!loadingDone && !feed)
         return; // the line may go on past the first part
     std::int64_t end = feed ? start + (feed - rest) : length;
@@ -233,7 +234,8 @@ void COstrelView::SelectPendingLine(std::int64_t lineStart, bool loadingDone)
     SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), ToLong(end));
     const std::int64_t visible = SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(line));
     const std::int64_t onScreen = SendScintilla(SCI_LINESONSCREEN);
-    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max<std::int64_t>(0, visible - onScreen / 2)));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE,
+                  static_cast<unsigned long>(std::max<std::int64_t>(0, visible - onScreen / 2)));
     m_nPendingFileLine = 0;
 }
 
@@ -384,8 +386,8 @@ QString COstrelView::SuggestSaveAsPath() const
     const QString suffix = log.suffix().isEmpty() ? QString() : u'.' + log.suffix();
     const QString base = log.completeBaseName().isEmpty() ? log.fileName() : log.completeBaseName();
     for (int number = 1;; ++number) {
-        const QString name = base % QStringLiteral("-filtered") %
-                             (number == 1 ? QString() : QStringLiteral("-%1").arg(number)) % suffix;
+        const QString name =
+            base % QStringLiteral("-filtered") % (number == 1 ? QString() : QStringLiteral("-%1").arg(number)) % suffix;
         const QString candidate = log.dir().filePath(name);
         if (!QFileInfo::exists(candidate) || number == 100)
             return candidate;
@@ -397,7 +399,8 @@ bool COstrelView::RunSaveAs()
     if (!m_pDocument)
         return false;
     const QFileInfo suggested(SuggestSaveAsPath());
-    QFileDialog dialog(nullptr, QString(), suggested.absolutePath(), QStringLiteral("Log Files (*.log);;All Files (*)"));
+    QFileDialog dialog(nullptr, QString(), suggested.absolutePath(),
+                       QStringLiteral("Log Files (*.log);;All Files (*)"));
     dialog.setObjectName(QStringLiteral("saveAsDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -525,7 +528,8 @@ void COstrelView::SetTextUnmodified()
 std::int64_t COstrelView::OutputLineFromPosition(std::int64_t position)
 {
     const std::string_view bytes = GetTextBytes();
-    const auto end = static_cast<std::size_t>(std::clamp<std::int64_t>(position, 0, static_cast<std::int64_t>(bytes.size())));
+    const auto end =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(position, 0, static_cast<std::int64_t>(bytes.size())));
     return static_cast<std::int64_t>(CountLineFeeds(bytes.data(), end));
 }
 
@@ -545,8 +549,8 @@ void COstrelView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (m_bShowsFilteredText && event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier)) {
         const QPoint point = event->position().toPoint();
-        const long position = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(point.x()),
-                                            static_cast<long>(point.y()));
+        const long position =
+            SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(point.x()), static_cast<long>(point.y()));
         // A line without a recorded file line (the end marker, an empty last line) does nothing.
         GoToFileLineAt(position);
         event->accept();

@@ -39,8 +39,7 @@ QString SelectedLineText(COstrelView* view)
 } // namespace
 
 CReplaceDlg::CReplaceDlg(ActiveViewResolver activeView, QWidget* parent)
-    : QDialog(parent)
-    , m_ActiveView(std::move(activeView))
+    : QDialog(parent), m_ActiveView(std::move(activeView))
 {
     setObjectName(QStringLiteral("replaceDialog"));
     setWindowTitle(QStringLiteral("Replace"));

@@ -16,12 +16,8 @@ constexpr std::int64_t GrowthSlack = 1024 * 1024;
 
 CTextLoader::CTextLoader(std::unique_ptr<QFile> file, std::int64_t wantedLine, ChunkSink firstPartSink,
                          LoaderFactory factory, QObject* parent)
-    : QObject(parent)
-    , m_pFile(std::move(file))
-    , m_FirstPartSink(std::move(firstPartSink))
-    , m_Factory(std::move(factory))
-    , m_LineFinder(wantedLine)
-    , m_nExpected(m_pFile->size())
+    : QObject(parent), m_pFile(std::move(file)), m_FirstPartSink(std::move(firstPartSink)),
+      m_Factory(std::move(factory)), m_LineFinder(wantedLine), m_nExpected(m_pFile->size())
 {
     m_ProgressTimer.setInterval(ProgressIntervalMs);
     connect(&m_ProgressTimer, &QTimer::timeout, this, [this] { Q_EMIT Progress(GetProgressPercent()); });
@@ -41,7 +37,8 @@ void CTextLoader::Start(std::chrono::milliseconds firstBudget, std::int64_t firs
 {
     QElapsedTimer clock;
     clock.start();
-    m_FirstPart.reserve(static_cast<std::size_t>(std::min(firstBytes, m_nExpected) + static_cast<std::int64_t>(ChunkSize)));
+    m_FirstPart.reserve(
+        static_cast<std::size_t>(std::min(firstBytes, m_nExpected) + static_cast<std::int64_t>(ChunkSize)));
     std::int64_t loaded = 0;
     do {
         m_FirstPart.resize(static_cast<std::size_t>(loaded) + ChunkSize);

@@ -36,14 +36,14 @@ public:
     static constexpr std::size_t ChunkSize = 4 * 1024 * 1024;
 
     // `wantedLine` (1-based, 0 for none) is the file line whose start GetWantedLineStart reports.
-    CTextLoader(std::unique_ptr<QFile> file, std::int64_t wantedLine, ChunkSink firstPartSink,
-                LoaderFactory factory, QObject* parent = nullptr);
+    CTextLoader(std::unique_ptr<QFile> file, std::int64_t wantedLine, ChunkSink firstPartSink, LoaderFactory factory,
+                QObject* parent = nullptr);
     // Stops the loading thread and waits for it; a document not taken is thrown away.
     ~CTextLoader() override;
 
     // Reads into the sink right away until the first budget has passed or firstBytes are in (a
-    // chunk more at most); the rest comes from the loading thread. Finished is emitted once, before Start returns when the
-    // first part was the whole file.
+    // chunk more at most); the rest comes from the loading thread. Finished is emitted once, before Start returns when
+    // the first part was the whole file.
     void Start(std::chrono::milliseconds firstBudget, std::int64_t firstBytes);
     // Waits for the loading thread; Finished has been emitted when this returns.
     void WaitForEnd();

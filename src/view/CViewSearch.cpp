@@ -29,9 +29,7 @@ long ToLParam(std::int64_t value)
 } // namespace
 
 CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase, bool wholeWord)
-    : m_pView(view)
-    , m_bMatchCase(matchCase)
-    , m_bWholeWord(wholeWord)
+    : m_pView(view), m_bMatchCase(matchCase), m_bWholeWord(wholeWord)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_LastTurn.start();
@@ -94,7 +92,8 @@ std::size_t CViewSearch::FirstPossibleStart(std::string_view bytes) const
         // one starts no further than the overlap before it.
         const std::size_t other = FindFirstNonAscii(bytes);
         if (other != LiteralSearcher::npos)
-            at = std::min(at, other > static_cast<std::size_t>(m_nOverlap) ? other - static_cast<std::size_t>(m_nOverlap) : 0);
+            at = std::min(
+                at, other > static_cast<std::size_t>(m_nOverlap) ? other - static_cast<std::size_t>(m_nOverlap) : 0);
     }
     return at;
 }
@@ -194,7 +193,8 @@ CViewSearch::Outcome CViewSearch::FindForward(std::int64_t from, Range& found)
         std::int64_t searchStart = sliceStart;
         if (m_Prefilter && sliceStart < length) {
             if (const char* bytes = RangeBytes(sliceStart, limit)) {
-                const std::size_t at = FirstPossibleStart(std::string_view(bytes, static_cast<std::size_t>(limit - sliceStart)));
+                const std::size_t at =
+                    FirstPossibleStart(std::string_view(bytes, static_cast<std::size_t>(limit - sliceStart)));
                 // Nowhere an occurrence can start: nothing for the editor to find in this slice.
                 searchStart = at == LiteralSearcher::npos ? length : sliceStart + static_cast<std::int64_t>(at);
             }

@@ -4,9 +4,9 @@
 #include <QScrollBar>
 #include <QtTest>
 
-#include "support/QtTestSupport.h"
 #include "filterui/CLastColumnAutoResizingListCtrl.h"
 #include "filterui/CNonExtendableHeaderCtrl.h"
+#include "support/QtTestSupport.h"
 
 using namespace Qt::Literals::StringLiterals;
 using TestSupport::SendMouse;

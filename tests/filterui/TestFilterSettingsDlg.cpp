@@ -17,7 +17,6 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "support/QtTestSupport.h"
 #include "document/COstrelDoc.h"
 #include "filtering/FilterSettingsFile.h"
 #include "filterui/CEditFilterSettingsDlg.h"
@@ -26,6 +25,7 @@
 #include "filterui/CWhitespaceFilterDlg.h"
 #include "filterui/DecimalText.h"
 #include "filterui/FilterClipboard.h"
+#include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
 
 using namespace Qt::Literals::StringLiterals;

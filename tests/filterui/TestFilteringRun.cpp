@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Filtering from the desktop: Apply, the worker, the progress window, Cancel and the close box.
 
-#include <memory>
-
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -18,7 +17,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "support/QtTestSupport.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
@@ -27,6 +25,7 @@
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
 #include "filterui/CFilteringRun.h"
+#include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
 
 using namespace Qt::StringLiterals;
@@ -90,7 +89,10 @@ private:
     void Apply();
     void WaitForRunEnd();
     COstrelView* View() const { return m_pDoc->GetView(); }
-    QByteArray ViewText() const { return QByteArray(View()->GetTextBytes().data(), qsizetype(View()->GetTextBytes().size())); }
+    QByteArray ViewText() const
+    {
+        return QByteArray(View()->GetTextBytes().data(), qsizetype(View()->GetTextBytes().size()));
+    }
     long Background() const { return View()->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, 32UL); }
     CFilteringProgressDlg* Progress() const;
     QPushButton* ApplyButton() { return Dialog().findChild<QPushButton*>(u"applyButton"_s); }
@@ -143,8 +145,8 @@ int TestFilteringRun::StartPipeRun(const QByteArray& bytes, size_t keptLines)
         return -1;
     AddFilter(u"ERROR"_s);
     Apply();
-    if (::write(writer, bytes.constData(), size_t(bytes.size())) != bytes.size()
-        || !QTest::qWaitFor([&] { return View()->GetFileLineNumbers().size() == keptLines && Progress(); }, 10000)) {
+    if (::write(writer, bytes.constData(), size_t(bytes.size())) != bytes.size() ||
+        !QTest::qWaitFor([&] { return View()->GetFileLineNumbers().size() == keptLines && Progress(); }, 10000)) {
         ::close(writer);
         return -1;
     }
@@ -436,7 +438,8 @@ void TestFilteringRun::cancelTakesEffectWithinOneTurnOfAppending()
         // The click waits in the event queue behind this turn, as a user's click would.
         linesAtClick = View()->GetFileLineNumbers().size();
         turnsAfterClick = 0;
-        QMetaObject::invokeMethod(Progress()->findChild<QPushButton*>(u"cancelButton"_s), "click", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Progress()->findChild<QPushButton*>(u"cancelButton"_s), "click",
+                                  Qt::QueuedConnection);
     });
     WaitForRunEnd();
     disconnect(counting);
@@ -493,7 +496,6 @@ void TestFilteringRun::saveOfFilterOutputNeverOffersTheLog()
     QCOMPARE(question, u"app.log already exists.\nDo you want to replace it?"_s);
     QCOMPARE(GuiReadFile(log), original);
 }
-
 
 OSTREL_QT_TEST_MAIN(TestFilteringRun, COstrelApp)
 

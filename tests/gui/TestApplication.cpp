@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QSettings>
 
-#include "support/QtTestSupport.h"
 #include "app/CAboutDlg.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "document/COstrelDoc.h"
+#include "support/QtTestSupport.h"
 
 class TestApplication : public QObject
 {
@@ -41,8 +41,12 @@ void TestApplication::firstRunDefaultsAreWrittenAtExit()
 
     app->WriteSettings(settings);
     const std::pair<const char*, QVariant> expected[] = {
-        {"Settings/TooltipsEnable", 1}, {"Settings/TextMask", 0},   {"Settings/TextEffects", 0},
-        {"Settings/TextColor", 0},      {"Settings/TextHeight", 0}, {"Settings/TextOffset", 0},
+        {"Settings/TooltipsEnable", 1},
+        {"Settings/TextMask", 0},
+        {"Settings/TextEffects", 0},
+        {"Settings/TextColor", 0},
+        {"Settings/TextHeight", 0},
+        {"Settings/TextOffset", 0},
         {"Settings/TextFont", QStringLiteral("Courier New")},
     };
     for (const auto& [key, value] : expected) {
@@ -142,7 +146,8 @@ void TestApplication::fileNewAndUnreadableFilesOpenNothing()
     for (const QString& special : {pipe, QStringLiteral("/dev/zero")}) {
         const auto specialAnswer = TestSupport::AnswerNextModal(QMessageBox::Ok);
         QVERIFY(!frame.OpenDocumentFile(special));
-        QCOMPARE(specialAnswer->Text, QStringLiteral("Failed to open document.\n\n%1: Not a regular file").arg(special));
+        QCOMPARE(specialAnswer->Text,
+                 QStringLiteral("Failed to open document.\n\n%1: Not a regular file").arg(special));
     }
 
     // A file that opens but cannot be read leaves no tab behind.

@@ -9,12 +9,12 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "support/QtTestSupport.h"
-#include "app/COstrelApp.h"
 #include "app/CCustomizeDlg.h"
 #include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
 #include "app/CToolBarManager.h"
 #include "app/CommandIds.h"
+#include "support/QtTestSupport.h"
 
 // Customize...: user toolbars, their buttons and the options, and that they come back.
 class TestCustomize : public QObject

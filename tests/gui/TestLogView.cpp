@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <clocale>
-
 #include <sys/stat.h>
 
 #include <QClipboard>
@@ -8,14 +7,14 @@
 #include <QSettings>
 #include <QTabWidget>
 
-#include "support/QtTestSupport.h"
-#include "app/COstrelApp.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
+#include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
 
 namespace {
@@ -66,7 +65,8 @@ QByteArray BigLog(int megabytes)
     bytes.reserve(megabytes * 1024 * 1024 + 1024);
     bytes.append("head\rstill the first line\n");
     for (int i = 2; bytes.size() < megabytes * 1024 * 1024; ++i)
-        bytes.append("2026-12-09 06:25:00.809 [main] INFO  app.Main - line " + QByteArray::number(i) + " of a generated log\n");
+        bytes.append("2026-12-09 06:25:00.809 [main] INFO  app.Main - line " + QByteArray::number(i) +
+                     " of a generated log\n");
     return bytes;
 }
 
@@ -470,7 +470,8 @@ void TestLogView::filterOutputIsAppendedWithoutUndoOrModifiedFlag()
     QCOMPARE(changed.count(), 1);
     QVERIFY(view->GetShowsFilteredText());
     QCOMPARE(Text(view), QByteArray());
-    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)),
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK,
+                                 static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)),
              static_cast<long>(COstrelView::FilterOutputBackground));
 
     const QList<QByteArray> lines = {"a\n", "b\n", "c\n", "d\n"};
@@ -497,7 +498,8 @@ void TestLogView::reloadShowsTheGrownFileInWholeFileState()
     QVERIFY(!view->GetShowsFilteredText());
     QVERIFY(view->GetFileLineNumbers().empty());
     QVERIFY(!view->IsTextModified());
-    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)),
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK,
+                                 static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)),
              static_cast<long>(COstrelView::WholeFileBackground));
 
     // A file that cannot be read leaves the view as it was.
@@ -554,8 +556,11 @@ void TestLogView::ctrlDoubleClickSelectsTheFileLine()
         position = shown.indexOf('\n', position) + 1;
     position += 1;
     view->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(position));
-    const QPoint point(static_cast<int>(view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, static_cast<long>(position))),
-                       static_cast<int>(view->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, static_cast<long>(position))) + 2);
+    const QPoint point(static_cast<int>(view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL,
+                                                            static_cast<long>(position))),
+                       static_cast<int>(view->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL,
+                                                            static_cast<long>(position))) +
+                           2);
 
     // A plain double click only selects a word.
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, point);
@@ -597,8 +602,8 @@ void TestLogView::deleteAllFiltersAsksWhenAnotherProcessWrites()
     QVERIFY(!COstrelView::IsFileInUse(pipe));
 
     QProcess writer;
-    writer.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec 3>>\"$1\"; read line"),
-                                              QStringLiteral("sh"), path});
+    writer.start(QStringLiteral("/bin/sh"),
+                 {QStringLiteral("-c"), QStringLiteral("exec 3>>\"$1\"; read line"), QStringLiteral("sh"), path});
     QVERIFY(writer.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(COstrelView::IsFileInUse(path), 10000);
 
@@ -608,10 +613,11 @@ void TestLogView::deleteAllFiltersAsksWhenAnotherProcessWrites()
         const auto answer = TestSupport::AnswerNextModal(button);
         view->OnDeleteAllFilters();
         QCOMPARE(answer->Title, QStringLiteral("File In Use"));
-        QCOMPARE(answer->Text, QStringLiteral("File \"%1\" is currently in use by another process.  Deleting All Filters "
-                                              "will Result in the document being re-loaded which may result in a newer "
-                                              "version of the document.  Proceed?")
-                                   .arg(path));
+        QCOMPARE(answer->Text,
+                 QStringLiteral("File \"%1\" is currently in use by another process.  Deleting All Filters "
+                                "will Result in the document being re-loaded which may result in a newer "
+                                "version of the document.  Proceed?")
+                     .arg(path));
         QCOMPARE(Text(view), QByteArray("y\n"));
         QVERIFY(view->GetShowsFilteredText());
     }
@@ -629,7 +635,8 @@ void TestLogView::fontComesFromTheSettings()
 {
     auto face = [](COstrelView* view) {
         QByteArray name(256, '\0');
-        view->SendScintilla(QsciScintillaBase::SCI_STYLEGETFONT, static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT),
+        view->SendScintilla(QsciScintillaBase::SCI_STYLEGETFONT,
+                            static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT),
                             static_cast<void*>(name.data()));
         return QString::fromUtf8(name.constData());
     };
@@ -652,7 +659,8 @@ void TestLogView::fontComesFromTheSettings()
     COstrelView* chosen = Open(QStringLiteral("chosen.log"), "c\n");
     QVERIFY(chosen);
     QCOMPARE(face(chosen), QStringLiteral("DejaVu Sans Mono"));
-    QCOMPARE(style(chosen, QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL), 14L * QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER);
+    QCOMPARE(style(chosen, QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL),
+             14L * QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER);
     QCOMPARE(style(chosen, QsciScintillaBase::SCI_STYLEGETBOLD), 1L);
     QCOMPARE(style(chosen, QsciScintillaBase::SCI_STYLEGETFORE), 0x00336699L);
     QVERIFY2(face(plain) == QStringLiteral("Courier New") &&

@@ -6,14 +6,14 @@
 #include <QTabWidget>
 #include <QToolBar>
 
-#include "support/QtTestSupport.h"
-#include "app/COstrelApp.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
+#include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
 
 class TestMainFrame : public QObject
@@ -91,7 +91,8 @@ void TestMainFrame::commandsCarryTextShortcutAndPrompt_data()
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("statusTip");
     QTest::addColumn<QString>("toolTip");
-    auto row = [](const char* name, int id, const char* text, const char* keys, const char* statusTip, const char* toolTip) {
+    auto row = [](const char* name, int id, const char* text, const char* keys, const char* statusTip,
+                  const char* toolTip) {
         QTest::newRow(name) << id << QString::fromLatin1(text) << QString::fromLatin1(keys)
                             << QString::fromLatin1(statusTip) << QString::fromLatin1(toolTip);
     };

@@ -6,11 +6,11 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include "support/QtTestSupport.h"
-#include "app/COstrelApp.h"
 #include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
 #include "app/CSingleInstance.h"
 #include "document/COstrelDoc.h"
+#include "support/QtTestSupport.h"
 
 // A second start hands its file to the running program: two real processes.
 class TestSingleInstance : public QObject

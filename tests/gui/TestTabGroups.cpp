@@ -4,13 +4,13 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-#include "support/QtTestSupport.h"
-#include "app/COstrelApp.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
+#include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
 
 // Tab groups, tab moves and the tooltips that must follow every move.

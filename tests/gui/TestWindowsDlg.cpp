@@ -3,14 +3,14 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "support/QtTestSupport.h"
-#include "app/COstrelApp.h"
 #include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
 #include "app/CWindowsDlg.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
+#include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
 
 // The Windows... dialog: the open documents with Activate, Save and Close Window(s).
@@ -156,8 +156,10 @@ void TestWindowsDlg::activatesAndSaves()
         Button(dialog, "saveButton")->click();
         QVERIFY(dialog.isVisible());
     }
-    QCOMPARE(TestSupport::ReadFile(m_pDir->filePath(QStringLiteral("a.log"))), QByteArray("A:first line\nsecond line\n"));
-    QCOMPARE(TestSupport::ReadFile(m_pDir->filePath(QStringLiteral("b.log"))), QByteArray("B:first line\nsecond line\n"));
+    QCOMPARE(TestSupport::ReadFile(m_pDir->filePath(QStringLiteral("a.log"))),
+             QByteArray("A:first line\nsecond line\n"));
+    QCOMPARE(TestSupport::ReadFile(m_pDir->filePath(QStringLiteral("b.log"))),
+             QByteArray("B:first line\nsecond line\n"));
     QVERIFY(!frameA->GetView()->IsTextModified());
 
     CWindowsDlg dialog(&frame);

@@ -285,8 +285,7 @@ public:
                   }
               },
               false))
-    {
-    }
+    {}
     ~ModalWatcher()
     {
         if (m_pPoll) {
@@ -335,8 +334,8 @@ template <class Application, class TestClass> int RunQtTest(int argc, char** arg
 
 // Runs a test class inside an application object of the given class (QApplication, or the
 // program's own where the test needs it).
-#define OSTREL_QT_TEST_MAIN(TestClass, Application)                                                                 \
-    int main(int argc, char** argv)                                                                                  \
-    {                                                                                                                \
-        return TestSupport::RunQtTest<Application, TestClass>(argc, argv);                                           \
+#define OSTREL_QT_TEST_MAIN(TestClass, Application)                                                                    \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        return TestSupport::RunQtTest<Application, TestClass>(argc, argv);                                             \
     }

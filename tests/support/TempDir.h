@@ -5,7 +5,6 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-
 #include <unistd.h>
 
 // A folder of its own for one test, removed with everything in it when the test ends.
@@ -20,8 +19,8 @@ public:
     ~TempDir()
     {
         std::error_code ignored;
-        std::filesystem::permissions(m_Path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(m_Path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ignored);
         std::filesystem::remove_all(m_Path, ignored);
     }
     TempDir(const TempDir&) = delete;

@@ -33,9 +33,8 @@ Measurement TimeSearch(COstrelView* view, const QString& text, bool matchCase, b
     lastTick.start();
     QTimer ticker;
     ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        result.LongestFreezeMs = std::max(result.LongestFreezeMs, lastTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { result.LongestFreezeMs = std::max(result.LongestFreezeMs, lastTick.restart()); });
     ticker.start();
     QElapsedTimer clock;
     clock.start();

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "support/QtTestSupport.h"
-
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "support/QtTestSupport.h"
 #include "view/CMyFindDlg.h"
 #include "view/CReplaceDlg.h"
 #include "view/NavigationCommands.h"
@@ -17,8 +16,7 @@ using TestSupport::TextOf;
 
 namespace {
 
-template <typename T>
-T* Child(QWidget* dialog, const char* name)
+template <typename T> T* Child(QWidget* dialog, const char* name)
 {
     T* child = dialog->findChild<T*>(QString::fromLatin1(name));
     if (!child)
@@ -63,7 +61,10 @@ private Q_SLOTS:
 
 private:
     // Views of this workspace: the dialogs search the one active in it.
-    std::unique_ptr<COstrelView> MakeView(const QByteArray& bytes) { return TestSupport::MakeView(bytes, true, &m_Workspace); }
+    std::unique_ptr<COstrelView> MakeView(const QByteArray& bytes)
+    {
+        return TestSupport::MakeView(bytes, true, &m_Workspace);
+    }
 
     TestSupport::TestWorkspace m_Workspace;
 };

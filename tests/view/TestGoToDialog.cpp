@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "support/QtTestSupport.h"
-
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "support/QtTestSupport.h"
 #include "view/CGoToDlg.h"
 #include "view/NavigationCommands.h"
 

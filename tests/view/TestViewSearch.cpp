@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "support/QtTestSupport.h"
-
 #include <optional>
 #include <random>
 
+#include "support/QtTestSupport.h"
 #include "view/CViewSearch.h"
 
 using TestSupport::MakeView;
@@ -105,16 +104,16 @@ void TestViewSearch::optionsOnTheViewsText_data()
     QTest::addColumn<QList<long>>("starts");
 
     const QByteArray text = "Error error ERROR errors my_error error2 -error- Error";
-    QTest::newRow("any case, part of words") << text << QStringLiteral("error") << false << false
-                                             << QList<long>{0, 6, 12, 18, 28, 34, 42, 49};
+    QTest::newRow("any case, part of words")
+        << text << QStringLiteral("error") << false << false << QList<long>{0, 6, 12, 18, 28, 34, 42, 49};
     QTest::newRow("case") << text << QStringLiteral("error") << true << false << QList<long>{6, 18, 28, 34, 42};
     QTest::newRow("whole word") << text << QStringLiteral("error") << false << true << QList<long>{0, 6, 12, 42, 49};
     QTest::newRow("case and whole word") << text << QStringLiteral("Error") << true << true << QList<long>{0, 49};
     // The exact bytes come first inside a longer word: only the whole word counts.
-    QTest::newRow("case and whole word after a longer word") << QByteArray("Errors xError Error") << QStringLiteral("Error")
-                                                              << true << true << QList<long>{14};
-    QTest::newRow("pattern with a space") << QByteArray("a b  a b a  b") << QStringLiteral("a b") << true << false
-                                          << QList<long>{0, 5};
+    QTest::newRow("case and whole word after a longer word")
+        << QByteArray("Errors xError Error") << QStringLiteral("Error") << true << true << QList<long>{14};
+    QTest::newRow("pattern with a space")
+        << QByteArray("a b  a b a  b") << QStringLiteral("a b") << true << false << QList<long>{0, 5};
     QTest::newRow("nothing") << text << QStringLiteral("warning") << false << false << QList<long>{};
     QTest::newRow("empty text to find") << text << QString() << false << false << QList<long>{};
 }
@@ -172,9 +171,24 @@ void TestViewSearch::skippingSlicesFindsWhatTheEditorFinds()
     // an editor that folds beyond A to Z, letters beyond ASCII are left to the editor. Either way,
     // and whatever the slices, the walk meets exactly what the editor meets in one search of the
     // whole text.
-    const QList<QByteArray> pieces = {"k", "K", "s", "S", "i", "I", "ss", " ", "\n", "x", "-",
-                                      "\xE2\x84\xAA", "\xC5\xBF", "\xC3\x9F", "\xC3\xA4", "\xC3\x84",
-                                      "\xEF\xAC\x81", "\xC4\xB0"};
+    const QList<QByteArray> pieces = {"k",
+                                      "K",
+                                      "s",
+                                      "S",
+                                      "i",
+                                      "I",
+                                      "ss",
+                                      " ",
+                                      "\n",
+                                      "x",
+                                      "-",
+                                      "\xE2\x84\xAA",
+                                      "\xC5\xBF",
+                                      "\xC3\x9F",
+                                      "\xC3\xA4",
+                                      "\xC3\x84",
+                                      "\xEF\xAC\x81",
+                                      "\xC4\xB0"};
     const QList<QByteArray> patterns = {"k", "s", "SK", "ss", "fi", "kiss", "\xC3\xA4s"};
     std::mt19937 random(1209);
     for (int round = 0; round < 12; ++round) {
