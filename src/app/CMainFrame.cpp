@@ -398,16 +398,19 @@ void CMainFrame::UpdateCommandUI()
          {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, EditSelectAll, EditPaste, WordWrap, FormatFont})
         GetCommand(id)->setEnabled(hasView);
     const bool hasSelection = hasView && view->hasSelectedText();
-    GetCommand(EditCut)->setEnabled(hasSelection);
+    // A paged view is read-only: nothing that edits.
+    const bool editable = hasView && !view->IsPaged();
+    GetCommand(EditCut)->setEnabled(hasSelection && editable);
     GetCommand(EditCopy)->setEnabled(hasSelection);
-    GetCommand(EditClear)->setEnabled(hasSelection);
-    GetCommand(EditUndo)->setEnabled(hasView && view->isUndoAvailable());
-    GetCommand(EditRedo)->setEnabled(hasView && view->isRedoAvailable());
+    GetCommand(EditClear)->setEnabled(hasSelection && editable);
+    GetCommand(EditPaste)->setEnabled(editable);
+    GetCommand(EditUndo)->setEnabled(editable && view->isUndoAvailable());
+    GetCommand(EditRedo)->setEnabled(editable && view->isRedoAvailable());
     GetCommand(DeleteAllFilters)->setEnabled(hasView && view->GetShowsFilteredText());
     GetCommand(CommandId::FilterSettings)->setEnabled(hasView);
     GetCommand(EditFind)->setEnabled(CanFind(view));
     GetCommand(EditRepeat)->setEnabled(hasView && CanFindNext());
-    GetCommand(EditReplace)->setEnabled(CanReplace(view));
+    GetCommand(EditReplace)->setEnabled(editable && CanReplace(view));
     GetCommand(EditGoTo)->setEnabled(hasView);
     if (hasView)
         GetCommand(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
@@ -547,6 +550,12 @@ QPrinter& CMainFrame::GetPrinter()
     return *m_pOwnPrinter;
 }
 
+std::int64_t CMainFrame::GetPagedViewThreshold() const
+{
+    const COstrelApp* app = COstrelApp::GetInstance();
+    return app ? app->GetPagedViewThresholdMB() * 1024 * 1024 : 0;
+}
+
 bool CMainFrame::GetToolTipsEnabled() const
 {
     const COstrelApp* app = COstrelApp::GetInstance();
@@ -599,8 +608,17 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
                 [this](int percent) { m_pMessagePane->setText(QStringLiteral("Loading %1%").arg(percent)); });
         connect(m_pConnectedView, &COstrelView::LoadFinished, this,
                 [this] { m_pMessagePane->setText(QStringLiteral("Ready")); });
+        // A paged view says what it is doing (indexing) and why it cannot be edited.
+        connect(m_pConnectedView, &COstrelView::StatusNoteChanged, this, [this](const QString& note) {
+            m_pMessagePane->setText(note.isEmpty() ? QStringLiteral("Ready") : note);
+            UpdateCommandUI();
+        });
         connect(m_pConnectedView, &QObject::destroyed, this, [this] { m_pConnectedView = nullptr; });
-        m_pMessagePane->setText(m_pConnectedView->IsLoading() ? QStringLiteral("Loading...") : QStringLiteral("Ready"));
+        if (!m_pConnectedView->GetStatusNote().isEmpty())
+            m_pMessagePane->setText(m_pConnectedView->GetStatusNote());
+        else
+            m_pMessagePane->setText(m_pConnectedView->IsLoading() ? QStringLiteral("Loading...")
+                                                                  : QStringLiteral("Ready"));
         if (COstrelDoc* document = frame->GetDocument()) {
             QTabWidget* group = m_pDocumentArea->GetTabGroupOf(frame);
             document->SetTabPosition(group ? group->indexOf(frame) : -1, group);

@@ -54,6 +54,7 @@ public:
     CTextFormat GetTextFormat() const override;
     void SetTextFormat(const CTextFormat& format) override;
     QPrinter& GetPrinter() override;
+    std::int64_t GetPagedViewThreshold() const override;
     bool GetToolTipsEnabled() const override;
     void SetToolTipsEnabled(bool enabled) override;
     CWorkspaceSignals& GetSignals() override { return m_Signals; }

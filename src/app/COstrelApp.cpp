@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/COstrelApp.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -123,6 +125,9 @@ void COstrelApp::ReadSettings(QSettings& settings)
     m_nTextHeight = settings.value(QStringLiteral("TextHeight"), 0).toInt();
     m_nTextOffset = settings.value(QStringLiteral("TextOffset"), 0).toInt();
     m_strTextFont = settings.value(QStringLiteral("TextFont"), QStringLiteral("Courier New")).toString();
+    bool valid = false;
+    const qint64 threshold = settings.value(QStringLiteral("PagedViewThreshold")).toLongLong(&valid);
+    m_nPagedViewThresholdMB = valid && threshold >= 0 ? threshold : DefaultPagedViewThresholdMB();
     settings.endGroup();
 
     m_RecentFiles.clear();
@@ -146,6 +151,7 @@ void COstrelApp::WriteSettings(QSettings& settings) const
     settings.setValue(QStringLiteral("TextHeight"), m_nTextHeight);
     settings.setValue(QStringLiteral("TextOffset"), m_nTextOffset);
     settings.setValue(QStringLiteral("TextFont"), m_strTextFont);
+    settings.setValue(QStringLiteral("PagedViewThreshold"), static_cast<qlonglong>(m_nPagedViewThresholdMB));
     settings.endGroup();
 
     settings.beginGroup(RecentFileGroup);
@@ -177,6 +183,16 @@ void COstrelApp::AddToRecentFileList(const QString& path)
     while (m_RecentFiles.size() > MaxRecentFiles)
         m_RecentFiles.removeLast();
     Q_EMIT RecentFileListChanged();
+}
+
+std::int64_t COstrelApp::DefaultPagedViewThresholdMB()
+{
+    // A quarter of the memory, and never more than 2 GB: the editor holds about twice the file.
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    const std::int64_t memoryMB =
+        pages > 0 && pageSize > 0 ? static_cast<std::int64_t>(pages) * pageSize / (1024 * 1024) : 0;
+    return memoryMB > 0 ? std::min<std::int64_t>(memoryMB / 4, 2048) : 2048;
 }
 
 void COstrelApp::RemoveFromRecentFileList(const QString& path)

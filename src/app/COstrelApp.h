@@ -71,6 +71,12 @@ public:
     QString GetTextFont() const { return m_strTextFont; }
     void SetTextFont(const QString& face) { m_strTextFont = face; }
 
+    // Settings/PagedViewThreshold: files of this many megabytes or more open in the paged view;
+    // 0 means never.
+    std::int64_t GetPagedViewThresholdMB() const { return m_nPagedViewThresholdMB; }
+    void SetPagedViewThresholdMB(std::int64_t megabytes) { m_nPagedViewThresholdMB = megabytes; }
+    static std::int64_t DefaultPagedViewThresholdMB();
+
     QStringList GetRecentFileList() const { return m_RecentFiles; }
     void AddToRecentFileList(const QString& path);
     void RemoveFromRecentFileList(const QString& path);
@@ -99,6 +105,7 @@ private:
     std::int32_t m_nTextOffset = 0;
     std::uint32_t m_crTextColor = 0;
     QString m_strTextFont;
+    std::int64_t m_nPagedViewThresholdMB = DefaultPagedViewThresholdMB();
     QStringList m_RecentFiles;
     std::unique_ptr<QPrinter> m_pPrinter;
     std::unique_ptr<CMainFrame> m_pMainFrame;

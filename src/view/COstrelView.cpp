@@ -17,14 +17,19 @@
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QResizeEvent>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QUrl>
 
 #include "document/CFileUsage.h"
 #include "document/COstrelDoc.h"
+#include "filtering/FileLineIndex.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/OutputLine.h"
 #include "filtering/TextCodec.h"
+#include "view/CFileCopier.h"
+#include "view/CPagedText.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
 #include "view/ILoader.h"
@@ -75,7 +80,11 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
     setWrapMode(QsciScintilla::WrapNone);
 
-    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) { Q_EMIT CaretMoved(); });
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) {
+        if (m_pPaged)
+            m_pPaged->OnViewScrolled();
+        Q_EMIT CaretMoved();
+    });
     connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
         if (url.isLocalFile())
             Q_EMIT FileDropped(url.toLocalFile());
@@ -84,6 +93,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
 
 COstrelView::~COstrelView()
 {
+    StopPaged();
     StopLoading();
     SendScintilla(SCI_SETDOCPOINTER, 0UL, m_pInitialDocument);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, m_pInitialDocument);
@@ -160,10 +170,13 @@ void COstrelView::SetShowsFilteredText(bool showsFilteredText)
 void COstrelView::LoadFile(std::unique_ptr<QFile> file)
 {
     StopLoading();
+    StopPaged();
     m_bTextIncomplete = false;
+    const std::int64_t size = file->size();
+    if (StartPaged(file->fileName(), size))
+        return;
     // Room for the first part only: the whole file goes into a document of its own on the
     // loading thread.
-    const std::int64_t size = file->size();
     ReplaceDocument(std::min(size, FirstPartSize) + FirstPartSlack);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -441,6 +454,8 @@ bool COstrelView::SaveAs(const QString& path)
 {
     if (!m_pDocument)
         return false;
+    if (m_pPaged)
+        return StartPagedSaveAs(path);
     FinishLoading();
     if (RefuseIncompleteSave(path))
         return false;
@@ -460,9 +475,67 @@ bool COstrelView::SaveAs(const QString& path)
     return true;
 }
 
+bool COstrelView::StartPagedSaveAs(const QString& path)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    if (target == m_pDocument->GetPathName()) {
+        Q_EMIT SaveAsFinished(true); // the file is already there, as it is shown
+        return true;
+    }
+    if (m_pCopier) {
+        QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
+                              QStringLiteral("A copy of this file is still being saved."));
+        return false;
+    }
+    m_pCopier = std::make_unique<CFileCopier>(m_pDocument->GetPathName(), target);
+    connect(m_pCopier.get(), &CFileCopier::Progress, this,
+            [this](int percent) { SetStatusNote(QStringLiteral("Saving %1%").arg(percent)); });
+    connect(m_pCopier.get(), &CFileCopier::Finished, this, [this](int error) {
+        const QString copied = m_pCopier->GetTarget();
+        m_pCopier.release()->deleteLater();
+        SetStatusNote(m_pPaged ? QStringLiteral("Read-only: the file is larger than the editing limit") : QString());
+        if (error != 0) {
+            QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
+                                  QStringLiteral("Error Saving File - Error %1").arg(error));
+            Q_EMIT SaveAsFinished(false);
+            return;
+        }
+        // The copy is the document's file from now on; what is shown is the same bytes.
+        m_pDocument->SetPathName(copied);
+        m_pDocument->SetTitleShowsModified(false);
+        SetChildFrameTitle(m_pDocument->GetTitle(), false);
+        Q_EMIT SaveAsFinished(true);
+    });
+    m_pCopier->Start();
+    return true;
+}
+
+void COstrelView::GetPrintedLines(int& from, int& to) const
+{
+    from = -1;
+    to = -1;
+    if (!m_pPaged)
+        return;
+    if (hasSelectedText()) {
+        int lineFrom = 0;
+        int indexFrom = 0;
+        int lineTo = 0;
+        int indexTo = 0;
+        getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
+        from = lineFrom;
+        to = lineTo;
+        return;
+    }
+    const long first =
+        SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(SendScintilla(SCI_GETFIRSTVISIBLELINE)));
+    from = static_cast<int>(first);
+    to = static_cast<int>(first + SendScintilla(SCI_LINESONSCREEN));
+}
+
 void COstrelView::BeginFilterOutput()
 {
     StopLoading();
+    StopPaged();
     ReplaceDocument(0);
     m_bTextIncomplete = false;
     SetBackground(FilterOutputBackground);
@@ -499,7 +572,107 @@ void COstrelView::AppendOutputLines(const OutputBatch& batch)
 std::int64_t COstrelView::GetCaretLine() const
 {
     const long position = SendScintilla(SCI_GETCURRENTPOS);
-    return SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)) + 1;
+    const std::int64_t line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
+    if (m_pPaged) {
+        // The file's line; 0 while the index has not reached the window yet.
+        const std::int64_t fileLine = m_pPaged->FileLineOfViewLine(line);
+        return fileLine < 0 ? 0 : fileLine + 1;
+    }
+    return line + 1;
+}
+
+std::int64_t COstrelView::GetGoToLineCount()
+{
+    if (m_pPaged)
+        return m_pPaged->GetIndex().GetLineCount();
+    // The line count is that of the whole text.
+    FinishLoading();
+    return SendScintilla(SCI_GETLINECOUNT);
+}
+
+void COstrelView::GoToLine(std::int64_t line)
+{
+    if (m_pPaged) {
+        m_pPaged->ShowLine(line - 1, false);
+        return;
+    }
+    SendScintilla(SCI_GOTOLINE, static_cast<unsigned long>(line - 1));
+}
+
+bool COstrelView::StartPaged(const QString& path, std::int64_t size)
+{
+    const std::int64_t threshold = m_pWorkspace ? m_pWorkspace->GetPagedViewThreshold() : 0;
+    if (threshold <= 0 || size < threshold)
+        return false;
+    auto paged = std::make_unique<CPagedText>(*this, path);
+    ReplaceDocument(CPagedText::WindowBytes + FirstPartSlack);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+    SendScintilla(SCI_SETREADONLY, 1UL);
+    // The paged view's own scroll bar stands for the whole file.
+    SendScintilla(SCI_SETVSCROLLBAR, 0UL);
+    QString error;
+    if (!paged->Start(m_nPendingFileLine, error)) {
+        SendScintilla(SCI_SETVSCROLLBAR, 1UL);
+        SendScintilla(SCI_SETREADONLY, 0UL);
+        return false;
+    }
+    m_nPendingFileLine = 0;
+    m_pPaged = std::move(paged);
+    connect(m_pPaged.get(), &CPagedText::IndexProgress, this,
+            [this](int percent) { SetStatusNote(QStringLiteral("Indexing %1%").arg(percent)); });
+    connect(m_pPaged.get(), &CPagedText::IndexFinished, this,
+            [this] { SetStatusNote(QStringLiteral("Read-only: the file is larger than the editing limit")); });
+    connect(m_pPaged.get(), &CPagedText::ReadProblem, this,
+            [this](const QString& reason) { SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason)); });
+    PlacePagedScrollBar();
+    SetStatusNote(QStringLiteral("Indexing 0%"));
+    return true;
+}
+
+void COstrelView::StopPaged()
+{
+    if (!m_pPaged)
+        return;
+    m_pPaged.reset();
+    setViewportMargins(0, 0, 0, 0);
+    SendScintilla(SCI_SETVSCROLLBAR, 1UL);
+    SendScintilla(SCI_SETREADONLY, 0UL);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+    SetStatusNote(QString());
+}
+
+void COstrelView::ShowPagedWindow(const char* bytes, std::size_t size)
+{
+    SendScintilla(SCI_SETREADONLY, 0UL);
+    SendScintilla(SCI_CLEARALL);
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(size), bytes);
+    SendScintilla(SCI_SETREADONLY, 1UL);
+    SendScintilla(SCI_SETSAVEPOINT);
+}
+
+void COstrelView::SetStatusNote(const QString& note)
+{
+    if (note == m_strStatusNote)
+        return;
+    m_strStatusNote = note;
+    Q_EMIT StatusNoteChanged(note);
+}
+
+void COstrelView::PlacePagedScrollBar()
+{
+    QScrollBar* bar = m_pPaged ? m_pPaged->GetScrollBar() : nullptr;
+    if (!bar)
+        return;
+    const int width = bar->sizeHint().width();
+    setViewportMargins(0, 0, width, 0);
+    const QRect area = viewport()->geometry();
+    bar->setGeometry(area.right() + 1, area.top(), width, area.height());
+}
+
+void COstrelView::resizeEvent(QResizeEvent* event)
+{
+    QsciScintilla::resizeEvent(event);
+    PlacePagedScrollBar();
 }
 
 void COstrelView::SetWordWrap(int mode)
@@ -601,6 +774,21 @@ bool COstrelView::KeyNeedsWholeText(const QKeyEvent* event)
 
 void COstrelView::keyPressEvent(QKeyEvent* event)
 {
+    if (m_pPaged) {
+        const bool control = (event->modifiers() & Qt::ControlModifier) != 0;
+        if (control && event->key() == Qt::Key_Home) {
+            m_pPaged->ShowStart();
+            return;
+        }
+        if (control && event->key() == Qt::Key_End) {
+            m_pPaged->ShowEnd();
+            return;
+        }
+        const bool down = event->key() == Qt::Key_Down || event->key() == Qt::Key_PageDown;
+        const bool up = event->key() == Qt::Key_Up || event->key() == Qt::Key_PageUp;
+        if ((down || up) && m_pPaged->MovePastEdge(down))
+            return;
+    }
     if (IsLoading() && KeyNeedsWholeText(event))
         FinishLoading();
     QsciScintilla::keyPressEvent(event);
@@ -684,8 +872,11 @@ void COstrelView::OnFilePrint()
     QsciPrinter printer(QPrinter::HighResolution);
     PreparePrinting(printer);
     QPrintDialog dialog(&printer, this);
+    int from = -1;
+    int to = -1;
+    GetPrintedLines(from, to);
     if (dialog.exec() == QDialog::Accepted)
-        printer.printRange(this);
+        printer.printRange(this, from, to);
 }
 
 void COstrelView::OnFilePrintPreview()
@@ -693,8 +884,11 @@ void COstrelView::OnFilePrintPreview()
     QsciPrinter printer(QPrinter::HighResolution);
     PreparePrinting(printer);
     QPrintPreviewDialog preview(&printer, this);
+    int from = -1;
+    int to = -1;
+    GetPrintedLines(from, to);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this, &printer](QPrinter*) { printer.printRange(this); });
+            [this, &printer, from, to](QPrinter*) { printer.printRange(this, from, to); });
     preview.exec();
 }
 

@@ -9,6 +9,8 @@
 #include "view/QsciHeaders.h"
 
 class COstrelDoc;
+class CFileCopier;
+class CPagedText;
 class CTextLoader;
 class ILoader;
 class ILogWorkspace;
@@ -58,6 +60,17 @@ public:
     // Re-reads the document's file: whole-file state, modified flag clear, pending line selected.
     // False, with a message, when the file cannot be opened; the view then keeps its text.
     bool ReloadDocumentText();
+    // The view shows a window of a file too big for the editor: read-only, paged through.
+    bool IsPaged() const { return m_pPaged != nullptr; }
+    CPagedText* GetPagedText() const { return m_pPaged.get(); }
+    // The paged view puts its window of the file into the editor.
+    void ShowPagedWindow(const char* bytes, std::size_t size);
+    // What the status bar should say of this view beyond its line ("Indexing 40%"), or nothing.
+    QString GetStatusNote() const { return m_strStatusNote; }
+    // The number of lines Go To offers, and Go To itself (1-based), in either kind of view.
+    std::int64_t GetGoToLineCount();
+    void GoToLine(std::int64_t line);
+
     // Opens a regular file for loading; null with the reason for a folder, a pipe, a device or a
     // file that cannot be read.
     static std::unique_ptr<QFile> OpenLogFile(const QString& path, QString& error);
@@ -71,7 +84,9 @@ public:
     // Save As: asks for the new name and, for an existing file, whether to replace it. Filter
     // output is offered a new name beside its log ("app-filtered.log"), never the log itself.
     bool RunSaveAs();
-    // Save As with the path chosen: the document becomes the new file once it is written.
+    // Save As with the path chosen: the document becomes the new file once it is written. A
+    // paged view copies its file on a thread: true once the copy is under way, and SaveAsFinished
+    // tells how it ended.
     bool SaveAs(const QString& path);
     // The name Save As offers first.
     QString SuggestSaveAsPath() const;
@@ -125,11 +140,14 @@ Q_SIGNALS:
     void LoadFinished();
     // The file could not be read to its end; the reason has been shown. Comes before LoadFinished.
     void LoadFailed();
+    void StatusNoteChanged(const QString& note);
+    void SaveAsFinished(bool succeeded);
     void CaretMoved();
     // Files dropped on the view open as documents.
     void FileDropped(const QString& path);
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -155,6 +173,15 @@ private:
     void ApplyFont();
     void SetShowsFilteredText(bool showsFilteredText);
     static bool ConfirmOverwrite(const QString& path);
+    // The paged view of a file at or above the threshold; false when it is smaller.
+    bool StartPaged(const QString& path, std::int64_t size);
+    void StopPaged();
+    void SetStatusNote(const QString& note);
+    void PlacePagedScrollBar();
+    // Save As of a paged view copies the file on a thread; the document moves once it is done.
+    bool StartPagedSaveAs(const QString& path);
+    // The lines Print prints: all of them, or in a paged view the selection's or the screen's.
+    void GetPrintedLines(int& from, int& to) const;
 
     COstrelDoc* m_pDocument;
     ILogWorkspace* m_pWorkspace;
@@ -164,6 +191,9 @@ private:
     std::vector<std::int64_t> m_FileLineNumbers;
     int m_nWordWrap = WrapNone;
     std::unique_ptr<CTextLoader> m_pLoader;
+    std::unique_ptr<CPagedText> m_pPaged;
+    std::unique_ptr<CFileCopier> m_pCopier; // Save As of a paged file, while it copies
+    QString m_strStatusNote;
     bool m_bLoadShowsCursor = false;
     std::uint64_t m_nTextGeneration = 0;
     std::uint32_t m_crBackground = WholeFileBackground;

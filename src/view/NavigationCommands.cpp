@@ -72,14 +72,12 @@ void RunGoToCommand(COstrelView* view)
     const QPointer<COstrelView> target(view);
     if (!target)
         return;
-    // The line count is that of the whole text.
-    view->FinishLoading();
-    const std::int64_t lineCount = view->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+    const std::int64_t lineCount = view->GetGoToLineCount();
     CGoToDlg dialog(view->window());
     dialog.m_nLineCount = lineCount;
     dialog.m_nLine = static_cast<int>(std::clamp<std::int64_t>(view->GetCaretLine(), 1, CGoToDlg::MaxLine));
     if (dialog.exec() != QDialog::Accepted || !target)
         return;
     const std::int64_t line = std::min<std::int64_t>(dialog.m_nLine, lineCount);
-    view->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, static_cast<unsigned long>(line - 1));
+    view->GoToLine(line);
 }

@@ -78,6 +78,8 @@ public:
     CTextFormat GetTextFormat() const override { return m_TextFormat; }
     void SetTextFormat(const CTextFormat& format) override { m_TextFormat = format; }
     QPrinter& GetPrinter() override { return m_Printer; }
+    std::int64_t GetPagedViewThreshold() const override { return m_nPagedViewThreshold; }
+    void SetPagedViewThreshold(std::int64_t bytes) { m_nPagedViewThreshold = bytes; }
     bool GetToolTipsEnabled() const override { return m_bToolTipsEnabled; }
     void SetToolTipsEnabled(bool enabled) override { m_bToolTipsEnabled = enabled; }
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
@@ -135,6 +137,7 @@ private:
     CTextFormat m_TextFormat;
     QPrinter m_Printer;
     bool m_bToolTipsEnabled = true;
+    std::int64_t m_nPagedViewThreshold = 0;
     CWorkspaceSignals m_Signals;
     std::vector<std::pair<std::unique_ptr<COstrelDoc>, std::unique_ptr<COstrelView>>> m_Documents;
 };

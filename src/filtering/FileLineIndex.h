@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A sparse index of the line starts of a file, built on a thread of its own: the offset of every
+// Stride-th line, so a file of any size costs a few bytes per thousand lines. Lines are counted
+// as an editor counts them: one more than the line feeds, so an empty file has one line and a
+// file that ends with a line feed has an empty last line.
+//
+// The index reads the file to its end, also past the size the file had when it started (a log
+// that grows meanwhile), and then stops; Extend reads on from where it stopped. Every query may
+// come from any thread while the index is built.
+class FileLineIndex
+{
+public:
+    static constexpr std::int64_t Stride = 64;
+
+    // A line whose start the index knows: its number (0-based) and its offset in the file.
+    struct Checkpoint
+    {
+        std::int64_t Line = 0;
+        std::uint64_t Offset = 0;
+    };
+
+    explicit FileLineIndex(std::string path);
+    ~FileLineIndex();
+    FileLineIndex(const FileLineIndex&) = delete;
+    FileLineIndex& operator=(const FileLineIndex&) = delete;
+
+    // Opens the file (never waiting for a pipe's writer) and starts indexing it. False, with errno
+    // in error, when it cannot be opened or is no regular file.
+    bool Start(int& error);
+    // Indexes what was appended since the index reached the end; nothing while it is still running.
+    void Extend();
+
+    // The file's size when indexing started; the bytes indexed so far.
+    std::uint64_t GetStartSize() const { return m_nStartSize; }
+    std::uint64_t GetIndexedBytes() const { return m_nIndexedBytes.load(std::memory_order_acquire); }
+    // Lines known so far; with IsComplete, all the file's lines.
+    std::int64_t GetLineCount() const;
+    bool IsComplete() const { return m_bComplete.load(std::memory_order_acquire); }
+    // errno of a read that failed (the index then ends there), or 0.
+    int GetReadError() const { return m_nReadError.load(); }
+
+    // The last known line start at or before the given line (0-based).
+    Checkpoint Locate(std::int64_t line) const;
+    // The last known line start at or before the given offset.
+    Checkpoint LocateOffset(std::uint64_t offset) const;
+
+    // The descriptor the index reads; the caller may read the file through it too (pread).
+    int GetFileDescriptor() const { return m_nFd; }
+
+private:
+    void IndexToEnd(const std::stop_token& stop);
+
+    std::string m_strPath;
+    int m_nFd = -1;
+    std::uint64_t m_nStartSize = 0;
+    mutable std::mutex m_mutex;
+    std::vector<std::uint64_t> m_Checkpoints; // guarded by m_mutex: the offset of line i * Stride
+    std::atomic<std::uint64_t> m_nIndexedBytes{0};
+    std::atomic<std::int64_t> m_nLineFeeds{0};
+    std::atomic<bool> m_bComplete{false};
+    std::atomic<int> m_nReadError{0};
+    std::jthread m_Thread;
+};

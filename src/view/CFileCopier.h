@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+// Copies a file to a new name on a thread of its own, through a temporary file beside the
+// target that is renamed into place at the end: a failure or a stop leaves the target as it was.
+// Progress comes every 100 ms; Finished once, on the GUI thread.
+class CFileCopier : public QObject
+{
+    Q_OBJECT
+
+public:
+    CFileCopier(QString source, QString target, QObject* parent = nullptr);
+    ~CFileCopier() override;
+
+    void Start();
+    // Stops the copy; the temporary file goes, the target stays as it was.
+    void Stop();
+    QString GetTarget() const { return m_strTarget; }
+
+Q_SIGNALS:
+    void Progress(int percent);
+    // error is 0 on success, else the errno of what failed (ECANCELED when it was stopped).
+    void Finished(int error);
+
+private:
+    struct State
+    {
+        std::atomic<std::uint64_t> Copied{0};
+        std::atomic<std::uint64_t> Size{0};
+        std::atomic<bool> bStop{false};
+        std::atomic<bool> bDone{false};
+        int Error = 0; // errno; written before bDone
+    };
+    static void Copy(const std::shared_ptr<State>& state, const QByteArray& source, const QByteArray& target);
+    void OnTimer();
+
+    QString m_strSource;
+    QString m_strTarget;
+    std::shared_ptr<State> m_pState;
+    std::thread m_Thread;
+    QTimer m_Timer;
+    bool m_bFinished = false;
+};

@@ -1,0 +1,461 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/CPagedText.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include <QFile>
+#include <QScrollBar>
+
+#include "filtering/FileLineIndex.h"
+#include "filtering/LineFeedCounter.h"
+#include "view/CFileRangeReader.h"
+#include "view/COstrelView.h"
+
+namespace {
+
+constexpr int IndexTimerMs = 100;
+// Lines kept beyond the screen before the window moves on.
+constexpr std::int64_t EdgeMarginLines = 2000;
+
+unsigned long ToWParam(std::int64_t value)
+{
+    return static_cast<unsigned long>(value);
+}
+
+} // namespace
+
+CPagedText::CPagedText(COstrelView& view, const QString& path) : m_View(view), m_strPath(path)
+{
+    m_IndexTimer.setInterval(IndexTimerMs);
+    connect(&m_IndexTimer, &QTimer::timeout, this, &CPagedText::OnIndexTimer);
+}
+
+CPagedText::~CPagedText()
+{
+    delete m_pScrollBar.data();
+}
+
+bool CPagedText::Start(std::int64_t selectedLine, QString& error)
+{
+    m_pIndex = std::make_unique<FileLineIndex>(QFile::encodeName(m_strPath).toStdString());
+    int errorNumber = 0;
+    if (!m_pIndex->Start(errorNumber)) {
+        error = QString::fromLocal8Bit(std::strerror(errorNumber));
+        return false;
+    }
+    m_pReader = new CFileRangeReader(m_pIndex->GetFileDescriptor(), this);
+    connect(m_pReader, &CFileRangeReader::RangeRead, this, &CPagedText::OnRangeRead);
+
+    m_pScrollBar = new QScrollBar(Qt::Vertical, &m_View);
+    m_pScrollBar->setObjectName(QStringLiteral("pagedScrollBar"));
+    connect(m_pScrollBar, &QScrollBar::actionTriggered, this, &CPagedText::OnScrollBarAction);
+    m_pScrollBar->show();
+
+    m_IndexTimer.start();
+    ShowStart();
+    if (selectedLine > 0)
+        m_nDeferredLine = selectedLine - 1;
+    return true;
+}
+
+std::uint64_t CPagedText::GetFileSize() const
+{
+    return std::max(m_pIndex->GetStartSize(), m_pIndex->GetIndexedBytes());
+}
+
+int CPagedText::GetIndexPercent() const
+{
+    if (m_pIndex->IsComplete())
+        return 100;
+    const std::uint64_t size = std::max<std::uint64_t>(1, m_pIndex->GetStartSize());
+    return static_cast<int>(std::min<std::uint64_t>(99, m_pIndex->GetIndexedBytes() * 100 / size));
+}
+
+bool CPagedText::IsIndexComplete() const
+{
+    return m_pIndex->IsComplete();
+}
+
+std::int64_t CPagedText::FileLineOfViewLine(std::int64_t viewLine) const
+{
+    return m_nWindowFirstLine < 0 ? -1 : m_nWindowFirstLine + viewLine;
+}
+
+void CPagedText::ShowLine(std::int64_t line, bool selectWholeLine)
+{
+    line = std::max<std::int64_t>(0, line);
+    if (!m_pIndex->IsComplete() && line >= m_pIndex->GetLineCount() - 1) {
+        // Not indexed yet: the line is shown once the index has reached it.
+        m_nDeferredLine = line;
+        m_bDeferredSelects = selectWholeLine;
+        return;
+    }
+    line = std::min(line, m_pIndex->GetLineCount() - 1);
+    Placement placement;
+    placement.What = Placement::Kind::Line;
+    placement.TargetLine = line;
+    placement.SelectWholeLine = selectWholeLine;
+    const FileLineIndex::Checkpoint near = m_pIndex->Locate(line);
+    const std::uint64_t back = near.Offset > WindowBytes / 3 ? near.Offset - WindowBytes / 3 : 0;
+    FileLineIndex::Checkpoint start = m_pIndex->LocateOffset(back);
+    if (near.Offset - start.Offset > static_cast<std::uint64_t>(WindowBytes / 2))
+        start = near; // long lines: the window starts where the line's neighbourhood is known
+    RequestWindow(start.Offset, start.Line, false, placement);
+}
+
+void CPagedText::ShowStart()
+{
+    Placement placement;
+    placement.What = Placement::Kind::Line;
+    placement.TargetLine = 0;
+    RequestWindow(0, 0, false, placement);
+}
+
+void CPagedText::ShowEnd()
+{
+    Placement placement;
+    placement.What = Placement::Kind::End;
+    const std::uint64_t size = GetFileSize();
+    if (size <= static_cast<std::uint64_t>(WindowBytes)) {
+        RequestWindow(0, 0, false, placement);
+        return;
+    }
+    RequestAround(size, placement);
+}
+
+void CPagedText::ShowOffset(std::uint64_t offset)
+{
+    Placement placement;
+    placement.What = Placement::Kind::Offset;
+    placement.TargetOffset = std::min(offset, GetFileSize());
+    if (placement.TargetOffset >= m_nWindowStart && placement.TargetOffset < m_nWindowEnd && !IsMoving()) {
+        PlaceInWindow(placement);
+        OnViewScrolled();
+        return;
+    }
+    RequestAround(placement.TargetOffset, placement);
+}
+
+void CPagedText::ShowRange(std::uint64_t start, std::uint64_t end)
+{
+    Placement placement;
+    placement.What = Placement::Kind::Range;
+    placement.TargetOffset = start;
+    placement.TargetEnd = end;
+    if (start >= m_nWindowStart && end <= m_nWindowEnd && !IsMoving()) {
+        PlaceInWindow(placement);
+        return;
+    }
+    RequestAround(start, placement);
+}
+
+void CPagedText::RequestAround(std::uint64_t offset, const Placement& placement)
+{
+    // The target a third into the window: room to scroll both ways before it moves again.
+    const std::uint64_t back = offset > static_cast<std::uint64_t>(WindowBytes / 3) ? offset - WindowBytes / 3 : 0;
+    if (back == 0) {
+        RequestWindow(0, 0, false, placement);
+        return;
+    }
+    if (m_pIndex->GetIndexedBytes() > back) {
+        const FileLineIndex::Checkpoint start = m_pIndex->LocateOffset(back);
+        if (offset - start.Offset < static_cast<std::uint64_t>(WindowBytes * 2 / 3)) {
+            RequestWindow(start.Offset, start.Line, false, placement);
+            return;
+        }
+    }
+    // Beyond what is indexed, or in very long lines: from the first line start after `back`.
+    RequestWindow(back, -1, true, placement);
+}
+
+void CPagedText::RequestWindow(std::uint64_t start, std::int64_t startLine, bool alignToLine,
+                               const Placement& placement)
+{
+    m_nPendingTag = m_nNextTag++;
+    m_nResolveTag = 0; // a new window finds its own line number
+    m_bPendingInsideLine = false;
+    m_nPendingStartLine = startLine;
+    m_bPendingAlign = alignToLine;
+    m_PendingPlacement = placement;
+    m_pReader->Request(start, static_cast<std::size_t>(WindowBytes), m_nPendingTag);
+}
+
+void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByteArray& bytes, int error)
+{
+    if (tag == m_nResolveTag) {
+        m_nResolveTag = 0;
+        // The line feeds between a known line start and the window's start give its line.
+        if (offset + static_cast<std::uint64_t>(bytes.size()) == m_nWindowStart && m_nWindowFirstLine < 0)
+            m_nWindowFirstLine =
+                m_nResolveLine +
+                static_cast<std::int64_t>(CountLineFeeds(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        return;
+    }
+    if (tag != m_nPendingTag)
+        return; // a newer request is under way
+    m_nPendingTag = 0;
+    if (error != 0) {
+        Q_EMIT ReadProblem(QString::fromLocal8Bit(std::strerror(error)));
+        return;
+    }
+    if (bytes.isEmpty() && offset > 0) {
+        // The file is shorter than it was: what is gone cannot be shown.
+        Q_EMIT ReadProblem(QStringLiteral("The file is shorter than it was"));
+        if (m_nWindowStart >= offset || m_nWindowEnd > offset)
+            ShowStart();
+        return;
+    }
+    qsizetype begin = 0;
+    bool insideLine = m_bPendingInsideLine;
+    m_bPendingInsideLine = false;
+    if (m_bPendingAlign) {
+        const qsizetype feed = bytes.indexOf('\n');
+        if (feed >= 0 && feed + 1 < bytes.size()) {
+            begin = feed + 1;
+        } else {
+            insideLine = true; // one line longer than the window: shown from here
+        }
+    }
+    qsizetype end = bytes.size();
+    const bool atFileEnd = bytes.size() < WindowBytes;
+    if (!atFileEnd) {
+        // A window ends with a whole line unless a single line fills it.
+        const qsizetype lastFeed = bytes.lastIndexOf('\n');
+        if (lastFeed >= begin)
+            end = lastFeed + 1;
+    }
+    m_nWindowStart = offset + static_cast<std::uint64_t>(begin);
+    m_nWindowEnd = offset + static_cast<std::uint64_t>(end);
+    m_nWindowFirstLine = m_bPendingAlign || insideLine ? -1 : m_nPendingStartLine;
+    m_bWindowStartsInsideLine = insideLine;
+    m_View.ShowPagedWindow(bytes.constData() + begin, static_cast<std::size_t>(end - begin));
+    PlaceInWindow(m_PendingPlacement);
+    UpdateScrollBar();
+    Q_EMIT WindowShown();
+}
+
+void CPagedText::PlaceInWindow(const Placement& placement)
+{
+    COstrelView& view = m_View;
+    const std::int64_t length = view.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    const std::int64_t onScreen = std::max<std::int64_t>(1, view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
+    auto clampToWindow = [&](std::uint64_t offset) {
+        return std::clamp<std::int64_t>(static_cast<std::int64_t>(offset) - static_cast<std::int64_t>(m_nWindowStart),
+                                        0, length);
+    };
+    auto topAt = [&](std::int64_t viewLine, std::int64_t linesAbove) {
+        const std::int64_t visible = view.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, ToWParam(viewLine));
+        view.SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE,
+                           ToWParam(std::max<std::int64_t>(0, visible - linesAbove)));
+    };
+    switch (placement.What) {
+    case Placement::Kind::Line: {
+        std::int64_t viewLine = 0;
+        if (m_nWindowFirstLine >= 0)
+            viewLine = std::clamp<std::int64_t>(placement.TargetLine - m_nWindowFirstLine, 0,
+                                                view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT) - 1);
+        const std::int64_t start = view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(viewLine));
+        std::int64_t end = start;
+        if (placement.SelectWholeLine) {
+            end = view.SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, ToWParam(viewLine));
+            if (end > start && view.SendScintilla(QsciScintillaBase::SCI_GETCHARAT, ToWParam(end - 1)) == '\r')
+                --end;
+        }
+        view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(start), static_cast<long>(end));
+        topAt(viewLine, placement.TargetLine == 0 ? 0 : onScreen / 3);
+        break;
+    }
+    case Placement::Kind::Offset: {
+        const std::int64_t position = clampToWindow(placement.TargetOffset);
+        const std::int64_t viewLine = view.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(position));
+        const std::int64_t lineStart = view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(viewLine));
+        view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(lineStart), static_cast<long>(lineStart));
+        topAt(viewLine, 0);
+        break;
+    }
+    case Placement::Kind::Range: {
+        const std::int64_t start = clampToWindow(placement.TargetOffset);
+        const std::int64_t end = clampToWindow(placement.TargetEnd);
+        view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(start), static_cast<long>(end));
+        const std::int64_t viewLine = view.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(start));
+        topAt(viewLine, onScreen / 3);
+        break;
+    }
+    case Placement::Kind::End:
+        view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(length), static_cast<long>(length));
+        view.SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
+        break;
+    case Placement::Kind::Keep: {
+        const std::int64_t top = clampToWindow(placement.TargetOffset);
+        const std::int64_t viewLine = view.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(top));
+        if (placement.Caret >= 0) {
+            const std::int64_t caret = clampToWindow(static_cast<std::uint64_t>(placement.Caret));
+            const std::int64_t anchor =
+                placement.Anchor >= 0 ? clampToWindow(static_cast<std::uint64_t>(placement.Anchor)) : caret;
+            view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(anchor), static_cast<long>(caret));
+        }
+        topAt(viewLine, 0);
+        break;
+    }
+    }
+}
+
+void CPagedText::OnViewScrolled()
+{
+    if (IsMoving() || !m_pIndex)
+        return;
+    UpdateScrollBar();
+    COstrelView& view = m_View;
+    const std::int64_t lines = view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+    const std::int64_t onScreen = std::max<std::int64_t>(1, view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
+    const std::int64_t first =
+        view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE,
+                           ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
+    const std::int64_t caretLine = view.SendScintilla(
+        QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+    const std::int64_t margin = std::min(EdgeMarginLines, std::max<std::int64_t>(onScreen, lines / 4));
+    const bool nearStart = m_nWindowStart > 0 && std::min(first, caretLine) < margin;
+    const bool nearEnd = m_nWindowEnd < GetFileSize() && std::max(first + onScreen, caretLine) > lines - margin;
+    if (!nearStart && !nearEnd)
+        return;
+    Placement placement;
+    placement.What = Placement::Kind::Keep;
+    placement.TargetOffset =
+        m_nWindowStart +
+        static_cast<std::uint64_t>(view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(first)));
+    placement.Anchor = static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETANCHOR);
+    placement.Caret =
+        static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    // Only when the window really moves: at a very long line it may have nowhere better to go.
+    const std::uint64_t back = placement.TargetOffset > static_cast<std::uint64_t>(WindowBytes / 3)
+                                   ? placement.TargetOffset - WindowBytes / 3
+                                   : 0;
+    if (back + static_cast<std::uint64_t>(WindowBytes / 16) > m_nWindowStart &&
+        back < m_nWindowStart + WindowBytes / 16)
+        return;
+    RequestAround(placement.TargetOffset, placement);
+}
+
+bool CPagedText::MovePastEdge(bool down)
+{
+    COstrelView& view = m_View;
+    const std::int64_t caretLine = view.SendScintilla(
+        QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+    const std::int64_t lines = view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+    Placement placement;
+    placement.What = Placement::Kind::Offset;
+    const bool atEnd = down && caretLine >= lines - 1 && m_nWindowEnd < GetFileSize();
+    const bool atStart = !down && caretLine == 0 && m_nWindowStart > 0;
+    if ((atEnd || atStart) && IsMoving())
+        return true; // the next part is on its way
+    if (atEnd) {
+        placement.TargetOffset = m_nWindowEnd;
+        const std::int64_t length = view.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+        const bool endsLine =
+            length > 0 && view.SendScintilla(QsciScintillaBase::SCI_GETCHARAT, ToWParam(length - 1)) == '\n';
+        const std::int64_t nextLine = endsLine && m_nWindowFirstLine >= 0 ? m_nWindowFirstLine + lines - 1 : -1;
+        RequestWindow(m_nWindowEnd, nextLine, false, placement);
+        m_bPendingInsideLine = !endsLine;
+        return true;
+    }
+    if (atStart) {
+        placement.TargetOffset = m_nWindowStart - 1;
+        RequestAround(placement.TargetOffset, placement);
+        return true;
+    }
+    return false;
+}
+
+void CPagedText::OnIndexTimer()
+{
+    Q_EMIT IndexProgress(GetIndexPercent());
+    if (m_nDeferredLine >= 0 && (m_pIndex->IsComplete() || m_pIndex->GetLineCount() - 1 > m_nDeferredLine)) {
+        const std::int64_t line = std::exchange(m_nDeferredLine, -1);
+        ShowLine(line, m_bDeferredSelects);
+    }
+    if (m_nWindowFirstLine < 0 && m_nResolveTag == 0 && !IsMoving() && !m_bWindowStartsInsideLine &&
+        m_pIndex->GetIndexedBytes() >= m_nWindowStart) {
+        // The index has reached the window: read the few lines from the last known start to it.
+        const FileLineIndex::Checkpoint known = m_pIndex->LocateOffset(m_nWindowStart);
+        m_nResolveLine = known.Line;
+        m_nResolveTag = m_nNextTag++;
+        m_pReader->Request(known.Offset, static_cast<std::size_t>(m_nWindowStart - known.Offset), m_nResolveTag);
+    }
+    UpdateScrollBar();
+    if (m_pIndex->IsComplete() && m_nDeferredLine < 0 && (m_nWindowFirstLine >= 0 || m_bWindowStartsInsideLine)) {
+        m_IndexTimer.stop();
+        Q_EMIT IndexFinished();
+    }
+}
+
+int CPagedText::ScrollShift() const
+{
+    int shift = 0;
+    for (std::uint64_t size = GetFileSize(); (size >> shift) > static_cast<std::uint64_t>(INT_MAX / 2);)
+        ++shift;
+    return shift;
+}
+
+void CPagedText::UpdateScrollBar()
+{
+    if (!m_pScrollBar)
+        return;
+    COstrelView& view = m_View;
+    const int shift = ScrollShift();
+    const std::int64_t first =
+        view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE,
+                           ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
+    const std::int64_t onScreen = std::max<std::int64_t>(1, view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
+    const std::uint64_t top =
+        m_nWindowStart +
+        static_cast<std::uint64_t>(view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(first)));
+    const std::int64_t bottomLine = first + onScreen;
+    const std::int64_t bottomPosition =
+        view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(bottomLine));
+    const std::uint64_t bottom =
+        bottomPosition < 0 ? m_nWindowEnd : m_nWindowStart + static_cast<std::uint64_t>(bottomPosition);
+    const std::uint64_t page = std::max<std::uint64_t>(1, bottom > top ? bottom - top : 1);
+    m_bUpdatingScrollBar = true;
+    const QSignalBlocker block(m_pScrollBar);
+    m_pScrollBar->setRange(0, static_cast<int>(GetFileSize() >> shift));
+    m_pScrollBar->setPageStep(std::max(1, static_cast<int>(page >> shift)));
+    m_pScrollBar->setSingleStep(std::max(1, static_cast<int>((page / static_cast<std::uint64_t>(onScreen)) >> shift)));
+    m_pScrollBar->setValue(static_cast<int>(top >> shift));
+    m_bUpdatingScrollBar = false;
+}
+
+void CPagedText::OnScrollBarAction(int action)
+{
+    if (m_bUpdatingScrollBar)
+        return;
+    COstrelView& view = m_View;
+    const std::int64_t onScreen = std::max<std::int64_t>(1, view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+    case QAbstractSlider::SliderSingleStepSub:
+    case QAbstractSlider::SliderPageStepAdd:
+    case QAbstractSlider::SliderPageStepSub: {
+        const bool page = action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub;
+        const bool down =
+            action == QAbstractSlider::SliderSingleStepAdd || action == QAbstractSlider::SliderPageStepAdd;
+        const std::int64_t lines = page ? onScreen : 1;
+        view.SendScintilla(QsciScintillaBase::SCI_LINESCROLL, 0UL, static_cast<long>(down ? lines : -lines));
+        UpdateScrollBar();
+        OnViewScrolled();
+        break;
+    }
+    case QAbstractSlider::SliderToMinimum:
+        ShowStart();
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        ShowEnd();
+        break;
+    case QAbstractSlider::SliderMove:
+        ShowOffset(static_cast<std::uint64_t>(m_pScrollBar->sliderPosition()) << ScrollShift());
+        break;
+    default:
+        break;
+    }
+}

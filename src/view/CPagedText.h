@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QObject>
+#include <QPointer>
+#include <QScrollBar>
+#include <QString>
+#include <QTimer>
+
+class COstrelView;
+class CFileRangeReader;
+class FileLineIndex;
+class QScrollBar;
+
+// Shows a file too big to hold in the editor: the editor holds a window of a few megabytes of
+// it, a sparse index of line starts is built on a thread, and a scroll bar of its own stands for
+// the whole file. Scrolling near the window's edges, the scroll bar, Ctrl+Home and Ctrl+End,
+// Go To and Find move the window; every read happens on a reader thread, so the window never
+// waits for the disk. Positions in the editor are file offsets less the window's start.
+class CPagedText : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The window holds at most this much of the file; a longer line is shown in pieces of it.
+    static constexpr std::int64_t WindowBytes = 2 * 1024 * 1024;
+
+    CPagedText(COstrelView& view, const QString& path);
+    ~CPagedText() override;
+
+    // Opens the file, starts the index and asks for the first window (at the 1-based line
+    // `selectedLine` selected, or the start for 0). False, with the reason, when the file cannot
+    // be read.
+    bool Start(std::int64_t selectedLine, QString& error);
+
+    QScrollBar* GetScrollBar() const { return m_pScrollBar; }
+    const FileLineIndex& GetIndex() const { return *m_pIndex; }
+    // The file's size as far as it is known (it may grow).
+    std::uint64_t GetFileSize() const;
+    int GetIndexPercent() const;
+    bool IsIndexComplete() const;
+
+    // The file offset of the window's start, and of an editor position.
+    std::uint64_t GetWindowStart() const { return m_nWindowStart; }
+    std::uint64_t GetWindowEnd() const { return m_nWindowEnd; }
+    // The 0-based file line of an editor line, or -1 while the index has not reached the window.
+    std::int64_t FileLineOfViewLine(std::int64_t viewLine) const;
+    // A window read is under way.
+    bool IsMoving() const { return m_nPendingTag != 0; }
+
+    // Puts the 0-based file line at the top third of the screen, with the caret at its start
+    // (selectWholeLine: the line selected, without its line end).
+    void ShowLine(std::int64_t line, bool selectWholeLine);
+    // The start and the end of the file, the caret with them.
+    void ShowStart();
+    void ShowEnd();
+    // The line that holds the offset at the top of the screen (the scroll bar's drag).
+    void ShowOffset(std::uint64_t offset);
+    // Selects [start, end) of the file, scrolled into view (a found occurrence).
+    void ShowRange(std::uint64_t start, std::uint64_t end);
+
+    // Called when the editor scrolled or its caret moved: keeps the window around what is shown.
+    void OnViewScrolled();
+    // Down or Page Down on the window's last line (Up, Page Up on its first): the next part comes.
+    bool MovePastEdge(bool down);
+
+Q_SIGNALS:
+    void IndexProgress(int percent);
+    void IndexFinished();
+    // A window was put into the editor.
+    void WindowShown();
+    // Part of the file could not be read (it shrank, vanished or the disk failed).
+    void ReadProblem(const QString& reason);
+
+private:
+    // What to do once a window has been read.
+    struct Placement
+    {
+        enum class Kind
+        {
+            Line,   // TargetLine at the top third, caret at its start
+            Offset, // the line holding TargetOffset at the top
+            Range,  // [TargetOffset, TargetEnd) selected
+            End,    // the last line, caret at the end
+            Keep,   // the line holding TargetOffset stays at the top; Anchor and Caret stay
+        };
+        Kind What = Kind::Line;
+        std::int64_t TargetLine = 0;
+        std::uint64_t TargetOffset = 0;
+        std::uint64_t TargetEnd = 0;
+        bool SelectWholeLine = false;
+        std::int64_t Anchor = -1; // file offsets to keep, -1 for none
+        std::int64_t Caret = -1;
+    };
+
+    void RequestWindow(std::uint64_t start, std::int64_t startLine, bool alignToLine, const Placement& placement);
+    void RequestAround(std::uint64_t offset, const Placement& placement);
+    void OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByteArray& bytes, int error);
+    void PlaceInWindow(const Placement& placement);
+    void OnIndexTimer();
+    void UpdateScrollBar();
+    void OnScrollBarAction(int action);
+    int ScrollShift() const;
+
+    COstrelView& m_View;
+    QString m_strPath;
+    std::unique_ptr<FileLineIndex> m_pIndex;
+    CFileRangeReader* m_pReader = nullptr;
+    QPointer<QScrollBar> m_pScrollBar;
+    QTimer m_IndexTimer;
+
+    std::uint64_t m_nWindowStart = 0;
+    std::uint64_t m_nWindowEnd = 0;
+    std::int64_t m_nWindowFirstLine = -1; // the file line of the window's first line, -1 unknown
+    bool m_bWindowStartsInsideLine = false;
+
+    std::uint64_t m_nNextTag = 1;
+    std::uint64_t m_nPendingTag = 0; // the window read whose answer is awaited, 0 for none
+    std::int64_t m_nPendingStartLine = -1;
+    bool m_bPendingAlign = false;
+    bool m_bPendingInsideLine = false; // the window asked for continues a line
+    Placement m_PendingPlacement;
+    std::uint64_t m_nResolveTag = 0; // the read that finds the window's first line number
+    std::int64_t m_nResolveLine = 0;
+    std::int64_t m_nDeferredLine = -1; // a line to show once the index has reached it
+    bool m_bDeferredSelects = false;
+    bool m_bUpdatingScrollBar = false;
+};

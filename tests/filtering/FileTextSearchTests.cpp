@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <algorithm>
+#include <atomic>
+#include <fcntl.h>
+#include <random>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "filtering/FileLineIndex.h"
+#include "filtering/FileTextSearch.h"
+#include "support/TempDir.h"
+
+namespace {
+
+bool IsWordByte(unsigned char c)
+{
+    return c >= 0x80 || c == '_' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+int ClassOf(unsigned char c)
+{
+    if (c == '\r' || c == '\n')
+        return 1;
+    if (c <= ' ')
+        return 0;
+    return IsWordByte(c) ? 2 : 3;
+}
+
+char Fold(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Every start of the pattern the way the editor's search would take it, one at a time.
+std::vector<std::uint64_t> Occurrences(const std::string& text, const std::string& pattern, bool matchCase,
+                                       bool wholeWord)
+{
+    std::vector<std::uint64_t> starts;
+    for (std::size_t at = 0; at + pattern.size() <= text.size(); ++at) {
+        bool same = true;
+        for (std::size_t i = 0; i < pattern.size() && same; ++i)
+            same = matchCase ? text[at + i] == pattern[i] : Fold(text[at + i]) == Fold(pattern[i]);
+        if (!same)
+            continue;
+        if (wholeWord) {
+            const std::size_t end = at + pattern.size();
+            const int first = ClassOf(static_cast<unsigned char>(text[at]));
+            const int last = ClassOf(static_cast<unsigned char>(text[end - 1]));
+            const bool startOk = first >= 2 && (at == 0 || ClassOf(static_cast<unsigned char>(text[at - 1])) != first);
+            const bool endOk =
+                last >= 2 && (end == text.size() || ClassOf(static_cast<unsigned char>(text[end])) != last);
+            if (!startOk || !endOk)
+                continue;
+        }
+        starts.push_back(at);
+    }
+    return starts;
+}
+
+class OpenFile
+{
+public:
+    explicit OpenFile(const std::string& path) : m_nFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~OpenFile() { ::close(m_nFd); }
+    int Get() const { return m_nFd; }
+
+private:
+    int m_nFd;
+};
+
+} // namespace
+
+// Random texts of a small alphabet, so that near misses, folded letters, word borders and block
+// borders all come up; both directions from every kind of start, against a byte-by-byte search.
+TEST(FileTextSearchTest, FindsWhatAByteByByteSearchFinds)
+{
+    TempDir dir;
+    std::mt19937 random(1234);
+    const std::string alphabet = "aAbB_ .-\n\r\x80\xC3\xA9";
+    for (int round = 0; round < 300; ++round) {
+        std::string text(random() % 400, ' ');
+        for (char& c : text)
+            c = alphabet[random() % alphabet.size()];
+        std::string pattern(1 + random() % 4, ' ');
+        for (char& c : pattern)
+            c = alphabet[random() % 6];
+        const bool matchCase = random() % 2 == 0;
+        const bool wholeWord = random() % 2 == 0;
+        const std::string path = dir.Write("log", text);
+        OpenFile file(path);
+        FileTextSearch search(pattern, matchCase, wholeWord);
+        search.SetBlockSize(1 + random() % 40);
+        const std::vector<std::uint64_t> expected = Occurrences(text, pattern, matchCase, wholeWord);
+        const std::string name = "round " + std::to_string(round) + " pattern '" + pattern + "'";
+        for (std::uint64_t from = 0; from <= text.size(); from += 1 + random() % 7) {
+            const auto next = std::lower_bound(expected.begin(), expected.end(), from);
+            const std::uint64_t wanted = next == expected.end() ? FileTextSearch::NotFound : *next;
+            EXPECT_EQ(search.FindForward(file.Get(), from, {}).Offset, wanted) << name << " down from " << from;
+            const auto previous = std::lower_bound(expected.begin(), expected.end(), from);
+            const std::uint64_t wantedUp = previous == expected.begin() ? FileTextSearch::NotFound : *(previous - 1);
+            EXPECT_EQ(search.FindBackward(file.Get(), from, {}).Offset, wantedUp) << name << " up before " << from;
+        }
+    }
+}
+
+TEST(FileTextSearchTest, StopsWhenAskedAndCountsWhatItSearched)
+{
+    TempDir dir;
+    const std::string path = dir.Write("log", std::string(1 << 20, 'x') + "needle");
+    OpenFile file(path);
+    FileTextSearch search("needle", true, false);
+    search.SetBlockSize(4096);
+    std::atomic<std::uint64_t> searched{0};
+    auto result = search.FindForward(file.Get(), 0, {}, &searched);
+    EXPECT_EQ(result.Offset, 1u << 20);
+    EXPECT_GE(searched.load(), (1u << 20) - 4096);
+    std::stop_source stop;
+    stop.request_stop();
+    result = search.FindForward(file.Get(), 0, stop.get_token());
+    EXPECT_TRUE(result.Stopped);
+    EXPECT_EQ(result.Offset, FileTextSearch::NotFound);
+    result = search.FindBackward(file.Get(), 1u << 21, stop.get_token());
+    EXPECT_TRUE(result.Stopped);
+}
+
+// The index: every Stride-th line start, located by line and by offset, for files of every shape.
+TEST(FileLineIndexTest, LocatesLinesAndOffsets)
+{
+    TempDir dir;
+    std::mt19937 random(99);
+    for (int round = 0; round < 30; ++round) {
+        std::string text;
+        const int lines = static_cast<int>(random() % 1000);
+        std::vector<std::uint64_t> starts = {0};
+        for (int i = 0; i < lines; ++i) {
+            text += std::string(random() % 50, 'a') + (random() % 3 == 0 ? "\r\n" : "\n");
+            starts.push_back(text.size());
+        }
+        if (random() % 2)
+            text += "tail";
+        const std::string path = dir.Write("log" + std::to_string(round), text);
+        FileLineIndex index(path);
+        int error = 0;
+        ASSERT_TRUE(index.Start(error)) << error;
+        while (!index.IsComplete())
+            std::this_thread::yield();
+        EXPECT_EQ(index.GetLineCount(), static_cast<std::int64_t>(starts.size())) << round;
+        EXPECT_EQ(index.GetIndexedBytes(), text.size());
+        for (std::int64_t line = 0; line < static_cast<std::int64_t>(starts.size()); ++line) {
+            const FileLineIndex::Checkpoint known = index.Locate(line);
+            EXPECT_EQ(known.Line, line / FileLineIndex::Stride * FileLineIndex::Stride);
+            EXPECT_EQ(known.Offset, starts[static_cast<std::size_t>(known.Line)]);
+            const FileLineIndex::Checkpoint byOffset = index.LocateOffset(starts[static_cast<std::size_t>(line)]);
+            EXPECT_EQ(byOffset.Line, known.Line);
+        }
+    }
+    FileLineIndex folder(dir.Path().string());
+    int error = 0;
+    EXPECT_FALSE(folder.Start(error));
+    EXPECT_EQ(error, EISDIR);
+}
