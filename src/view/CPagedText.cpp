@@ -55,8 +55,11 @@ bool CPagedText::Start(std::int64_t selectedLine, QString& error)
 
     m_IndexTimer.start();
     ShowStart();
-    if (selectedLine > 0)
+    if (selectedLine > 0) {
+        // Shown selected once the index has reached it.
         m_nDeferredLine = selectedLine - 1;
+        m_bDeferredSelects = true;
+    }
     return true;
 }
 
@@ -202,9 +205,9 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
     }
     if (bytes.isEmpty() && offset > 0) {
         // The file is shorter than it was: what is gone cannot be shown.
+        // What is shown may be gone too: show what the file still has from its start.
         Q_EMIT ReadProblem(QStringLiteral("The file is shorter than it was"));
-        if (m_nWindowStart >= offset || m_nWindowEnd > offset)
-            ShowStart();
+        ShowStart();
         return;
     }
     qsizetype begin = 0;

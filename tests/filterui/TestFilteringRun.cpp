@@ -21,6 +21,7 @@
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
+#include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void tenRunsLeaveNothingBehind();
     void pipeWithoutWriterEndsOnCancel();
     void cancelTakesEffectWithinOneTurnOfAppending();
+    void pagedDocumentFiltersAndComesBackAtTheLine();
     void saveOfFilterOutputNeverOffersTheLog();
 
 private:
@@ -450,6 +452,41 @@ void TestFilteringRun::cancelTakesEffectWithinOneTurnOfAppending()
     QVERIFY(numbers.size() > linesAtClick);
     QCOMPARE(numbers.back(), std::int64_t(0)); // the marker's
     QVERIFY(ViewText().endsWith(CFilteringRun::CancelledMarker.toUtf8()));
+}
+
+void TestFilteringRun::pagedDocumentFiltersAndComesBackAtTheLine()
+{
+    COstrelApp* app = COstrelApp::GetInstance();
+    const std::int64_t threshold = app->GetPagedViewThresholdMB();
+    app->SetPagedViewThresholdMB(1);
+    const QByteArray log = NumberedLog(150000);
+    m_pDoc = m_pFrame->OpenDocumentFile(WriteLog(u"big.log"_s, log));
+    QVERIFY(m_pDoc && View()->IsPaged());
+    ShowFilterSettingsDialog(*m_pFrame);
+    AddFilter(u"ERROR line 123450"_s);
+    Apply();
+    WaitForRunEnd();
+    QVERIFY(!View()->IsPaged());
+    QCOMPARE(ViewText(), QByteArray("ERROR line 123450\n"));
+    QCOMPARE(Background(), long(COstrelView::FilterOutputBackground));
+    QVERIFY(m_pFrame->GetCommand(CommandId::EditPaste)->isEnabled());
+
+    // Ctrl+double-click: the whole file again, paged, with that line selected once it is indexed.
+    QVERIFY(View()->GoToFileLineAt(0));
+    QVERIFY(View()->IsPaged());
+    QTRY_COMPARE(View()->GetCaretLine(), std::int64_t(123450));
+    QCOMPARE(View()->selectedText(), u"ERROR line 123450"_s);
+    QTRY_VERIFY(!m_pFrame->GetCommand(CommandId::EditPaste)->isEnabled());
+    QVERIFY(!m_pFrame->GetCommand(CommandId::EditCut)->isEnabled());
+    QVERIFY(!m_pFrame->GetCommand(CommandId::EditReplace)->isEnabled());
+
+    // Delete All Filters after another run shows the paged file again.
+    Apply();
+    WaitForRunEnd();
+    QVERIFY(!View()->IsPaged());
+    m_pFrame->GetCommand(CommandId::DeleteAllFilters)->trigger();
+    QVERIFY(View()->IsPaged());
+    app->SetPagedViewThresholdMB(threshold);
 }
 
 void TestFilteringRun::saveOfFilterOutputNeverOffersTheLog()

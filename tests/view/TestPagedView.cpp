@@ -1,0 +1,317 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Files at or above the paged-view threshold: a window of the file in the editor, moved as the
+// user scrolls, drags, jumps and goes to lines.
+
+#include <QScrollBar>
+#include <QSignalSpy>
+
+#include "filtering/FileLineIndex.h"
+#include "support/QtTestSupport.h"
+#include "view/CPagedText.h"
+
+using TestSupport::TestWorkspace;
+
+namespace {
+
+constexpr std::int64_t Megabyte = 1024 * 1024;
+
+// Numbered lines of varying length, so that every line says which it is.
+QByteArray NumberedLog(std::int64_t bytes)
+{
+    QByteArray log;
+    log.reserve(bytes + 200);
+    for (int line = 1; log.size() < bytes; ++line)
+        log += "line " + QByteArray::number(line) + ' ' + QByteArray(line % 37, 'x') + '\n';
+    return log;
+}
+
+QList<QByteArray> LinesOf(const QByteArray& log)
+{
+    QList<QByteArray> lines = log.split('\n');
+    return lines; // the last is the empty line after the last line feed
+}
+
+QByteArray ViewLineText(COstrelView* view, std::int64_t viewLine)
+{
+    const long start =
+        view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(viewLine));
+    const long end =
+        view->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(viewLine));
+    return TestSupport::TextOf(view).mid(start, end - start);
+}
+
+std::int64_t CaretViewLine(COstrelView* view)
+{
+    return view->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
+                               static_cast<unsigned long>(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+}
+
+std::int64_t TopViewLine(COstrelView* view)
+{
+    return view->SendScintilla(
+        QsciScintillaBase::SCI_DOCLINEFROMVISIBLE,
+        static_cast<unsigned long>(view->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
+}
+
+} // namespace
+
+class TestPagedView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void pagedFromTheThresholdOnReadOnlyWithANote();
+    void goToAndTheEndsLandOnTheirLines();
+    void scrollingThroughTheFileShowsEveryLineInOrder();
+    void scrollBarDragSettlesOnALineStart();
+    void aLineLongerThanTheWindowIsShownInPieces();
+    void aFileThatShrinksIsReportedNotFatal();
+    void saveAsCopiesTheFile();
+
+private:
+    COstrelView* Open(const QByteArray& bytes, const QString& name = QStringLiteral("big.log"));
+    static bool WaitForWindow(COstrelView* view);
+    static bool WaitForIndex(COstrelView* view);
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<TestWorkspace> m_pWorkspace;
+};
+
+void TestPagedView::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    m_pWorkspace = std::make_unique<TestWorkspace>();
+    m_pWorkspace->SetPagedViewThreshold(Megabyte);
+}
+
+void TestPagedView::cleanup()
+{
+    m_pWorkspace.reset();
+    m_pDir.reset();
+}
+
+COstrelView* TestPagedView::Open(const QByteArray& bytes, const QString& name)
+{
+    const QString path = m_pDir->filePath(name);
+    if (!TestSupport::WriteFile(path, bytes))
+        return nullptr;
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    if (!document)
+        return nullptr;
+    COstrelView* view = document->GetView();
+    view->resize(800, 600);
+    view->show();
+    return QTest::qWaitForWindowExposed(view) ? view : nullptr;
+}
+
+bool TestPagedView::WaitForWindow(COstrelView* view)
+{
+    return QTest::qWaitFor([view] { return view->GetPagedText() && !view->GetPagedText()->IsMoving(); }, 10000);
+}
+
+bool TestPagedView::WaitForIndex(COstrelView* view)
+{
+    return QTest::qWaitFor([view] { return view->GetPagedText() && view->GetPagedText()->IsIndexComplete(); }, 20000) &&
+           WaitForWindow(view);
+}
+
+void TestPagedView::pagedFromTheThresholdOnReadOnlyWithANote()
+{
+    // Below the threshold: the editable view as always.
+    COstrelView* small = Open(NumberedLog(Megabyte - 1000), QStringLiteral("small.log"));
+    QVERIFY(small);
+    QVERIFY(!small->IsPaged());
+
+    const QByteArray log = NumberedLog(6 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && view->IsPaged());
+    QVERIFY(view->isReadOnly());
+    QVERIFY(WaitForWindow(view));
+    QVERIFY(view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) <= CPagedText::WindowBytes);
+    QVERIFY(TestSupport::TextOf(view).startsWith("line 1 x\nline 2 xx\n"));
+    QVERIFY(WaitForIndex(view));
+    QTRY_COMPARE(view->GetStatusNote(), QStringLiteral("Read-only: the file is larger than the editing limit"));
+    QCOMPARE(view->GetGoToLineCount(), LinesOf(log).size());
+    // Keys that edit change nothing, and nothing counts as modified.
+    QTest::keyClicks(view, QStringLiteral("typed"));
+    QTest::keyClick(view, Qt::Key_Delete);
+    QVERIFY(TestSupport::TextOf(view).startsWith("line 1 x\n"));
+    QVERIFY(!view->IsTextModified());
+
+    // 0 means never.
+    m_pWorkspace->SetPagedViewThreshold(0);
+    COstrelView* never = Open(log, QStringLiteral("never.log"));
+    QVERIFY(never && !never->IsPaged());
+}
+
+void TestPagedView::goToAndTheEndsLandOnTheirLines()
+{
+    const QByteArray log = NumberedLog(6 * Megabyte);
+    const QList<QByteArray> lines = LinesOf(log);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForIndex(view));
+    const auto count = static_cast<std::int64_t>(lines.size());
+    for (const std::int64_t line : {std::int64_t(1), std::int64_t(2), std::int64_t(64), std::int64_t(65),
+                                    std::int64_t(4097), count / 2, count / 2 + 1, count - 1, count}) {
+        view->GoToLine(line);
+        QVERIFY(WaitForWindow(view));
+        QCOMPARE(view->GetCaretLine(), line);
+        QCOMPARE(ViewLineText(view, CaretViewLine(view)), lines.at(line - 1));
+    }
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(view->GetCaretLine(), 1);
+    QCOMPARE(view->GetPagedText()->GetWindowStart(), 0u);
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(WaitForWindow(view));
+    QTRY_COMPARE(view->GetCaretLine(), count);
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS),
+             view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
+    QCOMPARE(view->GetPagedText()->GetWindowEnd(), static_cast<std::uint64_t>(log.size()));
+}
+
+void TestPagedView::scrollingThroughTheFileShowsEveryLineInOrder()
+{
+    const QByteArray log = NumberedLog(5 * Megabyte);
+    const QList<QByteArray> lines = LinesOf(log);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForIndex(view));
+    CPagedText* paged = view->GetPagedText();
+    // Line by line five hundred at a time, down to the end and back up: the window moves on
+    // ahead of the screen, and the top line is always the next one of the file.
+    constexpr int Step = 500;
+    std::int64_t expectedTop = 0;
+    for (int direction : {1, -1}) {
+        for (int step = 0; step < 1000; ++step) {
+            const std::int64_t before = paged->FileLineOfViewLine(TopViewLine(view));
+            view->SendScintilla(QsciScintillaBase::SCI_LINESCROLL, 0UL, static_cast<long>(direction * Step));
+            // What the editor's update notification does once the scrolled view is painted.
+            paged->OnViewScrolled();
+            QVERIFY(WaitForWindow(view));
+            QTRY_VERIFY(paged->FileLineOfViewLine(TopViewLine(view)) >= 0);
+            const std::int64_t top = paged->FileLineOfViewLine(TopViewLine(view));
+            QCOMPARE(ViewLineText(view, TopViewLine(view)), lines.at(top));
+            expectedTop = std::max<std::int64_t>(0, before + direction * Step);
+            if (top != expectedTop) {
+                // Only at an end of the file may the scroll stop short: at its first line, or
+                // with its last line at the bottom of the screen.
+                const std::int64_t onScreen = view->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
+                QVERIFY(direction < 0 ? top == 0
+                                      : paged->GetWindowEnd() == static_cast<std::uint64_t>(log.size()) &&
+                                            top == static_cast<std::int64_t>(lines.size()) - onScreen);
+                break;
+            }
+        }
+        if (direction == 1)
+            QVERIFY2(paged->GetWindowEnd() == static_cast<std::uint64_t>(log.size()), "reached the end");
+    }
+    QCOMPARE(paged->GetWindowStart(), 0u);
+
+    // The editor's own update notification moves the window, too, once the view is painted.
+    view->GoToLine(1);
+    QVERIFY(WaitForWindow(view));
+    const std::int64_t windowLines = view->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+    view->SendScintilla(QsciScintillaBase::SCI_LINESCROLL, 0UL, static_cast<long>(windowLines - 100));
+    QTRY_VERIFY(paged->GetWindowStart() > 0);
+    QVERIFY(WaitForWindow(view));
+    const std::int64_t top = paged->FileLineOfViewLine(TopViewLine(view));
+    QCOMPARE(ViewLineText(view, TopViewLine(view)), lines.at(top));
+}
+
+void TestPagedView::scrollBarDragSettlesOnALineStart()
+{
+    const QByteArray log = NumberedLog(8 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForWindow(view));
+    QScrollBar* bar = view->GetPagedText()->GetScrollBar();
+    QVERIFY(bar && bar->isVisible());
+    // Dragged to about two thirds, maybe before the index is there: the top line is one of the file's.
+    for (const double share : {0.66, 0.1, 0.9, 0.5}) {
+        bar->setSliderPosition(static_cast<int>(bar->maximum() * share));
+        bar->triggerAction(QAbstractSlider::SliderMove);
+        QVERIFY(WaitForWindow(view));
+        const std::uint64_t top =
+            view->GetPagedText()->GetWindowStart() +
+            static_cast<std::uint64_t>(view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                                           static_cast<unsigned long>(TopViewLine(view))));
+        QVERIFY(top > 0 && log.at(static_cast<qsizetype>(top) - 1) == '\n');
+        const double shown = static_cast<double>(top) / static_cast<double>(log.size());
+        QVERIFY2(std::abs(shown - share) < 0.01, qPrintable(QString::number(shown)));
+        QCOMPARE(ViewLineText(view, TopViewLine(view)),
+                 log.mid(static_cast<qsizetype>(top), log.indexOf('\n', top) - top));
+    }
+}
+
+void TestPagedView::aLineLongerThanTheWindowIsShownInPieces()
+{
+    QByteArray log = NumberedLog(Megabyte);
+    const qsizetype longStart = log.size();
+    QByteArray longLine(5 * Megabyte, 'y');
+    for (qsizetype i = 0; i < longLine.size(); i += 1000)
+        longLine.replace(i, 12, QByteArray::number(i).rightJustified(12, '0'));
+    log += longLine + '\n' + NumberedLog(Megabyte);
+    const QList<QByteArray> lines = LinesOf(log);
+    const std::int64_t longLineNumber = NumberedLog(Megabyte).count('\n') + 1;
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForIndex(view));
+    CPagedText* paged = view->GetPagedText();
+    view->GoToLine(longLineNumber);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(view->GetCaretLine(), longLineNumber);
+    // Down past the window's last line goes on into the rest of the line, piece by piece, and
+    // every piece holds the file's bytes at its place.
+    for (int piece = 0; piece < 6 && paged->GetWindowStart() < static_cast<std::uint64_t>(longStart + longLine.size());
+         ++piece) {
+        const std::uint64_t start = paged->GetWindowStart();
+        const QByteArray shown = TestSupport::TextOf(view);
+        QCOMPARE(shown, log.mid(static_cast<qsizetype>(start), shown.size()));
+        view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+        QTest::keyClick(view, Qt::Key_Down);
+        QVERIFY(WaitForWindow(view));
+        QVERIFY(paged->GetWindowStart() > start);
+    }
+    QVERIFY(paged->GetWindowEnd() > static_cast<std::uint64_t>(longStart + longLine.size()));
+    Q_UNUSED(lines);
+}
+
+void TestPagedView::aFileThatShrinksIsReportedNotFatal()
+{
+    const QByteArray log = NumberedLog(4 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForIndex(view));
+    QFile file(view->GetDocument()->GetPathName());
+    QVERIFY(file.resize(1000));
+    QSignalSpy problems(view->GetPagedText(), &CPagedText::ReadProblem);
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QTRY_VERIFY(!problems.isEmpty());
+    QTRY_VERIFY(view->GetStatusNote().startsWith(QStringLiteral("Cannot read the file: ")));
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(TestSupport::TextOf(view), log.left(1000));
+}
+
+void TestPagedView::saveAsCopiesTheFile()
+{
+    const QByteArray log = NumberedLog(3 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForWindow(view));
+    const QString copy = m_pDir->filePath(QStringLiteral("copy.log"));
+    QSignalSpy finished(view, &COstrelView::SaveAsFinished);
+    QVERIFY(view->SaveAs(copy));
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QCOMPARE(TestSupport::ReadFile(copy), log);
+    QCOMPARE(view->GetDocument()->GetPathName(), copy);
+    // A folder that does not exist: reported, nothing written, the document stays where it was.
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(view->SaveAs(m_pDir->filePath(QStringLiteral("no/such/folder.log"))));
+    QTRY_COMPARE(finished.size(), 2);
+    QCOMPARE(finished.at(1).at(0).toBool(), false);
+    QTRY_VERIFY(answer->Seen);
+    QCOMPARE(answer->Title, QStringLiteral("Save File Error"));
+    QCOMPARE(view->GetDocument()->GetPathName(), copy);
+}
+
+OSTREL_QT_TEST_MAIN(TestPagedView, QApplication)
+#include "TestPagedView.moc"
