@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times the paged view of a big log in the desktop program: File Open until the first screen,
+// the index, memory, and how long Ctrl+End, Go To and scroll-bar drags wait for their window,
+// while the index is being built and once it is complete.
+//
+//   ostrel-paged-bench FILE        (QT_QPA_PLATFORM=offscreen when there is no display)
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/CMainFrame.h"
+#include "app/COstrelApp.h"
+#include "filtering/FileLineIndex.h"
+#include "view/COstrelView.h"
+#include "view/CPagedText.h"
+
+namespace {
+
+long ResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+// Runs the event loop until done() holds; the longest the loop went without a turn.
+double WaitFor(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer sinceTick;
+    double longest = 0;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        longest = std::max(longest, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
+        sinceTick.restart();
+        if (done())
+            loop.quit();
+    });
+    sinceTick.start();
+    poll.start(1);
+    loop.exec();
+    return longest;
+}
+
+double Milliseconds(const QElapsedTimer& clock)
+{
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+// Milliseconds from a jump until its window is in the view and painted.
+double TimeJump(COstrelView* view, const std::function<void()>& jump)
+{
+    CPagedText* paged = view->GetPagedText();
+    QElapsedTimer clock;
+    clock.start();
+    jump();
+    WaitFor([paged] { return !paged->IsMoving(); });
+    view->viewport()->repaint();
+    return Milliseconds(clock);
+}
+
+struct Spread
+{
+    double Median = 0;
+    double Worst = 0;
+};
+
+Spread SpreadOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? Spread{} : Spread{values[values.size() / 2], values.back()};
+}
+
+// Ctrl+End, Go To and drags to random places, ten of each.
+void TimeJumps(COstrelView* view, const char* when, std::mt19937& random)
+{
+    CPagedText* paged = view->GetPagedText();
+    std::vector<double> ends;
+    std::vector<double> goTos;
+    std::vector<double> drags;
+    for (int i = 0; i < 10; ++i) {
+        ends.push_back(TimeJump(view, [paged] { paged->ShowEnd(); }));
+        const std::int64_t lines = std::max<std::int64_t>(1, paged->GetIndex().GetLineCount());
+        goTos.push_back(TimeJump(view, [view, &random, lines] {
+            view->GoToLine(1 + static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(lines)));
+        }));
+        QScrollBar* bar = paged->GetScrollBar();
+        drags.push_back(TimeJump(view, [bar, &random] {
+            bar->setSliderPosition(static_cast<int>(random() % static_cast<unsigned>(std::max(1, bar->maximum()))));
+            bar->triggerAction(QAbstractSlider::SliderMove);
+        }));
+        paged->ShowStart();
+        WaitFor([paged] { return !paged->IsMoving(); });
+    }
+    const Spread end = SpreadOf(ends);
+    const Spread goTo = SpreadOf(goTos);
+    const Spread drag = SpreadOf(drags);
+    std::printf("%-26s Ctrl+End %.1f/%.1f ms, Go To %.1f/%.1f ms, drag %.1f/%.1f ms (median/worst)\n", when,
+                end.Median, end.Worst, goTo.Median, goTo.Worst, drag.Median, drag.Worst);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: ostrel-paged-bench FILE\n");
+        return 2;
+    }
+    QTemporaryDir configDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
+    COstrelApp app(argc, argv);
+    app.SetPagedViewThresholdMB(1);
+    const QString path = QString::fromLocal8Bit(argv[1]);
+    const double gigabytes = static_cast<double>(QFile(path).size()) / 1e9;
+    std::mt19937 random(7);
+
+    CMainFrame frame;
+    frame.LoadFrame();
+    frame.resize(1200, 800);
+    frame.show();
+    QCoreApplication::processEvents();
+    const long residentBefore = ResidentKiB();
+
+    QElapsedTimer clock;
+    clock.start();
+    frame.OpenDocumentFile(path);
+    const double openReturnedMs = Milliseconds(clock);
+    COstrelView* view = frame.GetActiveLogView();
+    if (!view || !view->IsPaged()) {
+        std::fprintf(stderr, "the file did not open in the paged view\n");
+        return 1;
+    }
+    CPagedText* paged = view->GetPagedText();
+    WaitFor([paged] { return !paged->IsMoving(); });
+    view->viewport()->repaint();
+    const double firstScreenMs = Milliseconds(clock);
+
+    // Jumps while the index is being built (a file of a few gigabytes gives them the time).
+    if (!paged->IsIndexComplete())
+        TimeJumps(view, "while indexing", random);
+    const double longestPause = WaitFor([paged] { return paged->IsIndexComplete(); });
+    const double indexedMs = Milliseconds(clock);
+    const std::int64_t lines = paged->GetIndex().GetLineCount();
+    const long residentIndexed = ResidentKiB();
+    TimeJumps(view, "with the index complete", random);
+
+    std::printf("file                       %.2f GB, %lld lines\n", gigabytes, static_cast<long long>(lines));
+    std::printf("File Open returned         %.1f ms\n", openReturnedMs);
+    std::printf("first screen painted       %.1f ms\n", firstScreenMs);
+    std::printf("index complete             %.0f ms (%.2f GB/s)\n", indexedMs, gigabytes / (indexedMs / 1000.0));
+    std::printf("longest event-loop pause   %.1f ms while indexing\n", longestPause);
+    std::printf("resident, index complete   %.0f MB (%.0f MB before opening; budget %.0f MB)\n",
+                static_cast<double>(residentIndexed) / 1024.0, static_cast<double>(residentBefore) / 1024.0,
+                150.0 + 2.0 * static_cast<double>(lines) / 1e6);
+    return 0;
+}
