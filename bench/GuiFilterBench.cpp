@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         });
         view->viewport()->repaint();
         const double closedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        const std::size_t kept = view->GetFileLineNumbers().size();
+        const std::size_t kept = view->GetOutputLineNumbers().Size();
 
         // The same run again, cancelled at its first appended lines.
         apply->click();
@@ -102,8 +102,9 @@ int main(int argc, char** argv)
         });
         double cancelMs = -1;
         WaitFor([&] {
-            const auto& numbers = view->GetFileLineNumbers();
-            if (cancelMs < 0 && cancelClock.isValid() && !numbers.empty() && numbers.back() == 0)
+            const OutputLineNumbers& numbers = view->GetOutputLineNumbers();
+            if (cancelMs < 0 && cancelClock.isValid() && !numbers.Empty() &&
+                numbers.LineNumber(numbers.Size() - 1) == 0)
                 cancelMs = static_cast<double>(cancelClock.nsecsElapsed()) / 1e6;
             return apply->isEnabled();
         });

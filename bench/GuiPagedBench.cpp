@@ -111,8 +111,8 @@ void TimeJumps(COstrelView* view, const char* when, std::mt19937& random)
     const Spread end = SpreadOf(ends);
     const Spread goTo = SpreadOf(goTos);
     const Spread drag = SpreadOf(drags);
-    std::printf("%-26s Ctrl+End %.1f/%.1f ms, Go To %.1f/%.1f ms, drag %.1f/%.1f ms (median/worst)\n", when,
-                end.Median, end.Worst, goTo.Median, goTo.Worst, drag.Median, drag.Worst);
+    std::printf("%-26s Ctrl+End %.1f/%.1f ms, Go To %.1f/%.1f ms, drag %.1f/%.1f ms (median/worst)\n", when, end.Median,
+                end.Worst, goTo.Median, goTo.Worst, drag.Median, drag.Worst);
 }
 
 } // namespace

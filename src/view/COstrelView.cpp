@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QTemporaryFile>
 #include <QUrl>
 
 #include "document/CFileUsage.h"
@@ -324,8 +326,7 @@ bool COstrelView::ReloadDocumentText()
         return false;
     }
     SetBackground(WholeFileBackground);
-    m_FileLineNumbers.clear();
-    m_FileLineNumbers.shrink_to_fit();
+    m_OutputLineNumbers.Clear();
     SetShowsFilteredText(false);
     LoadFile(std::move(file));
     return true;
@@ -539,7 +540,7 @@ void COstrelView::BeginFilterOutput()
     ReplaceDocument(0);
     m_bTextIncomplete = false;
     SetBackground(FilterOutputBackground);
-    m_FileLineNumbers.clear();
+    m_OutputLineNumbers.Clear();
     m_nPendingFileLine = 0;
     SetShowsFilteredText(true);
     SendScintilla(SCI_SETSAVEPOINT);
@@ -555,7 +556,17 @@ void COstrelView::EndFilterOutput()
 
 void COstrelView::AppendOutputLines(const OutputBatch& batch)
 {
-    if (!batch.Text.empty()) {
+    const std::int64_t threshold = m_pWorkspace ? m_pWorkspace->GetPagedViewThreshold() : 0;
+    if (m_pSpillFile) {
+        const auto size = static_cast<qint64>(batch.Text.size());
+        if (m_pSpillFile->write(batch.Text.data(), size) != size || !m_pSpillFile->flush())
+            SetStatusNote(QStringLiteral("Cannot keep the filter output: %1").arg(m_pSpillFile->errorString()));
+        else if (m_pPaged)
+            m_pPaged->NoteFileGrew();
+    } else if (threshold > 0 && !m_pPaged &&
+               SendScintilla(SCI_GETLENGTH) + static_cast<std::int64_t>(batch.Text.size()) >= threshold) {
+        SpillFilterOutput(batch);
+    } else if (!batch.Text.empty()) {
         const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
         SendScintilla(SCI_SETREADONLY, 0UL);
         SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
@@ -564,9 +575,30 @@ void COstrelView::AppendOutputLines(const OutputBatch& batch)
         SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
     }
     SendScintilla(SCI_SETSAVEPOINT);
-    m_FileLineNumbers.reserve(m_FileLineNumbers.size() + batch.Lines.size());
     for (const OutputLine& line : batch.Lines)
-        m_FileLineNumbers.push_back(line.LineNumber);
+        m_OutputLineNumbers.Append(line.LineNumber, line.IsContext);
+}
+
+bool COstrelView::SpillFilterOutput(const OutputBatch& batch)
+{
+    auto file = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("ostrel-output-XXXXXX.log")));
+    const std::string_view shown = GetTextBytes();
+    const bool written =
+        file->open() &&
+        file->write(shown.data(), static_cast<qint64>(shown.size())) == static_cast<qint64>(shown.size()) &&
+        file->write(batch.Text.data(), static_cast<qint64>(batch.Text.size())) ==
+            static_cast<qint64>(batch.Text.size()) &&
+        file->flush();
+    if (!written) {
+        SetStatusNote(QStringLiteral("Cannot keep the filter output: %1").arg(file->errorString()));
+        return false;
+    }
+    m_pSpillFile = std::move(file);
+    // Shown paged from now on, still as filter output.
+    if (!StartPaged(m_pSpillFile->fileName(), m_pSpillFile->size(), true))
+        return false;
+    SetBackground(FilterOutputBackground);
+    return true;
 }
 
 std::int64_t COstrelView::GetCaretLine() const
@@ -599,10 +631,10 @@ void COstrelView::GoToLine(std::int64_t line)
     SendScintilla(SCI_GOTOLINE, static_cast<unsigned long>(line - 1));
 }
 
-bool COstrelView::StartPaged(const QString& path, std::int64_t size)
+bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always)
 {
     const std::int64_t threshold = m_pWorkspace ? m_pWorkspace->GetPagedViewThreshold() : 0;
-    if (threshold <= 0 || size < threshold)
+    if (!always && (threshold <= 0 || size < threshold))
         return false;
     auto paged = std::make_unique<CPagedText>(*this, path);
     ReplaceDocument(CPagedText::WindowBytes + FirstPartSlack);
@@ -631,6 +663,7 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size)
 
 void COstrelView::StopPaged()
 {
+    m_pSpillFile.reset();
     if (!m_pPaged)
         return;
     m_pPaged.reset();
@@ -700,6 +733,8 @@ void COstrelView::SetTextUnmodified()
 
 std::int64_t COstrelView::OutputLineFromPosition(std::int64_t position)
 {
+    if (m_pPaged) // the output's lines are the paged file's lines
+        return m_pPaged->FileLineOfViewLine(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)));
     const std::string_view bytes = GetTextBytes();
     const auto end =
         static_cast<std::size_t>(std::clamp<std::int64_t>(position, 0, static_cast<std::int64_t>(bytes.size())));
@@ -711,9 +746,9 @@ bool COstrelView::GoToFileLineAt(std::int64_t position)
     if (!m_bShowsFilteredText)
         return false;
     const std::int64_t outputLine = OutputLineFromPosition(position);
-    if (outputLine < 0 || outputLine >= static_cast<std::int64_t>(m_FileLineNumbers.size()))
+    if (outputLine < 0 || outputLine >= static_cast<std::int64_t>(m_OutputLineNumbers.Size()))
         return false;
-    m_nPendingFileLine = m_FileLineNumbers[static_cast<std::size_t>(outputLine)];
+    m_nPendingFileLine = m_OutputLineNumbers.LineNumber(static_cast<std::size_t>(outputLine));
     ReloadDocumentText();
     return true;
 }

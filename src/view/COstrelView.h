@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "filtering/OutputLineNumbers.h"
 #include "view/QsciHeaders.h"
 
 class COstrelDoc;
@@ -15,6 +16,7 @@ class CTextLoader;
 class ILoader;
 class ILogWorkspace;
 class QFile;
+class QTemporaryFile;
 class QsciPrinter;
 struct OutputBatch;
 
@@ -111,7 +113,9 @@ public:
     void SetTextUnmodified();
 
     bool GetShowsFilteredText() const { return m_bShowsFilteredText; }
-    const std::vector<std::int64_t>& GetFileLineNumbers() const { return m_FileLineNumbers; }
+    // The file line number of every output line shown (a copy: for tests and small outputs).
+    std::vector<std::int64_t> GetFileLineNumbers() const { return m_OutputLineNumbers.ToVector(); }
+    const OutputLineNumbers& GetOutputLineNumbers() const { return m_OutputLineNumbers; }
     std::int64_t GetPendingFileLine() const { return m_nPendingFileLine; }
     void SetPendingFileLine(std::int64_t line) { m_nPendingFileLine = line; }
     // The 0-based line of filter output that holds a position: line feeds before it, so a lone
@@ -174,7 +178,9 @@ private:
     void SetShowsFilteredText(bool showsFilteredText);
     static bool ConfirmOverwrite(const QString& path);
     // The paged view of a file at or above the threshold; false when it is smaller.
-    bool StartPaged(const QString& path, std::int64_t size);
+    bool StartPaged(const QString& path, std::int64_t size, bool always = false);
+    // Moves the filter output so far, and the batch, into a temporary file shown paged.
+    bool SpillFilterOutput(const OutputBatch& batch);
     void StopPaged();
     void SetStatusNote(const QString& note);
     void PlacePagedScrollBar();
@@ -188,7 +194,9 @@ private:
     bool m_bShowsFilteredText = false;
     bool m_bTextIncomplete = false;
     std::int64_t m_nPendingFileLine = 0;
-    std::vector<std::int64_t> m_FileLineNumbers;
+    OutputLineNumbers m_OutputLineNumbers;
+    // Filter output too big for the editor goes to this file, shown paged; null otherwise.
+    std::unique_ptr<QTemporaryFile> m_pSpillFile;
     int m_nWordWrap = WrapNone;
     std::unique_ptr<CTextLoader> m_pLoader;
     std::unique_ptr<CPagedText> m_pPaged;

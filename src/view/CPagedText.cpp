@@ -371,8 +371,19 @@ bool CPagedText::MovePastEdge(bool down)
     return false;
 }
 
+void CPagedText::NoteFileGrew()
+{
+    m_bGrew = true;
+    if (!m_IndexTimer.isActive())
+        m_IndexTimer.start();
+}
+
 void CPagedText::OnIndexTimer()
 {
+    if (m_bGrew && m_pIndex->IsComplete()) {
+        m_bGrew = false;
+        m_pIndex->Extend();
+    }
     Q_EMIT IndexProgress(GetIndexPercent());
     if (m_nDeferredLine >= 0 && (m_pIndex->IsComplete() || m_pIndex->GetLineCount() - 1 > m_nDeferredLine)) {
         const std::int64_t line = std::exchange(m_nDeferredLine, -1);
@@ -387,7 +398,8 @@ void CPagedText::OnIndexTimer()
         m_pReader->Request(known.Offset, static_cast<std::size_t>(m_nWindowStart - known.Offset), m_nResolveTag);
     }
     UpdateScrollBar();
-    if (m_pIndex->IsComplete() && m_nDeferredLine < 0 && (m_nWindowFirstLine >= 0 || m_bWindowStartsInsideLine)) {
+    if (m_pIndex->IsComplete() && !m_bGrew && m_nDeferredLine < 0 &&
+        (m_nWindowFirstLine >= 0 || m_bWindowStartsInsideLine)) {
         m_IndexTimer.stop();
         Q_EMIT IndexFinished();
     }

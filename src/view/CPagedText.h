@@ -62,6 +62,9 @@ public:
     // Selects [start, end) of the file, scrolled into view (a found occurrence).
     void ShowRange(std::uint64_t start, std::uint64_t end);
 
+    // The file has grown (filter output still being written to it, a log still being written):
+    // the index goes on, the scroll bar follows.
+    void NoteFileGrew();
     // Called when the editor scrolled or its caret moved: keeps the window around what is shown.
     void OnViewScrolled();
     // Down or Page Down on the window's last line (Up, Page Up on its first): the next part comes.
@@ -128,4 +131,5 @@ private:
     std::int64_t m_nDeferredLine = -1; // a line to show once the index has reached it
     bool m_bDeferredSelects = false;
     bool m_bUpdatingScrollBar = false;
+    bool m_bGrew = false; // the file grew since the index last reached its end
 };

@@ -12,6 +12,7 @@
 
 #include "filtering/FileLineIndex.h"
 #include "filtering/FileTextSearch.h"
+#include "filtering/OutputLineNumbers.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -162,4 +163,32 @@ TEST(FileLineIndexTest, LocatesLinesAndOffsets)
     int error = 0;
     EXPECT_FALSE(folder.Start(error));
     EXPECT_EQ(error, EISDIR);
+}
+
+// Numbers in file order with context flags, the cancel marker's 0 after them and big jumps:
+// every one comes back as it went in.
+TEST(OutputLineNumbersTest, KeepsEveryNumberAndFlag)
+{
+    std::mt19937 random(5);
+    OutputLineNumbers numbers;
+    std::vector<std::pair<std::int64_t, bool>> expected;
+    std::int64_t line = 0;
+    for (int i = 0; i < 5000; ++i) {
+        line += random() % 4 == 0 ? static_cast<std::int64_t>(random()) * 1000 : 1 + random() % 3;
+        const bool context = random() % 3 == 0;
+        numbers.Append(line, context);
+        expected.emplace_back(line, context);
+    }
+    numbers.Append(0, false);
+    expected.emplace_back(0, false);
+    ASSERT_EQ(numbers.Size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(numbers.LineNumber(i), expected[i].first) << i;
+        ASSERT_EQ(numbers.IsContext(i), expected[i].second) << i;
+    }
+    EXPECT_EQ(numbers.ToVector().back(), 0);
+    numbers.Clear();
+    EXPECT_TRUE(numbers.Empty());
+    numbers.Append(7, true);
+    EXPECT_EQ(numbers.LineNumber(0), 7);
 }

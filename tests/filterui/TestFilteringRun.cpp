@@ -23,11 +23,13 @@
 #include "app/COstrelApp.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
+#include "filtering/FileLineIndex.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
 #include "filterui/CFilteringRun.h"
 #include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
+#include "view/CPagedText.h"
 
 using namespace Qt::StringLiterals;
 
@@ -77,6 +79,7 @@ private Q_SLOTS:
     void pipeWithoutWriterEndsOnCancel();
     void cancelTakesEffectWithinOneTurnOfAppending();
     void pagedDocumentFiltersAndComesBackAtTheLine();
+    void outputBeyondTheThresholdIsPagedFromATemporaryFile();
     void saveOfFilterOutputNeverOffersTheLog();
 
 private:
@@ -486,6 +489,34 @@ void TestFilteringRun::pagedDocumentFiltersAndComesBackAtTheLine()
     QVERIFY(!View()->IsPaged());
     m_pFrame->GetCommand(CommandId::DeleteAllFilters)->trigger();
     QVERIFY(View()->IsPaged());
+    app->SetPagedViewThresholdMB(threshold);
+}
+
+void TestFilteringRun::outputBeyondTheThresholdIsPagedFromATemporaryFile()
+{
+    COstrelApp* app = COstrelApp::GetInstance();
+    const std::int64_t threshold = app->GetPagedViewThresholdMB();
+    app->SetPagedViewThresholdMB(1);
+    const QByteArray log = NumberedLog(100000); // about 1.4 MB, nearly all of it kept
+    m_pDoc = m_pFrame->OpenDocumentFile(WriteLog(u"big.log"_s, log));
+    QVERIFY(m_pDoc && View()->IsPaged());
+    ShowFilterSettingsDialog(*m_pFrame);
+    AddFilter(u"line"_s);
+    Apply();
+    WaitForRunEnd();
+    QVERIFY2(View()->IsPaged(), "the output went to a file of its own");
+    QVERIFY(View()->GetShowsFilteredText());
+    QCOMPARE(Background(), long(COstrelView::FilterOutputBackground));
+    QCOMPARE(View()->GetOutputLineNumbers().Size(), std::size_t(100000));
+    QTRY_VERIFY(View()->GetPagedText()->IsIndexComplete());
+    QTRY_COMPARE(View()->GetPagedText()->GetIndex().GetIndexedBytes(), static_cast<std::uint64_t>(log.size()));
+    // Ctrl+double-click on output line 70001 (file line 70001) comes back to it in the file.
+    View()->GoToLine(70001);
+    QTRY_VERIFY(!View()->GetPagedText()->IsMoving() && View()->GetCaretLine() == 70001);
+    QVERIFY(View()->GoToFileLineAt(View()->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+    QVERIFY(!View()->GetShowsFilteredText());
+    QTRY_COMPARE(View()->GetCaretLine(), std::int64_t(70001));
+    QTRY_COMPARE(View()->selectedText(), QString::fromLatin1(log.split(0x0a).at(70000)));
     app->SetPagedViewThresholdMB(threshold);
 }
 

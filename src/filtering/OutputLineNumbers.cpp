@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "filtering/OutputLineNumbers.h"
+
+namespace {
+
+// A difference folded so that small negative ones stay small, with the context flag below it.
+std::uint64_t Encode(std::int64_t difference, bool isContext)
+{
+    const std::uint64_t zigzag =
+        (static_cast<std::uint64_t>(difference) << 1) ^ static_cast<std::uint64_t>(difference >> 63);
+    return (zigzag << 1) | (isContext ? 1U : 0U);
+}
+
+} // namespace
+
+void OutputLineNumbers::Append(std::int64_t lineNumber, bool isContext)
+{
+    if (m_nSize % Stride == 0)
+        m_Checkpoints.push_back({m_Bytes.size(), m_nLast});
+    std::uint64_t value = Encode(lineNumber - m_nLast, isContext);
+    while (value >= 0x80) {
+        m_Bytes.push_back(static_cast<std::uint8_t>(value | 0x80));
+        value >>= 7;
+    }
+    m_Bytes.push_back(static_cast<std::uint8_t>(value));
+    m_nLast = lineNumber;
+    ++m_nSize;
+}
+
+void OutputLineNumbers::Clear()
+{
+    m_Bytes = {};
+    m_Checkpoints = {};
+    m_nSize = 0;
+    m_nLast = 0;
+}
+
+void OutputLineNumbers::Decode(std::size_t index, std::int64_t& number, bool& isContext) const
+{
+    const Checkpoint& checkpoint = m_Checkpoints[index / Stride];
+    std::size_t at = checkpoint.ByteOffset;
+    number = checkpoint.Previous;
+    for (std::size_t entry = index / Stride * Stride;; ++entry) {
+        std::uint64_t value = 0;
+        for (int shift = 0;; shift += 7) {
+            const std::uint8_t byte = m_Bytes[at++];
+            value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+            if ((byte & 0x80) == 0)
+                break;
+        }
+        isContext = (value & 1) != 0;
+        const std::uint64_t zigzag = value >> 1;
+        number += static_cast<std::int64_t>((zigzag >> 1) ^ (~(zigzag & 1) + 1));
+        if (entry == index)
+            return;
+    }
+}
+
+std::int64_t OutputLineNumbers::LineNumber(std::size_t index) const
+{
+    std::int64_t number = 0;
+    bool isContext = false;
+    Decode(index, number, isContext);
+    return number;
+}
+
+bool OutputLineNumbers::IsContext(std::size_t index) const
+{
+    std::int64_t number = 0;
+    bool isContext = false;
+    Decode(index, number, isContext);
+    return isContext;
+}
+
+std::vector<std::int64_t> OutputLineNumbers::ToVector() const
+{
+    std::vector<std::int64_t> numbers;
+    numbers.reserve(m_nSize);
+    for (std::size_t i = 0; i < m_nSize; ++i)
+        numbers.push_back(LineNumber(i));
+    return numbers;
+}

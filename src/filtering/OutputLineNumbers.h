@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// The file line number of every line of a run's output, and whether it is context, in about a
+// byte per line: each number is kept as its difference to the one before, with a full number
+// every Stride lines for lookups. Output lines come in file order, so the differences are small.
+class OutputLineNumbers
+{
+public:
+    static constexpr std::size_t Stride = 64;
+
+    void Append(std::int64_t lineNumber, bool isContext);
+    void Clear();
+
+    std::size_t Size() const { return m_nSize; }
+    bool Empty() const { return m_nSize == 0; }
+    // The file line number of output line index (0-based), and whether it is context; index < Size().
+    std::int64_t LineNumber(std::size_t index) const;
+    bool IsContext(std::size_t index) const;
+    // Every number, for tests and small outputs.
+    std::vector<std::int64_t> ToVector() const;
+
+private:
+    struct Checkpoint
+    {
+        std::size_t ByteOffset = 0; // where entry i * Stride starts in m_Bytes
+        std::int64_t Previous = 0;  // the number before entry i * Stride
+    };
+
+    // Walks to entry index; returns its number and context flag.
+    void Decode(std::size_t index, std::int64_t& number, bool& isContext) const;
+
+    std::vector<std::uint8_t> m_Bytes;
+    std::vector<Checkpoint> m_Checkpoints;
+    std::size_t m_nSize = 0;
+    std::int64_t m_nLast = 0;
+};
