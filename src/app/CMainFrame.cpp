@@ -200,6 +200,10 @@ void CMainFrame::CreateCommands()
     onTriggered(ViewCustomize, [this] { ShowCustomizeDialog(); });
     onTriggered(WindowManager, [this] { OnWindowsDialog(); });
 
+    QAction* lineNumbers = GetCommand(ViewLineNumbers);
+    lineNumbers->setChecked(GetShowLineNumbers());
+    connect(lineNumbers, &QAction::toggled, this, &CMainFrame::OnLineNumbers);
+
     QAction* statusBarCommand = GetCommand(ViewStatusBar);
     statusBarCommand->setChecked(true);
     connect(statusBarCommand, &QAction::toggled, this, [this](bool shown) { statusBar()->setVisible(shown); });
@@ -249,6 +253,7 @@ void CMainFrame::CreateMenus()
     // Filled when it opens: every toolbar's show/hide action, then Customize...
     connect(toolbars, &QMenu::aboutToShow, this, [this, toolbars] { FillToolBarsMenu(toolbars); });
     m_pViewMenu->addAction(GetCommand(ViewStatusBar));
+    m_pViewMenu->addAction(GetCommand(ViewLineNumbers));
     m_pViewMenu->addAction(GetCommand(WindowManager));
     QMenu* looks = m_pViewMenu->addMenu(QStringLiteral("&Application Look"));
     looks->setObjectName(QStringLiteral("applicationLookMenu"));
@@ -422,7 +427,14 @@ void CMainFrame::UpdateCommandUI()
 void CMainFrame::UpdateLinePane()
 {
     COstrelView* view = GetActiveLogView();
-    m_pLinePane->setText(view ? QStringLiteral("Line: %1").arg(view->GetCaretLine()) : QString());
+    if (!view) {
+        m_pLinePane->setText(QString());
+        return;
+    }
+    // In filter output the line of the file, too.
+    const std::int64_t fileLine = view->GetCaretFileLine();
+    m_pLinePane->setText(fileLine > 0 ? QStringLiteral("Line: %1 (file %2)").arg(view->GetCaretLine()).arg(fileLine)
+                                      : QStringLiteral("Line: %1").arg(view->GetCaretLine()));
 }
 
 void CMainFrame::UpdateWindowTitle()
@@ -548,6 +560,20 @@ QPrinter& CMainFrame::GetPrinter()
     if (!m_pOwnPrinter)
         m_pOwnPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     return *m_pOwnPrinter;
+}
+
+bool CMainFrame::GetShowLineNumbers() const
+{
+    const COstrelApp* app = COstrelApp::GetInstance();
+    return !app || app->GetShowLineNumbers();
+}
+
+void CMainFrame::OnLineNumbers(bool shown)
+{
+    if (COstrelApp* app = COstrelApp::GetInstance())
+        app->SetShowLineNumbers(shown);
+    for (CChildFrame* frame : m_pDocumentArea->GetChildFrames())
+        frame->GetView()->SetLineNumbersShown(shown);
 }
 
 std::int64_t CMainFrame::GetPagedViewThreshold() const

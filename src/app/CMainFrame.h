@@ -55,6 +55,7 @@ public:
     void SetTextFormat(const CTextFormat& format) override;
     QPrinter& GetPrinter() override;
     std::int64_t GetPagedViewThreshold() const override;
+    bool GetShowLineNumbers() const override;
     bool GetToolTipsEnabled() const override;
     void SetToolTipsEnabled(bool enabled) override;
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
@@ -109,6 +110,7 @@ private:
     void ReleaseCommandKeys(COstrelView* view) const;
     void FillToolBarsMenu(QMenu* menu);
     void OnWordWrap();
+    void OnLineNumbers(bool shown);
     void OnApplicationLook(QAction* action);
     void OnFileOpen();
     void OnFileClose();

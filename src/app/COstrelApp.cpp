@@ -128,6 +128,7 @@ void COstrelApp::ReadSettings(QSettings& settings)
     bool valid = false;
     const qint64 threshold = settings.value(QStringLiteral("PagedViewThreshold")).toLongLong(&valid);
     m_nPagedViewThresholdMB = valid && threshold >= 0 ? threshold : DefaultPagedViewThresholdMB();
+    m_bShowLineNumbers = settings.value(QStringLiteral("LineNumbers"), 1).toInt() != 0;
     settings.endGroup();
 
     m_RecentFiles.clear();
@@ -152,6 +153,7 @@ void COstrelApp::WriteSettings(QSettings& settings) const
     settings.setValue(QStringLiteral("TextOffset"), m_nTextOffset);
     settings.setValue(QStringLiteral("TextFont"), m_strTextFont);
     settings.setValue(QStringLiteral("PagedViewThreshold"), static_cast<qlonglong>(m_nPagedViewThresholdMB));
+    settings.setValue(QStringLiteral("LineNumbers"), m_bShowLineNumbers ? 1 : 0);
     settings.endGroup();
 
     settings.beginGroup(RecentFileGroup);

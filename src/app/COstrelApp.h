@@ -77,6 +77,10 @@ public:
     void SetPagedViewThresholdMB(std::int64_t megabytes) { m_nPagedViewThresholdMB = megabytes; }
     static std::int64_t DefaultPagedViewThresholdMB();
 
+    // Settings/LineNumbers: the line-number margin of the views, on by default.
+    bool GetShowLineNumbers() const { return m_bShowLineNumbers; }
+    void SetShowLineNumbers(bool shown) { m_bShowLineNumbers = shown; }
+
     QStringList GetRecentFileList() const { return m_RecentFiles; }
     void AddToRecentFileList(const QString& path);
     void RemoveFromRecentFileList(const QString& path);
@@ -106,6 +110,7 @@ private:
     std::uint32_t m_crTextColor = 0;
     QString m_strTextFont;
     std::int64_t m_nPagedViewThresholdMB = DefaultPagedViewThresholdMB();
+    bool m_bShowLineNumbers = true;
     QStringList m_RecentFiles;
     std::unique_ptr<QPrinter> m_pPrinter;
     std::unique_ptr<CMainFrame> m_pMainFrame;

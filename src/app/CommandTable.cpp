@@ -47,6 +47,8 @@ const CommandSpec Commands[] = {
     {FormatFont, "formatFontAction", "Font...", "", "", &View::OnFormatFont},
     {WordWrap, "wordWrapAction", "Word Wrap", "", "Enable/Disable Word Wrap", nullptr, nullptr, true},
 
+    {ViewLineNumbers, "viewLineNumbersAction", "&Line Numbers", "",
+     "Show or hide the file's line numbers beside the text\nLine Numbers", nullptr, nullptr, true},
     {ViewStatusBar, "viewStatusBarAction", "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", nullptr,
      nullptr, true},
     {AppAbout, "appAboutAction", "&About Ostrel...", "",

@@ -56,8 +56,9 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
         QMetaObject::invokeMethod(
             this, [this, serial] { OnWorkerFinished(serial); }, Qt::QueuedConnection);
     });
+    // One turn of appending waits in the event queue at a time, whatever the worker pushes meanwhile.
     worker->GetQueue().SetNotification(
-        [this] { QMetaObject::invokeMethod(this, &CFilteringRun::OnFilterOutput, Qt::QueuedConnection); });
+        [this] { QMetaObject::invokeMethod(this, &CFilteringRun::ScheduleOutput, Qt::QueuedConnection); });
     const std::stop_token stop = worker->GetStopToken();
     // The worker waits for each message until it has been dismissed, or until the run stops.
     worker->SetErrorReporter([this, stop, serial](const std::string& message) {

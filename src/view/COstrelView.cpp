@@ -31,6 +31,7 @@
 #include "filtering/OutputLine.h"
 #include "filtering/TextCodec.h"
 #include "view/CFileCopier.h"
+#include "view/CLineNumberMargin.h"
 #include "view/CPagedText.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
@@ -78,6 +79,8 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     for (int margin = 0; margin < 5; ++margin)
         setMarginWidth(margin, 0);
     SendScintilla(SCI_SETMARGINLEFT, 0UL, 4L);
+    m_pMargin = std::make_unique<CLineNumberMargin>(*this);
+    m_pMargin->SetShown(m_pWorkspace && m_pWorkspace->GetShowLineNumbers());
     SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
     setWrapMode(QsciScintilla::WrapNone);
@@ -85,6 +88,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) {
         if (m_pPaged)
             m_pPaged->OnViewScrolled();
+        m_pMargin->Refresh();
         Q_EMIT CaretMoved();
     });
     connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
@@ -152,6 +156,8 @@ void COstrelView::ApplyFont()
     }
     SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(m_crBackground));
     SendScintilla(SCI_STYLECLEARALL);
+    if (m_pMargin)
+        m_pMargin->ApplyStyles();
 }
 
 void COstrelView::SetBackground(std::uint32_t color)
@@ -159,6 +165,8 @@ void COstrelView::SetBackground(std::uint32_t color)
     m_crBackground = color;
     SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(color));
     SendScintilla(SCI_STYLECLEARALL);
+    if (m_pMargin)
+        m_pMargin->ApplyStyles();
 }
 
 void COstrelView::SetShowsFilteredText(bool showsFilteredText)
@@ -180,6 +188,7 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
     // Room for the first part only: the whole file goes into a document of its own on the
     // loading thread.
     ReplaceDocument(std::min(size, FirstPartSize) + FirstPartSlack);
+    UpdateMarginNumbering();
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_bLoadShowsCursor = true;
@@ -262,6 +271,7 @@ void COstrelView::OnLoadFinished(bool succeeded)
     const std::int64_t lineStart = m_nPendingFileLine > 0 ? m_pLoader->GetWantedLineStart() : -1;
     const QString error = m_pLoader->GetErrorString();
     EndLoading();
+    UpdateMarginNumbering();
     SelectPendingLine(lineStart, true);
     m_pLoader.release()->deleteLater();
     if (!succeeded) {
@@ -543,6 +553,7 @@ void COstrelView::BeginFilterOutput()
     m_OutputLineNumbers.Clear();
     m_nPendingFileLine = 0;
     SetShowsFilteredText(true);
+    UpdateMarginNumbering();
     SendScintilla(SCI_SETSAVEPOINT);
     // Typed text would shift the output's lines against their recorded file lines.
     SendScintilla(SCI_SETREADONLY, 1UL);
@@ -575,8 +586,13 @@ void COstrelView::AppendOutputLines(const OutputBatch& batch)
         SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
     }
     SendScintilla(SCI_SETSAVEPOINT);
-    for (const OutputLine& line : batch.Lines)
+    std::int64_t largest = 0;
+    for (const OutputLine& line : batch.Lines) {
         m_OutputLineNumbers.Append(line.LineNumber, line.IsContext);
+        largest = std::max(largest, line.LineNumber);
+    }
+    m_pMargin->GrowLargest(largest);
+    m_pMargin->Refresh();
 }
 
 bool COstrelView::SpillFilterOutput(const OutputBatch& batch)
@@ -611,6 +627,58 @@ std::int64_t COstrelView::GetCaretLine() const
         return fileLine < 0 ? 0 : fileLine + 1;
     }
     return line + 1;
+}
+
+std::int64_t COstrelView::GetCaretFileLine() const
+{
+    if (!m_bShowsFilteredText)
+        return 0;
+    const long position = SendScintilla(SCI_GETCURRENTPOS);
+    bool isContext = false;
+    return FileLineOfViewLine(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)), isContext);
+}
+
+std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isContext) const
+{
+    isContext = false;
+    std::int64_t line = viewLine; // 0-based: of the output when filtered, of the file otherwise
+    if (m_pPaged) {
+        line = m_pPaged->FileLineOfViewLine(viewLine);
+        if (line < 0)
+            return 0;
+    }
+    if (!m_bShowsFilteredText)
+        return line + 1;
+    if (line >= static_cast<std::int64_t>(m_OutputLineNumbers.Size()))
+        return 0;
+    const auto index = static_cast<std::size_t>(line);
+    isContext = m_OutputLineNumbers.IsContext(index);
+    return m_OutputLineNumbers.LineNumber(index);
+}
+
+void COstrelView::SetLineNumbersShown(bool shown)
+{
+    m_pMargin->SetShown(shown);
+}
+
+bool COstrelView::GetLineNumbersShown() const
+{
+    return m_pMargin->IsShown();
+}
+
+void COstrelView::UpdateMarginNumbering()
+{
+    if (!m_pMargin)
+        return;
+    if (!m_pPaged && !m_bShowsFilteredText) {
+        m_pMargin->SetNumbering({}, SendScintilla(SCI_GETLINECOUNT));
+        return;
+    }
+    std::int64_t largest = m_pPaged ? m_pPaged->GetIndex().GetLineCount() : 1;
+    if (m_bShowsFilteredText && !m_OutputLineNumbers.Empty())
+        largest = std::max(largest, m_OutputLineNumbers.LineNumber(m_OutputLineNumbers.Size() - 1));
+    m_pMargin->SetNumbering(
+        [this](std::int64_t viewLine, bool& isContext) { return FileLineOfViewLine(viewLine, isContext); }, largest);
 }
 
 std::int64_t COstrelView::GetGoToLineCount()
@@ -657,6 +725,11 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always
     connect(m_pPaged.get(), &CPagedText::ReadProblem, this,
             [this](const QString& reason) { SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason)); });
     PlacePagedScrollBar();
+    UpdateMarginNumbering();
+    connect(m_pPaged.get(), &CPagedText::IndexProgress, this, [this] {
+        if (m_pPaged)
+            m_pMargin->SetLargest(m_pPaged->GetIndex().GetLineCount());
+    });
     SetStatusNote(QStringLiteral("Indexing 0%"));
     return true;
 }
@@ -681,6 +754,7 @@ void COstrelView::ShowPagedWindow(const char* bytes, std::size_t size)
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(size), bytes);
     SendScintilla(SCI_SETREADONLY, 1UL);
     SendScintilla(SCI_SETSAVEPOINT);
+    UpdateMarginNumbering();
 }
 
 void COstrelView::SetStatusNote(const QString& note)

@@ -11,6 +11,7 @@
 
 class COstrelDoc;
 class CFileCopier;
+class CLineNumberMargin;
 class CPagedText;
 class CTextLoader;
 class ILoader;
@@ -106,6 +107,12 @@ public:
     void AppendOutputLines(const OutputBatch& batch);
 
     std::int64_t GetCaretLine() const;
+    // In filter output, the file line of the caret's line; 0 elsewhere or for a line without one.
+    std::int64_t GetCaretFileLine() const;
+    // The file line (1-based, 0 for none) shown at an editor line, and whether it is context.
+    std::int64_t FileLineOfViewLine(std::int64_t viewLine, bool& isContext) const;
+    void SetLineNumbersShown(bool shown);
+    bool GetLineNumbersShown() const;
     int GetWordWrap() const { return m_nWordWrap; }
     void SetWordWrap(int mode);
     void SetChildFrameTitle(const QString& name, bool modified);
@@ -184,6 +191,8 @@ private:
     void StopPaged();
     void SetStatusNote(const QString& note);
     void PlacePagedScrollBar();
+    // The margin's numbers for what the view shows now: the editor's, or written per line.
+    void UpdateMarginNumbering();
     // Save As of a paged view copies the file on a thread; the document moves once it is done.
     bool StartPagedSaveAs(const QString& path);
     // The lines Print prints: all of them, or in a paged view the selection's or the screen's.
@@ -200,7 +209,8 @@ private:
     int m_nWordWrap = WrapNone;
     std::unique_ptr<CTextLoader> m_pLoader;
     std::unique_ptr<CPagedText> m_pPaged;
-    std::unique_ptr<CFileCopier> m_pCopier; // Save As of a paged file, while it copies
+    std::unique_ptr<CFileCopier> m_pCopier;
+    std::unique_ptr<CLineNumberMargin> m_pMargin; // Save As of a paged file, while it copies
     QString m_strStatusNote;
     bool m_bLoadShowsCursor = false;
     std::uint64_t m_nTextGeneration = 0;

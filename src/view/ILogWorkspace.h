@@ -52,6 +52,8 @@ public:
     virtual void SetTextFormat(const CTextFormat& format) = 0;
     // The printer of Print Setup, kept while the program runs.
     virtual QPrinter& GetPrinter() = 0;
+    // Whether views show the line-number margin (View > Line Numbers).
+    virtual bool GetShowLineNumbers() const = 0;
     // Files of this size or more are shown in a read-only paged view; 0 for never.
     virtual std::int64_t GetPagedViewThreshold() const = 0;
     // Whether the filter dialog shows its tooltips; kept in memory until exit.

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <memory>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,8 @@
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
 #include "filtering/FileLineIndex.h"
+#include "filtering/FilterEngine.h"
+#include "filtering/FilterRun.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
 #include "filterui/CFilteringRun.h"
@@ -49,6 +52,23 @@ QByteArray GuiReadFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// What a run hands over, as numbers and context flags.
+class RecordingOutput : public FilterOutput
+{
+public:
+    void WriteLines(OutputBatch&& batch) override
+    {
+        for (const OutputLine& line : batch.Lines) {
+            Numbers.push_back(line.LineNumber);
+            Context.push_back(line.IsContext);
+        }
+    }
+    void ReportError(const std::string&) override {}
+
+    std::vector<std::int64_t> Numbers;
+    std::vector<bool> Context;
+};
+
 int ThreadCount()
 {
     return static_cast<int>(QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
@@ -66,6 +86,7 @@ private Q_SLOTS:
 
     void applyWithoutFiltersShowsTheWholeFile();
     void runKeepsMatchesWithContextAndLinksBack();
+    void marginShowsTheFileLineOfEveryKeptLine();
     void runThatKeepsNothingLeavesAnEmptyCyanView();
     void cancelEndsWithTheMarker();
     void closeBoxEndsWithoutTheMarker();
@@ -213,6 +234,54 @@ void TestFilteringRun::applyWithoutFiltersShowsTheWholeFile()
     QCOMPARE(Background(), long(COstrelView::WholeFileBackground));
     QVERIFY(ApplyButton()->isEnabled());
     QVERIFY(Dialog().findChild<QLineEdit*>(u"filterStringEdit"_s)->text().isEmpty());
+}
+
+void TestFilteringRun::marginShowsTheFileLineOfEveryKeptLine()
+{
+    // Random lists with context: the numbers the view keeps and the margin shows are those the
+    // engine hands over, context lines marked as such.
+    const QByteArray log = NumberedLog(3000);
+    WriteLog(u"app.log"_s, log);
+    View()->SetLineNumbersShown(true);
+    m_pFrame->resize(1000, 700);
+    m_pFrame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    std::mt19937 random(17);
+    for (int round = 0; round < 4; ++round) {
+        Dialog().findChild<QPushButton*>(u"deleteAllButton"_s)->click();
+        FilterRun run{QFile::encodeName(m_pDoc->GetPathName()).toStdString(), {}, false};
+        for (int filter = 0; filter < 3; ++filter) {
+            const QString text = u"line %1"_s.arg(random() % 300);
+            const int before = static_cast<int>(random() % 4);
+            const int after = static_cast<int>(random() % 4);
+            AddFilter(text, false, before, after);
+            run.Filters.push_back(RunFilter{text.toStdString(), false, true, before, after});
+        }
+        Apply();
+        WaitForRunEnd();
+        FilterEngine engine(run);
+        RecordingOutput expected;
+        QVERIFY(engine.Run(std::stop_token(), expected) == EngineResult::Finished);
+        const OutputLineNumbers& shown = View()->GetOutputLineNumbers();
+        QCOMPARE(shown.Size(), expected.Numbers.size());
+        for (std::size_t i = 0; i < shown.Size(); ++i) {
+            QCOMPARE(shown.LineNumber(i), expected.Numbers[i]);
+            QCOMPARE(shown.IsContext(i), expected.Context[i]);
+        }
+        // The margin's text of the lines on screen.
+        const long first = View()->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
+        const long last = std::min<long>(first + View()->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN),
+                                         static_cast<long>(shown.Size()));
+        QTRY_VERIFY(last <= first ||
+                    View()->SendScintilla(QsciScintillaBase::SCI_MARGINGETTEXT, static_cast<unsigned long>(first),
+                                          static_cast<char*>(nullptr)) > 0);
+        for (long line = first; line < last; ++line) {
+            QByteArray text(32, '\0');
+            const long length = View()->SendScintilla(QsciScintillaBase::SCI_MARGINGETTEXT,
+                                                      static_cast<unsigned long>(line), text.data());
+            QCOMPARE(text.left(length), QByteArray::number(expected.Numbers[static_cast<std::size_t>(line)]));
+        }
+    }
 }
 
 void TestFilteringRun::runKeepsMatchesWithContextAndLinksBack()

@@ -78,6 +78,8 @@ public:
     CTextFormat GetTextFormat() const override { return m_TextFormat; }
     void SetTextFormat(const CTextFormat& format) override { m_TextFormat = format; }
     QPrinter& GetPrinter() override { return m_Printer; }
+    bool GetShowLineNumbers() const override { return m_bShowLineNumbers; }
+    void SetShowLineNumbers(bool shown) { m_bShowLineNumbers = shown; }
     std::int64_t GetPagedViewThreshold() const override { return m_nPagedViewThreshold; }
     void SetPagedViewThreshold(std::int64_t bytes) { m_nPagedViewThreshold = bytes; }
     bool GetToolTipsEnabled() const override { return m_bToolTipsEnabled; }
@@ -138,6 +140,7 @@ private:
     QPrinter m_Printer;
     bool m_bToolTipsEnabled = true;
     std::int64_t m_nPagedViewThreshold = 0;
+    bool m_bShowLineNumbers = false;
     CWorkspaceSignals m_Signals;
     std::vector<std::pair<std::unique_ptr<COstrelDoc>, std::unique_ptr<COstrelView>>> m_Documents;
 };

@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/CLineNumberMargin.h"
+
+#include <algorithm>
+#include <string>
+
+#include "view/COstrelView.h"
+
+namespace {
+
+constexpr int Margin = 0;
+// The margin style of a context line's number; the other numbers use the line-number style.
+constexpr int ContextStyle = 40;
+constexpr int MarginPadding = 8;
+
+unsigned long ToWParam(std::int64_t value)
+{
+    return static_cast<unsigned long>(value);
+}
+
+int DigitsOf(std::int64_t number)
+{
+    int digits = 1;
+    for (; number >= 10; number /= 10)
+        ++digits;
+    return digits;
+}
+
+} // namespace
+
+CLineNumberMargin::CLineNumberMargin(COstrelView& view) : m_View(view) {}
+
+void CLineNumberMargin::SetShown(bool shown)
+{
+    m_bShown = shown;
+    m_nDigits = 0;
+    UpdateWidth();
+    Refresh();
+}
+
+void CLineNumberMargin::SetNumbering(FileLineOf fileLineOf, std::int64_t largest)
+{
+    m_FileLineOf = std::move(fileLineOf);
+    m_View.SendScintilla(QsciScintillaBase::SCI_MARGINTEXTCLEARALL);
+    m_View.SendScintilla(
+        QsciScintillaBase::SCI_SETMARGINTYPEN, static_cast<unsigned long>(Margin),
+        static_cast<long>(m_FileLineOf ? QsciScintillaBase::SC_MARGIN_RTEXT : QsciScintillaBase::SC_MARGIN_NUMBER));
+    m_nWrittenFirst = m_nWrittenLast = -1;
+    m_nLargest = std::max<std::int64_t>(1, largest);
+    m_nDigits = 0;
+    UpdateWidth();
+    Refresh();
+}
+
+void CLineNumberMargin::SetLargest(std::int64_t largest)
+{
+    m_nLargest = std::max<std::int64_t>(1, largest);
+    UpdateWidth();
+}
+
+void CLineNumberMargin::UpdateWidth()
+{
+    if (!m_bShown) {
+        m_View.SendScintilla(QsciScintillaBase::SCI_SETMARGINWIDTHN, static_cast<unsigned long>(Margin), 0L);
+        return;
+    }
+    const int digits = DigitsOf(m_nLargest);
+    if (digits == m_nDigits)
+        return;
+    m_nDigits = digits;
+    const std::string widest(static_cast<std::size_t>(digits), '9');
+    const long width =
+        m_View.SendScintilla(QsciScintillaBase::SCI_TEXTWIDTH,
+                             static_cast<unsigned long>(QsciScintillaBase::STYLE_LINENUMBER), widest.c_str());
+    m_View.SendScintilla(QsciScintillaBase::SCI_SETMARGINWIDTHN, static_cast<unsigned long>(Margin),
+                         width + MarginPadding);
+}
+
+void CLineNumberMargin::Refresh()
+{
+    if (!m_bShown || !m_FileLineOf)
+        return;
+    COstrelView& view = m_View;
+    const std::int64_t lines = view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+    const std::int64_t firstVisible = view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
+    const std::int64_t onScreen = view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
+    const std::int64_t first = view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, ToWParam(firstVisible));
+    const std::int64_t last = std::min(
+        lines - 1, view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, ToWParam(firstVisible + onScreen)));
+    if (first == m_nWrittenFirst && last == m_nWrittenLast)
+        return;
+    std::string text;
+    for (std::int64_t line = first; line <= last; ++line) {
+        bool isContext = false;
+        const std::int64_t number = m_FileLineOf(line, isContext);
+        text = number > 0 ? std::to_string(number) : std::string();
+        view.SendScintilla(QsciScintillaBase::SCI_MARGINSETTEXT, ToWParam(line), text.c_str());
+        view.SendScintilla(QsciScintillaBase::SCI_MARGINSETSTYLE, ToWParam(line),
+                           static_cast<long>(isContext ? ContextStyle : QsciScintillaBase::STYLE_LINENUMBER));
+    }
+    m_nWrittenFirst = first;
+    m_nWrittenLast = last;
+}
+
+void CLineNumberMargin::ApplyStyles()
+{
+    COstrelView& view = m_View;
+    // The margin a shade darker than the text's background, its numbers grey, context ones lighter.
+    const auto lineNumberStyle = static_cast<unsigned long>(QsciScintillaBase::STYLE_LINENUMBER);
+    const auto contextStyle = static_cast<unsigned long>(ContextStyle);
+    const long back = view.SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK,
+                                         static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT));
+    const bool dark = ((back & 0xFF) + ((back >> 8) & 0xFF) + ((back >> 16) & 0xFF)) < 3 * 0x80;
+    long shaded = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const long channel = (back >> shift) & 0xFF;
+        shaded |= (dark ? std::min<long>(0xFF, channel + 0x14) : channel * 15 / 16) << shift;
+    }
+    for (const unsigned long style : {lineNumberStyle, contextStyle}) {
+        view.SendScintilla(QsciScintillaBase::SCI_STYLESETBACK, style, shaded);
+        view.SendScintilla(QsciScintillaBase::SCI_STYLESETSIZEFRACTIONAL, style,
+                           view.SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL,
+                                              static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)));
+    }
+    view.SendScintilla(QsciScintillaBase::SCI_STYLESETFORE, lineNumberStyle, dark ? 0xB0B0B0L : 0x606060L);
+    view.SendScintilla(QsciScintillaBase::SCI_STYLESETFORE, contextStyle, dark ? 0x707070L : 0xA8A8A8L);
+    m_nWrittenFirst = m_nWrittenLast = -1;
+    m_nDigits = 0;
+    UpdateWidth();
+    Refresh();
+}

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+
+class COstrelView;
+
+// The line-number margin of a view. A whole file in the editor shows the editor's own numbers,
+// which are the file's; filter output and a paged window show the file line of each line,
+// written into the margin for the lines on screen only, so a view of any size costs only its
+// screen. Context lines of filter output have dimmer numbers.
+class CLineNumberMargin
+{
+public:
+    // The 1-based file line shown at an editor line (0 for none: the end marker, the empty line
+    // after the last line feed), and whether it is context.
+    using FileLineOf = std::function<std::int64_t(std::int64_t viewLine, bool& isContext)>;
+
+    explicit CLineNumberMargin(COstrelView& view);
+
+    void SetShown(bool shown);
+    bool IsShown() const { return m_bShown; }
+    // The editor's own numbers (fileLineOf empty), or numbers written per line, and the largest
+    // number that can come (for the margin's width).
+    void SetNumbering(FileLineOf fileLineOf, std::int64_t largest);
+    void SetLargest(std::int64_t largest);
+    // A number that may have come in with new lines: the margin widens for it.
+    void GrowLargest(std::int64_t number) { SetLargest(std::max(m_nLargest, number)); }
+    // Writes the numbers of the lines on screen; call after scrolling or new text.
+    void Refresh();
+    // After the view's styles were reset (a font, a background): the margin's styles again.
+    void ApplyStyles();
+
+private:
+    void UpdateWidth();
+
+    COstrelView& m_View;
+    FileLineOf m_FileLineOf;
+    std::int64_t m_nLargest = 1;
+    int m_nDigits = 0;
+    bool m_bShown = false;
+    std::int64_t m_nWrittenFirst = -1; // the editor lines written last, to skip writing them again
+    std::int64_t m_nWrittenLast = -1;
+};
