@@ -27,11 +27,13 @@
 #include "document/CFileUsage.h"
 #include "document/COstrelDoc.h"
 #include "filtering/FileLineIndex.h"
+#include "filtering/FilterRun.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/OutputLine.h"
 #include "filtering/TextCodec.h"
 #include "view/CFileCopier.h"
 #include "view/CLineNumberMargin.h"
+#include "view/CMatchHighlighter.h"
 #include "view/CPagedText.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
@@ -81,6 +83,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     SendScintilla(SCI_SETMARGINLEFT, 0UL, 4L);
     m_pMargin = std::make_unique<CLineNumberMargin>(*this);
     m_pMargin->SetShown(m_pWorkspace && m_pWorkspace->GetShowLineNumbers());
+    m_pHighlighter = std::make_unique<CMatchHighlighter>(*this);
     SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
     setWrapMode(QsciScintilla::WrapNone);
@@ -89,6 +92,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
         if (m_pPaged)
             m_pPaged->OnViewScrolled();
         m_pMargin->Refresh();
+        RefreshMarks();
         Q_EMIT CaretMoved();
     });
     connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
@@ -593,6 +597,8 @@ void COstrelView::AppendOutputLines(const OutputBatch& batch)
     }
     m_pMargin->GrowLargest(largest);
     m_pMargin->Refresh();
+    m_pHighlighter->Invalidate();
+    RefreshMarks();
 }
 
 bool COstrelView::SpillFilterOutput(const OutputBatch& batch)
@@ -656,6 +662,14 @@ std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isCont
     return m_OutputLineNumbers.LineNumber(index);
 }
 
+void COstrelView::RefreshMarks()
+{
+    if (m_pDocument)
+        m_pHighlighter->SetFilters(
+            MakeFilterRun(m_pDocument->GetFilterSettings(), std::string(), LocaleTextEncoding()));
+    m_pHighlighter->Refresh();
+}
+
 void COstrelView::SetLineNumbersShown(bool shown)
 {
     m_pMargin->SetShown(shown);
@@ -670,6 +684,7 @@ void COstrelView::UpdateMarginNumbering()
 {
     if (!m_pMargin)
         return;
+    m_pHighlighter->Invalidate();
     if (!m_pPaged && !m_bShowsFilteredText) {
         m_pMargin->SetNumbering({}, SendScintilla(SCI_GETLINECOUNT));
         return;

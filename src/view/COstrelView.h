@@ -12,6 +12,7 @@
 class COstrelDoc;
 class CFileCopier;
 class CLineNumberMargin;
+class CMatchHighlighter;
 class CPagedText;
 class CTextLoader;
 class ILoader;
@@ -112,6 +113,10 @@ public:
     // The file line (1-based, 0 for none) shown at an editor line, and whether it is context.
     std::int64_t FileLineOfViewLine(std::int64_t viewLine, bool& isContext) const;
     void SetLineNumbersShown(bool shown);
+    // Marks what the document's filters match in the lines on screen (after scrolling, new text,
+    // or a change of the filters).
+    void RefreshMarks();
+    const CMatchHighlighter& GetHighlighter() const { return *m_pHighlighter; }
     bool GetLineNumbersShown() const;
     int GetWordWrap() const { return m_nWordWrap; }
     void SetWordWrap(int mode);
@@ -210,7 +215,8 @@ private:
     std::unique_ptr<CTextLoader> m_pLoader;
     std::unique_ptr<CPagedText> m_pPaged;
     std::unique_ptr<CFileCopier> m_pCopier;
-    std::unique_ptr<CLineNumberMargin> m_pMargin; // Save As of a paged file, while it copies
+    std::unique_ptr<CLineNumberMargin> m_pMargin;
+    std::unique_ptr<CMatchHighlighter> m_pHighlighter; // Save As of a paged file, while it copies
     QString m_strStatusNote;
     bool m_bLoadShowsCursor = false;
     std::uint64_t m_nTextGeneration = 0;

@@ -31,6 +31,7 @@
 #include "filterui/CFilteringProgressDlg.h"
 #include "filterui/CFilteringRun.h"
 #include "support/QtTestSupport.h"
+#include "view/CMatchHighlighter.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void applyWithoutFiltersShowsTheWholeFile();
     void runKeepsMatchesWithContextAndLinksBack();
     void marginShowsTheFileLineOfEveryKeptLine();
+    void matchesAreMarkedOnScreenOnly();
     void runThatKeepsNothingLeavesAnEmptyCyanView();
     void cancelEndsWithTheMarker();
     void closeBoxEndsWithoutTheMarker();
@@ -282,6 +284,48 @@ void TestFilteringRun::marginShowsTheFileLineOfEveryKeptLine()
             QCOMPARE(text.left(length), QByteArray::number(expected.Numbers[static_cast<std::size_t>(line)]));
         }
     }
+}
+
+void TestFilteringRun::matchesAreMarkedOnScreenOnly()
+{
+    WriteLog(u"app.log"_s, NumberedLog(20000));
+    m_pFrame->resize(1000, 700);
+    m_pFrame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    AddFilter(u"ERROR"_s);
+    AddFilter(u"line \\z0\\n"_s, true); // the lines whose number ends in 0, from "line" on
+    Apply();
+    WaitForRunEnd();
+    // "ERROR line 10": the literal's colour on "ERROR", the expression's on "line 10\n" (shown without its line end).
+    auto marksAt = [this](long position) {
+        return View()->SendScintilla(QsciScintillaBase::SCI_INDICATORALLONFOR, static_cast<unsigned long>(position));
+    };
+    QTRY_VERIFY(marksAt(0) != 0);
+    const long literal = marksAt(0);
+    QCOMPARE(marksAt(4), literal);
+    const long expression = marksAt(6);
+    QVERIFY(expression != 0 && expression != literal);
+    QCOMPARE(marksAt(12), expression);
+    QCOMPARE(marksAt(5), 0L); // the blank between them
+
+    // The whole file: only the lines on screen are looked at, page after page.
+    Dialog().findChild<QPushButton*>(u"deleteAllButton"_s)->click();
+    AddFilter(u"ERROR"_s);
+    View()->ReloadDocumentText();
+    QTRY_VERIFY(!View()->IsLoading());
+    const std::int64_t onScreen = View()->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
+    const std::int64_t before = View()->GetHighlighter().GetLinesExamined();
+    View()->RefreshMarks();
+    for (int page = 0; page < 10; ++page) {
+        View()->SendScintilla(QsciScintillaBase::SCI_LINESCROLL, 0UL, static_cast<long>(onScreen));
+        View()->RefreshMarks();
+    }
+    const std::int64_t examined = View()->GetHighlighter().GetLinesExamined() - before;
+    QVERIFY2(examined <= 12 * (onScreen + 2), qPrintable(QString::number(examined)));
+    const long lineStart = View()->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                                 static_cast<unsigned long>(10 * onScreen + 9)); // a line with ERROR
+    QVERIFY(View()->GetTextBytes().substr(static_cast<std::size_t>(lineStart), 5) == "ERROR");
+    QCOMPARE(marksAt(lineStart), literal);
 }
 
 void TestFilteringRun::runKeepsMatchesWithContextAndLinksBack()
