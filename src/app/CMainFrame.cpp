@@ -191,6 +191,7 @@ void CMainFrame::CreateCommands()
             ShowFilterSettingsDialog(*this);
     });
     onTriggered(WordWrap, [this] { OnWordWrap(); });
+    onTriggered(CommandId::ToggleFilterOutput, [this] { OnToggleFilterOutput(); });
     onTriggered(AppAbout, [app] {
         if (app())
             app()->OnAppAbout();
@@ -240,6 +241,7 @@ void CMainFrame::CreateMenus()
     m_pEditMenu->addSeparator();
     m_pEditMenu->addAction(GetCommand(CommandId::FilterSettings));
     m_pEditMenu->addAction(GetCommand(DeleteAllFilters));
+    m_pEditMenu->addAction(GetCommand(CommandId::ToggleFilterOutput));
 
     m_pFormatMenu = new QMenu(QStringLiteral("&Format"), this);
     m_pFormatMenu->setObjectName(QStringLiteral("formatMenu"));
@@ -412,6 +414,10 @@ void CMainFrame::UpdateCommandUI()
     GetCommand(EditUndo)->setEnabled(editable && view->isUndoAvailable());
     GetCommand(EditRedo)->setEnabled(editable && view->isRedoAvailable());
     GetCommand(DeleteAllFilters)->setEnabled(hasView && view->GetShowsFilteredText());
+    GetCommand(CommandId::ToggleFilterOutput)
+        ->setEnabled(hasView &&
+                     (view->GetShowsFilteredText() || view->HasKeptFilterOutput() ||
+                      (GetActiveLogDocument() && GetActiveLogDocument()->GetFilterSettings().GetCount() > 0)));
     GetCommand(CommandId::FilterSettings)->setEnabled(hasView);
     GetCommand(EditFind)->setEnabled(CanFind(view));
     GetCommand(EditRepeat)->setEnabled(hasView && CanFindNext());
@@ -566,6 +572,21 @@ bool CMainFrame::GetShowLineNumbers() const
 {
     const COstrelApp* app = COstrelApp::GetInstance();
     return !app || app->GetShowLineNumbers();
+}
+
+void CMainFrame::OnToggleFilterOutput()
+{
+    COstrelView* view = GetActiveLogView();
+    COstrelDoc* document = GetActiveLogDocument();
+    if (!view || !document)
+        return;
+    // No output kept, or the file changed since: the document's filters are applied anew.
+    if (view->ToggleFilterOutput() == COstrelView::ToggleResult::NeedsRun &&
+        document->GetFilterSettings().GetCount() > 0) {
+        ShowFilterSettingsDialog(*this);
+        g_pFilterSettingsDlg->OnApplyFilterSettings();
+    }
+    UpdateCommandUI();
 }
 
 void CMainFrame::OnLineNumbers(bool shown)

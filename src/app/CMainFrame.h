@@ -111,6 +111,7 @@ private:
     void FillToolBarsMenu(QMenu* menu);
     void OnWordWrap();
     void OnLineNumbers(bool shown);
+    void OnToggleFilterOutput();
     void OnApplicationLook(QAction* action);
     void OnFileOpen();
     void OnFileClose();

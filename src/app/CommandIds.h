@@ -30,6 +30,7 @@ constexpr int DeleteAllFilters = 32785;
 constexpr int WordWrap = 32782;
 constexpr int FormatFont = 32784;
 constexpr int ViewLineNumbers = 32790;
+constexpr int ToggleFilterOutput = 32791;
 constexpr int ViewToolbars = 59392;
 constexpr int ViewStatusBar = 59393;
 constexpr int AppAbout = 57664;

@@ -44,6 +44,8 @@ const CommandSpec Commands[] = {
     {FilterSettings, "filterSettingsAction", "Fi&lter Settings", "Ctrl+L", "Edit Filter Settings\nFilter"},
     {DeleteAllFilters, "deleteAllFiltersAction", "&Delete All Filters", "Ctrl+D", "Delete All Filters\nDelete Filters",
      &View::OnDeleteAllFilters},
+    {ToggleFilterOutput, "toggleFilterOutputAction", "&Toggle Filter Output", "Ctrl+T",
+     "Switch between the filter output and the whole file at the same line\nToggle Filter Output"},
     {FormatFont, "formatFontAction", "Font...", "", "", &View::OnFormatFont},
     {WordWrap, "wordWrapAction", "Word Wrap", "", "Enable/Disable Word Wrap", nullptr, nullptr, true},
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // The file line number of every line of a run's output, and whether it is context, in about a
@@ -11,6 +12,26 @@ class OutputLineNumbers
 {
 public:
     static constexpr std::size_t Stride = 64;
+
+    OutputLineNumbers() = default;
+    OutputLineNumbers(const OutputLineNumbers&) = default;
+    OutputLineNumbers& operator=(const OutputLineNumbers&) = default;
+    // A list moved from is empty.
+    OutputLineNumbers(OutputLineNumbers&& other) noexcept { Swap(other); }
+    OutputLineNumbers& operator=(OutputLineNumbers&& other) noexcept
+    {
+        OutputLineNumbers taken;
+        taken.Swap(other);
+        Swap(taken);
+        return *this;
+    }
+    void Swap(OutputLineNumbers& other) noexcept
+    {
+        m_Bytes.swap(other.m_Bytes);
+        m_Checkpoints.swap(other.m_Checkpoints);
+        std::swap(m_nSize, other.m_nSize);
+        std::swap(m_nLast, other.m_nLast);
+    }
 
     void Append(std::int64_t lineNumber, bool isContext);
     void Clear();

@@ -13,10 +13,28 @@ CLineStartFinder::CLineStartFinder(std::int64_t line)
         m_nFeedsBefore = static_cast<std::uint64_t>(line - 1);
 }
 
+void CLineStartFinder::NoteCarriageReturns(const char* bytes, std::size_t size)
+{
+    if (m_bSawLoneCarriageReturn || size == 0)
+        return;
+    if (m_bEndsWithCarriageReturn && bytes[0] != '\n')
+        m_bSawLoneCarriageReturn = true;
+    const char* const end = bytes + size;
+    for (const char* at = bytes; !m_bSawLoneCarriageReturn;) {
+        at = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(end - at)));
+        if (!at || at + 1 == end)
+            break;
+        m_bSawLoneCarriageReturn = at[1] != '\n';
+        ++at;
+    }
+    m_bEndsWithCarriageReturn = end[-1] == '\r';
+}
+
 void CLineStartFinder::Feed(const char* bytes, std::size_t size)
 {
     const std::int64_t pieceStart = m_nOffset;
     m_nOffset += static_cast<std::int64_t>(size);
+    NoteCarriageReturns(bytes, size);
     if (m_nLineStart >= 0 || m_nFeedsBefore == 0)
         return;
     const std::uint64_t inPiece = CountLineFeeds(bytes, size);

@@ -15,10 +15,17 @@ public:
     void Feed(const char* bytes, std::size_t size);
     // The byte offset where the line starts, or -1 while it has not been seen (or nothing was asked).
     std::int64_t GetLineStart() const { return m_nLineStart; }
+    // A carriage return not followed by a line feed came by (a last byte CR included): the
+    // editor, which breaks lines there too, counts more lines than the file has.
+    bool SawLoneCarriageReturn() const { return m_bSawLoneCarriageReturn || m_bEndsWithCarriageReturn; }
 
 private:
+    void NoteCarriageReturns(const char* bytes, std::size_t size);
+
     std::uint64_t m_nFeedsBefore = 0;
     std::uint64_t m_nFeedsSeen = 0;
     std::int64_t m_nOffset = 0;
     std::int64_t m_nLineStart = -1;
+    bool m_bSawLoneCarriageReturn = false;
+    bool m_bEndsWithCarriageReturn = false;
 };

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -33,6 +34,7 @@
 #include "filtering/TextCodec.h"
 #include "view/CFileCopier.h"
 #include "view/CLineNumberMargin.h"
+#include "view/CLineStartFinder.h"
 #include "view/CMatchHighlighter.h"
 #include "view/CPagedText.h"
 #include "view/CTextLoader.h"
@@ -105,6 +107,8 @@ COstrelView::~COstrelView()
 {
     StopPaged();
     StopLoading();
+    ReleaseStashedText(*this, m_WholeStash);
+    ReleaseStashedText(*this, m_OutputStash);
     SendScintilla(SCI_SETDOCPOINTER, 0UL, m_pInitialDocument);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, m_pInitialDocument);
 }
@@ -274,6 +278,8 @@ void COstrelView::OnLoadFinished(bool succeeded)
     // A line the first part already showed is not selected again: the user may have moved on.
     const std::int64_t lineStart = m_nPendingFileLine > 0 ? m_pLoader->GetWantedLineStart() : -1;
     const QString error = m_pLoader->GetErrorString();
+    m_bShownLinesAreFileLines = succeeded && !m_pLoader->HasLoneCarriageReturn();
+    m_ShownStamp = succeeded && m_pDocument ? StampOf(m_pDocument->GetPathName()) : FileStamp();
     EndLoading();
     UpdateMarginNumbering();
     SelectPendingLine(lineStart, true);
@@ -339,11 +345,162 @@ bool COstrelView::ReloadDocumentText()
         m_nPendingFileLine = 0;
         return false;
     }
+    // Filter output a run has finished stays aside for the toggle.
+    if (m_bShowsFilteredText && !m_bReceivingOutput && !m_pPaged && !m_OutputLineNumbers.Empty()) {
+        ReleaseStashedText(*this, m_OutputStash);
+        KeepShownText(m_OutputStash);
+        m_OutputStash.Numbers = std::move(m_OutputLineNumbers);
+    }
     SetBackground(WholeFileBackground);
     m_OutputLineNumbers.Clear();
     SetShowsFilteredText(false);
+    ReleaseStashedText(*this, m_WholeStash);
     LoadFile(std::move(file));
     return true;
+}
+
+COstrelView::FileStamp COstrelView::StampOf(const QString& path)
+{
+    struct stat status
+    {
+    };
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+            static_cast<std::int64_t>(status.st_size),
+            static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
+bool COstrelView::ShowsPristineWholeFile() const
+{
+    return m_pDocument && !m_bShowsFilteredText && !m_pPaged && !IsLoading() && !IsTextModified() &&
+           !m_bTextIncomplete && m_ShownStamp.IsValid();
+}
+
+void COstrelView::KeepShownText(StashedText& stash)
+{
+    stash.Document = SendScintilla(SCI_GETDOCPOINTER);
+    SendScintilla(SCI_ADDREFDOCUMENT, 0UL, stash.Document);
+    stash.Stamp = m_ShownStamp;
+    stash.EditorLinesAreFileLines = m_bShownLinesAreFileLines;
+}
+
+void COstrelView::ShowStashedText(StashedText& stash)
+{
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, stash.Document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, stash.Document);
+    stash.Document = 0;
+    ApplyDocumentSettings();
+    ++m_nTextGeneration;
+    m_ShownStamp = stash.Stamp;
+    m_bShownLinesAreFileLines = stash.EditorLinesAreFileLines;
+    m_bTextIncomplete = false;
+    SendScintilla(SCI_SETSAVEPOINT);
+}
+
+void COstrelView::ReleaseStashedText(COstrelView& view, StashedText& stash)
+{
+    if (stash.Document != 0)
+        view.SendScintilla(SCI_RELEASEDOCUMENT, 0UL, stash.Document);
+    stash = StashedText();
+}
+
+std::int64_t COstrelView::PositionOfFileLine(std::int64_t line)
+{
+    if (line <= 1)
+        return 0;
+    if (m_bShownLinesAreFileLines) {
+        const std::int64_t position = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line - 1));
+        return position;
+    }
+    // Lone carriage returns break the editor's lines: count the line feeds themselves.
+    CLineStartFinder finder(line);
+    const std::string_view bytes = GetTextBytes();
+    finder.Feed(bytes.data(), bytes.size());
+    return finder.GetLineStart();
+}
+
+COstrelView::ToggleResult COstrelView::ToggleFilterOutput()
+{
+    if (IsLoading() || m_bReceivingOutput)
+        return ToggleResult::Busy;
+    if (m_bShowsFilteredText) {
+        if (m_WholeStash.Document == 0 || !m_pDocument ||
+            !(m_WholeStash.Stamp == StampOf(m_pDocument->GetPathName()))) {
+            // What Ctrl+double-click does on the caret's line: the file read anew.
+            GoToFileLineAt(SendScintilla(SCI_GETCURRENTPOS));
+            return ToggleResult::Done;
+        }
+        // The file is as it was when it was last shown whole: that text again, at once.
+        bool isContext = false;
+        const std::int64_t fileLine = FileLineOfViewLine(
+            SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(SendScintilla(SCI_GETCURRENTPOS))),
+            isContext);
+        if (!m_pPaged && !m_OutputLineNumbers.Empty()) {
+            ReleaseStashedText(*this, m_OutputStash);
+            KeepShownText(m_OutputStash);
+            m_OutputStash.Numbers = std::move(m_OutputLineNumbers);
+        }
+        StopPaged();
+        ShowStashedText(m_WholeStash);
+        SetBackground(WholeFileBackground);
+        m_OutputLineNumbers.Clear();
+        SetShowsFilteredText(false);
+        SendScintilla(SCI_SETREADONLY, 0UL);
+        UpdateMarginNumbering();
+        if (fileLine > 0)
+            SelectPendingLine(PositionOfFileLine(fileLine), true);
+        return ToggleResult::Done;
+    }
+    if (m_OutputStash.Document == 0 || !m_pDocument)
+        return ToggleResult::NeedsRun;
+    if (!(m_OutputStash.Stamp == StampOf(m_pDocument->GetPathName()))) {
+        ReleaseStashedText(*this, m_OutputStash); // the file changed: that output is out of date
+        return ToggleResult::NeedsRun;
+    }
+    const std::int64_t caretFileLine =
+        m_bShownLinesAreFileLines && !m_pPaged
+            ? GetCaretLine()
+            : (m_pPaged ? GetCaretLine()
+                        : static_cast<std::int64_t>(CountLineFeeds(
+                              GetTextBytes().data(), static_cast<std::size_t>(SendScintilla(SCI_GETCURRENTPOS)))) +
+                              1);
+    if (ShowsPristineWholeFile()) {
+        ReleaseStashedText(*this, m_WholeStash);
+        KeepShownText(m_WholeStash);
+    }
+    StopPaged();
+    OutputLineNumbers numbers = std::move(m_OutputStash.Numbers);
+    ShowStashedText(m_OutputStash);
+    m_OutputLineNumbers = std::move(numbers);
+    SetBackground(FilterOutputBackground);
+    SetShowsFilteredText(true);
+    UpdateMarginNumbering();
+    // The kept line nearest the caret's file line: the first at or after it, or the last before.
+    std::size_t low = 0;
+    std::size_t high = m_OutputLineNumbers.Size();
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        const std::int64_t number = m_OutputLineNumbers.LineNumber(middle);
+        if (number > 0 && number < caretFileLine)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    if (low > 0 &&
+        (low == m_OutputLineNumbers.Size() || m_OutputLineNumbers.LineNumber(low) <= 0 ||
+         caretFileLine - m_OutputLineNumbers.LineNumber(low - 1) < m_OutputLineNumbers.LineNumber(low) - caretFileLine))
+        --low;
+    const auto outputLine = static_cast<unsigned long>(low);
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, outputLine);
+    long end = SendScintilla(SCI_GETLINEENDPOSITION, outputLine);
+    if (end > start && SendScintilla(SCI_GETCHARAT, static_cast<unsigned long>(end - 1)) == '\r')
+        --end;
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), end);
+    const std::int64_t visible = SendScintilla(SCI_VISIBLEFROMDOCLINE, outputLine);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max<std::int64_t>(
+                                               0, visible - SendScintilla(SCI_LINESONSCREEN) / 2)));
+    return ToggleResult::Done;
 }
 
 std::unique_ptr<QFile> COstrelView::OpenLogFile(const QString& path, QString& error)
@@ -549,9 +706,16 @@ void COstrelView::GetPrintedLines(int& from, int& to) const
 
 void COstrelView::BeginFilterOutput()
 {
+    // The whole file stays aside while it is as it was read: the toggle comes back to it at once.
+    if (ShowsPristineWholeFile()) {
+        ReleaseStashedText(*this, m_WholeStash);
+        KeepShownText(m_WholeStash);
+    }
     StopLoading();
     StopPaged();
     ReplaceDocument(0);
+    m_ShownStamp = m_pDocument ? StampOf(m_pDocument->GetPathName()) : FileStamp();
+    m_bReceivingOutput = true;
     m_bTextIncomplete = false;
     SetBackground(FilterOutputBackground);
     m_OutputLineNumbers.Clear();
@@ -565,6 +729,7 @@ void COstrelView::BeginFilterOutput()
 
 void COstrelView::EndFilterOutput()
 {
+    m_bReceivingOutput = false;
     if (!IsLoading())
         SendScintilla(SCI_SETREADONLY, 0UL);
 }

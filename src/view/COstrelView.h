@@ -133,6 +133,19 @@ public:
     // The 0-based line of filter output that holds a position: line feeds before it, so a lone
     // carriage return inside a line does not shift the count.
     std::int64_t OutputLineFromPosition(std::int64_t position);
+    // Toggle (Ctrl+T): from filter output the whole file at the caret's file line, from the whole
+    // file the last filter output of this document at the kept line nearest the caret's line,
+    // both at once while the file is as it was. NeedsRun when the output must be made anew.
+    enum class ToggleResult
+    {
+        Done,
+        NeedsRun,
+        Busy, // a load or a filtering run is under way
+    };
+    ToggleResult ToggleFilterOutput();
+    // Whether a filter output of this document is kept for the toggle.
+    bool HasKeptFilterOutput() const { return m_OutputStash.Document != 0; }
+
     // Ctrl+double-click at a position: the whole file again with that output line's file line
     // selected. False when the view shows the whole file or the line has no recorded number.
     bool GoToFileLineAt(std::int64_t position);
@@ -170,6 +183,32 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    // What identifies the file's content as it was read: it is the same while these are.
+    struct FileStamp
+    {
+        std::uint64_t Device = 0;
+        std::uint64_t Inode = 0;
+        std::int64_t Size = -1;
+        std::int64_t ModifiedNs = 0;
+        bool operator==(const FileStamp&) const = default;
+        bool IsValid() const { return Size >= 0; }
+    };
+    // A text put aside for the toggle: an editor document we hold a reference to.
+    struct StashedText
+    {
+        long Document = 0;
+        FileStamp Stamp;
+        bool EditorLinesAreFileLines = false;
+        OutputLineNumbers Numbers;
+    };
+    static FileStamp StampOf(const QString& path);
+    void KeepShownText(StashedText& stash);
+    void ShowStashedText(StashedText& stash);
+    static void ReleaseStashedText(COstrelView& view, StashedText& stash);
+    // Whether the text shown is the whole file, unchanged, as it was read.
+    bool ShowsPristineWholeFile() const;
+    // The editor position where a 1-based file line starts in a whole file shown.
+    std::int64_t PositionOfFileLine(std::int64_t line);
     // A fresh, unstyled editor document for a new text; settings that live in the document follow.
     void ReplaceDocument(std::int64_t sizeHint);
     // Code page and line ends, which the editor keeps with each document.
@@ -216,7 +255,12 @@ private:
     std::unique_ptr<CPagedText> m_pPaged;
     std::unique_ptr<CFileCopier> m_pCopier;
     std::unique_ptr<CLineNumberMargin> m_pMargin;
-    std::unique_ptr<CMatchHighlighter> m_pHighlighter; // Save As of a paged file, while it copies
+    std::unique_ptr<CMatchHighlighter> m_pHighlighter;
+    FileStamp m_ShownStamp;                 // of the file as the text shown was read
+    bool m_bShownLinesAreFileLines = false; // no lone CR: the editor's lines are the file's
+    bool m_bReceivingOutput = false;        // a filtering run is appending to this view
+    StashedText m_WholeStash;
+    StashedText m_OutputStash; // Save As of a paged file, while it copies
     QString m_strStatusNote;
     bool m_bLoadShowsCursor = false;
     std::uint64_t m_nTextGeneration = 0;

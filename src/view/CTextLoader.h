@@ -57,6 +57,8 @@ public:
     ILoader* TakeDocumentLoader();
     // Where the wanted line starts in the text loaded so far; -1 when it has not been seen.
     std::int64_t GetWantedLineStart() const;
+    // After the load: whether a lone carriage return made the editor count more lines than the file.
+    bool HasLoneCarriageReturn() const { return m_LineFinder.SawLoneCarriageReturn(); }
     // After a failed load: why it failed.
     QString GetErrorString() const { return m_strError; }
 

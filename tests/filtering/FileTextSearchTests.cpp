@@ -187,6 +187,11 @@ TEST(OutputLineNumbersTest, KeepsEveryNumberAndFlag)
         ASSERT_EQ(numbers.IsContext(i), expected[i].second) << i;
     }
     EXPECT_EQ(numbers.ToVector().back(), 0);
+    OutputLineNumbers moved = std::move(numbers);
+    EXPECT_EQ(moved.Size(), expected.size());
+    EXPECT_TRUE(numbers.Empty()) << "a list moved from is empty"; // NOLINT(bugprone-use-after-move)
+    numbers = std::move(moved);
+    EXPECT_EQ(numbers.LineNumber(7), expected[7].first);
     numbers.Clear();
     EXPECT_TRUE(numbers.Empty());
     numbers.Append(7, true);

@@ -11,10 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -45,6 +47,12 @@ QByteArray NumberedLog(int lines)
     for (int i = 1; i <= lines; ++i)
         log += (i % 10 == 0 ? "ERROR line " : "info line ") + QByteArray::number(i) + '\n';
     return log;
+}
+
+bool GuiAppend(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
 }
 
 QByteArray GuiReadFile(const QString& path)
@@ -89,6 +97,7 @@ private Q_SLOTS:
     void runKeepsMatchesWithContextAndLinksBack();
     void marginShowsTheFileLineOfEveryKeptLine();
     void matchesAreMarkedOnScreenOnly();
+    void toggleSwapsOutputAndFileWithoutReading();
     void runThatKeepsNothingLeavesAnEmptyCyanView();
     void cancelEndsWithTheMarker();
     void closeBoxEndsWithoutTheMarker();
@@ -326,6 +335,56 @@ void TestFilteringRun::matchesAreMarkedOnScreenOnly()
                                                  static_cast<unsigned long>(10 * onScreen + 9)); // a line with ERROR
     QVERIFY(View()->GetTextBytes().substr(static_cast<std::size_t>(lineStart), 5) == "ERROR");
     QCOMPARE(marksAt(lineStart), literal);
+}
+
+void TestFilteringRun::toggleSwapsOutputAndFileWithoutReading()
+{
+    AddFilter(u"ERROR line 20"_s, false, 1, 1);
+    AddFilter(u"ERROR line 40"_s);
+    Apply();
+    WaitForRunEnd();
+    QCOMPARE(ViewText(), QByteArray("info line 19\nERROR line 20\ninfo line 21\nERROR line 40\n"));
+    QAction* toggle = m_pFrame->GetCommand(CommandId::ToggleFilterOutput);
+    QSignalSpy runs(Dialog().GetFilteringRun(), &CFilteringRun::RunningChanged);
+
+    // The file's bytes change while its size and time stay: only a reading view would show it.
+    const QString path = m_pDoc->GetPathName();
+    const QByteArray name = QFile::encodeName(path);
+    struct stat before
+    {
+    };
+    QVERIFY(::stat(name.constData(), &before) == 0);
+    QByteArray changed = NumberedLog(50);
+    changed.replace("info line 33", "INFO LINE 33");
+    WriteLog(u"app.log"_s, changed);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    QVERIFY(::utimensat(AT_FDCWD, name.constData(), times, 0) == 0);
+
+    View()->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 1UL); // on "ERROR line 20"
+    toggle->trigger();
+    QVERIFY(!View()->GetShowsFilteredText());
+    QCOMPARE(ViewText(), NumberedLog(50));
+    QCOMPARE(View()->GetCaretLine(), 20);
+    QCOMPARE(View()->selectedText(), u"ERROR line 20"_s);
+
+    // Back from line 38: the nearest kept line is 40.
+    View()->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 37UL);
+    toggle->trigger();
+    QVERIFY(View()->GetShowsFilteredText());
+    QCOMPARE(Background(), long(COstrelView::FilterOutputBackground));
+    QCOMPARE(View()->selectedText(), u"ERROR line 40"_s);
+    QCOMPARE(View()->GetCaretFileLine(), 40);
+    QCOMPARE(View()->GetFileLineNumbers(), (std::vector<std::int64_t>{19, 20, 21, 40}));
+    QVERIFY2(runs.isEmpty(), "no run for a toggle while the file is as it was");
+
+    // Once the file has changed, the toggle from the whole file applies the filters anew.
+    toggle->trigger();
+    QVERIFY(!View()->GetShowsFilteredText());
+    QVERIFY(GuiAppend(path, "ERROR line 20 again\n"));
+    toggle->trigger();
+    WaitForRunEnd();
+    QVERIFY(!runs.isEmpty());
+    QVERIFY(ViewText().endsWith("ERROR line 20 again\n"));
 }
 
 void TestFilteringRun::runKeepsMatchesWithContextAndLinksBack()
