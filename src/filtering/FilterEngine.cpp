@@ -113,14 +113,22 @@ FilterEngine::FilterEngine(FilterRun run, std::size_t blockSize)
     : m_Run(std::move(run)), m_nBlockSize(std::max<std::size_t>(blockSize, 1)), m_Context(256)
 {
     m_Matchers.reserve(m_Run.Filters.size());
-    for (const RunFilter& filter : m_Run.Filters) {
+    m_FilterLiterals.resize(m_Run.Filters.size());
+    for (std::size_t i = 0; i < m_Run.Filters.size(); ++i) {
+        const RunFilter& filter = m_Run.Filters[i];
         m_Matchers.emplace_back(filter);
         const LineMatcher& matcher = m_Matchers.back();
-        if (matcher.GetParseError() == RegexErrorNone && matcher.GetSearcher() == nullptr)
-            m_bEveryLineIsCandidate = true;
         m_nMaxBefore = std::max<std::int64_t>(m_nMaxBefore, filter.OutputBeforeMatch);
+        if (matcher.GetParseError() != RegexErrorNone)
+            continue;
+        const RequiredLiterals& required = matcher.GetRequiredLiterals();
+        if (required.Literals.empty())
+            m_bEveryLineIsCandidate = true;
+        for (const std::string& literal : required.Literals)
+            m_FilterLiterals[i].push_back(m_Scanner.Add(literal, required.CaseSensitive));
     }
-    m_NextHit.assign(m_Matchers.size(), nullptr);
+    m_Scanner.Prepare();
+    m_LineHits.assign((m_Scanner.GetCount() + 63) / 64, 0);
 }
 
 EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
@@ -135,7 +143,9 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
         output.ReportError(FormatMessage("ERROR Opening %s, GetLastError()=%d", path, errno));
         return EngineResult::Failed;
     }
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(file.Get(), &status) != 0) {
         output.ReportError(FormatMessage("Error Retrieving Size of File: \"%s\": GetLastError()=%d", path, errno));
         return EngineResult::Failed;
@@ -228,21 +238,27 @@ bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_to
     m_pBlockBegin = begin;
     m_pBlockEnd = end;
     m_pLastKeptEnd = nullptr;
-    std::fill(m_NextHit.begin(), m_NextHit.end(), nullptr);
 
     const char* position = begin;
     while (position < end) {
-        const char* candidate = NextCandidate(position);
-        const char* lineStart = candidate >= end ? end : FindLineStart(position, candidate);
-        if (lineStart > position) {
-            KeepNonMatchingLines(position, lineStart);
-            position = lineStart;
-            if (stop.stop_requested())
-                return false;
-            if (position >= end)
-                break;
+        const char* hit = position;
+        if (!m_bEveryLineIsCandidate) {
+            hit = m_Scanner.Find(position, end);
+            const char* lineStart = hit >= end ? end : FindLineStart(position, hit);
+            if (lineStart > position) {
+                KeepNonMatchingLines(position, lineStart);
+                position = lineStart;
+                if (stop.stop_requested())
+                    return false;
+                if (position >= end)
+                    break;
+            }
         }
         const char* lineEnd = FindLineEnd(position, end);
+        if (!m_LineHits.empty()) {
+            std::fill(m_LineHits.begin(), m_LineHits.end(), 0);
+            m_Scanner.Collect(hit, lineEnd, m_LineHits.data());
+        }
         ++m_nLineNumber;
         const int matched = DecideLine(position, lineEnd, stop);
         if (matched >= 0) {
@@ -263,40 +279,24 @@ bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_to
     return true;
 }
 
-const char* FilterEngine::HitAtOrAfter(std::size_t filter, const char* position)
-{
-    const char*& hit = m_NextHit[filter];
-    if (hit == nullptr || hit < position) {
-        const std::size_t offset = m_Matchers[filter].GetSearcher()->Find(
-            std::string_view(position, static_cast<std::size_t>(m_pBlockEnd - position)));
-        hit = offset == LiteralSearcher::npos ? m_pBlockEnd : position + offset;
-    }
-    return hit;
-}
-
-const char* FilterEngine::NextCandidate(const char* position)
-{
-    if (m_bEveryLineIsCandidate)
-        return position;
-    const char* candidate = m_pBlockEnd;
-    for (std::size_t i = 0; i < m_Matchers.size(); ++i)
-        if (m_Matchers[i].GetSearcher() != nullptr && m_Matchers[i].GetParseError() == RegexErrorNone)
-            candidate = std::min(candidate, HitAtOrAfter(i, position));
-    return candidate;
-}
-
+// The first filter in list order that matches the line, or -1. A filter whose literals the line
+// lacks cannot match; one whose literal hit is a match needs no further test.
 int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop)
 {
     std::string_view line(lineStart, static_cast<std::size_t>(lineEnd - lineStart));
     bool normalised = false;
     for (std::size_t i = 0; i < m_Matchers.size(); ++i) {
-        const LineMatcher& matcher = m_Matchers[i];
+        LineMatcher& matcher = m_Matchers[i];
         if (matcher.GetParseError() != RegexErrorNone)
             continue;
-        if (matcher.GetSearcher() != nullptr) {
-            if (HitAtOrAfter(i, lineStart) >= lineEnd)
+        const std::vector<std::size_t>& literals = m_FilterLiterals[i];
+        if (!literals.empty()) {
+            const bool held = std::any_of(literals.begin(), literals.end(), [&](std::size_t literal) {
+                return (m_LineHits[literal >> 6] >> (literal & 63)) & 1;
+            });
+            if (!held)
                 continue;
-            if (matcher.IsSearchHitAMatch())
+            if (matcher.GetRequiredLiterals().IsMatch)
                 return static_cast<int>(i);
         }
         if (!normalised) {
@@ -308,8 +308,15 @@ int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::st
             }
             normalised = true;
         }
-        if (matcher.Matches(line, m_Context, stop))
+        switch (matcher.Matches(line, m_Context, stop)) {
+        case LineMatch::Match:
             return static_cast<int>(i);
+        case LineMatch::OutOfMemory:
+            // Not knowing the answer is no answer: the run ends with its out-of-memory report.
+            throw std::bad_alloc();
+        case LineMatch::NoMatch:
+            break;
+        }
     }
     return -1;
 }
@@ -341,8 +348,8 @@ void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)
         // The lines not kept since the last kept line, newest first: this block's, then earlier blocks'.
         std::vector<const char*>& starts = m_LineStarts;
         CollectLineStartsBefore(m_pLastKeptEnd ? m_pLastKeptEnd : m_pBlockBegin, lineStart, before, starts);
-        const std::size_t fromEarlierBlocks = std::min<std::size_t>(
-            m_BeforeContextLines.size(), static_cast<std::size_t>(before) - starts.size());
+        const std::size_t fromEarlierBlocks =
+            std::min<std::size_t>(m_BeforeContextLines.size(), static_cast<std::size_t>(before) - starts.size());
         std::int64_t number = m_nLineNumber - static_cast<std::int64_t>(starts.size() + fromEarlierBlocks);
         for (std::size_t i = m_BeforeContextLines.size() - fromEarlierBlocks; i < m_BeforeContextLines.size(); ++i) {
             m_Batch.Append(number++, m_BeforeContextLines[i], true);
