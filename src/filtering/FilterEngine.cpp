@@ -2,6 +2,7 @@
 #include "filtering/FilterEngine.h"
 
 #include "filtering/LineFeedCounter.h"
+#include "filtering/MappedFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -164,7 +165,7 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
 
     EngineResult result = EngineResult::Finished;
     try {
-        result = ReadAndDecide(file.Get(), mayBlock, fileSize, stop);
+        result = ReadAndDecide(file.Get(), mayBlock, S_ISREG(status.st_mode), fileSize, stop);
     } catch (const std::bad_alloc&) {
         // The block buffer is gone with the unwinding; hand over what was kept, if that still fits.
         m_BeforeContextLines.clear();
@@ -182,12 +183,37 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     return result;
 }
 
-EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop)
+// A regular file is decided from a mapping of what it held at the start, then read on from there
+// for whatever was written since.
+EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize,
+                                         std::stop_token& stop)
 {
     std::size_t capacity = m_nBlockSize;
     std::unique_ptr<char[]> buffer(new char[capacity]);
     std::size_t carried = 0; // bytes of an unfinished line kept at the start of the buffer
     std::uint64_t bytesRead = 0;
+    if (regular && fileSize > 0) {
+        const MappedFile mapping(fd, fileSize);
+        if (mapping.GetData() != nullptr) {
+            switch (DecideMapped(mapping, stop, buffer, capacity, carried)) {
+            case MappedOutcome::Stopped:
+                FlushBatch();
+                return EngineResult::Stopped;
+            case MappedOutcome::Shrank:
+                FlushBatch(); // the file ends where it now ends, as a read would have found
+                return EngineResult::Finished;
+            case MappedOutcome::Done:
+                break;
+            }
+            bytesRead = mapping.GetSize();
+            if (::lseek(fd, static_cast<off_t>(bytesRead), SEEK_SET) < 0) {
+                if (carried > 0)
+                    ProcessBlock(buffer.get(), buffer.get() + carried, stop);
+                FlushBatch();
+                return EngineResult::Finished;
+            }
+        }
+    }
     for (bool endOfFile = false; !endOfFile;) {
         if (carried == capacity) {
             // A line longer than the buffer: grow it, keeping the part already read.
@@ -233,6 +259,50 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fi
     return EngineResult::Finished;
 }
 
+FilterEngine::MappedOutcome FilterEngine::DecideMapped(const MappedFile& mapping, std::stop_token& stop,
+                                                       std::unique_ptr<char[]>& buffer, std::size_t& capacity,
+                                                       std::size_t& carried)
+{
+    const char* const data = mapping.GetData();
+    const char* const end = data + mapping.GetSize();
+    MappedReadGuard guard(data, end);
+    if (sigsetjmp(guard.GetJump(), 1) != 0)
+        return MappedOutcome::Shrank;
+    // The mapping holds every block until the run ends: dropped lines wait to be counted until a
+    // kept line needs its number, which a run that keeps nothing more never does.
+    m_bBlocksStay = true;
+    for (const char* position = data; position < end;) {
+        // Blocks of whole lines, each at least a block long unless the file ends first.
+        const char* windowEnd =
+            position + std::min<std::size_t>(m_nBlockSize, static_cast<std::size_t>(end - position));
+        const void* lineFeed = ::memrchr(position, '\n', static_cast<std::size_t>(windowEnd - position));
+        if (lineFeed == nullptr && windowEnd < end)
+            lineFeed = std::memchr(windowEnd, '\n', static_cast<std::size_t>(end - windowEnd));
+        if (lineFeed == nullptr) {
+            // The unfinished last line: the read that follows the mapping may complete it.
+            carried = static_cast<std::size_t>(end - position);
+            if (carried > capacity) {
+                capacity = carried;
+                buffer.reset(new char[capacity]);
+            }
+            std::memcpy(buffer.get(), position, carried);
+            CountDroppedLines(position);
+            break;
+        }
+        const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
+        const bool stopped = !ProcessBlock(position, blockEnd, stop);
+        position = blockEnd;
+        m_nProgressPercent.store(static_cast<int>(static_cast<std::uint64_t>(position - data) * 100 /
+                                                  static_cast<std::uint64_t>(end - data)),
+                                 std::memory_order_relaxed);
+        if (stopped)
+            return MappedOutcome::Stopped;
+    }
+    CountDroppedLines(end);
+    m_bBlocksStay = false;
+    return MappedOutcome::Done;
+}
+
 bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_token& stop)
 {
     m_pBlockBegin = begin;
@@ -259,6 +329,7 @@ bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_to
             std::fill(m_LineHits.begin(), m_LineHits.end(), 0);
             m_Scanner.Collect(hit, lineEnd, m_LineHits.data());
         }
+        CountDroppedLines(position);
         ++m_nLineNumber;
         const int matched = DecideLine(position, lineEnd, stop);
         if (matched >= 0) {
@@ -275,8 +346,18 @@ bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_to
             return false;
     }
     RememberBeforeContext(end);
+    if (!m_bBlocksStay)
+        CountDroppedLines(end); // the buffer is about to be reused
     FlushBatch();
     return true;
+}
+
+void FilterEngine::CountDroppedLines(const char* upTo)
+{
+    if (m_pUncounted == nullptr)
+        return;
+    m_nLineNumber += CountLines(m_pUncounted, upTo);
+    m_pUncounted = nullptr;
 }
 
 // The first filter in list order that matches the line, or -1. A filter whose literals the line
@@ -323,6 +404,7 @@ int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::st
 
 void FilterEngine::KeepNonMatchingLines(const char* begin, const char* end)
 {
+    CountDroppedLines(begin);
     if (m_Run.ExcludeMatches) {
         for (const char* line = begin; line < end;) {
             const char* lineEnd = FindLineEnd(line, end);
@@ -337,8 +419,10 @@ void FilterEngine::KeepNonMatchingLines(const char* begin, const char* end)
         KeepLine(line, lineEnd, ++m_nLineNumber, true);
         line = lineEnd;
     }
-    // The rest is dropped; the last of them may still become context before a later match.
-    m_nLineNumber += CountLines(line, end);
+    // The rest is dropped; the last of them may still become context before a later match. They
+    // are counted only when a later line needs its number.
+    if (line < end)
+        m_pUncounted = line;
 }
 
 void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)

@@ -4,6 +4,7 @@
 #include "filtering/FilterOutput.h"
 #include "filtering/FilterRun.h"
 #include "filtering/LineMatcher.h"
+#include "filtering/MappedFile.h"
 #include "filtering/MultiLiteralScanner.h"
 #include "filtering/OutputLine.h"
 #include "regex/RegexMatchContext.h"
@@ -61,10 +62,20 @@ public:
     void SetExpressionStackLimit(std::size_t entries) { m_Context.SetStackLimit(entries); }
 
 private:
-    EngineResult ReadAndDecide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop);
+    enum class MappedOutcome
+    {
+        Done,    // up to the last line feed; the unfinished line after it is in the buffer
+        Stopped, // a stop request
+        Shrank,  // the file became shorter than the mapping
+    };
+
+    EngineResult ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize, std::stop_token& stop);
+    MappedOutcome DecideMapped(const MappedFile& mapping, std::stop_token& stop, std::unique_ptr<char[]>& buffer,
+                               std::size_t& capacity, std::size_t& carried);
     bool ProcessBlock(const char* begin, const char* end, std::stop_token& stop);
     int DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop);
     void KeepNonMatchingLines(const char* begin, const char* end);
+    void CountDroppedLines(const char* upTo);
     void KeepMatch(const char* lineStart, const char* lineEnd);
     void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext);
     void RememberBeforeContext(const char* blockEnd);
@@ -85,7 +96,9 @@ private:
     const char* m_pLastKeptEnd = nullptr;         // end of the last line kept in this block, or null
     std::vector<std::uint64_t> m_LineHits;        // bit per literal of m_Scanner: found in the current line
     std::deque<std::string> m_BeforeContextLines; // lines of earlier blocks not kept since the last kept line
-    std::int64_t m_nLineNumber = 0;               // lines decided so far
+    std::int64_t m_nLineNumber = 0;               // lines decided so far, but for those from m_pUncounted on
+    const char* m_pUncounted = nullptr;           // start of dropped lines not counted yet, or null
+    bool m_bBlocksStay = false;                   // blocks lie in a mapping, not in a reused buffer
     std::int64_t m_nAfterCount = 0;
     std::size_t m_nMatchedIndex = 0;
     std::vector<const char*> m_LineStarts; // scratch for collecting context lines
