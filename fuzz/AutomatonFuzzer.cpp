@@ -284,7 +284,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool stopped = stop.stop_requested();
         watchdog.Disarm();
         if (stopped)
-            continue;
+            break; // the expression backtracks too much to serve as a reference here
         ++g_nCompared;
         if (exact) {
             ++g_nComparedWithAutomaton;
