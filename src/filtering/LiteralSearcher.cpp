@@ -2,6 +2,7 @@
 #include "filtering/LiteralSearcher.h"
 
 #include "filtering/ByteFolding.h"
+#include "regex/ByteCommonness.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,28 +19,6 @@ unsigned char OtherCase(unsigned char folded)
     return (folded >= 'a' && folded <= 'z') ? static_cast<unsigned char>(folded - ('a' - 'A')) : folded;
 }
 
-// How common a byte is in logs and other text, roughly: 0 for the rarest. Comparing the pattern's
-// rarest bytes keeps the candidates that need a full comparison few.
-int Commonness(unsigned char byte, bool caseSensitive)
-{
-    static constexpr char kLetters[] = "etaoinsrhldcumfpgwybvkxjqz"; // most common first
-    if (byte >= 'a' && byte <= 'z') {
-        const auto rank = static_cast<int>(std::strchr(kLetters, byte) - kLetters);
-        return 60 - rank * 2 + (caseSensitive ? 0 : 10);
-    }
-    if (byte >= 'A' && byte <= 'Z')
-        return 22;
-    if (byte >= '0' && byte <= '9')
-        return 40;
-    if (byte == ' ')
-        return 70;
-    if (byte != 0 && std::strchr(".:-/_=,[]()", byte) != nullptr)
-        return 30;
-    if (byte >= 0x20 && byte < 0x7F)
-        return 12;
-    return 5;
-}
-
 } // namespace
 
 LiteralSearcher::LiteralSearcher(std::string_view pattern, bool caseSensitive)
@@ -53,7 +32,7 @@ LiteralSearcher::LiteralSearcher(std::string_view pattern, bool caseSensitive)
         // The rarest byte and the rarest other one; ties go to the last bytes, which are the
         // least likely to repeat the first.
         const auto commonness = [&](std::size_t offset) {
-            return Commonness(static_cast<unsigned char>(m_strPattern[offset]), caseSensitive);
+            return ByteCommonness(static_cast<unsigned char>(m_strPattern[offset]), caseSensitive);
         };
         std::size_t rarest = m_strPattern.size() - 1;
         for (std::size_t i = m_strPattern.size(); i-- > 0;)

@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <new>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define OSTREL_HAVE_X86 1
+#endif
+
 namespace {
 
 std::uint64_t HashKey(const std::uint32_t* key, std::size_t length)
@@ -47,6 +52,24 @@ RegexDfa::RegexDfa(const Regex& regex, std::size_t cacheBytes)
         m_ClassByte[classOf[byte]] = static_cast<unsigned char>(byte);
     }
 
+    // Bytes that no start node takes leave an unanchored initial state as it is.
+    if (!m_Nfa.IsAnchored()) {
+        std::size_t starting = 0;
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            for (const std::uint32_t node : m_Nfa.GetStartNodes())
+                m_StartsAttempt[byte] = m_StartsAttempt[byte] || nodes[node].Has(static_cast<unsigned char>(byte));
+            if (m_StartsAttempt[byte]) {
+                ++starting;
+                m_StartNibbles[byte >> 7][byte & 15] |= static_cast<std::uint8_t>(1u << ((byte >> 4) & 7));
+            }
+        }
+        m_bSkipsToStarts = starting < 128; // skipping pays only when runs of other bytes are likely
+    }
+#ifdef OSTREL_HAVE_X86
+    __builtin_cpu_init();
+    m_bUseAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
     m_bAlwaysMatches = m_Nfa.StartMatches();
     const std::vector<std::uint32_t>& start = m_Nfa.GetStartNodes();
     m_bEmptySubjectMatches = m_bAlwaysMatches || AcceptsAtEnd(start.data(), start.size());
@@ -65,6 +88,11 @@ bool RegexDfa::Matches(std::string_view subject)
     const std::uint32_t* table = m_Table.data();
     std::uint32_t state = m_nInitial;
     for (; text < end; ++text) {
+        if (state == m_nInitial && m_bSkipsToStarts && !m_StartsAttempt[*text]) {
+            text = SkipToStart(text, end);
+            if (text == end)
+                break;
+        }
         const std::uint32_t byteClass = m_ClassOf[*text];
         std::uint32_t next = table[state + byteClass];
         if (next >= kDead) {
@@ -213,4 +241,49 @@ void RegexDfa::Rehash(std::size_t buckets)
                 break;
             }
     }
+}
+
+#ifdef OSTREL_HAVE_X86
+
+namespace {
+
+// The first byte of [text, end) in the set, or end: 32 bytes a step, each looked up by its low
+// nibble in one of two tables (chosen by the top bit) that hold a bit per value of bits 4 to 6.
+__attribute__((target("avx2"))) const unsigned char*
+FindInSetAvx2(const unsigned char* text, const unsigned char* end,
+              const std::array<std::array<std::uint8_t, 16>, 2>& set)
+{
+    const __m256i low = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(set[0].data())));
+    const __m256i high = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(set[1].data())));
+    const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16,
+                                          32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i zero = _mm256_setzero_si256();
+    for (; end - text >= 32; text += 32) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
+        const __m256i lowNibbles = _mm256_and_si256(bytes, nibble);
+        const __m256i rows =
+            _mm256_blendv_epi8(_mm256_shuffle_epi8(low, lowNibbles), _mm256_shuffle_epi8(high, lowNibbles), bytes);
+        const __m256i bit = _mm256_shuffle_epi8(bits, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble));
+        const auto misses =
+            static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(rows, bit), zero)));
+        if (misses != 0xFFFFFFFFu)
+            return text + __builtin_ctz(~misses);
+    }
+    return text;
+}
+
+} // namespace
+
+#endif
+
+const unsigned char* RegexDfa::SkipToStart(const unsigned char* text, const unsigned char* end) const
+{
+#ifdef OSTREL_HAVE_X86
+    if (m_bUseAvx2)
+        text = FindInSetAvx2(text, end, m_StartNibbles);
+#endif
+    while (text < end && !m_StartsAttempt[*text])
+        ++text;
+    return text;
 }

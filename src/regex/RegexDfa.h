@@ -62,6 +62,14 @@ private:
     std::uint32_t m_nInitial = 0;      // row offset of the state a subject starts in
     std::uint64_t m_nFlushes = 0;
 
+    // Unanchored, most bytes of most lines leave the initial state as it is; only the bytes some
+    // attempt can start with do not. Runs of the others are skipped many at a time.
+    const unsigned char* SkipToStart(const unsigned char* text, const unsigned char* end) const;
+    std::array<bool, 256> m_StartsAttempt{};
+    std::array<std::array<std::uint8_t, 16>, 2> m_StartNibbles{}; // the same set, for vector lookups
+    bool m_bSkipsToStarts = false;
+    bool m_bUseAvx2 = false;
+
     std::vector<std::uint32_t> m_Next;    // scratch: the key being built
     std::vector<std::uint32_t> m_Scratch; // scratch: closures only looked at
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "regex/RequiredLiterals.h"
 
+#include "regex/ByteCommonness.h"
 #include "regex/Regex.h"
 #include "regex/RegexNfa.h"
 
@@ -57,10 +58,28 @@ void Unite(LiteralSet& into, const LiteralSet& from)
         into = LiteralSet::None();
 }
 
+// How often a set's literals are likely to occur: the commonness of the three rarest bytes of
+// each (a missing byte counts as a common one), summed over the set.
+int Commonness(const LiteralSet& set, bool caseSensitive)
+{
+    int total = 0;
+    for (const std::string& item : set.Items) {
+        int rarest[3] = {70, 70, 70};
+        for (const char c : item) {
+            int value = ByteCommonness(static_cast<unsigned char>(c), caseSensitive);
+            for (int& slot : rarest)
+                if (value < slot)
+                    std::swap(value, slot);
+        }
+        total += rarest[0] + rarest[1] + rarest[2];
+    }
+    return total;
+}
+
 // Prefers sets that rule out more subjects: a valid one; then one whose shortest literal is
-// longer (up to four bytes, beyond which literals are about equally rare); then fewer literals;
-// then longer ones.
-bool IsBetter(const LiteralSet& a, const LiteralSet& b)
+// longer (up to four bytes, beyond which the bytes matter more than the length); then one of
+// rarer bytes; then fewer literals; then longer ones.
+bool IsBetter(const LiteralSet& a, const LiteralSet& b, bool caseSensitive)
 {
     if (a.Valid != b.Valid)
         return a.Valid;
@@ -72,6 +91,10 @@ bool IsBetter(const LiteralSet& a, const LiteralSet& b)
     const std::size_t shortB = b.ShortestLength();
     if (std::min<std::size_t>(shortA, 4) != std::min<std::size_t>(shortB, 4))
         return shortA > shortB;
+    const int commonA = Commonness(a, caseSensitive);
+    const int commonB = Commonness(b, caseSensitive);
+    if (commonA != commonB)
+        return commonA < commonB;
     if (a.Items.size() != b.Items.size())
         return a.Items.size() < b.Items.size();
     return shortA > shortB;
@@ -209,7 +232,7 @@ private:
                 else
                     for (const std::uint32_t successor : m_Successors[first])
                         Unite(after, m_Sets[successor]);
-                if (IsBetter(after, best))
+                if (IsBetter(after, best, m_Nfa.IsCaseSensitive()))
                     best = std::move(after);
                 m_Sets[first] = std::move(best);
                 continue;

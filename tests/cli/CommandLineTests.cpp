@@ -164,13 +164,13 @@ TEST(CommandLineTest, ReportsAMatchThatRunsOutOfMemory)
     GTEST_SKIP() << "needs an address limit the sanitizer cannot run under";
 #endif
     TempDir dir;
-    const std::string path = dir.Write("long.log", "a" + std::string(24u << 20, 'x') + "\n");
+    const std::string path = dir.Write("long.log", "a" + std::string(24u << 20, 'x') + "Zq\n");
     const std::string limited = "ulimit -v 262144; exec " + Quote(Filter) + " ";
     const ProcessResult backtracked = RunShell("sh -c " + Quote(limited + "-r 'a.*Z!q' " + Quote(path)) + " 2>&1");
     EXPECT_EQ(backtracked.Status, 2);
     EXPECT_EQ(backtracked.Output, "ERROR Out of memory while filtering " + path + "\n");
 
-    const ProcessResult automaton = RunShell("sh -c " + Quote(limited + "-r 'a.*Z' " + Quote(path)) + " 2>&1");
+    const ProcessResult automaton = RunShell("sh -c " + Quote(limited + "-r 'a.*Z.q' " + Quote(path)) + " 2>&1");
     EXPECT_EQ(automaton.Status, 1);
     EXPECT_EQ(automaton.Output, "");
 }

@@ -153,7 +153,8 @@ TEST(ExpressionEngineTest, AgreesWithTheLineByLineRules)
 TEST(ExpressionEngineTest, EndsTheRunWhenAMatchRunsOutOfMemory)
 {
     TempDir dir;
-    const std::string path = dir.Write("log", "a first Z\n" + ("a" + std::string(5000, 'x')) + "\nlast Z\n");
+    // The long line holds every literal the expressions need, so it is not skipped before a match.
+    const std::string path = dir.Write("log", "a first Z\n" + ("a" + std::string(5000, 'x')) + "Zq\nlast Z\n");
     for (const char* pattern : {"a.*Z!q", "{a}.*Z\\0?"}) { // a negation, a back reference: the backtracker
         FilterEngine engine(FilterRun{path, {Expression(pattern)}, false});
         engine.SetExpressionStackLimit(1000);
@@ -165,10 +166,11 @@ TEST(ExpressionEngineTest, EndsTheRunWhenAMatchRunsOutOfMemory)
     }
 
     // The automaton needs no stack: the same line costs it nothing.
-    FilterEngine engine(FilterRun{path, {Expression("a.*Z")}, false});
+    FilterEngine engine(FilterRun{path, {Expression("a.*Zq")}, false});
     engine.SetExpressionStackLimit(1000);
     CollectingOutput output;
     EXPECT_EQ(engine.Run(std::stop_token(), output), EngineResult::Finished);
     EXPECT_TRUE(output.Errors.empty());
-    EXPECT_EQ(output.Lines.size(), 2u) << "the first and the last line hold an a before a Z";
+    ASSERT_EQ(output.Lines.size(), 1u);
+    EXPECT_EQ(output.Lines[0].Number, 2);
 }

@@ -113,10 +113,10 @@ TEST(RequiredLiterals, FindsWhatEveryMatchHolds)
         {"(WARN)|(ERROR)", false, {"warn", "error"}, true}, // lowered: found folding A to Z
         {"ERROR", true, {"ERROR"}, true},
         {"WAR(N)?", true, {"WAR"}, true},
-        {"ERROR.*timeout after \\z ms", true, {"timeout after "}, false},
+        {"ERROR.*timeout after \\z ms", true, {"ERROR"}, false}, // capitals are rarer than words
         {"^2026-12", true, {"2026-12"}, false},   // anchored: a hit is not a match
         {"timeout\\n", true, {"timeout"}, false}, // line ends never: CR LF reads as LF
-        {"a\r\nb", true, {"a"}, false},
+        {"a\r\nb", true, {"b"}, false},
         {"x!yz", true, {"xz"}, false},                                  // the negation consumes nothing
         {"{a}bc\\0d", true, {"abc"}, false},                            // the back reference reads anything
         {"(ab)+x", true, {"ab"}, false},                                // the first copy of a plus is required
