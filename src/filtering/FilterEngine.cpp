@@ -327,7 +327,10 @@ bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_to
         const char* lineEnd = FindLineEnd(position, end);
         if (!m_LineHits.empty()) {
             std::fill(m_LineHits.begin(), m_LineHits.end(), 0);
-            m_Scanner.Collect(hit, lineEnd, m_LineHits.data());
+            if (m_Scanner.GetCount() == 1 && !m_bEveryLineIsCandidate)
+                m_LineHits[0] = 1; // the hit that found the line is the only literal there is
+            else
+                m_Scanner.Collect(hit, lineEnd, m_LineHits.data());
         }
         CountDroppedLines(position);
         ++m_nLineNumber;

@@ -42,9 +42,6 @@ public:
     // tried. For a literal filter it is the pattern itself, and a line holding it matches.
     const RequiredLiterals& GetRequiredLiterals() const { return m_Required; }
 
-    // Whether the line is decided by the automaton rather than the backtracker.
-    bool UsesAutomaton() const { return m_Dfa.has_value(); }
-
     // Decides one line. context is scratch space for the backtracker; stop interrupts a long match.
     LineMatch Matches(std::string_view line, RegexMatchContext& context, std::stop_token stop = {});
 

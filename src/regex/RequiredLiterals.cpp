@@ -103,7 +103,9 @@ bool IsBetter(const LiteralSet& a, const LiteralSet& b, bool caseSensitive)
 class Analysis
 {
 public:
-    explicit Analysis(const Regex& regex) : m_Nfa(regex, RegexNfa::Mode::Overapproximate)
+    // approximate: the program is not exact (RegexNfa::IsExact), so no literal hit is a match.
+    Analysis(const Regex& regex, bool approximate)
+        : m_Nfa(regex, RegexNfa::Mode::Overapproximate), m_bApproximate(approximate)
     {
         const std::vector<RegexNfa::Node>& nodes = m_Nfa.GetNodes();
         if (nodes.size() > kMaxAnalysedNodes)
@@ -305,14 +307,11 @@ private:
     }
 
     RegexNfa m_Nfa;
-    bool m_bApproximate = false;
+    bool m_bApproximate;
     std::vector<std::vector<std::uint32_t>> m_Successors;
     std::vector<bool> m_Accepts; // a path may end right after the node
     std::vector<LiteralSet> m_Sets;
     std::vector<std::uint32_t> m_Component;
-
-public:
-    void SetApproximate(bool approximate) { m_bApproximate = approximate; }
 };
 
 } // namespace
@@ -321,7 +320,6 @@ RequiredLiterals FindRequiredLiterals(const Regex& regex)
 {
     if (regex.GetError() != RegexErrorNone || regex.GetInstructions().size() < 3)
         return {};
-    Analysis analysis(regex);
-    analysis.SetApproximate(!RegexNfa::IsExact(regex));
+    Analysis analysis(regex, !RegexNfa::IsExact(regex));
     return analysis.Run();
 }
