@@ -17,6 +17,7 @@
 namespace {
 
 constexpr std::size_t BatchFlushSize = 1024 * 1024;
+constexpr std::size_t kReleaseStep = 8 * 1024 * 1024; // how much of a mapping is let go of at a time
 
 std::string FormatMessage(const char* format, const std::string& path, int error)
 {
@@ -193,7 +194,7 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     std::size_t carried = 0; // bytes of an unfinished line kept at the start of the buffer
     std::uint64_t bytesRead = 0;
     if (regular && fileSize > 0) {
-        const MappedFile mapping(fd, fileSize);
+        MappedFile mapping(fd, fileSize);
         if (mapping.GetData() != nullptr) {
             switch (DecideMapped(mapping, stop, buffer, capacity, carried)) {
             case MappedOutcome::Stopped:
@@ -259,7 +260,7 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     return EngineResult::Finished;
 }
 
-FilterEngine::MappedOutcome FilterEngine::DecideMapped(const MappedFile& mapping, std::stop_token& stop,
+FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std::stop_token& stop,
                                                        std::unique_ptr<char[]>& buffer, std::size_t& capacity,
                                                        std::size_t& carried)
 {
@@ -271,6 +272,7 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(const MappedFile& mapping
     // The mapping holds every block until the run ends: dropped lines wait to be counted until a
     // kept line needs its number, which a run that keeps nothing more never does.
     m_bBlocksStay = true;
+    std::ptrdiff_t released = 0;
     for (const char* position = data; position < end;) {
         // Blocks of whole lines, each at least a block long unless the file ends first.
         const char* windowEnd =
@@ -292,6 +294,12 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(const MappedFile& mapping
         const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
         const bool stopped = !ProcessBlock(position, blockEnd, stop);
         position = blockEnd;
+        // What was decided is not needed again but to count dropped lines, which maps it anew:
+        // the run's memory stays small however large the file.
+        if (position - data >= static_cast<std::ptrdiff_t>(kReleaseStep) + released) {
+            mapping.Release(position);
+            released = position - data;
+        }
         m_nProgressPercent.store(static_cast<int>(static_cast<std::uint64_t>(position - data) * 100 /
                                                   static_cast<std::uint64_t>(end - data)),
                                  std::memory_order_relaxed);

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <signal.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +56,16 @@ MappedFile::MappedFile(int fd, std::uint64_t size)
     ::madvise(data, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
     m_pData = static_cast<const char*>(data);
     m_nSize = static_cast<std::size_t>(size);
+}
+
+void MappedFile::Release(const char* upTo)
+{
+    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t end = static_cast<std::size_t>(upTo - m_pData) / page * page;
+    if (m_pData == nullptr || end <= m_nReleased)
+        return;
+    ::madvise(const_cast<char*>(m_pData) + m_nReleased, end - m_nReleased, MADV_DONTNEED);
+    m_nReleased = end;
 }
 
 MappedFile::~MappedFile()

@@ -18,9 +18,14 @@ public:
     const char* GetData() const { return m_pData; }
     std::size_t GetSize() const { return m_nSize; }
 
+    // Lets go of the pages before upTo that it has not let go of yet: they leave the process's
+    // memory but stay in the page cache, and a later read of them maps them again.
+    void Release(const char* upTo);
+
 private:
     const char* m_pData = nullptr;
     std::size_t m_nSize = 0;
+    std::size_t m_nReleased = 0; // bytes from the start already let go of, whole pages
 };
 
 // The work of the SIGBUS handler that MappedReadGuard installs; not for other callers.
