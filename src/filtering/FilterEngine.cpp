@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <optional>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -193,10 +194,25 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     std::unique_ptr<char[]> buffer(new char[capacity]);
     std::size_t carried = 0; // bytes of an unfinished line kept at the start of the buffer
     std::uint64_t bytesRead = 0;
+    // The mapping lives on while the file is read on: lines dropped at its end are counted only
+    // if a line read after it needs its number.
+    std::optional<MappedFile> mapping;
+    bool countMappedLines = false;
+    const auto countBeforeReadLines = [&](std::size_t bytes) {
+        if (!countMappedLines)
+            return true;
+        countMappedLines = false;
+        m_bBlocksStay = false;
+        if (bytes == 0) {
+            m_pUncounted = nullptr; // no line follows that needs a number
+            return true;
+        }
+        return CountMappedDroppedLines(*mapping);
+    };
     if (regular && fileSize > 0) {
-        MappedFile mapping(fd, fileSize);
-        if (mapping.GetData() != nullptr) {
-            switch (DecideMapped(mapping, stop, buffer, capacity, carried)) {
+        mapping.emplace(fd, fileSize);
+        if (mapping->GetData() != nullptr) {
+            switch (DecideMapped(*mapping, stop, buffer, capacity, carried)) {
             case MappedOutcome::Stopped:
                 FlushBatch();
                 return EngineResult::Stopped;
@@ -206,8 +222,13 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
             case MappedOutcome::Done:
                 break;
             }
-            bytesRead = mapping.GetSize();
+            countMappedLines = true;
+            bytesRead = mapping->GetSize();
             if (::lseek(fd, static_cast<off_t>(bytesRead), SEEK_SET) < 0) {
+                if (!countBeforeReadLines(carried)) {
+                    FlushBatch();
+                    return EngineResult::Finished;
+                }
                 if (carried > 0)
                     ProcessBlock(buffer.get(), buffer.get() + carried, stop);
                 FlushBatch();
@@ -243,6 +264,10 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
                 continue;
             }
             blockEnd = static_cast<const char*>(lastLineFeed) + 1;
+        }
+        if (!countBeforeReadLines(static_cast<std::size_t>(blockEnd - data))) {
+            FlushBatch(); // the file shrank under the mapping
+            return EngineResult::Finished;
         }
         const bool stopped = !ProcessBlock(data, blockEnd, stop);
         const std::size_t rest = static_cast<std::size_t>(data + carried + got - blockEnd);
@@ -288,7 +313,6 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std:
                 buffer.reset(new char[capacity]);
             }
             std::memcpy(buffer.get(), position, carried);
-            CountDroppedLines(position);
             break;
         }
         const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
@@ -306,9 +330,7 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std:
         if (stopped)
             return MappedOutcome::Stopped;
     }
-    CountDroppedLines(end);
-    m_bBlocksStay = false;
-    return MappedOutcome::Done;
+    return MappedOutcome::Done; // m_bBlocksStay stays set: the mapping outlives what follows
 }
 
 bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_token& stop)
@@ -360,6 +382,21 @@ bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_to
     if (!m_bBlocksStay)
         CountDroppedLines(end); // the buffer is about to be reused
     FlushBatch();
+    return true;
+}
+
+bool FilterEngine::CountMappedDroppedLines(const MappedFile& mapping)
+{
+    if (m_pUncounted == nullptr)
+        return true;
+    // The dropped lines reach up to the unfinished line the read took over, which ends the
+    // mapping's last line feed.
+    const char* const data = mapping.GetData();
+    MappedReadGuard guard(data, data + mapping.GetSize());
+    if (sigsetjmp(guard.GetJump(), 1) != 0)
+        return false;
+    const void* lineFeed = ::memrchr(data, '\n', mapping.GetSize());
+    CountDroppedLines(lineFeed != nullptr ? static_cast<const char*>(lineFeed) + 1 : data);
     return true;
 }
 
@@ -415,7 +452,8 @@ int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::st
 
 void FilterEngine::KeepNonMatchingLines(const char* begin, const char* end)
 {
-    CountDroppedLines(begin);
+    if (m_Run.ExcludeMatches || m_nAfterCount > 0)
+        CountDroppedLines(begin); // these lines are kept, with their numbers
     if (m_Run.ExcludeMatches) {
         for (const char* line = begin; line < end;) {
             const char* lineEnd = FindLineEnd(line, end);
@@ -432,8 +470,8 @@ void FilterEngine::KeepNonMatchingLines(const char* begin, const char* end)
     }
     // The rest is dropped; the last of them may still become context before a later match. They
     // are counted only when a later line needs its number.
-    if (line < end)
-        m_pUncounted = line;
+    if (line < end && m_pUncounted == nullptr)
+        m_pUncounted = line; // else the stretch already waiting to be counted goes on here
 }
 
 void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)

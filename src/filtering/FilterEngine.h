@@ -76,6 +76,7 @@ private:
     int DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop);
     void KeepNonMatchingLines(const char* begin, const char* end);
     void CountDroppedLines(const char* upTo);
+    bool CountMappedDroppedLines(const MappedFile& mapping);
     void KeepMatch(const char* lineStart, const char* lineEnd);
     void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext);
     void RememberBeforeContext(const char* blockEnd);
