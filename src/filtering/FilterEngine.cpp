@@ -318,11 +318,13 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std:
         const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
         const bool stopped = !ProcessBlock(position, blockEnd, stop);
         position = blockEnd;
-        // What was decided is not needed again but to count dropped lines, which maps it anew:
-        // the run's memory stays small however large the file.
-        if (position - data >= static_cast<std::ptrdiff_t>(kReleaseStep) + released) {
-            mapping.Release(position);
-            released = position - data;
+        // What was decided is not needed again but to count dropped lines: the pages before the
+        // first line still to be counted are let go of, so the run's memory stays small however
+        // large the file, and counting never maps a page again.
+        const char* const releasable = m_pUncounted != nullptr ? std::min(m_pUncounted, position) : position;
+        if (releasable - data >= static_cast<std::ptrdiff_t>(kReleaseStep) + released) {
+            mapping.Release(releasable);
+            released = releasable - data;
         }
         m_nProgressPercent.store(static_cast<int>(static_cast<std::uint64_t>(position - data) * 100 /
                                                   static_cast<std::uint64_t>(end - data)),
