@@ -2,6 +2,7 @@
 #include "filtering/FilterEngine.h"
 
 #include "filtering/LineFeedCounter.h"
+#include "filtering/MappedFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <optional>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 namespace {
 
 constexpr std::size_t BatchFlushSize = 1024 * 1024;
+constexpr std::size_t kReleaseStep = 8 * 1024 * 1024; // how much of a mapping is let go of at a time
 
 std::string FormatMessage(const char* format, const std::string& path, int error)
 {
@@ -113,14 +116,22 @@ FilterEngine::FilterEngine(FilterRun run, std::size_t blockSize)
     : m_Run(std::move(run)), m_nBlockSize(std::max<std::size_t>(blockSize, 1)), m_Context(256)
 {
     m_Matchers.reserve(m_Run.Filters.size());
-    for (const RunFilter& filter : m_Run.Filters) {
+    m_FilterLiterals.resize(m_Run.Filters.size());
+    for (std::size_t i = 0; i < m_Run.Filters.size(); ++i) {
+        const RunFilter& filter = m_Run.Filters[i];
         m_Matchers.emplace_back(filter);
         const LineMatcher& matcher = m_Matchers.back();
-        if (matcher.GetParseError() == RegexErrorNone && matcher.GetSearcher() == nullptr)
-            m_bEveryLineIsCandidate = true;
         m_nMaxBefore = std::max<std::int64_t>(m_nMaxBefore, filter.OutputBeforeMatch);
+        if (matcher.GetParseError() != RegexErrorNone)
+            continue;
+        const RequiredLiterals& required = matcher.GetRequiredLiterals();
+        if (required.Literals.empty())
+            m_bEveryLineIsCandidate = true;
+        for (const std::string& literal : required.Literals)
+            m_FilterLiterals[i].push_back(m_Scanner.Add(literal, required.CaseSensitive));
     }
-    m_NextHit.assign(m_Matchers.size(), nullptr);
+    m_Scanner.Prepare();
+    m_LineHits.assign((m_Scanner.GetCount() + 63) / 64, 0);
 }
 
 EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
@@ -135,7 +146,9 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
         output.ReportError(FormatMessage("ERROR Opening %s, GetLastError()=%d", path, errno));
         return EngineResult::Failed;
     }
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(file.Get(), &status) != 0) {
         output.ReportError(FormatMessage("Error Retrieving Size of File: \"%s\": GetLastError()=%d", path, errno));
         return EngineResult::Failed;
@@ -154,7 +167,7 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
 
     EngineResult result = EngineResult::Finished;
     try {
-        result = ReadAndDecide(file.Get(), mayBlock, fileSize, stop);
+        result = ReadAndDecide(file.Get(), mayBlock, S_ISREG(status.st_mode), fileSize, stop);
     } catch (const std::bad_alloc&) {
         // The block buffer is gone with the unwinding; hand over what was kept, if that still fits.
         m_BeforeContextLines.clear();
@@ -172,12 +185,57 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     return result;
 }
 
-EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop)
+// A regular file is decided from a mapping of what it held at the start, then read on from there
+// for whatever was written since.
+EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize,
+                                         std::stop_token& stop)
 {
     std::size_t capacity = m_nBlockSize;
     std::unique_ptr<char[]> buffer(new char[capacity]);
     std::size_t carried = 0; // bytes of an unfinished line kept at the start of the buffer
     std::uint64_t bytesRead = 0;
+    // The mapping lives on while the file is read on: lines dropped at its end are counted only
+    // if a line read after it needs its number.
+    std::optional<MappedFile> mapping;
+    bool countMappedLines = false;
+    const auto countBeforeReadLines = [&](std::size_t bytes) {
+        if (!countMappedLines)
+            return true;
+        countMappedLines = false;
+        m_bBlocksStay = false;
+        if (bytes == 0) {
+            m_pUncounted = nullptr; // no line follows that needs a number
+            return true;
+        }
+        return CountMappedDroppedLines(*mapping);
+    };
+    if (regular && fileSize > 0) {
+        mapping.emplace(fd, fileSize);
+        if (mapping->GetData() != nullptr) {
+            switch (DecideMapped(*mapping, stop, buffer, capacity, carried)) {
+            case MappedOutcome::Stopped:
+                FlushBatch();
+                return EngineResult::Stopped;
+            case MappedOutcome::Shrank:
+                FlushBatch(); // the file ends where it now ends, as a read would have found
+                return EngineResult::Finished;
+            case MappedOutcome::Done:
+                break;
+            }
+            countMappedLines = true;
+            bytesRead = mapping->GetSize();
+            if (::lseek(fd, static_cast<off_t>(bytesRead), SEEK_SET) < 0) {
+                if (!countBeforeReadLines(carried)) {
+                    FlushBatch();
+                    return EngineResult::Finished;
+                }
+                if (carried > 0)
+                    ProcessBlock(buffer.get(), buffer.get() + carried, stop);
+                FlushBatch();
+                return EngineResult::Finished;
+            }
+        }
+    }
     for (bool endOfFile = false; !endOfFile;) {
         if (carried == capacity) {
             // A line longer than the buffer: grow it, keeping the part already read.
@@ -207,6 +265,10 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fi
             }
             blockEnd = static_cast<const char*>(lastLineFeed) + 1;
         }
+        if (!countBeforeReadLines(static_cast<std::size_t>(blockEnd - data))) {
+            FlushBatch(); // the file shrank under the mapping
+            return EngineResult::Finished;
+        }
         const bool stopped = !ProcessBlock(data, blockEnd, stop);
         const std::size_t rest = static_cast<std::size_t>(data + carried + got - blockEnd);
         std::memmove(data, blockEnd, rest);
@@ -223,26 +285,86 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fi
     return EngineResult::Finished;
 }
 
+FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std::stop_token& stop,
+                                                       std::unique_ptr<char[]>& buffer, std::size_t& capacity,
+                                                       std::size_t& carried)
+{
+    const char* const data = mapping.GetData();
+    const char* const end = data + mapping.GetSize();
+    MappedReadGuard guard(data, end);
+    if (sigsetjmp(guard.GetJump(), 1) != 0)
+        return MappedOutcome::Shrank;
+    // The mapping holds every block until the run ends: dropped lines wait to be counted until a
+    // kept line needs its number, which a run that keeps nothing more never does.
+    m_bBlocksStay = true;
+    std::ptrdiff_t released = 0;
+    for (const char* position = data; position < end;) {
+        // Blocks of whole lines, each at least a block long unless the file ends first.
+        const char* windowEnd =
+            position + std::min<std::size_t>(m_nBlockSize, static_cast<std::size_t>(end - position));
+        const void* lineFeed = ::memrchr(position, '\n', static_cast<std::size_t>(windowEnd - position));
+        if (lineFeed == nullptr && windowEnd < end)
+            lineFeed = std::memchr(windowEnd, '\n', static_cast<std::size_t>(end - windowEnd));
+        if (lineFeed == nullptr) {
+            // The unfinished last line: the read that follows the mapping may complete it.
+            carried = static_cast<std::size_t>(end - position);
+            if (carried > capacity) {
+                capacity = carried;
+                buffer.reset(new char[capacity]);
+            }
+            std::memcpy(buffer.get(), position, carried);
+            break;
+        }
+        const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
+        const bool stopped = !ProcessBlock(position, blockEnd, stop);
+        position = blockEnd;
+        // What was decided is not needed again but to count dropped lines: the pages before the
+        // first line still to be counted are let go of, so the run's memory stays small however
+        // large the file, and counting never maps a page again.
+        const char* const releasable = m_pUncounted != nullptr ? std::min(m_pUncounted, position) : position;
+        if (releasable - data >= static_cast<std::ptrdiff_t>(kReleaseStep) + released) {
+            mapping.Release(releasable);
+            released = releasable - data;
+        }
+        m_nProgressPercent.store(static_cast<int>(static_cast<std::uint64_t>(position - data) * 100 /
+                                                  static_cast<std::uint64_t>(end - data)),
+                                 std::memory_order_relaxed);
+        if (stopped)
+            return MappedOutcome::Stopped;
+    }
+    return MappedOutcome::Done; // m_bBlocksStay stays set: the mapping outlives what follows
+}
+
 bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_token& stop)
 {
     m_pBlockBegin = begin;
     m_pBlockEnd = end;
     m_pLastKeptEnd = nullptr;
-    std::fill(m_NextHit.begin(), m_NextHit.end(), nullptr);
 
     const char* position = begin;
     while (position < end) {
-        const char* candidate = NextCandidate(position);
-        const char* lineStart = candidate >= end ? end : FindLineStart(position, candidate);
-        if (lineStart > position) {
-            KeepNonMatchingLines(position, lineStart);
-            position = lineStart;
-            if (stop.stop_requested())
-                return false;
-            if (position >= end)
-                break;
+        const char* hit = position;
+        if (!m_bEveryLineIsCandidate) {
+            hit = m_Scanner.Find(position, end);
+            const char* lineStart = hit >= end ? end : FindLineStart(position, hit);
+            if (lineStart > position) {
+                KeepNonMatchingLines(position, lineStart);
+                position = lineStart;
+                if (stop.stop_requested())
+                    return false;
+                if (position >= end)
+                    break;
+            }
         }
         const char* lineEnd = FindLineEnd(position, end);
+        if (!m_LineHits.empty()) {
+            std::fill(m_LineHits.begin(), m_LineHits.end(), 0);
+            if (m_Scanner.GetCount() == 1 && !m_bEveryLineIsCandidate)
+                m_LineHits[0] = 1; // the hit that found the line is the only literal there is
+            else
+                m_Scanner.Collect(hit, lineEnd, m_LineHits.data());
+        }
+        CountDroppedLines(position);
         ++m_nLineNumber;
         const int matched = DecideLine(position, lineEnd, stop);
         if (matched >= 0) {
@@ -259,44 +381,53 @@ bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_to
             return false;
     }
     RememberBeforeContext(end);
+    if (!m_bBlocksStay)
+        CountDroppedLines(end); // the buffer is about to be reused
     FlushBatch();
     return true;
 }
 
-const char* FilterEngine::HitAtOrAfter(std::size_t filter, const char* position)
+bool FilterEngine::CountMappedDroppedLines(const MappedFile& mapping)
 {
-    const char*& hit = m_NextHit[filter];
-    if (hit == nullptr || hit < position) {
-        const std::size_t offset = m_Matchers[filter].GetSearcher()->Find(
-            std::string_view(position, static_cast<std::size_t>(m_pBlockEnd - position)));
-        hit = offset == LiteralSearcher::npos ? m_pBlockEnd : position + offset;
-    }
-    return hit;
+    if (m_pUncounted == nullptr)
+        return true;
+    // The dropped lines reach up to the unfinished line the read took over, which ends the
+    // mapping's last line feed.
+    const char* const data = mapping.GetData();
+    MappedReadGuard guard(data, data + mapping.GetSize());
+    if (sigsetjmp(guard.GetJump(), 1) != 0)
+        return false;
+    const void* lineFeed = ::memrchr(data, '\n', mapping.GetSize());
+    CountDroppedLines(lineFeed != nullptr ? static_cast<const char*>(lineFeed) + 1 : data);
+    return true;
 }
 
-const char* FilterEngine::NextCandidate(const char* position)
+void FilterEngine::CountDroppedLines(const char* upTo)
 {
-    if (m_bEveryLineIsCandidate)
-        return position;
-    const char* candidate = m_pBlockEnd;
-    for (std::size_t i = 0; i < m_Matchers.size(); ++i)
-        if (m_Matchers[i].GetSearcher() != nullptr && m_Matchers[i].GetParseError() == RegexErrorNone)
-            candidate = std::min(candidate, HitAtOrAfter(i, position));
-    return candidate;
+    if (m_pUncounted == nullptr)
+        return;
+    m_nLineNumber += CountLines(m_pUncounted, upTo);
+    m_pUncounted = nullptr;
 }
 
+// The first filter in list order that matches the line, or -1. A filter whose literals the line
+// lacks cannot match; one whose literal hit is a match needs no further test.
 int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop)
 {
     std::string_view line(lineStart, static_cast<std::size_t>(lineEnd - lineStart));
     bool normalised = false;
     for (std::size_t i = 0; i < m_Matchers.size(); ++i) {
-        const LineMatcher& matcher = m_Matchers[i];
+        LineMatcher& matcher = m_Matchers[i];
         if (matcher.GetParseError() != RegexErrorNone)
             continue;
-        if (matcher.GetSearcher() != nullptr) {
-            if (HitAtOrAfter(i, lineStart) >= lineEnd)
+        const std::vector<std::size_t>& literals = m_FilterLiterals[i];
+        if (!literals.empty()) {
+            const bool held = std::any_of(literals.begin(), literals.end(), [&](std::size_t literal) {
+                return (m_LineHits[literal >> 6] >> (literal & 63)) & 1;
+            });
+            if (!held)
                 continue;
-            if (matcher.IsSearchHitAMatch())
+            if (matcher.GetRequiredLiterals().IsMatch)
                 return static_cast<int>(i);
         }
         if (!normalised) {
@@ -308,14 +439,23 @@ int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::st
             }
             normalised = true;
         }
-        if (matcher.Matches(line, m_Context, stop))
+        switch (matcher.Matches(line, m_Context, stop)) {
+        case LineMatch::Match:
             return static_cast<int>(i);
+        case LineMatch::OutOfMemory:
+            // Not knowing the answer is no answer: the run ends with its out-of-memory report.
+            throw std::bad_alloc();
+        case LineMatch::NoMatch:
+            break;
+        }
     }
     return -1;
 }
 
 void FilterEngine::KeepNonMatchingLines(const char* begin, const char* end)
 {
+    if (m_Run.ExcludeMatches || m_nAfterCount > 0)
+        CountDroppedLines(begin); // these lines are kept, with their numbers
     if (m_Run.ExcludeMatches) {
         for (const char* line = begin; line < end;) {
             const char* lineEnd = FindLineEnd(line, end);
@@ -330,8 +470,10 @@ void FilterEngine::KeepNonMatchingLines(const char* begin, const char* end)
         KeepLine(line, lineEnd, ++m_nLineNumber, true);
         line = lineEnd;
     }
-    // The rest is dropped; the last of them may still become context before a later match.
-    m_nLineNumber += CountLines(line, end);
+    // The rest is dropped; the last of them may still become context before a later match. They
+    // are counted only when a later line needs its number.
+    if (line < end && m_pUncounted == nullptr)
+        m_pUncounted = line; // else the stretch already waiting to be counted goes on here
 }
 
 void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)
@@ -341,8 +483,8 @@ void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)
         // The lines not kept since the last kept line, newest first: this block's, then earlier blocks'.
         std::vector<const char*>& starts = m_LineStarts;
         CollectLineStartsBefore(m_pLastKeptEnd ? m_pLastKeptEnd : m_pBlockBegin, lineStart, before, starts);
-        const std::size_t fromEarlierBlocks = std::min<std::size_t>(
-            m_BeforeContextLines.size(), static_cast<std::size_t>(before) - starts.size());
+        const std::size_t fromEarlierBlocks =
+            std::min<std::size_t>(m_BeforeContextLines.size(), static_cast<std::size_t>(before) - starts.size());
         std::int64_t number = m_nLineNumber - static_cast<std::int64_t>(starts.size() + fromEarlierBlocks);
         for (std::size_t i = m_BeforeContextLines.size() - fromEarlierBlocks; i < m_BeforeContextLines.size(); ++i) {
             m_Batch.Append(number++, m_BeforeContextLines[i], true);

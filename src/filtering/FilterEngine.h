@@ -4,6 +4,8 @@
 #include "filtering/FilterOutput.h"
 #include "filtering/FilterRun.h"
 #include "filtering/LineMatcher.h"
+#include "filtering/MappedFile.h"
+#include "filtering/MultiLiteralScanner.h"
 #include "filtering/OutputLine.h"
 #include "regex/RegexMatchContext.h"
 
@@ -18,9 +20,9 @@
 
 enum class EngineResult
 {
-    Finished, // the whole file was read
-    Stopped,  // a stop request ended the run early
-    Failed,   // the file could not be opened or sized; the error was reported
+    Finished,    // the whole file was read
+    Stopped,     // a stop request ended the run early
+    Failed,      // the file could not be opened or sized; the error was reported
     OutOfMemory, // memory ran out; the lines handed over before stay, the error was reported
 };
 
@@ -31,9 +33,11 @@ std::string OutOfMemoryMessage(const std::string& path);
 //
 // For each line the filters are tried in list order and the first that matches decides how
 // many lines before and after it are kept; in exclude mode the lines that match no filter are
-// kept instead. The file is read in large blocks; filters that can be searched for are found
-// across a whole block at once, so lines without a possible match cost only their share of
-// one pass over the bytes. Synchronous: the caller runs it on a thread of its own.
+// kept instead. The file is read in large blocks. The literals of all filters (literal filters'
+// patterns and the literals every match of an expression holds) are searched for together, in
+// one pass over a block, so lines without a possible match cost only their share of that pass;
+// a line with a hit is then decided filter by filter in list order. Synchronous: the caller
+// runs it on a thread of its own.
 class FilterEngine
 {
 public:
@@ -53,13 +57,26 @@ public:
     // The share of the file read so far, 0 to 100; safe to read from any thread.
     int GetProgressPercent() const { return m_nProgressPercent.load(std::memory_order_relaxed); }
 
+    // Bounds the backtracking stack of an expression match; a line that needs more ends the run
+    // with OutOfMemory, as when memory runs out. Call before Run.
+    void SetExpressionStackLimit(std::size_t entries) { m_Context.SetStackLimit(entries); }
+
 private:
-    EngineResult ReadAndDecide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop);
+    enum class MappedOutcome
+    {
+        Done,    // up to the last line feed; the unfinished line after it is in the buffer
+        Stopped, // a stop request
+        Shrank,  // the file became shorter than the mapping
+    };
+
+    EngineResult ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize, std::stop_token& stop);
+    MappedOutcome DecideMapped(MappedFile& mapping, std::stop_token& stop, std::unique_ptr<char[]>& buffer,
+                               std::size_t& capacity, std::size_t& carried);
     bool ProcessBlock(const char* begin, const char* end, std::stop_token& stop);
-    const char* NextCandidate(const char* position);
-    const char* HitAtOrAfter(std::size_t filter, const char* position);
     int DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop);
     void KeepNonMatchingLines(const char* begin, const char* end);
+    void CountDroppedLines(const char* upTo);
+    bool CountMappedDroppedLines(const MappedFile& mapping);
     void KeepMatch(const char* lineStart, const char* lineEnd);
     void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext);
     void RememberBeforeContext(const char* blockEnd);
@@ -68,6 +85,8 @@ private:
     FilterRun m_Run;
     std::size_t m_nBlockSize;
     std::vector<LineMatcher> m_Matchers;
+    MultiLiteralScanner m_Scanner;
+    std::vector<std::vector<std::size_t>> m_FilterLiterals; // per filter: its literals' numbers in m_Scanner
     bool m_bEveryLineIsCandidate = false;
     std::int64_t m_nMaxBefore = 0;
 
@@ -75,14 +94,16 @@ private:
     FilterOutput* m_pOutput = nullptr;
     const char* m_pBlockBegin = nullptr;
     const char* m_pBlockEnd = nullptr;
-    const char* m_pLastKeptEnd = nullptr;       // end of the last line kept in this block, or null
-    std::vector<const char*> m_NextHit;          // per filter: next search hit in this block, or null
+    const char* m_pLastKeptEnd = nullptr;         // end of the last line kept in this block, or null
+    std::vector<std::uint64_t> m_LineHits;        // bit per literal of m_Scanner: found in the current line
     std::deque<std::string> m_BeforeContextLines; // lines of earlier blocks not kept since the last kept line
-    std::int64_t m_nLineNumber = 0;              // lines decided so far
+    std::int64_t m_nLineNumber = 0;               // lines decided so far, but for those from m_pUncounted on
+    const char* m_pUncounted = nullptr;           // start of dropped lines not counted yet, or null
+    bool m_bBlocksStay = false;                   // blocks lie in a mapping, not in a reused buffer
     std::int64_t m_nAfterCount = 0;
     std::size_t m_nMatchedIndex = 0;
-    std::vector<const char*> m_LineStarts;       // scratch for collecting context lines
-    std::string m_strLineScratch;                // a CR LF line with its ending read as LF
+    std::vector<const char*> m_LineStarts; // scratch for collecting context lines
+    std::string m_strLineScratch;          // a CR LF line with its ending read as LF
     RegexMatchContext m_Context;
     OutputBatch m_Batch;
     std::atomic<int> m_nProgressPercent{0};

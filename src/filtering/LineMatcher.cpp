@@ -2,6 +2,7 @@
 #include "filtering/LineMatcher.h"
 
 #include "regex/RegexMatchContext.h"
+#include "regex/RegexNfa.h"
 
 namespace {
 
@@ -17,25 +18,35 @@ LineMatcher::LineMatcher(const RunFilter& filter)
 {
     if (m_bRegExp) {
         m_nParseError = m_Regex.Parse(m_strPattern, m_bCaseSensitive);
-        // Every match begins with the leading literal, so lines without it need no match attempt.
-        const std::string& leading = m_Regex.LeadingLiteral();
-        if (m_nParseError == RegexErrorNone && !leading.empty() && !HoldsLineEnd(leading))
-            m_Searcher.emplace(leading, m_Regex.IsCaseSensitive());
+        if (m_nParseError != RegexErrorNone)
+            return;
+        m_Required = FindRequiredLiterals(m_Regex);
+        // Back references and negations stay with the backtracker: their meaning depends on the
+        // path the match took, which an automaton does not keep.
+        if (RegexNfa::IsExact(m_Regex))
+            m_Dfa.emplace(m_Regex);
         return;
     }
+    m_Searcher.emplace(m_strPattern, m_bCaseSensitive);
     // A pattern holding a line end can only be decided on the line as the engine hands it over.
-    if (!m_strPattern.empty() && !HoldsLineEnd(m_strPattern))
-        m_Searcher.emplace(m_strPattern, m_bCaseSensitive);
-    else
-        m_LineSearcher.emplace(m_strPattern, m_bCaseSensitive);
+    m_Required.CaseSensitive = m_bCaseSensitive;
+    if (!m_strPattern.empty() && !HoldsLineEnd(m_strPattern)) {
+        m_Required.Literals.push_back(m_strPattern);
+        m_Required.IsMatch = true;
+    }
 }
 
-bool LineMatcher::Matches(std::string_view line, RegexMatchContext& context, std::stop_token stop) const
+LineMatch LineMatcher::Matches(std::string_view line, RegexMatchContext& context, std::stop_token stop)
 {
-    if (m_bRegExp)
-        return m_nParseError == RegexErrorNone && m_Regex.Match(line, context, nullptr, stop);
-    const LiteralSearcher& searcher = m_Searcher ? *m_Searcher : *m_LineSearcher;
-    return searcher.Find(line) != LiteralSearcher::npos;
+    if (!m_bRegExp)
+        return m_Searcher->Find(line) != LiteralSearcher::npos ? LineMatch::Match : LineMatch::NoMatch;
+    if (m_nParseError != RegexErrorNone)
+        return LineMatch::NoMatch;
+    if (m_Dfa)
+        return m_Dfa->Matches(line) ? LineMatch::Match : LineMatch::NoMatch;
+    if (m_Regex.Match(line, context, nullptr, stop))
+        return LineMatch::Match;
+    return context.RanOutOfMemory() ? LineMatch::OutOfMemory : LineMatch::NoMatch;
 }
 
 std::string RegexParseErrorMessage(std::int32_t code)

@@ -4,6 +4,8 @@
 #include "filtering/FilterRun.h"
 #include "filtering/LiteralSearcher.h"
 #include "regex/Regex.h"
+#include "regex/RegexDfa.h"
+#include "regex/RequiredLiterals.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,8 +14,22 @@
 
 class RegexMatchContext;
 
+// How a line fared against a filter. OutOfMemory: the backtracker could not grow its stack, so
+// the answer is not known.
+enum class LineMatch
+{
+    NoMatch,
+    Match,
+    OutOfMemory,
+};
+
 // One filter prepared for a run: a literal searcher, or an expression compiled once.
 // A line is matched as the engine hands it over: its bytes with a CR LF ending read as LF.
+//
+// An expression without back references and negations is decided by a lazily built automaton
+// in one pass over the line (RegexDfa); the others keep the backtracker. Either way the filter
+// names the literals a line must hold to match, so that the engine can skip the lines without.
+// Used by one thread at a time: the automaton fills its cache as lines need it.
 class LineMatcher
 {
 public:
@@ -22,13 +38,12 @@ public:
     // RegexErrorNone, or why the expression does not compile (it then matches no line).
     std::int32_t GetParseError() const { return m_nParseError; }
 
-    // A searcher that finds, in a block of whole lines, every place where a match can begin;
-    // null when every line has to be tried. For a literal filter a hit is a match.
-    const LiteralSearcher* GetSearcher() const { return m_Searcher ? &*m_Searcher : nullptr; }
-    bool IsSearchHitAMatch() const { return !m_bRegExp; }
+    // Literals at least one of which every matching line holds; empty when every line has to be
+    // tried. For a literal filter it is the pattern itself, and a line holding it matches.
+    const RequiredLiterals& GetRequiredLiterals() const { return m_Required; }
 
-    // Decides one line. context is scratch space for expressions; stop interrupts a long match.
-    bool Matches(std::string_view line, RegexMatchContext& context, std::stop_token stop = {}) const;
+    // Decides one line. context is scratch space for the backtracker; stop interrupts a long match.
+    LineMatch Matches(std::string_view line, RegexMatchContext& context, std::stop_token stop = {});
 
 private:
     bool m_bRegExp;
@@ -36,14 +51,15 @@ private:
     std::string m_strPattern;
     std::int32_t m_nParseError = RegexErrorNone;
     Regex m_Regex;
+    std::optional<RegexDfa> m_Dfa;
+    RequiredLiterals m_Required;
     std::optional<LiteralSearcher> m_Searcher;
-    std::optional<LiteralSearcher> m_LineSearcher; // literal filters that only a whole-line test can decide
 };
 
 // The text shown for a faulty expression.
 std::string RegexParseErrorMessage(std::int32_t code);
 
-// The one-off forms: decide a line against a pattern without preparing anything. An expression
-// that does not compile matches nothing.
+// The one-off forms: decide a line against a pattern without preparing anything, with the
+// backtracker. An expression that does not compile matches nothing.
 bool MatchRegularExpression(std::string_view line, std::string_view pattern, bool caseSensitive);
 bool LineMatchesFilter(std::string_view line, std::string_view pattern, std::int32_t regExp, bool caseSensitive);

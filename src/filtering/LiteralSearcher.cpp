@@ -2,7 +2,9 @@
 #include "filtering/LiteralSearcher.h"
 
 #include "filtering/ByteFolding.h"
+#include "regex/ByteCommonness.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -27,8 +29,23 @@ LiteralSearcher::LiteralSearcher(std::string_view pattern, bool caseSensitive)
         for (char& byte : m_strPattern)
             byte = static_cast<char>(FoldTable[static_cast<unsigned char>(byte)]);
     if (!m_strPattern.empty()) {
-        m_nFirst = static_cast<unsigned char>(m_strPattern.front());
-        m_nLast = static_cast<unsigned char>(m_strPattern.back());
+        // The rarest byte and the rarest other one; ties go to the last bytes, which are the
+        // least likely to repeat the first.
+        const auto commonness = [&](std::size_t offset) {
+            return ByteCommonness(static_cast<unsigned char>(m_strPattern[offset]), caseSensitive);
+        };
+        std::size_t rarest = m_strPattern.size() - 1;
+        for (std::size_t i = m_strPattern.size(); i-- > 0;)
+            if (commonness(i) < commonness(rarest))
+                rarest = i;
+        std::size_t second = rarest == 0 ? m_strPattern.size() - 1 : 0;
+        for (std::size_t i = m_strPattern.size(); i-- > 0;)
+            if (i != rarest && commonness(i) < commonness(second))
+                second = i;
+        m_nFirstOffset = std::min(rarest, second);
+        m_nLastOffset = std::max(rarest, second);
+        m_nFirst = static_cast<unsigned char>(m_strPattern[m_nFirstOffset]);
+        m_nLast = static_cast<unsigned char>(m_strPattern[m_nLastOffset]);
         m_nFirstAlt = caseSensitive ? m_nFirst : OtherCase(m_nFirst);
         m_nLastAlt = caseSensitive ? m_nLast : OtherCase(m_nLast);
     }
@@ -74,10 +91,9 @@ std::size_t LiteralSearcher::Find(std::string_view text) const
 
 std::size_t LiteralSearcher::FindScalar(const char* begin, const char* end) const
 {
-    const std::size_t lastOffset = m_strPattern.size() - 1;
     for (const char* p = begin; p < end; ++p) {
-        const auto first = static_cast<unsigned char>(*p);
-        const auto last = static_cast<unsigned char>(p[lastOffset]);
+        const auto first = static_cast<unsigned char>(p[m_nFirstOffset]);
+        const auto last = static_cast<unsigned char>(p[m_nLastOffset]);
         if ((first == m_nFirst || first == m_nFirstAlt) && (last == m_nLast || last == m_nLastAlt) && MatchesAt(p))
             return static_cast<std::size_t>(p - begin);
     }
@@ -88,15 +104,14 @@ std::size_t LiteralSearcher::FindScalar(const char* begin, const char* end) cons
 
 std::size_t LiteralSearcher::FindSse2(const char* begin, const char* end) const
 {
-    const std::size_t lastOffset = m_strPattern.size() - 1;
     const __m128i first = _mm_set1_epi8(static_cast<char>(m_nFirst));
     const __m128i firstAlt = _mm_set1_epi8(static_cast<char>(m_nFirstAlt));
     const __m128i last = _mm_set1_epi8(static_cast<char>(m_nLast));
     const __m128i lastAlt = _mm_set1_epi8(static_cast<char>(m_nLastAlt));
     const char* p = begin;
     for (; end - p >= 16; p += 16) {
-        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + lastOffset));
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m_nFirstOffset));
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m_nLastOffset));
         const __m128i headHit = _mm_or_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(head, firstAlt));
         const __m128i tailHit = _mm_or_si128(_mm_cmpeq_epi8(tail, last), _mm_cmpeq_epi8(tail, lastAlt));
         auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(headHit, tailHit)));
@@ -111,25 +126,58 @@ std::size_t LiteralSearcher::FindSse2(const char* begin, const char* end) const
     return rest == npos ? npos : static_cast<std::size_t>(p - begin) + rest;
 }
 
+namespace {
+
+struct PairAvx2
+{
+    __m256i First, FirstAlt, Last, LastAlt;
+};
+
+// Bit i set: the pattern's two chosen bytes lie at p + i plus their offsets.
+__attribute__((target("avx2"))) inline __m256i CandidatesAvx2(const PairAvx2& pair, const char* first, const char* last)
+{
+    const __m256i head = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(first));
+    const __m256i tail = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(last));
+    const __m256i headHit =
+        _mm256_or_si256(_mm256_cmpeq_epi8(head, pair.First), _mm256_cmpeq_epi8(head, pair.FirstAlt));
+    const __m256i tailHit = _mm256_or_si256(_mm256_cmpeq_epi8(tail, pair.Last), _mm256_cmpeq_epi8(tail, pair.LastAlt));
+    return _mm256_and_si256(headHit, tailHit);
+}
+
+} // namespace
+
 __attribute__((target("avx2"))) std::size_t LiteralSearcher::FindAvx2(const char* begin, const char* end) const
 {
-    const std::size_t lastOffset = m_strPattern.size() - 1;
-    const __m256i first = _mm256_set1_epi8(static_cast<char>(m_nFirst));
-    const __m256i firstAlt = _mm256_set1_epi8(static_cast<char>(m_nFirstAlt));
-    const __m256i last = _mm256_set1_epi8(static_cast<char>(m_nLast));
-    const __m256i lastAlt = _mm256_set1_epi8(static_cast<char>(m_nLastAlt));
+    const PairAvx2 pair{_mm256_set1_epi8(static_cast<char>(m_nFirst)), _mm256_set1_epi8(static_cast<char>(m_nFirstAlt)),
+                        _mm256_set1_epi8(static_cast<char>(m_nLast)), _mm256_set1_epi8(static_cast<char>(m_nLastAlt))};
+    const std::size_t firstOffset = m_nFirstOffset;
+    const std::size_t lastOffset = m_nLastOffset;
     const char* p = begin;
+    // Two vectors a round: most rounds find nothing in either and cost one test.
     for (; end - p >= 32; p += 32) {
-        const __m256i head = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const __m256i tail = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + lastOffset));
-        const __m256i headHit = _mm256_or_si256(_mm256_cmpeq_epi8(head, first), _mm256_cmpeq_epi8(head, firstAlt));
-        const __m256i tailHit = _mm256_or_si256(_mm256_cmpeq_epi8(tail, last), _mm256_cmpeq_epi8(tail, lastAlt));
-        auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(headHit, tailHit)));
-        while (mask != 0) {
+        __m256i low = CandidatesAvx2(pair, p + firstOffset, p + lastOffset);
+        unsigned highMask = 0;
+        if (end - p >= 64) {
+            const __m256i high = CandidatesAvx2(pair, p + 32 + firstOffset, p + 32 + lastOffset);
+            const __m256i either = _mm256_or_si256(low, high);
+            if (_mm256_testz_si256(either, either)) {
+                p += 32;
+                continue;
+            }
+            highMask = static_cast<unsigned>(_mm256_movemask_epi8(high));
+        }
+        for (auto mask = static_cast<unsigned>(_mm256_movemask_epi8(low)); mask != 0; mask &= mask - 1) {
             const int bit = __builtin_ctz(mask);
             if (MatchesAt(p + bit))
                 return static_cast<std::size_t>(p + bit - begin);
-            mask &= mask - 1;
+        }
+        if (highMask != 0) {
+            p += 32;
+            for (; highMask != 0; highMask &= highMask - 1) {
+                const int bit = __builtin_ctz(highMask);
+                if (MatchesAt(p + bit))
+                    return static_cast<std::size_t>(p + bit - begin);
+            }
         }
     }
     const std::size_t rest = FindScalar(p, end);

@@ -6,8 +6,9 @@
 #include <string_view>
 
 // Finds a byte string in a block of text, case-sensitively or folding A to Z only.
-// Candidates are found many bytes at a time by comparing the pattern's first and last bytes,
-// then checked in full, so a rare pattern costs about one pass over the bytes.
+// Candidates are found many bytes at a time by comparing two of the pattern's bytes, the two
+// that are likely rarest in text, then checked in full, so a rare pattern costs about one pass
+// over the bytes.
 // Immutable after construction: one searcher may serve several threads.
 class LiteralSearcher
 {
@@ -31,8 +32,10 @@ private:
     std::string m_strPattern; // folded when the search ignores case
     bool m_bCaseSensitive;
     bool m_bUseAvx2;
-    unsigned char m_nFirst;   // the pattern's first byte (folded)
-    unsigned char m_nLast;    // the pattern's last byte (folded)
-    unsigned char m_nFirstAlt; // the first byte's other case, or the same byte
-    unsigned char m_nLastAlt;  // the last byte's other case, or the same byte
+    unsigned char m_nFirst;         // the first byte compared (folded)
+    unsigned char m_nLast;          // the second byte compared (folded)
+    unsigned char m_nFirstAlt;      // the first byte's other case, or the same byte
+    unsigned char m_nLastAlt;       // the second byte's other case, or the same byte
+    std::size_t m_nFirstOffset = 0; // where the two bytes lie in the pattern
+    std::size_t m_nLastOffset = 0;
 };

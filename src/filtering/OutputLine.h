@@ -12,8 +12,8 @@ struct OutputLine
 {
     std::int64_t LineNumber = 0; // 1-based
     std::size_t Offset = 0;
-    std::size_t Length = 0;      // the line's own bytes, line end included when it has one
-    bool IsContext = false;      // output as context of a match rather than matching itself
+    std::size_t Length = 0; // the line's own bytes, line end included when it has one
+    bool IsContext = false; // output as context of a match rather than matching itself
 };
 
 // Kept lines handed over together: their bytes back to back, in file order.
@@ -24,10 +24,15 @@ struct OutputBatch
 
     void Append(std::int64_t lineNumber, std::string_view bytes, bool isContext)
     {
-        Lines.push_back(OutputLine{lineNumber, Text.size(), bytes.size(), isContext});
+        // The text first: a read of a mapped file may be cut short by its fault guard, and then
+        // no line may point at text that is not there.
         Text.append(bytes);
+        Lines.push_back(OutputLine{lineNumber, Text.size() - bytes.size(), bytes.size(), isContext});
     }
-    std::string_view LineText(const OutputLine& line) const { return std::string_view(Text).substr(line.Offset, line.Length); }
+    std::string_view LineText(const OutputLine& line) const
+    {
+        return std::string_view(Text).substr(line.Offset, line.Length);
+    }
     bool Empty() const { return Lines.empty(); }
     void Clear()
     {

@@ -32,6 +32,13 @@ public:
     // The number of entries the backtracking stack has room for (entry 0 is never used).
     std::size_t GetStackCapacity() const { return m_Stack.size(); }
 
+    // Whether the last match ended because memory ran out (it then answered false).
+    bool RanOutOfMemory() const { return m_bOutOfMemory; }
+
+    // Growing the stack past this many entries counts as running out of memory: a caller can
+    // bound what one match takes.
+    void SetStackLimit(std::size_t entries) { m_nStackLimit = entries; }
+
 private:
     friend class RegexMatcher;
 
@@ -48,4 +55,6 @@ private:
     std::vector<GroupSpan> m_Groups;
     std::vector<std::size_t> m_Stack;
     std::size_t m_nDepth = 0;
+    std::size_t m_nStackLimit = static_cast<std::size_t>(-1);
+    bool m_bOutOfMemory = false;
 };

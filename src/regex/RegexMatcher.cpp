@@ -87,6 +87,7 @@ bool RegexMatcher::Match(const Regex& regex, std::string_view subject, RegexMatc
 {
     if (matchEnd)
         *matchEnd = kNoPosition;
+    context.m_bOutOfMemory = false;
     if (regex.GetError() != RegexErrorNone || regex.GetInstructions().size() < 3)
         return false;
     try {
@@ -105,6 +106,7 @@ bool RegexMatcher::Match(const Regex& regex, std::string_view subject, RegexMatc
         return matched;
     } catch (const std::bad_alloc&) {
         context.m_nDepth = 0;
+        context.m_bOutOfMemory = true;
         return false;
     }
 }
@@ -312,6 +314,8 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
 std::size_t* RegexMatcher::GrowStack(RegexMatchContext& context, std::size_t depth)
 {
     // May throw std::bad_alloc, which ends the match with false and leaves the context consistent.
+    if (2 * depth + 2 > context.m_nStackLimit)
+        throw std::bad_alloc();
     context.m_Stack.resize(2 * depth + 2);
     return context.m_Stack.data();
 }

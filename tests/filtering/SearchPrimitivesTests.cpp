@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filtering/LineFeedCounter.h"
 #include "filtering/LiteralSearcher.h"
+#include "filtering/MultiLiteralScanner.h"
 
 #include <gtest/gtest.h>
 
@@ -76,4 +77,55 @@ TEST(LineFeedCounterTest, CountsEveryLineFeed)
     }
     const std::string allLineFeeds(70000, '\n'); // more than 255 per byte lane
     EXPECT_EQ(CountLineFeeds(allLineFeeds.data(), allLineFeeds.size()), 70000u);
+}
+
+// Many strings at once, mixed case modes and lengths (the candidate width follows the shortest):
+// the first hit and the set of strings found must be what a scan for each string finds, near
+// vector edges and in the scalar tail too.
+TEST(MultiLiteralScannerTest, FindsWhatASearchForEachFinds)
+{
+    std::mt19937 random(13);
+    const std::string alphabet = std::string("abAB\n\0\xE9\xC9zy", 10);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::pair<std::string, bool>> literals(1 + random() % 12);
+        const std::size_t shortest = 1 + random() % 4;
+        for (auto& [text, caseSensitive] : literals) {
+            text.resize(shortest + random() % 4);
+            for (char& c : text)
+                c = alphabet[random() % alphabet.size()];
+            caseSensitive = random() % 2 == 0;
+        }
+        std::string text(random() % 300, 'x');
+        for (char& c : text)
+            c = alphabet[random() % alphabet.size()];
+        for (int plant = 0; plant < 3 && !text.empty(); ++plant) {
+            const std::string& literal = literals[random() % literals.size()].first;
+            if (literal.size() <= text.size())
+                text.replace(random() % (text.size() - literal.size() + 1), literal.size(), literal);
+        }
+
+        MultiLiteralScanner scanner;
+        std::vector<std::size_t> numbers;
+        for (const auto& [literal, caseSensitive] : literals)
+            numbers.push_back(scanner.Add(literal, caseSensitive));
+        scanner.Prepare();
+        const std::size_t from = text.empty() ? 0 : random() % (text.size() / 4 + 1);
+        const std::string_view searched = std::string_view(text).substr(from);
+
+        std::size_t first = searched.size();
+        std::vector<std::uint64_t> expected((scanner.GetCount() + 63) / 64, 0);
+        for (std::size_t i = 0; i < literals.size(); ++i) {
+            const std::size_t at = NaiveFind(std::string(searched), literals[i].first, literals[i].second);
+            if (at == std::string::npos)
+                continue;
+            first = std::min(first, at);
+            expected[numbers[i] >> 6] |= std::uint64_t(1) << (numbers[i] & 63);
+        }
+        const char* begin = text.data() + from;
+        ASSERT_EQ(scanner.Find(begin, begin + searched.size()) - begin, static_cast<std::ptrdiff_t>(first))
+            << "round " << round;
+        std::vector<std::uint64_t> found(expected.size(), 0);
+        scanner.Collect(begin, begin + searched.size(), found.data());
+        ASSERT_EQ(found, expected) << "round " << round;
+    }
 }

@@ -2,6 +2,7 @@
 // This test program replaces the global allocator so that it can count allocations and make one
 // fail on purpose.
 #include "RegexTestSupport.h"
+#include "regex/RegexDfa.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,27 @@ TEST(RegexMemory, WarmContextMatchesWithoutAllocating)
     EXPECT_EQ(matches, 10 * 4);
 }
 
+// Lines that only visit states already built cost no allocation, however long they are.
+TEST(RegexMemory, WarmAutomatonMatchesWithoutAllocating)
+{
+    Regex regex;
+    ASSERT_EQ(regex.Parse("(ConnectionReset)|([a-z]+\\.example)|(\\d+ ms)", false), RegexErrorNone);
+    RegexDfa automaton(regex);
+    const std::vector<std::string> lines = {
+        "GET www.example.com", std::string(5000, 'x') + " 12 ms", "connectionreset", "", "none of them\n",
+    };
+    for (const std::string& line : lines)
+        automaton.Matches(line);
+
+    const long before = g_nAllocations.load();
+    int matches = 0;
+    for (int round = 0; round < 10; ++round)
+        for (const std::string& line : lines)
+            matches += automaton.Matches(line);
+    EXPECT_EQ(g_nAllocations.load(), before);
+    EXPECT_EQ(matches, 10 * 3);
+}
+
 TEST(RegexMemory, FailedAllocationEndsWithoutMatch)
 {
     Regex regex;
@@ -102,12 +124,22 @@ TEST(RegexMemory, FailedAllocationEndsWithoutMatch)
     const bool matched = regex.Match(line, context);
     Disarm();
     EXPECT_FALSE(matched);
+    EXPECT_TRUE(context.RanOutOfMemory()) << "the caller can tell it from a line that does not match";
 
     // The context stays usable; with every later allocation failing in turn, the answer is either
     // no match or the right match.
     std::size_t end = 0;
     ASSERT_TRUE(regex.Match(line, context, &end));
     EXPECT_EQ(end, line.size());
+    EXPECT_FALSE(context.RanOutOfMemory());
+
+    // A stack limit is running out of memory too.
+    RegexMatchContext limited(4);
+    limited.SetStackLimit(100);
+    EXPECT_FALSE(regex.Match(line, limited));
+    EXPECT_TRUE(limited.RanOutOfMemory());
+    EXPECT_FALSE(regex.Match("y", limited)) << "no match, and no shortage";
+    EXPECT_FALSE(limited.RanOutOfMemory());
     for (long allowed = 0; allowed < 40; ++allowed) {
         RegexMatchContext fresh(1);
         FailAfter(allowed);
