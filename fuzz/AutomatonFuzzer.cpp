@@ -6,12 +6,6 @@
 // (each line with its line feed, a CR LF ending read as LF, as the engine hands lines over).
 // For every subject the backtracker's answer must be the automaton's, and a subject that matches
 // must hold one of the required literals (and, where a hit is a match, only such subjects).
-#include "regex/Regex.h"
-#include "regex/RegexDfa.h"
-#include "regex/RegexMatchContext.h"
-#include "regex/RegexNfa.h"
-#include "regex/RequiredLiterals.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -24,6 +18,12 @@
 #include <string>
 #include <string_view>
 #include <thread>
+
+#include "regex/Regex.h"
+#include "regex/RegexDfa.h"
+#include "regex/RegexMatchContext.h"
+#include "regex/RegexNfa.h"
+#include "regex/RequiredLiterals.h"
 
 namespace {
 

@@ -4,9 +4,6 @@
 // subject are copied into buffers of their exact size so that the address sanitizer catches any
 // read past either end. Besides crashes it checks the compiled program's structure and what a
 // match reports.
-#include "regex/Regex.h"
-#include "regex/RegexMatchContext.h"
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -19,6 +16,9 @@
 #include <stop_token>
 #include <string_view>
 #include <thread>
+
+#include "regex/Regex.h"
+#include "regex/RegexMatchContext.h"
 
 namespace {
 

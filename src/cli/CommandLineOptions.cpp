@@ -31,11 +31,16 @@ struct OptionName
 };
 
 constexpr OptionName OptionNames[] = {
-    {'e', "literal", Option::Literal, true},        {'r', "regex", Option::Regex, true},
-    {'i', "ignore-case", Option::IgnoreCase, false}, {'s', "case-sensitive", Option::CaseSensitive, false},
-    {'B', "before", Option::Before, true},          {'A', "after", Option::After, true},
-    {'f', "filters", Option::Filters, true},        {'v', "exclude", Option::Exclude, false},
-    {'n', "line-numbers", Option::LineNumbers, false}, {'h', "help", Option::Help, false},
+    {'e', "literal", Option::Literal, true},
+    {'r', "regex", Option::Regex, true},
+    {'i', "ignore-case", Option::IgnoreCase, false},
+    {'s', "case-sensitive", Option::CaseSensitive, false},
+    {'B', "before", Option::Before, true},
+    {'A', "after", Option::After, true},
+    {'f', "filters", Option::Filters, true},
+    {'v', "exclude", Option::Exclude, false},
+    {'n', "line-numbers", Option::LineNumbers, false},
+    {'h', "help", Option::Help, false},
     {'\0', "version", Option::Version, false},
 };
 
@@ -143,7 +148,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLineOpti
         };
         if (argument[1] == '-') {
             const std::size_t equals = argument.find('=');
-            const std::string_view name = std::string_view(argument).substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+            const std::string_view name =
+                std::string_view(argument).substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             const OptionName* option = FindLong(name);
             if (!option) {
                 error = "unknown option '" + argument + "'";

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/FilterCommand.h"
 
-#include "filtering/FilterEngine.h"
-#include "filtering/FilterSettings.h"
-#include "filtering/FilterSettingsFile.h"
-#include "regex/Regex.h"
-
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <unistd.h>
+
+#include "filtering/FilterEngine.h"
+#include "filtering/FilterSettings.h"
+#include "filtering/FilterSettingsFile.h"
+#include "regex/Regex.h"
 
 namespace {
 
@@ -40,8 +40,7 @@ class StreamOutput : public FilterOutput
 public:
     StreamOutput(int outputFd, int errorFd, bool lineNumbers)
         : m_nOutputFd(outputFd), m_nErrorFd(errorFd), m_bLineNumbers(lineNumbers)
-    {
-    }
+    {}
 
     void WriteLines(OutputBatch&& batch) override
     {
@@ -102,8 +101,8 @@ bool AddFiltersFromFile(const CommandLineFilter& source, TextEncoding encoding, 
     case FilterFileStatus::Done:
         break;
     case FilterFileStatus::CannotOpen:
-        error = "ostrel-filter: cannot open filter settings file \"" + source.Text + "\": " +
-                std::strerror(result.SystemError);
+        error = "ostrel-filter: cannot open filter settings file \"" + source.Text +
+                "\": " + std::strerror(result.SystemError);
         return false;
     case FilterFileStatus::NoFilters:
         error = "ostrel-filter: no complete filter in filter settings file \"" + source.Text + "\"";

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <string>
+
 #include "cli/CommandLineOptions.h"
 #include "filtering/FilterRun.h"
 #include "filtering/TextCodec.h"
-
-#include <string>
 
 // Exit statuses of ostrel-filter.
 enum FilterCommandStatus

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/CommandLineOptions.h"
-#include "cli/FilterCommand.h"
-
 #include <clocale>
 #include <cstdio>
 #include <new>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+#include "cli/CommandLineOptions.h"
+#include "cli/FilterCommand.h"
 
 int main(int argc, char** argv)
 {

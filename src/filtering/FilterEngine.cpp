@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filtering/FilterEngine.h"
 
-#include "filtering/LineFeedCounter.h"
-#include "filtering/MappedFile.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -14,6 +11,9 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "filtering/LineFeedCounter.h"
+#include "filtering/MappedFile.h"
 
 namespace {
 

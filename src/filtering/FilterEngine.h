@@ -1,14 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/FilterOutput.h"
-#include "filtering/FilterRun.h"
-#include "filtering/LineMatcher.h"
-#include "filtering/MappedFile.h"
-#include "filtering/MultiLiteralScanner.h"
-#include "filtering/OutputLine.h"
-#include "regex/RegexMatchContext.h"
-
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +9,14 @@
 #include <stop_token>
 #include <string>
 #include <vector>
+
+#include "filtering/FilterOutput.h"
+#include "filtering/FilterRun.h"
+#include "filtering/LineMatcher.h"
+#include "filtering/MappedFile.h"
+#include "filtering/MultiLiteralScanner.h"
+#include "filtering/OutputLine.h"
+#include "regex/RegexMatchContext.h"
 
 enum class EngineResult
 {

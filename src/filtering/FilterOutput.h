@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/OutputLine.h"
-
 #include <string>
+
+#include "filtering/OutputLine.h"
 
 // Where a run's results go. Called on the thread that runs the engine.
 class FilterOutput

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/TextCodec.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "filtering/TextCodec.h"
 
 class FilterSettings;
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/Filter.h"
-
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "filtering/Filter.h"
 
 // An ordered list of at most MaxFilters filters, the exclude switch and the log file's path.
 // List order matters: the engine tries filters in this order and the first match decides.
@@ -18,7 +18,7 @@ public:
     static constexpr int MaxFilters = 1024;
 
     FilterSettings() = default;
-    FilterSettings(const FilterSettings&) = delete;            // filters move only by CopyFiltersFrom
+    FilterSettings(const FilterSettings&) = delete; // filters move only by CopyFiltersFrom
     FilterSettings& operator=(const FilterSettings&) = delete;
 
     // Appends a filter when the list has room; a full list ignores the add silently.

@@ -6,12 +6,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <random>
-#include <system_error>
-
-#include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "filtering/TextCodec.h"
@@ -537,8 +536,10 @@ FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSe
     if (const int unsavable = FindUnsavableFilter(settings); unsavable >= 0) {
         std::u16string shown;
         for (const char16_t c : settings.GetFilter(unsavable)->FilterString)
-            shown += c == u'\r' ? std::u16string(u"\\r") : c == u'\n' ? std::u16string(u"\\n")
-                   : c == u'\x1A' ? std::u16string(u"\\x1A") : std::u16string(1, c);
+            shown += c == u'\r'     ? std::u16string(u"\\r")
+                     : c == u'\n'   ? std::u16string(u"\\n")
+                     : c == u'\x1A' ? std::u16string(u"\\x1A")
+                                    : std::u16string(1, c);
         result.Status = FilterFileStatus::Unsavable;
         result.Message = "Filter " + std::to_string(unsavable + 1) + " (\"" + EncodeText(shown, TextEncoding::Utf8) +
                          "\") cannot be saved to a filter settings file: a filter string there may not hold a line "

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/FilterSettings.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "filtering/FilterSettings.h"
 
 // How reading or writing a filter settings file ended.
 enum class FilterFileStatus

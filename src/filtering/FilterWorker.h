@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/FilterEngine.h"
-#include "filtering/FilterRun.h"
-#include "filtering/OutputLineQueue.h"
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <stop_token>
+#include <string>
 #include <thread>
+
+#include "filtering/FilterEngine.h"
+#include "filtering/FilterRun.h"
+#include "filtering/OutputLineQueue.h"
 
 // One filtering run on a thread of its own. Kept lines go into the run's own queue in batches;
 // errors go to the reporter, which is called on the worker thread and may block until the user

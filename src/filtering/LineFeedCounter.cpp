@@ -25,8 +25,8 @@ std::uint64_t CountSse2(const char* data, std::size_t size)
     std::size_t i = 0;
     for (; i + 16 <= size; i += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        count += static_cast<unsigned>(__builtin_popcount(
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)))));
+        count += static_cast<unsigned>(
+            __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)))));
     }
     return count + CountScalar(data + i, size - i);
 }

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+#include <string_view>
+
 #include "filtering/FilterRun.h"
 #include "filtering/LiteralSearcher.h"
 #include "regex/Regex.h"
 #include "regex/RegexDfa.h"
 #include "regex/RequiredLiterals.h"
-
-#include <cstdint>
-#include <optional>
-#include <stop_token>
-#include <string_view>
 
 class RegexMatchContext;
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filtering/LiteralSearcher.h"
 
-#include "filtering/ByteFolding.h"
-#include "regex/ByteCommonness.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "filtering/ByteFolding.h"
+#include "regex/ByteCommonness.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filtering/MultiLiteralScanner.h"
 
-#include "filtering/ByteFolding.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "filtering/ByteFolding.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/LiteralSearcher.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +8,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "filtering/LiteralSearcher.h"
 
 // Finds any of many byte strings in one pass over a block. Each string is searched
 // case-sensitively or folding A to Z only, as it was added.

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/OutputLine.h"
-
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
+
+#include "filtering/OutputLine.h"
 
 // Hands kept lines from the filtering thread to the user-interface thread, a batch at a time.
 // Thread-safe. The notification runs on the pushing thread whenever a push finds the queue

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "regex/Regex.h"
 
+#include <exception>
+
 #include "regex/RegexCompiler.h"
 #include "regex/RegexMatcher.h"
-
-#include <exception>
 
 const char* RegexErrorText(std::int32_t code)
 {

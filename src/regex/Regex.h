@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "regex/RegexInstruction.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "regex/RegexInstruction.h"
 
 class RegexMatchContext;
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "regex/RegexCompiler.h"
 
-#include "regex/Regex.h"
-
 #include <array>
 #include <limits>
 #include <new>
+
+#include "regex/Regex.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "regex/RegexInstruction.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
+
+#include "regex/RegexInstruction.h"
 
 // The recursive-descent compiler behind Regex::Parse. It emits instructions while it reads the
 // pattern; where the language needs a piece compiled a second time in another shape (a loop body,

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "regex/RegexDfa.h"
 
-#include "regex/Regex.h"
-
 #include <algorithm>
 #include <new>
+
+#include "regex/Regex.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

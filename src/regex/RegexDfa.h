@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "regex/RegexNfa.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
+
+#include "regex/RegexNfa.h"
 
 class Regex;
 

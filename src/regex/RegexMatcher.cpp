@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "regex/RegexMatcher.h"
 
-#include "regex/Regex.h"
-#include "regex/RegexMatchContext.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
+
+#include "regex/Regex.h"
+#include "regex/RegexMatchContext.h"
 
 namespace {
 

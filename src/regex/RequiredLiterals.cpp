@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "regex/RequiredLiterals.h"
 
-#include "regex/ByteCommonness.h"
-#include "regex/Regex.h"
-#include "regex/RegexNfa.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+
+#include "regex/ByteCommonness.h"
+#include "regex/Regex.h"
+#include "regex/RegexNfa.h"
 
 namespace {
 

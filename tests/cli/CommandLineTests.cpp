@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/CommandLineOptions.h"
-#include "cli/FilterCommand.h"
-#include "support/TempDir.h"
-
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstdio>
 #include <random>
 #include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "cli/CommandLineOptions.h"
+#include "cli/FilterCommand.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -49,9 +49,9 @@ TEST(CommandLineTest, ParsesOptionsInOrder)
 {
     CommandLineOptions options;
     std::string error;
-    ASSERT_TRUE(ParseCommandLine({"-e", "one", "-i", "-B2", "--after=3", "-r", "t.o", "-s", "--literal", "three",
-                                  "-vn", "file.log"},
-                                 options, error))
+    ASSERT_TRUE(ParseCommandLine(
+        {"-e", "one", "-i", "-B2", "--after=3", "-r", "t.o", "-s", "--literal", "three", "-vn", "file.log"}, options,
+        error))
         << error;
     ASSERT_EQ(options.Filters.size(), 3u);
     EXPECT_TRUE(options.Filters[0].CaseSensitive);
@@ -66,9 +66,15 @@ TEST(CommandLineTest, ParsesOptionsInOrder)
     EXPECT_TRUE(options.LineNumbers);
     EXPECT_EQ(options.Path, "file.log");
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"file.log"}, {"-e", "x"}, {"-e", "x", "a", "b"}, {"-B", "-1", "-e", "x", "f"}, {"-B", "x", "-e", "x", "f"},
-        {"-q", "-e", "x", "f"}, {"-e"}, {"--exclude=1", "-e", "x", "f"}, {"--nope", "f"}};
+    const std::vector<std::vector<std::string>> bad = {{"file.log"},
+                                                       {"-e", "x"},
+                                                       {"-e", "x", "a", "b"},
+                                                       {"-B", "-1", "-e", "x", "f"},
+                                                       {"-B", "x", "-e", "x", "f"},
+                                                       {"-q", "-e", "x", "f"},
+                                                       {"-e"},
+                                                       {"--exclude=1", "-e", "x", "f"},
+                                                       {"--nope", "f"}};
     for (const auto& arguments : bad) {
         CommandLineOptions rejected;
         EXPECT_FALSE(ParseCommandLine(arguments, rejected, error)) << arguments.front();
@@ -100,8 +106,8 @@ TEST(CommandLineTest, AgreesWithGrepForOneLiteral)
         const int before = static_cast<int>(random() % 4);
         const int after = static_cast<int>(random() % 4);
         const bool exclude = random() % 4 == 0;
-        const std::string context = exclude ? std::string()
-                                            : " -B " + std::to_string(before) + " -A " + std::to_string(after);
+        const std::string context =
+            exclude ? std::string() : " -B " + std::to_string(before) + " -A " + std::to_string(after);
         const std::string flags = std::string(ignoreCase ? " -i" : "") + (exclude ? " -v" : "") + context;
         const auto ours = RunShell(Quote(Filter) + " -n" + flags + " -e " + Quote(pattern) + " " + Quote(path));
         const auto grep = RunShell("LC_ALL=C grep -a -n --no-group-separator -F" + flags + " -e " + Quote(pattern) +

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ReferenceFilter.h"
-#include "filtering/FilterEngine.h"
-#include "filtering/FilterOutput.h"
-
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "ReferenceFilter.h"
+#include "filtering/FilterEngine.h"
+#include "filtering/FilterOutput.h"
 
 // Collects what a run outputs and reports.
 class CollectingOutput : public FilterOutput

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "EngineTestSupport.h"
-#include "support/TempDir.h"
-
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "support/TempDir.h"
 
 namespace {
 

@@ -1,20 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "filtering/FilterSettingsFile.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "filtering/FilterSettingsFile.h"
 #include "filtering/TextCodec.h"
 
 namespace {
@@ -177,7 +175,9 @@ TEST_F(FilterSettingsFileTests, SavedListsLoadBackEqual)
          "\"\xC3\xA9\"\r\n"},
         {"comment sign and spaces", {MakeFilter(u"  a # b  "), MakeFilter(u"")}, false, "\"  a # b  \""},
         {"longest string", {MakeFilter(longest, 0, true)}, false, "\"" + std::string(236, 'x') + "\""},
-        {"latin-1 bytes that would read as utf-8 are written as utf-8", {MakeFilter(u"\u00c3\u00a9")}, false,
+        {"latin-1 bytes that would read as utf-8 are written as utf-8",
+         {MakeFilter(u"\u00c3\u00a9")},
+         false,
          "\"\xC3\x83\xC2\xA9\""},
         {"longest in utf-8", {MakeFilter(std::u16string(235, u'\u00e9') + u"\u0100")}, false, "\xC4\x80\""},
     };
@@ -446,8 +446,13 @@ TEST_F(FilterSettingsFileTests, StringsThatWouldNotLoadBackAreRefused)
     // Each would end its line, its file or its value early: the file would fail to load, or load
     // other filters than were saved.
     const std::u16string refused[] = {
-        u"x\"\r\n</Filter>\r\n<Filter>\r\nFilterString=\"injected", u"two\nlines", u"cr\rinside",
-        u"end\x1A", u"say \"hi\"", u"a\"#b", u"trailing\"",
+        u"x\"\r\n</Filter>\r\n<Filter>\r\nFilterString=\"injected",
+        u"two\nlines",
+        u"cr\rinside",
+        u"end\x1A",
+        u"say \"hi\"",
+        u"a\"#b",
+        u"trailing\"",
     };
     for (const std::u16string& text : refused) {
         const std::string name = EncodeText(text, TextEncoding::Utf8);
@@ -479,7 +484,8 @@ TEST_F(FilterSettingsFileTests, ReadingIsBoundedAndNeverWaitsForAPipe)
     EXPECT_EQ(result.Status, FilterFileStatus::IllegalFormat);
     const std::size_t bound = 8 * 1024 * 1024;
     const std::size_t cutLineStart = big.rfind('\n', bound - 1) + 1;
-    const std::int64_t cutLine = std::count(big.begin(), big.begin() + static_cast<std::ptrdiff_t>(cutLineStart), '\n') + 1;
+    const std::int64_t cutLine =
+        std::count(big.begin(), big.begin() + static_cast<std::ptrdiff_t>(cutLineStart), '\n') + 1;
     EXPECT_EQ(result.Message, ReadError(FilterFileStatus::IllegalFormat, path, static_cast<int>(cutLine),
                                         big.substr(cutLineStart, bound - cutLineStart)));
 

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "filtering/FilterSettings.h"
-
 #include <climits>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "filtering/FilterSettings.h"
 #include "filtering/TextCodec.h"
 
 namespace {

@@ -1,19 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
 #include "EngineTestSupport.h"
 #include "filtering/FilterWorker.h"
 #include "filtering/OutputLineQueue.h"
 #include "support/TempDir.h"
-
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <filesystem>
-#include <chrono>
-#include <thread>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -155,8 +154,8 @@ TEST(FilterWorkerTest, AWorkerWaitingForAPipeIsLeftBehindAndReachesNoOneAfterwar
     std::thread([] {}).join();
     const int threadsBefore = ThreadCount();
     {
-        FilterWorker worker(FilterRun{path, {Literal("x")}, false},
-                            [calls](const std::string&) { ++*calls; }, [calls] { ++*calls; });
+        FilterWorker worker(
+            FilterRun{path, {Literal("x")}, false}, [calls](const std::string&) { ++*calls; }, [calls] { ++*calls; });
         worker.GetQueue().SetNotification([calls] { ++*calls; });
         std::string error;
         ASSERT_TRUE(worker.Start(error));

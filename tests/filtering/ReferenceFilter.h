@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "filtering/FilterRun.h"
-#include "filtering/LineMatcher.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
+
+#include "filtering/FilterRun.h"
+#include "filtering/LineMatcher.h"
 
 struct KeptLine
 {

@@ -1,21 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "filtering/LineFeedCounter.h"
-#include "filtering/LiteralSearcher.h"
-#include "filtering/MultiLiteralScanner.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
 #include <string>
+
+#include <gtest/gtest.h>
+
+#include "filtering/LineFeedCounter.h"
+#include "filtering/LiteralSearcher.h"
+#include "filtering/MultiLiteralScanner.h"
 
 namespace {
 
 std::size_t NaiveFind(const std::string& text, const std::string& pattern, bool caseSensitive)
 {
-    auto fold = [&](char c) {
-        return (!caseSensitive && c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    };
+    auto fold = [&](char c) { return (!caseSensitive && c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
     if (pattern.size() > text.size())
         return std::string::npos;
     for (std::size_t i = 0; i + pattern.size() <= text.size(); ++i) {
@@ -44,7 +42,8 @@ TEST(LiteralSearcherTest, FindsWhatASimpleScanFinds)
         for (char& c : pattern)
             c = alphabet[random() % alphabet.size()];
         if (random() % 3 == 0 && text.size() > pattern.size()) // plant it somewhere
-            std::copy(pattern.begin(), pattern.end(), text.begin() + static_cast<long>(random() % (text.size() - pattern.size())));
+            std::copy(pattern.begin(), pattern.end(),
+                      text.begin() + static_cast<long>(random() % (text.size() - pattern.size())));
         for (const bool caseSensitive : {true, false}) {
             const LiteralSearcher searcher(pattern, caseSensitive);
             ASSERT_EQ(searcher.Find(text), NaiveFind(text, pattern, caseSensitive))

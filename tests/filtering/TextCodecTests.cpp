@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "filtering/TextCodec.h"
-
 #include <clocale>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "filtering/TextCodec.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
 #include "RegexTestSupport.h"
 #include "regex/RegexDfa.h"
 #include "regex/RegexNfa.h"
 #include "regex/RequiredLiterals.h"
-
-#include <gtest/gtest.h>
-
-#include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -114,8 +114,8 @@ TEST(RequiredLiterals, FindsWhatEveryMatchHolds)
         {"ERROR", true, {"ERROR"}, true},
         {"WAR(N)?", true, {"WAR"}, true},
         {"ERROR.*timeout after \\z ms", true, {"ERROR"}, false}, // capitals are rarer than words
-        {"^2026-12", true, {"2026-12"}, false},   // anchored: a hit is not a match
-        {"timeout\\n", true, {"timeout"}, false}, // line ends never: CR LF reads as LF
+        {"^2026-12", true, {"2026-12"}, false},                  // anchored: a hit is not a match
+        {"timeout\\n", true, {"timeout"}, false},                // line ends never: CR LF reads as LF
         {"a\r\nb", true, {"b"}, false},
         {"x!yz", true, {"xz"}, false},                                  // the negation consumes nothing
         {"{a}bc\\0d", true, {"abc"}, false},                            // the back reference reads anything

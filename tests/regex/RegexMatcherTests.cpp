@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RegexTestSupport.h"
-
-#include <gtest/gtest.h>
-
 #include <stop_token>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "RegexTestSupport.h"
 
 namespace {
 

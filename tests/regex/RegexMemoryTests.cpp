@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // This test program replaces the global allocator so that it can count allocations and make one
 // fail on purpose.
-#include "RegexTestSupport.h"
-#include "regex/RegexDfa.h"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -13,6 +8,11 @@
 #include <stop_token>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "RegexTestSupport.h"
+#include "regex/RegexDfa.h"
 
 namespace {
 

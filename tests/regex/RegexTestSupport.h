@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "regex/Regex.h"
-#include "regex/RegexMatchContext.h"
-
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
@@ -12,6 +9,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "regex/Regex.h"
+#include "regex/RegexMatchContext.h"
 
 // Readable failure output for compiled programs.
 inline const char* OpName(RegexOp op)
