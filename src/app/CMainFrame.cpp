@@ -201,6 +201,8 @@ void CMainFrame::CreateCommands()
     onTriggered(ViewCustomize, [this] { ShowCustomizeDialog(); });
     onTriggered(WindowManager, [this] { OnWindowsDialog(); });
 
+    connect(GetCommand(ViewFollow), &QAction::triggered, this, &CMainFrame::OnFollow);
+
     QAction* lineNumbers = GetCommand(ViewLineNumbers);
     lineNumbers->setChecked(GetShowLineNumbers());
     connect(lineNumbers, &QAction::toggled, this, &CMainFrame::OnLineNumbers);
@@ -256,6 +258,7 @@ void CMainFrame::CreateMenus()
     connect(toolbars, &QMenu::aboutToShow, this, [this, toolbars] { FillToolBarsMenu(toolbars); });
     m_pViewMenu->addAction(GetCommand(ViewStatusBar));
     m_pViewMenu->addAction(GetCommand(ViewLineNumbers));
+    m_pViewMenu->addAction(GetCommand(ViewFollow));
     m_pViewMenu->addAction(GetCommand(WindowManager));
     QMenu* looks = m_pViewMenu->addMenu(QStringLiteral("&Application Look"));
     looks->setObjectName(QStringLiteral("applicationLookMenu"));
@@ -331,6 +334,7 @@ void CMainFrame::CreateToolBar()
     GetCommand(CommandId::FilterSettings)
         ->setIcon(ThemeIcon(QStringLiteral("edit-find"), QStyle::SP_FileDialogDetailedView));
     GetCommand(DeleteAllFilters)->setIcon(ThemeIcon(QStringLiteral("edit-clear"), QStyle::SP_DialogResetButton));
+    GetCommand(ViewFollow)->setIcon(ThemeIcon(QStringLiteral("go-bottom"), QStyle::SP_ArrowDown));
     GetCommand(EditCut)->setIcon(ThemeIcon(QStringLiteral("edit-cut"), QStyle::SP_TrashIcon));
     GetCommand(EditCopy)->setIcon(ThemeIcon(QStringLiteral("edit-copy"), QStyle::SP_FileIcon));
     GetCommand(EditPaste)->setIcon(ThemeIcon(QStringLiteral("edit-paste"), QStyle::SP_DialogApplyButton));
@@ -340,8 +344,8 @@ void CMainFrame::CreateToolBar()
     m_pToolBarManager = new CToolBarManager(
         this, [this](int id) { return GetCommand(id); }, GetCommand(ViewCustomize));
     m_pToolBarManager->SetStandardToolBar(m_pToolBar,
-                                          {FileOpen, FileSave, 0, CommandId::FilterSettings, DeleteAllFilters, EditCut,
-                                           EditCopy, EditPaste, 0, FilePrint, AppAbout});
+                                          {FileOpen, FileSave, 0, CommandId::FilterSettings, DeleteAllFilters,
+                                           ViewFollow, EditCut, EditCopy, EditPaste, 0, FilePrint, AppAbout});
     // Commands without an image of their own take the user images in menu order.
     QList<int> withoutImage;
     for (QAction* command : GetMenuCommands()) {
@@ -425,6 +429,8 @@ void CMainFrame::UpdateCommandUI()
     GetCommand(EditGoTo)->setEnabled(hasView);
     if (hasView)
         GetCommand(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
+    GetCommand(ViewFollow)->setEnabled(hasView);
+    GetCommand(ViewFollow)->setChecked(hasView && view->GetFollow());
     for (QAction* look : m_pLookGroup->actions())
         look->setChecked(look->data().toUInt() == m_nApplicationLook);
     GetCommand(ViewStatusBar)->setChecked(!statusBar()->isHidden());
@@ -572,6 +578,21 @@ bool CMainFrame::GetShowLineNumbers() const
 {
     const COstrelApp* app = COstrelApp::GetInstance();
     return !app || app->GetShowLineNumbers();
+}
+
+void CMainFrame::OnFollow(bool follow)
+{
+    COstrelView* view = GetActiveLogView();
+    COstrelDoc* document = GetActiveLogDocument();
+    if (!view || !document)
+        return;
+    view->SetFollow(follow);
+    // Filter output follows through a run of its own: the filters are applied anew, following.
+    if (follow && view->GetShowsFilteredText() && document->GetFilterSettings().GetCount() > 0) {
+        ShowFilterSettingsDialog(*this);
+        g_pFilterSettingsDlg->OnApplyFilterSettings();
+    }
+    UpdateCommandUI();
 }
 
 void CMainFrame::OnToggleFilterOutput()
@@ -734,8 +755,12 @@ QString CMainFrame::GetTabToolTip(QTabWidget* group, int index) const
         int tabIndex = -1;
         QWidget* tabWindow = nullptr;
         document->GetTabPosition(tabIndex, tabWindow);
-        if (tabIndex == index && tabWindow == group)
-            return document->GetPathName();
+        if (tabIndex == index && tabWindow == group) {
+            const COstrelView* view = document->GetView();
+            return view && view->IsFileChangedOnDisk()
+                       ? document->GetPathName() + QStringLiteral("\nFile changed on disk")
+                       : document->GetPathName();
+        }
     }
     return QString();
 }

@@ -112,6 +112,7 @@ private:
     void OnWordWrap();
     void OnLineNumbers(bool shown);
     void OnToggleFilterOutput();
+    void OnFollow(bool follow);
     void OnApplicationLook(QAction* action);
     void OnFileOpen();
     void OnFileClose();

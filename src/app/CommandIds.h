@@ -31,6 +31,7 @@ constexpr int WordWrap = 32782;
 constexpr int FormatFont = 32784;
 constexpr int ViewLineNumbers = 32790;
 constexpr int ToggleFilterOutput = 32791;
+constexpr int ViewFollow = 32792;
 constexpr int ViewToolbars = 59392;
 constexpr int ViewStatusBar = 59393;
 constexpr int AppAbout = 57664;

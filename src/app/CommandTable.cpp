@@ -49,6 +49,8 @@ const CommandSpec Commands[] = {
     {FormatFont, "formatFontAction", "Font...", "", "", &View::OnFormatFont},
     {WordWrap, "wordWrapAction", "Word Wrap", "", "Enable/Disable Word Wrap", nullptr, nullptr, true},
 
+    {ViewFollow, "viewFollowAction", "F&ollow", "Ctrl+Shift+F",
+     "Show what is written to the file as it comes, filtered or not\nFollow", nullptr, nullptr, true},
     {ViewLineNumbers, "viewLineNumbersAction", "&Line Numbers", "",
      "Show or hide the file's line numbers beside the text\nLine Numbers", nullptr, nullptr, true},
     {ViewStatusBar, "viewStatusBarAction", "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", nullptr,

@@ -18,6 +18,7 @@ enum class Option
     Filters,
     Exclude,
     LineNumbers,
+    Follow,
     Help,
     Version,
 };
@@ -40,6 +41,7 @@ constexpr OptionName OptionNames[] = {
     {'f', "filters", Option::Filters, true},
     {'v', "exclude", Option::Exclude, false},
     {'n', "line-numbers", Option::LineNumbers, false},
+    {'F', "follow", Option::Follow, false},
     {'h', "help", Option::Help, false},
     {'\0', "version", Option::Version, false},
 };
@@ -110,6 +112,9 @@ bool Apply(const OptionName& option, const std::string& value, ParserState& stat
         break;
     case Option::LineNumbers:
         options.LineNumbers = true;
+        break;
+    case Option::Follow:
+        options.Follow = true;
         break;
     case Option::Help:
         options.ShowHelp = true;
@@ -217,6 +222,8 @@ std::string CommandLineHelp()
            "  -v, --exclude             output the lines that match no filter\n"
            "  -n, --line-numbers        prefix each line with its file line number and \":\" (a matching or\n"
            "                            kept line) or \"-\" (a context line)\n"
+           "  -F, --follow              at the end of the file wait for more and filter it as it comes,\n"
+           "                            from line 1 again when the file is truncated or replaced\n"
            "  -h, --help                show this help and exit\n"
            "      --version             show the version and exit\n"
            "\n"

@@ -26,6 +26,7 @@ struct CommandLineOptions
     std::vector<CommandLineFilter> Filters;
     bool ExcludeMatches = false;
     bool LineNumbers = false;
+    bool Follow = false;
     bool ShowHelp = false;
     bool ShowVersion = false;
     std::string Path;

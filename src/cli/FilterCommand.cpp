@@ -69,6 +69,20 @@ public:
         WriteMessage(m_nErrorFd, message);
     }
 
+    // A followed file that starts anew is noted on standard error, as tail does; only lines
+    // go to standard output.
+    void NoteFileEvent(FileEvent event) override
+    {
+        if (event == FileEvent::Truncated)
+            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file truncated");
+        else if (event == FileEvent::Replaced)
+            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file replaced");
+        else if (event == FileEvent::Missing)
+            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file gone, waiting for it");
+    }
+
+    void SetPath(std::string path) { m_strPath = std::move(path); }
+
     std::int64_t GetLines() const { return m_nLines; }
     bool WriteFailed() const { return m_bWriteFailed; }
     int WriteError() const { return m_nWriteError; }
@@ -91,6 +105,7 @@ private:
     int m_nWriteError = 0;
     std::int64_t m_nLines = 0;
     std::string m_strBuffer;
+    std::string m_strPath;
 };
 
 bool AddFiltersFromFile(const CommandLineFilter& source, TextEncoding encoding, FilterRun& run, std::string& error)
@@ -124,6 +139,7 @@ bool BuildFilterRun(const CommandLineOptions& options, TextEncoding encoding, Fi
     run = FilterRun();
     run.Path = options.Path;
     run.ExcludeMatches = options.ExcludeMatches;
+    run.Follow = options.Follow;
     for (const CommandLineFilter& source : options.Filters) {
         if (source.SourceKind == CommandLineFilter::Kind::FilterFile) {
             if (!AddFiltersFromFile(source, encoding, run, error))
@@ -155,8 +171,9 @@ int RunFilterCommand(const CommandLineOptions& options, TextEncoding encoding, i
         WriteMessage(errorFd, error);
         return FilterCommandError;
     }
-    FilterEngine engine(std::move(run));
     StreamOutput output(outputFd, errorFd, options.LineNumbers);
+    output.SetPath(run.Path);
+    FilterEngine engine(std::move(run));
     const EngineResult result = engine.Run(std::stop_token(), output);
     if (output.WriteFailed()) {
         WriteMessage(errorFd, std::string("ostrel-filter: write error: ") + std::strerror(output.WriteError()));

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "filtering/FileChangeWaiter.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/MappedFile.h"
 
@@ -198,6 +199,9 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     // if a line read after it needs its number.
     std::optional<MappedFile> mapping;
     bool countMappedLines = false;
+    std::optional<FileChangeWaiter> waiter;
+    if (m_Run.Follow)
+        waiter.emplace(m_Run.Path);
     const auto countBeforeReadLines = [&](std::size_t bytes) {
         if (!countMappedLines)
             return true;
@@ -218,12 +222,21 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
                 return EngineResult::Stopped;
             case MappedOutcome::Shrank:
                 FlushBatch(); // the file ends where it now ends, as a read would have found
-                return EngineResult::Finished;
+                if (!m_Run.Follow)
+                    return EngineResult::Finished;
+                // A followed file truncated under the mapping starts anew.
+                mapping.reset();
+                StartFileAgain();
+                carried = 0;
+                if (::lseek(fd, 0, SEEK_SET) < 0)
+                    return EngineResult::Finished;
+                m_pOutput->NoteFileEvent(FilterOutput::FileEvent::Truncated);
+                break;
             case MappedOutcome::Done:
                 break;
             }
-            countMappedLines = true;
-            bytesRead = mapping->GetSize();
+            countMappedLines = mapping.has_value();
+            bytesRead = mapping ? mapping->GetSize() : 0;
             if (::lseek(fd, static_cast<off_t>(bytesRead), SEEK_SET) < 0) {
                 if (!countBeforeReadLines(carried)) {
                     FlushBatch();
@@ -251,6 +264,47 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
             FlushBatch();
             return EngineResult::Stopped; // a stop while waiting for a pipe: the unfinished line is not a line
         }
+        if (got == 0 && m_Run.Follow && !mayBlock) {
+            // At the end of a followed file: an unfinished last line waits for its line feed.
+            FlushBatch();
+            m_nReadOffset.store(bytesRead, std::memory_order_release);
+            if (!m_bCaughtUp) {
+                m_bCaughtUp = true;
+                m_nProgressPercent.store(100, std::memory_order_relaxed);
+                m_pOutput->NoteFileEvent(FilterOutput::FileEvent::CaughtUp);
+            }
+            switch (waiter->Wait(fd, bytesRead, stop)) {
+            case FileChangeWaiter::Change::Grew:
+                continue;
+            case FileChangeWaiter::Change::Missing:
+                m_pOutput->NoteFileEvent(FilterOutput::FileEvent::Missing);
+                continue;
+            case FileChangeWaiter::Change::Stopped:
+                return EngineResult::Stopped;
+            case FileChangeWaiter::Change::Truncated:
+            case FileChangeWaiter::Change::Replaced: {
+                const bool replaced = waiter->LastWasReplaced();
+                if (replaced) {
+                    const int reopened = ::open(m_Run.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+                    if (reopened < 0)
+                        continue; // gone again before it could be opened: waited for anew
+                    ::dup2(reopened, fd);
+                    ::close(reopened);
+                } else if (::lseek(fd, 0, SEEK_SET) < 0) {
+                    return EngineResult::Finished;
+                }
+                // The file starts anew: so do its lines, and nothing before carries over.
+                mapping.reset();
+                countMappedLines = false;
+                StartFileAgain();
+                carried = 0;
+                bytesRead = 0;
+                m_pOutput->NoteFileEvent(replaced ? FilterOutput::FileEvent::Replaced
+                                                  : FilterOutput::FileEvent::Truncated);
+                continue;
+            }
+            }
+        }
         endOfFile = got == 0;
         const char* blockEnd = data + carried + got;
         if (!endOfFile) {
@@ -267,7 +321,14 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
         }
         if (!countBeforeReadLines(static_cast<std::size_t>(blockEnd - data))) {
             FlushBatch(); // the file shrank under the mapping
-            return EngineResult::Finished;
+            if (!m_Run.Follow || ::lseek(fd, 0, SEEK_SET) < 0)
+                return EngineResult::Finished;
+            mapping.reset();
+            StartFileAgain();
+            carried = 0;
+            bytesRead = 0;
+            m_pOutput->NoteFileEvent(FilterOutput::FileEvent::Truncated);
+            continue;
         }
         const bool stopped = !ProcessBlock(data, blockEnd, stop);
         const std::size_t rest = static_cast<std::size_t>(data + carried + got - blockEnd);
@@ -333,6 +394,17 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std:
             return MappedOutcome::Stopped;
     }
     return MappedOutcome::Done; // m_bBlocksStay stays set: the mapping outlives what follows
+}
+
+void FilterEngine::StartFileAgain()
+{
+    m_nLineNumber = 0;
+    m_nAfterCount = 0;
+    m_nMatchedIndex = 0;
+    m_BeforeContextLines.clear();
+    m_pUncounted = nullptr;
+    m_bBlocksStay = false;
+    m_pLastKeptEnd = nullptr;
 }
 
 bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_token& stop)

@@ -56,6 +56,9 @@ public:
 
     // The share of the file read so far, 0 to 100; safe to read from any thread.
     int GetProgressPercent() const { return m_nProgressPercent.load(std::memory_order_relaxed); }
+    // How far into the file the run has read (of a followed file, since it last started anew);
+    // safe to read from any thread.
+    std::uint64_t GetReadOffset() const { return m_nReadOffset.load(std::memory_order_acquire); }
 
     // Bounds the backtracking stack of an expression match; a line that needs more ends the run
     // with OutOfMemory, as when memory runs out. Call before Run.
@@ -81,6 +84,8 @@ private:
     void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext);
     void RememberBeforeContext(const char* blockEnd);
     void FlushBatch();
+    // A followed file that was truncated or replaced: line 1 comes next, nothing carries over.
+    void StartFileAgain();
 
     FilterRun m_Run;
     std::size_t m_nBlockSize;
@@ -107,4 +112,6 @@ private:
     RegexMatchContext m_Context;
     OutputBatch m_Batch;
     std::atomic<int> m_nProgressPercent{0};
+    bool m_bCaughtUp = false; // a followed file's end was reached once
+    std::atomic<std::uint64_t> m_nReadOffset{0};
 };

@@ -16,4 +16,16 @@ public:
 
     // Shows an error to the user; returns once the user has seen it (the run waits meanwhile).
     virtual void ReportError(const std::string& message) = 0;
+
+    // What happened to a followed file. CaughtUp: the run has reached the file's end (the first
+    // time; what comes later is decided as it is written). Truncated, Replaced: the file starts
+    // anew, and so do the line numbers. Missing: no file has the name; the run waits for one.
+    enum class FileEvent
+    {
+        CaughtUp,
+        Truncated,
+        Replaced,
+        Missing,
+    };
+    virtual void NoteFileEvent(FileEvent /*event*/) {}
 };

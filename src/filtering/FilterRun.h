@@ -25,6 +25,9 @@ struct FilterRun
     std::string Path; // the log file, as the file system spells its name
     std::vector<RunFilter> Filters;
     bool ExcludeMatches = false;
+    // Follow the file: at its end the run waits for more and decides it as it comes, starting
+    // again from line 1 when the file is truncated or replaced, until it is stopped.
+    bool Follow = false;
 };
 
 // Copies the settings' filters and ExcludeMatches into a run, encoding each filter string with

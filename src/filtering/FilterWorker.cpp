@@ -11,8 +11,9 @@ class QueueOutput : public FilterOutput
 {
 public:
     QueueOutput(OutputLineQueue& queue, std::mutex& callbackMutex, const FilterWorker::ErrorReporter& reportError,
-                const bool& callbacksCut)
-        : m_Queue(queue), m_CallbackMutex(callbackMutex), m_ReportError(reportError), m_bCallbacksCut(callbacksCut)
+                const bool& callbacksCut, std::atomic<bool>& caughtUp, std::atomic<bool>& fileMissing)
+        : m_Queue(queue), m_CallbackMutex(callbackMutex), m_ReportError(reportError), m_bCallbacksCut(callbacksCut),
+          m_bCaughtUp(caughtUp), m_bFileMissing(fileMissing)
     {}
 
     void WriteLines(OutputBatch&& batch) override { m_Queue.PushOutputLines(std::move(batch)); }
@@ -24,11 +25,35 @@ public:
             m_ReportError(message);
     }
 
+    void NoteFileEvent(FileEvent event) override
+    {
+        switch (event) {
+        case FileEvent::CaughtUp:
+            m_bCaughtUp.store(true);
+            return;
+        case FileEvent::Missing:
+            m_bFileMissing.store(true);
+            return;
+        case FileEvent::Truncated:
+        case FileEvent::Replaced: {
+            // The marker line has no number in the file: it stands between two files' lines.
+            m_bFileMissing.store(false);
+            OutputBatch marker;
+            marker.Append(
+                0, event == FileEvent::Truncated ? FilterWorker::TruncatedMarker : FilterWorker::ReplacedMarker, false);
+            m_Queue.PushOutputLines(std::move(marker));
+            return;
+        }
+        }
+    }
+
 private:
     OutputLineQueue& m_Queue;
     std::mutex& m_CallbackMutex;
     const FilterWorker::ErrorReporter& m_ReportError; // guarded by m_CallbackMutex
     const bool& m_bCallbacksCut;                      // guarded by m_CallbackMutex
+    std::atomic<bool>& m_bCaughtUp;
+    std::atomic<bool>& m_bFileMissing;
 };
 
 } // namespace
@@ -87,7 +112,8 @@ int FilterWorker::GetProgressPercent() const
 
 void FilterWorker::ThreadMain(const std::shared_ptr<State>& state)
 {
-    QueueOutput output(state->Queue, state->CallbackMutex, state->ReportError, state->bCallbacksCut);
+    QueueOutput output(state->Queue, state->CallbackMutex, state->ReportError, state->bCallbacksCut, state->CaughtUp,
+                       state->FileMissing);
     EngineResult result = EngineResult::OutOfMemory;
     try {
         result = state->Engine.Run(state->StopSource.get_token(), output);

@@ -27,6 +27,9 @@ class FilterWorker
 {
 public:
     using ErrorReporter = std::function<void(const std::string& message)>;
+    // The lines that mark, in the output of a followed file, where it started anew.
+    static constexpr const char* TruncatedMarker = "<<< File Truncated >>>\n";
+    static constexpr const char* ReplacedMarker = "<<< File Replaced >>>\n";
     using FinishedNotification = std::function<void()>;
 
     explicit FilterWorker(FilterRun run, ErrorReporter reportError = {}, FinishedNotification finished = {});
@@ -57,6 +60,10 @@ public:
     // The run has ended: the file was read, a stop was honoured, the file could not be read or
     // memory ran out.
     bool IsWorkerFinished() const { return m_pState->WorkerFinished.load(); }
+    // A followed file's end was reached: what comes now is what is written to it meanwhile.
+    bool IsCaughtUp() const { return m_pState->CaughtUp.load(); }
+    // A followed file is gone; the run waits for its name to come back.
+    bool IsFileMissing() const { return m_pState->FileMissing.load(); }
     // How the run ended; meaningful once IsWorkerFinished() is true.
     EngineResult GetResult() const { return m_pState->Result.load(); }
 
@@ -75,6 +82,8 @@ private:
         std::mutex FinishMutex;
         std::condition_variable FinishedCondition; // signalled under FinishMutex when WorkerFinished is set
         std::atomic<bool> WorkerFinished{false};
+        std::atomic<bool> CaughtUp{false};
+        std::atomic<bool> FileMissing{false};
         std::atomic<EngineResult> Result{EngineResult::Finished};
         // Exists before the thread does, so a stop may be requested from any thread (the worker's
         // own included) while the thread starts.

@@ -699,10 +699,24 @@ void CFilterSettingsDlg::OnApplyFilterSettings()
         pDocument->GetView()->ReloadDocumentText();
         return;
     }
+    // A run that still follows this document's file gives way to the new one.
+    for (CFilteringRun* following : findChildren<CFilteringRun*>(QString(), Qt::FindDirectChildrenOnly))
+        if (following != m_pRun && following->IsFollowing() && following->GetRunDocument() == pDocument)
+            following->Stop();
     if (!m_pRun) {
         m_pRun = new CFilteringRun(this, this);
-        connect(m_pRun, &CFilteringRun::RunningChanged, this,
-                [this](bool bRunning) { m_pApplyButton->setEnabled(!bRunning); });
+        connect(m_pRun, &CFilteringRun::RunningChanged, this, [this, run = m_pRun](bool bRunning) {
+            if (run == m_pRun)
+                m_pApplyButton->setEnabled(!bRunning);
+            else if (!bRunning)
+                run->deleteLater(); // a run that followed its file has ended
+        });
+        connect(m_pRun, &CFilteringRun::Following, this, [this, run = m_pRun] {
+            // It goes on in the background; the next Apply has a run of its own.
+            if (run == m_pRun)
+                m_pRun = nullptr;
+            m_pApplyButton->setEnabled(true);
+        });
     }
     m_pRun->Start(pDocument, m_FilterSettings);
 }

@@ -55,7 +55,8 @@ void CFilteringProgressDlg::OnTimer()
 {
     if (!m_pOwner)
         return;
-    const bool finished = m_pOwner->IsWorkerFinished();
+    // A followed file's run has read what there is: the window's part is done.
+    const bool finished = m_pOwner->IsWorkerFinished() || m_pOwner->IsCaughtUp();
     const int percent = finished ? 100 : m_pOwner->GetProgressPercent();
     m_pProgressBar->setValue(percent);
     m_pProgressText->setText(QStringLiteral("Filtering %1% Complete").arg(percent));

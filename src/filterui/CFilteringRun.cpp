@@ -51,6 +51,7 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
     view->BeginFilterOutput();
 
     FilterRun run = MakeFilterRun(settings, QFile::encodeName(document->GetPathName()).toStdString(), encoding);
+    run.Follow = view->GetFollow();
     const std::uint64_t serial = ++m_nRunSerial;
     auto worker = std::make_unique<FilterWorker>(std::move(run), FilterWorker::ErrorReporter{}, [this, serial] {
         QMetaObject::invokeMethod(
@@ -139,6 +140,11 @@ bool CFilteringRun::IsWorkerFinished() const
     return m_pWorker && m_pWorker->IsWorkerFinished();
 }
 
+bool CFilteringRun::IsCaughtUp() const
+{
+    return m_pWorker && m_pWorker->IsCaughtUp();
+}
+
 void CFilteringRun::ScheduleOutput()
 {
     if (m_bOutputScheduled)
@@ -191,8 +197,35 @@ void CFilteringRun::OnFilterCancelled()
 
 void CFilteringRun::OnFilterFinished()
 {
-    if (!m_bRunning || m_bFinishing)
+    if (!m_bRunning || m_bFinishing || m_bFollowing)
         return;
+    if (m_pWorker && m_pWorker->IsCaughtUp() && !m_pWorker->IsWorkerFinished() && !m_bCancelled) {
+        // A followed file: the window's part is done, the run goes on with what is appended.
+        m_bFollowing = true;
+        if (m_bRedrawSuspended && m_pRunView) {
+            m_pRunView->setUpdatesEnabled(true);
+            m_pRunView->viewport()->update();
+            m_bRedrawSuspended = false;
+        }
+        if (m_pRunView) {
+            // Done receiving what the window waited for; still read-only while lines come.
+            m_pRunView->EndFilterOutput();
+            m_pRunView->SendScintilla(QsciScintillaBase::SCI_SETREADONLY, 1UL);
+            m_pRunView->SetScrollsWithEnd(true);
+            connect(m_pRunView, &COstrelView::FollowChanged, this, [this](bool follow) {
+                if (!follow)
+                    EndRun();
+            });
+            // The view shows the whole file now (Ctrl+double-click, the toggle): nothing to add to.
+            connect(m_pRunView, &COstrelView::ShowsFilteredTextChanged, this, [this](bool filtered) {
+                if (!filtered && m_bFollowing)
+                    EndRun();
+            });
+        }
+        Q_EMIT RunningChanged(false);
+        Q_EMIT Following();
+        return;
+    }
     m_bFinishing = true;
     m_pWorker->RequestStop();
     if (m_pWorker->IsWorkerFinished())
@@ -237,6 +270,7 @@ void CFilteringRun::CompleteRun()
     m_FinishWaitTimer.stop();
     m_pWorker.reset();
     m_bRunning = false;
+    m_bFollowing = false;
     m_bFinishing = false;
     m_bCancelled = false;
     if (m_pRunView)

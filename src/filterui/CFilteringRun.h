@@ -44,6 +44,9 @@ public:
     // shown with the filter-output background, read-only until the run ends. False when no run
     // could be started (the view is left empty and the reason has been shown). Settings are
     // copied: later edits do not reach this run.
+    // With the view following its file, the run follows it too: once it has read the file it
+    // goes on deciding what is appended, in the background (Following), until the view stops
+    // following, shows something else, or the document closes.
     bool Start(COstrelDoc* document, const FilterSettings& settings, TextEncoding encoding = LocaleTextEncoding());
 
     // From Start until the run has ended (Apply is disabled meanwhile).
@@ -52,6 +55,12 @@ public:
     bool IsFinishing() const { return m_bFinishing; }
     int GetProgressPercent() const;
     bool IsWorkerFinished() const;
+    // A followed file has been read to its end.
+    bool IsCaughtUp() const;
+    // The run has read its followed file and decides what is appended, with no window of its own.
+    bool IsFollowing() const { return m_bFollowing; }
+    // Ends the run however far it is.
+    void Stop() { EndRun(); }
     COstrelDoc* GetRunDocument() const;
     CFilteringProgressDlg* GetProgressDialog() const;
 
@@ -70,6 +79,8 @@ Q_SIGNALS:
     void RunningChanged(bool running);
     // A turn of appending has ended.
     void OutputAppended();
+    // The run follows its file in the background now; Apply may start another run.
+    void Following();
 
 private:
     void ScheduleOutput();
@@ -93,4 +104,5 @@ private:
     bool m_bOutputScheduled = false;
     bool m_bRedrawSuspended = false;
     bool m_bCancelled = false;
+    bool m_bFollowing = false;
 };

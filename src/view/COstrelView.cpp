@@ -23,6 +23,7 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <QUrl>
 
 #include "document/CFileUsage.h"
@@ -33,6 +34,7 @@
 #include "filtering/OutputLine.h"
 #include "filtering/TextCodec.h"
 #include "view/CFileCopier.h"
+#include "view/CFileFollower.h"
 #include "view/CLineNumberMargin.h"
 #include "view/CLineStartFinder.h"
 #include "view/CMatchHighlighter.h"
@@ -182,6 +184,9 @@ void COstrelView::SetShowsFilteredText(bool showsFilteredText)
     if (m_bShowsFilteredText == showsFilteredText)
         return;
     m_bShowsFilteredText = showsFilteredText;
+    // Filter output follows through its run; only the whole file takes the bytes themselves.
+    if (m_pFollower)
+        m_pFollower->SetFollowing(m_bFollow && !showsFilteredText);
     Q_EMIT ShowsFilteredTextChanged(showsFilteredText);
 }
 
@@ -189,6 +194,8 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
 {
     StopLoading();
     StopPaged();
+    m_pFollower.reset();
+    SetFileChangedOnDisk(false);
     m_bTextIncomplete = false;
     const std::int64_t size = file->size();
     if (StartPaged(file->fileName(), size))
@@ -281,9 +288,12 @@ void COstrelView::OnLoadFinished(bool succeeded)
     m_bShownLinesAreFileLines = succeeded && !m_pLoader->HasLoneCarriageReturn();
     m_ShownStamp = succeeded && m_pDocument ? StampOf(m_pDocument->GetPathName()) : FileStamp();
     EndLoading();
+    m_RestartLines.clear();
     UpdateMarginNumbering();
     SelectPendingLine(lineStart, true);
     m_pLoader.release()->deleteLater();
+    if (succeeded)
+        WatchFile(static_cast<std::uint64_t>(SendScintilla(SCI_GETLENGTH)));
     if (!succeeded) {
         // Only part of the file is shown: saving it over the file would cut the file short.
         m_bTextIncomplete = true;
@@ -716,6 +726,8 @@ void COstrelView::BeginFilterOutput()
     ReplaceDocument(0);
     m_ShownStamp = m_pDocument ? StampOf(m_pDocument->GetPathName()) : FileStamp();
     m_bReceivingOutput = true;
+    m_RestartLines.clear();
+    WatchFile(static_cast<std::uint64_t>(std::max<std::int64_t>(0, m_ShownStamp.Size)));
     m_bTextIncomplete = false;
     SetBackground(FilterOutputBackground);
     m_OutputLineNumbers.Clear();
@@ -736,6 +748,7 @@ void COstrelView::EndFilterOutput()
 
 void COstrelView::AppendOutputLines(const OutputBatch& batch)
 {
+    const bool atEnd = m_bScrollsWithEnd && !m_pPaged && IsCaretOnLastLine();
     const std::int64_t threshold = m_pWorkspace ? m_pWorkspace->GetPagedViewThreshold() : 0;
     if (m_pSpillFile) {
         const auto size = static_cast<qint64>(batch.Text.size());
@@ -764,6 +777,8 @@ void COstrelView::AppendOutputLines(const OutputBatch& batch)
     m_pMargin->Refresh();
     m_pHighlighter->Invalidate();
     RefreshMarks();
+    if (atEnd)
+        FollowEnd();
 }
 
 bool COstrelView::SpillFilterOutput(const OutputBatch& batch)
@@ -797,6 +812,10 @@ std::int64_t COstrelView::GetCaretLine() const
         const std::int64_t fileLine = m_pPaged->FileLineOfViewLine(line);
         return fileLine < 0 ? 0 : fileLine + 1;
     }
+    if (!m_RestartLines.empty() && !m_bShowsFilteredText) {
+        bool isContext = false;
+        return FileLineOfViewLine(line, isContext);
+    }
     return line + 1;
 }
 
@@ -818,8 +837,14 @@ std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isCont
         if (line < 0)
             return 0;
     }
-    if (!m_bShowsFilteredText)
-        return line + 1;
+    if (!m_bShowsFilteredText) {
+        // After a marker of a followed file that started anew, the lines count from it.
+        const auto after = std::upper_bound(m_RestartLines.begin(), m_RestartLines.end(), line);
+        if (after == m_RestartLines.begin())
+            return line + 1;
+        const std::int64_t marker = *(after - 1);
+        return line == marker ? 0 : line - marker;
+    }
     if (line >= static_cast<std::int64_t>(m_OutputLineNumbers.Size()))
         return 0;
     const auto index = static_cast<std::size_t>(line);
@@ -833,6 +858,150 @@ void COstrelView::RefreshMarks()
         m_pHighlighter->SetFilters(
             MakeFilterRun(m_pDocument->GetFilterSettings(), std::string(), LocaleTextEncoding()));
     m_pHighlighter->Refresh();
+}
+
+void COstrelView::WatchFile(std::uint64_t offset)
+{
+    m_pFollower.reset();
+    SetFileChangedOnDisk(false);
+    if (!m_pDocument)
+        return;
+    m_pFollower = std::make_unique<CFileFollower>(m_pDocument->GetPathName(), offset);
+    connect(m_pFollower.get(), &CFileFollower::ChangedOnDisk, this, [this] {
+        // Filter output that follows its file is never out of date.
+        if (!(m_bFollow && m_bShowsFilteredText))
+            SetFileChangedOnDisk(true);
+    });
+    connect(m_pFollower.get(), &CFileFollower::BytesAppended, this, &COstrelView::AppendFollowedBytes);
+    connect(m_pFollower.get(), &CFileFollower::FileRestarted, this, &COstrelView::OnFileRestarted);
+    connect(m_pFollower.get(), &CFileFollower::FileMissingChanged, this, [this](bool missing) {
+        if (m_bFollow && !m_bShowsFilteredText)
+            SetStatusNote(missing ? QStringLiteral("The file is gone; following goes on when it is back")
+                                  : RestingNote());
+    });
+    // Filter output follows through its run; the whole file through the follower.
+    m_pFollower->SetFollowing(m_bFollow && !m_bShowsFilteredText);
+}
+
+void COstrelView::SetFollow(bool follow)
+{
+    if (follow == m_bFollow)
+        return;
+    m_bFollow = follow;
+    m_bScrollsWithEnd = follow;
+    Q_EMIT FollowChanged(follow);
+    if (m_pFollower) {
+        const bool following = follow && !m_bShowsFilteredText;
+        if (following && m_bFileChangedOnDisk && !m_pPaged) {
+            // What changed while nobody followed cannot be told apart: the file is read anew.
+            ReloadDocumentText();
+            return;
+        }
+        m_pFollower->SetFollowing(following);
+    }
+    if (follow)
+        SetFileChangedOnDisk(false);
+}
+
+QString COstrelView::RestingNote() const
+{
+    return m_pPaged ? QStringLiteral("Read-only: the file is larger than the editing limit") : QString();
+}
+
+void COstrelView::SetFileChangedOnDisk(bool changed)
+{
+    if (changed == m_bFileChangedOnDisk)
+        return;
+    m_bFileChangedOnDisk = changed;
+    SetStatusNote(changed ? QStringLiteral("File changed on disk") : RestingNote());
+    Q_EMIT FileChangedOnDiskChanged(changed);
+}
+
+bool COstrelView::IsCaretOnLastLine() const
+{
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    return SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(caret)) >=
+           SendScintilla(SCI_GETLINECOUNT) - 1;
+}
+
+void COstrelView::FollowEnd()
+{
+    const long length = SendScintilla(SCI_GETLENGTH);
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(length), length);
+    SendScintilla(SCI_SCROLLCARET);
+}
+
+void COstrelView::AppendFollowedBytes(const QByteArray& bytes)
+{
+    if (m_pPaged) {
+        const bool atEnd = IsCaretOnLastLine() && m_pPaged->GetWindowEnd() >= m_pPaged->GetFileSize();
+        m_pPaged->NoteFileGrew();
+        if (atEnd)
+            m_pPaged->ShowEnd();
+        return;
+    }
+    if (IsLoading() || bytes.isEmpty() || m_bShowsFilteredText)
+        return;
+    const bool atEnd = IsCaretOnLastLine();
+    const bool wasModified = IsTextModified();
+    const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+    SendScintilla(SCI_SETREADONLY, 0UL);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.constData());
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+    SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
+    // Text that came from the file is no edit of the user's.
+    if (!wasModified)
+        SendScintilla(SCI_SETSAVEPOINT);
+    if (m_bScrollsWithEnd && atEnd)
+        FollowEnd();
+    if (m_RestartLines.empty())
+        m_pMargin->SetLargest(SendScintilla(SCI_GETLINECOUNT));
+    else
+        m_pMargin->GrowLargest(SendScintilla(SCI_GETLINECOUNT) - m_RestartLines.back());
+    m_pMargin->Refresh();
+    m_pHighlighter->Invalidate();
+    RefreshMarks();
+}
+
+void COstrelView::OnFileRestarted(bool replaced)
+{
+    if (m_bShowsFilteredText)
+        return; // the run that follows the file marks it in the output
+    const QString note = replaced ? QStringLiteral("File replaced") : QStringLiteral("File truncated");
+    if (m_pPaged) {
+        // The paged view shows the file itself: it starts again on the new one, once the
+        // follower that tells of it is done telling.
+        QTimer::singleShot(0, this, [this, note] {
+            if (!m_pPaged || !m_pDocument)
+                return;
+            StopPaged();
+            if (StartPaged(m_pDocument->GetPathName(), 0, true))
+                SetStatusNote(note);
+        });
+        return;
+    }
+    const bool atEnd = IsCaretOnLastLine();
+    // The marker on a line of its own, after whatever the old file left unfinished.
+    const std::string_view text = GetTextBytes();
+    QByteArray marker =
+        replaced ? QByteArrayLiteral("<<< File Replaced >>>\n") : QByteArrayLiteral("<<< File Truncated >>>\n");
+    if (!text.empty() && text.back() != '\n')
+        marker.prepend('\n');
+    const bool wasModified = IsTextModified();
+    const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+    SendScintilla(SCI_SETREADONLY, 0UL);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(marker.size()), marker.constData());
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+    SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
+    if (!wasModified)
+        SendScintilla(SCI_SETSAVEPOINT);
+    m_RestartLines.push_back(SendScintilla(SCI_GETLINECOUNT) - 2);
+    m_bShownLinesAreFileLines = false;
+    UpdateMarginNumbering();
+    if (m_bScrollsWithEnd && atEnd)
+        FollowEnd();
 }
 
 void COstrelView::SetLineNumbersShown(bool shown)
@@ -850,11 +1019,11 @@ void COstrelView::UpdateMarginNumbering()
     if (!m_pMargin)
         return;
     m_pHighlighter->Invalidate();
-    if (!m_pPaged && !m_bShowsFilteredText) {
+    if (!m_pPaged && !m_bShowsFilteredText && m_RestartLines.empty()) {
         m_pMargin->SetNumbering({}, SendScintilla(SCI_GETLINECOUNT));
         return;
     }
-    std::int64_t largest = m_pPaged ? m_pPaged->GetIndex().GetLineCount() : 1;
+    std::int64_t largest = m_pPaged ? m_pPaged->GetIndex().GetLineCount() : SendScintilla(SCI_GETLINECOUNT);
     if (m_bShowsFilteredText && !m_OutputLineNumbers.Empty())
         largest = std::max(largest, m_OutputLineNumbers.LineNumber(m_OutputLineNumbers.Size() - 1));
     m_pMargin->SetNumbering(
@@ -906,6 +1075,8 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always
             [this](const QString& reason) { SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason)); });
     PlacePagedScrollBar();
     UpdateMarginNumbering();
+    if (!m_pSpillFile)
+        WatchFile(static_cast<std::uint64_t>(size));
     connect(m_pPaged.get(), &CPagedText::IndexProgress, this, [this] {
         if (m_pPaged)
             m_pMargin->SetLargest(m_pPaged->GetIndex().GetLineCount());

@@ -11,6 +11,7 @@
 
 class COstrelDoc;
 class CFileCopier;
+class CFileFollower;
 class CLineNumberMargin;
 class CMatchHighlighter;
 class CPagedText;
@@ -143,6 +144,18 @@ public:
         Busy, // a load or a filtering run is under way
     };
     ToggleResult ToggleFilterOutput();
+    // Follow: bytes appended to a whole file shown appear at its end (the caret and the screen
+    // go with the end while the caret is on the last line); a file truncated or replaced goes on
+    // after a marker line from its start. Filter output follows through its run instead.
+    void SetFollow(bool follow);
+    bool GetFollow() const { return m_bFollow; }
+    // While the caret is on the last line, new lines at the end take the caret and the screen along.
+    void SetScrollsWithEnd(bool scrolls) { m_bScrollsWithEnd = scrolls; }
+    // Appends bytes of a followed file to a whole file shown: no undo, the modified flag as it was.
+    void AppendFollowedBytes(const QByteArray& bytes);
+    // The file on disk is no longer what the view shows (and the view does not follow it).
+    bool IsFileChangedOnDisk() const { return m_bFileChangedOnDisk; }
+
     // Whether a filter output of this document is kept for the toggle.
     bool HasKeptFilterOutput() const { return m_OutputStash.Document != 0; }
 
@@ -170,6 +183,8 @@ Q_SIGNALS:
     // The file could not be read to its end; the reason has been shown. Comes before LoadFinished.
     void LoadFailed();
     void StatusNoteChanged(const QString& note);
+    void FileChangedOnDiskChanged(bool changed);
+    void FollowChanged(bool follow);
     void SaveAsFinished(bool succeeded);
     void CaretMoved();
     // Files dropped on the view open as documents.
@@ -237,6 +252,15 @@ private:
     void PlacePagedScrollBar();
     // The margin's numbers for what the view shows now: the editor's, or written per line.
     void UpdateMarginNumbering();
+    // Watches the file the view shows from `offset` on: changes on disk, and following.
+    void WatchFile(std::uint64_t offset);
+    void OnFileRestarted(bool replaced);
+    void SetFileChangedOnDisk(bool changed);
+    // The note of a view that is otherwise quiet: the paged view's, or none.
+    QString RestingNote() const;
+    // Keeps the caret and the screen at the end when they were there before new text came.
+    bool IsCaretOnLastLine() const;
+    void FollowEnd();
     // Save As of a paged view copies the file on a thread; the document moves once it is done.
     bool StartPagedSaveAs(const QString& path);
     // The lines Print prints: all of them, or in a paged view the selection's or the screen's.
@@ -260,7 +284,13 @@ private:
     bool m_bShownLinesAreFileLines = false; // no lone CR: the editor's lines are the file's
     bool m_bReceivingOutput = false;        // a filtering run is appending to this view
     StashedText m_WholeStash;
-    StashedText m_OutputStash; // Save As of a paged file, while it copies
+    StashedText m_OutputStash;
+    std::unique_ptr<CFileFollower> m_pFollower;
+    bool m_bFollow = false;
+    bool m_bScrollsWithEnd = false;
+    bool m_bFileChangedOnDisk = false;
+    // Editor lines that mark where a followed file started anew: the numbers count from them.
+    std::vector<std::int64_t> m_RestartLines; // Save As of a paged file, while it copies
     QString m_strStatusNote;
     bool m_bLoadShowsCursor = false;
     std::uint64_t m_nTextGeneration = 0;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <array>
+#include <csignal>
 #include <cstdio>
+#include <poll.h>
 #include <random>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -196,4 +199,113 @@ TEST(CommandLineTest, ReportsAMatchThatRunsOutOfMemory)
     const ProcessResult automaton = RunShell("sh -c " + Quote(limited + "-r 'a.*Z.q' " + Quote(path)) + " 2>&1");
     EXPECT_EQ(automaton.Status, 1);
     EXPECT_EQ(automaton.Output, "");
+}
+
+namespace {
+
+// ostrel-filter running on its own, its output read as it comes.
+class RunningFilter
+{
+public:
+    explicit RunningFilter(const std::vector<std::string>& arguments)
+    {
+        int out[2];
+        int err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0)
+            return;
+        m_nPid = ::fork();
+        if (m_nPid == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(err[1], STDERR_FILENO);
+            std::vector<char*> argv = {const_cast<char*>(Filter.c_str())};
+            for (const std::string& argument : arguments)
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            ::execv(Filter.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ::close(err[1]);
+        m_nOut = out[0];
+        m_nErr = err[0];
+    }
+    ~RunningFilter()
+    {
+        Interrupt();
+        ::close(m_nOut);
+        ::close(m_nErr);
+    }
+
+    // Reads standard output (or error) until it holds the text; false after 20 s without it.
+    bool WaitFor(bool standardError, const std::string& text)
+    {
+        std::string& seen = standardError ? m_strErr : m_strOut;
+        const int fd = standardError ? m_nErr : m_nOut;
+        for (int round = 0; round < 200 && seen.find(text) == std::string::npos; ++round) {
+            pollfd ready{fd, POLLIN, 0};
+            if (::poll(&ready, 1, 100) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            seen.append(buffer, static_cast<std::size_t>(got));
+        }
+        return seen.find(text) != std::string::npos;
+    }
+    const std::string& Output() const { return m_strOut; }
+
+    // Interrupted as a user would stop it; the exit status, or -1.
+    int Interrupt()
+    {
+        if (m_nPid <= 0)
+            return -1;
+        ::kill(m_nPid, SIGINT);
+        int status = 0;
+        ::waitpid(m_nPid, &status, 0);
+        m_nPid = -1;
+        return status;
+    }
+
+private:
+    pid_t m_nPid = -1;
+    int m_nOut = -1;
+    int m_nErr = -1;
+    std::string m_strOut;
+    std::string m_strErr;
+};
+
+void Append(const std::string& path, const std::string& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "ab");
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+} // namespace
+
+// --follow: what is appended is filtered as it comes, context kept across the boundary; a
+// truncated or replaced file starts again at line 1, noted on standard error only.
+TEST(CommandLineTest, FollowsAGrowingFileThroughTruncationAndRotation)
+{
+    TempDir dir;
+    const std::string log = dir.Write("a.log", "keep 1\nskip 2\n");
+    RunningFilter filter({"-n", "-F", "-B", "1", "-e", "keep", log});
+    ASSERT_TRUE(filter.WaitFor(false, "1:keep 1\n"));
+    Append(log, "half of a li");
+    Append(log, "ne\nkeep 4\n");
+    ASSERT_TRUE(filter.WaitFor(false, "3-half of a line\n4:keep 4\n"));
+
+    ASSERT_EQ(::truncate(log.c_str(), 0), 0);
+    Append(log, "keep again\n");
+    ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file truncated\n"));
+    ASSERT_TRUE(filter.WaitFor(false, "1:keep again\n"));
+
+    ASSERT_EQ(::rename(log.c_str(), (log + ".1").c_str()), 0);
+    dir.Write("a.log", "x\nkeep rotated\n");
+    ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file replaced\n"));
+    ASSERT_TRUE(filter.WaitFor(false, "1-x\n2:keep rotated\n"));
+    EXPECT_EQ(filter.Output(), "1:keep 1\n3-half of a line\n4:keep 4\n1:keep again\n1-x\n2:keep rotated\n");
+    const int status = filter.Interrupt();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
 }

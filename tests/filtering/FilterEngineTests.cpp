@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -340,4 +344,123 @@ TEST(FilterEngineTest, StopsWhileAPipeHasNoWriterOrALineGrows)
     // Read whole (a regular file is mapped), the long line is the one being decided when the
     // stop came; nothing after it is.
     EXPECT_LE(output.Lines.size(), 1u);
+}
+
+namespace {
+
+// Collects a followed run's output on its own thread, and the file events.
+class FollowOutput : public FilterOutput
+{
+public:
+    void WriteLines(OutputBatch&& batch) override
+    {
+        std::lock_guard lock(Mutex);
+        for (const OutputLine& line : batch.Lines)
+            Lines.push_back({line.LineNumber, std::string(batch.LineText(line)), line.IsContext});
+    }
+    void ReportError(const std::string& message) override
+    {
+        std::lock_guard lock(Mutex);
+        Errors.push_back(message);
+    }
+    void NoteFileEvent(FileEvent event) override
+    {
+        std::lock_guard lock(Mutex);
+        Events.push_back(event);
+        EventLineCounts.push_back(Lines.size());
+    }
+
+    std::mutex Mutex;
+    std::vector<KeptLine> Lines;              // guarded by Mutex
+    std::vector<std::string> Errors;          // guarded by Mutex
+    std::vector<FileEvent> Events;            // guarded by Mutex
+    std::vector<std::size_t> EventLineCounts; // guarded by Mutex: the lines output before each event
+};
+
+// Waits until a followed run has read the file to its current end.
+bool WaitUntilRead(const FilterEngine& engine, std::uint64_t size)
+{
+    for (int i = 0; i < 20000; ++i) {
+        if (engine.GetReadOffset() == size)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+} // namespace
+
+// A followed file written in random slices, cut inside lines and inside CR LF, gives what one run
+// over the whole file gives, for random filter lists with context and exclude.
+TEST(FilterEngineFollowTest, AppendedSlicesDecideAsTheWholeFile)
+{
+    std::mt19937 random(4242);
+    for (int round = 0; round < 12; ++round) {
+        TempDir dir;
+        std::string content;
+        for (int line = 1; line <= 400; ++line)
+            content +=
+                (random() % 5 == 0 ? "hit " : "row ") + std::to_string(line) + (random() % 4 == 0 ? "\r\n" : "\n");
+        FilterRun run{(dir.Path() / "log").string(), {}, random() % 4 == 0, true};
+        for (int filter = 0; filter < 1 + static_cast<int>(random() % 3); ++filter)
+            run.Filters.push_back(Literal(filter == 0 ? "hit" : std::to_string(random() % 50) + "\n", true,
+                                          static_cast<int>(random() % 3), static_cast<int>(random() % 3)));
+        std::size_t written = 1 + random() % 200;
+        const std::string path = dir.Write("log", content.substr(0, written));
+        FilterEngine engine(run, 64 + random() % 512);
+        FollowOutput output;
+        std::stop_source stop;
+        std::thread follower([&] { engine.Run(stop.get_token(), output); });
+        while (written < content.size()) {
+            ASSERT_TRUE(WaitUntilRead(engine, written)) << "round " << round;
+            const std::size_t slice = std::min<std::size_t>(content.size() - written, 1 + random() % 300);
+            std::ofstream(path, std::ios::binary | std::ios::app) << content.substr(written, slice);
+            written += slice;
+        }
+        ASSERT_TRUE(WaitUntilRead(engine, written));
+        stop.request_stop();
+        follower.join();
+        std::lock_guard lock(output.Mutex);
+        EXPECT_EQ(output.Lines, ReferenceFilter(content, run)) << "round " << round;
+        ASSERT_FALSE(output.Events.empty());
+        EXPECT_EQ(output.Events.front(), FilterOutput::FileEvent::CaughtUp);
+    }
+}
+
+// Truncated, then replaced by a new file of the same name: each time line 1 comes again, the
+// event is told before the new file's lines, and nothing of the old file carries over.
+TEST(FilterEngineFollowTest, StartsAgainAfterTruncationAndRotation)
+{
+    TempDir dir;
+    const std::string first = "keep 1\nskip\nkeep 3\n";
+    const std::string path = dir.Write("log", first);
+    FilterRun run{path, {Literal("keep", true, 1, 0)}, false, true};
+    FilterEngine engine(run, 16);
+    FollowOutput output;
+    std::stop_source stop;
+    std::thread follower([&] { engine.Run(stop.get_token(), output); });
+    ASSERT_TRUE(WaitUntilRead(engine, first.size()));
+
+    const std::string second = "a\nkeep again\n";
+    ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+    std::ofstream(path, std::ios::binary | std::ios::app) << second;
+    ASSERT_TRUE(WaitUntilRead(engine, second.size()));
+
+    const std::string third = "keep the rotated one\n"; // of another length than the second
+    // The new file takes the name in one step, so no moment without a file comes between.
+    const std::string next = dir.Write("log.new", third);
+    std::filesystem::rename(next, path);
+    ASSERT_TRUE(WaitUntilRead(engine, third.size()));
+    stop.request_stop();
+    follower.join();
+
+    std::lock_guard lock(output.Mutex);
+    const std::vector<KeptLine> expected = {
+        {1, "keep 1\n", false}, {2, "skip\n", true},        {3, "keep 3\n", false},
+        {1, "a\n", true},       {2, "keep again\n", false}, {1, "keep the rotated one\n", false},
+    };
+    EXPECT_EQ(output.Lines, expected);
+    using Event = FilterOutput::FileEvent;
+    EXPECT_EQ(output.Events, (std::vector<Event>{Event::CaughtUp, Event::Truncated, Event::Replaced}));
+    EXPECT_EQ(output.EventLineCounts, (std::vector<std::size_t>{3, 3, 5}));
 }

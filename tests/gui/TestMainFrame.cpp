@@ -143,7 +143,8 @@ void TestMainFrame::toolbarButtonsInOrder()
     QStringList buttons;
     for (QAction* action : std::as_const(actions))
         buttons.append(action->isSeparator() ? QStringLiteral("|") : action->toolTip());
-    QCOMPARE(buttons.join(u' '), QStringLiteral("Open Save | Filter Delete Filters Cut Copy Paste | Print About"));
+    QCOMPARE(buttons.join(u' '),
+             QStringLiteral("Open Save | Filter Delete Filters Follow Cut Copy Paste | Print About"));
 }
 
 void TestMainFrame::modifiedMarkerFollowsTypingAndSave()

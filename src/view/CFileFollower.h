@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QByteArray>
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class CFileRangeReader;
+
+// Watches a log file that a view shows: through the file system's notifications, and every
+// second besides (network file systems send none). Without following it only tells that the file
+// changed on disk. Following, it reads what was appended, on a reader thread, and hands it over;
+// a file that shrank or was replaced by another file of the same name (a rotated log) starts
+// anew from its first byte.
+class CFileFollower : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int PollMs = 1000;
+    // Bytes read at a time; what is more comes in the next turn.
+    static constexpr std::size_t ChunkBytes = 4 * 1024 * 1024;
+
+    // `offset` bytes of the file are shown already.
+    CFileFollower(QString path, std::uint64_t offset, QObject* parent = nullptr);
+    ~CFileFollower() override;
+
+    void SetFollowing(bool following);
+    bool IsFollowing() const { return m_bFollowing; }
+    // The bytes of the file handed over (or shown before): where the next read starts.
+    std::uint64_t GetOffset() const { return m_nOffset; }
+    bool IsFileMissing() const { return m_bMissing; }
+    // Looks at the file now (the watcher's notification and the poll come here).
+    void Check();
+
+Q_SIGNALS:
+    // Not following: the file is no longer what is shown (once, until following starts).
+    void ChangedOnDisk();
+    // Following: bytes appended to the file, in order.
+    void BytesAppended(const QByteArray& bytes);
+    // Following: the file shrank (replaced false) or another file took its name; what comes
+    // next is that file from its start.
+    void FileRestarted(bool replaced);
+    // The file is gone (missing true) or back (false).
+    void FileMissingChanged(bool missing);
+
+private:
+    void OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByteArray& bytes, int error);
+    bool OpenFile();
+    void Watch();
+
+    QString m_strPath;
+    std::uint64_t m_nOffset;
+    int m_nFd = -1;
+    std::uint64_t m_nDevice = 0;
+    std::uint64_t m_nInode = 0;
+    bool m_bFollowing = false;
+    bool m_bToldChanged = false;
+    bool m_bMissing = false;
+    std::uint64_t m_nNextTag = 1;
+    std::uint64_t m_nPendingTag = 0;
+    CFileRangeReader* m_pReader = nullptr;
+    QFileSystemWatcher m_Watcher;
+    QTimer m_PollTimer;
+};
