@@ -2,7 +2,6 @@
 #include "filtering/FileChangeWaiter.h"
 
 #include <cerrno>
-
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -69,12 +68,16 @@ FileChangeWaiter::Change FileChangeWaiter::Wait(int fd, std::uint64_t offset, co
     for (;;) {
         if (stop.stop_requested())
             return Change::Stopped;
-        struct stat reading {};
+        struct stat reading
+        {
+        };
         if (::fstat(fd, &reading) == 0) {
             const auto size = static_cast<std::uint64_t>(reading.st_size < 0 ? 0 : reading.st_size);
             if (size > offset)
                 return Change::Grew;
-            struct stat named {};
+            struct stat named
+            {
+            };
             if (::stat(m_strPath.c_str(), &named) != 0) {
                 if (!m_bToldMissing) {
                     m_bToldMissing = true; // gone: said once, then waited for until the name comes back

@@ -35,7 +35,9 @@ bool CFileFollower::OpenFile()
     const int fd = ::open(QFile::encodeName(m_strPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
         return false;
@@ -79,8 +81,12 @@ void CFileFollower::Check()
         }
         return;
     }
-    struct stat reading {};
-    struct stat named {};
+    struct stat reading
+    {
+    };
+    struct stat named
+    {
+    };
     const bool readable = ::fstat(m_nFd, &reading) == 0;
     const bool present = ::stat(QFile::encodeName(m_strPath).constData(), &named) == 0;
     if (present == m_bMissing) {

@@ -292,8 +292,11 @@ void COstrelView::OnLoadFinished(bool succeeded)
     UpdateMarginNumbering();
     SelectPendingLine(lineStart, true);
     m_pLoader.release()->deleteLater();
-    if (succeeded)
+    if (succeeded) {
         WatchFile(static_cast<std::uint64_t>(SendScintilla(SCI_GETLENGTH)));
+        if (m_bFollow && SendScintilla(SCI_GETLENGTH) > m_nFollowedEditorLimit)
+            PageFollowedFile();
+    }
     if (!succeeded) {
         // Only part of the file is shown: saving it over the file would cut the file short.
         m_bTextIncomplete = true;
@@ -901,6 +904,8 @@ void COstrelView::SetFollow(bool follow)
     }
     if (follow)
         SetFileChangedOnDisk(false);
+    if (follow && !m_pPaged && SendScintilla(SCI_GETLENGTH) > m_nFollowedEditorLimit)
+        PageFollowedFile();
 }
 
 QString COstrelView::RestingNote() const
@@ -934,13 +939,18 @@ void COstrelView::FollowEnd()
 void COstrelView::AppendFollowedBytes(const QByteArray& bytes)
 {
     if (m_pPaged) {
-        const bool atEnd = IsCaretOnLastLine() && m_pPaged->GetWindowEnd() >= m_pPaged->GetFileSize();
+        // While a window is on its way the caret is not where the user left it.
+        // Reaching the end takes the caret on the last line of the file's last window; keeping
+        // it, only the caret on the window's last line, as the index may have grown meanwhile.
+        if (!m_pPaged->IsMoving())
+            m_pPaged->SetKeepsEnd(m_bScrollsWithEnd && IsCaretOnLastLine() &&
+                                  (m_pPaged->KeepsEnd() || m_pPaged->GetWindowEnd() >= m_pPaged->GetFileSize()));
         m_pPaged->NoteFileGrew();
-        if (atEnd)
-            m_pPaged->ShowEnd();
         return;
     }
     if (IsLoading() || bytes.isEmpty() || m_bShowsFilteredText)
+        return;
+    if (SendScintilla(SCI_GETLENGTH) + bytes.size() > m_nFollowedEditorLimit && PageFollowedFile())
         return;
     const bool atEnd = IsCaretOnLastLine();
     const bool wasModified = IsTextModified();
@@ -962,6 +972,32 @@ void COstrelView::AppendFollowedBytes(const QByteArray& bytes)
     m_pMargin->Refresh();
     m_pHighlighter->Invalidate();
     RefreshMarks();
+}
+
+bool COstrelView::PageFollowedFile()
+{
+    // The user's edits stay in the editor, whatever growing it costs.
+    if (m_pPaged || m_bShowsFilteredText || IsLoading() || IsTextModified() || !m_pDocument || m_bPagingFollowed)
+        return false;
+    m_bPagingFollowed = true;
+    // Not from within the follower's own signal: starting the paged view makes a new follower.
+    QTimer::singleShot(0, this, [this] {
+        m_bPagingFollowed = false;
+        if (m_pPaged || m_bShowsFilteredText || IsLoading() || IsTextModified() || !m_pDocument || !m_bFollow)
+            return;
+        const bool atEnd = IsCaretOnLastLine();
+        const std::int64_t caretLine = GetCaretLine();
+        StopLoading();
+        m_nPendingFileLine = atEnd ? 0 : caretLine;
+        const QString path = m_pDocument->GetPathName();
+        if (!StartPaged(path, QFileInfo(path).size(), true))
+            return;
+        if (atEnd) {
+            m_pPaged->SetKeepsEnd(true);
+            m_pPaged->ShowEnd();
+        }
+    });
+    return true;
 }
 
 void COstrelView::OnFileRestarted(bool replaced)

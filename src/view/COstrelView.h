@@ -40,6 +40,8 @@ public:
     // RGB(238, 255, 255) as the editor takes it (0x00BBGGRR): the background of filter output.
     static constexpr std::uint32_t FilterOutputBackground = 0xFFFFEE;
     static constexpr std::uint32_t WholeFileBackground = 0xFFFFFF;
+    // A followed whole file beyond this many bytes is shown paged (see PageFollowedFile).
+    static constexpr long DefaultFollowedEditorLimit = 64L * 1024 * 1024;
 
     // The workspace gives the font, the printer and the owner of the find dialogs; a view
     // without one (a test's) uses the defaults.
@@ -151,6 +153,7 @@ public:
     bool GetFollow() const { return m_bFollow; }
     // While the caret is on the last line, new lines at the end take the caret and the screen along.
     void SetScrollsWithEnd(bool scrolls) { m_bScrollsWithEnd = scrolls; }
+    void SetFollowedEditorLimit(long bytes) { m_nFollowedEditorLimit = bytes; }
     // Appends bytes of a followed file to a whole file shown: no undo, the modified flag as it was.
     void AppendFollowedBytes(const QByteArray& bytes);
     // The file on disk is no longer what the view shows (and the view does not follow it).
@@ -255,6 +258,9 @@ private:
     // Watches the file the view shows from `offset` on: changes on disk, and following.
     void WatchFile(std::uint64_t offset);
     void OnFileRestarted(bool replaced);
+    // A followed whole file grown past the followed editor limit is shown paged from then on: the
+    // editor would copy its whole text each time it makes room. Deferred; false if it stays.
+    bool PageFollowedFile();
     void SetFileChangedOnDisk(bool changed);
     // The note of a view that is otherwise quiet: the paged view's, or none.
     QString RestingNote() const;
@@ -287,6 +293,8 @@ private:
     StashedText m_OutputStash;
     std::unique_ptr<CFileFollower> m_pFollower;
     bool m_bFollow = false;
+    bool m_bPagingFollowed = false;
+    long m_nFollowedEditorLimit = DefaultFollowedEditorLimit;
     bool m_bScrollsWithEnd = false;
     bool m_bFileChangedOnDisk = false;
     // Editor lines that mark where a followed file started anew: the numbers count from them.

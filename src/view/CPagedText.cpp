@@ -398,6 +398,9 @@ void CPagedText::OnIndexTimer()
         m_pReader->Request(known.Offset, static_cast<std::size_t>(m_nWindowStart - known.Offset), m_nResolveTag);
     }
     UpdateScrollBar();
+    // A followed file read at its end stays at its end: the window goes where the index now ends.
+    if (m_bKeepsEnd && m_pIndex->IsComplete() && !m_bGrew && !IsMoving() && m_nWindowEnd < GetFileSize())
+        ShowEnd();
     if (m_pIndex->IsComplete() && !m_bGrew && m_nDeferredLine < 0 &&
         (m_nWindowFirstLine >= 0 || m_bWindowStartsInsideLine)) {
         m_IndexTimer.stop();

@@ -65,6 +65,9 @@ public:
     // The file has grown (filter output still being written to it, a log still being written):
     // the index goes on, the scroll bar follows.
     void NoteFileGrew();
+    // Whether the window goes with the end of a growing file, once the index has reached it.
+    void SetKeepsEnd(bool keeps) { m_bKeepsEnd = keeps; }
+    bool KeepsEnd() const { return m_bKeepsEnd; }
     // Called when the editor scrolled or its caret moved: keeps the window around what is shown.
     void OnViewScrolled();
     // Down or Page Down on the window's last line (Up, Page Up on its first): the next part comes.
@@ -132,4 +135,5 @@ private:
     bool m_bDeferredSelects = false;
     bool m_bUpdatingScrollBar = false;
     bool m_bGrew = false; // the file grew since the index last reached its end
+    bool m_bKeepsEnd = false;
 };

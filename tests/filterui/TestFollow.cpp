@@ -57,6 +57,7 @@ private Q_SLOTS:
     void wholeFileGrowsWithoutEditsOrReading();
     void caretOnTheLastLineScrollsWithTheEnd();
     void truncationAndRotationStartAgainWithMarkers();
+    void bigFollowedFileGoesOnPaged();
     void filteredViewShowsWhatAFreshApplyWould();
     void filteredFollowMarksTruncation();
     void filteredFollowEndsWhenTheWholeFileIsShown();
@@ -186,6 +187,23 @@ void TestFollow::truncationAndRotationStartAgainWithMarkers()
     QCOMPARE(View()->GetCaretLine(), 2);
 }
 
+void TestFollow::bigFollowedFileGoesOnPaged()
+{
+    View()->SetFollowedEditorLimit(View()->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) + 50);
+    FollowCommand()->trigger();
+    View()->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    QVERIFY(Append(m_strPath, NumberedLines(51, 60)));
+    // Past the limit the file is shown paged, still at its end, and goes on growing there.
+    QTRY_VERIFY(View()->IsPaged());
+    QTRY_VERIFY(ViewText().endsWith(NumberedLines(55, 60)));
+    QVERIFY(Append(m_strPath, NumberedLines(61, 70)));
+    QTRY_VERIFY(ViewText().endsWith(NumberedLines(61, 70)));
+    QVERIFY(View()->GetFollow());
+
+    m_pFrame->GetCommand(CommandId::ViewFollow)->trigger();
+    QVERIFY(!View()->GetFollow());
+}
+
 void TestFollow::filteredViewShowsWhatAFreshApplyWould()
 {
     ShowFilterSettingsDialog(*m_pFrame);
@@ -197,8 +215,8 @@ void TestFollow::filteredViewShowsWhatAFreshApplyWould()
     QTRY_VERIFY(ApplyButton()->isEnabled());
     QTRY_VERIFY(qApp->findChildren<CFilteringProgressDlg*>().isEmpty());
     QVERIFY(View()->GetShowsFilteredText());
-    QCOMPARE(View()->GetFileLineNumbers(), (std::vector<std::int64_t>{9, 10, 11, 12, 19, 20, 21, 22, 29, 30, 31, 32, 39,
-                                                                      40, 41, 42, 49, 50}));
+    QCOMPARE(View()->GetFileLineNumbers(),
+             (std::vector<std::int64_t>{9, 10, 11, 12, 19, 20, 21, 22, 29, 30, 31, 32, 39, 40, 41, 42, 49, 50}));
 
     // After-context reaches into lines not yet written, before-context back into lines read
     // before, and an unfinished line waits for its line feed.
@@ -208,9 +226,10 @@ void TestFollow::filteredViewShowsWhatAFreshApplyWould()
     QTRY_COMPARE(View()->GetFileLineNumbers().size(), size_t(24));
     QVERIFY(Append(m_strPath, "4\n"));
     QTRY_COMPARE(View()->GetFileLineNumbers(),
-                 (std::vector<std::int64_t>{9, 10, 11, 12, 19, 20, 21, 22, 29, 30, 31, 32, 39, 40, 41, 42, 49, 50, 51,
-                                            52, 59, 60, 61, 62, 63, 64}));
-    QVERIFY(ViewText().endsWith("info line 59\nERROR line 60\ninfo line 61\ninfo line 62\ninfo line 63\nERROR line 64\n"));
+                 (std::vector<std::int64_t>{9,  10, 11, 12, 19, 20, 21, 22, 29, 30, 31, 32, 39,
+                                            40, 41, 42, 49, 50, 51, 52, 59, 60, 61, 62, 63, 64}));
+    QVERIFY(
+        ViewText().endsWith("info line 59\nERROR line 60\ninfo line 61\ninfo line 62\ninfo line 63\nERROR line 64\n"));
     QVERIFY(!View()->isModified());
 
     // Ctrl+double-click on an appended line lands on its line in the file.
@@ -232,7 +251,8 @@ void TestFollow::filteredFollowMarksTruncation()
 
     // The new file's lines count from 1 again, after a marker that stands for no line.
     QVERIFY(WriteFile(m_strPath, NumberedLines(1, 20), QIODevice::WriteOnly | QIODevice::Truncate));
-    QTRY_VERIFY(ViewText().endsWith("<<< File Truncated >>>\ninfo line 9\nERROR line 10\ninfo line 19\nERROR line 20\n"));
+    QTRY_VERIFY(
+        ViewText().endsWith("<<< File Truncated >>>\ninfo line 9\nERROR line 10\ninfo line 19\nERROR line 20\n"));
     const std::vector<std::int64_t> lines = View()->GetFileLineNumbers();
     QCOMPARE(std::vector<std::int64_t>(lines.end() - 5, lines.end()), (std::vector<std::int64_t>{0, 9, 10, 19, 20}));
     QVERIFY(!View()->isModified());
