@@ -84,6 +84,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
 
 COstrelView::~COstrelView()
 {
+    Q_EMIT TextAboutToChange(TextChange::Replacing);
     StopLoading();
     SendScintilla(SCI_SETDOCPOINTER, 0UL, m_pInitialDocument);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, m_pInitialDocument);
@@ -91,10 +92,13 @@ COstrelView::~COstrelView()
 
 void COstrelView::ReplaceDocument(std::int64_t sizeHint)
 {
+    Q_EMIT TextAboutToChange(TextChange::Replacing);
     const long document =
         SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(sizeHint), static_cast<long>(DocumentOptions));
     SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
+    // A new text is editable until a load or a filtering run says otherwise.
+    SetTextReadOnly(false);
     ApplyDocumentSettings();
     ++m_nTextGeneration;
 }
@@ -104,6 +108,7 @@ void COstrelView::ApplyDocumentSettings()
     const bool utf8 = LocaleTextEncoding() == TextEncoding::Utf8;
     SendScintilla(SCI_SETCODEPAGE, utf8 ? static_cast<unsigned long>(SC_CP_UTF8) : 0UL);
     SendScintilla(SCI_SETEOLMODE, static_cast<unsigned long>(SC_EOL_LF));
+    ApplyReadOnly();
 }
 
 void COstrelView::OnInitialUpdate()
@@ -182,7 +187,7 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
         return;
     // The first part is swapped for the whole text at the end: edits would be lost, so the
     // commands that edit wait for the load first.
-    SendScintilla(SCI_SETREADONLY, 1UL);
+    SetTextReadOnly(true);
     SelectPendingLine(m_pLoader->GetWantedLineStart(), false);
 }
 
@@ -202,6 +207,7 @@ void COstrelView::ShowLoadedDocument(ILoader* loader)
     const long caret = SendScintilla(SCI_GETCURRENTPOS);
     const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
     const long xOffset = SendScintilla(SCI_GETXOFFSET);
+    Q_EMIT TextAboutToChange(TextChange::Moving);
     void* document = loader->ConvertToDocument();
     SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
@@ -221,6 +227,7 @@ void COstrelView::SelectPendingLine(std::int64_t lineStart, bool loadingDone)
     const std::int64_t length = SendScintilla(SCI_GETLENGTH);
     const std::int64_t start = std::min(lineStart, length);
     // The file line ends at its line feed; a lone carriage return on the way is part of it.
+    Q_EMIT TextAboutToChange(TextChange::Moving);
     const auto* rest = reinterpret_cast<const char*>(
         SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), ToLong(length - start)));
     const auto* feed =
@@ -266,7 +273,7 @@ QString COstrelView::FailedToOpenMessage(const QString& path, const QString& rea
 
 void COstrelView::EndLoading()
 {
-    SendScintilla(SCI_SETREADONLY, 0UL);
+    SetTextReadOnly(false);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
     SendScintilla(SCI_SETSAVEPOINT);
@@ -342,11 +349,52 @@ bool COstrelView::IsFileInUse(const QString& path)
 
 std::string_view COstrelView::GetTextBytes()
 {
+    // Asking for the text in one piece moves the editor's gap to its end.
+    Q_EMIT TextAboutToChange(TextChange::Moving);
     const std::int64_t length = SendScintilla(SCI_GETLENGTH);
     const auto* bytes = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
     if (!bytes || length <= 0)
         return {};
     return std::string_view(bytes, static_cast<std::size_t>(length));
+}
+
+void COstrelView::HoldTextForSearch()
+{
+    ++m_nSearchHolds;
+    ApplyReadOnly();
+}
+
+void COstrelView::ReleaseTextForSearch()
+{
+    if (m_nSearchHolds > 0)
+        --m_nSearchHolds;
+    ApplyReadOnly();
+}
+
+void COstrelView::SetTextReadOnly(bool readOnly)
+{
+    const bool changed = m_bReadOnly != readOnly;
+    m_bReadOnly = readOnly;
+    ApplyReadOnly();
+    if (changed)
+        Q_EMIT ReadOnlyChanged(readOnly);
+}
+
+void COstrelView::ApplyReadOnly()
+{
+    SendScintilla(SCI_SETREADONLY, m_bReadOnly || m_nSearchHolds > 0 ? 1UL : 0UL);
+}
+
+std::int64_t COstrelView::ReplaceTextRange(std::int64_t start, std::int64_t end, const QByteArray& bytes)
+{
+    if (m_bReadOnly)
+        return -1;
+    Q_EMIT TextAboutToChange(TextChange::Editing);
+    SendScintilla(SCI_SETREADONLY, 0UL);
+    SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), ToLong(end));
+    SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()), bytes.constData());
+    ApplyReadOnly();
+    return SendScintilla(SCI_GETTARGETEND);
 }
 
 bool COstrelView::WriteViewText()
@@ -471,24 +519,24 @@ void COstrelView::BeginFilterOutput()
     SetShowsFilteredText(true);
     SendScintilla(SCI_SETSAVEPOINT);
     // Typed text would shift the output's lines against their recorded file lines.
-    SendScintilla(SCI_SETREADONLY, 1UL);
+    SetTextReadOnly(true);
 }
 
 void COstrelView::EndFilterOutput()
 {
     if (!IsLoading())
-        SendScintilla(SCI_SETREADONLY, 0UL);
+        SetTextReadOnly(false);
 }
 
 void COstrelView::AppendOutputLines(const OutputBatch& batch)
 {
     if (!batch.Text.empty()) {
-        const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+        Q_EMIT TextAboutToChange(TextChange::Appending);
         SendScintilla(SCI_SETREADONLY, 0UL);
         SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(batch.Text.size()), batch.Text.data());
         SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
-        SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
+        ApplyReadOnly();
     }
     SendScintilla(SCI_SETSAVEPOINT);
     m_FileLineNumbers.reserve(m_FileLineNumbers.size() + batch.Lines.size());
