@@ -9,9 +9,9 @@
 #include "filtering/TextCodec.h"
 
 CTextScanner::CTextScanner(const LiteralSearcher* prefilter, bool foldsBeyondAscii, std::int64_t sliceSize,
-                           std::int64_t overlap)
+                           std::int64_t overlap, Notification notification)
     : m_pPrefilter(prefilter), m_bFoldsBeyondAscii(foldsBeyondAscii),
-      m_nSliceSize(std::max<std::int64_t>(1, sliceSize)), m_nOverlap(overlap)
+      m_nSliceSize(std::max<std::int64_t>(1, sliceSize)), m_nOverlap(overlap), m_Notification(std::move(notification))
 {}
 
 CTextScanner::~CTextScanner()
@@ -27,14 +27,14 @@ void CTextScanner::Start(const TextPieces& text, Direction direction, std::int64
         m_nPosition = from;
         m_bFinished = false;
     }
-    m_Thread =
-        std::jthread([this, text, direction, from](const std::stop_token& stop) { Run(stop, text, direction, from); });
+    m_Thread = std::jthread(
+        [this, text, direction, from](const std::stop_token& stop) { Run(stop, text, direction, from, true); });
 }
 
 void CTextScanner::Scan(const TextPieces& text, Direction direction, std::int64_t from)
 {
     Stop();
-    Run(std::stop_token(), text, direction, from);
+    Run(std::stop_token(), text, direction, from, false);
 }
 
 void CTextScanner::Stop()
@@ -98,13 +98,20 @@ std::size_t CTextScanner::FirstPossibleStart(std::string_view bytes) const
     return at;
 }
 
-void CTextScanner::Push(const TextRange& candidate)
+void CTextScanner::Push(const TextRange& candidate, bool notify)
 {
-    std::lock_guard lock(m_Mutex);
-    m_Candidates.push_back(candidate);
+    bool first = false;
+    {
+        std::lock_guard lock(m_Mutex);
+        first = m_Candidates.empty();
+        m_Candidates.push_back(candidate);
+    }
+    if (first && notify && m_Notification)
+        m_Notification();
 }
 
-void CTextScanner::Run(const std::stop_token& stop, TextPieces text, Direction direction, std::int64_t from)
+void CTextScanner::Run(const std::stop_token& stop, TextPieces text, Direction direction, std::int64_t from,
+                       bool notify)
 {
     // A slice across the gap, copied into one piece.
     std::vector<char> joined;
@@ -136,7 +143,7 @@ void CTextScanner::Run(const std::stop_token& stop, TextPieces text, Direction d
             if (at != LiteralSearcher::npos && (static_cast<std::int64_t>(at) < m_nSliceSize || limit == length)) {
                 // The editor looks at a slice from there; the scan goes on behind it.
                 const std::int64_t start = position + static_cast<std::int64_t>(at);
-                Push({start, start + m_nSliceSize});
+                Push({start, start + m_nSliceSize}, notify);
                 position = start + m_nSliceSize;
             } else {
                 // Nothing can start before the slice's end (or the text's, when it reaches that).
@@ -157,13 +164,17 @@ void CTextScanner::Run(const std::stop_token& stop, TextPieces text, Direction d
             const std::int64_t limit = std::min(length, position - 1 + m_nOverlap);
             const std::size_t at = FirstPossibleStart(bytes(sliceStart, limit));
             if (at != LiteralSearcher::npos && static_cast<std::int64_t>(at) < position - sliceStart)
-                Push({sliceStart, position});
+                Push({sliceStart, position}, notify);
             position = sliceStart;
             if (stop.stop_requested() && position > 0)
                 break;
         }
     }
-    std::lock_guard lock(m_Mutex);
-    m_nPosition = position;
-    m_bFinished = finished;
+    {
+        std::lock_guard lock(m_Mutex);
+        m_nPosition = position;
+        m_bFinished = finished;
+    }
+    if (finished && notify && m_Notification)
+        m_Notification();
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -44,10 +45,15 @@ public:
         Backward,
     };
 
+    // Called on the scanning thread when a candidate comes while none was waiting, and when the
+    // scan finishes: a nudge to look, nothing more.
+    using Notification = std::function<void()>;
+
     // No prefilter: every slice is a candidate. `foldsBeyondAscii`: letters beyond ASCII may fold
     // into the pattern's, so a slice that holds one is a candidate from the overlap before it.
     // `overlap` is the longest an occurrence can be. The prefilter must outlive the scanner.
-    CTextScanner(const LiteralSearcher* prefilter, bool foldsBeyondAscii, std::int64_t sliceSize, std::int64_t overlap);
+    CTextScanner(const LiteralSearcher* prefilter, bool foldsBeyondAscii, std::int64_t sliceSize, std::int64_t overlap,
+                 Notification notification = {});
     // Stops the thread and waits for it.
     ~CTextScanner();
     CTextScanner(const CTextScanner&) = delete;
@@ -78,13 +84,15 @@ public:
     std::size_t FirstPossibleStart(std::string_view bytes) const;
 
 private:
-    void Run(const std::stop_token& stop, TextPieces text, Direction direction, std::int64_t from);
-    void Push(const TextRange& candidate);
+    // `notify`: on the thread, where the notification is wanted.
+    void Run(const std::stop_token& stop, TextPieces text, Direction direction, std::int64_t from, bool notify);
+    void Push(const TextRange& candidate, bool notify);
 
     const LiteralSearcher* m_pPrefilter;
     bool m_bFoldsBeyondAscii;
     std::int64_t m_nSliceSize;
     std::int64_t m_nOverlap;
+    Notification m_Notification;
     mutable std::mutex m_Mutex;
     std::deque<TextRange> m_Candidates; // guarded by m_Mutex
     std::int64_t m_nPosition = 0;       // guarded by m_Mutex

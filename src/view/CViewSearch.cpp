@@ -187,8 +187,10 @@ bool CViewSearch::Begin(Command command)
     connect(m_pView, &COstrelView::LoadFinished, this, &CViewSearch::SchedulePoll);
     connect(m_pView, &COstrelView::ReadOnlyChanged, this, &CViewSearch::SchedulePoll);
     m_pView->installEventFilter(this);
-    m_pScanner = std::make_unique<CTextScanner>(m_Prefilter ? &*m_Prefilter : nullptr, m_bFoldsBeyondAscii,
-                                                m_nSliceSize, m_nOverlap);
+    // The thread nudges the poll when it has news, so that a result need not wait for the timer.
+    m_pScanner = std::make_unique<CTextScanner>(
+        m_Prefilter ? &*m_Prefilter : nullptr, m_bFoldsBeyondAscii, m_nSliceSize, m_nOverlap,
+        [this] { QMetaObject::invokeMethod(this, &CViewSearch::Poll, Qt::QueuedConnection); });
     return true;
 }
 
