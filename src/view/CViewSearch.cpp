@@ -241,6 +241,12 @@ void CViewSearch::SchedulePoll()
 
 void CViewSearch::OnTextAboutToChange(COstrelView::TextChange change)
 {
+    // Text appended without undo drops the editor's open undo group, which must not be ended
+    // after that: replacements after it become an undo step of their own.
+    if (change == COstrelView::TextChange::Appending && m_bUndoActionOpen) {
+        m_pView->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+        m_bUndoActionOpen = false;
+    }
     if (!IsRunning() || m_bEditing)
         return;
     if (change == COstrelView::TextChange::Editing || change == COstrelView::TextChange::Replacing) {
@@ -249,8 +255,9 @@ void CViewSearch::OnTextAboutToChange(COstrelView::TextChange change)
         return;
     }
     // Same positions, but the bytes may go elsewhere: the thread stops reading them, and starts
-    // again on the text as it is afterwards.
-    if (m_bOnThread) {
+    // again on the text as it is afterwards. Once Replace All replaces, the thread is done; what
+    // comes at the end meanwhile gets a round of its own.
+    if (m_bOnThread && !m_bReplacing) {
         m_pScanner->Stop();
         m_bScanPaused = true;
     }

@@ -80,8 +80,9 @@ public:
     // occurrence after it is selected. Replacing waits until the view is editable (a load or a
     // filtering run has ended), without holding up the window.
     void StartReplaceSelectionAndFindNext(const QString& replacement);
-    // Replace All from the start of the text to its end in one undo step, waiting as Replace does.
-    // Occurrences are not searched inside replacements. Found when one was replaced at least.
+    // Replace All from the start of the text to its end in one undo step, waiting as Replace does
+    // (text appended while it replaces splits the step). Occurrences are not searched inside
+    // replacements. Found when one was replaced at least.
     void StartReplaceAll(const QString& replacement);
     // Ends a running command as Stopped; what Replace All replaced so far stays, in one undo step.
     void Stop();

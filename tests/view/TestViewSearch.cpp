@@ -661,6 +661,34 @@ void TestViewSearch::appendsAndMovesOnlyPauseTheScan()
         QCOMPARE(ReadOnlyFlag(view.get()), 0L);
     }
 
+    // Replace All takes in what comes at the end while it scans, or while it replaces (the batch
+    // then comes just before its first replacement).
+    for (const bool whileReplacing : {false, true}) {
+        for (const qint64 slice : {512, 1 << 20}) {
+            auto view = MakeView(QByteArray(3000, 'b') + " cat " + QByteArray(3000, 'b') + " ca");
+            const auto append = [&view] { view->AppendOutputLines(BatchOf("t and cat\n")); };
+            if (whileReplacing)
+                connect(view.get(), &COstrelView::TextAboutToChange, this,
+                        [append, appended = false](COstrelView::TextChange change) mutable {
+                            if (change == COstrelView::TextChange::Editing && !std::exchange(appended, true))
+                                append();
+                        });
+            CViewSearch all(view.get(), QStringLiteral("cat"), true, false);
+            all.SetSliceSize(slice);
+            RunToEnd(
+                all,
+                [whileReplacing, &append](CViewSearch& search) {
+                    search.StartReplaceAll(QStringLiteral("dog"));
+                    if (!whileReplacing)
+                        append();
+                },
+                Way::OnThread);
+            QCOMPARE(all.GetReplacedCount(), std::int64_t{3});
+            QCOMPARE(TextOf(view.get()).count("dog"), 3);
+            QCOMPARE(TextOf(view.get()).count("cat"), 0);
+        }
+    }
+
     auto view = MakeView(QByteArray(3000, 'b'));
     // Searching up ignores what comes behind it.
     Select(view.get(), 10, 10);
