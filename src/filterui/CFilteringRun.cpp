@@ -210,7 +210,7 @@ void CFilteringRun::OnFilterFinished()
         if (m_pRunView) {
             // Done receiving what the window waited for; still read-only while lines come.
             m_pRunView->EndFilterOutput();
-            m_pRunView->SendScintilla(QsciScintillaBase::SCI_SETREADONLY, 1UL);
+            m_pRunView->SetTextReadOnly(true);
             m_pRunView->SetScrollsWithEnd(true);
             connect(m_pRunView, &COstrelView::FollowChanged, this, [this](bool follow) {
                 if (!follow)

@@ -98,8 +98,6 @@ bool CMyFindDlg::eventFilter(QObject* watched, QEvent* event)
 
 void CMyFindDlg::OnFindNext()
 {
-    if (m_bSearching)
-        return;
     m_strFindText = m_pFindWhatEdit->text();
     m_bMatchCase = m_pMatchCaseCheck->isChecked();
     m_bWholeWord = m_pWholeWordCheck->isChecked();
@@ -110,23 +108,47 @@ void CMyFindDlg::OnFindNext()
 
 void CMyFindDlg::RepeatSearch(COstrelView* view)
 {
-    if (m_bSearching || m_strFindText.isEmpty() || !view)
+    if (m_strFindText.isEmpty() || !view)
         return;
     Search(view);
 }
 
 void CMyFindDlg::Search(COstrelView* view)
 {
-    QPointer<CMyFindDlg> self(this);
-    m_bSearching = true;
-    CViewSearch::Outcome outcome;
-    {
-        CViewSearch search(view, m_strFindText, m_bMatchCase, m_bWholeWord);
-        outcome = search.FindFromSelection(m_bSearchDown);
-    }
-    if (!self)
+    // A new search takes the place of one still running.
+    StopSearch();
+    m_pSearch = std::make_unique<CViewSearch>(view, m_strFindText, m_bMatchCase, m_bWholeWord);
+    CViewSearch* search = m_pSearch.get();
+    connect(search, &CViewSearch::Finished, this, [this, search](CViewSearch::Outcome outcome) {
+        // It goes once its signal has returned; a short text finishes before Search returns.
+        if (m_pSearch.get() == search)
+            m_pSearch.release()->deleteLater();
+        if (outcome == CViewSearch::Outcome::NotFound)
+            CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
+        Q_EMIT SearchFinished();
+    });
+    search->StartFindFromSelection(m_bSearchDown);
+}
+
+void CMyFindDlg::StopSearch()
+{
+    if (m_pSearch)
+        m_pSearch->Stop();
+}
+
+void CMyFindDlg::reject()
+{
+    StopSearch();
+    QDialog::reject();
+}
+
+void CMyFindDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Escape while a search runs stops only the search; the next one hides the dialog.
+    if (event->key() == Qt::Key_Escape && m_pSearch) {
+        StopSearch();
+        event->accept();
         return;
-    m_bSearching = false;
-    if (outcome == CViewSearch::Outcome::NotFound)
-        CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QDialog>
 #include <QPointer>
 #include <QString>
 
 class COstrelView;
+class CViewSearch;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -15,7 +17,8 @@ class QRadioButton;
 
 // The one Find dialog of the program: modeless, hidden rather than closed, so that it keeps its
 // text and options between uses. Each press of Find Next searches whichever log view is active
-// at that moment and remembers the text and options for F3.
+// at that moment and remembers the text and options for F3. A search through a long text goes on
+// while the window does; a new one, Escape or Cancel stops it.
 class CMyFindDlg : public QDialog
 {
     Q_OBJECT
@@ -30,6 +33,7 @@ public:
     void ShowDialog();
     // F3: the remembered search in the view; nothing before the first press of Find Next.
     void RepeatSearch(COstrelView* view);
+    bool IsSearching() const { return m_pSearch != nullptr; }
 
     bool GetMatchCase() const { return m_bMatchCase; }
     bool GetWholeWord() const { return m_bWholeWord; }
@@ -39,21 +43,30 @@ public:
 public Q_SLOTS:
     // Reads the controls, remembers them and searches the active view.
     void OnFindNext();
+    // Cancel and the close box: a running search stops, the dialog hides.
+    void reject() override;
+
+Q_SIGNALS:
+    // A search ended: found and selected, not found (after its message), or stopped.
+    void SearchFinished();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OnFindTextChanged(const QString& text);
     // The remembered search in a view, with the wait cursor; "Search Text Not Found" on a miss.
     void Search(COstrelView* view);
+    void StopSearch();
 
     ActiveViewResolver m_ActiveView;
     bool m_bMatchCase = false;
     bool m_bWholeWord = false;
     bool m_bSearchDown = true;
     QString m_strFindText;
-    bool m_bSearching = false;
+    // The search that runs, until it finishes.
+    std::unique_ptr<CViewSearch> m_pSearch;
     QLineEdit* m_pFindWhatEdit;
     QCheckBox* m_pWholeWordCheck;
     QCheckBox* m_pMatchCaseCheck;

@@ -107,6 +107,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
 
 COstrelView::~COstrelView()
 {
+    Q_EMIT TextAboutToChange(TextChange::Replacing);
     StopPaged();
     StopLoading();
     ReleaseStashedText(*this, m_WholeStash);
@@ -117,10 +118,13 @@ COstrelView::~COstrelView()
 
 void COstrelView::ReplaceDocument(std::int64_t sizeHint)
 {
+    Q_EMIT TextAboutToChange(TextChange::Replacing);
     const long document =
         SendScintilla(SCI_CREATEDOCUMENT, static_cast<unsigned long>(sizeHint), static_cast<long>(DocumentOptions));
     SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
+    // A new text is editable until a load or a filtering run says otherwise.
+    SetTextReadOnly(false);
     ApplyDocumentSettings();
     ++m_nTextGeneration;
 }
@@ -130,6 +134,7 @@ void COstrelView::ApplyDocumentSettings()
     const bool utf8 = LocaleTextEncoding() == TextEncoding::Utf8;
     SendScintilla(SCI_SETCODEPAGE, utf8 ? static_cast<unsigned long>(SC_CP_UTF8) : 0UL);
     SendScintilla(SCI_SETEOLMODE, static_cast<unsigned long>(SC_EOL_LF));
+    ApplyReadOnly();
 }
 
 void COstrelView::OnInitialUpdate()
@@ -211,6 +216,7 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
     m_pLoader = std::make_unique<CTextLoader>(
         std::move(file), m_nPendingFileLine,
         [this](const char* bytes, std::size_t length) {
+            Q_EMIT TextAboutToChange(TextChange::Appending);
             SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(length), bytes);
         },
         [this](std::int64_t room) { return CreateDocumentLoader(room); });
@@ -221,7 +227,7 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
         return;
     // The first part is swapped for the whole text at the end: edits would be lost, so the
     // commands that edit wait for the load first.
-    SendScintilla(SCI_SETREADONLY, 1UL);
+    SetTextReadOnly(true);
     SelectPendingLine(m_pLoader->GetWantedLineStart(), false);
 }
 
@@ -241,6 +247,7 @@ void COstrelView::ShowLoadedDocument(ILoader* loader)
     const long caret = SendScintilla(SCI_GETCURRENTPOS);
     const long firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
     const long xOffset = SendScintilla(SCI_GETXOFFSET);
+    Q_EMIT TextAboutToChange(TextChange::Moving);
     void* document = loader->ConvertToDocument();
     SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
@@ -260,6 +267,7 @@ void COstrelView::SelectPendingLine(std::int64_t lineStart, bool loadingDone)
     const std::int64_t length = SendScintilla(SCI_GETLENGTH);
     const std::int64_t start = std::min(lineStart, length);
     // The file line ends at its line feed; a lone carriage return on the way is part of it.
+    Q_EMIT TextAboutToChange(TextChange::Moving);
     const auto* rest = reinterpret_cast<const char*>(
         SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), ToLong(length - start)));
     const auto* feed =
@@ -314,7 +322,7 @@ QString COstrelView::FailedToOpenMessage(const QString& path, const QString& rea
 
 void COstrelView::EndLoading()
 {
-    SendScintilla(SCI_SETREADONLY, 0UL);
+    SetTextReadOnly(false);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
     SendScintilla(SCI_SETSAVEPOINT);
@@ -400,6 +408,7 @@ void COstrelView::KeepShownText(StashedText& stash)
 
 void COstrelView::ShowStashedText(StashedText& stash)
 {
+    Q_EMIT TextAboutToChange(TextChange::Replacing);
     SendScintilla(SCI_SETDOCPOINTER, 0UL, stash.Document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, stash.Document);
     stash.Document = 0;
@@ -459,7 +468,7 @@ COstrelView::ToggleResult COstrelView::ToggleFilterOutput()
         SetBackground(WholeFileBackground);
         m_OutputLineNumbers.Clear();
         SetShowsFilteredText(false);
-        SendScintilla(SCI_SETREADONLY, 0UL);
+        SetTextReadOnly(false);
         UpdateMarginNumbering();
         if (fileLine > 0)
             SelectPendingLine(PositionOfFileLine(fileLine), true);
@@ -540,11 +549,52 @@ bool COstrelView::IsFileInUse(const QString& path)
 
 std::string_view COstrelView::GetTextBytes()
 {
+    // Asking for the text in one piece moves the editor's gap to its end.
+    Q_EMIT TextAboutToChange(TextChange::Moving);
     const std::int64_t length = SendScintilla(SCI_GETLENGTH);
     const auto* bytes = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
     if (!bytes || length <= 0)
         return {};
     return std::string_view(bytes, static_cast<std::size_t>(length));
+}
+
+void COstrelView::HoldTextForSearch()
+{
+    ++m_nSearchHolds;
+    ApplyReadOnly();
+}
+
+void COstrelView::ReleaseTextForSearch()
+{
+    if (m_nSearchHolds > 0)
+        --m_nSearchHolds;
+    ApplyReadOnly();
+}
+
+void COstrelView::SetTextReadOnly(bool readOnly)
+{
+    const bool changed = m_bReadOnly != readOnly;
+    m_bReadOnly = readOnly;
+    ApplyReadOnly();
+    if (changed)
+        Q_EMIT ReadOnlyChanged(readOnly);
+}
+
+void COstrelView::ApplyReadOnly()
+{
+    SendScintilla(SCI_SETREADONLY, m_bReadOnly || m_nSearchHolds > 0 ? 1UL : 0UL);
+}
+
+std::int64_t COstrelView::ReplaceTextRange(std::int64_t start, std::int64_t end, const QByteArray& bytes)
+{
+    if (m_bReadOnly)
+        return -1;
+    Q_EMIT TextAboutToChange(TextChange::Editing);
+    SendScintilla(SCI_SETREADONLY, 0UL);
+    SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), ToLong(end));
+    SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()), bytes.constData());
+    ApplyReadOnly();
+    return SendScintilla(SCI_GETTARGETEND);
 }
 
 bool COstrelView::WriteViewText()
@@ -739,14 +789,14 @@ void COstrelView::BeginFilterOutput()
     UpdateMarginNumbering();
     SendScintilla(SCI_SETSAVEPOINT);
     // Typed text would shift the output's lines against their recorded file lines.
-    SendScintilla(SCI_SETREADONLY, 1UL);
+    SetTextReadOnly(true);
 }
 
 void COstrelView::EndFilterOutput()
 {
     m_bReceivingOutput = false;
     if (!IsLoading())
-        SendScintilla(SCI_SETREADONLY, 0UL);
+        SetTextReadOnly(false);
 }
 
 void COstrelView::AppendOutputLines(const OutputBatch& batch)
@@ -763,12 +813,12 @@ void COstrelView::AppendOutputLines(const OutputBatch& batch)
                SendScintilla(SCI_GETLENGTH) + static_cast<std::int64_t>(batch.Text.size()) >= threshold) {
         SpillFilterOutput(batch);
     } else if (!batch.Text.empty()) {
-        const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+        Q_EMIT TextAboutToChange(TextChange::Appending);
         SendScintilla(SCI_SETREADONLY, 0UL);
         SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
         SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(batch.Text.size()), batch.Text.data());
         SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
-        SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
+        ApplyReadOnly();
     }
     SendScintilla(SCI_SETSAVEPOINT);
     std::int64_t largest = 0;
@@ -954,12 +1004,12 @@ void COstrelView::AppendFollowedBytes(const QByteArray& bytes)
         return;
     const bool atEnd = IsCaretOnLastLine();
     const bool wasModified = IsTextModified();
-    const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+    Q_EMIT TextAboutToChange(TextChange::Appending);
     SendScintilla(SCI_SETREADONLY, 0UL);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.constData());
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
-    SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
+    ApplyReadOnly();
     // Text that came from the file is no edit of the user's.
     if (!wasModified)
         SendScintilla(SCI_SETSAVEPOINT);
@@ -1025,12 +1075,12 @@ void COstrelView::OnFileRestarted(bool replaced)
     if (!text.empty() && text.back() != '\n')
         marker.prepend('\n');
     const bool wasModified = IsTextModified();
-    const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+    Q_EMIT TextAboutToChange(TextChange::Appending);
     SendScintilla(SCI_SETREADONLY, 0UL);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(marker.size()), marker.constData());
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
-    SendScintilla(SCI_SETREADONLY, readOnly ? 1UL : 0UL);
+    ApplyReadOnly();
     if (!wasModified)
         SendScintilla(SCI_SETSAVEPOINT);
     m_RestartLines.push_back(SendScintilla(SCI_GETLINECOUNT) - 2);
@@ -1092,13 +1142,13 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always
     auto paged = std::make_unique<CPagedText>(*this, path);
     ReplaceDocument(CPagedText::WindowBytes + FirstPartSlack);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
-    SendScintilla(SCI_SETREADONLY, 1UL);
+    SetTextReadOnly(true);
     // The paged view's own scroll bar stands for the whole file.
     SendScintilla(SCI_SETVSCROLLBAR, 0UL);
     QString error;
     if (!paged->Start(m_nPendingFileLine, error)) {
         SendScintilla(SCI_SETVSCROLLBAR, 1UL);
-        SendScintilla(SCI_SETREADONLY, 0UL);
+        SetTextReadOnly(false);
         return false;
     }
     m_nPendingFileLine = 0;
@@ -1129,17 +1179,18 @@ void COstrelView::StopPaged()
     m_pPaged.reset();
     setViewportMargins(0, 0, 0, 0);
     SendScintilla(SCI_SETVSCROLLBAR, 1UL);
-    SendScintilla(SCI_SETREADONLY, 0UL);
+    SetTextReadOnly(false);
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
     SetStatusNote(QString());
 }
 
 void COstrelView::ShowPagedWindow(const char* bytes, std::size_t size)
 {
+    Q_EMIT TextAboutToChange(TextChange::Replacing);
     SendScintilla(SCI_SETREADONLY, 0UL);
     SendScintilla(SCI_CLEARALL);
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(size), bytes);
-    SendScintilla(SCI_SETREADONLY, 1UL);
+    ApplyReadOnly();
     SendScintilla(SCI_SETSAVEPOINT);
     UpdateMarginNumbering();
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include <QByteArray>
+
 #include "filtering/OutputLineNumbers.h"
 #include "view/QsciHeaders.h"
 
@@ -36,6 +38,22 @@ public:
         WrapNone = 0,
         WrapToWindow = 1,
     };
+
+    // What is about to happen to the text, told before it happens: a search that reads the
+    // editor's buffer on a thread of its own stops reading first.
+    enum class TextChange
+    {
+        // The same bytes go elsewhere in memory: the whole text takes the first part's place, or
+        // the text is asked for in one piece.
+        Moving,
+        // Bytes are added at the end; positions stay.
+        Appending,
+        // A part is replaced (Replace, Replace All).
+        Editing,
+        // A new text, or none: a file, filter output, the view going away.
+        Replacing,
+    };
+    Q_ENUM(TextChange)
 
     // RGB(238, 255, 255) as the editor takes it (0x00BBGGRR): the background of filter output.
     static constexpr std::uint32_t FilterOutputBackground = 0xFFFFEE;
@@ -86,6 +104,16 @@ public:
 
     // The text's bytes, unchanged; valid until the next change of the text.
     std::string_view GetTextBytes();
+    // Read-only to the user while a search holds the text; holds are counted. The view's own
+    // read-only state (loading, a filtering run) comes back as it is when the last hold ends.
+    void HoldTextForSearch();
+    void ReleaseTextForSearch();
+    // Read-only for the view's own reasons: loading, or the output of a running filter.
+    bool IsTextReadOnly() const { return m_bReadOnly; }
+    void SetTextReadOnly(bool readOnly);
+    // Replaces [start, end) by the bytes, with undo, even while a search holds the text; nothing
+    // when the view is read-only for its own reasons. The end of the replacement, or -1.
+    std::int64_t ReplaceTextRange(std::int64_t start, std::int64_t end, const QByteArray& bytes);
     // Writes the whole text to the document's path through a save file; reports a failure.
     bool WriteViewText();
     // Save As: asks for the new name and, for an existing file, whether to replace it. Filter
@@ -190,6 +218,10 @@ Q_SIGNALS:
     void FollowChanged(bool follow);
     void SaveAsFinished(bool succeeded);
     void CaretMoved();
+    // Comes before every change of the text or of where it lies in memory.
+    void TextAboutToChange(COstrelView::TextChange change);
+    // The view's own read-only state changed (see IsTextReadOnly).
+    void ReadOnlyChanged(bool readOnly);
     // Files dropped on the view open as documents.
     void FileDropped(const QString& path);
 
@@ -241,6 +273,8 @@ private:
     // Selects the pending file line starting there (-1: not found) once its end is in the text.
     void SelectPendingLine(std::int64_t lineStart, bool loadingDone);
     void SetBackground(std::uint32_t color);
+    // The editor's read-only flag, which each document keeps: the view's own state or a hold.
+    void ApplyReadOnly();
     // The whole text, the page of Print Setup and white paper, for printing and its preview.
     void PreparePrinting(QsciPrinter& printer);
     void ApplyFont();
@@ -303,5 +337,7 @@ private:
     bool m_bLoadShowsCursor = false;
     std::uint64_t m_nTextGeneration = 0;
     std::uint32_t m_crBackground = WholeFileBackground;
+    bool m_bReadOnly = false;
+    int m_nSearchHolds = 0;
     long m_pInitialDocument = 0;
 };

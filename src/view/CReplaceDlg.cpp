@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -119,62 +120,75 @@ COstrelView* CReplaceDlg::ActiveView() const
     return m_ActiveView ? m_ActiveView() : nullptr;
 }
 
-bool CReplaceDlg::RunSearch(const std::function<CViewSearch::Outcome(CViewSearch&)>& operation,
-                            CViewSearch::Outcome& outcome)
+void CReplaceDlg::RunSearch(const std::function<void(CViewSearch&)>& start,
+                            const std::function<void(const CViewSearch&)>& finished)
 {
+    StopSearch();
     COstrelView* view = ActiveView();
-    if (m_bBusy || !view || m_pFindWhatEdit->text().isEmpty())
-        return false;
-    QPointer<CReplaceDlg> self(this);
-    m_bBusy = true;
-    {
-        CViewSearch search(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
-                           m_pWholeWordCheck->isChecked());
-        outcome = operation(search);
+    if (!view || m_pFindWhatEdit->text().isEmpty())
+        return;
+    m_pSearch = std::make_unique<CViewSearch>(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
+                                              m_pWholeWordCheck->isChecked());
+    CViewSearch* search = m_pSearch.get();
+    connect(search, &CViewSearch::Finished, this, [this, search, finished](CViewSearch::Outcome) {
+        // It goes once its signal has returned; a short text finishes before RunSearch returns.
+        if (m_pSearch.get() == search)
+            m_pSearch.release()->deleteLater();
+        finished(*search);
+        Q_EMIT SearchFinished();
+    });
+    start(*search);
+}
+
+void CReplaceDlg::StopSearch()
+{
+    if (m_pSearch)
+        m_pSearch->Stop();
+}
+
+void CReplaceDlg::reject()
+{
+    StopSearch();
+    QDialog::reject();
+}
+
+void CReplaceDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Escape while a command runs stops only the command; the next one hides the dialog.
+    if (event->key() == Qt::Key_Escape && m_pSearch) {
+        StopSearch();
+        event->accept();
+        return;
     }
-    if (!self)
-        return false;
-    m_bBusy = false;
-    return true;
+    QDialog::keyPressEvent(event);
 }
 
 void CReplaceDlg::OnFindNext()
 {
-    CViewSearch::Outcome outcome;
-    if (RunSearch([](CViewSearch& search) { return search.FindFromSelection(true); }, outcome) &&
-        outcome == CViewSearch::Outcome::NotFound)
-        CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+    RunSearch([](CViewSearch& search) { search.StartFindFromSelection(true); },
+              [](const CViewSearch& search) {
+                  if (search.GetOutcome() == CViewSearch::Outcome::NotFound)
+                      CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+              });
 }
 
 void CReplaceDlg::OnReplace()
 {
     const QString replacement = m_pReplaceWithEdit->text();
-    CViewSearch::Outcome outcome;
-    const bool ran = RunSearch(
-        [&replacement](CViewSearch& search) {
-            bool replaced = false;
-            return search.ReplaceSelectionAndFindNext(replacement, replaced);
-        },
-        outcome);
-    if (ran && outcome == CViewSearch::Outcome::NotFound)
-        CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+    RunSearch([&replacement](CViewSearch& search) { search.StartReplaceSelectionAndFindNext(replacement); },
+              [](const CViewSearch& search) {
+                  if (search.GetOutcome() == CViewSearch::Outcome::NotFound)
+                      CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+              });
 }
 
 void CReplaceDlg::OnReplaceAll()
 {
     const QString replacement = m_pReplaceWithEdit->text();
-    qint64 count = 0;
-    CViewSearch::Outcome outcome;
-    const bool ran = RunSearch(
-        [&replacement, &count](CViewSearch& search) {
-            CViewSearch::Outcome allOutcome;
-            count = search.ReplaceAll(replacement, allOutcome);
-            return allOutcome;
-        },
-        outcome);
-    if (!ran)
-        return;
-    m_nReplacedCount = count;
-    if (count == 0 && outcome == CViewSearch::Outcome::NotFound)
-        CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+    RunSearch([&replacement](CViewSearch& search) { search.StartReplaceAll(replacement); },
+              [this](const CViewSearch& search) {
+                  m_nReplacedCount = search.GetReplacedCount();
+                  if (search.GetReplacedCount() == 0 && search.GetOutcome() == CViewSearch::Outcome::NotFound)
+                      CViewSearch::ShowTextNotFound(QStringLiteral("Replace"));
+              });
 }

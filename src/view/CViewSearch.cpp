@@ -4,17 +4,18 @@
 #include <algorithm>
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QEvent>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include "filtering/TextCodec.h"
-#include "view/COstrelView.h"
 
 namespace {
 
-// Painting stays smooth enough at this rate, and the search loses little time to it.
-constexpr qint64 TurnIntervalMs = 100;
+// How often the GUI looks at what the scan found, and how long it confirms at most in one turn:
+// the window goes on painting and taking input in between.
+constexpr int PollIntervalMs = 2;
+constexpr qint64 TurnBudgetMs = 8;
 
 unsigned long ToWParam(std::int64_t value)
 {
@@ -26,13 +27,16 @@ long ToLParam(std::int64_t value)
     return static_cast<long>(value);
 }
 
+bool operator==(const TextPieces& a, const TextPieces& b)
+{
+    return a.Before == b.Before && a.After == b.After && a.Gap == b.Gap && a.Length == b.Length;
+}
+
 } // namespace
 
-CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase, bool wholeWord)
-    : m_pView(view), m_bMatchCase(matchCase), m_bWholeWord(wholeWord)
+CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase, bool wholeWord, QObject* parent)
+    : QObject(parent), m_pView(view), m_bMatchCase(matchCase), m_bWholeWord(wholeWord)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_LastTurn.start();
     if (view) {
         m_bPatternPossible = EncodeForView(view, text, m_Pattern);
         m_nTextGeneration = view->GetTextGeneration();
@@ -44,10 +48,19 @@ CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase,
         m_bFoldsBeyondAscii = EditorFoldsBeyondAscii(view->SendScintilla(QsciScintillaBase::SCI_GETCODEPAGE) ==
                                                      QsciScintillaBase::SC_CP_UTF8);
     PreparePrefilter();
+    m_PollTimer.setInterval(PollIntervalMs);
+    connect(&m_PollTimer, &QTimer::timeout, this, &CViewSearch::Poll);
+}
+
+CViewSearch::~CViewSearch()
+{
+    Release();
 }
 
 void CViewSearch::SetFoldsBeyondAscii(bool folds)
 {
+    // The prefilter changes; a scan must not be reading it.
+    Stop();
     m_bFoldsBeyondAscii = folds && !m_bMatchCase;
     PreparePrefilter();
 }
@@ -84,33 +97,6 @@ void CViewSearch::PreparePrefilter()
     m_Prefilter.emplace(pattern, m_bMatchCase);
 }
 
-std::size_t CViewSearch::FirstPossibleStart(std::string_view bytes) const
-{
-    std::size_t at = m_Prefilter->Find(bytes);
-    if (m_bFoldsBeyondAscii) {
-        // A character beyond ASCII may fold into the pattern's letters; an occurrence that holds
-        // one starts no further than the overlap before it.
-        const std::size_t other = FindFirstNonAscii(bytes);
-        if (other != LiteralSearcher::npos)
-            at = std::min(
-                at, other > static_cast<std::size_t>(m_nOverlap) ? other - static_cast<std::size_t>(m_nOverlap) : 0);
-    }
-    return at;
-}
-
-const char* CViewSearch::RangeBytes(std::int64_t start, std::int64_t end) const
-{
-    return reinterpret_cast<const char*>(
-        m_pView->SendScintilla(QsciScintillaBase::SCI_GETRANGEPOINTER, ToWParam(start), ToLParam(end - start)));
-}
-
-CViewSearch::~CViewSearch()
-{
-    if (m_bFilterInstalled)
-        qApp->removeEventFilter(this);
-    QApplication::restoreOverrideCursor();
-}
-
 void CViewSearch::ShowTextNotFound(const QString& caption)
 {
     QMessageBox box(QMessageBox::Information, caption, QStringLiteral("Search Text Not Found"), QMessageBox::Ok);
@@ -145,21 +131,21 @@ std::int64_t CViewSearch::TextLength() const
     return m_pView ? m_pView->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) : 0;
 }
 
-bool CViewSearch::KeepWindowAlive()
+TextPieces CViewSearch::TakePieces() const
 {
-    if (m_LastTurn.elapsed() >= TurnIntervalMs)
-        GiveEventLoopATurn();
-    return IsSameText();
-}
-
-void CViewSearch::GiveEventLoopATurn()
-{
-    if (!m_bFilterInstalled) {
-        qApp->installEventFilter(this);
-        m_bFilterInstalled = true;
-    }
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    m_LastTurn.restart();
+    // Pointers to the bytes on either side of the gap: asking for a range that does not cross
+    // it leaves the gap where it is.
+    TextPieces pieces;
+    pieces.Length = TextLength();
+    pieces.Gap =
+        std::clamp<std::int64_t>(m_pView->SendScintilla(QsciScintillaBase::SCI_GETGAPPOSITION), 0, pieces.Length);
+    if (pieces.Gap > 0)
+        pieces.Before = reinterpret_cast<const char*>(
+            m_pView->SendScintilla(QsciScintillaBase::SCI_GETRANGEPOINTER, 0UL, ToLParam(pieces.Gap)));
+    if (pieces.Length > pieces.Gap)
+        pieces.After = reinterpret_cast<const char*>(m_pView->SendScintilla(
+            QsciScintillaBase::SCI_GETRANGEPOINTER, ToWParam(pieces.Gap), ToLParam(pieces.Length - pieces.Gap)));
+    return pieces;
 }
 
 bool CViewSearch::IsSameText() const
@@ -169,105 +155,446 @@ bool CViewSearch::IsSameText() const
 
 bool CViewSearch::eventFilter(QObject* watched, QEvent* event)
 {
-    // The window system's close requests are not user input to Qt; a window closing under a
-    // running search would take the dialog and the view with it. The user can close it afterwards.
-    if (event->type() == QEvent::Close && event->spontaneous())
+    if (watched == m_pView && IsRunning() && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        Stop();
         return true;
+    }
     return QObject::eventFilter(watched, event);
 }
 
-CViewSearch::Outcome CViewSearch::FindForward(std::int64_t from, Range& found)
+bool CViewSearch::Begin(Command command)
 {
-    if (!m_pView)
-        return Outcome::Stopped;
-    if (!m_bPatternPossible)
-        return Outcome::NotFound;
-    std::int64_t sliceStart = std::max<std::int64_t>(0, from);
-    for (;;) {
-        if (!KeepWindowAlive())
-            return Outcome::Stopped;
-        const std::int64_t length = TextLength();
-        // Occurrences that start in [sliceStart, sliceEnd) all end by the limit.
-        const std::int64_t sliceEnd = std::min(length, sliceStart + m_nSliceSize);
-        const std::int64_t limit = std::min(length, sliceEnd + m_nOverlap);
-        std::int64_t searchStart = sliceStart;
-        if (m_Prefilter && sliceStart < length) {
-            if (const char* bytes = RangeBytes(sliceStart, limit)) {
-                const std::size_t at =
-                    FirstPossibleStart(std::string_view(bytes, static_cast<std::size_t>(limit - sliceStart)));
-                // Nowhere an occurrence can start: nothing for the editor to find in this slice.
-                searchStart = at == LiteralSearcher::npos ? length : sliceStart + static_cast<std::int64_t>(at);
-            }
-        }
-        if (searchStart < length) {
-            m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
-            m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(searchStart), ToLParam(limit));
-            const std::int64_t position = m_pView->SendScintilla(
-                QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
-            // One that starts beyond the slice may not be the first; the next slice finds it again.
-            if (position >= 0 && (position < sliceEnd || limit == length)) {
-                found.Start = position;
-                found.End = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
-                return Outcome::Found;
-            }
-        }
-        if (limit >= length) {
-            if (!m_pView->IsLoading())
-                return Outcome::NotFound;
-            // The rest of the file is still coming in: wait for it, then search on from here.
-            m_pView->FinishLoading();
-            if (!IsSameText())
-                return Outcome::Stopped;
-            // Back far enough to see an occurrence that straddles the old end.
-            sliceStart = std::max<std::int64_t>(sliceStart, std::min(sliceEnd, length - m_nOverlap));
-            continue;
-        }
-        sliceStart = sliceEnd;
+    Stop();
+    m_Command = command;
+    m_Outcome = Outcome::NotFound;
+    m_Found = Range();
+    m_bReplaced = false;
+    m_nReplacedCount = 0;
+    m_nLastEnd = -1;
+    m_Candidate.reset();
+    if (!IsSameText()) {
+        m_Outcome = Outcome::Stopped;
+        Q_EMIT Finished(m_Outcome);
+        return false;
+    }
+    m_Step = Step::Finding;
+    m_pView->HoldTextForSearch();
+    m_bHoldsView = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_bShowsCursor = true;
+    connect(m_pView, &COstrelView::TextAboutToChange, this, &CViewSearch::OnTextAboutToChange);
+    connect(m_pView, &COstrelView::LoadFinished, this, &CViewSearch::SchedulePoll);
+    connect(m_pView, &COstrelView::ReadOnlyChanged, this, &CViewSearch::SchedulePoll);
+    m_pView->installEventFilter(this);
+    // The thread nudges the poll when it has news, so that a result need not wait for the timer.
+    m_pScanner = std::make_unique<CTextScanner>(
+        m_Prefilter ? &*m_Prefilter : nullptr, m_bFoldsBeyondAscii, m_nSliceSize, m_nOverlap,
+        [this] { QMetaObject::invokeMethod(this, &CViewSearch::Poll, Qt::QueuedConnection); });
+    return true;
+}
+
+void CViewSearch::Release()
+{
+    m_PollTimer.stop();
+    if (m_pScanner)
+        m_pScanner->Reset();
+    m_bScanPaused = false;
+    m_bOnThread = false;
+    m_bReplacing = false;
+    m_Step = Step::Idle;
+    if (m_pView) {
+        disconnect(m_pView, nullptr, this, nullptr);
+        m_pView->removeEventFilter(this);
+        // A text replaced meanwhile has no open undo step of ours to close.
+        if (m_bUndoActionOpen && IsSameText())
+            m_pView->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+        if (m_bHoldsView)
+            m_pView->ReleaseTextForSearch();
+    }
+    m_bUndoActionOpen = false;
+    m_bHoldsView = false;
+    if (m_bShowsCursor) {
+        QApplication::restoreOverrideCursor();
+        m_bShowsCursor = false;
     }
 }
 
-CViewSearch::Outcome CViewSearch::FindBackward(std::int64_t before, Range& found)
+void CViewSearch::Finish(Outcome outcome)
 {
-    if (!m_pView)
-        return Outcome::Stopped;
-    if (!m_bPatternPossible)
-        return Outcome::NotFound;
-    std::int64_t sliceEnd = std::min(before, TextLength());
-    while (sliceEnd > 0) {
-        if (!KeepWindowAlive())
-            return Outcome::Stopped;
-        // Occurrences that start in [sliceStart, sliceEnd); searching back, the editor takes the
-        // one that starts last among those that end by the limit.
-        const std::int64_t sliceStart = std::max<std::int64_t>(0, sliceEnd - m_nSliceSize);
-        std::int64_t limit = std::min(TextLength(), sliceEnd - 1 + m_nOverlap);
-        if (m_Prefilter && sliceStart < limit) {
-            const char* bytes = RangeBytes(sliceStart, limit);
-            if (bytes && FirstPossibleStart(std::string_view(bytes, static_cast<std::size_t>(limit - sliceStart))) ==
-                             LiteralSearcher::npos) {
-                sliceEnd = sliceStart;
-                continue;
-            }
-        }
-        for (;;) {
-            m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
-            m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(limit), ToLParam(sliceStart));
-            const std::int64_t position = m_pView->SendScintilla(
-                QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
-            if (position < 0)
-                break;
-            const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
-            if (position < sliceEnd) {
-                found.Start = position;
-                found.End = end;
-                return Outcome::Found;
-            }
-            // It starts at or after the selection: look below its end. An occurrence that starts
-            // earlier ends earlier too, so none is lost.
-            limit = end - 1;
-        }
-        sliceEnd = sliceStart;
+    Release();
+    m_Outcome = outcome;
+    Q_EMIT Finished(outcome);
+}
+
+void CViewSearch::Stop()
+{
+    if (IsRunning())
+        Finish(Outcome::Stopped);
+}
+
+void CViewSearch::SchedulePoll()
+{
+    if (IsRunning() && !m_PollTimer.isActive())
+        m_PollTimer.start();
+}
+
+void CViewSearch::OnTextAboutToChange(COstrelView::TextChange change)
+{
+    // Text appended without undo drops the editor's open undo group, which must not be ended
+    // after that: replacements after it become an undo step of their own.
+    if (change == COstrelView::TextChange::Appending && m_bUndoActionOpen) {
+        m_pView->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+        m_bUndoActionOpen = false;
     }
-    return Outcome::NotFound;
+    if (!IsRunning() || m_bEditing)
+        return;
+    if (change == COstrelView::TextChange::Editing || change == COstrelView::TextChange::Replacing) {
+        // Positions no longer mean what they meant.
+        Finish(Outcome::Stopped);
+        return;
+    }
+    // Same positions, but the bytes may go elsewhere: the thread stops reading them, and starts
+    // again on the text as it is afterwards. Once Replace All replaces, the thread is done; what
+    // comes at the end meanwhile gets a round of its own.
+    if (m_bOnThread && !m_bReplacing) {
+        m_pScanner->Stop();
+        m_bScanPaused = true;
+    }
+    SchedulePoll();
+}
+
+void CViewSearch::StartFindForward(std::int64_t from)
+{
+    if (Begin(Command::Find))
+        BeginFind(CTextScanner::Direction::Forward, from, false);
+}
+
+void CViewSearch::StartFindBackward(std::int64_t before)
+{
+    if (Begin(Command::Find))
+        BeginFind(CTextScanner::Direction::Backward, before, false);
+}
+
+void CViewSearch::StartFindFromSelection(bool searchDown)
+{
+    if (Begin(Command::Find))
+        BeginFindFromSelection(searchDown);
+}
+
+void CViewSearch::StartReplaceSelectionAndFindNext(const QString& replacement)
+{
+    if (!Begin(Command::ReplaceSelection))
+        return;
+    EncodeForView(m_pView, replacement, m_Replacement);
+    BeginOnEditableText();
+}
+
+void CViewSearch::StartReplaceAll(const QString& replacement)
+{
+    if (!Begin(Command::ReplaceAll))
+        return;
+    EncodeForView(m_pView, replacement, m_Replacement);
+    // Nothing to wait for when nothing can be found.
+    if (!m_bPatternPossible) {
+        Finish(Outcome::NotFound);
+        return;
+    }
+    BeginOnEditableText();
+}
+
+void CViewSearch::BeginOnEditableText()
+{
+    if (m_pView->IsTextReadOnly()) {
+        // ReadOnlyChanged wakes the poll.
+        m_Step = Step::WaitingForEditableText;
+        return;
+    }
+    if (m_Command == Command::ReplaceAll)
+        BeginReplaceAll();
+    else
+        BeginReplaceSelection();
+}
+
+void CViewSearch::BeginFind(CTextScanner::Direction direction, std::int64_t from, bool select)
+{
+    m_Step = Step::Finding;
+    m_Direction = direction;
+    m_bSelectFound = select;
+    m_nOrigin = std::clamp<std::int64_t>(from, 0, TextLength());
+    if (!m_bPatternPossible) {
+        Finish(Outcome::NotFound);
+        return;
+    }
+    StartScan(m_nOrigin);
+    if (!m_bOnThread)
+        ContinueFind();
+}
+
+void CViewSearch::BeginFindFromSelection(bool searchDown)
+{
+    const std::int64_t selectionStart = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const std::int64_t selectionEnd = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    if (!searchDown) {
+        BeginFind(CTextScanner::Direction::Backward, selectionStart, true);
+        return;
+    }
+    // One character on from the start of a selection, so that the next press moves on.
+    std::int64_t from = selectionStart;
+    if (selectionEnd > selectionStart)
+        from = m_pView->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, ToWParam(selectionStart));
+    BeginFind(CTextScanner::Direction::Forward, from, true);
+}
+
+void CViewSearch::BeginReplaceSelection()
+{
+    if (!IsSelectionAMatch()) {
+        BeginFindFromSelection(true);
+        return;
+    }
+    const std::int64_t start = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    m_bEditing = true;
+    const std::int64_t after = m_pView->ReplaceTextRange(start, end, m_Replacement);
+    m_bEditing = false;
+    if (after < 0) {
+        Finish(Outcome::Stopped);
+        return;
+    }
+    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(after), ToLParam(after));
+    m_bReplaced = true;
+    // The next occurrence is searched behind the replacement, never inside it.
+    BeginFind(CTextScanner::Direction::Forward, after, true);
+}
+
+void CViewSearch::BeginReplaceAll()
+{
+    m_Step = Step::ReplacingAll;
+    m_Direction = CTextScanner::Direction::Forward;
+    m_nOrigin = 0;
+    m_nFrontier = 0;
+    m_nShift = 0;
+    StartScan(0);
+    if (!m_bOnThread)
+        ContinueReplaceAll();
+}
+
+void CViewSearch::StartScan(std::int64_t from)
+{
+    const TextPieces pieces = TakePieces();
+    m_pScanner->Reset();
+    m_Pieces = pieces;
+    m_nScanOrigin = from;
+    m_nScanEnd = pieces.Length;
+    m_bScanPaused = false;
+    m_bReplacing = false;
+    m_bOnThread = m_pView->IsLoading() || pieces.Length > m_nLongTextSize;
+    if (!m_bOnThread) {
+        m_pScanner->Scan(pieces, m_Direction, from);
+        return;
+    }
+    m_pScanner->Start(pieces, m_Direction, from);
+    SchedulePoll();
+}
+
+void CViewSearch::ResumeScan()
+{
+    m_bScanPaused = false;
+    m_pScanner->Stop();
+    const TextPieces pieces = TakePieces();
+    std::int64_t position = m_pScanner->GetPosition();
+    if (m_Direction == CTextScanner::Direction::Forward && pieces.Length != m_nScanEnd) {
+        // The text grew. The scan looked at the slices near its old end only as far as that end
+        // went: those are looked at again, now that occurrences may go on past it.
+        const std::int64_t again = std::max(m_nScanOrigin, m_nScanEnd - m_nOverlap);
+        if (position > again) {
+            position = again;
+            m_pScanner->DropCandidatesFrom(again);
+        }
+        m_nScanEnd = pieces.Length;
+    }
+    m_Pieces = pieces;
+    m_pScanner->Start(pieces, m_Direction, position);
+}
+
+bool CViewSearch::RestartIfTextMoved()
+{
+    if (!m_bOnThread || m_bScanPaused || m_bReplacing || TakePieces() == m_Pieces)
+        return false;
+    // Something moved the text under the thread without telling: what it found may be wrong.
+    qWarning("CViewSearch: the text moved during a search; searching again");
+    m_Candidate.reset();
+    StartScan(m_Step == Step::ReplacingAll ? m_nScanOrigin : m_nOrigin);
+    return true;
+}
+
+void CViewSearch::Poll()
+{
+    if (!IsRunning())
+        return;
+    if (!m_pView) {
+        Finish(Outcome::Stopped);
+        return;
+    }
+    switch (m_Step) {
+    case Step::Idle:
+        return;
+    case Step::WaitingForEditableText:
+        if (!m_pView->IsTextReadOnly())
+            BeginOnEditableText();
+        else
+            m_PollTimer.stop();
+        return;
+    case Step::WaitingForMoreText:
+        m_Step = Step::Finding;
+        [[fallthrough]];
+    case Step::Finding:
+        if (!RestartIfTextMoved())
+            ContinueFind();
+        return;
+    case Step::ReplacingAll:
+        ContinueReplaceAll();
+        return;
+    }
+}
+
+std::optional<CViewSearch::Range> CViewSearch::ConfirmForward(std::int64_t start, std::int64_t sliceEnd)
+{
+    const std::int64_t length = TextLength();
+    // Occurrences that start in the slice all end by the limit.
+    const std::int64_t limit = std::min(length, sliceEnd + m_nOverlap);
+    if (start >= limit)
+        return std::nullopt;
+    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
+    m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(start), ToLParam(limit));
+    const std::int64_t position = m_pView->SendScintilla(
+        QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
+    // One that starts beyond the slice may not be the first; a later slice finds it again.
+    if (position < 0 || (position >= sliceEnd && limit < length))
+        return std::nullopt;
+    return Range{position, m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND)};
+}
+
+std::optional<CViewSearch::Range> CViewSearch::ConfirmBackward(const Range& slice)
+{
+    // Searching back, the editor takes the one that starts last among those that end by the limit.
+    std::int64_t limit = std::min(TextLength(), slice.End - 1 + m_nOverlap);
+    for (;;) {
+        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
+        m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(limit), ToLParam(slice.Start));
+        const std::int64_t position = m_pView->SendScintilla(
+            QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
+        if (position < 0)
+            return std::nullopt;
+        const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
+        if (position < slice.End)
+            return Range{position, end};
+        // It starts at or after the slice: look below its end. An occurrence that starts earlier
+        // ends earlier too, so none is lost.
+        limit = end - 1;
+    }
+}
+
+void CViewSearch::ContinueFind()
+{
+    if (m_bScanPaused)
+        ResumeScan();
+    QElapsedTimer turn;
+    turn.start();
+    Range candidate;
+    while (m_pScanner->TakeCandidate(candidate)) {
+        const std::optional<Range> found = m_Direction == CTextScanner::Direction::Forward
+                                               ? ConfirmForward(candidate.Start, candidate.End)
+                                               : ConfirmBackward(candidate);
+        if (found) {
+            FoundAt(*found);
+            return;
+        }
+        if (m_bOnThread && turn.elapsed() >= TurnBudgetMs)
+            return;
+    }
+    if (!m_pScanner->IsFinished())
+        return;
+    if (m_Direction == CTextScanner::Direction::Forward) {
+        if (TextLength() > m_nScanEnd) {
+            ResumeScan();
+            return;
+        }
+        if (m_pView->IsLoading()) {
+            // The rest of the file is still coming in; the view says when it is there.
+            m_Step = Step::WaitingForMoreText;
+            m_PollTimer.stop();
+            return;
+        }
+    }
+    Finish(Outcome::NotFound);
+}
+
+void CViewSearch::ContinueReplaceAll()
+{
+    // The thread reads the text it scans: nothing is replaced until it is done.
+    if (m_bScanPaused)
+        ResumeScan();
+    if (RestartIfTextMoved() || !m_pScanner->IsFinished())
+        return;
+    m_pScanner->Stop();
+    QElapsedTimer turn;
+    turn.start();
+    for (;;) {
+        if (!m_Candidate) {
+            Range next;
+            if (!m_pScanner->TakeCandidate(next))
+                break;
+            m_Candidate = next;
+        }
+        const Range slice = *m_Candidate;
+        if (slice.End <= m_nFrontier) {
+            m_Candidate.reset();
+            continue;
+        }
+        const std::optional<Range> found =
+            ConfirmForward(std::max(slice.Start, m_nFrontier) + m_nShift, slice.End + m_nShift);
+        if (!found) {
+            m_Candidate.reset();
+        } else {
+            m_bReplacing = true;
+            if (!m_bUndoActionOpen) {
+                m_pView->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
+                m_bUndoActionOpen = true;
+            }
+            m_bEditing = true;
+            const std::int64_t end = m_pView->ReplaceTextRange(found->Start, found->End, m_Replacement);
+            m_bEditing = false;
+            if (end < 0) {
+                Finish(Outcome::Stopped);
+                return;
+            }
+            ++m_nReplacedCount;
+            m_nLastEnd = end;
+            // Searching goes on behind the replacement, in the scan's positions behind the
+            // occurrence it replaced.
+            m_nFrontier = found->End - m_nShift;
+            m_nShift += end - found->End;
+        }
+        if (m_bOnThread && turn.elapsed() >= TurnBudgetMs)
+            return;
+    }
+    const std::int64_t length = TextLength();
+    if (length > m_nScanEnd + m_nShift) {
+        // Text came at the end meanwhile: the next round scans it, from as far back as an
+        // occurrence across the old end may start.
+        const std::int64_t frontier = m_nFrontier + m_nShift;
+        const std::int64_t from = std::max(frontier, m_nScanEnd + m_nShift - m_nOverlap);
+        m_nFrontier = frontier;
+        m_nShift = 0;
+        StartScan(from);
+        if (!m_bOnThread)
+            ContinueReplaceAll();
+        return;
+    }
+    if (m_nLastEnd >= 0)
+        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(m_nLastEnd), ToLParam(m_nLastEnd));
+    Finish(m_nReplacedCount > 0 ? Outcome::Found : Outcome::NotFound);
 }
 
 void CViewSearch::Select(const Range& range)
@@ -276,26 +603,12 @@ void CViewSearch::Select(const Range& range)
     m_pView->SendScintilla(QsciScintillaBase::SCI_SCROLLRANGE, ToWParam(range.End), ToLParam(range.Start));
 }
 
-CViewSearch::Outcome CViewSearch::FindFromSelection(bool searchDown)
+void CViewSearch::FoundAt(const Range& range)
 {
-    if (!m_pView)
-        return Outcome::Stopped;
-    const std::int64_t selectionStart = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
-    const std::int64_t selectionEnd = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
-    Range found;
-    Outcome outcome;
-    if (searchDown) {
-        // One character on from the start of a selection, so that the next press moves on.
-        std::int64_t from = selectionStart;
-        if (selectionEnd > selectionStart)
-            from = m_pView->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, ToWParam(selectionStart));
-        outcome = FindForward(from, found);
-    } else {
-        outcome = FindBackward(selectionStart, found);
-    }
-    if (outcome == Outcome::Found)
-        Select(found);
-    return outcome;
+    m_Found = range;
+    if (m_bSelectFound)
+        Select(range);
+    Finish(Outcome::Found);
 }
 
 bool CViewSearch::IsSelectionAMatch()
@@ -311,75 +624,4 @@ bool CViewSearch::IsSelectionAMatch()
     const std::int64_t position = m_pView->SendScintilla(
         QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
     return position == start && m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND) == end;
-}
-
-CViewSearch::Outcome CViewSearch::ReplaceSelectionAndFindNext(const QString& replacement, bool& replaced)
-{
-    replaced = false;
-    if (!m_pView)
-        return Outcome::Stopped;
-    // Replacing edits, which has to wait for the whole text.
-    m_pView->FinishLoading();
-    if (IsSelectionAMatch()) {
-        QByteArray bytes;
-        EncodeForView(m_pView, replacement, bytes);
-        const std::int64_t start = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
-        const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
-        m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(start), ToLParam(end));
-        m_pView->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()),
-                               bytes.constData());
-        const std::int64_t after = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
-        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(after), ToLParam(after));
-        replaced = true;
-        // The next occurrence is searched behind the replacement, never inside it.
-        Range found;
-        const Outcome outcome = FindForward(after, found);
-        if (outcome == Outcome::Found)
-            Select(found);
-        return outcome;
-    }
-    return FindFromSelection(true);
-}
-
-std::int64_t CViewSearch::ReplaceAll(const QString& replacement, Outcome& outcome)
-{
-    outcome = Outcome::NotFound;
-    if (!m_pView) {
-        outcome = Outcome::Stopped;
-        return 0;
-    }
-    m_pView->FinishLoading();
-    QByteArray bytes;
-    EncodeForView(m_pView, replacement, bytes);
-    std::int64_t count = 0;
-    std::int64_t from = 0;
-    std::int64_t lastEnd = -1;
-    bool undoActionOpen = false;
-    for (;;) {
-        Range found;
-        const Outcome step = FindForward(from, found);
-        if (step == Outcome::Stopped) {
-            outcome = Outcome::Stopped;
-            break;
-        }
-        if (step == Outcome::NotFound)
-            break;
-        if (!undoActionOpen) {
-            m_pView->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
-            undoActionOpen = true;
-        }
-        m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(found.Start), ToLParam(found.End));
-        m_pView->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()),
-                               bytes.constData());
-        lastEnd = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
-        from = lastEnd;
-        ++count;
-        outcome = Outcome::Found;
-    }
-    // A text replaced meanwhile by a reload has no open undo step of ours to close.
-    if (undoActionOpen && IsSameText())
-        m_pView->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
-    if (lastEnd >= 0 && outcome != Outcome::Stopped)
-        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(lastEnd), ToLParam(lastEnd));
-    return count;
 }

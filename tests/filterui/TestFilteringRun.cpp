@@ -514,7 +514,8 @@ void TestFilteringRun::noMessageOnceTheRunHasEnded()
     QVERIFY(m_pFrame->CloseChildFrame(m_pFrame->GetDocumentArea()->GetChildFrames().front()));
     m_pDoc = nullptr;
     QVERIFY(ApplyButton()->isEnabled());
-    QTRY_COMPARE(ThreadCount(), threadsBefore);
+    // The document's own threads (its file's reader) may end with it too.
+    QTRY_VERIFY(ThreadCount() <= threadsBefore);
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     QCOMPARE(messages, 0);

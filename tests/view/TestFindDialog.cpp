@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 
 #include "support/QtTestSupport.h"
 #include "view/CMyFindDlg.h"
@@ -38,6 +39,20 @@ void PressFindNext()
     Child<QPushButton>(g_pFindDlg, "findNextButton")->click();
 }
 
+// Longer than a text searched at once: the search goes on while the window does.
+QByteArray LongText(const QByteArray& end)
+{
+    QByteArray text;
+    while (text.size() < 2 * 1024 * 1024)
+        text.append("2026-12-09 06:25:00.809 [main] INFO  app.Main - nothing to see here\n");
+    return text + end;
+}
+
+long ReadOnlyFlag(const COstrelView* view)
+{
+    return view->SendScintilla(QsciScintillaBase::SCI_GETREADONLY);
+}
+
 } // namespace
 
 class TestFindDialog : public QObject
@@ -58,6 +73,9 @@ private Q_SLOTS:
     void findNextRepeatsTheOptionsOfTheLastPress();
     void cancelHidesAndFindShowsTheSameDialog();
     void replaceDialogReplacesAndCounts();
+    void longSearchesGoOnWhileTheWindowDoes();
+    void escapeCancelNewSearchesAndClosingStopALongSearch();
+    void replaceAllThroughALongTextCountsLater();
 
 private:
     // Views of this workspace: the dialogs search the one active in it.
@@ -335,6 +353,121 @@ void TestFindDialog::replaceDialogReplacesAndCounts()
                                  QStringLiteral("matchCaseCheck"), QStringLiteral("findNextButton"),
                                  QStringLiteral("replaceButton"), QStringLiteral("replaceAllButton"),
                                  QStringLiteral("cancelButton")}));
+}
+
+void TestFindDialog::longSearchesGoOnWhileTheWindowDoes()
+{
+    const QByteArray text = LongText("the last WARN\n");
+    auto view = MakeView(text);
+    m_Workspace.Activate(view.get());
+    RunFindCommand(view.get());
+    SetFindControls(QStringLiteral("warn"), false, true, true);
+    ModalWatcher watcher;
+    QSignalSpy finished(g_pFindDlg, &CMyFindDlg::SearchFinished);
+    PressFindNext();
+    // Nothing found yet: the window is free, the text held for the search.
+    QVERIFY(g_pFindDlg->IsSearching());
+    QVERIFY(finished.isEmpty());
+    QCOMPARE(ReadOnlyFlag(view.get()), 1L);
+    const long warn = static_cast<long>(text.size()) - 5;
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(warn, warn + 4));
+    QVERIFY(!g_pFindDlg->IsSearching());
+    QCOMPARE(ReadOnlyFlag(view.get()), 0L);
+    QCOMPARE(watcher.BoxCount(), 0);
+    // F3 goes the same way; nothing after the last one says so, later.
+    RunFindNextCommand(view.get());
+    QVERIFY(g_pFindDlg->IsSearching());
+    QTRY_COMPARE(finished.count(), 2);
+    QCOMPARE(watcher.BoxCount(), 1);
+    QCOMPARE(watcher.BoxTitles.constFirst(), QStringLiteral("Find"));
+    QCOMPARE(watcher.BoxTexts.constFirst(), QStringLiteral("Search Text Not Found"));
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(warn, warn + 4));
+    // Up, back to the top: nothing above the caret.
+    Select(view.get(), 300, 300);
+    SetFindControls(QStringLiteral("nothing to see"), true, false, false);
+    PressFindNext();
+    QTRY_COMPARE(finished.count(), 3);
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(252L, 266L));
+}
+
+void TestFindDialog::escapeCancelNewSearchesAndClosingStopALongSearch()
+{
+    auto view = MakeView(LongText("end\n"));
+    m_Workspace.Activate(view.get());
+    Select(view.get(), 7, 7);
+    RunFindCommand(view.get());
+    SetFindControls(QStringLiteral("needle"), true, false, true);
+    auto* edit = Child<QLineEdit>(g_pFindDlg, "findWhatEdit");
+    ModalWatcher watcher;
+    QSignalSpy finished(g_pFindDlg, &CMyFindDlg::SearchFinished);
+
+    // Escape stops the search and keeps the dialog; the next Escape hides it as ever.
+    PressFindNext();
+    QVERIFY(g_pFindDlg->IsSearching());
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!g_pFindDlg->IsSearching());
+    QVERIFY(g_pFindDlg->isVisible());
+    QCOMPARE(ReadOnlyFlag(view.get()), 0L);
+    // Escape in the view stops it as well.
+    PressFindNext();
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    QCOMPARE(finished.count(), 2);
+    QVERIFY(!g_pFindDlg->IsSearching());
+
+    // A new search takes the place of the running one: one answer only, the new one's.
+    PressFindNext();
+    RunFindNextCommand(view.get());
+    QCOMPARE(finished.count(), 3);
+    QVERIFY(g_pFindDlg->IsSearching());
+    QTRY_COMPARE(finished.count(), 4);
+    QCOMPARE(watcher.BoxCount(), 1);
+
+    // Cancel stops it and hides the dialog; closing the view stops it too.
+    PressFindNext();
+    Child<QPushButton>(g_pFindDlg, "cancelButton")->click();
+    QVERIFY(!g_pFindDlg->isVisible());
+    QCOMPARE(finished.count(), 5);
+    RunFindNextCommand(view.get());
+    QVERIFY(g_pFindDlg->IsSearching());
+    m_Workspace.Activate(static_cast<COstrelView*>(nullptr));
+    view.reset();
+    QCOMPARE(finished.count(), 6);
+    QVERIFY(!g_pFindDlg->IsSearching());
+    QCOMPARE(watcher.BoxCount(), 1);
+}
+
+void TestFindDialog::replaceAllThroughALongTextCountsLater()
+{
+    auto view = MakeView(LongText("cat and cat\n"));
+    m_Workspace.Activate(view.get());
+    RunReplaceCommand(view.get());
+    Child<QLineEdit>(g_pReplaceDlg, "findWhatEdit")->setText(QStringLiteral("cat"));
+    Child<QLineEdit>(g_pReplaceDlg, "replaceWithEdit")->setText(QStringLiteral("dog"));
+    ModalWatcher watcher;
+    QSignalSpy finished(g_pReplaceDlg, &CReplaceDlg::SearchFinished);
+    auto* replaceAll = Child<QPushButton>(g_pReplaceDlg, "replaceAllButton");
+    replaceAll->click();
+    QVERIFY(g_pReplaceDlg->IsSearching());
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(g_pReplaceDlg->GetReplacedCount(), 2);
+    QVERIFY(TextOf(view.get()).endsWith("dog and dog\n"));
+    QCOMPARE(watcher.BoxCount(), 0);
+    view->undo();
+    QVERIFY(TextOf(view.get()).endsWith("cat and cat\n"));
+
+    // Escape stops it before it replaced anything; Replace All again replaces both.
+    replaceAll->click();
+    QTest::keyClick(Child<QLineEdit>(g_pReplaceDlg, "findWhatEdit"), Qt::Key_Escape);
+    QCOMPARE(finished.count(), 2);
+    QVERIFY(g_pReplaceDlg->isVisible());
+    QCOMPARE(g_pReplaceDlg->GetReplacedCount(), 0);
+    QVERIFY(TextOf(view.get()).endsWith("cat and cat\n"));
+    replaceAll->click();
+    QTRY_COMPARE(finished.count(), 3);
+    QCOMPARE(g_pReplaceDlg->GetReplacedCount(), 2);
+    QCOMPARE(watcher.BoxCount(), 0);
 }
 
 OSTREL_QT_TEST_MAIN(TestFindDialog, QApplication)
