@@ -14,6 +14,7 @@
 
 #include "view/CFindTextFields.h"
 #include "view/COstrelView.h"
+#include "view/CPagedSearch.h"
 #include "view/CViewSearch.h"
 
 QPointer<CMyFindDlg> g_pFindDlg;
@@ -117,6 +118,19 @@ void CMyFindDlg::Search(COstrelView* view)
 {
     // A new search takes the place of one still running.
     StopSearch();
+    if (view->IsPaged()) {
+        m_pPagedSearch = std::make_unique<CPagedSearch>(view, m_strFindText, m_bMatchCase, m_bWholeWord);
+        CPagedSearch* search = m_pPagedSearch.get();
+        connect(search, &CPagedSearch::Finished, this, [this, search](CViewSearch::Outcome outcome) {
+            if (m_pPagedSearch.get() == search)
+                m_pPagedSearch.release()->deleteLater();
+            if (outcome == CViewSearch::Outcome::NotFound)
+                CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
+            Q_EMIT SearchFinished();
+        });
+        search->StartFindFromSelection(m_bSearchDown);
+        return;
+    }
     m_pSearch = std::make_unique<CViewSearch>(view, m_strFindText, m_bMatchCase, m_bWholeWord);
     CViewSearch* search = m_pSearch.get();
     connect(search, &CViewSearch::Finished, this, [this, search](CViewSearch::Outcome outcome) {
@@ -134,6 +148,8 @@ void CMyFindDlg::StopSearch()
 {
     if (m_pSearch)
         m_pSearch->Stop();
+    if (m_pPagedSearch)
+        m_pPagedSearch->Stop();
 }
 
 void CMyFindDlg::reject()
@@ -145,7 +161,7 @@ void CMyFindDlg::reject()
 void CMyFindDlg::keyPressEvent(QKeyEvent* event)
 {
     // Escape while a search runs stops only the search; the next one hides the dialog.
-    if (event->key() == Qt::Key_Escape && m_pSearch) {
+    if (event->key() == Qt::Key_Escape && IsSearching()) {
         StopSearch();
         event->accept();
         return;

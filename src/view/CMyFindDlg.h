@@ -10,6 +10,7 @@
 
 class COstrelView;
 class CViewSearch;
+class CPagedSearch;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -33,7 +34,7 @@ public:
     void ShowDialog();
     // F3: the remembered search in the view; nothing before the first press of Find Next.
     void RepeatSearch(COstrelView* view);
-    bool IsSearching() const { return m_pSearch != nullptr; }
+    bool IsSearching() const { return m_pSearch != nullptr || m_pPagedSearch != nullptr; }
 
     bool GetMatchCase() const { return m_bMatchCase; }
     bool GetWholeWord() const { return m_bWholeWord; }
@@ -67,6 +68,7 @@ private:
     QString m_strFindText;
     // The search that runs, until it finishes.
     std::unique_ptr<CViewSearch> m_pSearch;
+    std::unique_ptr<CPagedSearch> m_pPagedSearch; // a paged view's: the file is searched
     QLineEdit* m_pFindWhatEdit;
     QCheckBox* m_pWholeWordCheck;
     QCheckBox* m_pMatchCaseCheck;

@@ -45,6 +45,7 @@ public:
 
     // The file offset of the window's start, and of an editor position.
     std::uint64_t GetWindowStart() const { return m_nWindowStart; }
+    const QString& GetPath() const { return m_strPath; }
     std::uint64_t GetWindowEnd() const { return m_nWindowEnd; }
     // The 0-based file line of an editor line, or -1 while the index has not reached the window.
     std::int64_t FileLineOfViewLine(std::int64_t viewLine) const;

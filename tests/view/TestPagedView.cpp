@@ -7,6 +7,7 @@
 
 #include "filtering/FileLineIndex.h"
 #include "support/QtTestSupport.h"
+#include "view/CPagedSearch.h"
 #include "view/CPagedText.h"
 
 using TestSupport::TestWorkspace;
@@ -68,6 +69,7 @@ private Q_SLOTS:
     void scrollBarDragSettlesOnALineStart();
     void aLineLongerThanTheWindowIsShownInPieces();
     void aFileThatShrinksIsReportedNotFatal();
+    void findSearchesTheFileBeyondTheWindow();
     void saveAsCopiesTheFile();
 
 private:
@@ -275,6 +277,49 @@ void TestPagedView::aLineLongerThanTheWindowIsShownInPieces()
     }
     QVERIFY(paged->GetWindowEnd() > static_cast<std::uint64_t>(longStart + longLine.size()));
     Q_UNUSED(lines);
+}
+
+void TestPagedView::findSearchesTheFileBeyondTheWindow()
+{
+    // Two occurrences far apart, one only as part of a longer word, and a case variant.
+    QByteArray log = NumberedLog(6 * Megabyte);
+    const qsizetype early = log.indexOf("line 1000 ");
+    log.insert(early, "Needle ");
+    const qsizetype late = log.indexOf("line 150000 ");
+    log.insert(late, "Needles needle Needle ");
+    QVERIFY(early > 0 && late > 4 * Megabyte);
+    const qsizetype lateWord = late + qsizetype(std::string_view("Needles needle ").size());
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForWindow(view));
+    CPagedText* paged = view->GetPagedText();
+    const auto find = [view](const char* text, bool matchCase, bool wholeWord, bool down) {
+        CPagedSearch search(view, QString::fromLatin1(text), matchCase, wholeWord);
+        QSignalSpy finished(&search, &CPagedSearch::Finished);
+        search.StartFindFromSelection(down);
+        if (!finished.wait(20000) && finished.isEmpty())
+            return CViewSearch::Outcome::Stopped;
+        return finished.front().front().value<CViewSearch::Outcome>();
+    };
+    const auto selectedOffset = [paged, view] {
+        return paged->GetWindowStart() +
+               static_cast<std::uint64_t>(view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+    };
+
+    QCOMPARE(find("Needle", true, true, true), CViewSearch::Outcome::Found);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(selectedOffset(), static_cast<std::uint64_t>(early));
+    QCOMPARE(view->selectedText(), QStringLiteral("Needle"));
+    // On from the selection, past the window: "Needles" is no whole word, "needle" another case.
+    QCOMPARE(find("Needle", true, true, true), CViewSearch::Outcome::Found);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(selectedOffset(), static_cast<std::uint64_t>(lateWord));
+    QCOMPARE(find("Needle", true, true, true), CViewSearch::Outcome::NotFound);
+    // Back, ignoring case: the "needle" just before.
+    QCOMPARE(find("NEEDLE", false, true, false), CViewSearch::Outcome::Found);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(selectedOffset(), static_cast<std::uint64_t>(late + 8));
+    QCOMPARE(view->selectedText(), QStringLiteral("needle"));
+    QCOMPARE(find("no such text", false, false, true), CViewSearch::Outcome::NotFound);
 }
 
 void TestPagedView::aFileThatShrinksIsReportedNotFatal()

@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/CPagedSearch.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <stop_token>
+#include <system_error>
+#include <thread>
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include "filtering/FileTextSearch.h"
+#include "view/COstrelView.h"
+#include "view/CPagedText.h"
+
+// What the searching thread shares with the window: the owner is cleared, on the GUI thread,
+// when the search is stopped or goes away, so a late result finds nobody.
+struct CPagedSearch::State
+{
+    std::stop_source Stop;
+    CPagedSearch* Owner = nullptr; // read and written on the GUI thread only
+};
+
+CPagedSearch::CPagedSearch(COstrelView* view, const QString& text, bool matchCase, bool wholeWord, QObject* parent)
+    : QObject(parent), m_pView(view), m_bMatchCase(matchCase), m_bWholeWord(wholeWord)
+{
+    QByteArray bytes;
+    m_bEncodable = CViewSearch::EncodeForView(view, text, bytes) && !bytes.isEmpty();
+    m_strPattern = bytes.toStdString();
+}
+
+CPagedSearch::~CPagedSearch()
+{
+    if (m_pState) {
+        m_pState->Stop.request_stop();
+        m_pState->Owner = nullptr;
+    }
+}
+
+void CPagedSearch::StartFindFromSelection(bool searchDown)
+{
+    Stop();
+    CPagedText* paged = m_pView ? m_pView->GetPagedText() : nullptr;
+    if (!paged || !m_bEncodable) {
+        Q_EMIT Finished(paged ? CViewSearch::Outcome::NotFound : CViewSearch::Outcome::Stopped);
+        return;
+    }
+    const auto start = static_cast<std::uint64_t>(m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+    const auto end = static_cast<std::uint64_t>(m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
+    const std::uint64_t from = paged->GetWindowStart() + (searchDown ? end : start);
+    const int fd = ::open(QFile::encodeName(paged->GetPath()).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        Q_EMIT Finished(CViewSearch::Outcome::NotFound);
+        return;
+    }
+    auto state = std::make_shared<State>();
+    state->Owner = this;
+    m_pState = state;
+    auto search = std::make_shared<const FileTextSearch>(m_strPattern, m_bMatchCase, m_bWholeWord);
+    try {
+        std::thread([state, search, fd, from, searchDown] {
+            const FileTextSearch::Result result = searchDown ? search->FindForward(fd, from, state->Stop.get_token())
+                                                             : search->FindBackward(fd, from, state->Stop.get_token());
+            ::close(fd);
+            QMetaObject::invokeMethod(qApp, [state, result] {
+                if (state->Owner)
+                    state->Owner->OnResult(result.Offset, result.Stopped, result.Error);
+            });
+        }).detach();
+    } catch (const std::system_error&) {
+        ::close(fd);
+        m_pState.reset();
+        Q_EMIT Finished(CViewSearch::Outcome::NotFound);
+    }
+}
+
+void CPagedSearch::Stop()
+{
+    if (!m_pState)
+        return;
+    m_pState->Stop.request_stop();
+    m_pState->Owner = nullptr;
+    m_pState.reset();
+    Q_EMIT Finished(CViewSearch::Outcome::Stopped);
+}
+
+void CPagedSearch::OnResult(std::uint64_t offset, bool stopped, int error)
+{
+    m_pState.reset();
+    CPagedText* paged = m_pView ? m_pView->GetPagedText() : nullptr;
+    if (stopped || !paged) {
+        Q_EMIT Finished(CViewSearch::Outcome::Stopped);
+        return;
+    }
+    if (error != 0 || offset == FileTextSearch::NotFound) {
+        Q_EMIT Finished(CViewSearch::Outcome::NotFound);
+        return;
+    }
+    paged->ShowRange(offset, offset + m_strPattern.size());
+    Q_EMIT Finished(CViewSearch::Outcome::Found);
+}
