@@ -859,6 +859,8 @@ void CMainFrame::SaveWorkspace() const
     settings.setValue(StateKey, saveState());
     settings.setValue(StatusBarKey, statusBar()->isVisibleTo(this));
     m_pToolBarManager->Save(settings);
+    if (g_pFilterSettingsDlg)
+        g_pFilterSettingsDlg->SaveWindowPlacement(settings);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
