@@ -75,6 +75,7 @@ private Q_SLOTS:
     void numbersPastTheEndGoToTheLastLine();
     void emptyTextHasOneLine();
     void cancelLeavesTheCaret();
+    void dialogHasAPlainFrame();
 };
 
 void TestGoToDialog::opensOnTheCaretsLineWithTheLineCount()
@@ -164,6 +165,15 @@ void TestGoToDialog::cancelLeavesTheCaret()
     RunGoTo(view.get(), watcher, {QStringLiteral("abc")}, true);
     QCOMPARE(watcher.BoxCount(), 1);
     QCOMPARE(SelectionOf(view.get()), std::make_pair(10L, 14L));
+}
+
+void TestGoToDialog::dialogHasAPlainFrame()
+{
+    CGoToDlg dialog;
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    QVERIFY(flags & Qt::CustomizeWindowHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 }
 
 OSTREL_QT_TEST_MAIN(TestGoToDialog, QApplication)
