@@ -47,6 +47,9 @@ constexpr std::uint32_t FormatMaskStrikeOut = 0x00000008;
 constexpr std::uint32_t FormatMaskChosenFont = 0xF800000F; // size, face, colour, offset, charset, effects
 constexpr int TwipsPerPoint = 20;
 
+// The line that holds the caret, in every view: light enough for the cyan of filter output.
+constexpr long CaretLineBackground = 0xC8F8FF; // RGB(255, 248, 200) as the editor takes it
+
 // The first part of a file is read before the window shows; the rest comes on the loading thread.
 constexpr std::chrono::milliseconds FirstLoadBudget{100};
 constexpr std::int64_t FirstPartSize = 4 * 1024 * 1024;
@@ -81,6 +84,10 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
     setWrapMode(QsciScintilla::WrapNone);
+    // The caret's line stays marked while the focus is elsewhere: Go To's target is easy to see.
+    SendScintilla(SCI_SETCARETLINEVISIBLE, 1UL);
+    SendScintilla(SCI_SETCARETLINEBACK, CaretLineBackground);
+    SendScintilla(SCI_SETCARETLINEVISIBLEALWAYS, 1UL);
 
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) {
         if (m_pPaged)
@@ -628,7 +635,13 @@ void COstrelView::GoToLine(std::int64_t line)
         m_pPaged->ShowLine(line - 1, false);
         return;
     }
-    SendScintilla(SCI_GOTOLINE, static_cast<unsigned long>(line - 1));
+    // The line in the middle of the view, with the caret at its start.
+    const auto target = static_cast<unsigned long>(line - 1);
+    SendScintilla(SCI_GOTOLINE, target);
+    const std::int64_t visible = SendScintilla(SCI_VISIBLEFROMDOCLINE, target);
+    const std::int64_t onScreen = SendScintilla(SCI_LINESONSCREEN);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE,
+                  static_cast<unsigned long>(std::max<std::int64_t>(0, visible - onScreen / 2)));
 }
 
 bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always)

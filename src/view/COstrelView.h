@@ -69,7 +69,8 @@ public:
     void ShowPagedWindow(const char* bytes, std::size_t size);
     // What the status bar should say of this view beyond its line ("Indexing 40%"), or nothing.
     QString GetStatusNote() const { return m_strStatusNote; }
-    // The number of lines Go To offers, and Go To itself (1-based), in either kind of view.
+    // The number of lines Go To offers, and Go To itself (1-based), in either kind of view: the
+    // line comes into the middle of the editable view and a third down the paged one.
     std::int64_t GetGoToLineCount();
     void GoToLine(std::int64_t line);
 
