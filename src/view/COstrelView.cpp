@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
+#include <QFontInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -31,6 +31,7 @@
 #include "filtering/OutputLine.h"
 #include "filtering/TextCodec.h"
 #include "view/CFileCopier.h"
+#include "view/CFontDlg.h"
 #include "view/CPagedText.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
@@ -873,28 +874,38 @@ void COstrelView::OnFileSaveAs()
 
 void COstrelView::OnFormatFont()
 {
+    // The dialog opens on the font the view shows: the configured face may be missing and replaced
+    // by another, and that one is what the user sees.
     const long size = SendScintilla(SCI_STYLEGETSIZEFRACTIONAL, static_cast<unsigned long>(STYLE_DEFAULT));
     QByteArray face(256, '\0');
     SendScintilla(SCI_STYLEGETFONT, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<void*>(face.data()));
-    QFont current(QString::fromUtf8(face.constData()));
+    QFont shown(QString::fromUtf8(face.constData()));
     if (size > 0)
-        current.setPointSizeF(static_cast<double>(size) / static_cast<double>(SC_FONT_SIZE_MULTIPLIER));
-    current.setBold(SendScintilla(SCI_STYLEGETBOLD, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
-    current.setItalic(SendScintilla(SCI_STYLEGETITALIC, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
-    current.setUnderline(SendScintilla(SCI_STYLEGETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+        shown.setPointSizeF(static_cast<double>(size) / static_cast<double>(SC_FONT_SIZE_MULTIPLIER));
+    shown.setFamily(QFontInfo(shown).family());
+    shown.setBold(SendScintilla(SCI_STYLEGETBOLD, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+    shown.setItalic(SendScintilla(SCI_STYLEGETITALIC, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+    shown.setUnderline(SendScintilla(SCI_STYLEGETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+    const auto fore =
+        static_cast<std::uint32_t>(SendScintilla(SCI_STYLEGETFORE, static_cast<unsigned long>(STYLE_DEFAULT)));
 
-    bool chosen = false;
-    const QFont font = QFontDialog::getFont(&chosen, current, nullptr);
-    if (!chosen || !m_pWorkspace)
+    CFontDlg dialog(nullptr);
+    dialog.SetCurrentFont(shown);
+    dialog.SetCurrentColor(QColor(static_cast<int>(fore & 0xFF), static_cast<int>((fore >> 8) & 0xFF),
+                                  static_cast<int>((fore >> 16) & 0xFF)));
+    if (dialog.exec() != QDialog::Accepted || !m_pWorkspace)
         return;
+    const QFont font = dialog.GetCurrentFont();
+    const QColor color = dialog.GetCurrentColor();
     std::uint32_t effects = 0;
     effects |= font.bold() ? FormatMaskBold : 0;
     effects |= font.italic() ? FormatMaskItalic : 0;
     effects |= font.underline() ? FormatMaskUnderline : 0;
-    effects |= font.strikeOut() ? FormatMaskStrikeOut : 0;
-    // Kept in memory; the settings store gets it at exit. The colour stays as it was.
+    // Kept in memory; the settings store gets it at exit.
     CTextFormat format = m_pWorkspace->GetTextFormat();
     format.Face = font.family();
+    format.Color = static_cast<std::uint32_t>(color.red()) | static_cast<std::uint32_t>(color.green()) << 8 |
+                   static_cast<std::uint32_t>(color.blue()) << 16;
     format.Height = static_cast<std::int32_t>(font.pointSizeF() * TwipsPerPoint + 0.5);
     format.Offset = 0;
     format.Mask = static_cast<std::int32_t>(FormatMaskChosenFont);
