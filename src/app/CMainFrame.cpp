@@ -237,7 +237,8 @@ void CMainFrame::CreateMenus()
     m_pEditMenu->addAction(GetCommand(CommandId::FilterSettings));
     m_pEditMenu->addAction(GetCommand(DeleteAllFilters));
 
-    m_pFormatMenu = new QMenu(QStringLiteral("&Format"), this);
+    // Its own mnemonic: File has Alt+F.
+    m_pFormatMenu = new QMenu(QStringLiteral("F&ormat"), this);
     m_pFormatMenu->setObjectName(QStringLiteral("formatMenu"));
     m_pFormatMenu->addAction(GetCommand(WordWrap));
     m_pFormatMenu->addAction(GetCommand(FormatFont));

@@ -840,6 +840,17 @@ void COstrelView::keyPressEvent(QKeyEvent* event)
     }
     if (IsLoading() && KeyNeedsWholeText(event))
         FinishLoading();
+    // Alt and Ctrl combinations are commands, never text: one the editor has no command for must
+    // not type its letter into the log. AltGr characters come without either and still type.
+    if ((event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) && !event->text().isEmpty()) {
+        QKeyEvent command(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                          event->nativeVirtualKey(), event->nativeModifiers(), QString(), event->isAutoRepeat(),
+                          event->count());
+        command.setAccepted(false);
+        QsciScintilla::keyPressEvent(&command);
+        event->setAccepted(command.isAccepted());
+        return;
+    }
     QsciScintilla::keyPressEvent(event);
 }
 

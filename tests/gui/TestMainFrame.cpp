@@ -36,6 +36,7 @@ private Q_SLOTS:
     void droppedFilesOpen();
     void geometryComesBackAtNextStart();
     void commandKeysNeverEditTheText();
+    void altAndCtrlCombinationsNeverTypeText();
 
 private:
     QString MakeLog(const QString& name, const QByteArray& bytes);
@@ -69,7 +70,7 @@ void TestMainFrame::menusFollowWhetherADocumentIsActive()
 {
     CMainFrame frame;
     const QStringList withoutDocument = {QStringLiteral("&File"), QStringLiteral("&View"), QStringLiteral("&Help")};
-    const QStringList withDocument = {QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Format"),
+    const QStringList withDocument = {QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("F&ormat"),
                                       QStringLiteral("&View"), QStringLiteral("&Help")};
     QCOMPARE(MenuTitles(frame), withoutDocument);
 
@@ -356,6 +357,56 @@ void TestMainFrame::commandKeysNeverEditTheText()
     // Without an X server nobody tells the lock states: the panes stay empty.
     for (const char* name : {"capsPane", "numPane", "scrollPane"})
         QVERIFY2(frame.findChild<QLabel*>(QString::fromLatin1(name))->text().isEmpty(), name);
+}
+
+void TestMainFrame::altAndCtrlCombinationsNeverTypeText()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("alt.log"), "abc\n")));
+    COstrelView* view = frame.GetActiveLogView();
+    view->setFocus();
+    const struct
+    {
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+    } combinations[] = {
+        {Qt::Key_O, Qt::AltModifier},
+        {Qt::Key_X, Qt::AltModifier | Qt::ShiftModifier},
+        {Qt::Key_5, Qt::AltModifier},
+        {Qt::Key_E, Qt::ControlModifier},
+        {Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier},
+        {Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier},
+        {Qt::Key_Space, Qt::AltModifier},
+    };
+    for (const auto& combination : combinations) {
+        QTest::keyClick(view, combination.Key, combination.Modifiers);
+        const QString name = QKeySequence(combination.Key | combination.Modifiers).toString();
+        QVERIFY2(view->text() == QStringLiteral("abc\n"), qPrintable(name + QStringLiteral(" typed text")));
+        QVERIFY2(!view->IsTextModified(), qPrintable(name));
+    }
+    // Plain keys still type, and the editor's own Ctrl commands still work.
+    QTest::keyClick(view, Qt::Key_O);
+    QTest::keyClick(view, 'O', Qt::ShiftModifier);
+    QCOMPARE(view->text(), QStringLiteral("oOabc\n"));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(view->text(), QStringLiteral("abc\n"));
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 4L);
+
+    // Format has a mnemonic of its own: no two menus of the bar share one.
+    QStringList mnemonics;
+    for (QAction* menu : frame.menuBar()->actions()) {
+        const QString text = menu->text();
+        const qsizetype amp = text.indexOf(u'&');
+        QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+        const QString key = text.mid(amp + 1, 1).toLower();
+        QVERIFY2(!mnemonics.contains(key), qPrintable(text));
+        mnemonics.append(key);
+    }
+    QVERIFY(MenuTitles(frame).contains(QStringLiteral("F&ormat")));
 }
 
 OSTREL_QT_TEST_MAIN(TestMainFrame, COstrelApp)
