@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
@@ -98,6 +99,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     connect(&m_ModifiedTimer, &QTimer::timeout, this, &CMainFrame::OnModifiedTimer);
     if (COstrelApp* app = COstrelApp::GetInstance())
         connect(app, &COstrelApp::RecentFileListChanged, this, &CMainFrame::RebuildFileMenus);
+    // Paste follows what the clipboard holds.
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::UpdateCommandUI);
 }
 
 CMainFrame::~CMainFrame()
@@ -395,16 +398,16 @@ void CMainFrame::UpdateCommandUI()
     COstrelView* view = GetActiveLogView();
     const bool hasView = view != nullptr;
     ShowMenus(hasView);
-    for (int id :
-         {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, EditSelectAll, EditPaste, WordWrap, FormatFont})
+    for (int id : {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, WordWrap, FormatFont})
         GetCommand(id)->setEnabled(hasView);
+    GetCommand(EditSelectAll)->setEnabled(hasView && view->CanSelectAll());
     const bool hasSelection = hasView && view->hasSelectedText();
     // A paged view is read-only: nothing that edits.
     const bool editable = hasView && !view->IsPaged();
     GetCommand(EditCut)->setEnabled(hasSelection && editable);
     GetCommand(EditCopy)->setEnabled(hasSelection);
     GetCommand(EditClear)->setEnabled(hasSelection && editable);
-    GetCommand(EditPaste)->setEnabled(editable);
+    GetCommand(EditPaste)->setEnabled(editable && view->CanPaste());
     GetCommand(EditUndo)->setEnabled(editable && view->isUndoAvailable());
     GetCommand(EditRedo)->setEnabled(editable && view->isRedoAvailable());
     GetCommand(DeleteAllFilters)->setEnabled(hasView && view->GetShowsFilteredText());
@@ -607,8 +610,10 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
         connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, &CMainFrame::UpdateCommandUI);
         connect(m_pConnectedView, &COstrelView::LoadProgress, this,
                 [this](int percent) { m_pMessagePane->setText(QStringLiteral("Loading %1%").arg(percent)); });
-        connect(m_pConnectedView, &COstrelView::LoadFinished, this,
-                [this] { m_pMessagePane->setText(QStringLiteral("Ready")); });
+        connect(m_pConnectedView, &COstrelView::LoadFinished, this, [this] {
+            m_pMessagePane->setText(QStringLiteral("Ready"));
+            UpdateCommandUI();
+        });
         // A paged view says what it is doing (indexing) and why it cannot be edited.
         connect(m_pConnectedView, &COstrelView::StatusNoteChanged, this, [this](const QString& note) {
             m_pMessagePane->setText(note.isEmpty() ? QStringLiteral("Ready") : note);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -788,13 +790,28 @@ void COstrelView::contextMenuEvent(QContextMenuEvent* event)
     QAction* cutAction = menu.addAction(QStringLiteral("Cu&t\tCtrl+X"), this, &COstrelView::cut);
     QAction* copyAction = menu.addAction(QStringLiteral("&Copy\tCtrl+C"), this, &QsciScintilla::copy);
     QAction* pasteAction = menu.addAction(QStringLiteral("&Paste\tCtrl+V"), this, &COstrelView::paste);
-    menu.addAction(QStringLiteral("Select A&ll\tCtrl+A"), this, [this] { selectAll(true); });
+    QAction* selectAllAction = menu.addAction(QStringLiteral("Select A&ll\tCtrl+A"), this, [this] { selectAll(true); });
     const bool hasSelection = hasSelectedText();
     // While loading the view refuses edits only until the load is done.
     cutAction->setEnabled(hasSelection && (IsLoading() || !isReadOnly()));
     copyAction->setEnabled(hasSelection);
-    pasteAction->setEnabled(IsLoading() || SendScintilla(SCI_CANPASTE) != 0);
+    pasteAction->setEnabled(CanPaste());
+    selectAllAction->setEnabled(CanSelectAll());
     menu.exec(event->globalPos());
+}
+
+bool COstrelView::CanPaste() const
+{
+    // As the editor allows it: text that takes an edit (a load only delays it) and text to paste.
+    if (m_pPaged || (!IsLoading() && SendScintilla(SCI_CANPASTE) == 0))
+        return false;
+    const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+    return clipboard && clipboard->hasText();
+}
+
+bool COstrelView::CanSelectAll() const
+{
+    return SendScintilla(SCI_GETLENGTH) > 0;
 }
 
 bool COstrelView::KeyNeedsWholeText(const QKeyEvent* event)

@@ -106,6 +106,11 @@ public:
     // Appends a batch of kept lines in one call, with no undo record and the modified flag clear.
     void AppendOutputLines(const OutputBatch& batch);
 
+    // Paste and Select All as the editor allows them: Paste while the text takes an edit and the
+    // clipboard holds text, Select All while there is text.
+    bool CanPaste() const;
+    bool CanSelectAll() const;
+
     std::int64_t GetCaretLine() const;
     int GetWordWrap() const { return m_nWordWrap; }
     void SetWordWrap(int mode);

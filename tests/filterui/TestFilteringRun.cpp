@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -472,7 +473,9 @@ void TestFilteringRun::pagedDocumentFiltersAndComesBackAtTheLine()
     QVERIFY(!View()->IsPaged());
     QCOMPARE(ViewText(), QByteArray("ERROR line 123450\n"));
     QCOMPARE(Background(), long(COstrelView::FilterOutputBackground));
-    QVERIFY(m_pFrame->GetCommand(CommandId::EditPaste)->isEnabled());
+    // The output takes edits: Paste is there once the clipboard holds text.
+    QApplication::clipboard()->setText(u"pasted"_s);
+    QTRY_VERIFY(m_pFrame->GetCommand(CommandId::EditPaste)->isEnabled());
 
     // Ctrl+double-click: the whole file again, paged, with that line selected once it is indexed.
     QVERIFY(View()->GoToFileLineAt(0));
@@ -489,6 +492,7 @@ void TestFilteringRun::pagedDocumentFiltersAndComesBackAtTheLine()
     QVERIFY(!View()->IsPaged());
     m_pFrame->GetCommand(CommandId::DeleteAllFilters)->trigger();
     QVERIFY(View()->IsPaged());
+    QApplication::clipboard()->clear();
     app->SetPagedViewThresholdMB(threshold);
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
@@ -37,6 +38,7 @@ private Q_SLOTS:
     void geometryComesBackAtNextStart();
     void commandKeysNeverEditTheText();
     void altAndCtrlCombinationsNeverTypeText();
+    void pasteAndSelectAllFollowTheEditorsRules();
 
 private:
     QString MakeLog(const QString& name, const QByteArray& bytes);
@@ -407,6 +409,43 @@ void TestMainFrame::altAndCtrlCombinationsNeverTypeText()
         mnemonics.append(key);
     }
     QVERIFY(MenuTitles(frame).contains(QStringLiteral("F&ormat")));
+}
+
+void TestMainFrame::pasteAndSelectAllFollowTheEditorsRules()
+{
+    CMainFrame frame;
+    QAction* paste = frame.GetCommand(CommandId::EditPaste);
+    QAction* selectAll = frame.GetCommand(CommandId::EditSelectAll);
+    QApplication::clipboard()->clear();
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("empty.log"), QByteArray())));
+    COstrelView* view = frame.GetActiveLogView();
+    QTRY_VERIFY(!view->IsLoading());
+    QTRY_VERIFY(!selectAll->isEnabled());
+    QVERIFY2(!paste->isEnabled(), "nothing to paste");
+    QVERIFY(!view->CanPaste());
+
+    // Text on the clipboard enables Paste at once; text in the view enables Select All.
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    QTRY_VERIFY(paste->isEnabled());
+    paste->trigger();
+    QCOMPARE(view->text(), QStringLiteral("pasted"));
+    QTRY_VERIFY(selectAll->isEnabled());
+    QApplication::clipboard()->clear();
+    QTRY_VERIFY(!paste->isEnabled());
+
+    // Filter output takes no edit while it arrives.
+    view->BeginFilterOutput();
+    QApplication::clipboard()->setText(QStringLiteral("more"));
+    QVERIFY(!view->CanPaste());
+    view->EndFilterOutput();
+    QVERIFY(view->CanPaste());
+    QVERIFY(!view->CanSelectAll());
+
+    // Another document with text: Select All follows the active one.
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("full.log"), "text\n")));
+    QTRY_VERIFY(selectAll->isEnabled());
+    QTRY_VERIFY(paste->isEnabled());
+    QApplication::clipboard()->clear();
 }
 
 OSTREL_QT_TEST_MAIN(TestMainFrame, COstrelApp)
