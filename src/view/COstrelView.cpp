@@ -958,12 +958,35 @@ void COstrelView::OnFilePrint()
 {
     QsciPrinter printer(QPrinter::HighResolution);
     PreparePrinting(printer);
+    // The printer chosen last time, or in Print Setup; the choice made here is kept for the next.
+    if (m_pWorkspace)
+        CopyPrinterChoice(m_pWorkspace->GetPrinter(), printer);
     QPrintDialog dialog(&printer, this);
     int from = -1;
     int to = -1;
     GetPrintedLines(from, to);
-    if (dialog.exec() == QDialog::Accepted)
-        printer.printRange(this, from, to);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (m_pWorkspace) {
+        QPrinter& kept = m_pWorkspace->GetPrinter();
+        CopyPrinterChoice(printer, kept);
+        kept.setPageLayout(printer.pageLayout());
+    }
+    printer.printRange(this, from, to);
+}
+
+void COstrelView::CopyPrinterChoice(const QPrinter& from, QPrinter& to)
+{
+    // A file to print to, or a printer by name; the page goes with the page layout.
+    if (from.outputFormat() == QPrinter::PdfFormat) {
+        to.setOutputFormat(QPrinter::PdfFormat);
+        to.setOutputFileName(from.outputFileName());
+    } else if (!from.printerName().isEmpty()) {
+        to.setOutputFileName(QString());
+        to.setPrinterName(from.printerName());
+    }
+    to.setColorMode(from.colorMode());
+    to.setDuplex(from.duplex());
 }
 
 void COstrelView::OnFilePrintPreview()

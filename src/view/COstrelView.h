@@ -16,6 +16,7 @@ class CTextLoader;
 class ILoader;
 class ILogWorkspace;
 class QFile;
+class QPrinter;
 class QTemporaryFile;
 class QsciPrinter;
 struct OutputBatch;
@@ -110,6 +111,8 @@ public:
     // clipboard holds text, Select All while there is text.
     bool CanPaste() const;
     bool CanSelectAll() const;
+    // The printer, or the file, a print goes to, and its colour and duplex settings.
+    static void CopyPrinterChoice(const QPrinter& from, QPrinter& to);
 
     std::int64_t GetCaretLine() const;
     int GetWordWrap() const { return m_nWordWrap; }

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFontComboBox>
 #include <QFontInfo>
+#include <QPrintDialog>
 #include <QProcess>
 #include <QSettings>
 #include <QTabWidget>
@@ -138,6 +139,7 @@ private Q_SLOTS:
     void fontComesFromTheSettings();
     void newViewsAreUnwrappedAndWrapMovesCaretHome();
     void fontDialogOpensOnTheShownFontWithItsColour();
+    void printKeepsTheChosenPrinter();
 
 private:
     COstrelView* Open(const QString& name, const QByteArray& bytes, QString* path = nullptr);
@@ -782,6 +784,49 @@ void TestLogView::fontDialogOpensOnTheShownFontWithItsColour()
     QVERIFY(third);
     QCOMPARE(third->Color, QStringLiteral("Custom"));
     QCOMPARE(app->GetTextColor(), 0x00563412u);
+}
+
+void TestLogView::printKeepsTheChosenPrinter()
+{
+    COstrelView* view = Open(QStringLiteral("print.log"), "one\ntwo\n");
+    QVERIFY(view);
+    QPrinter& kept = COstrelApp::GetInstance()->GetPrinter();
+    const QString firstFile = m_pDir->filePath(QStringLiteral("first.pdf"));
+    const QString secondFile = m_pDir->filePath(QStringLiteral("second.pdf"));
+    kept.setOutputFileName(firstFile);
+
+    // The dialog starts on the kept choice; what is chosen in it is kept for the next print.
+    auto offered = std::make_shared<QString>();
+    auto came = TestSupport::OnNextModal([offered, secondFile](QWidget* modal) {
+        auto* dialog = qobject_cast<QPrintDialog*>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        *offered = dialog->printer()->outputFileName();
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
+            name->setText(secondFile);
+        dialog->accept();
+    });
+    view->OnFilePrint();
+    QVERIFY(*came);
+    QCOMPARE(*offered, firstFile);
+    QCOMPARE(kept.outputFileName(), secondFile);
+    QCOMPARE(kept.outputFormat(), QPrinter::PdfFormat);
+    QTRY_VERIFY(QFileInfo(secondFile).size() > 0);
+
+    // Cancel keeps the choice as it was.
+    auto again = TestSupport::OnNextModal([offered](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(modal))
+            *offered = dialog->printer()->outputFileName();
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+    });
+    view->OnFilePrint();
+    QVERIFY(*again);
+    QCOMPARE(*offered, secondFile);
+    QCOMPARE(kept.outputFileName(), secondFile);
+    kept.setOutputFileName(QString());
 }
 
 OSTREL_QT_TEST_MAIN(TestLogView, COstrelApp)
