@@ -49,21 +49,26 @@ QString COstrelApp::GetVersionText()
         .arg(VersionBuild);
 }
 
-QString COstrelApp::GetCommandLineFile()
+QStringList COstrelApp::GetCommandLineFiles()
 {
-    const QStringList arguments = QCoreApplication::arguments();
+    return GetCommandLineFiles(QCoreApplication::arguments());
+}
+
+QStringList COstrelApp::GetCommandLineFiles(const QStringList& arguments)
+{
+    QStringList files;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (!arguments.at(i).startsWith(u'-'))
-            return QFileInfo(arguments.at(i)).absoluteFilePath();
+            files.append(QFileInfo(arguments.at(i)).absoluteFilePath());
     }
-    return QString();
+    return files;
 }
 
 bool COstrelApp::HandOverToRunningInstance() const
 {
     // A start without a file is a program of its own, as ever.
-    const QString file = GetCommandLineFile();
-    return !file.isEmpty() && CSingleInstance::HandOver(CSingleInstance::ServerName(QSettings().fileName()), {file});
+    const QStringList files = GetCommandLineFiles();
+    return !files.isEmpty() && CSingleInstance::HandOver(CSingleInstance::ServerName(QSettings().fileName()), files);
 }
 
 bool COstrelApp::InitInstance()
@@ -83,9 +88,8 @@ bool COstrelApp::InitInstance()
     connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
     m_pSingleInstance->Listen(CSingleInstance::ServerName(QSettings().fileName()));
 
-    // The first argument that is not a switch names the file to open; without one, no document.
-    const QString file = GetCommandLineFile();
-    if (!file.isEmpty())
+    // Every argument that is not a switch names a file to open, the last one ends up active.
+    for (const QString& file : GetCommandLineFiles())
         OpenDocumentFile(file);
     m_pMainFrame->show();
     return true;
