@@ -2,13 +2,18 @@
 #include "app/CDocumentArea.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QToolTip>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/CChildFrame.h"
@@ -272,7 +277,26 @@ void CDocumentArea::FillTabContextMenu(QMenu* menu)
         bool Enabled;
         std::function<void()> Run;
     };
-    const Entry entries[] = {
+    CChildFrame* active = GetActiveChildFrame();
+    const QPointer<CChildFrame> frame(active);
+    const QString path = active && active->GetDocument() ? active->GetDocument()->GetPathName() : QString();
+    const Entry fileEntries[] = {
+        {"closeTabAction", QStringLiteral("&Close"), active != nullptr,
+         [this, frame] {
+             if (frame)
+                 Q_EMIT CloseRequested(frame);
+         }},
+        {"closeOtherTabsAction", QStringLiteral("Close &Others"), active && GetChildFrames().size() > 1,
+         [this, frame] {
+             if (frame)
+                 Q_EMIT CloseOthersRequested(frame);
+         }},
+        {"copyFullPathAction", QStringLiteral("Copy &Full Path"), !path.isEmpty(),
+         [path] { QApplication::clipboard()->setText(path); }},
+        {"openContainingFolderAction", QStringLiteral("Open Containing F&older"), !path.isEmpty(),
+         [this, path] { OpenContainingFolder(path); }},
+    };
+    const Entry groupEntries[] = {
         {"newHorizontalTabGroupAction", QStringLiteral("New Hori&zontal Tab Group"), CanCreateTabGroup(Qt::Vertical),
          [this] { CreateTabGroup(Qt::Vertical); }},
         {"newVerticalTabGroupAction", QStringLiteral("New &Vertical Tab Group"), CanCreateTabGroup(Qt::Horizontal),
@@ -282,14 +306,28 @@ void CDocumentArea::FillTabContextMenu(QMenu* menu)
         {"moveToPreviousTabGroupAction", QStringLiteral("Move to &Previous Tab Group"), CanMoveToTabGroup(-1),
          [this] { MoveToTabGroup(-1); }},
     };
-    for (const Entry& entry : entries) {
-        QAction* action = menu->addAction(entry.Text);
-        action->setObjectName(QString::fromLatin1(entry.Name));
-        action->setEnabled(entry.Enabled);
-        // Queued: the menu is gone before the tabs change places under it.
-        connect(action, &QAction::triggered, this,
-                [this, run = entry.Run] { QMetaObject::invokeMethod(this, run, Qt::QueuedConnection); });
-    }
+    const auto addEntries = [this, menu](const auto& entries) {
+        for (const Entry& entry : entries) {
+            QAction* action = menu->addAction(entry.Text);
+            action->setObjectName(QString::fromLatin1(entry.Name));
+            action->setEnabled(entry.Enabled);
+            // Queued: the menu is gone before the tabs change places under it.
+            connect(action, &QAction::triggered, this,
+                    [this, run = entry.Run] { QMetaObject::invokeMethod(this, run, Qt::QueuedConnection); });
+        }
+    };
+    addEntries(fileEntries);
+    menu->addSeparator();
+    addEntries(groupEntries);
+}
+
+void CDocumentArea::OpenContainingFolder(const QString& path)
+{
+    // The desktop's file manager shows the folder; without one there is nothing to show it in.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        QMessageBox::warning(window(), QStringLiteral("Open Containing Folder"),
+                             QStringLiteral("The folder \"%1\" could not be opened.").arg(folder));
 }
 
 void CDocumentArea::ShowTabContextMenu(QTabWidget* group, const QPoint& position)

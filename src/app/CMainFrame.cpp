@@ -81,6 +81,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     setCentralWidget(m_pDocumentArea);
     connect(m_pDocumentArea, &CDocumentArea::ActiveChildFrameChanged, this, &CMainFrame::OnActiveChildFrameChanged);
     connect(m_pDocumentArea, &CDocumentArea::CloseRequested, this, &CMainFrame::CloseChildFrame);
+    connect(m_pDocumentArea, &CDocumentArea::CloseOthersRequested, this, &CMainFrame::CloseOtherChildFrames);
     connect(m_pDocumentArea, &CDocumentArea::TabMoved, this, &CMainFrame::OnTabMoved);
     connect(m_pDocumentArea, &CDocumentArea::TabMovedToGroup, this, &CMainFrame::OnMoveToTabGroup);
     connect(m_pDocumentArea, &CDocumentArea::TabsRearranged, this, &CMainFrame::SyncTabPositions);
@@ -493,6 +494,18 @@ void CMainFrame::ReleaseCommandKeys(COstrelView* view) const
             }
         }
     }
+}
+
+bool CMainFrame::CloseOtherChildFrames(CChildFrame* keep)
+{
+    // One after another, each asking to save; a Cancel leaves the rest open.
+    const QList<CChildFrame*> frames = m_pDocumentArea->GetChildFrames();
+    for (CChildFrame* frame : frames) {
+        if (frame != keep && !CloseChildFrame(frame))
+            return false;
+    }
+    m_pDocumentArea->SetActiveChildFrame(keep);
+    return true;
 }
 
 bool CMainFrame::CloseChildFrame(CChildFrame* frame)

@@ -43,6 +43,8 @@ public:
     COstrelDoc* OpenDocumentFile(const QString& path);
     // Closes a document's tab after asking to save; false when the user cancels.
     bool CloseChildFrame(CChildFrame* frame);
+    // Closes every tab but that one's, asking to save each; false when the user cancels one.
+    bool CloseOtherChildFrames(CChildFrame* keep);
 
     void AddOpenDocument(COstrelDoc* document);
     void RemoveOpenDocument(COstrelDoc* document);

@@ -100,6 +100,7 @@ void TestMainFrame::commandsCarryTextShortcutAndPrompt_data()
                             << QString::fromLatin1(statusTip) << QString::fromLatin1(toolTip);
     };
     row("open", CommandId::FileOpen, "&Open...", "Ctrl+O", "Open an existing document", "Open");
+    row("close", CommandId::FileClose, "&Close", "Ctrl+W, Ctrl+F4", "Close the active document", "Close");
     row("save", CommandId::FileSave, "&Save", "Ctrl+S", "Save the active document", "Save");
     row("print", CommandId::FilePrint, "&Print...", "Ctrl+P", "Print the active document", "Print");
     row("undo", CommandId::EditUndo, "&Undo", "Ctrl+Z, Alt+Backspace", "Undo the last action", "Undo");

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
@@ -13,6 +15,22 @@
 #include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
 
+namespace {
+
+// Takes the URLs the desktop would open.
+class CUrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> m_Urls;
+
+public Q_SLOTS:
+    void Open(const QUrl& url) { m_Urls.append(url); }
+};
+
+} // namespace
+
 // Tab groups, tab moves and the tooltips that must follow every move.
 class TestTabGroups : public QObject
 {
@@ -22,6 +40,8 @@ private Q_SLOTS:
     void init();
     void tooltipsFollowDragsGroupMovesAndCloses();
     void contextMenuOffersWhatIsPossible();
+    void contextMenuClosesCopiesAndOpensTheFolder();
+    void closeKeysCloseTheActiveTab();
     void emptiedGroupDisappearsAndActiveDocumentFollowsFocus();
     void nextPaneGoesRoundTheGroups();
     void documentMenuListsItsGroupsTabs();
@@ -132,7 +152,7 @@ void TestTabGroups::contextMenuOffersWhatIsPossible()
         area->FillTabContextMenu(&menu);
         QStringList names;
         for (QAction* action : menu.actions()) {
-            if (action->isEnabled())
+            if (action->isEnabled() && action->objectName().endsWith(QStringLiteral("TabGroupAction")))
                 names.append(action->objectName());
         }
         return names.join(u' ');
@@ -162,6 +182,93 @@ void TestTabGroups::contextMenuOffersWhatIsPossible()
     QTRY_COMPARE(area->GetTabGroups().size(), 1);
     QCOMPARE(area->GetTabWidget()->count(), 3);
     QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("one.log"));
+}
+
+void TestTabGroups::contextMenuClosesCopiesAndOpensTheFolder()
+{
+    CMainFrame frame;
+    frame.show();
+    CDocumentArea* area = frame.GetDocumentArea();
+    const auto entry = [area](QMenu& menu, const char* name) {
+        menu.clear();
+        area->FillTabContextMenu(&menu);
+        return menu.findChild<QAction*>(QString::fromLatin1(name));
+    };
+    QMenu menu;
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("one.log"))));
+    const QStringList texts = [&menu, area] {
+        area->FillTabContextMenu(&menu);
+        QStringList all;
+        for (QAction* action : menu.actions())
+            all.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+        return all;
+    }();
+    QCOMPARE(texts.mid(0, 5),
+             QStringList({QStringLiteral("&Close"), QStringLiteral("Close &Others"), QStringLiteral("Copy &Full Path"),
+                          QStringLiteral("Open Containing F&older"), QStringLiteral("-")}));
+    QVERIFY2(!entry(menu, "closeOtherTabsAction")->isEnabled(), "no other tab to close");
+
+    // Copy Full Path and Open Containing Folder take the clicked tab's document.
+    const QString twoPath = MakeLog(QStringLiteral("two.log"));
+    QVERIFY(frame.OpenDocumentFile(twoPath));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("three.log"))));
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabWidget()->widget(1)));
+    QApplication::clipboard()->clear();
+    entry(menu, "copyFullPathAction")->trigger();
+    QTRY_COMPARE(QApplication::clipboard()->text(), twoPath);
+    CUrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+    entry(menu, "openContainingFolderAction")->trigger();
+    QTRY_COMPARE(catcher.m_Urls.size(), 1);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.m_Urls.at(0), QUrl::fromLocalFile(m_pDir->path()));
+
+    // Close Others asks for each modified document; Cancel keeps it and the ones after it.
+    COstrelView* two = frame.GetActiveLogView();
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("four.log"))));
+    QTest::keyClicks(frame.GetActiveLogView(), QStringLiteral("z"));
+    QVERIFY(frame.GetActiveLogView()->IsTextModified());
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(two->parentWidget()));
+    QCOMPARE(frame.GetActiveLogView(), two);
+    QVERIFY(entry(menu, "closeOtherTabsAction")->isEnabled());
+    std::shared_ptr<TestSupport::ModalAnswer> asked = TestSupport::AnswerNextModal(QMessageBox::Cancel);
+    entry(menu, "closeOtherTabsAction")->trigger();
+    QTRY_VERIFY(asked->Seen);
+    QCOMPARE(asked->Text, QStringLiteral("Save changes to four.log?"));
+    QTRY_COMPARE(Titles(area->GetTabWidget()), QStringList({QStringLiteral("two.log"), QStringLiteral("four.log")}));
+
+    asked = TestSupport::AnswerNextModal(QMessageBox::No);
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(two->parentWidget()));
+    entry(menu, "closeOtherTabsAction")->trigger();
+    QTRY_VERIFY(asked->Seen);
+    QTRY_COMPARE(Titles(area->GetTabWidget()), QStringList({QStringLiteral("two.log")}));
+    QCOMPARE(frame.GetActiveLogView(), two);
+
+    // Close closes the clicked tab.
+    entry(menu, "closeTabAction")->trigger();
+    QTRY_VERIFY(frame.GetOpenDocuments().isEmpty());
+    QVERIFY(!frame.GetActiveLogView());
+}
+
+void TestTabGroups::closeKeysCloseTheActiveTab()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    for (const char* name : {"a.log", "b.log", "c.log"})
+        QVERIFY(frame.OpenDocumentFile(MakeLog(QString::fromLatin1(name))));
+    CDocumentArea* area = frame.GetDocumentArea();
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabWidget()->widget(1)));
+    frame.GetActiveLogView()->setFocus();
+    QTRY_VERIFY(frame.GetActiveLogView()->hasFocus());
+    QTest::keyClick(frame.GetActiveLogView(), Qt::Key_W, Qt::ControlModifier);
+    QTRY_COMPARE(Titles(area->GetTabWidget()), QStringList({QStringLiteral("a.log"), QStringLiteral("c.log")}));
+    frame.GetActiveLogView()->setFocus();
+    QTRY_VERIFY(frame.GetActiveLogView()->hasFocus());
+    QTest::keyClick(frame.GetActiveLogView(), Qt::Key_F4, Qt::ControlModifier);
+    QTRY_COMPARE(frame.GetOpenDocuments().size(), 1);
+    // The text is never touched by them.
+    QCOMPARE(frame.GetActiveLogView()->IsTextModified(), false);
 }
 
 void TestTabGroups::emptiedGroupDisappearsAndActiveDocumentFollowsFocus()
