@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 
 #include "app/CChildFrame.h"
+#include "app/CTabGroup.h"
+#include "app/TabTitles.h"
 #include "document/COstrelDoc.h"
 
 CDocumentArea::CDocumentArea(QWidget* parent) : QWidget(parent), m_pSplitter(new QSplitter(Qt::Horizontal, this))
@@ -35,12 +37,11 @@ CDocumentArea::CDocumentArea(QWidget* parent) : QWidget(parent), m_pSplitter(new
 
 QTabWidget* CDocumentArea::CreateTabGroup()
 {
-    auto* group = new QTabWidget(m_pSplitter);
+    auto* group = new CTabGroup(m_pSplitter);
     group->setObjectName(QStringLiteral("tabGroup"));
     group->setTabsClosable(true);
     group->setMovable(true);
     group->setDocumentMode(true);
-    group->setElideMode(Qt::ElideRight);
     QTabBar* bar = group->tabBar();
     bar->installEventFilter(this);
     bar->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -95,7 +96,8 @@ void CDocumentArea::AddChildFrame(CChildFrame* frame)
 
 void CDocumentArea::AddToGroup(QTabWidget* group, CChildFrame* frame)
 {
-    const int index = group->addTab(frame, frame->windowTitle());
+    const int index = group->addTab(frame, frame->GetTabText());
+    UpdateTabTexts();
     group->setCurrentIndex(index);
     // Only a group that is already active reports its new current tab: make sure it does once.
     SetActiveGroup(group);
@@ -111,6 +113,8 @@ void CDocumentArea::RemoveChildFrame(CChildFrame* frame)
         return;
     group->removeTab(group->indexOf(frame));
     frame->setParent(nullptr);
+    frame->SetTitleFolders(QString());
+    UpdateTabTexts();
     RemoveEmptyGroup(group);
     EmitActiveChildFrameChanged();
     Q_EMIT TabsRearranged();
@@ -409,8 +413,26 @@ QString CDocumentArea::GetTabToolTip(QTabWidget* group, int index) const
     return frame && frame->GetDocument() ? frame->GetDocument()->GetPathName() : QString();
 }
 
-void CDocumentArea::OnTitleChanged(CChildFrame* frame)
+void CDocumentArea::OnTitleChanged(CChildFrame*)
 {
-    if (QTabWidget* group = GetTabGroupOf(frame))
-        group->setTabText(group->indexOf(frame), frame->windowTitle());
+    // A new name (Save As) may make another tab's name unique, or alike.
+    UpdateTabTexts();
+}
+
+void CDocumentArea::UpdateTabTexts()
+{
+    const QList<CChildFrame*> frames = GetChildFrames();
+    QStringList paths;
+    for (const CChildFrame* frame : frames)
+        paths.append(frame->GetDocument() ? frame->GetDocument()->GetPathName() : QString());
+    const QStringList folders = DistinguishingFolders(paths);
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        CChildFrame* frame = frames.at(i);
+        frame->SetTitleFolders(paths.at(i).isEmpty() ? QString() : folders.at(i));
+        if (QTabWidget* group = GetTabGroupOf(frame)) {
+            const int index = group->indexOf(frame);
+            if (group->tabText(index) != frame->GetTabText())
+                group->setTabText(index, frame->GetTabText());
+        }
+    }
 }

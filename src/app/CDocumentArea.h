@@ -89,6 +89,8 @@ private:
     void EmitActiveChildFrameChanged();
     void OnFocusChanged(QWidget* old, QWidget* now);
     void OnTitleChanged(CChildFrame* frame);
+    // Every tab's text from its frame, with the folders that tell same-named files apart.
+    void UpdateTabTexts();
     void ShowTabContextMenu(QTabWidget* group, const QPoint& position);
     void OpenContainingFolder(const QString& path);
 

@@ -11,6 +11,7 @@
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "app/CommandIds.h"
+#include "app/TabTitles.h"
 #include "document/COstrelDoc.h"
 #include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
@@ -42,6 +43,10 @@ private Q_SLOTS:
     void contextMenuOffersWhatIsPossible();
     void contextMenuClosesCopiesAndOpensTheFolder();
     void closeKeysCloseTheActiveTab();
+    void distinguishingFoldersTellSameNamesApart_data();
+    void distinguishingFoldersTellSameNamesApart();
+    void sameNamedFilesShowTheirFolder();
+    void manyTabsEllipsizeInTheMiddleAndScroll();
     void emptiedGroupDisappearsAndActiveDocumentFollowsFocus();
     void nextPaneGoesRoundTheGroups();
     void documentMenuListsItsGroupsTabs();
@@ -269,6 +274,98 @@ void TestTabGroups::closeKeysCloseTheActiveTab()
     QTRY_COMPARE(frame.GetOpenDocuments().size(), 1);
     // The text is never touched by them.
     QCOMPARE(frame.GetActiveLogView()->IsTextModified(), false);
+}
+
+void TestTabGroups::distinguishingFoldersTellSameNamesApart_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("folders");
+    const auto list = [](std::initializer_list<const char*> texts) {
+        QStringList all;
+        for (const char* text : texts)
+            all.append(QString::fromUtf8(text));
+        return all;
+    };
+    QTest::newRow("all names differ") << list({"/a/one.log", "/a/two.log"}) << list({"", ""});
+    QTest::newRow("parents differ") << list({"/srv/a/app.log", "/srv/b/app.log", "/srv/a/other.log"})
+                                    << list({"a", "b", ""});
+    QTest::newRow("parents alike too") << list({"/x/logs/app.log", "/y/logs/app.log"}) << list({"x/logs", "y/logs"});
+    QTest::newRow("one depth per name") << list({"/x/logs/app.log", "/y/logs/app.log", "/z/app.log"})
+                                        << list({"x/logs", "y/logs", "z"});
+    QTest::newRow("file at the root") << list({"/app.log", "/var/app.log"}) << list({"", "var"});
+    QTest::newRow("case tells names apart") << list({"/a/App.log", "/b/app.log"}) << list({"", ""});
+}
+
+void TestTabGroups::distinguishingFoldersTellSameNamesApart()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, folders);
+    QCOMPARE(DistinguishingFolders(paths), folders);
+}
+
+void TestTabGroups::sameNamedFilesShowTheirFolder()
+{
+    CMainFrame frame;
+    frame.LoadFrame(); // the modified marker's timer
+    CDocumentArea* area = frame.GetDocumentArea();
+    QVERIFY(QDir(m_pDir->path()).mkpath(QStringLiteral("east/logs")));
+    QVERIFY(QDir(m_pDir->path()).mkpath(QStringLiteral("west/logs")));
+    const QString east = m_pDir->filePath(QStringLiteral("east/logs/app.log"));
+    const QString west = m_pDir->filePath(QStringLiteral("west/logs/app.log"));
+    QVERIFY(TestSupport::WriteFile(east, "east\n"));
+    QVERIFY(TestSupport::WriteFile(west, "west\n"));
+
+    QVERIFY(frame.OpenDocumentFile(east));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("other.log"))));
+    QCOMPARE(Titles(area->GetTabWidget()), QStringList({QStringLiteral("app.log"), QStringLiteral("other.log")}));
+    // A second app.log: both name their folders, also across groups; the tooltip keeps the
+    // full path.
+    QVERIFY(frame.OpenDocumentFile(west));
+    QCOMPARE(Titles(area->GetTabWidget()),
+             QStringList({QStringLiteral("east/logs/app.log"), QStringLiteral("other.log"),
+                          QStringLiteral("west/logs/app.log")}));
+    QVERIFY(area->CreateTabGroup(Qt::Horizontal));
+    QCOMPARE(Titles(area->GetTabGroups().at(1)), QStringList({QStringLiteral("west/logs/app.log")}));
+    VerifyToolTips(frame);
+
+    // Typing marks the tab as modified after its folders.
+    QTest::keyClicks(frame.GetActiveLogView(), QStringLiteral("z"));
+    QTRY_COMPARE_WITH_TIMEOUT(Titles(area->GetTabGroups().at(1)), QStringList({QStringLiteral("west/logs/app.log*")}),
+                              3000);
+
+    // With the other one closed the name is alone again.
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabGroups().at(0)->widget(0)));
+    QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
+    QCOMPARE(Titles(area->GetTabGroups().at(1)), QStringList({QStringLiteral("app.log*")}));
+}
+
+void TestTabGroups::manyTabsEllipsizeInTheMiddleAndScroll()
+{
+    CMainFrame frame;
+    frame.resize(640, 400);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CDocumentArea* area = frame.GetDocumentArea();
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("a.log"))));
+    for (int i = 1; i <= 8; ++i)
+        QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("service-gateway-%1-2024-01-15.log").arg(i))));
+    QTabBar* bar = area->GetTabWidget()->tabBar();
+    QCOMPARE(bar->elideMode(), Qt::ElideMiddle);
+    QVERIFY(bar->usesScrollButtons());
+    const QFontMetrics metrics(bar->font());
+    // Squeezed tabs keep a readable part of their names; a short name keeps its own width.
+    QTRY_VERIFY(bar->tabRect(8).width() > 0);
+    for (int i = 1; i < bar->count(); ++i) {
+        QVERIFY2(bar->tabRect(i).width() >= metrics.averageCharWidth() * 14,
+                 qPrintable(QStringLiteral("tab %1 is %2 px wide").arg(i).arg(bar->tabRect(i).width())));
+    }
+    QVERIFY(bar->tabRect(0).width() < bar->tabRect(1).width());
+    // They no longer fit: the bar scrolls, and the current tab is in sight.
+    int shownButtons = 0;
+    for (const QToolButton* button : bar->findChildren<QToolButton*>())
+        shownButtons += button->isVisible() ? 1 : 0;
+    QVERIFY2(shownButtons >= 2, "no scroll buttons");
+    QVERIFY(bar->rect().intersects(bar->tabRect(bar->currentIndex())));
 }
 
 void TestTabGroups::emptiedGroupDisappearsAndActiveDocumentFollowsFocus()
