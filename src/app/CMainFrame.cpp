@@ -28,6 +28,7 @@
 #include "app/CKeyboardIndicators.h"
 #include "app/CLookPalettes.h"
 #include "app/COstrelApp.h"
+#include "app/CSession.h"
 #include "app/CToolBarManager.h"
 #include "app/CWindowsDlg.h"
 #include "app/CommandIds.h"
@@ -854,12 +855,22 @@ void CMainFrame::OpenDroppedFile(const QString& path)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // Each document comes to the front while it is asked about; the session keeps the one the
+    // user had.
+    const QPointer<CChildFrame> active = GetActiveChildFrame();
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
         m_pDocumentArea->SetActiveChildFrame(frame);
         if (!frame->CanClose()) {
             event->ignore();
             return;
         }
+    }
+    // What is open now comes back at the next start (when the settings ask for it).
+    if (active)
+        m_pDocumentArea->SetActiveChildFrame(active);
+    {
+        QSettings settings;
+        CSession::Capture(*m_pDocumentArea).Write(settings);
     }
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
         frame->GetDocument()->OnCloseDocument();
@@ -869,6 +880,11 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     SaveWorkspace();
     event->accept();
+}
+
+void CMainFrame::ShowStatusNote(const QString& note)
+{
+    statusBar()->showMessage(note, StatusNoteMs);
 }
 
 void CMainFrame::SaveWorkspace() const

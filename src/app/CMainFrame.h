@@ -63,6 +63,10 @@ public:
     CChildFrame* GetActiveChildFrame() const;
     CDocumentArea* GetDocumentArea() const { return m_pDocumentArea; }
 
+    // A note in the status bar for a while, over the message pane.
+    static constexpr int StatusNoteMs = 15000;
+    void ShowStatusNote(const QString& note);
+
     // Files dropped on the window open as documents; other URLs are ignored.
     void OpenDroppedUrls(const QList<QUrl>& urls);
 

@@ -13,6 +13,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
+#include "app/CSession.h"
 #include "app/CSingleInstance.h"
 #include "view/CViewAccessibility.h"
 
@@ -88,6 +89,17 @@ bool COstrelApp::InitInstance()
     connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
     m_pSingleInstance->Listen(CSingleInstance::ServerName(QSettings().fileName()));
 
+    if (m_bRestoreSession) {
+        QSettings settings;
+        const QStringList gone = CSession::Read(settings).Restore(*m_pMainFrame);
+        if (!gone.isEmpty()) {
+            QStringList names;
+            for (const QString& path : gone)
+                names.append(QFileInfo(path).fileName());
+            m_pMainFrame->ShowStatusNote(QStringLiteral("Not reopened, no longer there: ") +
+                                         names.join(QStringLiteral(", ")));
+        }
+    }
     // Every argument that is not a switch names a file to open, the last one ends up active.
     for (const QString& file : GetCommandLineFiles())
         OpenDocumentFile(file);
@@ -132,6 +144,7 @@ void COstrelApp::ReadSettings(QSettings& settings)
     bool valid = false;
     const qint64 threshold = settings.value(QStringLiteral("PagedViewThreshold")).toLongLong(&valid);
     m_nPagedViewThresholdMB = valid && threshold >= 0 ? threshold : DefaultPagedViewThresholdMB();
+    m_bRestoreSession = settings.value(QStringLiteral("RestoreSession"), 1).toInt() != 0;
     settings.endGroup();
 
     m_RecentFiles.clear();
@@ -156,6 +169,7 @@ void COstrelApp::WriteSettings(QSettings& settings) const
     settings.setValue(QStringLiteral("TextOffset"), m_nTextOffset);
     settings.setValue(QStringLiteral("TextFont"), m_strTextFont);
     settings.setValue(QStringLiteral("PagedViewThreshold"), static_cast<qlonglong>(m_nPagedViewThresholdMB));
+    settings.setValue(QStringLiteral("RestoreSession"), m_bRestoreSession ? 1 : 0);
     settings.endGroup();
 
     settings.beginGroup(RecentFileGroup);

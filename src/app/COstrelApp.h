@@ -41,7 +41,8 @@ public:
     // A start with files while the program runs for the same user and settings: the running one
     // opens them and comes to the front. True when it took them and this start must end.
     bool HandOverToRunningInstance() const;
-    // Start-up: settings, main window, the command line's files. False when the program must end.
+    // Start-up: settings, main window, the last session's documents (when RestoreSession is on),
+    // the command line's files. False when the program must end.
     bool InitInstance();
     // Exit: writes the settings back and returns the exit code.
     int ExitInstance(int exitCode);
@@ -78,6 +79,10 @@ public:
     void SetPagedViewThresholdMB(std::int64_t megabytes) { m_nPagedViewThresholdMB = megabytes; }
     static std::int64_t DefaultPagedViewThresholdMB();
 
+    // Settings/RestoreSession: a start opens again the documents open at the last exit.
+    bool GetRestoreSession() const { return m_bRestoreSession; }
+    void SetRestoreSession(bool restore) { m_bRestoreSession = restore; }
+
     QStringList GetRecentFileList() const { return m_RecentFiles; }
     void AddToRecentFileList(const QString& path);
     void RemoveFromRecentFileList(const QString& path);
@@ -107,6 +112,7 @@ private:
     std::uint32_t m_crTextColor = 0;
     QString m_strTextFont;
     std::int64_t m_nPagedViewThresholdMB = DefaultPagedViewThresholdMB();
+    bool m_bRestoreSession = true;
     QStringList m_RecentFiles;
     std::unique_ptr<QPrinter> m_pPrinter;
     std::unique_ptr<CMainFrame> m_pMainFrame;
