@@ -33,6 +33,7 @@
 #include "app/CWindowsDlg.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
+#include "app/ToolBarIcons.h"
 #include "document/COstrelDoc.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "view/COstrelView.h"
@@ -57,11 +58,6 @@ QString RecentFileText(int number, const QString& path)
     }
     shown.replace(u'&', QStringLiteral("&&"));
     return QStringLiteral("&%1 %2").arg(number).arg(shown);
-}
-
-QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback)
-{
-    return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
 }
 
 } // namespace
@@ -325,16 +321,15 @@ void CMainFrame::CreateToolBar()
     m_pToolBar = addToolBar(QStringLiteral("Standard"));
     m_pToolBar->setObjectName(QStringLiteral("standardToolBar"));
     m_pToolBar->setIconSize(QSize(16, 16));
-    GetCommand(FileOpen)->setIcon(ThemeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton));
-    GetCommand(FileSave)->setIcon(ThemeIcon(QStringLiteral("document-save"), QStyle::SP_DialogSaveButton));
-    GetCommand(CommandId::FilterSettings)
-        ->setIcon(ThemeIcon(QStringLiteral("edit-find"), QStyle::SP_FileDialogDetailedView));
-    GetCommand(DeleteAllFilters)->setIcon(ThemeIcon(QStringLiteral("edit-clear"), QStyle::SP_DialogResetButton));
-    GetCommand(EditCut)->setIcon(ThemeIcon(QStringLiteral("edit-cut"), QStyle::SP_TrashIcon));
-    GetCommand(EditCopy)->setIcon(ThemeIcon(QStringLiteral("edit-copy"), QStyle::SP_FileIcon));
-    GetCommand(EditPaste)->setIcon(ThemeIcon(QStringLiteral("edit-paste"), QStyle::SP_DialogApplyButton));
-    GetCommand(FilePrint)->setIcon(ThemeIcon(QStringLiteral("document-print"), QStyle::SP_ComputerIcon));
-    GetCommand(AppAbout)->setIcon(ThemeIcon(QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation));
+    GetCommand(FileOpen)->setIcon(ToolBarIcon(QStringLiteral("document-open"), QStringLiteral("open")));
+    GetCommand(FileSave)->setIcon(ToolBarIcon(QStringLiteral("document-save"), QStringLiteral("save")));
+    GetCommand(CommandId::FilterSettings)->setIcon(ToolBarIcon(QStringLiteral("edit-find"), QStringLiteral("filter")));
+    GetCommand(DeleteAllFilters)->setIcon(ToolBarIcon(QStringLiteral("edit-clear"), QStringLiteral("clear-filters")));
+    GetCommand(EditCut)->setIcon(ToolBarIcon(QStringLiteral("edit-cut"), QStringLiteral("cut")));
+    GetCommand(EditCopy)->setIcon(ToolBarIcon(QStringLiteral("edit-copy"), QStringLiteral("copy")));
+    GetCommand(EditPaste)->setIcon(ToolBarIcon(QStringLiteral("edit-paste"), QStringLiteral("paste")));
+    GetCommand(FilePrint)->setIcon(ToolBarIcon(QStringLiteral("document-print"), QStringLiteral("print")));
+    GetCommand(AppAbout)->setIcon(ToolBarIcon(QStringLiteral("help-about"), QStringLiteral("about")));
 
     m_pToolBarManager = new CToolBarManager(
         this, [this](int id) { return GetCommand(id); }, GetCommand(ViewCustomize));

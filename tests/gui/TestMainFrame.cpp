@@ -39,6 +39,7 @@ private Q_SLOTS:
     void commandKeysNeverEditTheText();
     void altAndCtrlCombinationsNeverTypeText();
     void pasteAndSelectAllFollowTheEditorsRules();
+    void toolbarFallsBackToItsOwnIcons();
 
 private:
     QString MakeLog(const QString& name, const QByteArray& bytes);
@@ -447,6 +448,45 @@ void TestMainFrame::pasteAndSelectAllFollowTheEditorsRules()
     QTRY_VERIFY(selectAll->isEnabled());
     QTRY_VERIFY(paste->isEnabled());
     QApplication::clipboard()->clear();
+}
+
+void TestMainFrame::toolbarFallsBackToItsOwnIcons()
+{
+    // No icon theme at all: every toolbar command shows the program's own drawing for it.
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString theme = QIcon::themeName();
+    const QString fallback = QIcon::fallbackThemeName();
+    QTemporaryDir noThemes;
+    QIcon::setThemeSearchPaths({noThemes.path()});
+    QIcon::setThemeName(QStringLiteral("none"));
+    QIcon::setFallbackThemeName(QStringLiteral("none"));
+    {
+        CMainFrame frame;
+        const std::pair<int, const char*> expected[] = {
+            {CommandId::FileOpen, "open"},         {CommandId::FileSave, "save"},
+            {CommandId::FilterSettings, "filter"}, {CommandId::DeleteAllFilters, "clear-filters"},
+            {CommandId::EditCut, "cut"},           {CommandId::EditCopy, "copy"},
+            {CommandId::EditPaste, "paste"},       {CommandId::FilePrint, "print"},
+            {CommandId::AppAbout, "about"},
+        };
+        QSet<QByteArray> drawings;
+        for (const auto& [id, name] : expected) {
+            for (int size : {16, 32}) {
+                const QImage own(QStringLiteral(":/toolbar/%1-%2.png").arg(QString::fromLatin1(name)).arg(size));
+                QVERIFY2(!own.isNull(), name);
+                const QImage shown = frame.GetCommand(id)->icon().pixmap(QSize(size, size)).toImage();
+                QVERIFY2(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
+                             own.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                         qPrintable(QStringLiteral("%1 at %2 px").arg(QString::fromLatin1(name)).arg(size)));
+                if (size == 16)
+                    drawings.insert(QByteArray(reinterpret_cast<const char*>(own.constBits()), own.sizeInBytes()));
+            }
+        }
+        QCOMPARE(drawings.size(), qsizetype(std::size(expected))); // one drawing each, none twice
+    }
+    QIcon::setThemeSearchPaths(searchPaths);
+    QIcon::setThemeName(theme);
+    QIcon::setFallbackThemeName(fallback);
 }
 
 OSTREL_QT_TEST_MAIN(TestMainFrame, COstrelApp)
