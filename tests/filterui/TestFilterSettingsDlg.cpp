@@ -95,6 +95,7 @@ public Q_SLOTS:
 private Q_SLOTS:
     void init();
     void cleanup();
+    void smallDialogsHavePlainFrames();
 
     void controlsCaptionsTooltipsAndTabOrder();
     void followsActiveDocumentWhileShownOrHidden();
@@ -1423,6 +1424,20 @@ void TestFilterSettingsDlg::decimalConversion()
     QFETCH(QString, text);
     QFETCH(int, value);
     QCOMPARE(ConvertDecimalText(text), value);
+}
+
+void TestFilterSettingsDlg::smallDialogsHavePlainFrames()
+{
+    // A title and a close button: nothing to minimise or maximise.
+    CEditFilterSettingsDlg editor;
+    CWhitespaceFilterDlg whitespace;
+    for (const QDialog* dialog : {static_cast<const QDialog*>(&editor), static_cast<const QDialog*>(&whitespace)}) {
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        QVERIFY2(flags & Qt::CustomizeWindowHint, qPrintable(dialog->objectName()));
+        QVERIFY2(flags & Qt::WindowCloseButtonHint, qPrintable(dialog->objectName()));
+        QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+                 qPrintable(dialog->objectName()));
+    }
 }
 
 OSTREL_QT_TEST_MAIN(TestFilterSettingsDlg, QApplication)

@@ -277,6 +277,9 @@ void TestFilteringRun::linesArrivingWhileTheRunGoesOnAreKept()
     const int writer = StartPipeRun("ERROR first\n", 1);
     QVERIFY(writer >= 0);
     QCOMPARE(Progress()->findChild<QLabel*>(u"progressText"_s)->text(), u"Filtering 0% Complete"_s);
+    // A plain frame of a fixed size.
+    QVERIFY(!(Progress()->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(Progress()->minimumSize(), Progress()->maximumSize());
     QVERIFY(::write(writer, "info\nERROR later\n", 17) == 17);
     ::close(writer); // the end of the file
     WaitForRunEnd();
