@@ -56,8 +56,10 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
         QMetaObject::invokeMethod(
             this, [this, serial] { OnWorkerFinished(serial); }, Qt::QueuedConnection);
     });
+    // Through the one scheduled turn: a turn posted straight from the worker could come up before
+    // a click that waits in the queue, and Cancel would wait behind it.
     worker->GetQueue().SetNotification(
-        [this] { QMetaObject::invokeMethod(this, &CFilteringRun::OnFilterOutput, Qt::QueuedConnection); });
+        [this] { QMetaObject::invokeMethod(this, &CFilteringRun::ScheduleOutput, Qt::QueuedConnection); });
     const std::stop_token stop = worker->GetStopToken();
     // The worker waits for each message until it has been dismissed, or until the run stops.
     worker->SetErrorReporter([this, stop, serial](const std::string& message) {
