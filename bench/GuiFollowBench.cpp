@@ -9,8 +9,6 @@
 // FILE is appended to: give it a copy. Filtered follows keep lines with "ERROR", no context.
 // (QT_QPA_PLATFORM=offscreen when there is no display.)
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -19,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <thread>
 
 #include <QApplication>

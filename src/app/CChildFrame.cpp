@@ -30,6 +30,11 @@ bool CChildFrame::CanClose()
     return m_pDocument->SaveModified();
 }
 
+QString CChildFrame::GetTabText() const
+{
+    return m_strTitleFolders.isEmpty() ? windowTitle() : m_strTitleFolders + u'/' + windowTitle();
+}
+
 void CChildFrame::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::WindowTitleChange)

@@ -25,6 +25,11 @@ public:
     // Asks to save a modified text; true when the frame may close.
     bool CanClose();
 
+    // The text of the tab and of the Windows list: the window title, after the folders that
+    // tell the file apart from another open file of the same name ("b/app.log*").
+    QString GetTabText() const;
+    void SetTitleFolders(const QString& folders) { m_strTitleFolders = folders; }
+
 Q_SIGNALS:
     void TitleChanged(CChildFrame* frame);
 
@@ -34,4 +39,5 @@ protected:
 private:
     std::unique_ptr<COstrelDoc> m_pDocument;
     COstrelView* m_pView;
+    QString m_strTitleFolders;
 };

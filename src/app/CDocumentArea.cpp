@@ -2,16 +2,23 @@
 #include "app/CDocumentArea.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QToolTip>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/CChildFrame.h"
+#include "app/CTabGroup.h"
+#include "app/TabTitles.h"
 #include "document/COstrelDoc.h"
 
 CDocumentArea::CDocumentArea(QWidget* parent) : QWidget(parent), m_pSplitter(new QSplitter(Qt::Horizontal, this))
@@ -30,12 +37,11 @@ CDocumentArea::CDocumentArea(QWidget* parent) : QWidget(parent), m_pSplitter(new
 
 QTabWidget* CDocumentArea::CreateTabGroup()
 {
-    auto* group = new QTabWidget(m_pSplitter);
+    auto* group = new CTabGroup(m_pSplitter);
     group->setObjectName(QStringLiteral("tabGroup"));
     group->setTabsClosable(true);
     group->setMovable(true);
     group->setDocumentMode(true);
-    group->setElideMode(Qt::ElideRight);
     QTabBar* bar = group->tabBar();
     bar->installEventFilter(this);
     bar->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -90,7 +96,8 @@ void CDocumentArea::AddChildFrame(CChildFrame* frame)
 
 void CDocumentArea::AddToGroup(QTabWidget* group, CChildFrame* frame)
 {
-    const int index = group->addTab(frame, frame->windowTitle());
+    const int index = group->addTab(frame, frame->GetTabText());
+    UpdateTabTexts();
     group->setCurrentIndex(index);
     // Only a group that is already active reports its new current tab: make sure it does once.
     SetActiveGroup(group);
@@ -106,6 +113,8 @@ void CDocumentArea::RemoveChildFrame(CChildFrame* frame)
         return;
     group->removeTab(group->indexOf(frame));
     frame->setParent(nullptr);
+    frame->SetTitleFolders(QString());
+    UpdateTabTexts();
     RemoveEmptyGroup(group);
     EmitActiveChildFrameChanged();
     Q_EMIT TabsRearranged();
@@ -272,7 +281,26 @@ void CDocumentArea::FillTabContextMenu(QMenu* menu)
         bool Enabled;
         std::function<void()> Run;
     };
-    const Entry entries[] = {
+    CChildFrame* active = GetActiveChildFrame();
+    const QPointer<CChildFrame> frame(active);
+    const QString path = active && active->GetDocument() ? active->GetDocument()->GetPathName() : QString();
+    const Entry fileEntries[] = {
+        {"closeTabAction", QStringLiteral("&Close"), active != nullptr,
+         [this, frame] {
+             if (frame)
+                 Q_EMIT CloseRequested(frame);
+         }},
+        {"closeOtherTabsAction", QStringLiteral("Close &Others"), active && GetChildFrames().size() > 1,
+         [this, frame] {
+             if (frame)
+                 Q_EMIT CloseOthersRequested(frame);
+         }},
+        {"copyFullPathAction", QStringLiteral("Copy &Full Path"), !path.isEmpty(),
+         [path] { QApplication::clipboard()->setText(path); }},
+        {"openContainingFolderAction", QStringLiteral("Open Containing F&older"), !path.isEmpty(),
+         [this, path] { OpenContainingFolder(path); }},
+    };
+    const Entry groupEntries[] = {
         {"newHorizontalTabGroupAction", QStringLiteral("New Hori&zontal Tab Group"), CanCreateTabGroup(Qt::Vertical),
          [this] { CreateTabGroup(Qt::Vertical); }},
         {"newVerticalTabGroupAction", QStringLiteral("New &Vertical Tab Group"), CanCreateTabGroup(Qt::Horizontal),
@@ -282,14 +310,28 @@ void CDocumentArea::FillTabContextMenu(QMenu* menu)
         {"moveToPreviousTabGroupAction", QStringLiteral("Move to &Previous Tab Group"), CanMoveToTabGroup(-1),
          [this] { MoveToTabGroup(-1); }},
     };
-    for (const Entry& entry : entries) {
-        QAction* action = menu->addAction(entry.Text);
-        action->setObjectName(QString::fromLatin1(entry.Name));
-        action->setEnabled(entry.Enabled);
-        // Queued: the menu is gone before the tabs change places under it.
-        connect(action, &QAction::triggered, this,
-                [this, run = entry.Run] { QMetaObject::invokeMethod(this, run, Qt::QueuedConnection); });
-    }
+    const auto addEntries = [this, menu](const auto& entries) {
+        for (const Entry& entry : entries) {
+            QAction* action = menu->addAction(entry.Text);
+            action->setObjectName(QString::fromLatin1(entry.Name));
+            action->setEnabled(entry.Enabled);
+            // Queued: the menu is gone before the tabs change places under it.
+            connect(action, &QAction::triggered, this,
+                    [this, run = entry.Run] { QMetaObject::invokeMethod(this, run, Qt::QueuedConnection); });
+        }
+    };
+    addEntries(fileEntries);
+    menu->addSeparator();
+    addEntries(groupEntries);
+}
+
+void CDocumentArea::OpenContainingFolder(const QString& path)
+{
+    // The desktop's file manager shows the folder; without one there is nothing to show it in.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        QMessageBox::warning(window(), QStringLiteral("Open Containing Folder"),
+                             QStringLiteral("The folder \"%1\" could not be opened.").arg(folder));
 }
 
 void CDocumentArea::ShowTabContextMenu(QTabWidget* group, const QPoint& position)
@@ -371,8 +413,26 @@ QString CDocumentArea::GetTabToolTip(QTabWidget* group, int index) const
     return frame && frame->GetDocument() ? frame->GetDocument()->GetPathName() : QString();
 }
 
-void CDocumentArea::OnTitleChanged(CChildFrame* frame)
+void CDocumentArea::OnTitleChanged(CChildFrame*)
 {
-    if (QTabWidget* group = GetTabGroupOf(frame))
-        group->setTabText(group->indexOf(frame), frame->windowTitle());
+    // A new name (Save As) may make another tab's name unique, or alike.
+    UpdateTabTexts();
+}
+
+void CDocumentArea::UpdateTabTexts()
+{
+    const QList<CChildFrame*> frames = GetChildFrames();
+    QStringList paths;
+    for (const CChildFrame* frame : frames)
+        paths.append(frame->GetDocument() ? frame->GetDocument()->GetPathName() : QString());
+    const QStringList folders = DistinguishingFolders(paths);
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        CChildFrame* frame = frames.at(i);
+        frame->SetTitleFolders(paths.at(i).isEmpty() ? QString() : folders.at(i));
+        if (QTabWidget* group = GetTabGroupOf(frame)) {
+            const int index = group->indexOf(frame);
+            if (group->tabText(index) != frame->GetTabText())
+                group->setTabText(index, frame->GetTabText());
+        }
+    }
 }

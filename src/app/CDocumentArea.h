@@ -57,7 +57,8 @@ public:
     // Moves the active tab to the end of the next (1) or previous (-1) group.
     bool CanMoveToTabGroup(int step) const;
     bool MoveToTabGroup(int step);
-    // The tab context menu's entries for the active tab.
+    // The tab context menu's entries for the active tab: Close, Close Others, Copy Full Path,
+    // Open Containing Folder and the tab-group commands.
     void FillTabContextMenu(QMenu* menu);
 
     // The tooltip of a tab of the active group.
@@ -68,6 +69,8 @@ public:
 Q_SIGNALS:
     void ActiveChildFrameChanged(CChildFrame* frame);
     void CloseRequested(CChildFrame* frame);
+    // Every tab but this one's should close (each may ask to save first).
+    void CloseOthersRequested(CChildFrame* keep);
     // A tab was dragged from one position to another within the active group.
     void TabMoved(int from, int to);
     // The active tab left one group for another.
@@ -86,7 +89,10 @@ private:
     void EmitActiveChildFrameChanged();
     void OnFocusChanged(QWidget* old, QWidget* now);
     void OnTitleChanged(CChildFrame* frame);
+    // Every tab's text from its frame, with the folders that tell same-named files apart.
+    void UpdateTabTexts();
     void ShowTabContextMenu(QTabWidget* group, const QPoint& position);
+    void OpenContainingFolder(const QString& path);
 
     QSplitter* m_pSplitter;
     QTabWidget* m_pActiveGroup = nullptr;

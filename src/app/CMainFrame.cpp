@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
@@ -27,10 +28,12 @@
 #include "app/CKeyboardIndicators.h"
 #include "app/CLookPalettes.h"
 #include "app/COstrelApp.h"
+#include "app/CSession.h"
 #include "app/CToolBarManager.h"
 #include "app/CWindowsDlg.h"
 #include "app/CommandIds.h"
 #include "app/CommandTable.h"
+#include "app/ToolBarIcons.h"
 #include "document/COstrelDoc.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "view/COstrelView.h"
@@ -57,11 +60,6 @@ QString RecentFileText(int number, const QString& path)
     return QStringLiteral("&%1 %2").arg(number).arg(shown);
 }
 
-QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback)
-{
-    return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
-}
-
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
@@ -80,6 +78,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     setCentralWidget(m_pDocumentArea);
     connect(m_pDocumentArea, &CDocumentArea::ActiveChildFrameChanged, this, &CMainFrame::OnActiveChildFrameChanged);
     connect(m_pDocumentArea, &CDocumentArea::CloseRequested, this, &CMainFrame::CloseChildFrame);
+    connect(m_pDocumentArea, &CDocumentArea::CloseOthersRequested, this, &CMainFrame::CloseOtherChildFrames);
     connect(m_pDocumentArea, &CDocumentArea::TabMoved, this, &CMainFrame::OnTabMoved);
     connect(m_pDocumentArea, &CDocumentArea::TabMovedToGroup, this, &CMainFrame::OnMoveToTabGroup);
     connect(m_pDocumentArea, &CDocumentArea::TabsRearranged, this, &CMainFrame::SyncTabPositions);
@@ -98,6 +97,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     connect(&m_ModifiedTimer, &QTimer::timeout, this, &CMainFrame::OnModifiedTimer);
     if (COstrelApp* app = COstrelApp::GetInstance())
         connect(app, &COstrelApp::RecentFileListChanged, this, &CMainFrame::RebuildFileMenus);
+    // Paste follows what the clipboard holds.
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::UpdateCommandUI);
 }
 
 CMainFrame::~CMainFrame()
@@ -245,7 +246,8 @@ void CMainFrame::CreateMenus()
     m_pEditMenu->addAction(GetCommand(DeleteAllFilters));
     m_pEditMenu->addAction(GetCommand(CommandId::ToggleFilterOutput));
 
-    m_pFormatMenu = new QMenu(QStringLiteral("&Format"), this);
+    // Its own mnemonic: File has Alt+F.
+    m_pFormatMenu = new QMenu(QStringLiteral("F&ormat"), this);
     m_pFormatMenu->setObjectName(QStringLiteral("formatMenu"));
     m_pFormatMenu->addAction(GetCommand(WordWrap));
     m_pFormatMenu->addAction(GetCommand(FormatFont));
@@ -329,17 +331,16 @@ void CMainFrame::CreateToolBar()
     m_pToolBar = addToolBar(QStringLiteral("Standard"));
     m_pToolBar->setObjectName(QStringLiteral("standardToolBar"));
     m_pToolBar->setIconSize(QSize(16, 16));
-    GetCommand(FileOpen)->setIcon(ThemeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton));
-    GetCommand(FileSave)->setIcon(ThemeIcon(QStringLiteral("document-save"), QStyle::SP_DialogSaveButton));
-    GetCommand(CommandId::FilterSettings)
-        ->setIcon(ThemeIcon(QStringLiteral("edit-find"), QStyle::SP_FileDialogDetailedView));
-    GetCommand(DeleteAllFilters)->setIcon(ThemeIcon(QStringLiteral("edit-clear"), QStyle::SP_DialogResetButton));
-    GetCommand(ViewFollow)->setIcon(ThemeIcon(QStringLiteral("go-bottom"), QStyle::SP_ArrowDown));
-    GetCommand(EditCut)->setIcon(ThemeIcon(QStringLiteral("edit-cut"), QStyle::SP_TrashIcon));
-    GetCommand(EditCopy)->setIcon(ThemeIcon(QStringLiteral("edit-copy"), QStyle::SP_FileIcon));
-    GetCommand(EditPaste)->setIcon(ThemeIcon(QStringLiteral("edit-paste"), QStyle::SP_DialogApplyButton));
-    GetCommand(FilePrint)->setIcon(ThemeIcon(QStringLiteral("document-print"), QStyle::SP_ComputerIcon));
-    GetCommand(AppAbout)->setIcon(ThemeIcon(QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation));
+    GetCommand(FileOpen)->setIcon(ToolBarIcon(QStringLiteral("document-open"), QStringLiteral("open")));
+    GetCommand(FileSave)->setIcon(ToolBarIcon(QStringLiteral("document-save"), QStringLiteral("save")));
+    GetCommand(CommandId::FilterSettings)->setIcon(ToolBarIcon(QStringLiteral("edit-find"), QStringLiteral("filter")));
+    GetCommand(DeleteAllFilters)->setIcon(ToolBarIcon(QStringLiteral("edit-clear"), QStringLiteral("clear-filters")));
+    GetCommand(ViewFollow)->setIcon(ToolBarIcon(QStringLiteral("go-bottom"), QStringLiteral("follow")));
+    GetCommand(EditCut)->setIcon(ToolBarIcon(QStringLiteral("edit-cut"), QStringLiteral("cut")));
+    GetCommand(EditCopy)->setIcon(ToolBarIcon(QStringLiteral("edit-copy"), QStringLiteral("copy")));
+    GetCommand(EditPaste)->setIcon(ToolBarIcon(QStringLiteral("edit-paste"), QStringLiteral("paste")));
+    GetCommand(FilePrint)->setIcon(ToolBarIcon(QStringLiteral("document-print"), QStringLiteral("print")));
+    GetCommand(AppAbout)->setIcon(ToolBarIcon(QStringLiteral("help-about"), QStringLiteral("about")));
 
     m_pToolBarManager = new CToolBarManager(
         this, [this](int id) { return GetCommand(id); }, GetCommand(ViewCustomize));
@@ -405,16 +406,16 @@ void CMainFrame::UpdateCommandUI()
     COstrelView* view = GetActiveLogView();
     const bool hasView = view != nullptr;
     ShowMenus(hasView);
-    for (int id :
-         {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, EditSelectAll, EditPaste, WordWrap, FormatFont})
+    for (int id : {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, WordWrap, FormatFont})
         GetCommand(id)->setEnabled(hasView);
+    GetCommand(EditSelectAll)->setEnabled(hasView && view->CanSelectAll());
     const bool hasSelection = hasView && view->hasSelectedText();
     // A paged view is read-only: nothing that edits.
     const bool editable = hasView && !view->IsPaged();
     GetCommand(EditCut)->setEnabled(hasSelection && editable);
     GetCommand(EditCopy)->setEnabled(hasSelection);
     GetCommand(EditClear)->setEnabled(hasSelection && editable);
-    GetCommand(EditPaste)->setEnabled(editable);
+    GetCommand(EditPaste)->setEnabled(editable && view->CanPaste());
     GetCommand(EditUndo)->setEnabled(editable && view->isUndoAvailable());
     GetCommand(EditRedo)->setEnabled(editable && view->isRedoAvailable());
     GetCommand(DeleteAllFilters)->setEnabled(hasView && view->GetShowsFilteredText());
@@ -513,6 +514,18 @@ void CMainFrame::ReleaseCommandKeys(COstrelView* view) const
             }
         }
     }
+}
+
+bool CMainFrame::CloseOtherChildFrames(CChildFrame* keep)
+{
+    // One after another, each asking to save; a Cancel leaves the rest open.
+    const QList<CChildFrame*> frames = m_pDocumentArea->GetChildFrames();
+    for (CChildFrame* frame : frames) {
+        if (frame != keep && !CloseChildFrame(frame))
+            return false;
+    }
+    m_pDocumentArea->SetActiveChildFrame(keep);
+    return true;
 }
 
 bool CMainFrame::CloseChildFrame(CChildFrame* frame)
@@ -674,8 +687,10 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
         connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, &CMainFrame::UpdateCommandUI);
         connect(m_pConnectedView, &COstrelView::LoadProgress, this,
                 [this](int percent) { m_pMessagePane->setText(QStringLiteral("Loading %1%").arg(percent)); });
-        connect(m_pConnectedView, &COstrelView::LoadFinished, this,
-                [this] { m_pMessagePane->setText(QStringLiteral("Ready")); });
+        connect(m_pConnectedView, &COstrelView::LoadFinished, this, [this] {
+            m_pMessagePane->setText(QStringLiteral("Ready"));
+            UpdateCommandUI();
+        });
         // A paged view says what it is doing (indexing) and why it cannot be edited.
         connect(m_pConnectedView, &COstrelView::StatusNoteChanged, this, [this](const QString& note) {
             m_pMessagePane->setText(note.isEmpty() ? QStringLiteral("Ready") : note);
@@ -907,12 +922,22 @@ void CMainFrame::OpenDroppedFile(const QString& path)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // Each document comes to the front while it is asked about; the session keeps the one the
+    // user had.
+    const QPointer<CChildFrame> active = GetActiveChildFrame();
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
         m_pDocumentArea->SetActiveChildFrame(frame);
         if (!frame->CanClose()) {
             event->ignore();
             return;
         }
+    }
+    // What is open now comes back at the next start (when the settings ask for it).
+    if (active)
+        m_pDocumentArea->SetActiveChildFrame(active);
+    {
+        QSettings settings;
+        CSession::Capture(*m_pDocumentArea).Write(settings);
     }
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
         frame->GetDocument()->OnCloseDocument();
@@ -924,6 +949,11 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void CMainFrame::ShowStatusNote(const QString& note)
+{
+    statusBar()->showMessage(note, StatusNoteMs);
+}
+
 void CMainFrame::SaveWorkspace() const
 {
     QSettings settings;
@@ -931,6 +961,8 @@ void CMainFrame::SaveWorkspace() const
     settings.setValue(StateKey, saveState());
     settings.setValue(StatusBarKey, statusBar()->isVisibleTo(this));
     m_pToolBarManager->Save(settings);
+    if (g_pFilterSettingsDlg)
+        g_pFilterSettingsDlg->SaveWindowPlacement(settings);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)

@@ -43,6 +43,8 @@ public:
     COstrelDoc* OpenDocumentFile(const QString& path);
     // Closes a document's tab after asking to save; false when the user cancels.
     bool CloseChildFrame(CChildFrame* frame);
+    // Closes every tab but that one's, asking to save each; false when the user cancels one.
+    bool CloseOtherChildFrames(CChildFrame* keep);
 
     void AddOpenDocument(COstrelDoc* document);
     void RemoveOpenDocument(COstrelDoc* document);
@@ -61,6 +63,10 @@ public:
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
     CChildFrame* GetActiveChildFrame() const;
     CDocumentArea* GetDocumentArea() const { return m_pDocumentArea; }
+
+    // A note in the status bar for a while, over the message pane.
+    static constexpr int StatusNoteMs = 15000;
+    void ShowStatusNote(const QString& note);
 
     // Files dropped on the window open as documents; other URLs are ignored.
     void OpenDroppedUrls(const QList<QUrl>& urls);

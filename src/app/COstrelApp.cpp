@@ -13,6 +13,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
+#include "app/CSession.h"
 #include "app/CSingleInstance.h"
 #include "view/CViewAccessibility.h"
 
@@ -49,21 +50,26 @@ QString COstrelApp::GetVersionText()
         .arg(VersionBuild);
 }
 
-QString COstrelApp::GetCommandLineFile()
+QStringList COstrelApp::GetCommandLineFiles()
 {
-    const QStringList arguments = QCoreApplication::arguments();
+    return GetCommandLineFiles(QCoreApplication::arguments());
+}
+
+QStringList COstrelApp::GetCommandLineFiles(const QStringList& arguments)
+{
+    QStringList files;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (!arguments.at(i).startsWith(u'-'))
-            return QFileInfo(arguments.at(i)).absoluteFilePath();
+            files.append(QFileInfo(arguments.at(i)).absoluteFilePath());
     }
-    return QString();
+    return files;
 }
 
 bool COstrelApp::HandOverToRunningInstance() const
 {
     // A start without a file is a program of its own, as ever.
-    const QString file = GetCommandLineFile();
-    return !file.isEmpty() && CSingleInstance::HandOver(CSingleInstance::ServerName(QSettings().fileName()), {file});
+    const QStringList files = GetCommandLineFiles();
+    return !files.isEmpty() && CSingleInstance::HandOver(CSingleInstance::ServerName(QSettings().fileName()), files);
 }
 
 bool COstrelApp::InitInstance()
@@ -83,9 +89,19 @@ bool COstrelApp::InitInstance()
     connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
     m_pSingleInstance->Listen(CSingleInstance::ServerName(QSettings().fileName()));
 
-    // The first argument that is not a switch names the file to open; without one, no document.
-    const QString file = GetCommandLineFile();
-    if (!file.isEmpty())
+    if (m_bRestoreSession) {
+        QSettings settings;
+        const QStringList gone = CSession::Read(settings).Restore(*m_pMainFrame);
+        if (!gone.isEmpty()) {
+            QStringList names;
+            for (const QString& path : gone)
+                names.append(QFileInfo(path).fileName());
+            m_pMainFrame->ShowStatusNote(QStringLiteral("Not reopened, no longer there: ") +
+                                         names.join(QStringLiteral(", ")));
+        }
+    }
+    // Every argument that is not a switch names a file to open, the last one ends up active.
+    for (const QString& file : GetCommandLineFiles())
         OpenDocumentFile(file);
     m_pMainFrame->show();
     return true;
@@ -129,6 +145,7 @@ void COstrelApp::ReadSettings(QSettings& settings)
     const qint64 threshold = settings.value(QStringLiteral("PagedViewThreshold")).toLongLong(&valid);
     m_nPagedViewThresholdMB = valid && threshold >= 0 ? threshold : DefaultPagedViewThresholdMB();
     m_bShowLineNumbers = settings.value(QStringLiteral("LineNumbers"), 1).toInt() != 0;
+    m_bRestoreSession = settings.value(QStringLiteral("RestoreSession"), 1).toInt() != 0;
     settings.endGroup();
 
     m_RecentFiles.clear();
@@ -154,6 +171,7 @@ void COstrelApp::WriteSettings(QSettings& settings) const
     settings.setValue(QStringLiteral("TextFont"), m_strTextFont);
     settings.setValue(QStringLiteral("PagedViewThreshold"), static_cast<qlonglong>(m_nPagedViewThresholdMB));
     settings.setValue(QStringLiteral("LineNumbers"), m_bShowLineNumbers ? 1 : 0);
+    settings.setValue(QStringLiteral("RestoreSession"), m_bRestoreSession ? 1 : 0);
     settings.endGroup();
 
     settings.beginGroup(RecentFileGroup);

@@ -13,7 +13,7 @@ class CSingleInstance;
 class QPrinter;
 class QSettings;
 
-// The application: reads the settings once at start, creates the main window, opens the file
+// The application: reads the settings once at start, creates the main window, opens the files
 // named on the command line and writes the settings back once at exit.
 class COstrelApp : public QApplication
 {
@@ -34,13 +34,15 @@ public:
     // "1.1.0 Build 156".
     static QString GetVersionText();
 
-    // The file named on the command line (the first argument that is not a switch), made absolute;
-    // empty when there is none.
-    static QString GetCommandLineFile();
-    // A start with a file while the program runs for the same user and settings: the running one
-    // opens the file and comes to the front. True when it took the file and this start must end.
+    // The files named on the command line (every argument that is not a switch), made absolute,
+    // in their order; empty when there is none.
+    static QStringList GetCommandLineFiles();
+    static QStringList GetCommandLineFiles(const QStringList& arguments);
+    // A start with files while the program runs for the same user and settings: the running one
+    // opens them and comes to the front. True when it took them and this start must end.
     bool HandOverToRunningInstance() const;
-    // Start-up: settings, main window, the command line's file. False when the program must end.
+    // Start-up: settings, main window, the last session's documents (when RestoreSession is on),
+    // the command line's files. False when the program must end.
     bool InitInstance();
     // Exit: writes the settings back and returns the exit code.
     int ExitInstance(int exitCode);
@@ -80,6 +82,9 @@ public:
     // Settings/LineNumbers: the line-number margin of the views, on by default.
     bool GetShowLineNumbers() const { return m_bShowLineNumbers; }
     void SetShowLineNumbers(bool shown) { m_bShowLineNumbers = shown; }
+    // Settings/RestoreSession: a start opens again the documents open at the last exit.
+    bool GetRestoreSession() const { return m_bRestoreSession; }
+    void SetRestoreSession(bool restore) { m_bRestoreSession = restore; }
 
     QStringList GetRecentFileList() const { return m_RecentFiles; }
     void AddToRecentFileList(const QString& path);
@@ -111,6 +116,7 @@ private:
     QString m_strTextFont;
     std::int64_t m_nPagedViewThresholdMB = DefaultPagedViewThresholdMB();
     bool m_bShowLineNumbers = true;
+    bool m_bRestoreSession = true;
     QStringList m_RecentFiles;
     std::unique_ptr<QPrinter> m_pPrinter;
     std::unique_ptr<CMainFrame> m_pMainFrame;

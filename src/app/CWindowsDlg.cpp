@@ -63,7 +63,7 @@ void CWindowsDlg::FillList()
     CChildFrame* active = m_pMainFrame->GetActiveChildFrame();
     m_pWindowList->clear();
     for (CChildFrame* frame : std::as_const(m_Frames)) {
-        auto* item = new QListWidgetItem(frame->windowTitle(), m_pWindowList);
+        auto* item = new QListWidgetItem(frame->GetTabText(), m_pWindowList);
         item->setToolTip(frame->GetDocument()->GetPathName());
         if (frame == active)
             m_pWindowList->setCurrentItem(item);

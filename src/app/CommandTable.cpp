@@ -13,7 +13,7 @@ using View = COstrelView;
 const CommandSpec Commands[] = {
     {FileNew, "fileNewAction", "&New", "Ctrl+N", ""},
     {FileOpen, "fileOpenAction", "&Open...", "Ctrl+O", "Open an existing document\nOpen"},
-    {FileClose, "fileCloseAction", "&Close", "", "Close the active document\nClose"},
+    {FileClose, "fileCloseAction", "&Close", "Ctrl+W|Ctrl+F4", "Close the active document\nClose"},
     {FileSave, "fileSaveAction", "&Save", "Ctrl+S", "Save the active document\nSave"},
     {FileSaveAs, "fileSaveAsAction", "Save &As...", "", "Save the active document with a new name\nSave As",
      &View::OnFileSaveAs},

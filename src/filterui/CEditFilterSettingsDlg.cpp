@@ -13,6 +13,7 @@
 
 #include "filterui/DecimalText.h"
 #include "filterui/FilterStringField.h"
+#include "view/DialogFrames.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -28,8 +29,7 @@ QLineEdit* CreateNumberField(QWidget* pParent, const QString& name)
 } // namespace
 
 CEditFilterSettingsDlg::CEditFilterSettingsDlg(QWidget* pParent)
-    : QDialog(pParent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint)
+    : QDialog(pParent, PlainDialogFlags | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(u"editFilterSettingsDialog"_s);
     setWindowTitle(u"Edit Filter Settings"_s);

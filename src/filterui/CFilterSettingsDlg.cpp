@@ -24,18 +24,25 @@
 #include <QSettings>
 #include <QSizeGrip>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QTimer>
 #include <QToolTip>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "document/COstrelDoc.h"
 #include "filtering/FilterSettingsFile.h"
+#include "filtering/TextCodec.h"
 #include "filterui/CEditFilterSettingsDlg.h"
 #include "filterui/CFilteringRun.h"
 #include "filterui/CLastColumnAutoResizingListCtrl.h"
 #include "filterui/CWhitespaceFilterDlg.h"
 #include "filterui/DecimalText.h"
 #include "filterui/FilterClipboard.h"
+#include "filterui/FilterFileEnd.h"
 #include "filterui/FilterStringField.h"
+#include "regex/Regex.h"
 #include "view/COstrelView.h"
 #include "view/ILogWorkspace.h"
 
@@ -64,9 +71,10 @@ constexpr int MinimumWidth = 364;
 constexpr int MinimumHeight = 507;
 constexpr int SizeGripSize = 10;
 
-// Tips wrap at this width and stay this long.
-constexpr int ToolTipWidth = 200;
+// Tips stay this long.
 constexpr int ToolTipDisplayMs = 20000;
+
+const QString PlacementKey = u"Workspace/FilterSettingsDialog"_s;
 
 // The controls that the resize layout does not move stand where the original form put them, in
 // its units of a quarter of an average character width and an eighth of a character height.
@@ -166,6 +174,12 @@ CFilterSettingsDlg::CFilterSettingsDlg(ILogWorkspace& workspace, QWidget* pParen
     setSizeGripEnabled(false); // the dialog places its own grip
     setMinimumSize(MinimumWidth, MinimumHeight);
 
+    m_HelpOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    m_pToolTipTimer = new QTimer(this);
+    m_pToolTipTimer->setObjectName(u"toolTipTimer"_s);
+    m_pToolTipTimer->setSingleShot(true);
+    connect(m_pToolTipTimer, &QTimer::timeout, this, &CFilterSettingsDlg::ShowPendingToolTip);
+
     CreateControls();
     SetTabOrder();
     SetToolTips();
@@ -198,6 +212,10 @@ CFilterSettingsDlg::CFilterSettingsDlg(ILogWorkspace& workspace, QWidget* pParen
         CopyToActiveDocument();
     });
     connect(m_pFilterList, &QTreeWidget::itemDoubleClicked, this, [this] { OnEditFilter(); });
+    // The expression is checked as it is typed; Add does not depend on it.
+    connect(m_pFilterEdit, &QLineEdit::textChanged, this, &CFilterSettingsDlg::UpdateFilterError);
+    connect(m_pRegExpCheck, &QCheckBox::toggled, this, &CFilterSettingsDlg::UpdateFilterError);
+    connect(m_pCaseSensitiveCheck, &QCheckBox::toggled, this, &CFilterSettingsDlg::UpdateFilterError);
 
     resize(MinimumWidth, MinimumHeight);
     LayoutControls();
@@ -219,6 +237,14 @@ void CFilterSettingsDlg::CreateControls()
     m_pFilterEdit = new QLineEdit(this);
     KeepFilterStringOnOneLine(m_pFilterEdit);
     m_pFilterEdit->setObjectName(u"filterStringEdit"_s);
+    m_pFilterErrorLabel = CreateLabel(this, QString(), u"filterErrorLabel"_s);
+    QFont errorFont = m_pFilterErrorLabel->font();
+    errorFont.setPointSizeF(errorFont.pointSizeF() * 0.9);
+    m_pFilterErrorLabel->setFont(errorFont);
+    QPalette errorPalette = m_pFilterErrorLabel->palette();
+    const bool bDark = errorPalette.color(QPalette::Window).lightness() < 128;
+    errorPalette.setColor(QPalette::WindowText, bDark ? QColor(255, 120, 120) : QColor(192, 0, 0));
+    m_pFilterErrorLabel->setPalette(errorPalette);
     m_pRegExpCheck = CreateCheckBox(this, u"Regular Expression Filter"_s, u"regExpCheck"_s);
     m_pCaseSensitiveCheck = CreateCheckBox(this, u"Case-Sensitive Filter"_s, u"caseSensitiveCheck"_s);
     m_pLinesBeforeEdit = CreateNumberField(this, u"linesBeforeEdit"_s);
@@ -259,9 +285,11 @@ void CFilterSettingsDlg::CreateControls()
          {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton, m_pDeleteAllButton, m_pSaveButton})
         pButton->setEnabled(false);
 
-    // Enter and the tips are handled for every control before the control itself sees them.
+    // Enter and the tips are handled for every control before the control itself sees them;
+    // the list's cells have tips of their own.
     for (QWidget* pChild : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         pChild->installEventFilter(this);
+    m_pFilterList->viewport()->installEventFilter(this);
 }
 
 void CFilterSettingsDlg::SetTabOrder()
@@ -323,25 +351,7 @@ void CFilterSettingsDlg::LayoutControls()
     if (w < LayoutMinWidth || h < LayoutMinHeight)
         return;
 
-    // The controls of the upper group stay at their form positions, widened where the text needs it.
-    m_pFilterLabel->setGeometry(FitText(m_pFilterLabel, FormRect(14, 13, 17, 8)));
-    const QRect regExpRect = FitText(m_pRegExpCheck, FormRect(11, 41, 89, 10));
-    m_pRegExpCheck->setGeometry(regExpRect);
-    QRect syntaxRect = FitText(m_pRegExpSyntaxButton, FormRect(107, 39, 58, 14));
-    syntaxRect.moveLeft(std::max(syntaxRect.left(), regExpRect.right() + 8));
-    m_pRegExpSyntaxButton->setGeometry(syntaxRect);
-    m_pCaseSensitiveCheck->setGeometry(FitText(m_pCaseSensitiveCheck, FormRect(11, 56, 81, 10)));
-    const QRect beforeRect = FormRect(11, 71, 25, 14);
-    const QRect afterRect = FormRect(11, 90, 25, 14);
-    m_pLinesBeforeEdit->setGeometry(beforeRect);
-    m_pLinesAfterEdit->setGeometry(afterRect);
-    QRect beforeLabelRect = FitText(m_pLinesBeforeLabel, FormRect(43, 75, 152, 8));
-    beforeLabelRect.moveTop(beforeRect.center().y() - beforeLabelRect.height() / 2);
-    m_pLinesBeforeLabel->setGeometry(beforeLabelRect);
-    QRect afterLabelRect = FitText(m_pLinesAfterLabel, FormRect(43, 93, 147, 8));
-    afterLabelRect.moveTop(afterRect.center().y() - afterLabelRect.height() / 2);
-    m_pLinesAfterLabel->setGeometry(afterLabelRect);
-    m_pFiltersLabel->setGeometry(FitText(m_pFiltersLabel, FormRect(9, 111, 20, 8)));
+    LayoutFilterGroup();
 
     m_pSizeGrip->setGeometry(w - SizeGripSize, h - SizeGripSize, SizeGripSize, SizeGripSize);
     m_pSizeGrip->raise();
@@ -357,6 +367,9 @@ void CFilterSettingsDlg::LayoutControls()
 
     m_pFilterGroup->setGeometry(10, 5, w - 20, 172);
     m_pFilterEdit->setGeometry(19, 37, w - 116 - (nAddWidth - 78), 23);
+    // The parse error stands under the field, as wide as the field and the Add button together.
+    m_pFilterErrorLabel->setGeometry(19, 37 + 23 + 1, w - 36, m_pFilterErrorLabel->sizeHint().height());
+    UpdateFilterError();
     m_pAddButton->setGeometry(w - 17 - nAddWidth, 36, nAddWidth, 25);
     // Check boxes taller than their row take the room from the bottom of the list.
     const int nCheckHeight =
@@ -368,6 +381,7 @@ void CFilterSettingsDlg::LayoutControls()
         m_pFilterList->setColumnWidth(ColumnFilter, m_pFilterList->viewport()->width() - FixedColumnsWidth);
         for (int nColumn = ColumnRegExp; nColumn <= ColumnLinesAfter; ++nColumn)
             m_pFilterList->setColumnWidth(nColumn, FixedColumnWidth);
+        m_bColumnsFitted = true;
     }
     int y = 195;
     for (QPushButton* pButton : {m_pEditButton, m_pDeleteButton, m_pCopyAllButton, m_pPasteAllButton,
@@ -393,6 +407,68 @@ void CFilterSettingsDlg::LayoutControls()
     m_pApplyButton->setGeometry(11, h - 45, w - 20, 33);
 }
 
+void CFilterSettingsDlg::LayoutFilterGroup()
+{
+    // The upper group's rows keep their form's left edges; under the filter field stands the
+    // line of its parse error, and the rows below share what room the group has left, in their
+    // form's order, each widened where its text needs it.
+    m_pFilterLabel->setGeometry(FitText(m_pFilterLabel, FormRect(14, 13, 17, 8)));
+    const QRect regExpForm = FitText(m_pRegExpCheck, FormRect(11, 41, 89, 10));
+    QRect syntaxRect = FitText(m_pRegExpSyntaxButton, FormRect(107, 39, 58, 14));
+    syntaxRect.moveLeft(std::max(syntaxRect.left(), regExpForm.right() + 8));
+    const QRect caseForm = FitText(m_pCaseSensitiveCheck, FormRect(11, 56, 81, 10));
+    const QRect beforeForm = FormRect(11, 71, 25, 14);
+    const QRect afterForm = FormRect(11, 90, 25, 14);
+
+    const int nRowsTop = 37 + 23 + 1 + m_pFilterErrorLabel->sizeHint().height() + 2;
+    const int nRowsBottom = 5 + 172 - 6;
+    const int nRegExpRow = std::max(regExpForm.height(), syntaxRect.height());
+    const int nRows = nRegExpRow + caseForm.height() + beforeForm.height() + afterForm.height();
+    const int nGap = std::max(1, (nRowsBottom - nRowsTop - nRows) / 3);
+    int y = nRowsTop;
+    const auto centreOn = [](QRect rect, int nTop, int nHeight) {
+        rect.moveTop(nTop + (nHeight - rect.height()) / 2);
+        return rect;
+    };
+    m_pRegExpCheck->setGeometry(centreOn(regExpForm, y, nRegExpRow));
+    m_pRegExpSyntaxButton->setGeometry(centreOn(syntaxRect, y, nRegExpRow));
+    y += nRegExpRow + nGap;
+    m_pCaseSensitiveCheck->setGeometry(centreOn(caseForm, y, caseForm.height()));
+    y += caseForm.height() + nGap;
+    const QRect beforeRect = centreOn(beforeForm, y, beforeForm.height());
+    y += beforeForm.height() + nGap;
+    const QRect afterRect = centreOn(afterForm, y, afterForm.height());
+    m_pLinesBeforeEdit->setGeometry(beforeRect);
+    m_pLinesAfterEdit->setGeometry(afterRect);
+    QRect beforeLabelRect = FitText(m_pLinesBeforeLabel, FormRect(43, 75, 152, 8));
+    beforeLabelRect.moveTop(beforeRect.center().y() - beforeLabelRect.height() / 2);
+    m_pLinesBeforeLabel->setGeometry(beforeLabelRect);
+    QRect afterLabelRect = FitText(m_pLinesAfterLabel, FormRect(43, 93, 147, 8));
+    afterLabelRect.moveTop(afterRect.center().y() - afterLabelRect.height() / 2);
+    m_pLinesAfterLabel->setGeometry(afterLabelRect);
+    m_pFiltersLabel->setGeometry(FitText(m_pFiltersLabel, FormRect(9, 111, 20, 8)));
+}
+
+void CFilterSettingsDlg::UpdateFilterError()
+{
+    QString error;
+    const QString text = m_pFilterEdit->text();
+    if (m_pRegExpCheck->isChecked() && !text.isEmpty()) {
+        // Encoded as a run encodes it, so the message is the one Apply would give.
+        Regex regex;
+        const std::int32_t code =
+            regex.Parse(EncodeText(text.toStdU16String(), LocaleTextEncoding()), m_pCaseSensitiveCheck->isChecked());
+        if (code != RegexErrorNone)
+            error = QString::fromUtf8(RegexErrorText(code));
+    }
+    m_strFilterError = error;
+    // A message longer than the line is cut short; its tip holds all of it.
+    const int nWidth = m_pFilterErrorLabel->width();
+    const QString shown = m_pFilterErrorLabel->fontMetrics().elidedText(error, Qt::ElideRight, nWidth);
+    m_pFilterErrorLabel->setText(shown);
+    m_pFilterErrorLabel->setToolTip(shown == error ? QString() : error);
+}
+
 void CFilterSettingsDlg::resizeEvent(QResizeEvent* pEvent)
 {
     QDialog::resizeEvent(pEvent);
@@ -402,8 +478,21 @@ void CFilterSettingsDlg::resizeEvent(QResizeEvent* pEvent)
 void CFilterSettingsDlg::showEvent(QShowEvent* pEvent)
 {
     QDialog::showEvent(pEvent);
-    // The list knows its client width only once it is shown.
-    LayoutControls();
+    // The list knows its client width only once it is shown. Showing the dialog again keeps the
+    // widths the user gave the columns; only a change of size lays them out again.
+    if (!m_bColumnsFitted)
+        LayoutControls();
+}
+
+void CFilterSettingsDlg::SaveWindowPlacement(QSettings& settings) const
+{
+    settings.setValue(PlacementKey, saveGeometry());
+}
+
+bool CFilterSettingsDlg::RestoreWindowPlacement(const QSettings& settings)
+{
+    const QByteArray placement = settings.value(PlacementKey).toByteArray();
+    return !placement.isEmpty() && restoreGeometry(placement);
 }
 
 void CFilterSettingsDlg::OnActiveLogViewChanged(COstrelView* pView)
@@ -628,8 +717,13 @@ void CFilterSettingsDlg::OnLoadFilters()
     FilterSettings loaded;
     const FilterFileResult result = ReadFilterSettingsFile(QFile::encodeName(path).toStdString(), loaded);
     if (!result.Ok()) {
-        if (result.Status == FilterFileStatus::IllegalSetting || result.Status == FilterFileStatus::IllegalFormat)
+        if (result.Status == FilterFileStatus::IllegalSetting || result.Status == FilterFileStatus::IllegalFormat) {
             ShowErrorMessage(this, QString::fromStdString(result.Message), u"ERROR"_s);
+        } else if (result.Status == FilterFileStatus::NoFilters) {
+            // A file cut off inside a filter loads nothing: say where it ended.
+            if (const std::optional<UnclosedFilter> end = FindUnclosedFilter(path))
+                ShowErrorMessage(this, UnclosedFilterMessage(path, *end), u"ERROR"_s);
+        }
         return;
     }
     LoadFilterSettings(loaded);
@@ -663,9 +757,13 @@ QString CFilterSettingsDlg::FindRegExpSyntaxHelp()
         const QString path = QDir(folder).filePath(relative);
         return QFileInfo::exists(path) ? path : QString();
     }
-    const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath(u"../share/ostrel/"_s % relative);
-    if (QFileInfo::exists(installed))
-        return QFileInfo(installed).canonicalFilePath();
+    // Beside the program is where a build puts it; the installed one is in the data folder.
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {programDir.filePath(relative), programDir.filePath(u"../share/ostrel/"_s % relative)}) {
+        if (QFileInfo::exists(candidate))
+            return QFileInfo(candidate).canonicalFilePath();
+    }
     return QStandardPaths::locate(QStandardPaths::GenericDataLocation, u"ostrel/"_s % relative);
 }
 
@@ -673,15 +771,43 @@ void CFilterSettingsDlg::OnRegExpSyntax()
 {
     // A missing help document is not reported.
     const QString path = FindRegExpSyntaxHelp();
-    if (!path.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (path.isEmpty())
+        return;
+    if (!m_HelpOpener || !m_HelpOpener(QUrl::fromLocalFile(path)))
+        ShowHelpWindow(path);
+}
+
+void CFilterSettingsDlg::ShowHelpWindow(const QString& path)
+{
+    // Without a viewer of the desktop the document is shown here, in a window that stays while the
+    // dialog does.
+    if (!m_pHelpWindow) {
+        auto* pWindow = new QWidget(this, Qt::Window);
+        pWindow->setObjectName(u"regExpHelpWindow"_s);
+        pWindow->setWindowTitle(u"Regular Expression Syntax"_s);
+        auto* pBrowser = new QTextBrowser(pWindow);
+        pBrowser->setObjectName(u"regExpHelpBrowser"_s);
+        pBrowser->setOpenExternalLinks(true);
+        auto* pLayout = new QVBoxLayout(pWindow);
+        pLayout->setContentsMargins(0, 0, 0, 0);
+        pLayout->addWidget(pBrowser);
+        pWindow->resize(640, 560);
+        m_pHelpWindow = pWindow;
+    }
+    auto* pBrowser = m_pHelpWindow->findChild<QTextBrowser*>(u"regExpHelpBrowser"_s);
+    pBrowser->setSource(QUrl::fromLocalFile(path));
+    m_pHelpWindow->show();
+    m_pHelpWindow->raise();
+    m_pHelpWindow->activateWindow();
 }
 
 void CFilterSettingsDlg::OnEnableTooltips()
 {
     m_bToolTipsActive = m_pEnableTooltipsCheck->isChecked();
-    if (!m_bToolTipsActive)
+    if (!m_bToolTipsActive) {
+        CancelPendingToolTip();
         QToolTip::hideText();
+    }
     m_Workspace.SetToolTipsEnabled(m_bToolTipsActive);
 }
 
@@ -731,31 +857,109 @@ bool CFilterSettingsDlg::HandleReturnKey(QObject* pWatched)
     return true;
 }
 
-bool CFilterSettingsDlg::ShowToolTip(QWidget* pWidget, QEvent* pEvent)
+QString CFilterSettingsDlg::FormatToolTip(const QString& text, bool bBreakAnywhere)
 {
-    const QString text = pWidget->toolTip();
-    if (text.isEmpty())
-        return false;
-    if (m_bToolTipsActive) {
-        // Rich text so that the tip wraps at a fixed width.
-        QString html = text.toHtmlEscaped();
-        html.replace(u'\n', u"<br>"_s);
-        html.replace(u"  "_s, u" &nbsp;"_s);
-        html = u"<table width=\"%1\"><tr><td>"_s.arg(ToolTipWidth) % html % u"</td></tr></table>"_s;
-        QToolTip::showText(static_cast<QHelpEvent*>(pEvent)->globalPos(), html, pWidget, QRect(), ToolTipDisplayMs);
+    const QFontMetrics metrics(QToolTip::font());
+    int nWidest = 0;
+    for (const QString& line : text.split(u'\n'))
+        nWidest = std::max(nWidest, metrics.horizontalAdvance(line));
+    // Always rich text, so that a filter string holding markup shows as typed.
+    if (nWidest <= ToolTipMaxWidth)
+        return u"<p style=\"white-space:pre\">"_s % text.toHtmlEscaped().replace(u'\n', u"<br>"_s) % u"</p>"_s;
+    QString wrapped = text;
+    if (bBreakAnywhere) {
+        // A break opportunity after every character: an expression has few blanks to wrap at.
+        QString spaced;
+        spaced.reserve(wrapped.size() * 2);
+        for (const QChar ch : std::as_const(wrapped)) {
+            spaced.append(ch);
+            if (!ch.isHighSurrogate())
+                spaced.append(QChar(0x200B));
+        }
+        wrapped = spaced;
     }
+    QString html = wrapped.toHtmlEscaped();
+    html.replace(u'\n', u"<br>"_s);
+    html.replace(u"  "_s, u" &nbsp;"_s);
+    return u"<table width=\"%1\"><tr><td>"_s.arg(ToolTipMaxWidth) % html % u"</td></tr></table>"_s;
+}
+
+bool CFilterSettingsDlg::RequestToolTip(QWidget* pWidget, const QPoint& globalPos, const QString& text)
+{
+    if (text.isEmpty()) {
+        CancelPendingToolTip();
+        QToolTip::hideText();
+        return true;
+    }
+    if (!m_bToolTipsActive)
+        return true;
+    m_pToolTipWidget = pWidget;
+    m_ToolTipPos = globalPos;
+    m_strToolTip = text;
+    // The event comes once the mouse has rested for the style's delay; the rest of ours follows.
+    // Moving on from a tip that shows brings the next one at once.
+    const int nWakeUp = pWidget->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, pWidget);
+    m_pToolTipTimer->start(QToolTip::isVisible() ? 0 : std::max(0, ToolTipDelayMs - nWakeUp));
     return true;
+}
+
+void CFilterSettingsDlg::ShowPendingToolTip()
+{
+    QWidget* pWidget = m_pToolTipWidget;
+    if (!pWidget || !pWidget->isVisible() || !m_bToolTipsActive)
+        return;
+    const bool bCell = pWidget == m_pFilterList->viewport();
+    QToolTip::showText(m_ToolTipPos, FormatToolTip(m_strToolTip, bCell), pWidget, QRect(), ToolTipDisplayMs);
+}
+
+void CFilterSettingsDlg::CancelPendingToolTip()
+{
+    m_pToolTipTimer->stop();
+    m_pToolTipWidget = nullptr;
+}
+
+QString CFilterSettingsDlg::GetCellToolTip(const QPoint& viewportPos) const
+{
+    const QModelIndex index = m_pFilterList->indexAt(viewportPos);
+    if (!index.isValid() || index.column() != ColumnFilter)
+        return QString();
+    const QString text = index.data(Qt::DisplayRole).toString();
+    // Only a string that its cell cuts off; the cell's text has a margin on either side.
+    const int nMargin = m_pFilterList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_pFilterList) + 1;
+    const int nRoom = m_pFilterList->visualRect(index).width() - 2 * nMargin;
+    return m_pFilterList->fontMetrics().horizontalAdvance(text) > nRoom ? text : QString();
 }
 
 bool CFilterSettingsDlg::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
-    if (pEvent->type() == QEvent::KeyPress) {
+    switch (pEvent->type()) {
+    case QEvent::KeyPress: {
+        CancelPendingToolTip();
         const auto* pKey = static_cast<QKeyEvent*>(pEvent);
         if (pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter)
             return HandleReturnKey(pWatched);
-    } else if (pEvent->type() == QEvent::ToolTip && pWatched->isWidgetType()) {
-        if (ShowToolTip(static_cast<QWidget*>(pWatched), pEvent))
-            return true;
+        break;
+    }
+    case QEvent::ToolTip:
+        if (pWatched == m_pFilterList->viewport()) {
+            const auto* pHelp = static_cast<QHelpEvent*>(pEvent);
+            return RequestToolTip(m_pFilterList->viewport(), pHelp->globalPos(), GetCellToolTip(pHelp->pos()));
+        }
+        if (pWatched->isWidgetType()) {
+            auto* pWidget = static_cast<QWidget*>(pWatched);
+            if (pWidget->toolTip().isEmpty())
+                return false;
+            return RequestToolTip(pWidget, static_cast<QHelpEvent*>(pEvent)->globalPos(), pWidget->toolTip());
+        }
+        break;
+    case QEvent::Leave:
+    case QEvent::MouseButtonPress:
+    case QEvent::Hide:
+        if (pWatched == m_pToolTipWidget)
+            CancelPendingToolTip();
+        break;
+    default:
+        break;
     }
     return QDialog::eventFilter(pWatched, pEvent);
 }
@@ -773,6 +977,8 @@ void ShowFilterSettingsDialog(ILogWorkspace& workspace)
 {
     if (!g_pFilterSettingsDlg) {
         g_pFilterSettingsDlg = new CFilterSettingsDlg(workspace, workspace.GetDialogOwner());
+        // Where the user left it at the end of the last run; else centred over its owner.
+        g_pFilterSettingsDlg->RestoreWindowPlacement(QSettings());
         g_pFilterSettingsDlg->ReloadFromActiveDocument();
     }
     g_pFilterSettingsDlg->show();

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+
 #include <QDialog>
 #include <QMetaObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 
@@ -18,7 +21,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSettings;
 class QSizeGrip;
+class QTimer;
+class QUrl;
 
 // The single modeless filter settings dialog. It holds the working filter list, shows it in
 // its list control and copies it into the active log document after nearly every change. It
@@ -53,9 +59,23 @@ public:
     // Loads the active document's filters and names it in the title; nothing without one.
     void ReloadFromActiveDocument();
 
-    // The regular-expression help document: under the Path setting when it is set, else in the
-    // installed data folder. Empty when there is none.
+    // The regular-expression help document: under the Path setting when it is set, else beside
+    // the program (its build folder) or in the installed data folder. Empty when there is none.
     static QString FindRegExpSyntaxHelp();
+    // What opens the help document in the desktop's viewer; false when no viewer could be
+    // started, and the dialog then shows the document in a window of its own.
+    void SetHelpOpener(std::function<bool(const QUrl&)> opener) { m_HelpOpener = std::move(opener); }
+
+    // The dialog's place and size, kept under Workspace from one run to the next.
+    void SaveWindowPlacement(QSettings& settings) const;
+    bool RestoreWindowPlacement(const QSettings& settings);
+
+    // Tips appear this long after the mouse came to rest and wrap at this width.
+    static constexpr int ToolTipDelayMs = 2000;
+    static constexpr int ToolTipMaxWidth = 200;
+    // A tip as rich text: as wide as its text up to the maximum width, wrapped beyond it. A
+    // filter string may break anywhere.
+    static QString FormatToolTip(const QString& text, bool bBreakAnywhere = false);
 
 public Q_SLOTS:
     void OnAddFilter();
@@ -83,9 +103,18 @@ private:
     void SetTabOrder();
     void SetToolTips();
     void LayoutControls();
+    void LayoutFilterGroup();
     void OnActiveLogViewChanged(COstrelView* pView);
     bool HandleReturnKey(QObject* pWatched);
-    bool ShowToolTip(QWidget* pWidget, QEvent* pEvent);
+    // A tip asked for by a control or a cell: shown once the mouse has rested long enough.
+    bool RequestToolTip(QWidget* pWidget, const QPoint& globalPos, const QString& text);
+    void ShowPendingToolTip();
+    void CancelPendingToolTip();
+    // The whole filter string of the cell at a point of the list, when the cell cuts it off.
+    QString GetCellToolTip(const QPoint& viewportPos) const;
+    // The expression's parse error under the filter field, while Regular Expression is checked.
+    void UpdateFilterError();
+    void ShowHelpWindow(const QString& path);
     void SetListButtons(bool bHasFilters);
     void EnableAllListButtons();
     void ResetInputControls();
@@ -97,6 +126,14 @@ private:
     FilterSettings m_FilterSettings;
     QString m_strFilter;
     bool m_bToolTipsActive = true;
+    bool m_bColumnsFitted = false; // set by the first layout with the list shown
+    QString m_strFilterError;
+    std::function<bool(const QUrl&)> m_HelpOpener;
+    QTimer* m_pToolTipTimer = nullptr;
+    QPointer<QWidget> m_pToolTipWidget; // the control whose tip waits for the timer
+    QPoint m_ToolTipPos;
+    QString m_strToolTip;
+    QPointer<QWidget> m_pHelpWindow;
     ILogWorkspace& m_Workspace;
     QMetaObject::Connection m_DocumentPathConnection;
     CFilteringRun* m_pRun = nullptr; // one run at a time; created at the first Apply
@@ -104,6 +141,7 @@ private:
     QGroupBox* m_pFilterGroup = nullptr;
     QLabel* m_pFilterLabel = nullptr;
     QLineEdit* m_pFilterEdit = nullptr;
+    QLabel* m_pFilterErrorLabel = nullptr;
     QCheckBox* m_pRegExpCheck = nullptr;
     QPushButton* m_pRegExpSyntaxButton = nullptr;
     QCheckBox* m_pCaseSensitiveCheck = nullptr;

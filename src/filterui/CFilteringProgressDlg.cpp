@@ -9,9 +9,10 @@
 #include <QVBoxLayout>
 
 #include "filterui/CFilteringRun.h"
+#include "view/DialogFrames.h"
 
 CFilteringProgressDlg::CFilteringProgressDlg(CFilteringRun* owner, QWidget* parent)
-    : QDialog(parent), m_pOwner(owner), m_pProgressBar(new QProgressBar(this)),
+    : QDialog(parent, PlainDialogFlags), m_pOwner(owner), m_pProgressBar(new QProgressBar(this)),
       m_pProgressText(new QLabel(QStringLiteral("Filtering 0% Complete"), this)), m_pTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("filteringProgressDlg"));
@@ -39,7 +40,9 @@ CFilteringProgressDlg::CFilteringProgressDlg(CFilteringRun* owner, QWidget* pare
     buttons->addWidget(cancel);
     buttons->addStretch();
     layout->addLayout(buttons);
-    setMinimumWidth(320);
+    // A plain frame of a fixed size: nothing to maximise.
+    m_pProgressBar->setMinimumWidth(300);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     m_pTimer->setObjectName(QStringLiteral("progressTimer"));
     connect(m_pTimer, &QTimer::timeout, this, &CFilteringProgressDlg::OnTimer);

@@ -57,7 +57,8 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
         QMetaObject::invokeMethod(
             this, [this, serial] { OnWorkerFinished(serial); }, Qt::QueuedConnection);
     });
-    // One turn of appending waits in the event queue at a time, whatever the worker pushes meanwhile.
+    // Through the one scheduled turn: a turn posted straight from the worker could come up before
+    // a click that waits in the queue, and Cancel would wait behind it.
     worker->GetQueue().SetNotification(
         [this] { QMetaObject::invokeMethod(this, &CFilteringRun::ScheduleOutput, Qt::QueuedConnection); });
     const std::stop_token stop = worker->GetStopToken();

@@ -141,8 +141,16 @@ void CLastColumnAutoResizingListCtrl::AdjustScrollForGrowth(int nGrowX, int nGro
             nAvailHeight += nHBar; // both bars go, so the horizontal bar's height becomes free
         if (nAvailHeight >= nRowsHeight)
             nAvailWidth += nVBar;
-        if (nAvailWidth >= nRowWidth)
+        if (nAvailWidth >= nRowWidth) {
             horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+            // A list showing its last row keeps it in view at the bottom once it has grown: the
+            // scroll goes after the size change, which may still move the rows.
+            if (nRows > 0 && visualItemRect(topLevelItem(nRows - 1)).intersects(viewport()->rect())) {
+                QMetaObject::invokeMethod(
+                    this, [this] { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); },
+                    Qt::QueuedConnection);
+            }
+        }
     }
     if (nAvailHeight >= nRowsHeight)
         verticalScrollBar()->setValue(verticalScrollBar()->minimum());

@@ -7,10 +7,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "view/DialogFrames.h"
+
 using namespace Qt::Literals::StringLiterals;
 
 CWhitespaceFilterDlg::CWhitespaceFilterDlg(QWidget* pParent)
-    : QDialog(pParent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(pParent, PlainDialogFlags | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(u"whitespaceFilterDialog"_s);
     setWindowTitle(u"Whitespace Only Filter"_s);

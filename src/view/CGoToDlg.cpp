@@ -10,7 +10,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-CGoToDlg::CGoToDlg(QWidget* parent) : QDialog(parent)
+#include "view/DialogFrames.h"
+
+CGoToDlg::CGoToDlg(QWidget* parent) : QDialog(parent, PlainDialogFlags)
 {
     setObjectName(QStringLiteral("goToLineDialog"));
     setWindowTitle(QStringLiteral("Go To Line"));

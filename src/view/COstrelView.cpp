@@ -6,16 +6,18 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
+#include <QFontInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -35,6 +37,7 @@
 #include "filtering/TextCodec.h"
 #include "view/CFileCopier.h"
 #include "view/CFileFollower.h"
+#include "view/CFontDlg.h"
 #include "view/CLineNumberMargin.h"
 #include "view/CLineStartFinder.h"
 #include "view/CMatchHighlighter.h"
@@ -53,6 +56,9 @@ constexpr std::uint32_t FormatMaskUnderline = 0x00000004;
 constexpr std::uint32_t FormatMaskStrikeOut = 0x00000008;
 constexpr std::uint32_t FormatMaskChosenFont = 0xF800000F; // size, face, colour, offset, charset, effects
 constexpr int TwipsPerPoint = 20;
+
+// The line that holds the caret, in every view: light enough for the cyan of filter output.
+constexpr long CaretLineBackground = 0xC8F8FF; // RGB(255, 248, 200) as the editor takes it
 
 // The first part of a file is read before the window shows; the rest comes on the loading thread.
 constexpr std::chrono::milliseconds FirstLoadBudget{100};
@@ -91,6 +97,10 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
     setWrapMode(QsciScintilla::WrapNone);
+    // The caret's line stays marked while the focus is elsewhere: Go To's target is easy to see.
+    SendScintilla(SCI_SETCARETLINEVISIBLE, 1UL);
+    SendScintilla(SCI_SETCARETLINEBACK, CaretLineBackground);
+    SendScintilla(SCI_SETCARETLINEVISIBLEALWAYS, 1UL);
 
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) {
         if (m_pPaged)
@@ -1131,7 +1141,13 @@ void COstrelView::GoToLine(std::int64_t line)
         m_pPaged->ShowLine(line - 1, false);
         return;
     }
-    SendScintilla(SCI_GOTOLINE, static_cast<unsigned long>(line - 1));
+    // The line in the middle of the view, with the caret at its start.
+    const auto target = static_cast<unsigned long>(line - 1);
+    SendScintilla(SCI_GOTOLINE, target);
+    const std::int64_t visible = SendScintilla(SCI_VISIBLEFROMDOCLINE, target);
+    const std::int64_t onScreen = SendScintilla(SCI_LINESONSCREEN);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE,
+                  static_cast<unsigned long>(std::max<std::int64_t>(0, visible - onScreen / 2)));
 }
 
 bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always)
@@ -1286,13 +1302,28 @@ void COstrelView::contextMenuEvent(QContextMenuEvent* event)
     QAction* cutAction = menu.addAction(QStringLiteral("Cu&t\tCtrl+X"), this, &COstrelView::cut);
     QAction* copyAction = menu.addAction(QStringLiteral("&Copy\tCtrl+C"), this, &QsciScintilla::copy);
     QAction* pasteAction = menu.addAction(QStringLiteral("&Paste\tCtrl+V"), this, &COstrelView::paste);
-    menu.addAction(QStringLiteral("Select A&ll\tCtrl+A"), this, [this] { selectAll(true); });
+    QAction* selectAllAction = menu.addAction(QStringLiteral("Select A&ll\tCtrl+A"), this, [this] { selectAll(true); });
     const bool hasSelection = hasSelectedText();
     // While loading the view refuses edits only until the load is done.
     cutAction->setEnabled(hasSelection && (IsLoading() || !isReadOnly()));
     copyAction->setEnabled(hasSelection);
-    pasteAction->setEnabled(IsLoading() || SendScintilla(SCI_CANPASTE) != 0);
+    pasteAction->setEnabled(CanPaste());
+    selectAllAction->setEnabled(CanSelectAll());
     menu.exec(event->globalPos());
+}
+
+bool COstrelView::CanPaste() const
+{
+    // As the editor allows it: text that takes an edit (a load only delays it) and text to paste.
+    if (m_pPaged || (!IsLoading() && SendScintilla(SCI_CANPASTE) == 0))
+        return false;
+    const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+    return clipboard && clipboard->hasText();
+}
+
+bool COstrelView::CanSelectAll() const
+{
+    return SendScintilla(SCI_GETLENGTH) > 0;
 }
 
 bool COstrelView::KeyNeedsWholeText(const QKeyEvent* event)
@@ -1338,6 +1369,17 @@ void COstrelView::keyPressEvent(QKeyEvent* event)
     }
     if (IsLoading() && KeyNeedsWholeText(event))
         FinishLoading();
+    // Alt and Ctrl combinations are commands, never text: one the editor has no command for must
+    // not type its letter into the log. AltGr characters come without either and still type.
+    if ((event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) && !event->text().isEmpty()) {
+        QKeyEvent command(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                          event->nativeVirtualKey(), event->nativeModifiers(), QString(), event->isAutoRepeat(),
+                          event->count());
+        command.setAccepted(false);
+        QsciScintilla::keyPressEvent(&command);
+        event->setAccepted(command.isAccepted());
+        return;
+    }
     QsciScintilla::keyPressEvent(event);
 }
 
@@ -1372,28 +1414,38 @@ void COstrelView::OnFileSaveAs()
 
 void COstrelView::OnFormatFont()
 {
+    // The dialog opens on the font the view shows: the configured face may be missing and replaced
+    // by another, and that one is what the user sees.
     const long size = SendScintilla(SCI_STYLEGETSIZEFRACTIONAL, static_cast<unsigned long>(STYLE_DEFAULT));
     QByteArray face(256, '\0');
     SendScintilla(SCI_STYLEGETFONT, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<void*>(face.data()));
-    QFont current(QString::fromUtf8(face.constData()));
+    QFont shown(QString::fromUtf8(face.constData()));
     if (size > 0)
-        current.setPointSizeF(static_cast<double>(size) / static_cast<double>(SC_FONT_SIZE_MULTIPLIER));
-    current.setBold(SendScintilla(SCI_STYLEGETBOLD, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
-    current.setItalic(SendScintilla(SCI_STYLEGETITALIC, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
-    current.setUnderline(SendScintilla(SCI_STYLEGETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+        shown.setPointSizeF(static_cast<double>(size) / static_cast<double>(SC_FONT_SIZE_MULTIPLIER));
+    shown.setFamily(QFontInfo(shown).family());
+    shown.setBold(SendScintilla(SCI_STYLEGETBOLD, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+    shown.setItalic(SendScintilla(SCI_STYLEGETITALIC, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+    shown.setUnderline(SendScintilla(SCI_STYLEGETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT)) != 0);
+    const auto fore =
+        static_cast<std::uint32_t>(SendScintilla(SCI_STYLEGETFORE, static_cast<unsigned long>(STYLE_DEFAULT)));
 
-    bool chosen = false;
-    const QFont font = QFontDialog::getFont(&chosen, current, nullptr);
-    if (!chosen || !m_pWorkspace)
+    CFontDlg dialog(nullptr);
+    dialog.SetCurrentFont(shown);
+    dialog.SetCurrentColor(QColor(static_cast<int>(fore & 0xFF), static_cast<int>((fore >> 8) & 0xFF),
+                                  static_cast<int>((fore >> 16) & 0xFF)));
+    if (dialog.exec() != QDialog::Accepted || !m_pWorkspace)
         return;
+    const QFont font = dialog.GetCurrentFont();
+    const QColor color = dialog.GetCurrentColor();
     std::uint32_t effects = 0;
     effects |= font.bold() ? FormatMaskBold : 0;
     effects |= font.italic() ? FormatMaskItalic : 0;
     effects |= font.underline() ? FormatMaskUnderline : 0;
-    effects |= font.strikeOut() ? FormatMaskStrikeOut : 0;
-    // Kept in memory; the settings store gets it at exit. The colour stays as it was.
+    // Kept in memory; the settings store gets it at exit.
     CTextFormat format = m_pWorkspace->GetTextFormat();
     format.Face = font.family();
+    format.Color = static_cast<std::uint32_t>(color.red()) | static_cast<std::uint32_t>(color.green()) << 8 |
+                   static_cast<std::uint32_t>(color.blue()) << 16;
     format.Height = static_cast<std::int32_t>(font.pointSizeF() * TwipsPerPoint + 0.5);
     format.Offset = 0;
     format.Mask = static_cast<std::int32_t>(FormatMaskChosenFont);
@@ -1418,12 +1470,35 @@ void COstrelView::OnFilePrint()
 {
     QsciPrinter printer(QPrinter::HighResolution);
     PreparePrinting(printer);
+    // The printer chosen last time, or in Print Setup; the choice made here is kept for the next.
+    if (m_pWorkspace)
+        CopyPrinterChoice(m_pWorkspace->GetPrinter(), printer);
     QPrintDialog dialog(&printer, this);
     int from = -1;
     int to = -1;
     GetPrintedLines(from, to);
-    if (dialog.exec() == QDialog::Accepted)
-        printer.printRange(this, from, to);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (m_pWorkspace) {
+        QPrinter& kept = m_pWorkspace->GetPrinter();
+        CopyPrinterChoice(printer, kept);
+        kept.setPageLayout(printer.pageLayout());
+    }
+    printer.printRange(this, from, to);
+}
+
+void COstrelView::CopyPrinterChoice(const QPrinter& from, QPrinter& to)
+{
+    // A file to print to, or a printer by name; the page goes with the page layout.
+    if (from.outputFormat() == QPrinter::PdfFormat) {
+        to.setOutputFormat(QPrinter::PdfFormat);
+        to.setOutputFileName(from.outputFileName());
+    } else if (!from.printerName().isEmpty()) {
+        to.setOutputFileName(QString());
+        to.setPrinterName(from.printerName());
+    }
+    to.setColorMode(from.colorMode());
+    to.setDuplex(from.duplex());
 }
 
 void COstrelView::OnFilePrintPreview()

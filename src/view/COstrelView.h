@@ -21,6 +21,7 @@ class CTextLoader;
 class ILoader;
 class ILogWorkspace;
 class QFile;
+class QPrinter;
 class QTemporaryFile;
 class QsciPrinter;
 struct OutputBatch;
@@ -92,7 +93,8 @@ public:
     void ShowPagedWindow(const char* bytes, std::size_t size);
     // What the status bar should say of this view beyond its line ("Indexing 40%"), or nothing.
     QString GetStatusNote() const { return m_strStatusNote; }
-    // The number of lines Go To offers, and Go To itself (1-based), in either kind of view.
+    // The number of lines Go To offers, and Go To itself (1-based), in either kind of view: the
+    // line comes into the middle of the editable view and a third down the paged one.
     std::int64_t GetGoToLineCount();
     void GoToLine(std::int64_t line);
 
@@ -137,6 +139,13 @@ public:
     void EndFilterOutput();
     // Appends a batch of kept lines in one call, with no undo record and the modified flag clear.
     void AppendOutputLines(const OutputBatch& batch);
+
+    // Paste and Select All as the editor allows them: Paste while the text takes an edit and the
+    // clipboard holds text, Select All while there is text.
+    bool CanPaste() const;
+    bool CanSelectAll() const;
+    // The printer, or the file, a print goes to, and its colour and duplex settings.
+    static void CopyPrinterChoice(const QPrinter& from, QPrinter& to);
 
     std::int64_t GetCaretLine() const;
     // In filter output, the file line of the caret's line; 0 elsewhere or for a line without one.

@@ -2,11 +2,10 @@
 #include "view/CPagedSearch.h"
 
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <stop_token>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QFile>

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void ctrlKeypadPlusFitsEveryColumn();
     void regularExpressionRowsDrawnInOwnColours();
     void scrollsBackToTopWhenEverythingFits();
+    void growingListKeepsItsLastRowAtTheBottom();
 
 private:
     // A shown list with columns 200, 30, 30, 30 and 30 whose client area is exactly 320 wide.
@@ -270,6 +271,54 @@ void TestFilterListCtrl::scrollsBackToTopWhenEverythingFits()
         delete pList->takeTopLevelItem(pList->topLevelItemCount() - 1);
     QTRY_COMPARE(pBar->value(), 0);
     QCOMPARE(pList->itemAt(2, 2), pList->topLevelItem(0));
+}
+
+void TestFilterListCtrl::growingListKeepsItsLastRowAtTheBottom()
+{
+    // Rows taller than the horizontal bar, so that its going away does not show another whole row.
+    auto pList = std::make_unique<CLastColumnAutoResizingListCtrl>();
+    pList->setHeaderLabels({u"Filter"_s, u"RE"_s, u"CS"_s, u"OB"_s, u"OA"_s});
+    constexpr int nRows = 30;
+    constexpr int nRowHeight = 40;
+    for (int i = 0; i < nRows; ++i) {
+        auto* pItem = new QTreeWidgetItem({u"row %1"_s.arg(i), u"-"_s, u"-"_s, u"0"_s, u"0"_s});
+        pItem->setSizeHint(0, QSize(10, nRowHeight));
+        pList->addTopLevelItem(pItem);
+    }
+    pList->setColumnWidth(0, 500);
+    for (int i = 1; i < 5; ++i)
+        pList->setColumnWidth(i, 30);
+    pList->resize(320 + 2 * pList->frameWidth(), 200);
+    pList->show();
+    QVERIFY(QTest::qWaitForWindowExposed(pList.get()));
+    QTRY_VERIFY(pList->horizontalScrollBar()->isVisible());
+
+    // Three whole rows and a few pixels of the next.
+    const int nChrome = pList->height() - pList->viewport()->height();
+    pList->resize(pList->width(), nChrome + 3 * nRowHeight + 4);
+    QTRY_COMPARE(pList->viewport()->height(), 3 * nRowHeight + 4);
+    QScrollBar* pBar = pList->verticalScrollBar();
+    QTRY_COMPARE(pBar->maximum(), nRows - 3);
+    pBar->setValue(pBar->maximum() - 1);
+    QTRY_VERIFY(pList->visualItemRect(pList->topLevelItem(nRows - 1)).intersects(pList->viewport()->rect()));
+    QVERIFY(pList->horizontalScrollBar()->value() == 0);
+    pList->horizontalScrollBar()->setValue(pList->horizontalScrollBar()->maximum());
+
+    // Wide enough for every column: the bar goes, the list is back at the left, and the last row,
+    // which was only partly shown, stands whole at the bottom.
+    pList->resize(pList->width() + 400, pList->height());
+    QTRY_VERIFY(!pList->horizontalScrollBar()->isVisible());
+    QTRY_COMPARE(pBar->value(), pBar->maximum());
+    QCOMPARE(pList->horizontalScrollBar()->value(), 0);
+    QVERIFY(pList->viewport()->rect().contains(pList->visualItemRect(pList->topLevelItem(nRows - 1))));
+
+    // Growing while the last row is out of sight scrolls nothing.
+    pList->resize(pList->width() - 400, pList->height());
+    QTRY_VERIFY(pList->horizontalScrollBar()->isVisible());
+    pBar->setValue(2);
+    pList->resize(pList->width() + 400, pList->height());
+    QTRY_VERIFY(!pList->horizontalScrollBar()->isVisible());
+    QCOMPARE(pBar->value(), 2);
 }
 
 OSTREL_QT_TEST_MAIN(TestFilterListCtrl, QApplication)

@@ -12,7 +12,10 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSizeGrip>
+#include <QStyle>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
@@ -25,6 +28,7 @@
 #include "filterui/CWhitespaceFilterDlg.h"
 #include "filterui/DecimalText.h"
 #include "filterui/FilterClipboard.h"
+#include "filterui/FilterFileEnd.h"
 #include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
 
@@ -91,6 +95,7 @@ public Q_SLOTS:
 private Q_SLOTS:
     void init();
     void cleanup();
+    void smallDialogsHavePlainFrames();
 
     void controlsCaptionsTooltipsAndTabOrder();
     void followsActiveDocumentWhileShownOrHidden();
@@ -109,6 +114,14 @@ private Q_SLOTS:
     void layoutFollowsResize();
     void controlsVisibleAndNotOverlapping();
     void tooltipsSwitchAtOnce();
+    void tooltipsWaitAndWrapAtMostAtTheirWidth();
+    void cutOffFilterStringShowsAsCellTip();
+    void columnWidthsSurviveHidingAndShowing();
+    void placementComesBackAtTheNextStart();
+    void expressionErrorShowsAsItIsTyped();
+    void helpFoundBesideTheProgramAndShownWithoutAViewer();
+    void unclosedFilterIsFoundWhereTheFileEnds_data();
+    void unclosedFilterIsFoundWhereTheFileEnds();
     void regExpSyntaxOpensHelpDocument();
     void decimalConversion_data();
     void decimalConversion();
@@ -132,6 +145,10 @@ private:
     bool SaveFiltersTo(const QString& path);
     bool LoadFiltersFrom(const QString& path);
     QString MakeLog(const QString& name);
+    // Asks a control for its tip at a point, as the mouse resting there does.
+    static void AskForTip(QWidget* pWidget, QPoint pos = QPoint(5, 5));
+    // The tip window while a tip shows.
+    static QWidget* ToolTipWindow();
 
     std::unique_ptr<QTemporaryDir> m_pDir;
     std::unique_ptr<TestSupport::TestWorkspace> m_pWorkspace;
@@ -162,6 +179,21 @@ void TestFilterSettingsDlg::cleanup()
     TestSupport::DropPendingModalHandlers();
     m_pWorkspace.reset();
     QVERIFY2(!g_pFilterSettingsDlg, "the dialog goes with the window that owns it");
+}
+
+void TestFilterSettingsDlg::AskForTip(QWidget* pWidget, QPoint pos)
+{
+    QHelpEvent event(QEvent::ToolTip, pos, pWidget->mapToGlobal(pos));
+    QApplication::sendEvent(pWidget, &event);
+}
+
+QWidget* TestFilterSettingsDlg::ToolTipWindow()
+{
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        if (pWidget->objectName() == u"qtooltip_label"_s && pWidget->isVisible())
+            return pWidget;
+    }
+    return nullptr;
 }
 
 QString TestFilterSettingsDlg::MakeLog(const QString& name)
@@ -829,6 +861,24 @@ void TestFilterSettingsDlg::loadReportsReaderErrorsAndKeepsList()
     QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), before);
     QCOMPARE(FiltersOf(m_pDocA->GetFilterSettings()), before);
 
+    // A file cut off inside a filter loads nothing and says where it ended.
+    const QString cutOff = m_pDir->filePath(u"cut.flt"_s);
+    QVERIFY(TestSupport::WriteFile(cutOff, "<Filter>\n   FilterString=\"x\"\n   RegExp=1\n"));
+    message->clear();
+    seen = OnNextModal([cutOff, message](QWidget* pModal) {
+        TestSupport::ChooseFile(pModal, cutOff);
+        OnNextModal([message](QWidget* pBox) {
+            if (auto* pMessage = qobject_cast<QMessageBox*>(pBox))
+                *message = pMessage->windowTitle() % u": "_s % pMessage->text();
+            pBox->close();
+        });
+    });
+    m_pDlg->OnLoadFilters();
+    QVERIFY(*seen);
+    QTRY_COMPARE(*message, u"ERROR: Illegal Filter Setting in \"%1\" on Line 3:  \"   RegExp=1\n\""_s.arg(cutOff));
+    QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), before);
+    QCOMPARE(FiltersOf(m_pDocA->GetFilterSettings()), before);
+
     // A file without filters loads nothing and says nothing.
     const QString empty = m_pDir->filePath(u"empty.flt"_s);
     QFile emptyFile(empty);
@@ -992,8 +1042,10 @@ void TestFilterSettingsDlg::tooltipsSwitchAtOnce()
         QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), pAdd->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(pAdd, &event);
     };
+    auto* pTimer = m_pDlg->findChild<QTimer*>(u"toolTipTimer"_s);
+    QVERIFY(pTimer);
     askForTip();
-    QVERIFY(QToolTip::isVisible());
+    QTRY_VERIFY(QToolTip::isVisible());
     QVERIFY(QToolTip::text().contains(u"Add the specified filter settings to the filter list"_s));
     QToolTip::hideText();
     QTRY_VERIFY(!QToolTip::isVisible());
@@ -1001,12 +1053,20 @@ void TestFilterSettingsDlg::tooltipsSwitchAtOnce()
     Child<QCheckBox>("enableTooltipsCheck")->click();
     QCOMPARE(m_pWorkspace->GetToolTipsEnabled(), false);
     askForTip();
+    QVERIFY2(!pTimer->isActive(), "no tip is on its way");
     QVERIFY(!QToolTip::isVisible());
 
+    // Switched off while a tip waits: it never comes.
     Child<QCheckBox>("enableTooltipsCheck")->click();
     QCOMPARE(m_pWorkspace->GetToolTipsEnabled(), true);
     askForTip();
-    QVERIFY(QToolTip::isVisible());
+    QVERIFY(pTimer->isActive());
+    Child<QCheckBox>("enableTooltipsCheck")->click();
+    QVERIFY(!pTimer->isActive());
+
+    Child<QCheckBox>("enableTooltipsCheck")->click();
+    askForTip();
+    QTRY_VERIFY(QToolTip::isVisible());
     QToolTip::hideText();
 
     // A new dialog (the next start) takes the stored choice.
@@ -1043,6 +1103,306 @@ void TestFilterSettingsDlg::regExpSyntaxOpensHelpDocument()
     QVERIFY(shipped.readAll().contains("Regular Expression Syntax"));
 }
 
+void TestFilterSettingsDlg::tooltipsWaitAndWrapAtMostAtTheirWidth()
+{
+    OpenDialog();
+    auto* pTimer = m_pDlg->findChild<QTimer*>(u"toolTipTimer"_s);
+    QVERIFY(pTimer);
+    QPushButton* pDelete = Button("deleteFilterButton");
+    QPushButton* pPaste = Button("pasteAllButton");
+
+    // The event comes after the style's own delay; the dialog waits the rest of two seconds.
+    AskForTip(pDelete);
+    QVERIFY2(!QToolTip::isVisible(), "a tip waits before it shows");
+    QVERIFY(pTimer->isActive());
+    QCOMPARE(pTimer->interval() + pDelete->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, pDelete),
+             CFilterSettingsDlg::ToolTipDelayMs);
+    QTRY_VERIFY(QToolTip::isVisible());
+
+    // A short tip is as wide as its text; a long one wraps at the tip width.
+    QWidget* pShort = ToolTipWindow();
+    QVERIFY(pShort);
+    const QFontMetrics metrics(QToolTip::font());
+    const int nShortText = metrics.horizontalAdvance(u"Delete the selected filter"_s);
+    QVERIFY2(nShortText < CFilterSettingsDlg::ToolTipMaxWidth, "the test needs a tip narrower than the maximum");
+    const int nChrome = pShort->width() - nShortText;
+    QVERIFY2(nChrome >= 0 && nChrome < 40,
+             qPrintable(u"short tip %1 px for %2 px of text"_s.arg(pShort->width()).arg(nShortText)));
+    QVERIFY2(pShort->height() < 2 * metrics.height() + 16, "one line");
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+
+    AskForTip(pPaste);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QWidget* pLong = ToolTipWindow();
+    QVERIFY(pLong);
+    QVERIFY2(pLong->width() <= CFilterSettingsDlg::ToolTipMaxWidth + nChrome + 2,
+             qPrintable(u"long tip %1 px wide"_s.arg(pLong->width())));
+    QVERIFY2(pLong->height() > 4 * metrics.height(), "wrapped onto several lines");
+    QVERIFY(QToolTip::text().contains(u"Paste all of the filter settings"_s));
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+
+    // The mouse leaving before the delay is over, or a click, takes the tip back.
+    AskForTip(pDelete);
+    QVERIFY(pTimer->isActive());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(pDelete, &leave);
+    QVERIFY(!pTimer->isActive());
+    AskForTip(pPaste);
+    QVERIFY(pTimer->isActive());
+    QTest::mousePress(pPaste, Qt::LeftButton);
+    QTest::mouseRelease(pPaste, Qt::LeftButton);
+    QVERIFY(!pTimer->isActive());
+    QVERIFY(!QToolTip::isVisible());
+
+    // Markup in a tip's text shows as written.
+    QVERIFY(CFilterSettingsDlg::FormatToolTip(u"<b>x</b>"_s).contains(u"&lt;b&gt;x&lt;/b&gt;"_s));
+}
+
+void TestFilterSettingsDlg::cutOffFilterStringShowsAsCellTip()
+{
+    OpenDialog();
+    const QString longFilter = u"connection <reset> by peer|"_s.repeated(8) + u"timeout"_s;
+    AddFilter(u"ERROR"_s);
+    AddFilter(longFilter, true);
+    CLastColumnAutoResizingListCtrl* pList = m_pDlg->GetFilterList();
+    QWidget* pViewport = pList->viewport();
+    const auto cellCentre = [pList](int nRow, int nColumn) {
+        return pList->visualRect(pList->model()->index(nRow, nColumn)).center();
+    };
+    const auto shownTip = [] {
+        QString text = QToolTip::text();
+        return text.remove(QChar(0x200B));
+    };
+
+    // The long string is cut off: its cell's tip holds all of it, markup and all, wrapped.
+    AskForTip(pViewport, cellCentre(1, 0));
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY2(shownTip().contains(longFilter.toHtmlEscaped()), qPrintable(shownTip()));
+    QWidget* pTip = ToolTipWindow();
+    QVERIFY(pTip);
+    QVERIFY2(pTip->width() < CFilterSettingsDlg::ToolTipMaxWidth + 40, qPrintable(QString::number(pTip->width())));
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+
+    // A string that fits, and the other columns, have none.
+    for (const QPoint point : {cellCentre(0, 0), cellCentre(1, 1), cellCentre(1, 4)}) {
+        AskForTip(pViewport, point);
+        QVERIFY(!m_pDlg->findChild<QTimer*>(u"toolTipTimer"_s)->isActive());
+        QVERIFY(!QToolTip::isVisible());
+    }
+    // Widened until it fits, the long string has none either.
+    m_pDlg->resize(pList->fontMetrics().horizontalAdvance(longFilter) + 400, m_pDlg->height());
+    QTRY_VERIFY(pList->columnWidth(0) > pList->fontMetrics().horizontalAdvance(longFilter) + 20);
+    AskForTip(pViewport, cellCentre(1, 0));
+    QVERIFY(!QToolTip::isVisible());
+    QVERIFY(!m_pDlg->findChild<QTimer*>(u"toolTipTimer"_s)->isActive());
+
+    // With the tips switched off, a cut-off cell shows nothing.
+    m_pDlg->resize(364, 507);
+    QTRY_COMPARE(m_pDlg->width(), 364);
+    Child<QCheckBox>("enableTooltipsCheck")->click();
+    AskForTip(pViewport, cellCentre(1, 0));
+    QVERIFY(!m_pDlg->findChild<QTimer*>(u"toolTipTimer"_s)->isActive());
+}
+
+void TestFilterSettingsDlg::columnWidthsSurviveHidingAndShowing()
+{
+    OpenDialog();
+    AddFilter(u"a rather long filter string to fit"_s, true, true, 12345, 7);
+    CLastColumnAutoResizingListCtrl* pList = m_pDlg->GetFilterList();
+    // Ctrl with the keypad's plus fits every column to its content.
+    pList->setFocus();
+    QTest::keyClick(pList, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    QList<int> fitted;
+    for (int i = 0; i < 5; ++i)
+        fitted.append(pList->columnWidth(i));
+    QVERIFY2(fitted[3] != 30, "the fit changed the fixed widths");
+
+    QTest::keyClick(Child("filterStringEdit"), Qt::Key_Escape);
+    QTRY_VERIFY(!m_pDlg->isVisible());
+    OpenDialog();
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(pList->columnWidth(i), fitted[i]);
+
+    // A change of size lays the columns out again.
+    m_pDlg->resize(m_pDlg->width() + 40, m_pDlg->height());
+    QTRY_COMPARE(pList->columnWidth(1), 30);
+    for (int i = 2; i < 5; ++i)
+        QCOMPARE(pList->columnWidth(i), 30);
+    QCOMPARE(pList->columnWidth(0) + 120, pList->viewport()->width());
+}
+
+void TestFilterSettingsDlg::placementComesBackAtTheNextStart()
+{
+    OpenDialog();
+    // Never moved before: centred over its owner, as the first opening puts it.
+    QVERIFY(!QSettings().contains(u"Workspace/FilterSettingsDialog"_s));
+    const QRect placed(QPoint(123, 87), QSize(420, 560));
+    m_pDlg->setGeometry(placed);
+    QTRY_COMPARE(m_pDlg->geometry(), placed);
+    {
+        QSettings settings;
+        m_pDlg->SaveWindowPlacement(settings);
+    }
+    QVERIFY(QSettings().contains(u"Workspace/FilterSettingsDialog"_s));
+
+    // The next run: a new workspace and a new dialog where the old one was.
+    m_pWorkspace.reset();
+    QVERIFY(!g_pFilterSettingsDlg);
+    m_pWorkspace = std::make_unique<TestSupport::TestWorkspace>();
+    m_pDocA = m_pWorkspace->OpenDocumentFile(MakeLog(u"app.log"_s));
+    QVERIFY(m_pDocA);
+    OpenDialog();
+    QCOMPARE(m_pDlg->geometry(), placed);
+
+    // Nothing stored: nothing restored, and the dialog keeps its own first placement.
+    QSettings().remove(u"Workspace/FilterSettingsDialog"_s);
+    CFilterSettingsDlg second(*m_pWorkspace, m_pWorkspace->GetDialogOwner());
+    QVERIFY(!second.RestoreWindowPlacement(QSettings()));
+    QCOMPARE(second.size(), QSize(364, 507));
+}
+
+void TestFilterSettingsDlg::expressionErrorShowsAsItIsTyped()
+{
+    OpenDialog();
+    auto* pError = Child<QLabel>("filterErrorLabel");
+    auto* pEdit = Child<QLineEdit>("filterStringEdit");
+    auto* pRegExp = Child<QCheckBox>("regExpCheck");
+    QVERIFY(pError->text().isEmpty());
+
+    // Under the field, above the next row, in a colour of its own.
+    QVERIFY(pError->geometry().top() > pEdit->geometry().bottom());
+    QVERIFY(pError->geometry().bottom() < pRegExp->geometry().top());
+    QVERIFY(pError->geometry().bottom() < Child("regExpSyntaxButton")->geometry().top());
+    QVERIFY(pError->palette().color(QPalette::WindowText) != m_pDlg->palette().color(QPalette::WindowText));
+
+    QTest::keyClicks(pEdit, u"[abc"_s);
+    QVERIFY2(pError->text().isEmpty(), "a literal filter is never an expression error");
+    pRegExp->click();
+    QCOMPARE(pError->text(), u"A closing bracket was expected"_s);
+    QTest::keyClick(pEdit, Qt::Key_BracketRight);
+    QVERIFY(pError->text().isEmpty());
+    QTest::keyClicks(pEdit, u"(x"_s);
+    QCOMPARE(pError->text(), u"A closing parenthesis was expected"_s);
+    pRegExp->click();
+    QVERIFY(pError->text().isEmpty());
+    pRegExp->click();
+    QCOMPARE(pError->text(), u"A closing parenthesis was expected"_s);
+
+    // Add is as it was: the faulty expression goes into the list, and the emptied field has no error.
+    Button("addFilterButton")->click();
+    QCOMPARE(RowCells(0), (QStringList{u"[abc](x"_s, u"X"_s, u"-"_s, u"0"_s, u"0"_s}));
+    QVERIFY(pError->text().isEmpty());
+
+    // A message longer than its line is cut short, and its tip holds the whole text.
+    const QString repeatError = u"A repeat operator (* or +) was applied to an expression that could be empty"_s;
+    pEdit->setText(u"(a*)*"_s);
+    if (pError->toolTip().isEmpty()) {
+        QCOMPARE(pError->text(), repeatError);
+    } else {
+        QCOMPARE(pError->toolTip(), repeatError);
+        QVERIFY(pError->text().endsWith(QChar(0x2026)));
+    }
+    QVERIFY(pError->width() >= pError->sizeHint().width());
+    m_pDlg->resize(900, 507);
+    QTRY_COMPARE(pError->text(), repeatError);
+    QVERIFY(pError->toolTip().isEmpty());
+}
+
+void TestFilterSettingsDlg::helpFoundBesideTheProgramAndShownWithoutAViewer()
+{
+    OpenDialog();
+    // Without the Path setting the document beside the program is the one, as in a build folder.
+    QSettings().remove(u"Path"_s);
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    const bool bHadHelp = programDir.exists(u"help/RegExpSyntax.html"_s);
+    if (!bHadHelp) {
+        QVERIFY(programDir.mkpath(u"help"_s));
+        QVERIFY(QFile::copy(QStringLiteral(OSTREL_SOURCE_DIR "/help/RegExpSyntax.html"),
+                            programDir.filePath(u"help/RegExpSyntax.html"_s)));
+    }
+    const QString beside = QFileInfo(programDir.filePath(u"help/RegExpSyntax.html"_s)).canonicalFilePath();
+    QCOMPARE(CFilterSettingsDlg::FindRegExpSyntaxHelp(), beside);
+
+    // A viewer that starts gets the document; none that starts: a window of the program's own.
+    QList<QUrl> opened;
+    bool bViewerStarts = true;
+    m_pDlg->SetHelpOpener([&opened, &bViewerStarts](const QUrl& url) {
+        opened.append(url);
+        return bViewerStarts;
+    });
+    Button("regExpSyntaxButton")->click();
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(beside)});
+    QVERIFY(!m_pDlg->findChild<QWidget*>(u"regExpHelpWindow"_s));
+
+    bViewerStarts = false;
+    Button("regExpSyntaxButton")->click();
+    auto* pWindow = m_pDlg->findChild<QWidget*>(u"regExpHelpWindow"_s);
+    QVERIFY(pWindow);
+    QTRY_VERIFY(pWindow->isVisible());
+    QVERIFY(pWindow->isWindow());
+    QCOMPARE(pWindow->windowTitle(), u"Regular Expression Syntax"_s);
+    auto* pBrowser = pWindow->findChild<QTextBrowser*>(u"regExpHelpBrowser"_s);
+    QVERIFY(pBrowser);
+    QCOMPARE(pBrowser->source(), QUrl::fromLocalFile(beside));
+    QVERIFY(pBrowser->toPlainText().contains(u"Regular Expression Syntax"_s));
+
+    // Asked again, the same window comes back.
+    pWindow->close();
+    QTRY_VERIFY(!pWindow->isVisible());
+    Button("regExpSyntaxButton")->click();
+    QCOMPARE(m_pDlg->findChildren<QTextBrowser*>().size(), 1);
+    QTRY_VERIFY(pWindow->isVisible());
+    if (!bHadHelp) {
+        QFile::remove(beside);
+        programDir.rmdir(u"help"_s);
+    }
+}
+
+void TestFilterSettingsDlg::unclosedFilterIsFoundWhereTheFileEnds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("line"); // 0: the file ends outside a filter
+    QTest::addColumn<QString>("text");
+    const QByteArray minimal = "<Filter>\nFilterString=\"abc\"\n</Filter>\n";
+    QTest::newRow("ends after a key") << QByteArray("<Filter>\nFilterString=\"a\"\nRegExp=1\n") << qint64(3)
+                                      << u"RegExp=1\n"_s;
+    QTest::newRow("no line feed at the end")
+        << QByteArray("<filter> x\r\nFilterString=\"a\"") << qint64(2) << u"FilterString=\"a\""_s;
+    QTest::newRow("comments and blank lines count") << QByteArray("<Filter>\r\n# c\r\n\r\n") << qint64(3) << u"\n"_s;
+    QTest::newRow("after a whole filter") << minimal + "  <FILTER>\n" << qint64(4) << u"  <FILTER>\n"_s;
+    QTest::newRow("0x1A ends the file") << QByteArray("<Filter>\nFilterString=\"abc\"\n\x1A</Filter>\n") << qint64(2)
+                                        << u"FilterString=\"abc\"\n"_s;
+    QTest::newRow("long lines are read in pieces")
+        << QByteArray("<Filter>\n#" + QByteArray(300, 'c') + "\n") << qint64(3) << QString(47, u'c') + u"\n"_s;
+    QTest::newRow("utf-8") << QByteArray("\xEF\xBB\xBF<Filter>\nFilterString=\"\xC3\xA9\"\n") << qint64(2)
+                           << u"FilterString=\"\u00e9\"\n"_s;
+    QTest::newRow("latin-1") << QByteArray("<Filter>\nFilterString=\"\xE9\"\n") << qint64(2)
+                             << u"FilterString=\"\u00e9\"\n"_s;
+    QTest::newRow("closed") << minimal << qint64(0) << QString();
+    QTest::newRow("inside settings") << minimal + "<FilterSettings>\n" << qint64(0) << QString();
+    QTest::newRow("settings tag is no filter tag") << QByteArray("<FilterSettings>\n") << qint64(0) << QString();
+    QTest::newRow("empty") << QByteArray() << qint64(0) << QString();
+}
+
+void TestFilterSettingsDlg::unclosedFilterIsFoundWhereTheFileEnds()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, line);
+    QFETCH(QString, text);
+    const QString path = m_pDir->filePath(u"case.flt"_s);
+    QVERIFY(TestSupport::WriteFile(path, bytes));
+    const std::optional<UnclosedFilter> end = FindUnclosedFilter(path);
+    QCOMPARE(end.has_value(), line > 0);
+    if (end) {
+        QCOMPARE(end->Line, line);
+        QCOMPARE(end->Text, text);
+    }
+    QVERIFY(!FindUnclosedFilter(m_pDir->filePath(u"missing.flt"_s)));
+}
+
 void TestFilterSettingsDlg::decimalConversion_data()
 {
     QTest::addColumn<QString>("text");
@@ -1064,6 +1424,20 @@ void TestFilterSettingsDlg::decimalConversion()
     QFETCH(QString, text);
     QFETCH(int, value);
     QCOMPARE(ConvertDecimalText(text), value);
+}
+
+void TestFilterSettingsDlg::smallDialogsHavePlainFrames()
+{
+    // A title and a close button: nothing to minimise or maximise.
+    CEditFilterSettingsDlg editor;
+    CWhitespaceFilterDlg whitespace;
+    for (const QDialog* dialog : {static_cast<const QDialog*>(&editor), static_cast<const QDialog*>(&whitespace)}) {
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        QVERIFY2(flags & Qt::CustomizeWindowHint, qPrintable(dialog->objectName()));
+        QVERIFY2(flags & Qt::WindowCloseButtonHint, qPrintable(dialog->objectName()));
+        QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+                 qPrintable(dialog->objectName()));
+    }
 }
 
 OSTREL_QT_TEST_MAIN(TestFilterSettingsDlg, QApplication)

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -448,6 +449,9 @@ void TestFilteringRun::linesArrivingWhileTheRunGoesOnAreKept()
     const int writer = StartPipeRun("ERROR first\n", 1);
     QVERIFY(writer >= 0);
     QCOMPARE(Progress()->findChild<QLabel*>(u"progressText"_s)->text(), u"Filtering 0% Complete"_s);
+    // A plain frame of a fixed size.
+    QVERIFY(!(Progress()->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(Progress()->minimumSize(), Progress()->maximumSize());
     QVERIFY(::write(writer, "info\nERROR later\n", 17) == 17);
     ::close(writer); // the end of the file
     WaitForRunEnd();
@@ -645,7 +649,9 @@ void TestFilteringRun::pagedDocumentFiltersAndComesBackAtTheLine()
     QVERIFY(!View()->IsPaged());
     QCOMPARE(ViewText(), QByteArray("ERROR line 123450\n"));
     QCOMPARE(Background(), long(COstrelView::FilterOutputBackground));
-    QVERIFY(m_pFrame->GetCommand(CommandId::EditPaste)->isEnabled());
+    // The output takes edits: Paste is there once the clipboard holds text.
+    QApplication::clipboard()->setText(u"pasted"_s);
+    QTRY_VERIFY(m_pFrame->GetCommand(CommandId::EditPaste)->isEnabled());
 
     // Ctrl+double-click: the whole file again, paged, with that line selected once it is indexed.
     QVERIFY(View()->GoToFileLineAt(0));
@@ -662,6 +668,7 @@ void TestFilteringRun::pagedDocumentFiltersAndComesBackAtTheLine()
     QVERIFY(!View()->IsPaged());
     m_pFrame->GetCommand(CommandId::DeleteAllFilters)->trigger();
     QVERIFY(View()->IsPaged());
+    QApplication::clipboard()->clear();
     app->SetPagedViewThresholdMB(threshold);
 }
 

@@ -3,8 +3,11 @@
 
 #include <QLabel>
 #include <QSettings>
+#include <QStatusBar>
+#include <QTabWidget>
 
 #include "app/CAboutDlg.h"
+#include "app/CChildFrame.h"
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
@@ -22,6 +25,7 @@ private Q_SLOTS:
     void identityAndAboutBox();
     void fileNewAndUnreadableFilesOpenNothing();
     void recentFileThatNoLongerOpensLeavesTheList();
+    void lastSessionComesBackAtNextStart();
 };
 
 void TestApplication::firstRunDefaultsAreWrittenAtExit()
@@ -48,6 +52,7 @@ void TestApplication::firstRunDefaultsAreWrittenAtExit()
         {"Settings/TextHeight", 0},
         {"Settings/TextOffset", 0},
         {"Settings/TextFont", QStringLiteral("Courier New")},
+        {"Settings/RestoreSession", 1},
     };
     for (const auto& [key, value] : expected) {
         QVERIFY2(settings.contains(QString::fromLatin1(key)), key);
@@ -177,6 +182,80 @@ void TestApplication::recentFileThatNoLongerOpensLeavesTheList()
     QVERIFY(answer->Seen);
     QVERIFY(!app->GetRecentFileList().contains(gone));
     QVERIFY(app->GetRecentFileList().contains(kept));
+}
+
+void TestApplication::lastSessionComesBackAtNextStart()
+{
+    QSettings().clear();
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.log"));
+    const QString b = dir.filePath(QStringLiteral("b.log"));
+    const QString c = dir.filePath(QStringLiteral("c.log"));
+    for (const QString& path : {a, b, c})
+        QVERIFY(TestSupport::WriteFile(path, "ERROR one\nWarning x\n"));
+    COstrelApp* app = COstrelApp::GetInstance();
+    app->setQuitOnLastWindowClosed(false);
+    const auto childOf = [](CMainFrame* frame, const QString& path) -> CChildFrame* {
+        for (CChildFrame* child : frame->GetDocumentArea()->GetChildFrames()) {
+            if (child->GetDocument()->GetPathName() == path)
+                return child;
+        }
+        return nullptr;
+    };
+
+    QVERIFY(app->InitInstance());
+    QVERIFY(app->GetRestoreSession());
+    CMainFrame* frame = app->GetMainFrame();
+    for (const QString& path : {a, b, c})
+        QVERIFY(app->OpenDocumentFile(path));
+    FilterSettings& filters = childOf(frame, b)->GetDocument()->GetFilterSettings();
+    filters.AddFilter(u"ERROR", 0);
+    filters.SetCaseSensitive(0, true);
+    filters.SetOutputBeforeMatch(0, 2);
+    filters.SetOutputAfterMatch(0, 1);
+    filters.AddFilter(u"^W.*x$", 1);
+    filters.SetExcludeMatches(true);
+    // c in a group of its own below the others, b active.
+    QVERIFY(frame->GetDocumentArea()->CreateTabGroup(Qt::Vertical));
+    frame->GetDocumentArea()->SetActiveChildFrame(childOf(frame, b));
+    QVERIFY(frame->close());
+    app->ExitInstance(0);
+
+    // a is gone by the next start: the rest comes back as it was, with a note for a.
+    QVERIFY(QFile::remove(a));
+    QVERIFY(app->InitInstance());
+    frame = app->GetMainFrame();
+    CDocumentArea* area = frame->GetDocumentArea();
+    QCOMPARE(frame->GetOpenDocuments().size(), 2);
+    QCOMPARE(area->GetTabGroups().size(), 2);
+    QCOMPARE(area->GetGroupOrientation(), Qt::Vertical);
+    QCOMPARE(area->GetTabGroupOf(childOf(frame, b)), area->GetTabGroups().at(0));
+    QCOMPARE(area->GetTabGroupOf(childOf(frame, c)), area->GetTabGroups().at(1));
+    QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), b);
+    QCOMPARE(frame->statusBar()->currentMessage(), QStringLiteral("Not reopened, no longer there: a.log"));
+    const FilterSettings& restored = childOf(frame, b)->GetDocument()->GetFilterSettings();
+    QCOMPARE(restored.GetCount(), 2);
+    QCOMPARE(restored.GetFilterString(0), std::u16string(u"ERROR"));
+    QCOMPARE(restored.GetRegExp(0), 0);
+    QVERIFY(restored.GetCaseSensitive(0));
+    QCOMPARE(restored.GetOutputBeforeMatch(0), 2);
+    QCOMPARE(restored.GetOutputAfterMatch(0), 1);
+    QCOMPARE(restored.GetFilterString(1), std::u16string(u"^W.*x$"));
+    QCOMPARE(restored.GetRegExp(1), 1);
+    QVERIFY(!restored.GetCaseSensitive(1));
+    QVERIFY(restored.GetExcludeMatches());
+    QCOMPARE(childOf(frame, c)->GetDocument()->GetFilterSettings().GetCount(), 0);
+    QVERIFY(!childOf(frame, c)->GetDocument()->GetFilterSettings().GetExcludeMatches());
+    QVERIFY(frame->close());
+    app->ExitInstance(0);
+
+    // Switched off, a start opens nothing of the last session.
+    QSettings().setValue(QStringLiteral("Settings/RestoreSession"), 0);
+    QVERIFY(app->InitInstance());
+    QVERIFY(!app->GetRestoreSession());
+    QVERIFY(app->GetMainFrame()->GetOpenDocuments().isEmpty());
+    app->ExitInstance(0);
+    app->setQuitOnLastWindowClosed(true);
 }
 
 OSTREL_QT_TEST_MAIN(TestApplication, COstrelApp)

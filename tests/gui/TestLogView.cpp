@@ -2,7 +2,12 @@
 #include <clocale>
 #include <sys/stat.h>
 
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QFontComboBox>
+#include <QFontInfo>
+#include <QPrintDialog>
 #include <QProcess>
 #include <QSettings>
 #include <QTabWidget>
@@ -15,6 +20,7 @@
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
 #include "support/QtTestSupport.h"
+#include "view/CFontDlg.h"
 #include "view/COstrelView.h"
 
 namespace {
@@ -132,6 +138,8 @@ private Q_SLOTS:
     void deleteAllFiltersAsksWhenAnotherProcessWrites();
     void fontComesFromTheSettings();
     void newViewsAreUnwrappedAndWrapMovesCaretHome();
+    void fontDialogOpensOnTheShownFontWithItsColour();
+    void printKeepsTheChosenPrinter();
 
 private:
     COstrelView* Open(const QString& name, const QByteArray& bytes, QString* path = nullptr);
@@ -683,6 +691,142 @@ void TestLogView::newViewsAreUnwrappedAndWrapMovesCaretHome()
     COstrelView* next = Open(QStringLiteral("wrap2.log"), "x\n");
     QVERIFY(next);
     QCOMPARE(next->wrapMode(), QsciScintilla::WrapNone);
+}
+
+void TestLogView::fontDialogOpensOnTheShownFontWithItsColour()
+{
+    COstrelView* view = Open(QStringLiteral("font.log"), "text\n");
+    QVERIFY(view);
+    const auto style = [view](unsigned message) {
+        return view->SendScintilla(message, static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT));
+    };
+    // The configured face may be missing: the dialog offers the one the system shows instead.
+    const QString shownFamily = QFontInfo(QFont(QStringLiteral("Courier New"))).family();
+    struct Seen
+    {
+        QString Family;
+        QString Style;
+        QString Size;
+        QString Color;
+        QStringList Checks;
+        Qt::WindowFlags Flags;
+    };
+    const auto runFont = [&view](bool accept, const std::function<void(CFontDlg*)>& choose) {
+        auto seen = std::make_shared<Seen>();
+        auto came = TestSupport::OnNextModal([seen, accept, choose](QWidget* modal) {
+            auto* dialog = qobject_cast<CFontDlg*>(modal);
+            if (!dialog) {
+                modal->close();
+                return;
+            }
+            seen->Family = dialog->findChild<QFontComboBox*>(QStringLiteral("fontFamilyCombo"))->currentText();
+            seen->Style = dialog->findChild<QComboBox*>(QStringLiteral("fontStyleCombo"))->currentText();
+            seen->Size = dialog->findChild<QComboBox*>(QStringLiteral("fontSizeCombo"))->currentText();
+            seen->Color = dialog->findChild<QComboBox*>(QStringLiteral("fontColorCombo"))->currentText();
+            for (const QCheckBox* check : dialog->findChildren<QCheckBox*>())
+                seen->Checks.append(check->text());
+            seen->Flags = dialog->windowFlags();
+            if (choose)
+                choose(dialog);
+            if (accept)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+        view->OnFormatFont();
+        return *came ? seen : nullptr;
+    };
+
+    const QString shownSize = QString::number(style(QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL) /
+                                              double(QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER));
+    const std::shared_ptr<Seen> first = runFont(true, [](CFontDlg* dialog) {
+        dialog->findChild<QComboBox*>(QStringLiteral("fontStyleCombo"))->setCurrentIndex(2);
+        dialog->findChild<QComboBox*>(QStringLiteral("fontSizeCombo"))->setCurrentText(QStringLiteral("14"));
+        auto* colors = dialog->findChild<QComboBox*>(QStringLiteral("fontColorCombo"));
+        const int red = colors->findText(QStringLiteral("Red"));
+        colors->setCurrentIndex(red);
+        Q_EMIT colors->activated(red);
+    });
+    QVERIFY(first);
+    QCOMPARE(first->Family, shownFamily);
+    QCOMPARE(first->Style, QStringLiteral("Regular"));
+    QCOMPARE(first->Color, QStringLiteral("Black"));
+    QCOMPARE(first->Size, shownSize);
+    QCOMPARE(first->Checks, QStringList{QStringLiteral("&Underline")}); // no strikeout: the view cannot draw it
+    QVERIFY(!(first->Flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+
+    // The choice is kept in memory, and the view shows it: red, bold, 14 points.
+    COstrelApp* app = COstrelApp::GetInstance();
+    QCOMPARE(app->GetTextColor(), 0x0000FFu);
+    QCOMPARE(app->GetTextHeight(), 14 * 20);
+    QCOMPARE(app->GetTextFont(), shownFamily);
+    QCOMPARE(app->GetTextEffects() & 0xF, 0x1);
+    QCOMPARE(style(QsciScintillaBase::SCI_STYLEGETFORE), 0x0000FFL);
+    QCOMPARE(style(QsciScintillaBase::SCI_STYLEGETBOLD), 1L);
+    QCOMPARE(style(QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL), 14L * QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER);
+
+    // Opened again it shows that choice; Cancel changes nothing.
+    const std::shared_ptr<Seen> second = runFont(false, [](CFontDlg* dialog) {
+        dialog->findChild<QComboBox*>(QStringLiteral("fontSizeCombo"))->setCurrentText(QStringLiteral("30"));
+    });
+    QVERIFY(second);
+    QCOMPARE(second->Style, QStringLiteral("Bold"));
+    QCOMPARE(second->Size, QStringLiteral("14"));
+    QCOMPARE(second->Color, QStringLiteral("Red"));
+    QCOMPARE(app->GetTextHeight(), 14 * 20);
+
+    // A colour of the settings that has no name shows as a custom one and stays as it was.
+    app->SetTextColor(0x00563412);
+    COstrelView* custom = Open(QStringLiteral("custom.log"), "text\n");
+    QVERIFY(custom);
+    view = custom;
+    const std::shared_ptr<Seen> third = runFont(true, nullptr);
+    QVERIFY(third);
+    QCOMPARE(third->Color, QStringLiteral("Custom"));
+    QCOMPARE(app->GetTextColor(), 0x00563412u);
+}
+
+void TestLogView::printKeepsTheChosenPrinter()
+{
+    COstrelView* view = Open(QStringLiteral("print.log"), "one\ntwo\n");
+    QVERIFY(view);
+    QPrinter& kept = COstrelApp::GetInstance()->GetPrinter();
+    const QString firstFile = m_pDir->filePath(QStringLiteral("first.pdf"));
+    const QString secondFile = m_pDir->filePath(QStringLiteral("second.pdf"));
+    kept.setOutputFileName(firstFile);
+
+    // The dialog starts on the kept choice; what is chosen in it is kept for the next print.
+    auto offered = std::make_shared<QString>();
+    auto came = TestSupport::OnNextModal([offered, secondFile](QWidget* modal) {
+        auto* dialog = qobject_cast<QPrintDialog*>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        *offered = dialog->printer()->outputFileName();
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
+            name->setText(secondFile);
+        dialog->accept();
+    });
+    view->OnFilePrint();
+    QVERIFY(*came);
+    QCOMPARE(*offered, firstFile);
+    QCOMPARE(kept.outputFileName(), secondFile);
+    QCOMPARE(kept.outputFormat(), QPrinter::PdfFormat);
+    QTRY_VERIFY(QFileInfo(secondFile).size() > 0);
+
+    // Cancel keeps the choice as it was.
+    auto again = TestSupport::OnNextModal([offered](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(modal))
+            *offered = dialog->printer()->outputFileName();
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+    });
+    view->OnFilePrint();
+    QVERIFY(*again);
+    QCOMPARE(*offered, secondFile);
+    QCOMPARE(kept.outputFileName(), secondFile);
+    kept.setOutputFileName(QString());
 }
 
 OSTREL_QT_TEST_MAIN(TestLogView, COstrelApp)

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
@@ -36,6 +37,9 @@ private Q_SLOTS:
     void droppedFilesOpen();
     void geometryComesBackAtNextStart();
     void commandKeysNeverEditTheText();
+    void altAndCtrlCombinationsNeverTypeText();
+    void pasteAndSelectAllFollowTheEditorsRules();
+    void toolbarFallsBackToItsOwnIcons();
 
 private:
     QString MakeLog(const QString& name, const QByteArray& bytes);
@@ -69,7 +73,7 @@ void TestMainFrame::menusFollowWhetherADocumentIsActive()
 {
     CMainFrame frame;
     const QStringList withoutDocument = {QStringLiteral("&File"), QStringLiteral("&View"), QStringLiteral("&Help")};
-    const QStringList withDocument = {QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Format"),
+    const QStringList withDocument = {QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("F&ormat"),
                                       QStringLiteral("&View"), QStringLiteral("&Help")};
     QCOMPARE(MenuTitles(frame), withoutDocument);
 
@@ -97,6 +101,7 @@ void TestMainFrame::commandsCarryTextShortcutAndPrompt_data()
                             << QString::fromLatin1(statusTip) << QString::fromLatin1(toolTip);
     };
     row("open", CommandId::FileOpen, "&Open...", "Ctrl+O", "Open an existing document", "Open");
+    row("close", CommandId::FileClose, "&Close", "Ctrl+W, Ctrl+F4", "Close the active document", "Close");
     row("save", CommandId::FileSave, "&Save", "Ctrl+S", "Save the active document", "Save");
     row("print", CommandId::FilePrint, "&Print...", "Ctrl+P", "Print the active document", "Print");
     row("undo", CommandId::EditUndo, "&Undo", "Ctrl+Z, Alt+Backspace", "Undo the last action", "Undo");
@@ -357,6 +362,132 @@ void TestMainFrame::commandKeysNeverEditTheText()
     // Without an X server nobody tells the lock states: the panes stay empty.
     for (const char* name : {"capsPane", "numPane", "scrollPane"})
         QVERIFY2(frame.findChild<QLabel*>(QString::fromLatin1(name))->text().isEmpty(), name);
+}
+
+void TestMainFrame::altAndCtrlCombinationsNeverTypeText()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("alt.log"), "abc\n")));
+    COstrelView* view = frame.GetActiveLogView();
+    view->setFocus();
+    const struct
+    {
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+    } combinations[] = {
+        {Qt::Key_O, Qt::AltModifier},
+        {Qt::Key_X, Qt::AltModifier | Qt::ShiftModifier},
+        {Qt::Key_5, Qt::AltModifier},
+        {Qt::Key_E, Qt::ControlModifier},
+        {Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier},
+        {Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier},
+        {Qt::Key_Space, Qt::AltModifier},
+    };
+    for (const auto& combination : combinations) {
+        QTest::keyClick(view, combination.Key, combination.Modifiers);
+        const QString name = QKeySequence(combination.Key | combination.Modifiers).toString();
+        QVERIFY2(view->text() == QStringLiteral("abc\n"), qPrintable(name + QStringLiteral(" typed text")));
+        QVERIFY2(!view->IsTextModified(), qPrintable(name));
+    }
+    // Plain keys still type, and the editor's own Ctrl commands still work.
+    QTest::keyClick(view, Qt::Key_O);
+    QTest::keyClick(view, 'O', Qt::ShiftModifier);
+    QCOMPARE(view->text(), QStringLiteral("oOabc\n"));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(view->text(), QStringLiteral("abc\n"));
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 4L);
+
+    // Format has a mnemonic of its own: no two menus of the bar share one.
+    QStringList mnemonics;
+    for (QAction* menu : frame.menuBar()->actions()) {
+        const QString text = menu->text();
+        const qsizetype amp = text.indexOf(u'&');
+        QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+        const QString key = text.mid(amp + 1, 1).toLower();
+        QVERIFY2(!mnemonics.contains(key), qPrintable(text));
+        mnemonics.append(key);
+    }
+    QVERIFY(MenuTitles(frame).contains(QStringLiteral("F&ormat")));
+}
+
+void TestMainFrame::pasteAndSelectAllFollowTheEditorsRules()
+{
+    CMainFrame frame;
+    QAction* paste = frame.GetCommand(CommandId::EditPaste);
+    QAction* selectAll = frame.GetCommand(CommandId::EditSelectAll);
+    QApplication::clipboard()->clear();
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("empty.log"), QByteArray())));
+    COstrelView* view = frame.GetActiveLogView();
+    QTRY_VERIFY(!view->IsLoading());
+    QTRY_VERIFY(!selectAll->isEnabled());
+    QVERIFY2(!paste->isEnabled(), "nothing to paste");
+    QVERIFY(!view->CanPaste());
+
+    // Text on the clipboard enables Paste at once; text in the view enables Select All.
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    QTRY_VERIFY(paste->isEnabled());
+    paste->trigger();
+    QCOMPARE(view->text(), QStringLiteral("pasted"));
+    QTRY_VERIFY(selectAll->isEnabled());
+    QApplication::clipboard()->clear();
+    QTRY_VERIFY(!paste->isEnabled());
+
+    // Filter output takes no edit while it arrives.
+    view->BeginFilterOutput();
+    QApplication::clipboard()->setText(QStringLiteral("more"));
+    QVERIFY(!view->CanPaste());
+    view->EndFilterOutput();
+    QVERIFY(view->CanPaste());
+    QVERIFY(!view->CanSelectAll());
+
+    // Another document with text: Select All follows the active one.
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("full.log"), "text\n")));
+    QTRY_VERIFY(selectAll->isEnabled());
+    QTRY_VERIFY(paste->isEnabled());
+    QApplication::clipboard()->clear();
+}
+
+void TestMainFrame::toolbarFallsBackToItsOwnIcons()
+{
+    // No icon theme at all: every toolbar command shows the program's own drawing for it.
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString theme = QIcon::themeName();
+    const QString fallback = QIcon::fallbackThemeName();
+    QTemporaryDir noThemes;
+    QIcon::setThemeSearchPaths({noThemes.path()});
+    QIcon::setThemeName(QStringLiteral("none"));
+    QIcon::setFallbackThemeName(QStringLiteral("none"));
+    {
+        CMainFrame frame;
+        const std::pair<int, const char*> expected[] = {
+            {CommandId::FileOpen, "open"},         {CommandId::FileSave, "save"},
+            {CommandId::FilterSettings, "filter"}, {CommandId::DeleteAllFilters, "clear-filters"},
+            {CommandId::EditCut, "cut"},           {CommandId::EditCopy, "copy"},
+            {CommandId::EditPaste, "paste"},       {CommandId::FilePrint, "print"},
+            {CommandId::AppAbout, "about"},
+        };
+        QSet<QByteArray> drawings;
+        for (const auto& [id, name] : expected) {
+            for (int size : {16, 32}) {
+                const QImage own(QStringLiteral(":/toolbar/%1-%2.png").arg(QString::fromLatin1(name)).arg(size));
+                QVERIFY2(!own.isNull(), name);
+                const QImage shown = frame.GetCommand(id)->icon().pixmap(QSize(size, size)).toImage();
+                QVERIFY2(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
+                             own.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                         qPrintable(QStringLiteral("%1 at %2 px").arg(QString::fromLatin1(name)).arg(size)));
+                if (size == 16)
+                    drawings.insert(QByteArray(reinterpret_cast<const char*>(own.constBits()), own.sizeInBytes()));
+            }
+        }
+        QCOMPARE(drawings.size(), qsizetype(std::size(expected))); // one drawing each, none twice
+    }
+    QIcon::setThemeSearchPaths(searchPaths);
+    QIcon::setThemeName(theme);
+    QIcon::setFallbackThemeName(fallback);
 }
 
 OSTREL_QT_TEST_MAIN(TestMainFrame, COstrelApp)

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <future>
 
+#include <QDir>
 #include <QLocalServer>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -20,6 +21,7 @@ class TestSingleInstance : public QObject
 private Q_SLOTS:
     void initTestCase();
     void serverNameFollowsTheSettings();
+    void commandLineNamesEveryFile();
     void handOverWithoutListenerFails();
     void secondStartHandsItsFileOver();
     void startWithoutRunningProgramRunsOnItsOwn();
@@ -71,6 +73,19 @@ void TestSingleInstance::serverNameFollowsTheSettings()
     QVERIFY(name.startsWith(QStringLiteral("ostrel-")));
 }
 
+void TestSingleInstance::commandLineNamesEveryFile()
+{
+    const QString here = QDir::currentPath();
+    // The program's own name and the switches are no files; the rest are, in order, made absolute.
+    QCOMPARE(COstrelApp::GetCommandLineFiles({QStringLiteral("ostrel")}), QStringList());
+    QCOMPARE(COstrelApp::GetCommandLineFiles({QStringLiteral("ostrel"), QStringLiteral("b.log"),
+                                              QStringLiteral("-style"), QStringLiteral("/var/log/a.log")}),
+             QStringList({here + QStringLiteral("/b.log"), QStringLiteral("/var/log/a.log")}));
+    QCOMPARE(COstrelApp::GetCommandLineFiles(
+                 {QStringLiteral("ostrel"), QStringLiteral("x/../a.log"), QStringLiteral("a.log")}),
+             QStringList({here + QStringLiteral("/a.log"), here + QStringLiteral("/a.log")}));
+}
+
 void TestSingleInstance::handOverWithoutListenerFails()
 {
     const QString name = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("nobody.conf")));
@@ -115,6 +130,18 @@ void TestSingleInstance::secondStartHandsItsFileOver()
     QCOMPARE(relative->exitCode(), 0);
     QTRY_COMPARE(frame->GetOpenDocuments().size(), 3);
     QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), third);
+
+    // Several files: all of them, in their order, the last one active.
+    const QString fourth = MakeLog(QStringLiteral("fourth.log"));
+    const QString fifth = MakeLog(QStringLiteral("fifth.log"));
+    std::unique_ptr<QProcess> several = StartProgram({fourth, QStringLiteral("fifth.log")}, m_Dir.path());
+    QVERIFY(several->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(several->state() == QProcess::NotRunning, 30000);
+    QCOMPARE(several->exitCode(), 0);
+    QTRY_COMPARE(frame->GetOpenDocuments().size(), 5);
+    QCOMPARE(frame->GetOpenDocuments().at(3)->GetPathName(), fourth);
+    QCOMPARE(frame->GetOpenDocuments().at(4)->GetPathName(), fifth);
+    QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), fifth);
     app->ExitInstance(0);
 }
 

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
@@ -9,9 +11,26 @@
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "app/CommandIds.h"
+#include "app/TabTitles.h"
 #include "document/COstrelDoc.h"
 #include "support/QtTestSupport.h"
 #include "view/COstrelView.h"
+
+namespace {
+
+// Takes the URLs the desktop would open.
+class CUrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> m_Urls;
+
+public Q_SLOTS:
+    void Open(const QUrl& url) { m_Urls.append(url); }
+};
+
+} // namespace
 
 // Tab groups, tab moves and the tooltips that must follow every move.
 class TestTabGroups : public QObject
@@ -22,6 +41,12 @@ private Q_SLOTS:
     void init();
     void tooltipsFollowDragsGroupMovesAndCloses();
     void contextMenuOffersWhatIsPossible();
+    void contextMenuClosesCopiesAndOpensTheFolder();
+    void closeKeysCloseTheActiveTab();
+    void distinguishingFoldersTellSameNamesApart_data();
+    void distinguishingFoldersTellSameNamesApart();
+    void sameNamedFilesShowTheirFolder();
+    void manyTabsEllipsizeInTheMiddleAndScroll();
     void emptiedGroupDisappearsAndActiveDocumentFollowsFocus();
     void nextPaneGoesRoundTheGroups();
     void documentMenuListsItsGroupsTabs();
@@ -132,7 +157,7 @@ void TestTabGroups::contextMenuOffersWhatIsPossible()
         area->FillTabContextMenu(&menu);
         QStringList names;
         for (QAction* action : menu.actions()) {
-            if (action->isEnabled())
+            if (action->isEnabled() && action->objectName().endsWith(QStringLiteral("TabGroupAction")))
                 names.append(action->objectName());
         }
         return names.join(u' ');
@@ -162,6 +187,185 @@ void TestTabGroups::contextMenuOffersWhatIsPossible()
     QTRY_COMPARE(area->GetTabGroups().size(), 1);
     QCOMPARE(area->GetTabWidget()->count(), 3);
     QCOMPARE(frame.GetActiveLogDocument()->GetTitle(), QStringLiteral("one.log"));
+}
+
+void TestTabGroups::contextMenuClosesCopiesAndOpensTheFolder()
+{
+    CMainFrame frame;
+    frame.show();
+    CDocumentArea* area = frame.GetDocumentArea();
+    const auto entry = [area](QMenu& menu, const char* name) {
+        menu.clear();
+        area->FillTabContextMenu(&menu);
+        return menu.findChild<QAction*>(QString::fromLatin1(name));
+    };
+    QMenu menu;
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("one.log"))));
+    const QStringList texts = [&menu, area] {
+        area->FillTabContextMenu(&menu);
+        QStringList all;
+        for (QAction* action : menu.actions())
+            all.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+        return all;
+    }();
+    QCOMPARE(texts.mid(0, 5),
+             QStringList({QStringLiteral("&Close"), QStringLiteral("Close &Others"), QStringLiteral("Copy &Full Path"),
+                          QStringLiteral("Open Containing F&older"), QStringLiteral("-")}));
+    QVERIFY2(!entry(menu, "closeOtherTabsAction")->isEnabled(), "no other tab to close");
+
+    // Copy Full Path and Open Containing Folder take the clicked tab's document.
+    const QString twoPath = MakeLog(QStringLiteral("two.log"));
+    QVERIFY(frame.OpenDocumentFile(twoPath));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("three.log"))));
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabWidget()->widget(1)));
+    QApplication::clipboard()->clear();
+    entry(menu, "copyFullPathAction")->trigger();
+    QTRY_COMPARE(QApplication::clipboard()->text(), twoPath);
+    CUrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+    entry(menu, "openContainingFolderAction")->trigger();
+    QTRY_COMPARE(catcher.m_Urls.size(), 1);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.m_Urls.at(0), QUrl::fromLocalFile(m_pDir->path()));
+
+    // Close Others asks for each modified document; Cancel keeps it and the ones after it.
+    COstrelView* two = frame.GetActiveLogView();
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("four.log"))));
+    QTest::keyClicks(frame.GetActiveLogView(), QStringLiteral("z"));
+    QVERIFY(frame.GetActiveLogView()->IsTextModified());
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(two->parentWidget()));
+    QCOMPARE(frame.GetActiveLogView(), two);
+    QVERIFY(entry(menu, "closeOtherTabsAction")->isEnabled());
+    std::shared_ptr<TestSupport::ModalAnswer> asked = TestSupport::AnswerNextModal(QMessageBox::Cancel);
+    entry(menu, "closeOtherTabsAction")->trigger();
+    QTRY_VERIFY(asked->Seen);
+    QCOMPARE(asked->Text, QStringLiteral("Save changes to four.log?"));
+    QTRY_COMPARE(Titles(area->GetTabWidget()), QStringList({QStringLiteral("two.log"), QStringLiteral("four.log")}));
+
+    asked = TestSupport::AnswerNextModal(QMessageBox::No);
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(two->parentWidget()));
+    entry(menu, "closeOtherTabsAction")->trigger();
+    QTRY_VERIFY(asked->Seen);
+    QTRY_COMPARE(Titles(area->GetTabWidget()), QStringList({QStringLiteral("two.log")}));
+    QCOMPARE(frame.GetActiveLogView(), two);
+
+    // Close closes the clicked tab.
+    entry(menu, "closeTabAction")->trigger();
+    QTRY_VERIFY(frame.GetOpenDocuments().isEmpty());
+    QVERIFY(!frame.GetActiveLogView());
+}
+
+void TestTabGroups::closeKeysCloseTheActiveTab()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    for (const char* name : {"a.log", "b.log", "c.log"})
+        QVERIFY(frame.OpenDocumentFile(MakeLog(QString::fromLatin1(name))));
+    CDocumentArea* area = frame.GetDocumentArea();
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabWidget()->widget(1)));
+    frame.GetActiveLogView()->setFocus();
+    QTRY_VERIFY(frame.GetActiveLogView()->hasFocus());
+    QTest::keyClick(frame.GetActiveLogView(), Qt::Key_W, Qt::ControlModifier);
+    QTRY_COMPARE(Titles(area->GetTabWidget()), QStringList({QStringLiteral("a.log"), QStringLiteral("c.log")}));
+    frame.GetActiveLogView()->setFocus();
+    QTRY_VERIFY(frame.GetActiveLogView()->hasFocus());
+    QTest::keyClick(frame.GetActiveLogView(), Qt::Key_F4, Qt::ControlModifier);
+    QTRY_COMPARE(frame.GetOpenDocuments().size(), 1);
+    // The text is never touched by them.
+    QCOMPARE(frame.GetActiveLogView()->IsTextModified(), false);
+}
+
+void TestTabGroups::distinguishingFoldersTellSameNamesApart_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("folders");
+    const auto list = [](std::initializer_list<const char*> texts) {
+        QStringList all;
+        for (const char* text : texts)
+            all.append(QString::fromUtf8(text));
+        return all;
+    };
+    QTest::newRow("all names differ") << list({"/a/one.log", "/a/two.log"}) << list({"", ""});
+    QTest::newRow("parents differ") << list({"/srv/a/app.log", "/srv/b/app.log", "/srv/a/other.log"})
+                                    << list({"a", "b", ""});
+    QTest::newRow("parents alike too") << list({"/x/logs/app.log", "/y/logs/app.log"}) << list({"x/logs", "y/logs"});
+    QTest::newRow("one depth per name") << list({"/x/logs/app.log", "/y/logs/app.log", "/z/app.log"})
+                                        << list({"x/logs", "y/logs", "z"});
+    QTest::newRow("file at the root") << list({"/app.log", "/var/app.log"}) << list({"", "var"});
+    QTest::newRow("case tells names apart") << list({"/a/App.log", "/b/app.log"}) << list({"", ""});
+}
+
+void TestTabGroups::distinguishingFoldersTellSameNamesApart()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, folders);
+    QCOMPARE(DistinguishingFolders(paths), folders);
+}
+
+void TestTabGroups::sameNamedFilesShowTheirFolder()
+{
+    CMainFrame frame;
+    frame.LoadFrame(); // the modified marker's timer
+    CDocumentArea* area = frame.GetDocumentArea();
+    QVERIFY(QDir(m_pDir->path()).mkpath(QStringLiteral("east/logs")));
+    QVERIFY(QDir(m_pDir->path()).mkpath(QStringLiteral("west/logs")));
+    const QString east = m_pDir->filePath(QStringLiteral("east/logs/app.log"));
+    const QString west = m_pDir->filePath(QStringLiteral("west/logs/app.log"));
+    QVERIFY(TestSupport::WriteFile(east, "east\n"));
+    QVERIFY(TestSupport::WriteFile(west, "west\n"));
+
+    QVERIFY(frame.OpenDocumentFile(east));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("other.log"))));
+    QCOMPARE(Titles(area->GetTabWidget()), QStringList({QStringLiteral("app.log"), QStringLiteral("other.log")}));
+    // A second app.log: both name their folders, also across groups; the tooltip keeps the
+    // full path.
+    QVERIFY(frame.OpenDocumentFile(west));
+    QCOMPARE(Titles(area->GetTabWidget()),
+             QStringList({QStringLiteral("east/logs/app.log"), QStringLiteral("other.log"),
+                          QStringLiteral("west/logs/app.log")}));
+    QVERIFY(area->CreateTabGroup(Qt::Horizontal));
+    QCOMPARE(Titles(area->GetTabGroups().at(1)), QStringList({QStringLiteral("west/logs/app.log")}));
+    VerifyToolTips(frame);
+
+    // Typing marks the tab as modified after its folders.
+    QTest::keyClicks(frame.GetActiveLogView(), QStringLiteral("z"));
+    QTRY_COMPARE_WITH_TIMEOUT(Titles(area->GetTabGroups().at(1)), QStringList({QStringLiteral("west/logs/app.log*")}),
+                              3000);
+
+    // With the other one closed the name is alone again.
+    area->SetActiveChildFrame(qobject_cast<CChildFrame*>(area->GetTabGroups().at(0)->widget(0)));
+    QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
+    QCOMPARE(Titles(area->GetTabGroups().at(1)), QStringList({QStringLiteral("app.log*")}));
+}
+
+void TestTabGroups::manyTabsEllipsizeInTheMiddleAndScroll()
+{
+    CMainFrame frame;
+    frame.resize(640, 400);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CDocumentArea* area = frame.GetDocumentArea();
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("a.log"))));
+    for (int i = 1; i <= 8; ++i)
+        QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("service-gateway-%1-2024-01-15.log").arg(i))));
+    QTabBar* bar = area->GetTabWidget()->tabBar();
+    QCOMPARE(bar->elideMode(), Qt::ElideMiddle);
+    QVERIFY(bar->usesScrollButtons());
+    const QFontMetrics metrics(bar->font());
+    // Squeezed tabs keep a readable part of their names; a short name keeps its own width.
+    QTRY_VERIFY(bar->tabRect(8).width() > 0);
+    for (int i = 1; i < bar->count(); ++i) {
+        QVERIFY2(bar->tabRect(i).width() >= metrics.averageCharWidth() * 14,
+                 qPrintable(QStringLiteral("tab %1 is %2 px wide").arg(i).arg(bar->tabRect(i).width())));
+    }
+    QVERIFY(bar->tabRect(0).width() < bar->tabRect(1).width());
+    // They no longer fit: the bar scrolls, and the current tab is in sight.
+    int shownButtons = 0;
+    for (const QToolButton* button : bar->findChildren<QToolButton*>())
+        shownButtons += button->isVisible() ? 1 : 0;
+    QVERIFY2(shownButtons >= 2, "no scroll buttons");
+    QVERIFY(bar->rect().intersects(bar->tabRect(bar->currentIndex())));
 }
 
 void TestTabGroups::emptiedGroupDisappearsAndActiveDocumentFollowsFocus()

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void listsDocumentsAndEnablesByChoice();
     void closesSeveralAtOnceUntilCancel();
     void activatesAndSaves();
+    void sameNamedFilesAreListedWithTheirFolder();
 
 private:
     QString MakeLog(const QString& name);
@@ -168,6 +169,23 @@ void TestWindowsDlg::activatesAndSaves()
     Button(dialog, "activateButton")->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(frame.GetActiveChildFrame(), frameA);
+}
+
+void TestWindowsDlg::sameNamedFilesAreListedWithTheirFolder()
+{
+    CMainFrame frame;
+    QVERIFY(QDir(m_pDir->path()).mkpath(QStringLiteral("a")));
+    QVERIFY(QDir(m_pDir->path()).mkpath(QStringLiteral("b")));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("a/syslog"))));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("b/syslog"))));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("kern.log"))));
+    CWindowsDlg dialog(&frame);
+    QCOMPARE(ListedTitles(dialog),
+             QStringList({QStringLiteral("a/syslog"), QStringLiteral("b/syslog"), QStringLiteral("kern.log")}));
+    // The chosen one is the one activated, though the names were alike.
+    Select(dialog, {QStringLiteral("a/syslog")});
+    Button(dialog, "activateButton")->click();
+    QCOMPARE(frame.GetActiveLogDocument()->GetPathName(), m_pDir->filePath(QStringLiteral("a/syslog")));
 }
 
 OSTREL_QT_TEST_MAIN(TestWindowsDlg, COstrelApp)

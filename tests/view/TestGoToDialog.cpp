@@ -75,6 +75,8 @@ private Q_SLOTS:
     void numbersPastTheEndGoToTheLastLine();
     void emptyTextHasOneLine();
     void cancelLeavesTheCaret();
+    void targetComesIntoTheMiddleAndItsLineIsMarked();
+    void dialogHasAPlainFrame();
 };
 
 void TestGoToDialog::opensOnTheCaretsLineWithTheLineCount()
@@ -164,6 +166,51 @@ void TestGoToDialog::cancelLeavesTheCaret()
     RunGoTo(view.get(), watcher, {QStringLiteral("abc")}, true);
     QCOMPARE(watcher.BoxCount(), 1);
     QCOMPARE(SelectionOf(view.get()), std::make_pair(10L, 14L));
+}
+
+void TestGoToDialog::targetComesIntoTheMiddleAndItsLineIsMarked()
+{
+    auto view = MakeView(NumberedLines(1000));
+    view->resize(500, 300);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    const auto first = [&view] { return view->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE); };
+    const long onScreen = view->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
+    QVERIFY2(onScreen >= 5, qPrintable(QString::number(onScreen)));
+
+    // The caret's line is marked in every view, also while the focus is elsewhere.
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCARETLINEVISIBLE), 1L);
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCARETLINEVISIBLEALWAYS), 1L);
+    const long marked = view->SendScintilla(QsciScintillaBase::SCI_GETCARETLINEBACK);
+    QVERIFY(marked != view->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK,
+                                          static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT)));
+
+    ModalWatcher watcher;
+    struct Case
+    {
+        int Line;
+        long First; // the view's first line afterwards (0-based)
+    };
+    // The middle of the view; near the start the view cannot scroll further up, near the end the
+    // line still shows.
+    for (const Case& c : {Case{500, 499 - onScreen / 2}, Case{3, 0}, Case{120, 119 - onScreen / 2}}) {
+        RunGoTo(view.get(), watcher, {QString::number(c.Line)});
+        QCOMPARE(view->GetCaretLine(), c.Line);
+        QCOMPARE(first(), c.First);
+        QCOMPARE(SelectionOf(view.get()), std::make_pair(LineStart(view.get(), c.Line), LineStart(view.get(), c.Line)));
+    }
+    RunGoTo(view.get(), watcher, {QStringLiteral("1000")});
+    QVERIFY(first() <= 999 && 999 < first() + onScreen);
+    QCOMPARE(watcher.BoxCount(), 0);
+}
+
+void TestGoToDialog::dialogHasAPlainFrame()
+{
+    CGoToDlg dialog;
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    QVERIFY(flags & Qt::CustomizeWindowHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 }
 
 OSTREL_QT_TEST_MAIN(TestGoToDialog, QApplication)

@@ -154,6 +154,8 @@ void TestPagedView::goToAndTheEndsLandOnTheirLines()
     const QList<QByteArray> lines = LinesOf(log);
     COstrelView* view = Open(log);
     QVERIFY(view && WaitForIndex(view));
+    // The caret's line is marked here too.
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCARETLINEVISIBLE), 1L);
     const auto count = static_cast<std::int64_t>(lines.size());
     for (const std::int64_t line : {std::int64_t(1), std::int64_t(2), std::int64_t(64), std::int64_t(65),
                                     std::int64_t(4097), count / 2, count / 2 + 1, count - 1, count}) {

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CSession.h"
+
+#include <algorithm>
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QTabWidget>
+
+#include "app/CChildFrame.h"
+#include "app/CDocumentArea.h"
+#include "app/CMainFrame.h"
+#include "document/COstrelDoc.h"
+
+namespace {
+const QString SessionGroup = QStringLiteral("Session");
+} // namespace
+
+CSession CSession::Capture(const CDocumentArea& area)
+{
+    CSession session;
+    session.m_eOrientation = area.GetGroupOrientation();
+    const CChildFrame* active = area.GetActiveChildFrame();
+    const QList<QTabWidget*> groups = area.GetTabGroups();
+    for (qsizetype groupIndex = 0; groupIndex < groups.size(); ++groupIndex) {
+        QTabWidget* group = groups.at(groupIndex);
+        for (int tab = 0; tab < group->count(); ++tab) {
+            const auto* frame = qobject_cast<CChildFrame*>(group->widget(tab));
+            if (!frame || !frame->GetDocument())
+                continue;
+            const COstrelDoc* document = frame->GetDocument();
+            const FilterSettings& filters = document->GetFilterSettings();
+            Document saved;
+            saved.Path = document->GetPathName();
+            saved.Group = static_cast<int>(groupIndex);
+            saved.ExcludeMatches = filters.GetExcludeMatches();
+            for (int i = 0; i < filters.GetCount(); ++i) {
+                saved.Filters.push_back({QString::fromStdU16String(filters.GetFilterString(i)), filters.GetRegExp(i),
+                                         filters.GetCaseSensitive(i), filters.GetOutputBeforeMatch(i),
+                                         filters.GetOutputAfterMatch(i)});
+            }
+            if (frame == active)
+                session.m_nActiveDocument = static_cast<int>(session.m_Documents.size());
+            session.m_Documents.push_back(std::move(saved));
+        }
+    }
+    return session;
+}
+
+CSession CSession::Read(QSettings& settings)
+{
+    CSession session;
+    settings.beginGroup(SessionGroup);
+    session.m_nActiveDocument = settings.value(QStringLiteral("ActiveDocument"), -1).toInt();
+    session.m_eOrientation =
+        settings.value(QStringLiteral("Orientation")).toInt() == Qt::Vertical ? Qt::Vertical : Qt::Horizontal;
+    const int count = settings.beginReadArray(QStringLiteral("Documents"));
+    for (int i = 0; i < count; ++i) {
+        settings.setArrayIndex(i);
+        Document document;
+        document.Path = settings.value(QStringLiteral("Path")).toString();
+        document.Group = std::max(0, settings.value(QStringLiteral("Group")).toInt());
+        document.ExcludeMatches = settings.value(QStringLiteral("ExcludeMatches")).toInt() != 0;
+        const int filters = settings.beginReadArray(QStringLiteral("Filters"));
+        for (int f = 0; f < std::min(filters, FilterSettings::MaxFilters); ++f) {
+            settings.setArrayIndex(f);
+            document.Filters.push_back({settings.value(QStringLiteral("Text")).toString(),
+                                        settings.value(QStringLiteral("RegExp")).toInt(),
+                                        settings.value(QStringLiteral("CaseSensitive")).toInt() != 0,
+                                        settings.value(QStringLiteral("OutputBeforeMatch")).toInt(),
+                                        settings.value(QStringLiteral("OutputAfterMatch")).toInt()});
+        }
+        settings.endArray();
+        if (!document.Path.isEmpty())
+            session.m_Documents.push_back(std::move(document));
+    }
+    settings.endArray();
+    settings.endGroup();
+    return session;
+}
+
+void CSession::Write(QSettings& settings) const
+{
+    settings.remove(SessionGroup);
+    settings.beginGroup(SessionGroup);
+    settings.setValue(QStringLiteral("ActiveDocument"), m_nActiveDocument);
+    settings.setValue(QStringLiteral("Orientation"), static_cast<int>(m_eOrientation));
+    settings.beginWriteArray(QStringLiteral("Documents"), static_cast<int>(m_Documents.size()));
+    for (std::size_t i = 0; i < m_Documents.size(); ++i) {
+        const Document& document = m_Documents[i];
+        settings.setArrayIndex(static_cast<int>(i));
+        settings.setValue(QStringLiteral("Path"), document.Path);
+        settings.setValue(QStringLiteral("Group"), document.Group);
+        settings.setValue(QStringLiteral("ExcludeMatches"), document.ExcludeMatches ? 1 : 0);
+        settings.beginWriteArray(QStringLiteral("Filters"), static_cast<int>(document.Filters.size()));
+        for (std::size_t f = 0; f < document.Filters.size(); ++f) {
+            const Filter& filter = document.Filters[f];
+            settings.setArrayIndex(static_cast<int>(f));
+            settings.setValue(QStringLiteral("Text"), filter.Text);
+            settings.setValue(QStringLiteral("RegExp"), filter.RegExp);
+            settings.setValue(QStringLiteral("CaseSensitive"), filter.CaseSensitive ? 1 : 0);
+            settings.setValue(QStringLiteral("OutputBeforeMatch"), filter.OutputBeforeMatch);
+            settings.setValue(QStringLiteral("OutputAfterMatch"), filter.OutputAfterMatch);
+        }
+        settings.endArray();
+    }
+    settings.endArray();
+    settings.endGroup();
+}
+
+QStringList CSession::Restore(CMainFrame& frame) const
+{
+    QStringList skipped;
+    CDocumentArea* area = frame.GetDocumentArea();
+    int lastGroup = -1;
+    COstrelDoc* active = nullptr;
+    for (std::size_t i = 0; i < m_Documents.size(); ++i) {
+        const Document& saved = m_Documents[i];
+        const QFileInfo file(saved.Path);
+        // Checked first: a file that went away is a note, not a message box at every start.
+        COstrelDoc* document = file.isFile() && file.isReadable() ? frame.OpenDocumentFile(saved.Path) : nullptr;
+        if (!document) {
+            skipped.append(saved.Path);
+            continue;
+        }
+        // The first document of a later group leaves the group before for a new one.
+        if (lastGroup >= 0 && saved.Group > lastGroup)
+            area->CreateTabGroup(m_eOrientation);
+        lastGroup = saved.Group;
+        FilterSettings& filters = document->GetFilterSettings();
+        filters.ClearFilters();
+        for (const Filter& filter : saved.Filters) {
+            filters.AddFilter(filter.Text.toStdU16String(), filter.RegExp);
+            const int index = filters.GetCount() - 1;
+            filters.SetCaseSensitive(index, filter.CaseSensitive);
+            filters.SetOutputBeforeMatch(index, filter.OutputBeforeMatch);
+            filters.SetOutputAfterMatch(index, filter.OutputAfterMatch);
+        }
+        filters.SetExcludeMatches(saved.ExcludeMatches);
+        if (static_cast<int>(i) == m_nActiveDocument)
+            active = document;
+    }
+    for (CChildFrame* child : area->GetChildFrames()) {
+        if (active && child->GetDocument() == active)
+            area->SetActiveChildFrame(child);
+    }
+    return skipped;
+}

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+#include <Qt>
+
+class CDocumentArea;
+class CMainFrame;
+class QSettings;
+
+// The documents open at exit, so the next start can open them again: each file with its filter
+// list and exclude switch and the tab group it was in, the active one, and how the groups run.
+// Kept in the settings under "Session".
+class CSession
+{
+public:
+    struct Filter
+    {
+        QString Text;
+        int RegExp = 0;
+        bool CaseSensitive = false;
+        int OutputBeforeMatch = 0;
+        int OutputAfterMatch = 0;
+    };
+    struct Document
+    {
+        QString Path;
+        int Group = 0;
+        bool ExcludeMatches = false;
+        std::vector<Filter> Filters;
+    };
+
+    // The document area as it is now, group by group and tab by tab.
+    static CSession Capture(const CDocumentArea& area);
+    static CSession Read(QSettings& settings);
+    // Replaces the stored session.
+    void Write(QSettings& settings) const;
+
+    // Opens the documents in the frame, in their groups, and activates the one that was active.
+    // A file that is gone or cannot be read is skipped; the paths skipped are returned.
+    QStringList Restore(CMainFrame& frame) const;
+
+    const std::vector<Document>& GetDocuments() const { return m_Documents; }
+
+private:
+    std::vector<Document> m_Documents;
+    int m_nActiveDocument = -1;
+    Qt::Orientation m_eOrientation = Qt::Horizontal;
+};
