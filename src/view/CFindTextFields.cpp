@@ -37,3 +37,9 @@ void CFindTextFields::Present(QDialog* dialog, QLineEdit* findWhatEdit, QPushBut
     dialog->activateWindow();
     findWhatEdit->setFocus();
 }
+
+QString& CFindTextFields::LastSearchedText()
+{
+    static QString text;
+    return text;
+}

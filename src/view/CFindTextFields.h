@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
+
 class QCheckBox;
 class QDialog;
 class QLabel;
@@ -21,4 +23,7 @@ struct CFindTextFields
     static CFindTextFields Create(QDialog* dialog);
     // Brings the dialog up with the text to find selected and its default button ready.
     static void Present(QDialog* dialog, QLineEdit* findWhatEdit, QPushButton* defaultButton);
+    // The text the last search of either dialog looked for, while the program runs: Replace
+    // opens with it when no selection says otherwise.
+    static QString& LastSearchedText();
 };

@@ -100,6 +100,7 @@ bool CMyFindDlg::eventFilter(QObject* watched, QEvent* event)
 void CMyFindDlg::OnFindNext()
 {
     m_strFindText = m_pFindWhatEdit->text();
+    CFindTextFields::LastSearchedText() = m_strFindText;
     m_bMatchCase = m_pMatchCaseCheck->isChecked();
     m_bWholeWord = m_pWholeWordCheck->isChecked();
     m_bSearchDown = !m_pUpRadio->isChecked();

@@ -101,11 +101,11 @@ CReplaceDlg::~CReplaceDlg() = default;
 
 void CReplaceDlg::ShowDialog(COstrelView* view)
 {
-    if (view) {
-        const QString selected = SelectedLineText(view);
-        if (!selected.isEmpty())
-            m_pFindWhatEdit->setText(selected);
-    }
+    const QString selected = view ? SelectedLineText(view) : QString();
+    if (!selected.isEmpty())
+        m_pFindWhatEdit->setText(selected);
+    else if (!CFindTextFields::LastSearchedText().isEmpty())
+        m_pFindWhatEdit->setText(CFindTextFields::LastSearchedText());
     CFindTextFields::Present(this, m_pFindWhatEdit, m_pFindNextButton);
 }
 
@@ -127,6 +127,7 @@ void CReplaceDlg::RunSearch(const std::function<void(CViewSearch&)>& start,
     COstrelView* view = ActiveView();
     if (!view || m_pFindWhatEdit->text().isEmpty())
         return;
+    CFindTextFields::LastSearchedText() = m_pFindWhatEdit->text();
     m_pSearch = std::make_unique<CViewSearch>(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
                                               m_pWholeWordCheck->isChecked());
     CViewSearch* search = m_pSearch.get();

@@ -73,6 +73,7 @@ private Q_SLOTS:
     void findNextRepeatsTheOptionsOfTheLastPress();
     void cancelHidesAndFindShowsTheSameDialog();
     void replaceDialogReplacesAndCounts();
+    void replaceOpensWithTheLastSearchedText();
     void longSearchesGoOnWhileTheWindowDoes();
     void escapeCancelNewSearchesAndClosingStopALongSearch();
     void replaceAllThroughALongTextCountsLater();
@@ -300,6 +301,35 @@ void TestFindDialog::cancelHidesAndFindShowsTheSameDialog()
     QVERIFY(Child<QCheckBox>(dialog, "matchWholeWordCheck")->isChecked());
     QVERIFY(Child<QRadioButton>(dialog, "upRadio")->isChecked());
     QVERIFY(Child<QPushButton>(dialog, "findNextButton")->isEnabled());
+}
+
+void TestFindDialog::replaceOpensWithTheLastSearchedText()
+{
+    auto view = MakeView("alpha beta\ngamma");
+    m_Workspace.Activate(view.get());
+    RunFindCommand(view.get());
+    SetFindControls(QStringLiteral("beta"), false, false, true);
+    PressFindNext();
+    QCOMPARE(view->selectedText(), QStringLiteral("beta"));
+
+    // No selection: the text Find looked for last.
+    view->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, 0UL);
+    RunReplaceCommand(view.get());
+    auto* findEdit = Child<QLineEdit>(g_pReplaceDlg, "findWhatEdit");
+    QCOMPARE(findEdit->text(), QStringLiteral("beta"));
+    // A one-line selection still comes first, and Replace's own search is the last one then.
+    g_pReplaceDlg->hide();
+    Select(view.get(), 11, 16);
+    RunReplaceCommand(view.get());
+    QCOMPARE(findEdit->text(), QStringLiteral("gamma"));
+    ModalWatcher watcher; // nothing after the selection: "not found" comes up
+    Child<QPushButton>(g_pReplaceDlg, "findNextButton")->click();
+    QTRY_VERIFY(!g_pReplaceDlg->IsSearching());
+    g_pReplaceDlg->hide();
+    view->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, 0UL);
+    findEdit->clear();
+    RunReplaceCommand(view.get());
+    QCOMPARE(findEdit->text(), QStringLiteral("gamma"));
 }
 
 void TestFindDialog::replaceDialogReplacesAndCounts()
