@@ -539,7 +539,7 @@ void FilterEngine::KeepNonMatchingLines(const char* begin, const char* end)
     const char* line = begin;
     for (; m_nAfterCount > 0 && line < end; --m_nAfterCount) {
         const char* lineEnd = FindLineEnd(line, end);
-        KeepLine(line, lineEnd, ++m_nLineNumber, true);
+        KeepLine(line, lineEnd, ++m_nLineNumber, true, static_cast<int>(m_nMatchedIndex));
         line = lineEnd;
     }
     // The rest is dropped; the last of them may still become context before a later match. They
@@ -559,19 +559,21 @@ void FilterEngine::KeepMatch(const char* lineStart, const char* lineEnd)
             std::min<std::size_t>(m_BeforeContextLines.size(), static_cast<std::size_t>(before) - starts.size());
         std::int64_t number = m_nLineNumber - static_cast<std::int64_t>(starts.size() + fromEarlierBlocks);
         for (std::size_t i = m_BeforeContextLines.size() - fromEarlierBlocks; i < m_BeforeContextLines.size(); ++i) {
-            m_Batch.Append(number++, m_BeforeContextLines[i], true);
+            m_Batch.Append(number++, m_BeforeContextLines[i], true, static_cast<int>(m_nMatchedIndex));
         }
         for (std::size_t i = starts.size(); i-- > 0;) {
             const char* end = i == 0 ? lineStart : starts[i - 1];
-            KeepLine(starts[i], end, number++, true);
+            KeepLine(starts[i], end, number++, true, static_cast<int>(m_nMatchedIndex));
         }
     }
-    KeepLine(lineStart, lineEnd, m_nLineNumber, false);
+    KeepLine(lineStart, lineEnd, m_nLineNumber, false, static_cast<int>(m_nMatchedIndex));
 }
 
-void FilterEngine::KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext)
+void FilterEngine::KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext,
+                            int filter)
 {
-    m_Batch.Append(lineNumber, std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)), isContext);
+    m_Batch.Append(lineNumber, std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)), isContext,
+                   filter);
     m_pLastKeptEnd = lineEnd;
     m_BeforeContextLines.clear();
     if (m_Batch.Text.size() >= BatchFlushSize)

@@ -81,7 +81,7 @@ private:
     void CountDroppedLines(const char* upTo);
     bool CountMappedDroppedLines(const MappedFile& mapping);
     void KeepMatch(const char* lineStart, const char* lineEnd);
-    void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext);
+    void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext, int filter = -1);
     void RememberBeforeContext(const char* blockEnd);
     void FlushBatch();
     // A followed file that was truncated or replaced: line 1 comes next, nothing carries over.

@@ -14,6 +14,7 @@ struct OutputLine
     std::size_t Offset = 0;
     std::size_t Length = 0; // the line's own bytes, line end included when it has one
     bool IsContext = false; // output as context of a match rather than matching itself
+    int Filter = -1;        // the filter whose match kept it, 0-based; -1 for none (exclude)
 };
 
 // Kept lines handed over together: their bytes back to back, in file order.
@@ -22,12 +23,12 @@ struct OutputBatch
     std::string Text;
     std::vector<OutputLine> Lines;
 
-    void Append(std::int64_t lineNumber, std::string_view bytes, bool isContext)
+    void Append(std::int64_t lineNumber, std::string_view bytes, bool isContext, int filter = -1)
     {
         // The text first: a read of a mapped file may be cut short by its fault guard, and then
         // no line may point at text that is not there.
         Text.append(bytes);
-        Lines.push_back(OutputLine{lineNumber, Text.size() - bytes.size(), bytes.size(), isContext});
+        Lines.push_back(OutputLine{lineNumber, Text.size() - bytes.size(), bytes.size(), isContext, filter});
     }
     std::string_view LineText(const OutputLine& line) const
     {

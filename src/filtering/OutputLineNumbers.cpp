@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filtering/OutputLineNumbers.h"
 
+#include <algorithm>
+
 namespace {
 
 // A difference folded so that small negative ones stay small, with the context flag below it.
@@ -13,8 +15,9 @@ std::uint64_t Encode(std::int64_t difference, bool isContext)
 
 } // namespace
 
-void OutputLineNumbers::Append(std::int64_t lineNumber, bool isContext)
+void OutputLineNumbers::Append(std::int64_t lineNumber, bool isContext, int filter)
 {
+    m_Filters.push_back(static_cast<std::uint8_t>(filter < 0 ? 0 : std::min(filter, 254) + 1));
     if (m_nSize % Stride == 0)
         m_Checkpoints.push_back({m_Bytes.size(), m_nLast});
     std::uint64_t value = Encode(lineNumber - m_nLast, isContext);
@@ -31,6 +34,7 @@ void OutputLineNumbers::Clear()
 {
     m_Bytes = {};
     m_Checkpoints = {};
+    m_Filters = {};
     m_nSize = 0;
     m_nLast = 0;
 }

@@ -31,9 +31,11 @@ public:
         m_Checkpoints.swap(other.m_Checkpoints);
         std::swap(m_nSize, other.m_nSize);
         std::swap(m_nLast, other.m_nLast);
+        m_Filters.swap(other.m_Filters);
     }
 
-    void Append(std::int64_t lineNumber, bool isContext);
+    // filter: the one whose match kept the line, 0-based, or -1; past the 254th they share one.
+    void Append(std::int64_t lineNumber, bool isContext, int filter = -1);
     void Clear();
 
     std::size_t Size() const { return m_nSize; }
@@ -41,6 +43,8 @@ public:
     // The file line number of output line index (0-based), and whether it is context; index < Size().
     std::int64_t LineNumber(std::size_t index) const;
     bool IsContext(std::size_t index) const;
+    // The filter that kept output line index, or -1.
+    int Filter(std::size_t index) const { return static_cast<int>(m_Filters[index]) - 1; }
     // Every number, for tests and small outputs.
     std::vector<std::int64_t> ToVector() const;
 
@@ -58,4 +62,5 @@ private:
     std::vector<Checkpoint> m_Checkpoints;
     std::size_t m_nSize = 0;
     std::int64_t m_nLast = 0;
+    std::vector<std::uint8_t> m_Filters; // filter + 1 per line, 0 for none
 };

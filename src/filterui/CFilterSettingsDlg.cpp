@@ -44,6 +44,7 @@
 #include "filterui/FilterStringField.h"
 #include "regex/Regex.h"
 #include "view/COstrelView.h"
+#include "view/FilterColours.h"
 #include "view/ILogWorkspace.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -264,6 +265,14 @@ void CFilterSettingsDlg::CreateControls()
     m_pFiltersLabel = CreateLabel(this, u"Filters"_s, u"filtersLabel"_s);
     m_pFilterLabel = CreateLabel(this, u"Filter"_s, u"filterLabel"_s);
     m_pFilterList = new CLastColumnAutoResizingListCtrl(this);
+    // A filter's colour goes with its place in the list: rows that move or go recolour the rest.
+    const auto recolour = [this] {
+        for (int row = 0; row < m_pFilterList->topLevelItemCount(); ++row)
+            ShowRowColour(row);
+    };
+    connect(m_pFilterList->model(), &QAbstractItemModel::rowsRemoved, this, recolour);
+    connect(m_pFilterList->model(), &QAbstractItemModel::rowsMoved, this, recolour);
+    connect(m_pFilterList->model(), &QAbstractItemModel::rowsInserted, this, recolour);
     m_pFilterList->setObjectName(u"filterList"_s);
     m_pRegExpSyntaxButton = CreateButton(this, u"RegExp Syntax"_s, u"regExpSyntaxButton"_s);
     m_pEnableTooltipsCheck = CreateCheckBox(this, u"Enable Tooltips"_s, u"enableTooltipsCheck"_s);
@@ -551,6 +560,18 @@ void CFilterSettingsDlg::FillRow(int nRow, const FilterSettings& settings, int n
     pItem->setText(ColumnLinesAfter, FormatDecimal(settings.GetOutputAfterMatch(nFilter)));
     for (int nColumn = ColumnRegExp; nColumn <= ColumnLinesAfter; ++nColumn)
         pItem->setTextAlignment(nColumn, Qt::AlignCenter);
+    ShowRowColour(nRow);
+}
+
+void CFilterSettingsDlg::ShowRowColour(int nRow)
+{
+    // The colour that marks the lines this filter keeps, as a swatch before its string.
+    if (QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow)) {
+        const std::uint32_t colour = FilterColour(nRow);
+        pItem->setData(ColumnFilter, Qt::DecorationRole,
+                       QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                              static_cast<int>((colour >> 16) & 0xFF)));
+    }
 }
 
 void CFilterSettingsDlg::RefreshFilterList()

@@ -122,6 +122,7 @@ private:
     // The selected row for Edit or Delete; -1 after telling the user there is none.
     int GetChosenRow(const QString& noFilterText, const QString& caption);
     void FillRow(int nRow, const FilterSettings& settings, int nFilter);
+    void ShowRowColour(int nRow);
 
     FilterSettings m_FilterSettings;
     QString m_strFilter;

@@ -5,12 +5,33 @@
 #include <string>
 
 #include "view/COstrelView.h"
+#include "view/FilterColours.h"
 
 namespace {
 
 constexpr int Margin = 0;
 // The margin style of a context line's number; the other numbers use the line-number style.
 constexpr int ContextStyle = 40;
+// Per filter colour, a style for its matches' numbers and one for its context's.
+constexpr int FilterStyleBase = 41;
+
+int FilterStyle(int filter, bool isContext)
+{
+    return FilterStyleBase + static_cast<int>(static_cast<std::size_t>(filter) % FilterPalette.size()) * 2 +
+           (isContext ? 1 : 0);
+}
+
+// The colour a quarter (light) or two fifths (dark) of the way from base to tint.
+long Blend(long base, std::uint32_t tint, bool dark)
+{
+    long blended = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const long from = (base >> shift) & 0xFF;
+        const long to = static_cast<long>((tint >> shift) & 0xFF);
+        blended |= (dark ? from + (to - from) * 2 / 5 : from + (to - from) / 4) << shift;
+    }
+    return blended;
+}
 constexpr int MarginPadding = 8;
 
 unsigned long ToWParam(std::int64_t value)
@@ -92,11 +113,13 @@ void CLineNumberMargin::Refresh()
     std::string text;
     for (std::int64_t line = first; line <= last; ++line) {
         bool isContext = false;
-        const std::int64_t number = m_FileLineOf(line, isContext);
+        int filter = -1;
+        const std::int64_t number = m_FileLineOf(line, isContext, filter);
         text = number > 0 ? std::to_string(number) : std::string();
+        const int style = filter >= 0 ? FilterStyle(filter, isContext)
+                                      : (isContext ? ContextStyle : QsciScintillaBase::STYLE_LINENUMBER);
         view.SendScintilla(QsciScintillaBase::SCI_MARGINSETTEXT, ToWParam(line), text.c_str());
-        view.SendScintilla(QsciScintillaBase::SCI_MARGINSETSTYLE, ToWParam(line),
-                           static_cast<long>(isContext ? ContextStyle : QsciScintillaBase::STYLE_LINENUMBER));
+        view.SendScintilla(QsciScintillaBase::SCI_MARGINSETSTYLE, ToWParam(line), static_cast<long>(style));
     }
     m_nWrittenFirst = first;
     m_nWrittenLast = last;
@@ -124,6 +147,20 @@ void CLineNumberMargin::ApplyStyles()
     }
     view.SendScintilla(QsciScintillaBase::SCI_STYLESETFORE, lineNumberStyle, dark ? 0xB0B0B0L : 0x606060L);
     view.SendScintilla(QsciScintillaBase::SCI_STYLESETFORE, contextStyle, dark ? 0x707070L : 0xA8A8A8L);
+    // A kept line's number on a tint of its filter's colour; context a paler tint.
+    const long size = view.SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL,
+                                         static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT));
+    for (int filter = 0; filter < static_cast<int>(FilterPalette.size()); ++filter) {
+        for (const bool isContext : {false, true}) {
+            const auto style = static_cast<unsigned long>(FilterStyle(filter, isContext));
+            const long tint = Blend(shaded, FilterColour(filter), dark);
+            view.SendScintilla(QsciScintillaBase::SCI_STYLESETBACK, style,
+                               isContext ? Blend(shaded, static_cast<std::uint32_t>(tint), dark) : tint);
+            view.SendScintilla(QsciScintillaBase::SCI_STYLESETSIZEFRACTIONAL, style, size);
+            view.SendScintilla(QsciScintillaBase::SCI_STYLESETFORE, style,
+                               isContext ? (dark ? 0x909090L : 0x888888L) : (dark ? 0xE0E0E0L : 0x303030L));
+        }
+    }
     m_nWrittenFirst = m_nWrittenLast = -1;
     m_nDigits = 0;
     UpdateWidth();

@@ -16,7 +16,9 @@ class CLineNumberMargin
 public:
     // The 1-based file line shown at an editor line (0 for none: the end marker, the empty line
     // after the last line feed), and whether it is context.
-    using FileLineOf = std::function<std::int64_t(std::int64_t viewLine, bool& isContext)>;
+    // The file line of a view line (0: none), whether it is context, and the filter that kept it
+    // (-1: none), whose colour tints the line's number.
+    using FileLineOf = std::function<std::int64_t(std::int64_t viewLine, bool& isContext, int& filter)>;
 
     explicit CLineNumberMargin(COstrelView& view);
 

@@ -58,7 +58,10 @@ constexpr std::uint32_t FormatMaskChosenFont = 0xF800000F; // size, face, colour
 constexpr int TwipsPerPoint = 20;
 
 // The line that holds the caret, in every view: light enough for the cyan of filter output.
-constexpr long CaretLineBackground = 0xC8F8FF; // RGB(255, 248, 200) as the editor takes it
+constexpr long CaretLineBackground = 0xC8F8FF;     // RGB(255, 248, 200) as the editor takes it
+constexpr long DarkCaretLineBackground = 0x3C3424; // RGB(36, 52, 60)
+constexpr long DarkText = 0xDCDCDC;
+constexpr long DarkCaret = 0xF0F0F0;
 
 // The first part of a file is read before the window shows; the rest comes on the loading thread.
 constexpr std::chrono::milliseconds FirstLoadBudget{100};
@@ -99,8 +102,9 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     setWrapMode(QsciScintilla::WrapNone);
     // The caret's line stays marked while the focus is elsewhere: Go To's target is easy to see.
     SendScintilla(SCI_SETCARETLINEVISIBLE, 1UL);
-    SendScintilla(SCI_SETCARETLINEBACK, CaretLineBackground);
     SendScintilla(SCI_SETCARETLINEVISIBLEALWAYS, 1UL);
+    m_bDarkLook = LookIsDark();
+    ApplyLookColours();
 
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) {
         if (m_pPaged)
@@ -161,8 +165,10 @@ void COstrelView::ApplyFont()
     const auto mask = static_cast<std::uint32_t>(format.Mask);
     const auto effects = static_cast<std::uint32_t>(format.Effects);
 
-    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT),
-                  static_cast<long>(format.Color & 0xFFFFFF));
+    // Black text, the default, reads light on a dark look's background.
+    const long text =
+        m_bDarkLook && (format.Color & 0xFFFFFF) == 0 ? DarkText : static_cast<long>(format.Color & 0xFFFFFF);
+    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), text);
     SendScintilla(SCI_STYLESETFONT, static_cast<uintptr_t>(STYLE_DEFAULT), format.Face.toUtf8().constData());
     if (format.Height != 0) {
         SendScintilla(SCI_STYLESETSIZEFRACTIONAL, static_cast<unsigned long>(STYLE_DEFAULT),
@@ -179,16 +185,56 @@ void COstrelView::ApplyFont()
         SendScintilla(SCI_STYLESETITALIC, static_cast<unsigned long>(STYLE_DEFAULT), 0L);
         SendScintilla(SCI_STYLESETUNDERLINE, static_cast<unsigned long>(STYLE_DEFAULT), 0L);
     }
-    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(m_crBackground));
+    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT),
+                  static_cast<long>(ShownBackground(m_crBackground, m_bDarkLook)));
     SendScintilla(SCI_STYLECLEARALL);
     if (m_pMargin)
         m_pMargin->ApplyStyles();
 }
 
+std::uint32_t COstrelView::ShownBackground(std::uint32_t color, bool dark)
+{
+    if (!dark)
+        return color;
+    // Dark counterparts; filter output keeps its cyan tint.
+    if (color == FilterOutputBackground)
+        return DarkFilterOutputBackground;
+    if (color == WholeFileBackground)
+        return DarkWholeFileBackground;
+    return color;
+}
+
+bool COstrelView::LookIsDark()
+{
+    return QApplication::palette().color(QPalette::Base).lightness() < 128;
+}
+
+void COstrelView::ApplyLookColours()
+{
+    SendScintilla(SCI_SETCARETLINEBACK, m_bDarkLook ? DarkCaretLineBackground : CaretLineBackground);
+    SendScintilla(SCI_SETCARETFORE, m_bDarkLook ? DarkCaret : 0L);
+}
+
+void COstrelView::changeEvent(QEvent* event)
+{
+    QsciScintilla::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange && event->type() != QEvent::ApplicationPaletteChange)
+        return;
+    const bool dark = LookIsDark();
+    if (dark == m_bDarkLook)
+        return;
+    m_bDarkLook = dark;
+    ApplyLookColours();
+    ApplyFont();
+    if (m_pHighlighter)
+        m_pHighlighter->Refresh();
+}
+
 void COstrelView::SetBackground(std::uint32_t color)
 {
     m_crBackground = color;
-    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), static_cast<long>(color));
+    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT),
+                  static_cast<long>(ShownBackground(color, m_bDarkLook)));
     SendScintilla(SCI_STYLECLEARALL);
     if (m_pMargin)
         m_pMargin->ApplyStyles();
@@ -833,7 +879,7 @@ void COstrelView::AppendOutputLines(const OutputBatch& batch)
     SendScintilla(SCI_SETSAVEPOINT);
     std::int64_t largest = 0;
     for (const OutputLine& line : batch.Lines) {
-        m_OutputLineNumbers.Append(line.LineNumber, line.IsContext);
+        m_OutputLineNumbers.Append(line.LineNumber, line.IsContext, line.Filter);
         largest = std::max(largest, line.LineNumber);
     }
     m_pMargin->GrowLargest(largest);
@@ -893,7 +939,14 @@ std::int64_t COstrelView::GetCaretFileLine() const
 
 std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isContext) const
 {
+    int filter = -1;
+    return FileLineOfViewLine(viewLine, isContext, filter);
+}
+
+std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isContext, int& filter) const
+{
     isContext = false;
+    filter = -1;
     std::int64_t line = viewLine; // 0-based: of the output when filtered, of the file otherwise
     if (m_pPaged) {
         line = m_pPaged->FileLineOfViewLine(viewLine);
@@ -912,6 +965,7 @@ std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isCont
         return 0;
     const auto index = static_cast<std::size_t>(line);
     isContext = m_OutputLineNumbers.IsContext(index);
+    filter = m_OutputLineNumbers.Filter(index);
     return m_OutputLineNumbers.LineNumber(index);
 }
 
@@ -1122,8 +1176,9 @@ void COstrelView::UpdateMarginNumbering()
     std::int64_t largest = m_pPaged ? m_pPaged->GetIndex().GetLineCount() : SendScintilla(SCI_GETLINECOUNT);
     if (m_bShowsFilteredText && !m_OutputLineNumbers.Empty())
         largest = std::max(largest, m_OutputLineNumbers.LineNumber(m_OutputLineNumbers.Size() - 1));
-    m_pMargin->SetNumbering(
-        [this](std::int64_t viewLine, bool& isContext) { return FileLineOfViewLine(viewLine, isContext); }, largest);
+    m_pMargin->SetNumbering([this](std::int64_t viewLine, bool& isContext,
+                                   int& filter) { return FileLineOfViewLine(viewLine, isContext, filter); },
+                            largest);
 }
 
 std::int64_t COstrelView::GetGoToLineCount()

@@ -59,6 +59,13 @@ public:
     // RGB(238, 255, 255) as the editor takes it (0x00BBGGRR): the background of filter output.
     static constexpr std::uint32_t FilterOutputBackground = 0xFFFFEE;
     static constexpr std::uint32_t WholeFileBackground = 0xFFFFFF;
+    // Their counterparts in a dark look: RGB(30, 30, 30) and RGB(22, 52, 56).
+    static constexpr std::uint32_t DarkWholeFileBackground = 0x1E1E1E;
+    static constexpr std::uint32_t DarkFilterOutputBackground = 0x383416;
+    // The background shown for one of the two above, in a light or a dark look.
+    static std::uint32_t ShownBackground(std::uint32_t color, bool dark);
+    // Whether the application's look is dark (its text fields' background is).
+    static bool LookIsDark();
     // A followed whole file beyond this many bytes is shown paged (see PageFollowedFile).
     static constexpr long DefaultFollowedEditorLimit = 64L * 1024 * 1024;
 
@@ -152,6 +159,8 @@ public:
     std::int64_t GetCaretFileLine() const;
     // The file line (1-based, 0 for none) shown at an editor line, and whether it is context.
     std::int64_t FileLineOfViewLine(std::int64_t viewLine, bool& isContext) const;
+    // The same, with the filter that kept the line (-1: none, or not filter output).
+    std::int64_t FileLineOfViewLine(std::int64_t viewLine, bool& isContext, int& filter) const;
     void SetLineNumbersShown(bool shown);
     // Marks what the document's filters match in the lines on screen (after scrolling, new text,
     // or a change of the filters).
@@ -239,6 +248,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // A new look: the text area takes its light or dark colours.
+    void changeEvent(QEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
@@ -287,6 +298,7 @@ private:
     // The whole text, the page of Print Setup and white paper, for printing and its preview.
     void PreparePrinting(QsciPrinter& printer);
     void ApplyFont();
+    void ApplyLookColours();
     void SetShowsFilteredText(bool showsFilteredText);
     static bool ConfirmOverwrite(const QString& path);
     // The paged view of a file at or above the threshold; false when it is smaller.
@@ -345,7 +357,8 @@ private:
     QString m_strStatusNote;
     bool m_bLoadShowsCursor = false;
     std::uint64_t m_nTextGeneration = 0;
-    std::uint32_t m_crBackground = WholeFileBackground;
+    std::uint32_t m_crBackground = WholeFileBackground; // as in a light look; see ShownBackground
+    bool m_bDarkLook = false;
     bool m_bReadOnly = false;
     int m_nSearchHolds = 0;
     long m_pInitialDocument = 0;

@@ -15,8 +15,10 @@ class CollectingOutput : public FilterOutput
 public:
     void WriteLines(OutputBatch&& batch) override
     {
-        for (const OutputLine& line : batch.Lines)
+        for (const OutputLine& line : batch.Lines) {
             Lines.push_back({line.LineNumber, std::string(batch.LineText(line)), line.IsContext});
+            Filters.push_back(line.Filter);
+        }
         ++Batches;
         if (OnBatch)
             OnBatch();
@@ -24,6 +26,7 @@ public:
     void ReportError(const std::string& message) override { Errors.push_back(message); }
 
     std::vector<KeptLine> Lines;
+    std::vector<int> Filters; // the filter that kept each line, -1 for none
     std::vector<std::string> Errors;
     int Batches = 0;
     std::function<void()> OnBatch;

@@ -138,6 +138,24 @@ TEST(FilterEngineTest, MatchesLiteralsAsBytes)
     }
 }
 
+// Each kept line names the filter whose match kept it: the first in list order that matches,
+// its context too; excluding, no filter keeps a line. Across blocks as within one.
+TEST(FilterEngineTest, KeptLinesNameTheirFilter)
+{
+    TempDir dir;
+    const std::string path = dir.Write("log", "a\nx\nb\ny\nz\nb a\nw\n");
+    for (const std::size_t block : {std::size_t(3), FilterEngine::DefaultBlockSize}) {
+        auto outcome = RunOn(path, {Literal("a", true, 0, 1), Literal("b", true, 1, 0)}, false, block);
+        std::vector<std::int64_t> numbers;
+        for (const KeptLine& line : outcome->Output.Lines)
+            numbers.push_back(line.Number);
+        EXPECT_EQ(numbers, (std::vector<std::int64_t>{1, 2, 3, 6, 7})) << block;
+        EXPECT_EQ(outcome->Output.Filters, (std::vector<int>{0, 0, 1, 0, 0})) << block;
+    }
+    auto excluded = RunOn(path, {Literal("a")}, true);
+    EXPECT_EQ(excluded->Output.Filters, std::vector<int>(5, -1));
+}
+
 // Random logs, random filters, tiny blocks: the engine must agree with the line-by-line rules
 // everywhere, including across block ends and in lines longer than a block.
 TEST(FilterEngineTest, AgreesWithTheLineByLineRules)

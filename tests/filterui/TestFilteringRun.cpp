@@ -2,8 +2,10 @@
 // Filtering from the desktop: Apply, the worker, the progress window, Cancel and the close box.
 
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "app/CChildFrame.h"
@@ -71,12 +74,14 @@ public:
         for (const OutputLine& line : batch.Lines) {
             Numbers.push_back(line.LineNumber);
             Context.push_back(line.IsContext);
+            Filters.push_back(line.Filter);
         }
     }
     void ReportError(const std::string&) override {}
 
     std::vector<std::int64_t> Numbers;
     std::vector<bool> Context;
+    std::vector<int> Filters;
 };
 
 int ThreadCount()
@@ -99,6 +104,7 @@ private Q_SLOTS:
     void marginShowsTheFileLineOfEveryKeptLine();
     void matchesAreMarkedOnScreenOnly();
     void toggleSwapsOutputAndFileWithoutReading();
+    void darkLookDarkensTheTextArea();
     void runThatKeepsNothingLeavesAnEmptyCyanView();
     void cancelEndsWithTheMarker();
     void closeBoxEndsWithoutTheMarker();
@@ -279,6 +285,7 @@ void TestFilteringRun::marginShowsTheFileLineOfEveryKeptLine()
         for (std::size_t i = 0; i < shown.Size(); ++i) {
             QCOMPARE(shown.LineNumber(i), expected.Numbers[i]);
             QCOMPARE(shown.IsContext(i), expected.Context[i]);
+            QCOMPARE(shown.Filter(i), expected.Filters[i]);
         }
         // The margin's text of the lines on screen.
         const long first = View()->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
@@ -293,6 +300,26 @@ void TestFilteringRun::marginShowsTheFileLineOfEveryKeptLine()
                                                       static_cast<unsigned long>(line), text.data());
             QCOMPARE(text.left(length), QByteArray::number(expected.Numbers[static_cast<std::size_t>(line)]));
         }
+        // A number's cell carries its filter's colour, context apart: one style per filter and kind.
+        std::map<std::pair<int, bool>, long> styles;
+        for (long line = first; line < last; ++line) {
+            const auto index = static_cast<std::size_t>(line);
+            const long style =
+                View()->SendScintilla(QsciScintillaBase::SCI_MARGINGETSTYLE, static_cast<unsigned long>(line));
+            const auto [known, added] =
+                styles.emplace(std::pair(expected.Filters[index], bool(expected.Context[index])), style);
+            QCOMPARE(known->second, style);
+        }
+        std::set<long> distinct;
+        for (const auto& entry : styles)
+            distinct.insert(entry.second);
+        QCOMPARE(distinct.size(), styles.size());
+        // The dialog's list shows each filter's colour, by its place.
+        auto* list = Dialog().findChild<QTreeWidget*>(u"filterList"_s);
+        QVERIFY(list);
+        const QColor firstColour = list->topLevelItem(0)->data(0, Qt::DecorationRole).value<QColor>();
+        QVERIFY(firstColour.isValid());
+        QVERIFY(firstColour != list->topLevelItem(1)->data(0, Qt::DecorationRole).value<QColor>());
     }
 }
 
@@ -386,6 +413,32 @@ void TestFilteringRun::toggleSwapsOutputAndFileWithoutReading()
     WaitForRunEnd();
     QVERIFY(!runs.isEmpty());
     QVERIFY(ViewText().endsWith("ERROR line 20 again\n"));
+}
+
+void TestFilteringRun::darkLookDarkensTheTextArea()
+{
+    const auto text = [this] { return View()->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, 32UL); };
+    QCOMPARE(Background(), long(COstrelView::WholeFileBackground));
+    m_pFrame->SetApplicationLook(CommandId::LookOffice2007Black);
+    QTRY_COMPARE(Background(), long(COstrelView::DarkWholeFileBackground));
+    QVERIFY2(text() > 0xA0A0A0, "light text");
+
+    // Filter output keeps a tint of its own in the dark, and a new view starts dark.
+    AddFilter(u"ERROR"_s);
+    Apply();
+    WaitForRunEnd();
+    QCOMPARE(Background(), long(COstrelView::DarkFilterOutputBackground));
+    QVERIFY(COstrelView::DarkFilterOutputBackground != COstrelView::DarkWholeFileBackground);
+    COstrelDoc* other = m_pFrame->OpenDocumentFile(WriteLog(u"other.log"_s, NumberedLog(5)));
+    QVERIFY(other);
+    QTRY_VERIFY(!other->GetView()->IsLoading());
+    QCOMPARE(other->GetView()->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, 32UL),
+             long(COstrelView::DarkWholeFileBackground));
+
+    // Back to a light look: the colours of the light look again.
+    m_pFrame->SetApplicationLook(CommandId::LookDefault);
+    QTRY_COMPARE(Background(), long(COstrelView::FilterOutputBackground));
+    QCOMPARE(text(), 0L);
 }
 
 void TestFilteringRun::runKeepsMatchesWithContextAndLinksBack()
