@@ -31,25 +31,16 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "BenchSupport.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 
-namespace {
+using namespace BenchSupport;
 
-long ResidentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
+namespace {
 
 double CpuSeconds()
 {
@@ -57,28 +48,6 @@ double CpuSeconds()
     ::getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs the event loop until done() holds or the time is up; the longest the loop went without
-// a turn of its 1 ms tick.
-double RunLoop(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer tick;
-    QElapsedTimer sinceTick;
-    QElapsedTimer total;
-    double longest = 0;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        longest = std::max(longest, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-        sinceTick.restart();
-        if (done() || total.elapsed() >= timeoutMs)
-            loop.quit();
-    });
-    sinceTick.start();
-    total.start();
-    tick.start(1);
-    loop.exec();
-    return longest;
 }
 
 // The lines a generated log starts with: what the writer appends, over and over.
@@ -129,7 +98,7 @@ int main(int argc, char** argv)
     COstrelView* view = frame.GetActiveLogView();
     if (!view)
         return 1;
-    RunLoop([view] { return !view->IsLoading() && !view->IsPaged(); }, 600000);
+    WaitFor([view] { return !view->IsLoading() && !view->IsPaged(); }, 600000);
     if (view->IsPaged()) {
         std::fprintf(stderr, "the file opened in the paged view\n");
         return 1;
@@ -137,7 +106,7 @@ int main(int argc, char** argv)
     view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     view->SetFollow(true);
     // Turning Follow on may show a big whole file paged: a step of its own, timed apart.
-    const double followOnPause = RunLoop([] { return false; }, 2000);
+    const double followOnPause = WaitFor([] { return false; }, 2000);
 
     std::size_t keptBefore = 0;
     if (filtered) {
@@ -148,7 +117,7 @@ int main(int argc, char** argv)
         dialog->findChild<QPushButton*>(QStringLiteral("addFilterButton"))->click();
         auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
         apply->click();
-        RunLoop([apply] { return apply->isEnabled(); }, 600000);
+        WaitFor([apply] { return apply->isEnabled(); }, 600000);
         keptBefore = view->GetOutputLineNumbers().Size();
         view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     }
@@ -191,11 +160,11 @@ int main(int argc, char** argv)
         return static_cast<std::uint64_t>(view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH)) ==
                sizeBefore + written.load();
     };
-    const double longestPause = RunLoop([&] { return !writing.load(); }, (seconds + 60) * 1000);
+    const double longestPause = WaitFor([&] { return !writing.load(); }, (seconds + 60) * 1000);
     writer.join();
     QElapsedTimer lagClock;
     lagClock.start();
-    const double pauseAfter = RunLoop(caughtUp, 60000);
+    const double pauseAfter = WaitFor(caughtUp, 60000);
     const double lagMs = caughtUp() ? static_cast<double>(lagClock.nsecsElapsed()) / 1e6 : -1;
     const long residentAfter = ResidentKiB();
     if (CPagedText* paged = view->GetPagedText(); paged && lagMs < 0)

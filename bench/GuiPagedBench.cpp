@@ -19,49 +19,17 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "BenchSupport.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "filtering/FileLineIndex.h"
 #include "view/COstrelView.h"
+#include "view/CPagedSearch.h"
 #include "view/CPagedText.h"
 
+using namespace BenchSupport;
+
 namespace {
-
-long ResidentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
-
-// Runs the event loop until done() holds; the longest the loop went without a turn.
-double WaitFor(const std::function<bool()>& done)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QElapsedTimer sinceTick;
-    double longest = 0;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        longest = std::max(longest, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-        sinceTick.restart();
-        if (done())
-            loop.quit();
-    });
-    sinceTick.start();
-    poll.start(1);
-    loop.exec();
-    return longest;
-}
-
-double Milliseconds(const QElapsedTimer& clock)
-{
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
-}
 
 // Milliseconds from a jump until its window is in the view and painted.
 double TimeJump(COstrelView* view, const std::function<void()>& jump)
@@ -73,18 +41,6 @@ double TimeJump(COstrelView* view, const std::function<void()>& jump)
     WaitFor([paged] { return !paged->IsMoving(); });
     view->viewport()->repaint();
     return Milliseconds(clock);
-}
-
-struct Spread
-{
-    double Median = 0;
-    double Worst = 0;
-};
-
-Spread SpreadOf(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? Spread{} : Spread{values[values.size() / 2], values.back()};
 }
 
 // Ctrl+End, Go To and drags to random places, ten of each.
@@ -161,11 +117,24 @@ int main(int argc, char** argv)
     const long residentIndexed = ResidentKiB();
     TimeJumps(view, "with the index complete", random);
 
+    // Find of a string the file does not hold, from its start: the whole file read.
+    paged->ShowStart();
+    WaitFor([paged] { return !paged->IsMoving(); });
+    CPagedSearch search(view, QStringLiteral("no such text in this log"), true, false);
+    bool searched = false;
+    QObject::connect(&search, &CPagedSearch::Finished, [&searched](CViewSearch::Outcome) { searched = true; });
+    QElapsedTimer findClock;
+    findClock.start();
+    search.StartFindFromSelection(true);
+    WaitFor([&searched] { return searched; });
+    const double findMs = Milliseconds(findClock);
+
     std::printf("file                       %.2f GB, %lld lines\n", gigabytes, static_cast<long long>(lines));
     std::printf("File Open returned         %.1f ms\n", openReturnedMs);
     std::printf("first screen painted       %.1f ms\n", firstScreenMs);
     std::printf("index complete             %.0f ms (%.2f GB/s)\n", indexedMs, gigabytes / (indexedMs / 1000.0));
     std::printf("longest event-loop pause   %.1f ms while indexing\n", longestPause);
+    std::printf("Find, not in the file      %.0f ms (%.2f GB/s)\n", findMs, gigabytes / (findMs / 1000.0));
     std::printf("resident, index complete   %.0f MB (%.0f MB before opening; budget %.0f MB)\n",
                 static_cast<double>(residentIndexed) / 1024.0, static_cast<double>(residentBefore) / 1024.0,
                 150.0 + 2.0 * static_cast<double>(lines) / 1e6);

@@ -229,7 +229,12 @@ CFilterSettingsDlg::CFilterSettingsDlg(ILogWorkspace& workspace, QWidget* pParen
     });
 }
 
-CFilterSettingsDlg::~CFilterSettingsDlg() = default;
+CFilterSettingsDlg::~CFilterSettingsDlg()
+{
+    // The runs end while the dialog they tell is still whole: a run's last signal reaches it.
+    qDeleteAll(findChildren<CFilteringRun*>(QString(), Qt::FindDirectChildrenOnly));
+    m_pRun = nullptr;
+}
 
 void CFilterSettingsDlg::CreateControls()
 {

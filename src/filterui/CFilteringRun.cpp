@@ -34,6 +34,10 @@ CFilteringRun::CFilteringRun(QWidget* dialogParent, QObject* parent) : QObject(p
 {
     m_FinishWaitTimer.setSingleShot(true);
     connect(&m_FinishWaitTimer, &QTimer::timeout, this, &CFilteringRun::OnFinishWaitExpired);
+    // Drawing stays off while lines arrive, but the view is painted now and then: a long run
+    // shows its first results at once.
+    m_RepaintTimer.setInterval(RepaintIntervalMs);
+    connect(&m_RepaintTimer, &QTimer::timeout, this, &CFilteringRun::RepaintRunView);
     // The program may quit while a run goes on: the worker is stopped and left to end on its own.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &CFilteringRun::EndRun);
 }
@@ -108,6 +112,7 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
         view->setUpdatesEnabled(false);
         m_bRedrawSuspended = true;
     }
+    m_RepaintTimer.start();
     Q_EMIT RunningChanged(true);
 
     if (!m_pProgressDlg) {
@@ -119,6 +124,18 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
     }
     m_pProgressDlg->show();
     return true;
+}
+
+void CFilteringRun::RepaintRunView()
+{
+    if (!m_bRedrawSuspended || !m_pRunView) {
+        m_RepaintTimer.stop();
+        return;
+    }
+    m_pRunView->setUpdatesEnabled(true);
+    m_pRunView->viewport()->repaint();
+    m_pRunView->setUpdatesEnabled(false);
+    Q_EMIT RunViewPainted();
 }
 
 COstrelDoc* CFilteringRun::GetRunDocument() const

@@ -35,6 +35,7 @@ public:
     static constexpr int FinishWaitMs = 10000;
     // How long one turn of appending may take before the window handles input again.
     static constexpr int AppendBudgetMs = 20;
+    static constexpr int RepaintIntervalMs = 200;
     static inline const QString CancelledMarker = QStringLiteral("<<< Filtering Cancelled By User >>>");
 
     explicit CFilteringRun(QWidget* dialogParent, QObject* parent = nullptr);
@@ -79,6 +80,8 @@ Q_SIGNALS:
     void RunningChanged(bool running);
     // A turn of appending has ended.
     void OutputAppended();
+    // The view was painted while the run goes on (at most every RepaintIntervalMs).
+    void RunViewPainted();
     // The run follows its file in the background now; Apply may start another run.
     void Following();
 
@@ -91,6 +94,7 @@ private:
     // Ends the run now: the worker is stopped and left to end on its own, queued lines are dropped.
     void EndRun();
     void CompleteRun();
+    void RepaintRunView();
 
     QPointer<QWidget> m_pDialogParent;
     QPointer<COstrelDoc> m_pRunDocument;
@@ -98,6 +102,7 @@ private:
     std::unique_ptr<FilterWorker> m_pWorker;
     QPointer<CFilteringProgressDlg> m_pProgressDlg;
     QTimer m_FinishWaitTimer;
+    QTimer m_RepaintTimer;
     std::uint64_t m_nRunSerial = 0; // tells a late message of an earlier run from one of this run
     bool m_bRunning = false;
     bool m_bFinishing = false;

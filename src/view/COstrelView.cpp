@@ -1027,6 +1027,12 @@ QString COstrelView::RestingNote() const
     return m_pPaged ? QStringLiteral("Read-only: the file is larger than the editing limit") : QString();
 }
 
+void COstrelView::ShowSearchProgress(int percent)
+{
+    SetStatusNote(percent >= 0 ? QStringLiteral("Searching %1%").arg(percent)
+                               : (m_bFileChangedOnDisk ? QStringLiteral("File changed on disk") : RestingNote()));
+}
+
 void COstrelView::SetFileChangedOnDisk(bool changed)
 {
     if (changed == m_bFileChangedOnDisk)
@@ -1067,6 +1073,20 @@ void COstrelView::AppendFollowedBytes(const QByteArray& bytes)
     if (SendScintilla(SCI_GETLENGTH) + bytes.size() > m_nFollowedEditorLimit && PageFollowedFile())
         return;
     const bool atEnd = IsCaretOnLastLine();
+    AppendFromFile(bytes);
+    if (m_bScrollsWithEnd && atEnd)
+        FollowEnd();
+    if (m_RestartLines.empty())
+        m_pMargin->SetLargest(SendScintilla(SCI_GETLINECOUNT));
+    else
+        m_pMargin->GrowLargest(SendScintilla(SCI_GETLINECOUNT) - m_RestartLines.back());
+    m_pMargin->Refresh();
+    m_pHighlighter->Invalidate();
+    RefreshMarks();
+}
+
+void COstrelView::AppendFromFile(const QByteArray& bytes)
+{
     const bool wasModified = IsTextModified();
     Q_EMIT TextAboutToChange(TextChange::Appending);
     SendScintilla(SCI_SETREADONLY, 0UL);
@@ -1077,15 +1097,6 @@ void COstrelView::AppendFollowedBytes(const QByteArray& bytes)
     // Text that came from the file is no edit of the user's.
     if (!wasModified)
         SendScintilla(SCI_SETSAVEPOINT);
-    if (m_bScrollsWithEnd && atEnd)
-        FollowEnd();
-    if (m_RestartLines.empty())
-        m_pMargin->SetLargest(SendScintilla(SCI_GETLINECOUNT));
-    else
-        m_pMargin->GrowLargest(SendScintilla(SCI_GETLINECOUNT) - m_RestartLines.back());
-    m_pMargin->Refresh();
-    m_pHighlighter->Invalidate();
-    RefreshMarks();
 }
 
 bool COstrelView::PageFollowedFile()
@@ -1133,20 +1144,12 @@ void COstrelView::OnFileRestarted(bool replaced)
     }
     const bool atEnd = IsCaretOnLastLine();
     // The marker on a line of its own, after whatever the old file left unfinished.
-    const std::string_view text = GetTextBytes();
     QByteArray marker =
         replaced ? QByteArrayLiteral("<<< File Replaced >>>\n") : QByteArrayLiteral("<<< File Truncated >>>\n");
-    if (!text.empty() && text.back() != '\n')
+    const long length = SendScintilla(SCI_GETLENGTH);
+    if (length > 0 && SendScintilla(SCI_GETCHARAT, static_cast<unsigned long>(length - 1)) != '\n')
         marker.prepend('\n');
-    const bool wasModified = IsTextModified();
-    Q_EMIT TextAboutToChange(TextChange::Appending);
-    SendScintilla(SCI_SETREADONLY, 0UL);
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
-    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(marker.size()), marker.constData());
-    SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
-    ApplyReadOnly();
-    if (!wasModified)
-        SendScintilla(SCI_SETSAVEPOINT);
+    AppendFromFile(marker);
     m_RestartLines.push_back(SendScintilla(SCI_GETLINECOUNT) - 2);
     m_bShownLinesAreFileLines = false;
     UpdateMarginNumbering();

@@ -100,6 +100,8 @@ public:
     void ShowPagedWindow(const char* bytes, std::size_t size);
     // What the status bar should say of this view beyond its line ("Indexing 40%"), or nothing.
     QString GetStatusNote() const { return m_strStatusNote; }
+    // A search of the file under way says how far it has come (percent); -1 when it has ended.
+    void ShowSearchProgress(int percent);
     // The number of lines Go To offers, and Go To itself (1-based), in either kind of view: the
     // line comes into the middle of the editable view and a third down the paged one.
     std::int64_t GetGoToLineCount();
@@ -316,6 +318,8 @@ private:
     // A followed whole file grown past the followed editor limit is shown paged from then on: the
     // editor would copy its whole text each time it makes room. Deferred; false if it stays.
     bool PageFollowedFile();
+    // Appends bytes of the followed file: no undo record, and no modified mark of their own.
+    void AppendFromFile(const QByteArray& bytes);
     void SetFileChangedOnDisk(bool changed);
     // The note of a view that is otherwise quiet: the paged view's, or none.
     QString RestingNote() const;

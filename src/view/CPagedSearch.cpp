@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "view/CPagedSearch.h"
 
+#include <algorithm>
+#include <atomic>
 #include <fcntl.h>
 #include <stop_token>
 #include <system_error>
@@ -19,12 +21,15 @@
 struct CPagedSearch::State
 {
     std::stop_source Stop;
+    std::atomic<std::uint64_t> Searched{0};
     CPagedSearch* Owner = nullptr; // read and written on the GUI thread only
 };
 
 CPagedSearch::CPagedSearch(COstrelView* view, const QString& text, bool matchCase, bool wholeWord, QObject* parent)
     : QObject(parent), m_pView(view), m_bMatchCase(matchCase), m_bWholeWord(wholeWord)
 {
+    m_ProgressTimer.setInterval(ProgressIntervalMs);
+    connect(&m_ProgressTimer, &QTimer::timeout, this, &CPagedSearch::ShowProgress);
     QByteArray bytes;
     m_bEncodable = CViewSearch::EncodeForView(view, text, bytes) && !bytes.isEmpty();
     m_strPattern = bytes.toStdString();
@@ -35,7 +40,25 @@ CPagedSearch::~CPagedSearch()
     if (m_pState) {
         m_pState->Stop.request_stop();
         m_pState->Owner = nullptr;
+        EndProgress();
     }
+}
+
+void CPagedSearch::ShowProgress()
+{
+    if (!m_pState || !m_pView || m_nSpan == 0)
+        return;
+    const std::uint64_t searched = std::min(m_pState->Searched.load(), m_nSpan);
+    m_pView->ShowSearchProgress(static_cast<int>(searched * 100 / m_nSpan));
+}
+
+void CPagedSearch::EndProgress()
+{
+    if (!m_ProgressTimer.isActive())
+        return;
+    m_ProgressTimer.stop();
+    if (m_pView)
+        m_pView->ShowSearchProgress(-1);
 }
 
 void CPagedSearch::StartFindFromSelection(bool searchDown)
@@ -49,6 +72,8 @@ void CPagedSearch::StartFindFromSelection(bool searchDown)
     const auto start = static_cast<std::uint64_t>(m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
     const auto end = static_cast<std::uint64_t>(m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
     const std::uint64_t from = paged->GetWindowStart() + (searchDown ? end : start);
+    const std::uint64_t size = paged->GetFileSize();
+    m_nSpan = searchDown ? (size > from ? size - from : 0) : from;
     const int fd = ::open(QFile::encodeName(paged->GetPath()).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         Q_EMIT Finished(CViewSearch::Outcome::NotFound);
@@ -60,8 +85,9 @@ void CPagedSearch::StartFindFromSelection(bool searchDown)
     auto search = std::make_shared<const FileTextSearch>(m_strPattern, m_bMatchCase, m_bWholeWord);
     try {
         std::thread([state, search, fd, from, searchDown] {
-            const FileTextSearch::Result result = searchDown ? search->FindForward(fd, from, state->Stop.get_token())
-                                                             : search->FindBackward(fd, from, state->Stop.get_token());
+            const FileTextSearch::Result result =
+                searchDown ? search->FindForward(fd, from, state->Stop.get_token(), &state->Searched)
+                           : search->FindBackward(fd, from, state->Stop.get_token(), &state->Searched);
             ::close(fd);
             QMetaObject::invokeMethod(qApp, [state, result] {
                 if (state->Owner)
@@ -72,7 +98,9 @@ void CPagedSearch::StartFindFromSelection(bool searchDown)
         ::close(fd);
         m_pState.reset();
         Q_EMIT Finished(CViewSearch::Outcome::NotFound);
+        return;
     }
+    m_ProgressTimer.start();
 }
 
 void CPagedSearch::Stop()
@@ -82,12 +110,14 @@ void CPagedSearch::Stop()
     m_pState->Stop.request_stop();
     m_pState->Owner = nullptr;
     m_pState.reset();
+    EndProgress();
     Q_EMIT Finished(CViewSearch::Outcome::Stopped);
 }
 
 void CPagedSearch::OnResult(std::uint64_t offset, bool stopped, int error)
 {
     m_pState.reset();
+    EndProgress();
     CPagedText* paged = m_pView ? m_pView->GetPagedText() : nullptr;
     if (stopped || !paged) {
         Q_EMIT Finished(CViewSearch::Outcome::Stopped);

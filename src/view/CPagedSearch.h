@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include "view/CViewSearch.h"
 
@@ -20,6 +21,8 @@ class CPagedSearch : public QObject
     Q_OBJECT
 
 public:
+    static constexpr int ProgressIntervalMs = 100;
+
     CPagedSearch(COstrelView* view, const QString& text, bool matchCase, bool wholeWord, QObject* parent = nullptr);
     ~CPagedSearch() override;
 
@@ -34,6 +37,8 @@ Q_SIGNALS:
 private:
     struct State;
     void OnResult(std::uint64_t offset, bool stopped, int error);
+    void ShowProgress();
+    void EndProgress();
 
     QPointer<COstrelView> m_pView;
     std::string m_strPattern;
@@ -41,4 +46,6 @@ private:
     bool m_bWholeWord;
     bool m_bEncodable = true;
     std::shared_ptr<State> m_pState;
+    std::uint64_t m_nSpan = 0; // the bytes the search may look at, for its progress
+    QTimer m_ProgressTimer;
 };

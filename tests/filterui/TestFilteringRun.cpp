@@ -116,6 +116,7 @@ private Q_SLOTS:
     void outputStaysWithTheRunsDocument();
     void tenRunsLeaveNothingBehind();
     void pipeWithoutWriterEndsOnCancel();
+    void keptLinesArePaintedWhileTheRunGoesOn();
     void cancelTakesEffectWithinOneTurnOfAppending();
     void pagedDocumentFiltersAndComesBackAtTheLine();
     void outputBeyondTheThresholdIsPagedFromATemporaryFile();
@@ -627,6 +628,38 @@ void TestFilteringRun::tenRunsLeaveNothingBehind()
     }
     QTRY_COMPARE(ThreadCount(), threadsBefore);
     QVERIFY(!Dialog().GetFilteringRun()->IsRunning());
+}
+
+void TestFilteringRun::keptLinesArePaintedWhileTheRunGoesOn()
+{
+    // A run that cannot end yet (its pipe's writer stays open) still shows what it kept.
+    m_pFrame->resize(900, 600);
+    m_pFrame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    int painted = 0;
+    struct PaintCounter : QObject
+    {
+        int* Count;
+        explicit PaintCounter(int* count) : Count(count) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                ++*Count;
+            return false;
+        }
+    } counter(&painted);
+    View()->viewport()->installEventFilter(&counter);
+    const int writer = StartPipeRun("info\nERROR one\nERROR two\n", 2);
+    QVERIFY(writer >= 0);
+    painted = 0;
+    QTRY_VERIFY(painted > 0);
+    QVERIFY2(Dialog().GetFilteringRun()->IsRunning(), "painted while the run goes on");
+    QVERIFY(!View()->updatesEnabled()); // between paints, drawing stays off
+    View()->viewport()->removeEventFilter(&counter);
+    Progress()->findChild<QPushButton*>(u"cancelButton"_s)->click();
+    ::close(writer);
+    WaitForRunEnd();
+    QVERIFY(View()->updatesEnabled());
 }
 
 void TestFilteringRun::pipeWithoutWriterEndsOnCancel()

@@ -322,6 +322,7 @@ void TestPagedView::findSearchesTheFileBeyondTheWindow()
     QCOMPARE(selectedOffset(), static_cast<std::uint64_t>(late + 8));
     QCOMPARE(view->selectedText(), QStringLiteral("needle"));
     QCOMPARE(find("no such text", false, false, true), CViewSearch::Outcome::NotFound);
+    QVERIFY2(!view->GetStatusNote().startsWith(QStringLiteral("Searching")), "the search's note goes with it");
 }
 
 void TestPagedView::aFileThatShrinksIsReportedNotFatal()
