@@ -62,7 +62,7 @@ void CLineNumberMargin::SetShown(bool shown)
 void CLineNumberMargin::SetNumbering(FileLineOf fileLineOf, std::int64_t largest)
 {
     m_FileLineOf = std::move(fileLineOf);
-    m_View.SendScintilla(QsciScintillaBase::SCI_MARGINTEXTCLEARALL);
+    ClearTextLines(-1, -1);
     m_View.SendScintilla(
         QsciScintillaBase::SCI_SETMARGINTYPEN, static_cast<unsigned long>(Margin),
         static_cast<long>(m_FileLineOf ? QsciScintillaBase::SC_MARGIN_RTEXT : QsciScintillaBase::SC_MARGIN_NUMBER));
@@ -110,6 +110,8 @@ void CLineNumberMargin::Refresh()
         lines - 1, view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, ToWParam(firstVisible + onScreen)));
     if (first == m_nWrittenFirst && last == m_nWrittenLast)
         return;
+    ClearTextLines(first, last);
+    m_TextLines[view.SendScintilla(QsciScintillaBase::SCI_GETDOCPOINTER)] = {first, last};
     std::string text;
     for (std::int64_t line = first; line <= last; ++line) {
         bool isContext = false;
@@ -123,6 +125,21 @@ void CLineNumberMargin::Refresh()
     }
     m_nWrittenFirst = first;
     m_nWrittenLast = last;
+}
+
+void CLineNumberMargin::ClearTextLines(std::int64_t keepFirst, std::int64_t keepLast)
+{
+    COstrelView& view = m_View;
+    const auto written = m_TextLines.find(view.SendScintilla(QsciScintillaBase::SCI_GETDOCPOINTER));
+    if (written == m_TextLines.end())
+        return;
+    const std::int64_t lines = view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+    const auto [first, last] = written->second;
+    for (std::int64_t line = first; line <= std::min(last, lines - 1); ++line) {
+        if (line < keepFirst || line > keepLast)
+            view.SendScintilla(QsciScintillaBase::SCI_MARGINSETTEXT, ToWParam(line), static_cast<const char*>(nullptr));
+    }
+    m_TextLines.erase(written);
 }
 
 void CLineNumberMargin::ApplyStyles()

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <utility>
 
 class COstrelView;
 
@@ -45,4 +47,8 @@ private:
     bool m_bShown = false;
     std::int64_t m_nWrittenFirst = -1; // the editor lines written last, to skip writing them again
     std::int64_t m_nWrittenLast = -1;
+    // Per editor document, the lines that hold margin text: only the last screen written there.
+    // Clearing a document's every line walks all its lines, seconds for a big file.
+    std::map<long, std::pair<std::int64_t, std::int64_t>> m_TextLines;
+    void ClearTextLines(std::int64_t keepFirst, std::int64_t keepLast);
 };
