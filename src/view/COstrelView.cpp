@@ -1038,7 +1038,9 @@ void COstrelView::SetFileChangedOnDisk(bool changed)
     if (changed == m_bFileChangedOnDisk)
         return;
     m_bFileChangedOnDisk = changed;
-    SetStatusNote(changed ? QStringLiteral("File changed on disk") : RestingNote());
+    // A part of the file that cannot be read any more says more than that it changed.
+    if (!m_bReadProblemNoted)
+        SetStatusNote(changed ? QStringLiteral("File changed on disk") : RestingNote());
     Q_EMIT FileChangedOnDiskChanged(changed);
 }
 
@@ -1231,8 +1233,10 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always
             [this](int percent) { SetStatusNote(QStringLiteral("Indexing %1%").arg(percent)); });
     connect(m_pPaged.get(), &CPagedText::IndexFinished, this,
             [this] { SetStatusNote(QStringLiteral("Read-only: the file is larger than the editing limit")); });
-    connect(m_pPaged.get(), &CPagedText::ReadProblem, this,
-            [this](const QString& reason) { SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason)); });
+    connect(m_pPaged.get(), &CPagedText::ReadProblem, this, [this](const QString& reason) {
+        m_bReadProblemNoted = true;
+        SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason));
+    });
     PlacePagedScrollBar();
     UpdateMarginNumbering();
     if (!m_pSpillFile)
@@ -1251,6 +1255,7 @@ void COstrelView::StopPaged()
     if (!m_pPaged)
         return;
     m_pPaged.reset();
+    m_bReadProblemNoted = false;
     setViewportMargins(0, 0, 0, 0);
     SendScintilla(SCI_SETVSCROLLBAR, 1UL);
     SetTextReadOnly(false);

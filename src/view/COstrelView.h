@@ -353,6 +353,7 @@ private:
     std::unique_ptr<CFileFollower> m_pFollower;
     bool m_bFollow = false;
     bool m_bPagingFollowed = false;
+    bool m_bReadProblemNoted = false; // the paged view could not read part of its file
     long m_nFollowedEditorLimit = DefaultFollowedEditorLimit;
     bool m_bScrollsWithEnd = false;
     bool m_bFileChangedOnDisk = false;

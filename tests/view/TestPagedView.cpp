@@ -336,6 +336,9 @@ void TestPagedView::aFileThatShrinksIsReportedNotFatal()
     QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
     QTRY_VERIFY(!problems.isEmpty());
     QTRY_VERIFY(view->GetStatusNote().startsWith(QStringLiteral("Cannot read the file: ")));
+    // The watcher sees the change too; what cannot be read stays what the status bar says.
+    QTRY_VERIFY(view->IsFileChangedOnDisk());
+    QVERIFY(view->GetStatusNote().startsWith(QStringLiteral("Cannot read the file: ")));
     QVERIFY(WaitForWindow(view));
     QCOMPARE(TestSupport::TextOf(view), log.left(1000));
 }
