@@ -129,26 +129,26 @@ bool CMainFrame::LoadFrame()
     return true;
 }
 
-QAction* CMainFrame::AddCommand(const CommandSpec& spec)
+QAction* CMainFrame::AddCommand(const CommandEntry& entry)
 {
-    auto* action = new QAction(QString::fromUtf8(spec.Text), this);
-    action->setObjectName(QString::fromLatin1(spec.ObjectName));
-    action->setData(spec.Id);
-    action->setCheckable(spec.Checkable);
+    auto* action = new QAction(QString::fromUtf8(entry.Text), this);
+    action->setObjectName(QString::fromLatin1(entry.ObjectName));
+    action->setData(entry.Id);
+    action->setCheckable(entry.Checkable);
     QList<QKeySequence> shortcuts;
-    for (const QString& key : QString::fromLatin1(spec.Keys).split(u'|', Qt::SkipEmptyParts))
+    for (const QString& key : QString::fromLatin1(entry.Keys).split(u'|', Qt::SkipEmptyParts))
         shortcuts.append(QKeySequence(key));
     action->setShortcuts(shortcuts);
     // The prompt's first part goes to the status bar, the part after the line break is the tooltip.
-    const QString prompt = QString::fromUtf8(spec.Prompt);
+    const QString prompt = QString::fromUtf8(entry.Prompt);
     const qsizetype newline = prompt.indexOf(u'\n');
     action->setStatusTip(newline < 0 ? prompt : prompt.left(newline));
     if (newline >= 0)
         action->setToolTip(prompt.mid(newline + 1));
     addAction(action);
-    m_Commands[spec.Id] = action;
-    if (spec.ViewSlot || spec.ViewCommand) {
-        connect(action, &QAction::triggered, this, [this, slot = spec.ViewSlot, command = spec.ViewCommand] {
+    m_Commands[entry.Id] = action;
+    if (entry.ViewSlot || entry.ViewCommand) {
+        connect(action, &QAction::triggered, this, [this, slot = entry.ViewSlot, command = entry.ViewCommand] {
             if (COstrelView* view = GetActiveLogView()) {
                 if (slot)
                     (view->*slot)();
@@ -170,8 +170,8 @@ QAction* CMainFrame::GetCommand(int id) const
 void CMainFrame::CreateCommands()
 {
     using namespace CommandId;
-    for (const CommandSpec& spec : GetCommandTable())
-        AddCommand(spec);
+    for (const CommandEntry& entry : GetCommandTable())
+        AddCommand(entry);
 
     auto app = [] { return COstrelApp::GetInstance(); };
     auto onTriggered = [this](int id, auto handler) { connect(GetCommand(id), &QAction::triggered, this, handler); };

@@ -23,7 +23,7 @@ class QActionGroup;
 class QLabel;
 class QMenu;
 class QTabWidget;
-struct CommandSpec;
+struct CommandEntry;
 
 // The main window: menus, the standard toolbar, the status bar, the document tabs, the
 // application looks, and the list of open log documents. It is the workspace of its views and
@@ -98,7 +98,7 @@ protected:
 
 private:
     void CreateCommands();
-    QAction* AddCommand(const CommandSpec& spec);
+    QAction* AddCommand(const CommandEntry& entry);
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();

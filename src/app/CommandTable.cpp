@@ -10,7 +10,7 @@ namespace {
 using namespace CommandId;
 using View = COstrelView;
 
-const CommandSpec Commands[] = {
+const CommandEntry Commands[] = {
     {FileNew, "fileNewAction", "&New", "Ctrl+N", ""},
     {FileOpen, "fileOpenAction", "&Open...", "Ctrl+O", "Open an existing document\nOpen"},
     {FileClose, "fileCloseAction", "&Close", "Ctrl+W|Ctrl+F4", "Close the active document\nClose"},
@@ -80,7 +80,7 @@ const CommandSpec Commands[] = {
 
 } // namespace
 
-std::span<const CommandSpec> GetCommandTable()
+std::span<const CommandEntry> GetCommandTable()
 {
     return Commands;
 }

@@ -9,7 +9,7 @@ class COstrelView;
 // the toolbar settings know it by, its menu text, its keys ("Ctrl+X|Shift+Del") and its prompt
 // (the status-bar text, then a line break and the tooltip). A command with ViewSlot or
 // ViewCommand acts on the active log view; the others are wired by the main window.
-struct CommandSpec
+struct CommandEntry
 {
     int Id;
     const char* ObjectName;
@@ -22,4 +22,4 @@ struct CommandSpec
 };
 
 // Every command, once each.
-std::span<const CommandSpec> GetCommandTable();
+std::span<const CommandEntry> GetCommandTable();
