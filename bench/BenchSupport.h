@@ -7,10 +7,16 @@
 #include <functional>
 #include <vector>
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
+
+#include "app/CMainFrame.h"
+#include "filterui/CFilterSettingsDlg.h"
 
 namespace BenchSupport {
 
@@ -63,6 +69,19 @@ inline Spread SpreadOf(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? Spread{} : Spread{values[values.size() / 2], values.back()};
+}
+
+// Shows the filter dialog with one case-sensitive literal filter in place of any it had, and
+// returns the dialog's Apply button (not pressed).
+inline QPushButton* SetLiteralFilter(CMainFrame& frame, const QString& literal)
+{
+    ShowFilterSettingsDialog(frame);
+    CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
+    dialog->findChild<QPushButton*>(QStringLiteral("deleteAllButton"))->click();
+    dialog->findChild<QCheckBox*>(QStringLiteral("caseSensitiveCheck"))->setChecked(true);
+    dialog->findChild<QLineEdit*>(QStringLiteral("filterStringEdit"))->setText(literal);
+    dialog->findChild<QPushButton*>(QStringLiteral("addFilterButton"))->click();
+    return dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
 }
 
 } // namespace BenchSupport

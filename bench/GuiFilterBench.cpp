@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "BenchSupport.h"
 #include "app/CMainFrame.h"
 #include "app/CMemoryTuning.h"
 #include "app/COstrelApp.h"
@@ -28,22 +29,7 @@
 #include "filterui/CFilteringRun.h"
 #include "view/COstrelView.h"
 
-namespace {
-
-// Runs the event loop until done() holds.
-void WaitFor(const std::function<bool()>& done)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(1);
-    loop.exec();
-}
-
-} // namespace
+using namespace BenchSupport;
 
 int main(int argc, char** argv)
 {
@@ -64,17 +50,10 @@ int main(int argc, char** argv)
     if (!view)
         return 1;
     WaitFor([view] { return !view->IsLoading(); });
-    ShowFilterSettingsDialog(frame);
-    CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
-    auto* filterEdit = dialog->findChild<QLineEdit*>(QStringLiteral("filterStringEdit"));
-    auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
-    dialog->findChild<QCheckBox*>(QStringLiteral("caseSensitiveCheck"))->setChecked(true);
-
     std::printf("%-24s %12s %14s %12s %12s\n", "filter", "worker done", "window closed", "kept lines", "cancel");
     for (int i = 2; i < argc; ++i) {
-        dialog->findChild<QPushButton*>(QStringLiteral("deleteAllButton"))->click();
-        filterEdit->setText(QString::fromLocal8Bit(argv[i]));
-        dialog->findChild<QPushButton*>(QStringLiteral("addFilterButton"))->click();
+        QPushButton* apply = SetLiteralFilter(frame, QString::fromLocal8Bit(argv[i]));
+        CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
         QElapsedTimer clock;
         clock.start();
         apply->click();

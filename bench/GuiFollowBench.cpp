@@ -110,12 +110,7 @@ int main(int argc, char** argv)
 
     std::size_t keptBefore = 0;
     if (filtered) {
-        ShowFilterSettingsDialog(frame);
-        CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
-        dialog->findChild<QCheckBox*>(QStringLiteral("caseSensitiveCheck"))->setChecked(true);
-        dialog->findChild<QLineEdit*>(QStringLiteral("filterStringEdit"))->setText(QStringLiteral("ERROR"));
-        dialog->findChild<QPushButton*>(QStringLiteral("addFilterButton"))->click();
-        auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
+        QPushButton* apply = SetLiteralFilter(frame, QStringLiteral("ERROR"));
         apply->click();
         WaitFor([apply] { return apply->isEnabled(); }, 600000);
         keptBefore = view->GetOutputLineNumbers().Size();

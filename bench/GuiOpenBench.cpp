@@ -19,24 +19,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "BenchSupport.h"
 #include "app/CMainFrame.h"
 #include "app/CMemoryTuning.h"
 #include "app/COstrelApp.h"
 #include "view/COstrelView.h"
 
-namespace {
+using BenchSupport::ResidentKiB;
 
-long ResidentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
+namespace {
 
 long PeakResidentKiB()
 {

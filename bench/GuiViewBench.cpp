@@ -79,18 +79,13 @@ int main(int argc, char** argv)
     view->SetLineNumbersShown(true);
     const Spread whole = TimePages(view, 200);
 
-    ShowFilterSettingsDialog(frame);
-    CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
-    dialog->findChild<QCheckBox*>(QStringLiteral("caseSensitiveCheck"))->setChecked(true);
-    dialog->findChild<QLineEdit*>(QStringLiteral("filterStringEdit"))->setText(QString::fromLocal8Bit(argv[2]));
-    dialog->findChild<QPushButton*>(QStringLiteral("addFilterButton"))->click();
-    auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
+    QPushButton* apply = SetLiteralFilter(frame, QString::fromLocal8Bit(argv[2]));
     QElapsedTimer runClock;
     runClock.start();
     apply->click();
     WaitFor([apply] { return apply->isEnabled(); });
     const double runMs = Milliseconds(runClock);
-    dialog->hide();
+    g_pFilterSettingsDlg->hide();
     const std::size_t kept = view->GetOutputLineNumbers().Size();
     const Spread filtered = TimePages(view, 200);
 

@@ -102,12 +102,7 @@ void CLineNumberMargin::Refresh()
     if (!m_bShown || !m_FileLineOf)
         return;
     COstrelView& view = m_View;
-    const std::int64_t lines = view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
-    const std::int64_t firstVisible = view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
-    const std::int64_t onScreen = view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
-    const std::int64_t first = view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, ToWParam(firstVisible));
-    const std::int64_t last = std::min(
-        lines - 1, view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, ToWParam(firstVisible + onScreen)));
+    const auto [first, last] = view.GetLinesOnScreen();
     if (first == m_nWrittenFirst && last == m_nWrittenLast)
         return;
     ClearTextLines(first, last);

@@ -77,12 +77,7 @@ void CMatchHighlighter::Invalidate()
 void CMatchHighlighter::Refresh()
 {
     COstrelView& view = m_View;
-    const std::int64_t lines = view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
-    const std::int64_t firstVisible = view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
-    const std::int64_t onScreen = view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
-    const std::int64_t first = view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, ToWParam(firstVisible));
-    const std::int64_t last = std::min(
-        lines - 1, view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, ToWParam(firstVisible + onScreen)));
+    const auto [first, last] = view.GetLinesOnScreen();
     if (first == m_nMarkedFirst && last == m_nMarkedLast)
         return;
     // Lines marked before and still on screen keep their marks; the others are marked afresh.

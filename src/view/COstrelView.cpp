@@ -1044,6 +1044,18 @@ void COstrelView::SetFileChangedOnDisk(bool changed)
     Q_EMIT FileChangedOnDiskChanged(changed);
 }
 
+std::pair<std::int64_t, std::int64_t> COstrelView::GetLinesOnScreen() const
+{
+    const std::int64_t lines = SendScintilla(SCI_GETLINECOUNT);
+    const std::int64_t firstVisible = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    const std::int64_t onScreen = SendScintilla(SCI_LINESONSCREEN);
+    const std::int64_t first = SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(firstVisible));
+    const std::int64_t last =
+        std::min(lines - 1, static_cast<std::int64_t>(SendScintilla(
+                                SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(firstVisible + onScreen))));
+    return {first, last};
+}
+
 bool COstrelView::IsCaretOnLastLine() const
 {
     const long caret = SendScintilla(SCI_GETCURRENTPOS);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <QByteArray>
@@ -100,6 +101,8 @@ public:
     void ShowPagedWindow(const char* bytes, std::size_t size);
     // What the status bar should say of this view beyond its line ("Indexing 40%"), or nothing.
     QString GetStatusNote() const { return m_strStatusNote; }
+    // The first and last text lines on screen, folded or wrapped lines counted as the editor shows them.
+    std::pair<std::int64_t, std::int64_t> GetLinesOnScreen() const;
     // A search of the file under way says how far it has come (percent); -1 when it has ended.
     void ShowSearchProgress(int percent);
     // The number of lines Go To offers, and Go To itself (1-based), in either kind of view: the
