@@ -91,8 +91,8 @@ std::size_t FindValueStart(std::u16string_view text)
 std::string FormatReaderMessage(const char* prefix, const std::string& path, std::int64_t lineNumber,
                                 std::u16string_view line)
 {
-    return prefix + path + "\" on Line " + std::to_string(lineNumber) + ":  \"" + EncodeText(line, TextEncoding::Utf8) +
-           "\"";
+    return prefix + path + "\" on Line " + std::to_string(lineNumber) + ":  \"" +
+           EncodeText(ShownFilterFileLine(line), TextEncoding::Utf8) + "\"";
 }
 
 // The values of the filter between "<Filter>" and "</Filter>"; added to the list at the end tag.
@@ -442,6 +442,25 @@ int ReplaceFile(const std::string& target, std::string_view data)
 
 } // namespace
 
+std::u16string ShownFilterFileLine(std::u16string_view line)
+{
+    if (line.ends_with(u'\n'))
+        line.remove_suffix(1);
+    std::u16string shown;
+    shown.reserve(line.size());
+    for (const char16_t c : line) {
+        if ((c < 0x20 && c != u'\t') || c == 0x7F) {
+            static constexpr char Hex[] = "0123456789ABCDEF";
+            shown += u"\\x";
+            shown += static_cast<char16_t>(Hex[c >> 4]);
+            shown += static_cast<char16_t>(Hex[c & 15]);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 bool ParseIntegerSetting(std::u16string_view text, std::int32_t& value)
 {
     std::size_t pos = FindValueStart(text);
@@ -526,25 +545,38 @@ int FindUnsavableFilter(const FilterSettings& settings)
 bool IsSavableFilterString(std::u16string_view text)
 {
     // A line end or 0x1A would end the line or the file; a double quote would end the value
-    // early, so the string would load as another one or not at all.
-    return text.find_first_of(u"\r\n\x1A\"") == std::u16string_view::npos;
+    // early, so the string would load as another one or not at all; so would a line too long
+    // for one piece of the reader.
+    return text.size() <= MaxSavableFilterStringLength &&
+           text.find_first_of(u"\r\n\x1A\"") == std::u16string_view::npos;
 }
 
 FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSettings& settings)
 {
     FilterFileResult result;
     if (const int unsavable = FindUnsavableFilter(settings); unsavable >= 0) {
+        // A string too long to save is named by its start: the whole of it would drown the message.
+        std::u16string_view named = settings.GetFilter(unsavable)->FilterString;
+        const bool tooLong = named.size() > MaxSavableFilterStringLength;
+        if (tooLong)
+            named = named.substr(0, 40);
         std::u16string shown;
-        for (const char16_t c : settings.GetFilter(unsavable)->FilterString)
+        for (const char16_t c : named)
             shown += c == u'\r'     ? std::u16string(u"\\r")
                      : c == u'\n'   ? std::u16string(u"\\n")
                      : c == u'\x1A' ? std::u16string(u"\\x1A")
                                     : std::u16string(1, c);
+        if (tooLong)
+            shown += u"...";
+        const std::string reason =
+            tooLong
+                ? "a filter string there may be at most " + std::to_string(MaxSavableFilterStringLength) +
+                      " characters long"
+                : std::string("a filter string there may not hold a line break, a double quote or the character 0x1A");
         result.Status = FilterFileStatus::Unsavable;
         result.Message = "Filter " + std::to_string(unsavable + 1) + " (\"" + EncodeText(shown, TextEncoding::Utf8) +
-                         "\") cannot be saved to a filter settings file: a filter string there may not hold a line "
-                         "break, a double quote or the character 0x1A. \"" +
-                         path + "\" was left as it was.";
+                         "\") cannot be saved to a filter settings file: " + reason + ". \"" + path +
+                         "\" was left as it was.";
         return result;
     }
     if (const int error = ReplaceFile(ResolveSaveTarget(path), FormatFilterSettings(settings)); error != 0) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,11 +39,19 @@ FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings&
 // Settings with a filter string that would not load back as it is are refused (Unsavable).
 FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSettings& settings);
 
+// The longest filter string whose written line, up to its closing quote, fits into the 254
+// characters the reader takes at a time: a longer one would be split and fail to load.
+inline constexpr std::size_t MaxSavableFilterStringLength = 236;
+
 // Whether a filter string loads back from a filter settings file as it was saved: no line
-// break, no double quote and no 0x1A.
+// break, no double quote, no 0x1A, and at most MaxSavableFilterStringLength characters.
 bool IsSavableFilterString(std::u16string_view text);
 // The index of the first filter whose string is not savable, or -1.
 int FindUnsavableFilter(const FilterSettings& settings);
+
+// A line of a filter settings file as a message shows it: in one piece, without the line feed
+// it was read with, and with control characters (a NUL byte, a lone CR) written as \xNN.
+std::u16string ShownFilterFileLine(std::u16string_view line);
 
 // The value parsers used by the reader, given the text that follows a key.
 bool ParseIntegerSetting(std::u16string_view text, std::int32_t& value);

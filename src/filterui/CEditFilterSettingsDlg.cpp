@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filterui/CEditFilterSettingsDlg.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,6 +13,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "filtering/FilterSettingsFile.h"
 #include "filterui/DecimalText.h"
 #include "filterui/FilterStringField.h"
 #include "view/DialogFrames.h"
@@ -40,7 +43,7 @@ CEditFilterSettingsDlg::CEditFilterSettingsDlg(QWidget* pParent)
     auto* pCancel = new QPushButton(u"Cancel"_s, this);
     pCancel->setObjectName(u"cancelButton"_s);
     m_pFilterEdit = new QLineEdit(this);
-    KeepFilterStringOnOneLine(m_pFilterEdit);
+    KeepFilterStringSavable(m_pFilterEdit);
     m_pFilterEdit->setObjectName(u"filterStringEdit"_s);
     m_pFilterEdit->setMinimumWidth(300);
     m_pRegExpCheck = new QCheckBox(u"Regular Expression"_s, this);
@@ -95,6 +98,10 @@ void CEditFilterSettingsDlg::showEvent(QShowEvent* pEvent)
     m_pCaseSensitiveCheck->setChecked(m_bCaseSensitive);
     m_pLinesBeforeEdit->setText(FormatDecimal(m_nLinesBefore));
     m_pLinesAfterEdit->setText(FormatDecimal(m_nLinesAfter));
+    // A longer string from before the limit (a session, another program's file) is shown whole:
+    // opening it to change a number must not cut it.
+    m_pFilterEdit->setMaxLength(
+        std::max(static_cast<int>(MaxSavableFilterStringLength), static_cast<int>(m_strFilter.size())));
     m_pFilterEdit->setText(m_strFilter);
     m_pFilterEdit->selectAll();
     m_pFilterEdit->setFocus(Qt::OtherFocusReason);

@@ -241,7 +241,7 @@ void CFilterSettingsDlg::CreateControls()
     m_pFilterGroup = new QGroupBox(this);
     m_pFilterGroup->setObjectName(u"filterGroupBox"_s);
     m_pFilterEdit = new QLineEdit(this);
-    KeepFilterStringOnOneLine(m_pFilterEdit);
+    KeepFilterStringSavable(m_pFilterEdit);
     m_pFilterEdit->setObjectName(u"filterStringEdit"_s);
     m_pFilterErrorLabel = CreateLabel(this, QString(), u"filterErrorLabel"_s);
     QFont errorFont = m_pFilterErrorLabel->font();

@@ -6,6 +6,7 @@
 
 #include <QFile>
 
+#include "filtering/FilterSettingsFile.h"
 #include "filtering/TextCodec.h"
 
 namespace {
@@ -79,5 +80,6 @@ std::optional<UnclosedFilter> FindUnclosedFilter(const QString& path)
 QString UnclosedFilterMessage(const QString& path, const UnclosedFilter& end)
 {
     return QStringLiteral("Illegal Filter Setting in \"%1\" on Line %2:  \"%3\"")
-        .arg(path, QString::number(end.Line), end.Text);
+        .arg(path, QString::number(end.Line),
+             QString::fromStdU16String(ShownFilterFileLine(end.Text.toStdU16String())));
 }

@@ -5,6 +5,8 @@
 
 #include <QLineEdit>
 
+#include "filtering/FilterSettingsFile.h"
+
 namespace {
 
 bool IsKeptOut(QChar c)
@@ -14,8 +16,9 @@ bool IsKeptOut(QChar c)
 
 } // namespace
 
-void KeepFilterStringOnOneLine(QLineEdit* edit)
+void KeepFilterStringSavable(QLineEdit* edit)
 {
+    edit->setMaxLength(static_cast<int>(MaxSavableFilterStringLength));
     QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
         if (std::none_of(text.cbegin(), text.cend(), IsKeptOut))
             return;

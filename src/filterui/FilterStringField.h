@@ -3,6 +3,6 @@
 
 class QLineEdit;
 
-// Keeps line breaks and the character 0x1A out of a filter string field, whether typed or
-// pasted: a filter settings file could not carry them.
-void KeepFilterStringOnOneLine(QLineEdit* edit);
+// Keeps a filter string field to what a filter settings file can carry, whether typed or
+// pasted: no line breaks, no character 0x1A, and no more characters than a saved line holds.
+void KeepFilterStringSavable(QLineEdit* edit);

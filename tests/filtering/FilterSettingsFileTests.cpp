@@ -203,7 +203,9 @@ std::string ReadError(FilterFileStatus status, const std::string& path, int line
 {
     const char* prefix = status == FilterFileStatus::IllegalFormat ? "Illegal Filter Setting Format in \""
                                                                    : "Illegal Filter Setting in \"";
-    return prefix + path + "\" on Line " + std::to_string(line) + ":  \"" + text + "\"";
+    // The line shows in one piece: without the line feed it was read with.
+    const std::string shown = text.ends_with('\n') ? text.substr(0, text.size() - 1) : text;
+    return prefix + path + "\" on Line " + std::to_string(line) + ":  \"" + shown + "\"";
 }
 
 const std::string MinimalFilter = "<Filter>\nFilterString=\"abc\"\n</Filter>\n";
@@ -310,7 +312,14 @@ TEST_F(FilterSettingsFileTests, ReaderStopsAtTheFirstBadLine)
         {"beyond 32 bits", "<Filter>\nOutputAfterMatch=2147483648\n", S::IllegalFormat, 2,
          "OutputAfterMatch=2147483648\n"},
         {"exclude value", "<FilterSettings>\nExcludeMatches=yes\n", S::IllegalFormat, 2, "ExcludeMatches=yes\n"},
-        {"lone cr is data", "<Filter>\nRegExp=1\r\r\n", S::IllegalFormat, 2, "RegExp=1\r\n"},
+        {"lone cr is data, shown escaped", "<Filter>\nRegExp=1\r\r\n", S::IllegalFormat, 2, "RegExp=1\\x0D\n"},
+        {"nul bytes shown escaped", std::string(300, '\0'), S::IllegalSetting, 1,
+         [] {
+             std::string escaped;
+             for (int i = 0; i < 254; ++i)
+                 escaped += "\\x00";
+             return escaped;
+         }()},
         {"0x1A inside string", "<Filter>\nFilterString=\"ab\x1Az\"\n", S::IllegalFormat, 2, "FilterString=\"ab"},
         {"237 characters do not fit", "<Filter>\n   FilterString=\"" + std::string(237, 'y') + "\"\r\n",
          S::IllegalFormat, 2, "   FilterString=\"" + std::string(237, 'y')},
@@ -453,6 +462,9 @@ TEST_F(FilterSettingsFileTests, StringsThatWouldNotLoadBackAreRefused)
         u"say \"hi\"",
         u"a\"#b",
         u"trailing\"",
+        // Longer than one piece of the reader once indented, keyed and quoted.
+        std::u16string(237, u'x'),
+        std::u16string(300, u'\u00e9'),
     };
     for (const std::u16string& text : refused) {
         const std::string name = EncodeText(text, TextEncoding::Utf8);
@@ -465,6 +477,9 @@ TEST_F(FilterSettingsFileTests, StringsThatWouldNotLoadBackAreRefused)
         EXPECT_EQ(FindUnsavableFilter(list), 1) << name;
         EXPECT_EQ(result.Message.rfind("Filter 2 (\"", 0), 0u) << result.Message;
         EXPECT_NE(result.Message.find("\"" + path + "\" was left as it was."), std::string::npos) << result.Message;
+        const bool tooLong = text.size() > MaxSavableFilterStringLength;
+        EXPECT_EQ(result.Message.find("may be at most 236 characters long") != std::string::npos, tooLong)
+            << result.Message;
         EXPECT_EQ(ReadBytes(path), "old contents") << name;
         EXPECT_EQ(FolderEntries(), std::vector<std::string>{"old.flt"}) << name;
     }

@@ -108,6 +108,7 @@ private Q_SLOTS:
     void copyPasteBetweenDocumentsAndReloadOnActivation();
     void optionControlsCopyToDocument();
     void saveThenLoadRoundTrip();
+    void filterStringsKeepToWhatAFileCarries();
     void loadReportsReaderErrorsAndKeepsList();
     void loadThenPasteOfEmptyClipboard();
     void enterAddsInFilterFieldAndMovesFocusElsewhere();
@@ -833,6 +834,48 @@ void TestFilterSettingsDlg::saveThenLoadRoundTrip()
     QVERIFY(!Child<QCheckBox>("excludeCheck")->isChecked());
 }
 
+void TestFilterSettingsDlg::filterStringsKeepToWhatAFileCarries()
+{
+    // The filter field takes no more than a saved line holds.
+    OpenDialog();
+    auto* pField = Child<QLineEdit>("filterStringEdit");
+    pField->setText(QString(300, u'x'));
+    QCOMPARE(pField->text().size(), 236);
+
+    // A longer string from elsewhere (a session, the clipboard) stays whole in the editor...
+    const QString longer = QString(250, u'y');
+    SetFilters(m_pDocA->GetFilterSettings(), {{longer, 0, false, 0, 0}});
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocA->GetPathName()) == m_pDocA);
+    m_pDlg->GetFilterList()->setCurrentItem(m_pDlg->GetFilterList()->topLevelItem(0));
+    auto shown = std::make_shared<QString>();
+    auto seen = OnNextModal([shown](QWidget* pModal) {
+        *shown = pModal->findChild<QLineEdit*>(u"filterStringEdit"_s)->text();
+        pModal->findChild<QLineEdit*>(u"linesAfterEdit"_s)->setText(u"4"_s);
+        pModal->findChild<QPushButton*>(u"okButton"_s)->click();
+    });
+    Button("editFilterButton")->click();
+    QVERIFY(*seen);
+    QCOMPARE(*shown, longer);
+    QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), (QList<FilterRow>{{longer, 0, false, 0, 4}}));
+
+    // ...and saving it is refused by name, writing nothing.
+    const QString path = m_pDir->filePath(u"long.flt"_s);
+    auto failure = std::make_shared<QString>();
+    seen = OnNextModal([path, failure](QWidget* pModal) {
+        TestSupport::ChooseFile(pModal, path);
+        OnNextModal([failure](QWidget* pBox) {
+            if (auto* pMessage = qobject_cast<QMessageBox*>(pBox))
+                *failure = pMessage->text();
+            pBox->close();
+        });
+    });
+    m_pDlg->OnSaveFilters();
+    QVERIFY(*seen);
+    QVERIFY2(failure->startsWith(u"Filter 1 (\""_s % QString(40, u'y') % u"...\")"_s), qPrintable(*failure));
+    QVERIFY2(failure->contains(u"at most 236 characters"_s), qPrintable(*failure));
+    QVERIFY(!QFile::exists(path));
+}
+
 void TestFilterSettingsDlg::loadReportsReaderErrorsAndKeepsList()
 {
     OpenDialog();
@@ -875,7 +918,7 @@ void TestFilterSettingsDlg::loadReportsReaderErrorsAndKeepsList()
     });
     m_pDlg->OnLoadFilters();
     QVERIFY(*seen);
-    QTRY_COMPARE(*message, u"ERROR: Illegal Filter Setting in \"%1\" on Line 3:  \"   RegExp=1\n\""_s.arg(cutOff));
+    QTRY_COMPARE(*message, u"ERROR: Illegal Filter Setting in \"%1\" on Line 3:  \"   RegExp=1\""_s.arg(cutOff));
     QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()), before);
     QCOMPARE(FiltersOf(m_pDocA->GetFilterSettings()), before);
 
