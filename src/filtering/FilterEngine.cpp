@@ -169,7 +169,9 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     EngineResult result = EngineResult::Finished;
     try {
         result = ReadAndDecide(file.Get(), mayBlock, S_ISREG(status.st_mode), fileSize, stop);
+        m_pMapping = nullptr; // went with ReadAndDecide
     } catch (const std::bad_alloc&) {
+        m_pMapping = nullptr;
         // The block buffer is gone with the unwinding; hand over what was kept, if that still fits.
         m_BeforeContextLines.clear();
         try {
@@ -215,6 +217,7 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     };
     if (regular && fileSize > 0) {
         mapping.emplace(fd, fileSize);
+        m_pMapping = mapping->GetData() != nullptr ? &*mapping : nullptr;
         if (mapping->GetData() != nullptr) {
             switch (DecideMapped(*mapping, stop, buffer, capacity, carried)) {
             case MappedOutcome::Stopped:
@@ -379,13 +382,12 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std:
         const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
         const bool stopped = !ProcessBlock(position, blockEnd, stop);
         position = blockEnd;
-        // What was decided is not needed again but to count dropped lines: the pages before the
-        // first line still to be counted are let go of, so the run's memory stays small however
-        // large the file, and counting never maps a page again.
-        const char* const releasable = m_pUncounted != nullptr ? std::min(m_pUncounted, position) : position;
-        if (releasable - data >= static_cast<std::ptrdiff_t>(kReleaseStep) + released) {
-            mapping.Release(releasable);
-            released = releasable - data;
+        // What was decided is not needed again but to count dropped lines: its pages are let go
+        // of, so the run's memory stays small however large the file, even when it keeps nothing.
+        // Counting a stretch that was let go of reads it again, piece by piece (CountDroppedLines).
+        if (position - data >= static_cast<std::ptrdiff_t>(kReleaseStep) + released) {
+            mapping.Release(position);
+            released = position - data;
         }
         m_nProgressPercent.store(static_cast<int>(static_cast<std::uint64_t>(position - data) * 100 /
                                                   static_cast<std::uint64_t>(end - data)),
@@ -398,6 +400,7 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std:
 
 void FilterEngine::StartFileAgain()
 {
+    m_pMapping = nullptr; // the mapping goes with the file it held
     m_nLineNumber = 0;
     m_nAfterCount = 0;
     m_nMatchedIndex = 0;
@@ -478,7 +481,21 @@ void FilterEngine::CountDroppedLines(const char* upTo)
 {
     if (m_pUncounted == nullptr)
         return;
-    m_nLineNumber += CountLines(m_pUncounted, upTo);
+    if (m_pMapping == nullptr || !m_pMapping->IsReleased(m_pUncounted) || m_pUncounted >= upTo) {
+        m_nLineNumber += CountLines(m_pUncounted, upTo);
+        m_pUncounted = nullptr;
+        return;
+    }
+    // Pages let go of come back as they are read: count them a step at a time and let each go
+    // again, so counting a long stretch does not hold it all at once.
+    for (const char* from = m_pUncounted; from < upTo;) {
+        const char* const to = upTo - from > static_cast<std::ptrdiff_t>(kReleaseStep) ? from + kReleaseStep : upTo;
+        m_nLineNumber += static_cast<std::int64_t>(CountLineFeeds(from, static_cast<std::size_t>(to - from)));
+        m_pMapping->ReleaseAgain(from, to);
+        from = to;
+    }
+    if (upTo[-1] != '\n')
+        ++m_nLineNumber;
     m_pUncounted = nullptr;
 }
 

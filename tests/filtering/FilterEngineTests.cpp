@@ -309,6 +309,53 @@ TEST(FilterEngineTest, ReadsAHugeSingleLineWhole)
     EXPECT_EQ(outcome->Output.Lines[1].Number, 2);
 }
 
+// The peak resident memory of this process, in bytes, since the last ResetPeakMemory.
+std::int64_t PeakMemory()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stoll(line.substr(6)) * 1024;
+    return -1;
+}
+
+bool ResetPeakMemory()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    return static_cast<bool>(clear.flush());
+}
+
+// A run lets go of the pages it has decided, whether it keeps nothing or keeps a line far from
+// the last one it kept (whose number needs the lines between counted).
+TEST(FilterEngineTest, LetsGoOfTheFileAsItGoes)
+{
+    TempDir dir;
+    constexpr std::size_t Lines = 3'000'000; // 192 MB
+    std::string content;
+    content.reserve(Lines * 64);
+    const std::string line = std::string(63, 'x') + "\n";
+    for (std::size_t i = 0; i < Lines; ++i)
+        content += line;
+    content += "NEEDLE\n";
+    const std::string path = dir.Write("big.log", content);
+    const auto size = static_cast<std::int64_t>(content.size());
+    content.clear();
+    content.shrink_to_fit();
+    for (const char* pattern : {"absent", "NEEDLE"}) {
+        if (!ResetPeakMemory() || PeakMemory() < 0)
+            GTEST_SKIP() << "no peak memory in /proc";
+        const std::int64_t before = PeakMemory();
+        auto outcome = RunOn(path, {Literal(pattern)});
+        const std::int64_t grown = PeakMemory() - before;
+        EXPECT_LT(grown, size / 4) << pattern << ": the run held " << grown << " bytes of a " << size << " byte file";
+        if (std::string(pattern) == "NEEDLE") {
+            ASSERT_EQ(outcome->Output.Lines.size(), 1u);
+            EXPECT_EQ(outcome->Output.Lines[0].Number, static_cast<std::int64_t>(Lines) + 1);
+        }
+    }
+}
+
 // A pipe may have nothing to give for a long time: the run must still stop when asked, and
 // what arrives in pieces is decided line by line as it comes.
 TEST(FilterEngineTest, ReadsPipesAndStopsWhileWaitingForThem)
