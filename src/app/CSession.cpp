@@ -2,7 +2,12 @@
 #include "app/CSession.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTabWidget>
@@ -108,19 +113,50 @@ void CSession::Write(QSettings& settings) const
     settings.endGroup();
 }
 
-QStringList CSession::Restore(CMainFrame& frame) const
+QString CSession::WhyNotReopened(const QString& path)
 {
-    QStringList skipped;
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? QStringLiteral("no longer there")
+                                                   : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(status.st_mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(status.st_mode))
+        return QStringLiteral("a named pipe");
+    if (S_ISSOCK(status.st_mode))
+        return QStringLiteral("a socket");
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))
+        return QStringLiteral("a device");
+    if (!S_ISREG(status.st_mode))
+        return QStringLiteral("not a regular file");
+    if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
+        return QStringLiteral("not readable");
+    return QString();
+}
+
+QString CSession::Restore(CMainFrame& frame) const
+{
+    // Missing files, the usual case, are named together; any other reason goes with its name.
+    QStringList missing;
+    QStringList others;
     CDocumentArea* area = frame.GetDocumentArea();
     int lastGroup = -1;
     COstrelDoc* active = nullptr;
     for (std::size_t i = 0; i < m_Documents.size(); ++i) {
         const Document& saved = m_Documents[i];
-        const QFileInfo file(saved.Path);
         // Checked first: a file that went away is a note, not a message box at every start.
-        COstrelDoc* document = file.isFile() && file.isReadable() ? frame.OpenDocumentFile(saved.Path) : nullptr;
+        QString reason = WhyNotReopened(saved.Path);
+        COstrelDoc* document = reason.isEmpty() ? frame.OpenDocumentFile(saved.Path, true) : nullptr;
         if (!document) {
-            skipped.append(saved.Path);
+            const QString name = QFileInfo(saved.Path).fileName();
+            if (reason.isEmpty())
+                reason = QStringLiteral("could not be opened");
+            if (reason == u"no longer there")
+                missing.append(name);
+            else
+                others.append(name % QStringLiteral(" (") % reason % u')');
             continue;
         }
         // The first document of a later group leaves the group before for a new one.
@@ -144,5 +180,10 @@ QStringList CSession::Restore(CMainFrame& frame) const
         if (active && child->GetDocument() == active)
             area->SetActiveChildFrame(child);
     }
-    return skipped;
+    QStringList parts;
+    if (!missing.isEmpty())
+        parts.append(QStringLiteral("no longer there: ") + missing.join(QStringLiteral(", ")));
+    if (!others.isEmpty())
+        parts.append(others.join(QStringLiteral(", ")));
+    return parts.isEmpty() ? QString() : QStringLiteral("Not reopened, ") + parts.join(QStringLiteral("; "));
 }

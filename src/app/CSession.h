@@ -40,8 +40,12 @@ public:
     void Write(QSettings& settings) const;
 
     // Opens the documents in the frame, in their groups, and activates the one that was active.
-    // A file that is gone or cannot be read is skipped; the paths skipped are returned.
-    QStringList Restore(CMainFrame& frame) const;
+    // A file that is gone, is not a regular file or cannot be read is skipped. Returns the note
+    // that says which were skipped and why, empty when every document came back.
+    QString Restore(CMainFrame& frame) const;
+
+    // Why a saved path is not opened again: empty when it can be.
+    static QString WhyNotReopened(const QString& path);
 
     const std::vector<Document>& GetDocuments() const { return m_Documents; }
 

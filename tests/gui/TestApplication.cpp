@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QLabel>
 #include <QSettings>
 #include <QStatusBar>
@@ -191,7 +192,9 @@ void TestApplication::lastSessionComesBackAtNextStart()
     const QString a = dir.filePath(QStringLiteral("a.log"));
     const QString b = dir.filePath(QStringLiteral("b.log"));
     const QString c = dir.filePath(QStringLiteral("c.log"));
-    for (const QString& path : {a, b, c})
+    const QString d = dir.filePath(QStringLiteral("d.log"));
+    const QString e = dir.filePath(QStringLiteral("e.log"));
+    for (const QString& path : {a, b, c, d, e})
         QVERIFY(TestSupport::WriteFile(path, "ERROR one\nWarning x\n"));
     COstrelApp* app = COstrelApp::GetInstance();
     app->setQuitOnLastWindowClosed(false);
@@ -206,7 +209,7 @@ void TestApplication::lastSessionComesBackAtNextStart()
     QVERIFY(app->InitInstance());
     QVERIFY(app->GetRestoreSession());
     CMainFrame* frame = app->GetMainFrame();
-    for (const QString& path : {a, b, c})
+    for (const QString& path : {a, b, d, e, c})
         QVERIFY(app->OpenDocumentFile(path));
     FilterSettings& filters = childOf(frame, b)->GetDocument()->GetFilterSettings();
     filters.AddFilter(u"ERROR", 0);
@@ -221,8 +224,12 @@ void TestApplication::lastSessionComesBackAtNextStart()
     QVERIFY(frame->close());
     app->ExitInstance(0);
 
-    // a is gone by the next start: the rest comes back as it was, with a note for a.
+    // a is gone by the next start, a folder has d's name and a pipe e's: the rest comes back as
+    // it was, with a note that says what became of each.
     QVERIFY(QFile::remove(a));
+    QVERIFY(QFile::remove(d) && QDir().mkdir(d));
+    QVERIFY(QFile::remove(e));
+    QCOMPARE(::mkfifo(QFile::encodeName(e).constData(), 0600), 0);
     QVERIFY(app->InitInstance());
     frame = app->GetMainFrame();
     CDocumentArea* area = frame->GetDocumentArea();
@@ -232,7 +239,8 @@ void TestApplication::lastSessionComesBackAtNextStart()
     QCOMPARE(area->GetTabGroupOf(childOf(frame, b)), area->GetTabGroups().at(0));
     QCOMPARE(area->GetTabGroupOf(childOf(frame, c)), area->GetTabGroups().at(1));
     QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), b);
-    QCOMPARE(frame->statusBar()->currentMessage(), QStringLiteral("Not reopened, no longer there: a.log"));
+    QCOMPARE(frame->statusBar()->currentMessage(),
+             QStringLiteral("Not reopened, no longer there: a.log; d.log (a folder), e.log (a named pipe)"));
     const FilterSettings& restored = childOf(frame, b)->GetDocument()->GetFilterSettings();
     QCOMPARE(restored.GetCount(), 2);
     QCOMPARE(restored.GetFilterString(0), std::u16string(u"ERROR"));
