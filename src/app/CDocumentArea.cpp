@@ -87,9 +87,15 @@ QTabWidget* CDocumentArea::CreateTabGroup()
     return group;
 }
 
-void CDocumentArea::AddChildFrame(CChildFrame* frame)
+void CDocumentArea::AddChildFrame(CChildFrame* frame, bool activate)
 {
     connect(frame, &CChildFrame::TitleChanged, this, &CDocumentArea::OnTitleChanged);
+    if (!activate && m_pActiveGroup->count() > 0) {
+        // Behind the current tab: it stays hidden, and so unloaded, until the user turns to it.
+        m_pActiveGroup->addTab(frame, frame->GetTabText());
+        UpdateTabTexts();
+        return;
+    }
     AddToGroup(m_pActiveGroup, frame);
     frame->setFocus();
 }
@@ -419,8 +425,17 @@ void CDocumentArea::OnTitleChanged(CChildFrame*)
     UpdateTabTexts();
 }
 
+void CDocumentArea::HoldTabTexts(bool hold)
+{
+    m_bTabTextsHeld = hold;
+    if (!hold)
+        UpdateTabTexts();
+}
+
 void CDocumentArea::UpdateTabTexts()
 {
+    if (m_bTabTextsHeld)
+        return;
     const QList<CChildFrame*> frames = GetChildFrames();
     QStringList paths;
     for (const CChildFrame* frame : frames)

@@ -27,7 +27,11 @@ public:
     explicit CDocumentArea(QWidget* parent = nullptr);
 
     // Adds the frame's tab to the active group and makes it the active one.
-    void AddChildFrame(CChildFrame* frame);
+    // Adds the frame to the active group; with activate it becomes the group's current tab.
+    void AddChildFrame(CChildFrame* frame, bool activate = true);
+    // While held, adding tabs leaves their texts as they are; letting go names every tab once.
+    // Opening many files at once would otherwise compare every name with every other each time.
+    void HoldTabTexts(bool hold);
     // Takes the frame's tab away; a group left without tabs disappears unless it is the last.
     void RemoveChildFrame(CChildFrame* frame);
     CChildFrame* GetActiveChildFrame() const;
@@ -100,4 +104,5 @@ private:
     bool m_bReported = false;
     bool m_bRearranging = false;
     TabToolTipProvider m_TabToolTipProvider;
+    bool m_bTabTextsHeld = false;
 };

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPrinter>
 #include <QSettings>
@@ -456,12 +457,36 @@ void CMainFrame::UpdateWindowTitle()
     setWindowTitle(document ? document->GetTitle() % QStringLiteral(" - Ostrel") : QStringLiteral("Ostrel"));
 }
 
-COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path)
+QList<COstrelDoc*> CMainFrame::OpenDocumentFiles(const QStringList& paths, bool ask)
+{
+    QList<COstrelDoc*> documents(paths.size(), nullptr);
+    if (ask && paths.size() > ManyFiles) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Ostrel"),
+                        QStringLiteral("Open all %1 files?").arg(paths.size()), QMessageBox::Yes | QMessageBox::No,
+                        this);
+        box.setObjectName(QStringLiteral("openManyFilesBox"));
+        box.setInformativeText(QStringLiteral("Each file opens in a tab of its own."));
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return documents;
+    }
+    m_pDocumentArea->HoldTabTexts(true);
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const bool last = i + 1 == paths.size();
+        if (last)
+            m_pDocumentArea->HoldTabTexts(false); // the active tab is named as it is shown
+        documents[i] = OpenDocumentFile(paths.at(i), !last, last);
+    }
+    return documents;
+}
+
+COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path, bool loadWhenShown, bool activate)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
         if (frame->GetDocument()->GetPathName() == absolute) {
-            m_pDocumentArea->SetActiveChildFrame(frame);
+            if (activate)
+                m_pDocumentArea->SetActiveChildFrame(frame);
             return frame->GetDocument();
         }
     }
@@ -470,7 +495,7 @@ COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path)
     COstrelView* view = frame->GetView();
     view->OnInitialUpdate();
     ReleaseCommandKeys(view);
-    if (!document->OnOpenDocument(absolute)) {
+    if (!document->OnOpenDocument(absolute, loadWhenShown)) {
         delete frame;
         return nullptr;
     }
@@ -488,7 +513,7 @@ COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path)
         },
         Qt::QueuedConnection);
     connect(view, &COstrelView::FileDropped, this, &CMainFrame::OpenDroppedFile);
-    m_pDocumentArea->AddChildFrame(frame);
+    m_pDocumentArea->AddChildFrame(frame, activate);
     return document;
 }
 
@@ -979,8 +1004,13 @@ void CMainFrame::dropEvent(QDropEvent* event)
 
 void CMainFrame::OpenDroppedUrls(const QList<QUrl>& urls)
 {
+    QStringList paths;
     for (const QUrl& url : urls) {
         if (url.isLocalFile())
-            OpenDroppedFile(url.toLocalFile());
+            paths.append(url.toLocalFile());
     }
+    COstrelApp* app = COstrelApp::GetInstance();
+    const QList<COstrelDoc*> documents = OpenDocumentFiles(paths, !app || app->GetAskBeforeOpeningMany());
+    if (app)
+        app->NoteOpenedFiles(paths, documents);
 }

@@ -40,7 +40,17 @@ public:
     bool LoadFrame();
 
     // Opens a log file in a new tab, or activates its tab when it is open already.
-    COstrelDoc* OpenDocumentFile(const QString& path);
+    // Opens the file as a log document in the active tab group, or activates it when it is open
+    // already. With loadWhenShown its text is read only when its tab is first shown; without
+    // activate the new tab is added behind the current one.
+    COstrelDoc* OpenDocumentFile(const QString& path, bool loadWhenShown = false, bool activate = true);
+    // Past this many files at once, opening asks first.
+    static constexpr int ManyFiles = 50;
+    // Opens the files as one batch: the last one ends up active, and the others read their text
+    // when first shown, so a thousand files cost a thousand tabs, not a thousand loads. Past
+    // ManyFiles files it asks first when ask is set (and opens none when the answer is no).
+    // Returns, for each path, its document or null when it was not opened.
+    QList<COstrelDoc*> OpenDocumentFiles(const QStringList& paths, bool ask);
     // Closes a document's tab after asking to save; false when the user cancels.
     bool CloseChildFrame(CChildFrame* frame);
     // Closes every tab but that one's, asking to save each; false when the user cancels one.

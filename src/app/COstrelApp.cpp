@@ -91,18 +91,12 @@ bool COstrelApp::InitInstance()
 
     if (m_bRestoreSession) {
         QSettings settings;
-        const QStringList gone = CSession::Read(settings).Restore(*m_pMainFrame);
-        if (!gone.isEmpty()) {
-            QStringList names;
-            for (const QString& path : gone)
-                names.append(QFileInfo(path).fileName());
-            m_pMainFrame->ShowStatusNote(QStringLiteral("Not reopened, no longer there: ") +
-                                         names.join(QStringLiteral(", ")));
-        }
+        const QString note = CSession::Read(settings).Restore(*m_pMainFrame);
+        if (!note.isEmpty())
+            m_pMainFrame->ShowStatusNote(note);
     }
     // Every argument that is not a switch names a file to open, the last one ends up active.
-    for (const QString& file : GetCommandLineFiles())
-        OpenDocumentFile(file);
+    OpenDocumentFiles(GetCommandLineFiles());
     m_pMainFrame->show();
     return true;
 }
@@ -111,8 +105,7 @@ void COstrelApp::OnFilesHandedOver(const QStringList& paths)
 {
     if (!m_pMainFrame)
         return;
-    for (const QString& path : paths)
-        OpenDocumentFile(path);
+    OpenDocumentFiles(paths);
     if (m_pMainFrame->isMinimized())
         m_pMainFrame->showNormal();
     m_pMainFrame->raise();
@@ -146,6 +139,7 @@ void COstrelApp::ReadSettings(QSettings& settings)
     m_nPagedViewThresholdMB = valid && threshold >= 0 ? threshold : DefaultPagedViewThresholdMB();
     m_bShowLineNumbers = settings.value(QStringLiteral("LineNumbers"), 1).toInt() != 0;
     m_bRestoreSession = settings.value(QStringLiteral("RestoreSession"), 1).toInt() != 0;
+    m_bAskBeforeOpeningMany = settings.value(QStringLiteral("AskBeforeOpeningMany"), 1).toInt() != 0;
     settings.endGroup();
 
     m_RecentFiles.clear();
@@ -172,6 +166,7 @@ void COstrelApp::WriteSettings(QSettings& settings) const
     settings.setValue(QStringLiteral("PagedViewThreshold"), static_cast<qlonglong>(m_nPagedViewThresholdMB));
     settings.setValue(QStringLiteral("LineNumbers"), m_bShowLineNumbers ? 1 : 0);
     settings.setValue(QStringLiteral("RestoreSession"), m_bRestoreSession ? 1 : 0);
+    settings.setValue(QStringLiteral("AskBeforeOpeningMany"), m_bAskBeforeOpeningMany ? 1 : 0);
     settings.endGroup();
 
     settings.beginGroup(RecentFileGroup);
@@ -244,6 +239,23 @@ void COstrelApp::OnFilePrintSetup()
 {
     QPageSetupDialog dialog(&GetPrinter(), m_pMainFrame.get());
     dialog.exec();
+}
+
+void COstrelApp::OpenDocumentFiles(const QStringList& paths)
+{
+    if (!m_pMainFrame || paths.isEmpty())
+        return;
+    NoteOpenedFiles(paths, m_pMainFrame->OpenDocumentFiles(paths, m_bAskBeforeOpeningMany));
+}
+
+void COstrelApp::NoteOpenedFiles(const QStringList& paths, const QList<COstrelDoc*>& documents)
+{
+    for (qsizetype i = 0; i < paths.size() && i < documents.size(); ++i) {
+        if (documents.at(i))
+            AddToRecentFileList(paths.at(i));
+        else
+            RemoveFromRecentFileList(paths.at(i));
+    }
 }
 
 COstrelDoc* COstrelApp::OpenDocumentFile(const QString& path)

@@ -85,10 +85,20 @@ public:
     // Settings/RestoreSession: a start opens again the documents open at the last exit.
     bool GetRestoreSession() const { return m_bRestoreSession; }
     void SetRestoreSession(bool restore) { m_bRestoreSession = restore; }
+    // Settings/AskBeforeOpeningMany: opening more than CMainFrame::ManyFiles files at once asks
+    // first, on by default.
+    bool GetAskBeforeOpeningMany() const { return m_bAskBeforeOpeningMany; }
+    void SetAskBeforeOpeningMany(bool ask) { m_bAskBeforeOpeningMany = ask; }
 
     QStringList GetRecentFileList() const { return m_RecentFiles; }
     void AddToRecentFileList(const QString& path);
     void RemoveFromRecentFileList(const QString& path);
+
+    // Opens the files as one batch (see CMainFrame::OpenDocumentFiles), keeping the recent-file
+    // list up to date.
+    void OpenDocumentFiles(const QStringList& paths);
+    // The recent-file list after a batch: each file that opened comes first, each that did not goes.
+    void NoteOpenedFiles(const QStringList& paths, const QList<COstrelDoc*>& documents);
 
 public Q_SLOTS:
     void OnAppAbout();
@@ -117,6 +127,7 @@ private:
     std::int64_t m_nPagedViewThresholdMB = DefaultPagedViewThresholdMB();
     bool m_bShowLineNumbers = true;
     bool m_bRestoreSession = true;
+    bool m_bAskBeforeOpeningMany = true;
     QStringList m_RecentFiles;
     std::unique_ptr<QPrinter> m_pPrinter;
     std::unique_ptr<CMainFrame> m_pMainFrame;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -14,7 +15,7 @@ COstrelDoc::COstrelDoc(QObject* parent) : QObject(parent) {}
 
 COstrelDoc::~COstrelDoc() = default;
 
-bool COstrelDoc::OnOpenDocument(const QString& path)
+bool COstrelDoc::OnOpenDocument(const QString& path, bool loadWhenShown)
 {
     if (!m_pView)
         return false;
@@ -24,8 +25,45 @@ bool COstrelDoc::OnOpenDocument(const QString& path)
         QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), COstrelView::FailedToOpenMessage(path, error));
         return false;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     SetPathName(path);
+    if (loadWhenShown && !m_pView->isVisible()) {
+        // Nothing held meanwhile, not even the descriptor: a thousand such tabs cost nothing.
+        m_bLoadPending = true;
+        m_pView->installEventFilter(this);
+        return true;
+    }
+    return StartLoading(std::move(file));
+}
+
+bool COstrelDoc::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_pView && event->type() == QEvent::Show && m_bLoadPending) {
+        m_pView->removeEventFilter(this);
+        // Not inside the show itself: loading may ask a question or close the tab.
+        QMetaObject::invokeMethod(this, &COstrelDoc::LoadPendingText, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void COstrelDoc::LoadPendingText()
+{
+    if (!m_bLoadPending || !m_pView)
+        return;
+    m_bLoadPending = false;
+    QString error;
+    auto file = COstrelView::OpenLogFile(GetPathName(), error);
+    if (!file) {
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), COstrelView::FailedToOpenMessage(GetPathName(), error));
+        Q_EMIT OpenFailed();
+        return;
+    }
+    if (!StartLoading(std::move(file)))
+        Q_EMIT OpenFailed();
+}
+
+bool COstrelDoc::StartLoading(std::unique_ptr<QFile> file)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     m_pView->LoadFile(std::move(file));
     QApplication::restoreOverrideCursor();
     // The first part could not be read: the view has said why, and no tab is left for the file.
@@ -45,6 +83,7 @@ bool COstrelDoc::OnOpenDocument(const QString& path)
 
 void COstrelDoc::OnCloseDocument()
 {
+    m_bLoadPending = false;
     Q_EMIT Closing();
     if (m_pView)
         m_pView->StopLoading();

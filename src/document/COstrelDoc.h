@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <memory>
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -10,6 +12,8 @@
 
 // One open log file: its path and filters, and the values the main window keeps for its tab.
 // The document keeps no copy of the text: the file on disk is the source, the view shows it.
+class QFile;
+
 class COstrelDoc : public QObject
 {
     Q_OBJECT
@@ -25,8 +29,12 @@ public:
     bool OnNewDocument() { return false; }
     // Opens the file sharing it with its writers and starts loading it into the view; false,
     // after "Failed to open document." with the path and the reason, when it cannot be opened.
-    // A read that fails later, while the rest loads, is announced by OpenFailed.
-    bool OnOpenDocument(const QString& path);
+    // A read that fails later, while the rest loads, is announced by OpenFailed. With
+    // loadWhenShown the file is only checked now and read when the view is first shown (a tab
+    // opened behind others); a file that cannot be opened by then is announced by OpenFailed too.
+    bool OnOpenDocument(const QString& path, bool loadWhenShown = false);
+    // Whether the text waits for the view to be shown.
+    bool IsLoadPending() const { return m_bLoadPending; }
     // Stops loading and announces the close (Closing); the frame then destroys the document.
     void OnCloseDocument();
 
@@ -59,7 +67,15 @@ Q_SIGNALS:
     // The document is closing; it goes away soon after.
     void Closing();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Reads the file into the view, as an opening does; false when it could not be opened.
+    bool StartLoading(std::unique_ptr<QFile> file);
+    void LoadPendingText();
+
+    bool m_bLoadPending = false;
     bool m_bTitleShowsModified = false;
     bool m_bOpening = false; // the first load of the file is under way
     int m_nTabIndex = -1;

@@ -2,13 +2,13 @@
 // The expression help page shows each example with a line it keeps and a line it does not keep.
 // Every example runs here through the engine on a file of exactly those lines, so the page cannot
 // promise what the matcher does not do.
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
 #include "support/TempDir.h"
@@ -87,7 +87,8 @@ TEST(HelpExamplesTests, EveryExampleKeepsWhatThePageSays)
     ASSERT_GE(examples.size(), 10u);
     TempDir dir;
     for (const HelpExample& example : examples) {
-        ASSERT_FALSE(example.Kept.empty()) << "an example row without its kept and dropped lines: " << example.Expression;
+        ASSERT_FALSE(example.Kept.empty())
+            << "an example row without its kept and dropped lines: " << example.Expression;
         // The lines as a log holds them, each with its line feed; CR LF must read the same.
         for (const char* lineEnd : {"\n", "\r\n"}) {
             const std::string log = example.NotKept + lineEnd + example.Kept + lineEnd;
@@ -95,8 +96,8 @@ TEST(HelpExamplesTests, EveryExampleKeepsWhatThePageSays)
             CollectingOutput output;
             ASSERT_EQ(engine.Run(std::stop_token(), output), EngineResult::Finished) << example.Expression;
             EXPECT_TRUE(output.Errors.empty()) << example.Expression << ": " << output.Errors.front();
-            ASSERT_EQ(output.Lines.size(), 1u) << example.Expression << " on \"" << example.NotKept << "\" and \""
-                                               << example.Kept << "\"";
+            ASSERT_EQ(output.Lines.size(), 1u)
+                << example.Expression << " on \"" << example.NotKept << "\" and \"" << example.Kept << "\"";
             EXPECT_EQ(output.Lines.front().Number, 2) << example.Expression << " kept \"" << example.NotKept << "\"";
         }
     }

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void wordWrapCheckFollowsActiveView();
     void tabsShowPathsLinesAndOpenEachFileOnce();
     void droppedFilesOpen();
+    void manyFilesAskFirstAndLoadWhenShown();
     void geometryComesBackAtNextStart();
     void commandKeysNeverEditTheText();
     void altAndCtrlCombinationsNeverTypeText();
@@ -317,6 +318,61 @@ void TestMainFrame::droppedFilesOpen()
     Q_EMIT frame.GetActiveLogView()->FileDropped(second);
     QCOMPARE(frame.GetOpenDocuments().size(), 2);
     QCOMPARE(frame.GetActiveLogDocument()->GetPathName(), second);
+}
+
+void TestMainFrame::manyFilesAskFirstAndLoadWhenShown()
+{
+    CMainFrame frame;
+    frame.show();
+    QStringList paths;
+    for (int i = 0; i < CMainFrame::ManyFiles + 10; ++i)
+        paths.append(MakeLog(QStringLiteral("many-%1.log").arg(i), QByteArray("line of ") + QByteArray::number(i)));
+
+    // Past the bound the user is asked first; No opens nothing.
+    auto answer = TestSupport::AnswerNextModal(QMessageBox::No);
+    QList<COstrelDoc*> documents = frame.OpenDocumentFiles(paths, true);
+    QVERIFY(answer->Seen);
+    QCOMPARE(answer->Text, QStringLiteral("Open all 60 files?"));
+    QVERIFY(frame.GetOpenDocuments().isEmpty());
+    QCOMPARE(documents.count(nullptr), paths.size());
+
+    // Yes opens them all: the last is active and loaded, the others wait to be shown.
+    answer = TestSupport::AnswerNextModal(QMessageBox::Yes);
+    documents = frame.OpenDocumentFiles(paths, true);
+    QVERIFY(answer->Seen);
+    QCOMPARE(frame.GetOpenDocuments().size(), paths.size());
+    QCOMPARE(documents.count(nullptr), 0);
+    QCOMPARE(frame.GetActiveLogDocument(), documents.last());
+    QTRY_COMPARE(TestSupport::TextOf(documents.last()->GetView()), QByteArray("line of 59"));
+    for (qsizetype i = 0; i + 1 < documents.size(); ++i) {
+        QVERIFY2(documents.at(i)->IsLoadPending(), qPrintable(paths.at(i)));
+        QVERIFY(TestSupport::TextOf(documents.at(i)->GetView()).isEmpty());
+    }
+    // Each tab is named though: the tabs were named once, at the end.
+    CDocumentArea* area = frame.GetDocumentArea();
+    QCOMPARE(area->GetTabWidget()->tabText(0), QStringLiteral("many-0.log"));
+
+    // A tab reads its file when it is first shown.
+    area->SetActiveChildFrame(area->GetChildFrames().at(3));
+    QTRY_COMPARE(TestSupport::TextOf(documents.at(3)->GetView()), QByteArray("line of 3"));
+    QVERIFY(!documents.at(3)->IsLoadPending());
+
+    // A file gone by then says so, and its tab goes.
+    QVERIFY(QFile::remove(paths.at(7)));
+    answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
+    area->SetActiveChildFrame(area->GetChildFrames().at(7));
+    QTRY_VERIFY(answer->Seen);
+    QVERIFY2(answer->Text.startsWith(QStringLiteral("Failed to open document.")), qPrintable(answer->Text));
+    QTRY_COMPARE(frame.GetOpenDocuments().size(), paths.size() - 1);
+
+    // Without asking, and a few files never ask.
+    for (CChildFrame* child : area->GetChildFrames())
+        frame.CloseChildFrame(child);
+    QTRY_VERIFY(frame.GetOpenDocuments().isEmpty());
+    answer = TestSupport::AnswerNextModal(QMessageBox::Ok); // for the one removed above
+    QCOMPARE(frame.OpenDocumentFiles(paths, false).count(nullptr), 1);
+    QVERIFY(answer->Seen);
+    QCOMPARE(frame.GetOpenDocuments().size(), paths.size() - 1);
 }
 
 void TestMainFrame::geometryComesBackAtNextStart()
