@@ -19,7 +19,7 @@
 namespace {
 
 constexpr std::size_t BatchFlushSize = 1024 * 1024;
-constexpr std::size_t kReleaseStep = 8 * 1024 * 1024; // how much of a mapping is let go of at a time
+constexpr std::size_t kReleaseStep = 32 * 1024 * 1024; // how much of a mapping is let go of at a time
 
 std::string FormatMessage(const char* format, const std::string& path, int error)
 {
@@ -169,9 +169,7 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     EngineResult result = EngineResult::Finished;
     try {
         result = ReadAndDecide(file.Get(), mayBlock, S_ISREG(status.st_mode), fileSize, stop);
-        m_pMapping = nullptr; // went with ReadAndDecide
     } catch (const std::bad_alloc&) {
-        m_pMapping = nullptr;
         // The block buffer is gone with the unwinding; hand over what was kept, if that still fits.
         m_BeforeContextLines.clear();
         try {
@@ -217,7 +215,6 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     };
     if (regular && fileSize > 0) {
         mapping.emplace(fd, fileSize);
-        m_pMapping = mapping->GetData() != nullptr ? &*mapping : nullptr;
         if (mapping->GetData() != nullptr) {
             switch (DecideMapped(*mapping, stop, buffer, capacity, carried)) {
             case MappedOutcome::Stopped:
@@ -381,11 +378,13 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std:
         }
         const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
         const bool stopped = !ProcessBlock(position, blockEnd, stop);
+        CountDroppedLines(blockEnd); // while the block is still in the cache
         position = blockEnd;
-        // What was decided is not needed again but to count dropped lines: its pages are let go
-        // of, so the run's memory stays small however large the file, even when it keeps nothing.
-        // Counting a stretch that was let go of reads it again, piece by piece (CountDroppedLines).
+        // What was decided is not needed again but to count dropped lines: they are counted
+        // while the pages are fresh from the scan, and the pages are let go of, so the run's
+        // memory stays small however large the file, even when it keeps nothing.
         if (position - data >= static_cast<std::ptrdiff_t>(kReleaseStep) + released) {
+            CountDroppedLines(position);
             mapping.Release(position);
             released = position - data;
         }
@@ -400,7 +399,6 @@ FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std:
 
 void FilterEngine::StartFileAgain()
 {
-    m_pMapping = nullptr; // the mapping goes with the file it held
     m_nLineNumber = 0;
     m_nAfterCount = 0;
     m_nMatchedIndex = 0;
@@ -481,21 +479,7 @@ void FilterEngine::CountDroppedLines(const char* upTo)
 {
     if (m_pUncounted == nullptr)
         return;
-    if (m_pMapping == nullptr || !m_pMapping->IsReleased(m_pUncounted) || m_pUncounted >= upTo) {
-        m_nLineNumber += CountLines(m_pUncounted, upTo);
-        m_pUncounted = nullptr;
-        return;
-    }
-    // Pages let go of come back as they are read: count them a step at a time and let each go
-    // again, so counting a long stretch does not hold it all at once.
-    for (const char* from = m_pUncounted; from < upTo;) {
-        const char* const to = upTo - from > static_cast<std::ptrdiff_t>(kReleaseStep) ? from + kReleaseStep : upTo;
-        m_nLineNumber += static_cast<std::int64_t>(CountLineFeeds(from, static_cast<std::size_t>(to - from)));
-        m_pMapping->ReleaseAgain(from, to);
-        from = to;
-    }
-    if (upTo[-1] != '\n')
-        ++m_nLineNumber;
+    m_nLineNumber += CountLines(m_pUncounted, upTo);
     m_pUncounted = nullptr;
 }
 

@@ -105,7 +105,6 @@ private:
     std::int64_t m_nLineNumber = 0;               // lines decided so far, but for those from m_pUncounted on
     const char* m_pUncounted = nullptr;           // start of dropped lines not counted yet, or null
     bool m_bBlocksStay = false;                   // blocks lie in a mapping, not in a reused buffer
-    MappedFile* m_pMapping = nullptr;             // that mapping while it lives, for letting pages go
     std::int64_t m_nAfterCount = 0;
     std::size_t m_nMatchedIndex = 0;
     std::vector<const char*> m_LineStarts; // scratch for collecting context lines

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filtering/MappedFile.h"
 
-#include <algorithm>
 #include <mutex>
 #include <signal.h>
 #include <sys/mman.h>
@@ -67,17 +66,6 @@ void MappedFile::Release(const char* upTo)
         return;
     ::madvise(const_cast<char*>(m_pData) + m_nReleased, end - m_nReleased, MADV_DONTNEED);
     m_nReleased = end;
-}
-
-void MappedFile::ReleaseAgain(const char* from, const char* to)
-{
-    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    if (m_pData == nullptr || to <= from)
-        return;
-    const std::size_t begin = (static_cast<std::size_t>(from - m_pData) + page - 1) / page * page;
-    const std::size_t end = std::min(static_cast<std::size_t>(to - m_pData) / page * page, m_nReleased);
-    if (begin < end)
-        ::madvise(const_cast<char*>(m_pData) + begin, end - begin, MADV_DONTNEED);
 }
 
 MappedFile::~MappedFile()

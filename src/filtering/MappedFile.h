@@ -21,14 +21,6 @@ public:
     // Lets go of the pages before upTo that it has not let go of yet: they leave the process's
     // memory but stay in the page cache, and a later read of them maps them again.
     void Release(const char* upTo);
-    // Lets go again of the whole pages in [from, to) that were let go of before and have been
-    // read since.
-    void ReleaseAgain(const char* from, const char* to);
-    // Whether position lies in the pages let go of.
-    bool IsReleased(const char* position) const
-    {
-        return position >= m_pData && static_cast<std::size_t>(position - m_pData) < m_nReleased;
-    }
 
 private:
     const char* m_pData = nullptr;

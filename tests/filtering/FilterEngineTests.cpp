@@ -331,7 +331,7 @@ bool ResetPeakMemory()
 TEST(FilterEngineTest, LetsGoOfTheFileAsItGoes)
 {
     TempDir dir;
-    constexpr std::size_t Lines = 3'000'000; // 192 MB
+    constexpr std::size_t Lines = 4'000'000; // 256 MB
     std::string content;
     content.reserve(Lines * 64);
     const std::string line = std::string(63, 'x') + "\n";
