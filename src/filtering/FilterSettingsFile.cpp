@@ -3,16 +3,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
-#include <random>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
+#include "files/FileReplacer.h"
 #include "filtering/TextCodec.h"
 
 namespace {
@@ -343,103 +341,6 @@ std::string FormatFilterSettings(const FilterSettings& settings)
     return FormatFilterSettingsAs(settings, TextEncoding::Utf8);
 }
 
-// Saving through a symbolic link replaces the file it points to, not the link.
-std::string ResolveSaveTarget(const std::string& path)
-{
-    struct stat info = {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return path;
-    std::string target(resolved);
-    std::free(resolved);
-    return target;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Creates a new file next to target, readable and writable as the umask allows. Returns the
-// descriptor, or -1 with errno set.
-int CreateTemporaryFile(const std::string& target, std::string& temporaryPath)
-{
-    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::minstd_rand random(static_cast<std::uint_fast32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count() ^ (static_cast<long long>(::getpid()) << 16)));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = target + ".";
-        for (int i = 0; i < 6; ++i)
-            temporaryPath += Letters[random() % (sizeof Letters - 1)];
-        const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t count = ::write(fd, data.data(), data.size());
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
-// Makes the rename itself durable; a failure here does not undo the save.
-void SyncFolder(const std::string& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// Writes data to a temporary file and renames it over target. Returns 0 or errno.
-int ReplaceFile(const std::string& target, std::string_view data)
-{
-    struct stat existing = {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    // A read-only file stays as it is, even in a folder that would let us replace it.
-    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return errno;
-
-    std::string temporaryPath;
-    const int fd = CreateTemporaryFile(target, temporaryPath);
-    if (fd < 0)
-        return errno;
-    if (exists && S_ISREG(existing.st_mode))
-        ::fchmod(fd, existing.st_mode & 07777); // keep the old file's permissions; best effort
-    bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
-    int error = written ? 0 : errno;
-    if (::close(fd) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (written && ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
-        written = false;
-        error = errno;
-    }
-    if (!written) {
-        ::unlink(temporaryPath.c_str());
-        return error;
-    }
-    SyncFolder(FolderOf(target));
-    return 0;
-}
-
 } // namespace
 
 std::u16string ShownFilterFileLine(std::u16string_view line)
@@ -579,7 +480,8 @@ FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSe
                          "\" was left as it was.";
         return result;
     }
-    if (const int error = ReplaceFile(ResolveSaveTarget(path), FormatFilterSettings(settings)); error != 0) {
+    // The file is replaced as a whole, keeping its owner, mode and links; a read-only file stays.
+    if (const int error = ReplaceFileContent(path, FormatFilterSettings(settings)); error != 0) {
         result.Status = FilterFileStatus::WriteFailed;
         result.SystemError = error;
         result.Message = "Error Saving Filter Settings to \"" + path +

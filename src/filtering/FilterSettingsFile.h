@@ -34,8 +34,9 @@ struct FilterFileResult
 // path is the file name as the file system spells it (bytes).
 FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings& target);
 
-// Writes the settings' filters and ExcludeMatches in the file layout, replacing the file
-// atomically (write to a temporary file, then rename), so a failure leaves the old file intact.
+// Writes the settings' filters and ExcludeMatches in the file layout, replacing the file as a
+// whole (FileReplacer), so a failure leaves the old file intact and a replaced file keeps its
+// owner, group, mode, symbolic links and other names. A read-only file is not replaced.
 // Settings with a filter string that would not load back as it is are refused (Unsavable).
 FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSettings& settings);
 

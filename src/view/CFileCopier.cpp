@@ -2,7 +2,6 @@
 #include "view/CFileCopier.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -10,23 +9,11 @@
 
 #include <QFile>
 
+#include "files/FileReplacer.h"
+
 namespace {
 
 constexpr std::size_t ChunkSize = 8 * 1024 * 1024;
-
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -41,7 +28,7 @@ CFileCopier::CFileCopier(QString source, QString target, QObject* parent)
 CFileCopier::~CFileCopier()
 {
     m_pState->bStop.store(true);
-    // A write stuck on a dead disk is left to end on its own; it removes its temporary file.
+    // A write stuck on a dead disk is left to end on its own; it leaves nothing behind.
     if (m_Thread.joinable()) {
         if (m_pState->bDone.load())
             m_Thread.join();
@@ -75,9 +62,10 @@ void CFileCopier::Copy(const std::shared_ptr<State>& state, const QByteArray& so
     };
     ::fstat(in, &status);
     state->Size.store(static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0)));
-    const QByteArray temporary = target + ".ostrel-" + QByteArray::number(::getpid()) + ".tmp";
-    const int out = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    int error = out < 0 ? errno : 0;
+    // The copy waits in an unnamed file until it is complete: a stop, a failure or a killed
+    // program leaves the target as it was, and a replaced target keeps its owner, mode and links.
+    FileReplacer replacer(target.toStdString());
+    int error = replacer.Begin();
     auto buffer = std::make_unique<char[]>(ChunkSize);
     while (error == 0 && !state->bStop.load()) {
         const ssize_t got = ::read(in, buffer.get(), ChunkSize);
@@ -87,25 +75,17 @@ void CFileCopier::Copy(const std::shared_ptr<State>& state, const QByteArray& so
             error = errno;
         if (got <= 0)
             break;
-        if (!WriteAll(out, buffer.get(), static_cast<std::size_t>(got))) {
-            error = errno;
-            break;
-        }
-        state->Copied.fetch_add(static_cast<std::uint64_t>(got));
-    }
-    if (state->bStop.load() && error == 0)
-        error = ECANCELED;
-    if (out >= 0) {
-        if (error == 0 && ::fsync(out) != 0)
-            error = errno;
-        if (::close(out) != 0 && error == 0)
-            error = errno;
+        error = replacer.Write(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
+        if (error == 0)
+            state->Copied.fetch_add(static_cast<std::uint64_t>(got));
     }
     ::close(in);
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
-        error = errno;
-    if (error != 0 && out >= 0)
-        ::unlink(temporary.constData());
+    if (error == 0 && state->bStop.load())
+        error = ECANCELED;
+    if (error == 0)
+        error = replacer.Commit();
+    else
+        replacer.Abandon();
     state->Error = error;
     state->bDone.store(true);
 }

@@ -10,8 +10,9 @@
 #include <QString>
 #include <QTimer>
 
-// Copies a file to a new name on a thread of its own, through a temporary file beside the
-// target that is renamed into place at the end: a failure or a stop leaves the target as it was.
+// Copies a file to a new name on a thread of its own, through a FileReplacer: the copy is linked
+// in at the end, so a failure or a stop leaves the target as it was, and a replaced target keeps
+// its owner, group, mode and links.
 // Progress comes every 100 ms; Finished once, on the GUI thread.
 class CFileCopier : public QObject
 {
@@ -22,7 +23,7 @@ public:
     ~CFileCopier() override;
 
     void Start();
-    // Stops the copy; the temporary file goes, the target stays as it was.
+    // Stops the copy; nothing of it is left, the target stays as it was.
     void Stop();
     QString GetTarget() const { return m_strTarget; }
 

@@ -22,7 +22,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -30,6 +29,7 @@
 
 #include "document/CFileUsage.h"
 #include "document/COstrelDoc.h"
+#include "files/FileReplacer.h"
 #include "filtering/FileLineIndex.h"
 #include "filtering/FilterRun.h"
 #include "filtering/LineFeedCounter.h"
@@ -658,21 +658,9 @@ bool COstrelView::WriteViewText()
     if (!m_pDocument)
         return false;
     FinishLoading();
-    QSaveFile file(m_pDocument->GetPathName());
-    errno = 0;
-    bool written = file.open(QIODevice::WriteOnly);
-    int error = errno;
-    if (written) {
-        const std::string_view bytes = GetTextBytes();
-        written = file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
-        error = errno;
-        written = written && file.commit();
-        if (!written && error == 0)
-            error = errno;
-    }
-    if (!written) {
-        if (error == 0)
-            error = static_cast<int>(file.error());
+    // The file keeps its owner, mode and links; a failure leaves it as it was.
+    const int error = ReplaceFileContent(QFile::encodeName(m_pDocument->GetPathName()).toStdString(), GetTextBytes());
+    if (error != 0) {
         QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
                               QStringLiteral("Error Saving File - Error %1").arg(error));
         return false;

@@ -531,6 +531,32 @@ TEST_F(FilterSettingsFileTests, ReplacingKeepsModeAndFollowsLinks)
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"link.flt", "private.flt"}));
 }
 
+TEST_F(FilterSettingsFileTests, ReplacingKeepsOwnerGroupAndOtherNames)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the file to another user";
+    FilterSettings list;
+    Fill(list, {MakeFilter(u"new")});
+    const std::string path = WriteBytes("shared.flt", "old");
+    ASSERT_EQ(::chown(path.c_str(), 65534, 4), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    fs::create_hard_link(path, PathOf("other.flt"));
+    struct stat before = {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+
+    ASSERT_TRUE(WriteFilterSettingsFile(path, list).Ok());
+    struct stat after = {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, 65534u);
+    EXPECT_EQ(after.st_gid, 4u);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(ReadBytes(PathOf("other.flt")), ReadBytes(path));
+    EXPECT_NE(ReadBytes(path).find("FilterString=\"new\""), std::string::npos);
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"other.flt", "shared.flt"}));
+}
+
 TEST(FilterSettingsValueTests, ParsersTakeTheTextAfterTheKey)
 {
     struct Case

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <clocale>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -129,6 +130,7 @@ private Q_SLOTS:
     void saveAsFailureKeepsTheDocumentAndReports();
     void saveAsAfterTheFileVanished();
     void saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy();
+    void saveKeepsTheFileItsOwnerModeAndOtherNames();
     void aFileThatFailsPartWayIsNeverSavedOverIt();
     void filterOutputIsAppendedWithoutUndoOrModifiedFlag();
     void reloadShowsTheGrownFileInWholeFileState();
@@ -424,6 +426,35 @@ void TestLogView::saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy()
     QVERIFY2(answer->Seen, "a save dialog asked for the new name");
     QCOMPARE(TestSupport::ReadFile(path), QByteArray("one\ntwo\nthree\n"));
     QCOMPARE(document->GetPathName(), path);
+}
+
+void TestLogView::saveKeepsTheFileItsOwnerModeAndOtherNames()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to give the file to another user");
+    QString path;
+    COstrelView* view = Open(QStringLiteral("owned.log"), "alpha\n", &path);
+    QVERIFY(view);
+    const QByteArray file = QFile::encodeName(path);
+    const QString second = m_pDir->filePath(QStringLiteral("second.log"));
+    QCOMPARE(::chown(file.constData(), 65534, 4), 0);
+    QCOMPARE(::chmod(file.constData(), 0600), 0);
+    QCOMPARE(::link(file.constData(), QFile::encodeName(second).constData()), 0);
+    struct stat before = {};
+    QCOMPARE(::stat(file.constData(), &before), 0);
+
+    QTest::keyClicks(view, QStringLiteral("new "));
+    QVERIFY(view->GetDocument()->OnFileSave());
+    struct stat after = {};
+    QCOMPARE(::stat(file.constData(), &after), 0);
+    QCOMPARE(after.st_uid, uid_t{65534});
+    QCOMPARE(after.st_gid, gid_t{4});
+    QCOMPARE(after.st_mode & 07777, mode_t{0600});
+    QVERIFY2(after.st_ino == before.st_ino && after.st_nlink == 2, "both names still share the file");
+    QCOMPARE(TestSupport::ReadFile(path), QByteArray("new alpha\n"));
+    QCOMPARE(TestSupport::ReadFile(second), QByteArray("new alpha\n"));
+    QCOMPARE(QDir(m_pDir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("owned.log"), QStringLiteral("second.log")}));
 }
 
 void TestLogView::aFileThatFailsPartWayIsNeverSavedOverIt()

@@ -2,6 +2,9 @@
 // Files at or above the paged-view threshold: a window of the file in the editor, moved as the
 // user scrolls, drags, jumps and goes to lines.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QScrollBar>
 #include <QSignalSpy>
 
@@ -71,6 +74,7 @@ private Q_SLOTS:
     void aFileThatShrinksIsReportedNotFatal();
     void findSearchesTheFileBeyondTheWindow();
     void saveAsCopiesTheFile();
+    void saveAsOverAFileKeepsItsOwnerAndMode();
 
 private:
     COstrelView* Open(const QByteArray& bytes, const QString& name = QStringLiteral("big.log"));
@@ -363,6 +367,33 @@ void TestPagedView::saveAsCopiesTheFile()
     QTRY_VERIFY(answer->Seen);
     QCOMPARE(answer->Title, QStringLiteral("Save File Error"));
     QCOMPARE(view->GetDocument()->GetPathName(), copy);
+}
+
+void TestPagedView::saveAsOverAFileKeepsItsOwnerAndMode()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to give the file to another user");
+    const QByteArray log = NumberedLog(2 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForWindow(view));
+    // Someone else's private file, replaced on request: it stays theirs, and private.
+    const QString target = m_pDir->filePath(QStringLiteral("private.log"));
+    QVERIFY(TestSupport::WriteFile(target, "old\n"));
+    const QByteArray file = QFile::encodeName(target);
+    QCOMPARE(::chown(file.constData(), 65534, 4), 0);
+    QCOMPARE(::chmod(file.constData(), 0600), 0);
+    QSignalSpy finished(view, &COstrelView::SaveAsFinished);
+    QVERIFY(view->SaveAs(target));
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    struct stat after = {};
+    QCOMPARE(::stat(file.constData(), &after), 0);
+    QCOMPARE(after.st_uid, uid_t{65534});
+    QCOMPARE(after.st_gid, gid_t{4});
+    QCOMPARE(after.st_mode & 07777, mode_t{0600});
+    QCOMPARE(TestSupport::ReadFile(target), log);
+    QCOMPARE(QDir(m_pDir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("big.log"), QStringLiteral("private.log")}));
 }
 
 OSTREL_QT_TEST_MAIN(TestPagedView, QApplication)
