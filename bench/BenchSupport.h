@@ -7,16 +7,13 @@
 #include <functional>
 #include <vector>
 
-#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 
 #include "app/CMainFrame.h"
-#include "filterui/CFilterSettingsDlg.h"
+#include "document/COstrelDoc.h"
 
 namespace BenchSupport {
 
@@ -73,15 +70,15 @@ inline Spread SpreadOf(std::vector<double> values)
 
 // Shows the filter dialog with one case-sensitive literal filter in place of any it had, and
 // returns the dialog's Apply button (not pressed).
-inline QPushButton* SetLiteralFilter(CMainFrame& frame, const QString& literal)
+// Gives the document one case-sensitive literal filter and applies it, as Apply does: the run
+// with its progress window. False when no run started.
+inline bool ApplyLiteralFilter(COstrelDoc& document, const QString& literal)
 {
-    ShowFilterSettingsDialog(frame);
-    CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
-    dialog->findChild<QPushButton*>(QStringLiteral("deleteAllButton"))->click();
-    dialog->findChild<QCheckBox*>(QStringLiteral("caseSensitiveCheck"))->setChecked(true);
-    dialog->findChild<QLineEdit*>(QStringLiteral("filterStringEdit"))->setText(literal);
-    dialog->findChild<QPushButton*>(QStringLiteral("addFilterButton"))->click();
-    return dialog->findChild<QPushButton*>(QStringLiteral("applyButton"));
+    FilterSettings& filters = document.GetFilterSettings();
+    filters.ClearFilters();
+    filters.AddFilter(literal.toStdU16String(), 0);
+    filters.SetCaseSensitive(0, true);
+    return document.ApplyOwnFilters(false);
 }
 
 } // namespace BenchSupport

@@ -24,9 +24,8 @@
 #include "app/CMainFrame.h"
 #include "app/CMemoryTuning.h"
 #include "app/COstrelApp.h"
+#include "document/CFilteringRun.h"
 #include "filterui/CFilterSettingsDlg.h"
-#include "filterui/CFilteringProgressDlg.h"
-#include "filterui/CFilteringRun.h"
 #include "view/COstrelView.h"
 
 using namespace BenchSupport;
@@ -47,35 +46,38 @@ int main(int argc, char** argv)
     frame.show();
     frame.OpenDocumentFile(QString::fromLocal8Bit(argv[1]));
     COstrelView* view = frame.GetActiveLogView();
-    if (!view)
+    COstrelDoc* document = frame.GetActiveLogDocument();
+    if (!view || !document)
         return 1;
     WaitFor([view] { return !view->IsLoading(); });
     std::printf("%-24s %12s %14s %12s %12s\n", "filter", "worker done", "window closed", "kept lines", "cancel");
     for (int i = 2; i < argc; ++i) {
-        QPushButton* apply = SetLiteralFilter(frame, QString::fromLocal8Bit(argv[i]));
-        CFilterSettingsDlg* dialog = g_pFilterSettingsDlg.data();
+        const QString literal = QString::fromLocal8Bit(argv[i]);
         QElapsedTimer clock;
         clock.start();
-        apply->click();
-        CFilteringRun* run = dialog->GetFilteringRun();
+        if (!ApplyLiteralFilter(*document, literal))
+            return 1;
+        QPointer<CFilteringRun> run = document->GetFilteringRun();
         double workerMs = -1;
         WaitFor([&] {
-            if (workerMs < 0 && run->IsWorkerFinished())
+            if (workerMs < 0 && run && run->IsWorkerFinished())
                 workerMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-            return apply->isEnabled();
+            return !document->IsFiltering();
         });
         view->viewport()->repaint();
         const double closedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         const std::size_t kept = view->GetOutputLineNumbers().Size();
 
         // The same run again, cancelled at its first appended lines.
-        apply->click();
+        if (!ApplyLiteralFilter(*document, literal))
+            return 1;
+        run = document->GetFilteringRun();
         QElapsedTimer cancelClock;
         const QMetaObject::Connection onFirst = QObject::connect(run, &CFilteringRun::OutputAppended, run, [&] {
             if (cancelClock.isValid())
                 return;
             cancelClock.start();
-            if (auto* progress = run->GetProgressDialog())
+            if (QWidget* progress = run->GetProgressWindow())
                 QMetaObject::invokeMethod(progress->findChild<QPushButton*>(QStringLiteral("cancelButton")), "click",
                                           Qt::QueuedConnection);
         });
@@ -85,7 +87,7 @@ int main(int argc, char** argv)
             if (cancelMs < 0 && cancelClock.isValid() && !numbers.Empty() &&
                 numbers.LineNumber(numbers.Size() - 1) == 0)
                 cancelMs = static_cast<double>(cancelClock.nsecsElapsed()) / 1e6;
-            return apply->isEnabled();
+            return !document->IsFiltering();
         });
         QObject::disconnect(onFirst);
         std::printf("%-24s %9.0f ms %11.0f ms %12zu %9.1f ms\n", argv[i], workerMs, closedMs, kept, cancelMs);

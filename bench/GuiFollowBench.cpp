@@ -110,9 +110,10 @@ int main(int argc, char** argv)
 
     std::size_t keptBefore = 0;
     if (filtered) {
-        QPushButton* apply = SetLiteralFilter(frame, QStringLiteral("ERROR"));
-        apply->click();
-        WaitFor([apply] { return apply->isEnabled(); }, 600000);
+        COstrelDoc* document = frame.GetActiveLogDocument();
+        if (!ApplyLiteralFilter(*document, QStringLiteral("ERROR")))
+            return 1;
+        WaitFor([document] { return !document->IsFiltering(); }, 600000);
         keptBefore = view->GetOutputLineNumbers().Size();
         view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     }

@@ -79,13 +79,13 @@ int main(int argc, char** argv)
     view->SetLineNumbersShown(true);
     const Spread whole = TimePages(view, 200);
 
-    QPushButton* apply = SetLiteralFilter(frame, QString::fromLocal8Bit(argv[2]));
+    COstrelDoc* document = frame.GetActiveLogDocument();
     QElapsedTimer runClock;
     runClock.start();
-    apply->click();
-    WaitFor([apply] { return apply->isEnabled(); });
+    if (!ApplyLiteralFilter(*document, QString::fromLocal8Bit(argv[2])))
+        return 1;
+    WaitFor([document] { return !document->IsFiltering(); });
     const double runMs = Milliseconds(runClock);
-    g_pFilterSettingsDlg->hide();
     const std::size_t kept = view->GetOutputLineNumbers().Size();
     const Spread filtered = TimePages(view, 200);
 
@@ -102,7 +102,7 @@ int main(int argc, char** argv)
         toWhole.push_back(Milliseconds(clock));
         clock.restart();
         toggle->trigger();
-        WaitFor([view, apply] { return view->GetShowsFilteredText() && apply->isEnabled(); });
+        WaitFor([view, document] { return view->GetShowsFilteredText() && !document->IsFiltering(); });
         view->viewport()->repaint();
         toOutput.push_back(Milliseconds(clock));
     }

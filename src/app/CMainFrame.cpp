@@ -37,6 +37,7 @@
 #include "app/ToolBarIcons.h"
 #include "document/COstrelDoc.h"
 #include "filterui/CFilterSettingsDlg.h"
+#include "filterui/CFilteringProgressDlg.h"
 #include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
 
@@ -612,6 +613,31 @@ QPrinter& CMainFrame::GetPrinter()
     return *m_pOwnPrinter;
 }
 
+void CMainFrame::ReportProblem(const CProblemReport& problem)
+{
+    const QMessageBox::Icon icon = problem.Severity == CProblemReport::Kind::Error     ? QMessageBox::Critical
+                                   : problem.Severity == CProblemReport::Kind::Warning ? QMessageBox::Warning
+                                                                                       : QMessageBox::Information;
+    QMessageBox box(icon, problem.Caption, problem.Text, QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("problemBox"));
+    box.exec();
+}
+
+QWidget* CMainFrame::ShowFilteringProgress(CFilteringRun& run)
+{
+    QWidget* owner = g_pFilterSettingsDlg && g_pFilterSettingsDlg->isVisible()
+                         ? static_cast<QWidget*>(g_pFilterSettingsDlg)
+                         : static_cast<QWidget*>(this);
+    auto* progress = new CFilteringProgressDlg(&run, owner);
+    progress->show();
+    return progress;
+}
+
+bool CMainFrame::GetExcludeMatches() const
+{
+    return g_pFilterSettingsDlg && g_pFilterSettingsDlg->GetExcludeMatches();
+}
+
 bool CMainFrame::GetShowLineNumbers() const
 {
     const COstrelApp* app = COstrelApp::GetInstance();
@@ -626,10 +652,8 @@ void CMainFrame::OnFollow(bool follow)
         return;
     view->SetFollow(follow);
     // Filter output follows through a run of its own: the filters are applied anew, following.
-    if (follow && view->GetShowsFilteredText() && document->GetFilterSettings().GetCount() > 0) {
-        ShowFilterSettingsDialog(*this);
-        g_pFilterSettingsDlg->OnApplyFilterSettings();
-    }
+    if (follow && view->GetShowsFilteredText() && document->GetFilterSettings().GetCount() > 0)
+        document->ApplyOwnFilters(GetExcludeMatches());
     UpdateCommandUI();
 }
 
@@ -641,10 +665,8 @@ void CMainFrame::OnToggleFilterOutput()
         return;
     // No output kept, or the file changed since: the document's filters are applied anew.
     if (view->ToggleFilterOutput() == COstrelView::ToggleResult::NeedsRun &&
-        document->GetFilterSettings().GetCount() > 0) {
-        ShowFilterSettingsDialog(*this);
-        g_pFilterSettingsDlg->OnApplyFilterSettings();
-    }
+        document->GetFilterSettings().GetCount() > 0)
+        document->ApplyOwnFilters(GetExcludeMatches());
     UpdateCommandUI();
 }
 

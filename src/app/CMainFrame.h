@@ -71,6 +71,12 @@ public:
     bool GetToolTipsEnabled() const override;
     void SetToolTipsEnabled(bool enabled) override;
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
+    // A message box without an owner, as the program's messages are.
+    void ReportProblem(const CProblemReport& problem) override;
+    // The "Filtering Progress" window, over the filter dialog while that is up.
+    QWidget* ShowFilteringProgress(CFilteringRun& run) override;
+    // The exclude switch runs take when they are not started by Apply: the filter dialog's.
+    bool GetExcludeMatches() const;
     CChildFrame* GetActiveChildFrame() const;
     CDocumentArea* GetDocumentArea() const { return m_pDocumentArea; }
 

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "document/CFilteringRun.h"
 #include "view/COstrelView.h"
 
 COstrelDoc::COstrelDoc(QObject* parent) : QObject(parent) {}
@@ -79,6 +80,60 @@ bool COstrelDoc::StartLoading(std::unique_ptr<QFile> file)
         connect(m_pView, &COstrelView::LoadFinished, this, [this] { m_bOpening = false; });
     }
     return true;
+}
+
+bool COstrelDoc::ApplyFilters(const FilterSettings& settings)
+{
+    if (!m_pView || IsFiltering())
+        return false;
+    if (settings.GetCount() == 0) {
+        // Nothing to filter by: the whole file again. A file that cannot be read leaves the
+        // view as it was rather than empty.
+        return m_pView->ReloadDocumentText();
+    }
+    // A run that still follows this file gives way to the new one.
+    for (CFilteringRun* following : findChildren<CFilteringRun*>(QString(), Qt::FindDirectChildrenOnly))
+        if (following->IsFollowing())
+            following->Stop();
+    auto* run = new CFilteringRun(this);
+    m_pRun = run;
+    connect(run, &CFilteringRun::RunningChanged, this, [this, run](bool running) {
+        if (running)
+            return;
+        if (m_pRun == run) {
+            m_pRun = nullptr;
+            Q_EMIT FilteringChanged(false);
+        }
+        // One that follows on in the background goes when that ends too.
+        if (!run->IsFollowing())
+            run->deleteLater();
+    });
+    if (!run->Start(this, settings)) {
+        m_pRun = nullptr;
+        run->deleteLater();
+        return false;
+    }
+    if (m_pRun == run) // a run may end at once
+        Q_EMIT FilteringChanged(true);
+    return true;
+}
+
+bool COstrelDoc::ApplyOwnFilters(bool excludeMatches)
+{
+    FilterSettings settings;
+    settings.CopyFiltersFrom(m_FilterSettings);
+    settings.SetExcludeMatches(excludeMatches);
+    return ApplyFilters(settings);
+}
+
+CFilteringRun* COstrelDoc::GetFilteringRun() const
+{
+    return m_pRun;
+}
+
+bool COstrelDoc::IsFiltering() const
+{
+    return m_pRun && m_pRun->IsRunning();
 }
 
 void COstrelDoc::OnCloseDocument()

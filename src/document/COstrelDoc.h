@@ -12,6 +12,7 @@
 
 // One open log file: its path and filters, and the values the main window keeps for its tab.
 // The document keeps no copy of the text: the file on disk is the source, the view shows it.
+class CFilteringRun;
 class QFile;
 
 class COstrelDoc : public QObject
@@ -51,6 +52,18 @@ public:
     QString GetPathName() const;
     void SetPathName(const QString& path);
 
+    // Apply: the file filtered by these settings (their filters and exclude switch) into the view,
+    // with the workspace's progress window; an empty list shows the whole file again. One run at
+    // a time: while one goes on, nothing starts (false). A run of this document that still
+    // follows the file gives way to the new one. The settings are copied.
+    bool ApplyFilters(const FilterSettings& settings);
+    // The document's own filters applied anew, with the exclude switch given: for the toggle and
+    // Follow when the output has to be made again.
+    bool ApplyOwnFilters(bool excludeMatches);
+    // The run under way, or null (a run that goes on following in the background is not one).
+    CFilteringRun* GetFilteringRun() const;
+    bool IsFiltering() const;
+
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
 
@@ -66,6 +79,8 @@ Q_SIGNALS:
     void OpenFailed();
     // The document is closing; it goes away soon after.
     void Closing();
+    // A run of the document started (true) or ended, or goes on following in the background (false).
+    void FilteringChanged(bool running);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,6 +91,7 @@ private:
     void LoadPendingText();
 
     bool m_bLoadPending = false;
+    QPointer<CFilteringRun> m_pRun; // the run under way; runs that follow in the background are children too
     bool m_bTitleShowsModified = false;
     bool m_bOpening = false; // the first load of the file is under way
     int m_nTabIndex = -1;

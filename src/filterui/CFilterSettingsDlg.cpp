@@ -35,7 +35,6 @@
 #include "filtering/FilterSettingsFile.h"
 #include "filtering/TextCodec.h"
 #include "filterui/CEditFilterSettingsDlg.h"
-#include "filterui/CFilteringRun.h"
 #include "filterui/CLastColumnAutoResizingListCtrl.h"
 #include "filterui/CWhitespaceFilterDlg.h"
 #include "filterui/DecimalText.h"
@@ -231,9 +230,7 @@ CFilterSettingsDlg::CFilterSettingsDlg(ILogWorkspace& workspace, QWidget* pParen
 
 CFilterSettingsDlg::~CFilterSettingsDlg()
 {
-    // The runs end while the dialog they tell is still whole: a run's last signal reaches it.
-    qDeleteAll(findChildren<CFilteringRun*>(QString(), Qt::FindDirectChildrenOnly));
-    m_pRun = nullptr;
+    disconnect(m_DocumentRunConnection);
 }
 
 void CFilterSettingsDlg::CreateControls()
@@ -511,12 +508,14 @@ bool CFilterSettingsDlg::RestoreWindowPlacement(const QSettings& settings)
 
 void CFilterSettingsDlg::OnActiveLogViewChanged(COstrelView* pView)
 {
+    FollowActiveDocumentRun();
     if (pView)
         ReloadFromActiveDocument();
 }
 
 void CFilterSettingsDlg::ReloadFromActiveDocument()
 {
+    FollowActiveDocumentRun();
     disconnect(m_DocumentPathConnection);
     COstrelDoc* pDocument = GetActiveDocument();
     if (!pDocument)
@@ -845,32 +844,32 @@ void CFilterSettingsDlg::OnApplyFilterSettings()
         return;
     CopyToActiveDocument();
     m_FilterSettings.SetExcludeMatches(m_pExcludeCheck->isChecked());
-    if (m_FilterSettings.GetCount() == 0) {
-        // Nothing to filter by: the whole file again. A file that cannot be read leaves the
-        // view as it was rather than empty.
-        pDocument->GetView()->ReloadDocumentText();
-        return;
-    }
-    // A run that still follows this document's file gives way to the new one.
-    for (CFilteringRun* following : findChildren<CFilteringRun*>(QString(), Qt::FindDirectChildrenOnly))
-        if (following != m_pRun && following->IsFollowing() && following->GetRunDocument() == pDocument)
-            following->Stop();
-    if (!m_pRun) {
-        m_pRun = new CFilteringRun(this, this);
-        connect(m_pRun, &CFilteringRun::RunningChanged, this, [this, run = m_pRun](bool bRunning) {
-            if (run == m_pRun)
-                m_pApplyButton->setEnabled(!bRunning);
-            else if (!bRunning)
-                run->deleteLater(); // a run that followed its file has ended
-        });
-        connect(m_pRun, &CFilteringRun::Following, this, [this, run = m_pRun] {
-            // It goes on in the background; the next Apply has a run of its own.
-            if (run == m_pRun)
-                m_pRun = nullptr;
-            m_pApplyButton->setEnabled(true);
-        });
-    }
-    m_pRun->Start(pDocument, m_FilterSettings);
+    // The document runs it; Apply waits while it does (FollowActiveDocumentRun).
+    pDocument->ApplyFilters(m_FilterSettings);
+}
+
+bool CFilterSettingsDlg::GetExcludeMatches() const
+{
+    return m_pExcludeCheck->isChecked();
+}
+
+CFilteringRun* CFilterSettingsDlg::GetFilteringRun() const
+{
+    COstrelDoc* pDocument = GetActiveDocument();
+    return pDocument ? pDocument->GetFilteringRun() : nullptr;
+}
+
+void CFilterSettingsDlg::FollowActiveDocumentRun()
+{
+    disconnect(m_DocumentRunConnection);
+    COstrelDoc* pDocument = GetActiveDocument();
+    m_pApplyButton->setEnabled(!pDocument || !pDocument->IsFiltering());
+    if (pDocument)
+        m_DocumentRunConnection =
+            connect(pDocument, &COstrelDoc::FilteringChanged, this, [this, pDocument](bool running) {
+                if (GetActiveDocument() == pDocument)
+                    m_pApplyButton->setEnabled(!running);
+            });
 }
 
 bool CFilterSettingsDlg::HandleReturnKey(QObject* pWatched)

@@ -53,7 +53,11 @@ public:
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
     CLastColumnAutoResizingListCtrl* GetFilterList() const { return m_pFilterList; }
     // The filtering run of this dialog; null before the first Apply.
-    CFilteringRun* GetFilteringRun() const { return m_pRun; }
+    // The run of the active document under way, or null.
+    CFilteringRun* GetFilteringRun() const;
+    // Whether Apply excludes the lines that match (the check box); runs made without the dialog
+    // take it from here.
+    bool GetExcludeMatches() const;
     // The active log document of the workspace this dialog belongs to, or null.
     COstrelDoc* GetActiveDocument() const;
     // Loads the active document's filters and names it in the title; nothing without one.
@@ -105,6 +109,8 @@ private:
     void LayoutControls();
     void LayoutFilterGroup();
     void OnActiveLogViewChanged(COstrelView* pView);
+    // Apply is enabled while the active document has no run under way.
+    void FollowActiveDocumentRun();
     bool HandleReturnKey(QObject* pWatched);
     // A tip asked for by a control or a cell: shown once the mouse has rested long enough.
     bool RequestToolTip(QWidget* pWidget, const QPoint& globalPos, const QString& text);
@@ -137,7 +143,7 @@ private:
     QPointer<QWidget> m_pHelpWindow;
     ILogWorkspace& m_Workspace;
     QMetaObject::Connection m_DocumentPathConnection;
-    CFilteringRun* m_pRun = nullptr; // one run at a time; created at the first Apply
+    QMetaObject::Connection m_DocumentRunConnection; // to the active document's run state
 
     QGroupBox* m_pFilterGroup = nullptr;
     QLabel* m_pFilterLabel = nullptr;

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "filterui/CFilteringRun.h"
+#include "document/CFilteringRun.h"
 #include "view/DialogFrames.h"
 
 CFilteringProgressDlg::CFilteringProgressDlg(CFilteringRun* owner, QWidget* parent)
@@ -44,6 +44,16 @@ CFilteringProgressDlg::CFilteringProgressDlg(CFilteringRun* owner, QWidget* pare
     m_pProgressBar->setMinimumWidth(300);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    if (owner) {
+        // At once: a queued cancel would wait behind the turns of appending already queued.
+        connect(this, &CFilteringProgressDlg::Cancelled, owner, &CFilteringRun::OnFilterCancelled);
+        connect(this, &CFilteringProgressDlg::Closed, owner, &CFilteringRun::OnFilterFinished, Qt::QueuedConnection);
+        // A run that ends before its window has closed takes the window with it.
+        connect(owner, &CFilteringRun::Ended, this, [this] {
+            disconnect(this, nullptr, m_pOwner, nullptr);
+            close();
+        });
+    }
     m_pTimer->setObjectName(QStringLiteral("progressTimer"));
     connect(m_pTimer, &QTimer::timeout, this, &CFilteringProgressDlg::OnTimer);
     m_pTimer->start(TimerPeriodMs);

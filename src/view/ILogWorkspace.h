@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+class CFilteringRun;
 class COstrelDoc;
 class COstrelView;
 class QPrinter;
@@ -21,6 +22,21 @@ struct CTextFormat
     std::int32_t Offset = 0;
     std::int32_t Mask = 0;
     std::int32_t Effects = 0;
+};
+
+// A problem for the user to see: views and documents hand them to the workspace, which shows
+// them (a message box in the program, a record in the tests).
+struct CProblemReport
+{
+    enum class Kind
+    {
+        Error,
+        Warning,
+        Information,
+    };
+    QString Caption;
+    QString Text;
+    Kind Severity = Kind::Error;
 };
 
 // What the workspace tells those who follow it.
@@ -60,4 +76,9 @@ public:
     virtual bool GetToolTipsEnabled() const = 0;
     virtual void SetToolTipsEnabled(bool enabled) = 0;
     virtual CWorkspaceSignals& GetSignals() = 0;
+    // Shows a problem; returns once the user has seen it.
+    virtual void ReportProblem(const CProblemReport& problem) = 0;
+    // Shows the progress window of a run that has just started, which then drives the run's end
+    // (see CFilteringRun); null when it shows none, and the run ends with the file.
+    virtual QWidget* ShowFilteringProgress(CFilteringRun& run) = 0;
 };

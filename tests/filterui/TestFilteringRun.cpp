@@ -29,13 +29,13 @@
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "app/CommandIds.h"
+#include "document/CFilteringRun.h"
 #include "document/COstrelDoc.h"
 #include "filtering/FileLineIndex.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterRun.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
-#include "filterui/CFilteringRun.h"
 #include "support/QtTestSupport.h"
 #include "view/CMatchHighlighter.h"
 #include "view/COstrelView.h"
@@ -374,7 +374,7 @@ void TestFilteringRun::toggleSwapsOutputAndFileWithoutReading()
     WaitForRunEnd();
     QCOMPARE(ViewText(), QByteArray("info line 19\nERROR line 20\ninfo line 21\nERROR line 40\n"));
     QAction* toggle = m_pFrame->GetCommand(CommandId::ToggleFilterOutput);
-    QSignalSpy runs(Dialog().GetFilteringRun(), &CFilteringRun::RunningChanged);
+    QSignalSpy runs(m_pDoc, &COstrelDoc::FilteringChanged);
 
     // The file's bytes change while its size and time stay: only a reading view would show it.
     const QString path = m_pDoc->GetPathName();
@@ -591,7 +591,7 @@ void TestFilteringRun::closingTheDocumentEndsTheRun()
     WaitForRunEnd();
     ::close(writer);
     QTRY_VERIFY(!Progress());
-    QVERIFY(!Dialog().GetFilteringRun()->IsRunning());
+    QVERIFY(!Dialog().GetFilteringRun()); // the run went with its document
 }
 
 void TestFilteringRun::outputStaysWithTheRunsDocument()
@@ -627,7 +627,8 @@ void TestFilteringRun::tenRunsLeaveNothingBehind()
         QCOMPARE(View()->GetFileLineNumbers().size(), size_t(4000));
     }
     QTRY_COMPARE(ThreadCount(), threadsBefore);
-    QVERIFY(!Dialog().GetFilteringRun()->IsRunning());
+    QVERIFY(!Dialog().GetFilteringRun());
+    QTRY_VERIFY(m_pDoc->findChildren<CFilteringRun*>().isEmpty()); // each run went when it ended
 }
 
 void TestFilteringRun::keptLinesArePaintedWhileTheRunGoesOn()
@@ -682,7 +683,7 @@ void TestFilteringRun::pipeWithoutWriterEndsOnCancel()
     Apply();
     QTRY_VERIFY(Progress());
     QVERIFY(m_pFrame->close());
-    QVERIFY(!Dialog().GetFilteringRun()->IsRunning());
+    QVERIFY(!Dialog().GetFilteringRun());
     QVERIFY(m_pFrame->GetDocumentArea()->GetChildFrames().isEmpty());
     m_pDoc = nullptr;
 }

@@ -15,6 +15,7 @@
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "app/CommandIds.h"
+#include "document/CFilteringRun.h"
 #include "document/COstrelDoc.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
@@ -62,6 +63,7 @@ private Q_SLOTS:
     void filteredFollowMarksTruncation();
     void filteredFollowEndsWhenTheWholeFileIsShown();
     void withoutFollowTheChangeIsNoted();
+    void rerunsLeaveAHalfTypedFilterAlone();
 
 private:
     COstrelView* View() const { return m_pDoc->GetView(); }
@@ -279,6 +281,35 @@ void TestFollow::filteredFollowEndsWhenTheWholeFileIsShown()
     QVERIFY(Append(m_strPath, NumberedLines(61, 61)));
     QTRY_VERIFY(View()->IsFileChangedOnDisk());
     QCOMPARE(ViewText(), NumberedLines(1, 60));
+}
+
+void TestFollow::rerunsLeaveAHalfTypedFilterAlone()
+{
+    // The toggle and Follow make the output anew through the document; what the user was typing
+    // in the filter field stays there, and the dialog's exclude switch still counts.
+    ShowFilterSettingsDialog(*m_pFrame);
+    AddFilter(u"ERROR"_s, 0, 0);
+    ApplyButton()->click();
+    QTRY_VERIFY(ApplyButton()->isEnabled());
+    QCOMPARE(View()->GetFileLineNumbers(), (std::vector<std::int64_t>{10, 20, 30, 40, 50}));
+    auto* field = g_pFilterSettingsDlg->findChild<QLineEdit*>(u"filterStringEdit"_s);
+    field->setText(u"half typ"_s);
+
+    QAction* toggle = m_pFrame->GetCommand(CommandId::ToggleFilterOutput);
+    toggle->trigger(); // to the whole file
+    QTRY_VERIFY(!View()->GetShowsFilteredText() && !View()->IsLoading());
+    QVERIFY(Append(m_strPath, "ERROR line 51\n"));
+    toggle->trigger(); // the file changed: the output is made again
+    QTRY_VERIFY(View()->GetShowsFilteredText() && !m_pDoc->IsFiltering());
+    QCOMPARE(View()->GetFileLineNumbers(), (std::vector<std::int64_t>{10, 20, 30, 40, 50, 51}));
+    QCOMPARE(field->text(), u"half typ"_s);
+
+    FollowCommand()->trigger();
+    QTRY_VERIFY(m_pDoc->findChildren<CFilteringRun*>().size() == 1 && !m_pDoc->IsFiltering());
+    QVERIFY(Append(m_strPath, "ERROR line 52\n"));
+    QTRY_COMPARE(View()->GetFileLineNumbers().back(), std::int64_t(52));
+    QCOMPARE(field->text(), u"half typ"_s);
+    QVERIFY(!g_pFilterSettingsDlg->GetExcludeMatches());
 }
 
 void TestFollow::withoutFollowTheChangeIsNoted()

@@ -85,6 +85,27 @@ public:
     bool GetToolTipsEnabled() const override { return m_bToolTipsEnabled; }
     void SetToolTipsEnabled(bool enabled) override { m_bToolTipsEnabled = enabled; }
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
+    // Problems are kept for the test to look at; none is shown.
+    void ReportProblem(const CProblemReport& problem) override { m_Reports.push_back(problem); }
+    const std::vector<CProblemReport>& GetReports() const { return m_Reports; }
+    // The texts reported, "caption: text" each, and forgets them.
+    QStringList TakeReports()
+    {
+        QStringList texts;
+        for (const CProblemReport& report : m_Reports)
+            texts.append(report.Caption + QStringLiteral(": ") + report.Text);
+        m_Reports.clear();
+        return texts;
+    }
+    // No progress window unless the test gives a way to make one.
+    QWidget* ShowFilteringProgress(CFilteringRun& run) override
+    {
+        return m_ProgressWindowFactory ? m_ProgressWindowFactory(run) : nullptr;
+    }
+    void SetProgressWindowFactory(std::function<QWidget*(CFilteringRun&)> factory)
+    {
+        m_ProgressWindowFactory = std::move(factory);
+    }
 
     // Makes a view the active one (null for none) and says so, as the main window does.
     void Activate(COstrelView* view)
@@ -142,6 +163,8 @@ private:
     std::int64_t m_nPagedViewThreshold = 0;
     bool m_bShowLineNumbers = false;
     CWorkspaceSignals m_Signals;
+    std::vector<CProblemReport> m_Reports;
+    std::function<QWidget*(CFilteringRun&)> m_ProgressWindowFactory;
     std::vector<std::pair<std::unique_ptr<COstrelDoc>, std::unique_ptr<COstrelView>>> m_Documents;
 };
 

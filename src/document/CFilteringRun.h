@@ -11,16 +11,20 @@
 
 #include "filtering/TextCodec.h"
 
-class CFilteringProgressDlg;
 class COstrelDoc;
+class ILogWorkspace;
 class COstrelView;
 class FilterSettings;
 class FilterWorker;
 
-// The desktop side of one filtering run at a time: it prepares the document's view, runs the
-// engine on a worker thread, appends the kept lines to that view as they arrive, shows the
-// progress window and ends the run cleanly however it ends (the file's end, Cancel, the
-// progress window's close box, or the document closing).
+// The desktop side of one filtering run of a document: it prepares the document's view, runs the
+// engine on a worker thread, appends the kept lines to that view as they arrive, has the
+// workspace show a progress window and ends the run cleanly however it ends (the file's end,
+// Cancel, the progress window's close box, or the document closing). The document owns it.
+//
+// The progress window drives the end: OnFilterCancelled when the user cancels, OnFilterFinished
+// when it has closed. Without a window (a workspace that shows none) the run ends as soon as
+// the worker has read the file.
 //
 // The output always goes to the view of the document the run started on, whichever tab is
 // active meanwhile. Lines are appended in turns of a few milliseconds, so input is handled
@@ -38,7 +42,7 @@ public:
     static constexpr int RepaintIntervalMs = 200;
     static inline const QString CancelledMarker = QStringLiteral("<<< Filtering Cancelled By User >>>");
 
-    explicit CFilteringRun(QWidget* dialogParent, QObject* parent = nullptr);
+    explicit CFilteringRun(QObject* parent = nullptr);
     ~CFilteringRun() override;
 
     // Starts a run of the filters on the document's file, into its view, which is emptied and
@@ -63,7 +67,8 @@ public:
     // Ends the run however far it is.
     void Stop() { EndRun(); }
     COstrelDoc* GetRunDocument() const;
-    CFilteringProgressDlg* GetProgressDialog() const;
+    // The progress window the workspace showed for this run, while it is open.
+    QWidget* GetProgressWindow() const { return m_pProgressWindow; }
 
 public Q_SLOTS:
     // Takes queued batches into the run's view for one turn, and asks for another while any wait.
@@ -84,6 +89,8 @@ Q_SIGNALS:
     void RunViewPainted();
     // The run follows its file in the background now; Apply may start another run.
     void Following();
+    // The run ended before its progress window closed: the window goes too.
+    void Ended();
 
 private:
     void ScheduleOutput();
@@ -96,11 +103,11 @@ private:
     void CompleteRun();
     void RepaintRunView();
 
-    QPointer<QWidget> m_pDialogParent;
+    ILogWorkspace* m_pWorkspace = nullptr; // of the run's view: shows its window and its messages
     QPointer<COstrelDoc> m_pRunDocument;
     QPointer<COstrelView> m_pRunView;
     std::unique_ptr<FilterWorker> m_pWorker;
-    QPointer<CFilteringProgressDlg> m_pProgressDlg;
+    QPointer<QWidget> m_pProgressWindow;
     QTimer m_FinishWaitTimer;
     QTimer m_RepaintTimer;
     std::uint64_t m_nRunSerial = 0; // tells a late message of an earlier run from one of this run

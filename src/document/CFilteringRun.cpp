@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "filterui/CFilteringRun.h"
+#include "document/CFilteringRun.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -8,15 +8,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMessageBox>
 
 #include "document/COstrelDoc.h"
 #include "filtering/FilterRun.h"
 #include "filtering/FilterSettings.h"
 #include "filtering/FilterWorker.h"
 #include "filtering/OutputLineQueue.h"
-#include "filterui/CFilteringProgressDlg.h"
 #include "view/COstrelView.h"
+#include "view/ILogWorkspace.h"
 
 namespace {
 
@@ -30,7 +29,7 @@ struct PendingMessage
 
 } // namespace
 
-CFilteringRun::CFilteringRun(QWidget* dialogParent, QObject* parent) : QObject(parent), m_pDialogParent(dialogParent)
+CFilteringRun::CFilteringRun(QObject* parent) : QObject(parent)
 {
     m_FinishWaitTimer.setSingleShot(true);
     connect(&m_FinishWaitTimer, &QTimer::timeout, this, &CFilteringRun::OnFinishWaitExpired);
@@ -52,6 +51,7 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
     if (m_bRunning || !document || !document->GetView())
         return false;
     COstrelView* view = document->GetView();
+    m_pWorkspace = view->GetWorkspace();
     view->BeginFilterOutput();
 
     FilterRun run = MakeFilterRun(settings, QFile::encodeName(document->GetPathName()).toStdString(), encoding);
@@ -115,14 +115,8 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
     m_RepaintTimer.start();
     Q_EMIT RunningChanged(true);
 
-    if (!m_pProgressDlg) {
-        m_pProgressDlg = new CFilteringProgressDlg(this, m_pDialogParent);
-        // At once: a queued cancel would wait behind the turns of appending already queued.
-        connect(m_pProgressDlg, &CFilteringProgressDlg::Cancelled, this, &CFilteringRun::OnFilterCancelled);
-        connect(m_pProgressDlg, &CFilteringProgressDlg::Closed, this, &CFilteringRun::OnFilterFinished,
-                Qt::QueuedConnection);
-    }
-    m_pProgressDlg->show();
+    if (m_pWorkspace)
+        m_pProgressWindow = m_pWorkspace->ShowFilteringProgress(*this);
     return true;
 }
 
@@ -141,11 +135,6 @@ void CFilteringRun::RepaintRunView()
 COstrelDoc* CFilteringRun::GetRunDocument() const
 {
     return m_pRunDocument;
-}
-
-CFilteringProgressDlg* CFilteringRun::GetProgressDialog() const
-{
-    return m_pProgressDlg;
 }
 
 int CFilteringRun::GetProgressPercent() const
@@ -254,8 +243,15 @@ void CFilteringRun::OnFilterFinished()
 
 void CFilteringRun::OnWorkerFinished(std::uint64_t runSerial)
 {
+    if (runSerial != m_nRunSerial)
+        return;
+    // With no window to close, the end of the file is the end of the run.
+    if (m_bRunning && !m_bFinishing && !m_pProgressWindow) {
+        OnFilterFinished();
+        return;
+    }
     // Before the progress window has closed, its timer takes note of the end.
-    if (runSerial != m_nRunSerial || !m_bFinishing)
+    if (!m_bFinishing)
         return;
     m_FinishWaitTimer.stop();
     ScheduleOutput();
@@ -306,11 +302,10 @@ void CFilteringRun::CompleteRun()
         disconnect(m_pRunView, nullptr, this, nullptr);
     m_pRunDocument = nullptr;
     m_pRunView = nullptr;
-    if (m_pProgressDlg) {
+    if (m_pProgressWindow) {
         // Ended before its window closed: the window only goes away.
-        disconnect(m_pProgressDlg, nullptr, this, nullptr);
-        m_pProgressDlg->close();
-        m_pProgressDlg = nullptr;
+        m_pProgressWindow = nullptr;
+        Q_EMIT Ended();
     }
     Q_EMIT RunningChanged(false);
 }
@@ -324,7 +319,6 @@ void CFilteringRun::OnRunDocumentGone()
 
 void CFilteringRun::ShowEngineMessage(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("ERROR"), message, QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("filteringErrorBox"));
-    box.exec();
+    if (m_pWorkspace)
+        m_pWorkspace->ReportProblem({QStringLiteral("ERROR"), message, CProblemReport::Kind::Error});
 }

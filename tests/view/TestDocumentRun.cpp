@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A document filters its own file: Apply, the toggle and Follow all ask the document, which owns
+// the run. Here with a workspace that shows no progress window, so a run ends with its file, and
+// keeps the problems it is told instead of showing them.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QSignalSpy>
+
+#include "document/CFilteringRun.h"
+#include "support/QtTestSupport.h"
+
+using namespace Qt::StringLiterals;
+
+class TestDocumentRun : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void runWithoutAWindowEndsWithTheFile();
+    void problemsAreReportedToTheWorkspace();
+    void oneRunAtATimePerDocument();
+
+private:
+    static void SetFilters(FilterSettings& settings, const QStringList& literals, bool regExp = false);
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<TestSupport::TestWorkspace> m_pWorkspace;
+};
+
+void TestDocumentRun::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    m_pWorkspace = std::make_unique<TestSupport::TestWorkspace>();
+}
+
+void TestDocumentRun::SetFilters(FilterSettings& settings, const QStringList& literals, bool regExp)
+{
+    settings.ClearFilters();
+    for (const QString& literal : literals) {
+        settings.AddFilter(literal.toStdU16String(), regExp ? 1 : 0);
+        settings.SetCaseSensitive(settings.GetCount() - 1, true);
+    }
+}
+
+void TestDocumentRun::runWithoutAWindowEndsWithTheFile()
+{
+    const QString path = m_pDir->filePath(u"app.log"_s);
+    QVERIFY(TestSupport::WriteFile(path, "INFO a\nERROR b\nINFO c\nERROR d\n"));
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    QVERIFY(document);
+    QTRY_VERIFY(!document->GetView()->IsLoading());
+    QSignalSpy changes(document, &COstrelDoc::FilteringChanged);
+
+    FilterSettings settings;
+    SetFilters(settings, {u"ERROR"_s});
+    QVERIFY(document->ApplyFilters(settings));
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(changes.size(), 2);
+    QCOMPARE(changes.at(0).at(0).toBool(), true);
+    QCOMPARE(changes.at(1).at(0).toBool(), false);
+    QCOMPARE(TestSupport::TextOf(document->GetView()), QByteArray("ERROR b\nERROR d\n"));
+    QCOMPARE(document->GetView()->GetFileLineNumbers(), (std::vector<std::int64_t>{2, 4}));
+    QVERIFY(m_pWorkspace->GetReports().empty());
+
+    // The document's own filters with the exclude switch: the lines that match none.
+    SetFilters(document->GetFilterSettings(), {u"ERROR"_s});
+    QVERIFY(document->ApplyOwnFilters(true));
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(TestSupport::TextOf(document->GetView()), QByteArray("INFO a\nINFO c\n"));
+
+    // No filters: the whole file again, and no run.
+    FilterSettings none;
+    QVERIFY(document->ApplyFilters(none));
+    QVERIFY(!document->IsFiltering());
+    QTRY_COMPARE(TestSupport::TextOf(document->GetView()), QByteArray("INFO a\nERROR b\nINFO c\nERROR d\n"));
+    QTRY_VERIFY(document->findChildren<CFilteringRun*>().isEmpty());
+}
+
+void TestDocumentRun::problemsAreReportedToTheWorkspace()
+{
+    const QString path = m_pDir->filePath(u"app.log"_s);
+    QVERIFY(TestSupport::WriteFile(path, "ERROR b\n"));
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    QVERIFY(document);
+    QTRY_VERIFY(!document->GetView()->IsLoading());
+
+    // A faulty expression is said once; the other filter still works.
+    FilterSettings settings;
+    SetFilters(settings, {u"(unclosed"_s, u"ERROR"_s}, true);
+    QVERIFY(document->ApplyFilters(settings));
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(m_pWorkspace->TakeReports(),
+             QStringList{u"ERROR: Regular Expression Parser Error: A closing parenthesis was expected"_s});
+    QCOMPARE(TestSupport::TextOf(document->GetView()), QByteArray("ERROR b\n"));
+
+    // The file gone: the run says why and ends.
+    QVERIFY(QFile::remove(path));
+    SetFilters(settings, {u"ERROR"_s});
+    document->ApplyFilters(settings);
+    QTRY_VERIFY(!document->IsFiltering());
+    const QStringList reports = m_pWorkspace->TakeReports();
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports.front().startsWith(u"ERROR: "_s) && reports.front().contains(path), qPrintable(reports.front()));
+}
+
+void TestDocumentRun::oneRunAtATimePerDocument()
+{
+    // A pipe keeps the first run going while its writer stays open.
+    const QString path = m_pDir->filePath(u"pipe.log"_s);
+    QVERIFY(TestSupport::WriteFile(path, "ERROR one\n"));
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    QVERIFY(document);
+    QTRY_VERIFY(!document->GetView()->IsLoading());
+    const QByteArray name = QFile::encodeName(path);
+    QVERIFY(::unlink(name.constData()) == 0 && ::mkfifo(name.constData(), 0600) == 0);
+    const int writer = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    QVERIFY(writer >= 0);
+
+    FilterSettings settings;
+    SetFilters(settings, {u"ERROR"_s});
+    QVERIFY(document->ApplyFilters(settings));
+    QVERIFY(document->IsFiltering());
+    QVERIFY2(!document->ApplyFilters(settings), "a second run waits for the first");
+    QVERIFY(::write(writer, "ERROR two\n", 10) == 10);
+    QTRY_COMPARE(TestSupport::TextOf(document->GetView()), QByteArray("ERROR two\n"));
+    ::close(writer);
+    QTRY_VERIFY(!document->IsFiltering());
+
+    // Another document runs meanwhile as it likes; closing a document ends its run.
+    const QString other = m_pDir->filePath(u"other.log"_s);
+    QVERIFY(TestSupport::WriteFile(other, "ERROR elsewhere\n"));
+    const int again = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    QVERIFY(again >= 0);
+    QVERIFY(document->ApplyFilters(settings));
+    COstrelDoc* second = m_pWorkspace->OpenDocumentFile(other);
+    QVERIFY(second);
+    QTRY_VERIFY(!second->GetView()->IsLoading());
+    QVERIFY(second->ApplyFilters(settings));
+    QTRY_VERIFY(!second->IsFiltering());
+    QVERIFY(document->IsFiltering());
+    QPointer<CFilteringRun> run = document->GetFilteringRun();
+    m_pWorkspace->CloseDocument(document);
+    QTRY_VERIFY(!run);
+    ::close(again);
+}
+
+OSTREL_QT_TEST_MAIN(TestDocumentRun, QApplication)
+#include "TestDocumentRun.moc"
