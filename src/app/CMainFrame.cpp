@@ -40,6 +40,7 @@
 #include "filterui/CFilteringProgressDlg.h"
 #include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
+#include "view/ProblemReports.h"
 
 namespace {
 
@@ -615,12 +616,12 @@ QPrinter& CMainFrame::GetPrinter()
 
 void CMainFrame::ReportProblem(const CProblemReport& problem)
 {
-    const QMessageBox::Icon icon = problem.Severity == CProblemReport::Kind::Error     ? QMessageBox::Critical
-                                   : problem.Severity == CProblemReport::Kind::Warning ? QMessageBox::Warning
-                                                                                       : QMessageBox::Information;
-    QMessageBox box(icon, problem.Caption, problem.Text, QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("problemBox"));
-    box.exec();
+    ShowProblemBox(problem);
+}
+
+int CMainFrame::AskQuestion(const CQuestion& question)
+{
+    return ShowQuestionBox(question);
 }
 
 QWidget* CMainFrame::ShowFilteringProgress(CFilteringRun& run)

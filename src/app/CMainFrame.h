@@ -73,6 +73,7 @@ public:
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
     // A message box without an owner, as the program's messages are.
     void ReportProblem(const CProblemReport& problem) override;
+    int AskQuestion(const CQuestion& question) override;
     // The "Filtering Progress" window, over the filter dialog while that is up.
     QWidget* ShowFilteringProgress(CFilteringRun& run) override;
     // The exclude switch runs take when they are not started by Apply: the filter dialog's.

@@ -11,6 +11,7 @@
 
 #include "document/CFilteringRun.h"
 #include "view/COstrelView.h"
+#include "view/ProblemReports.h"
 
 COstrelDoc::COstrelDoc(QObject* parent) : QObject(parent) {}
 
@@ -23,7 +24,8 @@ bool COstrelDoc::OnOpenDocument(const QString& path, bool loadWhenShown)
     QString error;
     auto file = COstrelView::OpenLogFile(path, error);
     if (!file) {
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), COstrelView::FailedToOpenMessage(path, error));
+        ReportProblem(m_pView->GetWorkspace(), {QStringLiteral("Ostrel"), COstrelView::FailedToOpenMessage(path, error),
+                                                CProblemReport::Kind::Warning});
         return false;
     }
     SetPathName(path);
@@ -54,7 +56,9 @@ void COstrelDoc::LoadPendingText()
     QString error;
     auto file = COstrelView::OpenLogFile(GetPathName(), error);
     if (!file) {
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), COstrelView::FailedToOpenMessage(GetPathName(), error));
+        ReportProblem(m_pView->GetWorkspace(),
+                      {QStringLiteral("Ostrel"), COstrelView::FailedToOpenMessage(GetPathName(), error),
+                       CProblemReport::Kind::Warning});
         Q_EMIT OpenFailed();
         return;
     }
@@ -164,11 +168,12 @@ bool COstrelDoc::SaveModified()
 {
     if (!IsModified())
         return true;
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Ostrel"),
-                    QStringLiteral("Save changes to %1?").arg(m_strTitle),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    box.setObjectName(QStringLiteral("saveChangesBox"));
-    switch (box.exec()) {
+    CQuestion question;
+    question.Caption = QStringLiteral("Ostrel");
+    question.Text = QStringLiteral("Save changes to %1?").arg(m_strTitle);
+    question.Buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    question.Name = QStringLiteral("saveChangesBox");
+    switch (AskQuestion(m_pView ? m_pView->GetWorkspace() : nullptr, question)) {
     case QMessageBox::Yes:
         return OnFileSave();
     case QMessageBox::No:

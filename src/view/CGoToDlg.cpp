@@ -4,13 +4,13 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "view/DialogFrames.h"
+#include "view/ProblemReports.h"
 
 CGoToDlg::CGoToDlg(QWidget* parent) : QDialog(parent, PlainDialogFlags)
 {
@@ -67,9 +67,8 @@ bool CGoToDlg::ReadLineNumber()
         }
         message = QStringLiteral("Enter an integer between %1 and %2.").arg(MinLine).arg(MaxLine);
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Ostrel"), message, QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("goToLineErrorBox"));
-    box.exec();
+    ShowProblemBox(
+        {QStringLiteral("Ostrel"), message, CProblemReport::Kind::Warning, QStringLiteral("goToLineErrorBox")}, this);
     m_pLineEdit->setFocus();
     m_pLineEdit->selectAll();
     return false;

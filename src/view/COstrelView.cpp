@@ -46,6 +46,7 @@
 #include "view/CViewAccessibility.h"
 #include "view/ILoader.h"
 #include "view/ILogWorkspace.h"
+#include "view/ProblemReports.h"
 
 namespace {
 
@@ -365,7 +366,7 @@ void COstrelView::OnLoadFinished(bool succeeded)
         // Only part of the file is shown: saving it over the file would cut the file short.
         m_bTextIncomplete = true;
         const QString path = m_pDocument ? m_pDocument->GetPathName() : QString();
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), FailedToOpenMessage(path, error));
+        Report({QStringLiteral("Ostrel"), FailedToOpenMessage(path, error), CProblemReport::Kind::Warning});
         Q_EMIT LoadFailed();
     }
     Q_EMIT LoadFinished();
@@ -418,7 +419,7 @@ bool COstrelView::ReloadDocumentText()
     QString error;
     auto file = OpenLogFile(path, error);
     if (!file) {
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrel"), FailedToOpenMessage(path, error));
+        Report({QStringLiteral("Ostrel"), FailedToOpenMessage(path, error), CProblemReport::Kind::Warning});
         m_nPendingFileLine = 0;
         return false;
     }
@@ -661,8 +662,7 @@ bool COstrelView::WriteViewText()
     // The file keeps its owner, mode and links; a failure leaves it as it was.
     const int error = ReplaceFileContent(QFile::encodeName(m_pDocument->GetPathName()).toStdString(), GetTextBytes());
     if (error != 0) {
-        QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
-                              QStringLiteral("Error Saving File - Error %1").arg(error));
+        Report({QStringLiteral("Save File Error"), SaveErrorText(error)});
         return false;
     }
     return true;
@@ -708,24 +708,38 @@ bool COstrelView::RunSaveAs()
     return SaveAs(path);
 }
 
-bool COstrelView::ConfirmOverwrite(const QString& path)
+bool COstrelView::ConfirmOverwrite(const QString& path) const
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Confirm Save As"),
-                    QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
-                    QMessageBox::Yes | QMessageBox::No);
-    box.setObjectName(QStringLiteral("confirmOverwriteBox"));
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    CQuestion question;
+    question.Caption = QStringLiteral("Confirm Save As");
+    question.Text = QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName());
+    question.Buttons = QMessageBox::Yes | QMessageBox::No;
+    question.DefaultButton = QMessageBox::No;
+    question.Name = QStringLiteral("confirmOverwriteBox");
+    return AskQuestion(m_pWorkspace, question) == QMessageBox::Yes;
+}
+
+void COstrelView::Report(const CProblemReport& problem) const
+{
+    ReportProblem(m_pWorkspace, problem);
+}
+
+QString COstrelView::SaveErrorText(int error)
+{
+    // The number as it always was, and what it means.
+    return QStringLiteral("Error Saving File - Error %1: %2")
+        .arg(error)
+        .arg(QString::fromLocal8Bit(std::strerror(error)));
 }
 
 bool COstrelView::RefuseIncompleteSave(const QString& path)
 {
     if (!m_bTextIncomplete || !m_pDocument || QFileInfo(path).absoluteFilePath() != m_pDocument->GetPathName())
         return false;
-    QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
-                          QStringLiteral("The file could not be read to its end, so only part of it is shown. Saving "
-                                         "that part over \"%1\" would cut the file short; it was not saved.")
-                              .arg(path));
+    Report({QStringLiteral("Save File Error"),
+            QStringLiteral("The file could not be read to its end, so only part of it is shown. Saving "
+                           "that part over \"%1\" would cut the file short; it was not saved.")
+                .arg(path)});
     return true;
 }
 
@@ -762,8 +776,7 @@ bool COstrelView::StartPagedSaveAs(const QString& path)
         return true;
     }
     if (m_pCopier) {
-        QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
-                              QStringLiteral("A copy of this file is still being saved."));
+        Report({QStringLiteral("Save File Error"), QStringLiteral("A copy of this file is still being saved.")});
         return false;
     }
     m_pCopier = std::make_unique<CFileCopier>(m_pDocument->GetPathName(), target);
@@ -774,8 +787,7 @@ bool COstrelView::StartPagedSaveAs(const QString& path)
         m_pCopier.release()->deleteLater();
         SetStatusNote(m_pPaged ? QStringLiteral("Read-only: the file is larger than the editing limit") : QString());
         if (error != 0) {
-            QMessageBox::critical(nullptr, QStringLiteral("Save File Error"),
-                                  QStringLiteral("Error Saving File - Error %1").arg(error));
+            Report({QStringLiteral("Save File Error"), SaveErrorText(error)});
             Q_EMIT SaveAsFinished(false);
             return;
         }
@@ -1583,14 +1595,16 @@ void COstrelView::OnDeleteAllFilters()
         return;
     const QString path = m_pDocument->GetPathName();
     if (IsFileInUse(path)) {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("File In Use"),
-                        QStringLiteral("File \"%1\" is currently in use by another process.  Deleting All Filters will "
+        CQuestion question;
+        question.Caption = QStringLiteral("File In Use");
+        question.Text = QStringLiteral("File \"%1\" is currently in use by another process.  Deleting All Filters will "
                                        "Result in the document being re-loaded which may result in a newer version of "
                                        "the document.  Proceed?")
-                            .arg(path),
-                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        box.setObjectName(QStringLiteral("fileInUseBox"));
-        if (box.exec() != QMessageBox::Yes)
+                            .arg(path);
+        question.Buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        question.Name = QStringLiteral("fileInUseBox");
+        question.Severity = CProblemReport::Kind::Information;
+        if (AskQuestion(m_pWorkspace, question) != QMessageBox::Yes)
             return;
     }
     ReloadDocumentText();

@@ -21,6 +21,7 @@ class CPagedText;
 class CTextLoader;
 class ILoader;
 class ILogWorkspace;
+struct CProblemReport;
 class QFile;
 class QPrinter;
 class QTemporaryFile;
@@ -305,7 +306,10 @@ private:
     void ApplyFont();
     void ApplyLookColours();
     void SetShowsFilteredText(bool showsFilteredText);
-    static bool ConfirmOverwrite(const QString& path);
+    bool ConfirmOverwrite(const QString& path) const;
+    // Problems go to the workspace, which shows them.
+    void Report(const CProblemReport& problem) const;
+    static QString SaveErrorText(int error);
     // The paged view of a file at or above the threshold; false when it is smaller.
     bool StartPaged(const QString& path, std::int64_t size, bool always = false);
     // Moves the filter output so far, and the batch, into a temporary file shown paged.

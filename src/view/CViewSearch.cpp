@@ -6,9 +6,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QMessageBox>
 
 #include "filtering/TextCodec.h"
+#include "view/ProblemReports.h"
 
 namespace {
 
@@ -99,9 +99,8 @@ void CViewSearch::PreparePrefilter()
 
 void CViewSearch::ShowTextNotFound(const QString& caption)
 {
-    QMessageBox box(QMessageBox::Information, caption, QStringLiteral("Search Text Not Found"), QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("searchTextNotFoundBox"));
-    box.exec();
+    ShowProblemBox({caption, QStringLiteral("Search Text Not Found"), CProblemReport::Kind::Information,
+                    QStringLiteral("searchTextNotFoundBox")});
 }
 
 bool CViewSearch::EncodeForView(const COstrelView* view, const QString& text, QByteArray& bytes)

@@ -37,6 +37,19 @@ struct CProblemReport
     QString Caption;
     QString Text;
     Kind Severity = Kind::Error;
+    QString Name = QStringLiteral("problemBox"); // tells the message boxes apart
+};
+
+// A question for the user: the buttons to choose from and the one that is the default. The name
+// lets a test, or the user's window manager, tell the questions apart.
+struct CQuestion
+{
+    QString Caption;
+    QString Text;
+    int Buttons = 0;       // QMessageBox::StandardButtons
+    int DefaultButton = 0; // a QMessageBox::StandardButton, 0 for the first of Buttons
+    QString Name;
+    CProblemReport::Kind Severity = CProblemReport::Kind::Warning;
 };
 
 // What the workspace tells those who follow it.
@@ -78,6 +91,8 @@ public:
     virtual CWorkspaceSignals& GetSignals() = 0;
     // Shows a problem; returns once the user has seen it.
     virtual void ReportProblem(const CProblemReport& problem) = 0;
+    // Asks a question; returns the QMessageBox::StandardButton chosen.
+    virtual int AskQuestion(const CQuestion& question) = 0;
     // Shows the progress window of a run that has just started, which then drives the run's end
     // (see CFilteringRun); null when it shows none, and the run ends with the file.
     virtual QWidget* ShowFilteringProgress(CFilteringRun& run) = 0;

@@ -97,6 +97,16 @@ public:
         m_Reports.clear();
         return texts;
     }
+    // Questions are kept too and answered as the test says, by default with their default button.
+    int AskQuestion(const CQuestion& question) override
+    {
+        m_Questions.push_back(question);
+        if (m_nAnswer != 0)
+            return m_nAnswer;
+        return question.DefaultButton != 0 ? question.DefaultButton : question.Buttons & -question.Buttons;
+    }
+    void SetAnswer(int button) { m_nAnswer = button; }
+    const std::vector<CQuestion>& GetQuestions() const { return m_Questions; }
     // No progress window unless the test gives a way to make one.
     QWidget* ShowFilteringProgress(CFilteringRun& run) override
     {
@@ -164,6 +174,8 @@ private:
     bool m_bShowLineNumbers = false;
     CWorkspaceSignals m_Signals;
     std::vector<CProblemReport> m_Reports;
+    std::vector<CQuestion> m_Questions;
+    int m_nAnswer = 0;
     std::function<QWidget*(CFilteringRun&)> m_ProgressWindowFactory;
     std::vector<std::pair<std::unique_ptr<COstrelDoc>, std::unique_ptr<COstrelView>>> m_Documents;
 };

@@ -22,6 +22,7 @@ private Q_SLOTS:
     void runWithoutAWindowEndsWithTheFile();
     void problemsAreReportedToTheWorkspace();
     void oneRunAtATimePerDocument();
+    void questionsGoToTheWorkspace();
 
 private:
     static void SetFilters(FilterSettings& settings, const QStringList& literals, bool regExp = false);
@@ -145,6 +146,27 @@ void TestDocumentRun::oneRunAtATimePerDocument()
     m_pWorkspace->CloseDocument(document);
     QTRY_VERIFY(!run);
     ::close(again);
+}
+
+void TestDocumentRun::questionsGoToTheWorkspace()
+{
+    const QString path = m_pDir->filePath(u"app.log"_s);
+    QVERIFY(TestSupport::WriteFile(path, "line\n"));
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    QVERIFY(document);
+    QTRY_VERIFY(!document->GetView()->IsLoading());
+    document->GetView()->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, 4UL, "more");
+    QVERIFY(document->IsModified());
+
+    // Cancel keeps the document; No lets it go unsaved; neither writes.
+    m_pWorkspace->SetAnswer(QMessageBox::Cancel);
+    QVERIFY(!document->SaveModified());
+    m_pWorkspace->SetAnswer(QMessageBox::No);
+    QVERIFY(document->SaveModified());
+    QCOMPARE(m_pWorkspace->GetQuestions().size(), std::size_t(2));
+    QCOMPARE(m_pWorkspace->GetQuestions().front().Text, u"Save changes to app.log?"_s);
+    QCOMPARE(m_pWorkspace->GetQuestions().front().Name, u"saveChangesBox"_s);
+    QCOMPARE(TestSupport::ReadFile(path), QByteArray("line\n"));
 }
 
 OSTREL_QT_TEST_MAIN(TestDocumentRun, QApplication)
