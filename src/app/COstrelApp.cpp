@@ -9,12 +9,12 @@
 #include <QIcon>
 #include <QPageSetupDialog>
 #include <QPrinter>
-#include <QSettings>
 
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CSession.h"
 #include "app/CSingleInstance.h"
+#include "view/COstrelSettings.h"
 #include "view/CViewAccessibility.h"
 
 namespace {
@@ -69,13 +69,14 @@ bool COstrelApp::HandOverToRunningInstance() const
 {
     // A start without a file is a program of its own, as ever.
     const QStringList files = GetCommandLineFiles();
-    return !files.isEmpty() && CSingleInstance::HandOver(CSingleInstance::ServerName(QSettings().fileName()), files);
+    return !files.isEmpty() &&
+           CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), files);
 }
 
 bool COstrelApp::InitInstance()
 {
     {
-        QSettings settings;
+        COstrelSettings settings;
         ReadSettings(settings);
     }
     m_pMainFrame = std::make_unique<CMainFrame>();
@@ -87,10 +88,10 @@ bool COstrelApp::InitInstance()
     // starts at once), this one simply runs on its own.
     m_pSingleInstance = new CSingleInstance(this);
     connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
-    m_pSingleInstance->Listen(CSingleInstance::ServerName(QSettings().fileName()));
+    m_pSingleInstance->Listen(CSingleInstance::ServerName(COstrelSettings::GetFileName()));
 
     if (m_bRestoreSession) {
-        QSettings settings;
+        COstrelSettings settings;
         const QStringList gone = CSession::Read(settings).Restore(*m_pMainFrame);
         if (!gone.isEmpty()) {
             QStringList names;
@@ -122,7 +123,7 @@ void COstrelApp::OnFilesHandedOver(const QStringList& paths)
 int COstrelApp::ExitInstance(int exitCode)
 {
     {
-        QSettings settings;
+        COstrelSettings settings;
         WriteSettings(settings);
     }
     delete m_pSingleInstance; // no hand-over reaches a program that is ending

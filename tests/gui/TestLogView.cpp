@@ -21,6 +21,7 @@
 #include "filtering/OutputLine.h"
 #include "support/QtTestSupport.h"
 #include "view/CFontDlg.h"
+#include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 
 namespace {
@@ -151,7 +152,7 @@ private:
 void TestLogView::init()
 {
     m_pDir = std::make_unique<QTemporaryDir>();
-    QSettings().clear();
+    COstrelSettings().clear();
     COstrelApp* app = COstrelApp::GetInstance();
     app->SetTextFont(QStringLiteral("Courier New"));
     app->SetTextHeight(0);
