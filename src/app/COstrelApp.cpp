@@ -50,27 +50,12 @@ QString COstrelApp::GetVersionText()
         .arg(VersionBuild);
 }
 
-QStringList COstrelApp::GetCommandLineFiles()
-{
-    return GetCommandLineFiles(QCoreApplication::arguments());
-}
-
-QStringList COstrelApp::GetCommandLineFiles(const QStringList& arguments)
-{
-    QStringList files;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (!arguments.at(i).startsWith(u'-'))
-            files.append(QFileInfo(arguments.at(i)).absoluteFilePath());
-    }
-    return files;
-}
-
 bool COstrelApp::HandOverToRunningInstance() const
 {
     // A start without a file is a program of its own, as ever.
-    const QStringList files = GetCommandLineFiles();
-    return !files.isEmpty() &&
-           CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), files);
+    if (m_StartOptions.NewInstance || m_StartOptions.Files.isEmpty())
+        return false;
+    return CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), m_StartOptions.Files);
 }
 
 bool COstrelApp::InitInstance()
@@ -85,7 +70,7 @@ bool COstrelApp::InitInstance()
         return false;
     }
     // Later starts hand their files to this one. When another program listens already (two
-    // starts at once), this one simply runs on its own.
+    // starts at once, or this one came with --new-instance), this one simply runs on its own.
     m_pSingleInstance = new CSingleInstance(this);
     connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
     m_pSingleInstance->Listen(CSingleInstance::ServerName(COstrelSettings::GetFileName()));
@@ -101,10 +86,11 @@ bool COstrelApp::InitInstance()
                                          names.join(QStringLiteral(", ")));
         }
     }
-    // Every argument that is not a switch names a file to open, the last one ends up active.
-    for (const QString& file : GetCommandLineFiles())
-        OpenDocumentFile(file);
+    // The window first, so that a file that cannot be opened is reported over it; the rest of
+    // the files open all the same, the last one ends up active.
     m_pMainFrame->show();
+    for (const QString& file : m_StartOptions.Files)
+        OpenDocumentFile(file);
     return true;
 }
 

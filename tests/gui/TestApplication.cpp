@@ -29,6 +29,7 @@ private Q_SLOTS:
     void fileNewAndUnreadableFilesOpenNothing();
     void recentFileThatNoLongerOpensLeavesTheList();
     void lastSessionComesBackAtNextStart();
+    void startFilesOpenPastOneThatCannot();
     void settingsFileOfItsOwnTakesEverything();
 };
 
@@ -260,6 +261,37 @@ void TestApplication::lastSessionComesBackAtNextStart()
     QVERIFY(app->GetMainFrame()->GetOpenDocuments().isEmpty());
     app->ExitInstance(0);
     app->setQuitOnLastWindowClosed(true);
+}
+
+void TestApplication::startFilesOpenPastOneThatCannot()
+{
+    COstrelSettings().clear();
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.log"));
+    const QString missing = dir.filePath(QStringLiteral("missing.log"));
+    const QString b = dir.filePath(QStringLiteral("b.log"));
+    QVERIFY(TestSupport::WriteFile(a, "a\n"));
+    QVERIFY(TestSupport::WriteFile(b, "b\n"));
+    COstrelApp* app = COstrelApp::GetInstance();
+    CStartOptions options;
+    options.Files = {a, missing, b};
+    app->SetStartOptions(options);
+
+    // The message of File > Open, over the main window, and the other files open all the same.
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(app->InitInstance());
+    app->SetStartOptions(CStartOptions());
+    QVERIFY(answer->Seen);
+    QCOMPARE(answer->Text, QStringLiteral("Failed to open document.\n\n%1: No such file or directory").arg(missing));
+    CMainFrame* frame = app->GetMainFrame();
+    QVERIFY(frame->isVisible());
+    QCOMPARE(frame->GetOpenDocuments().size(), 2);
+    QCOMPARE(frame->GetOpenDocuments().at(0)->GetPathName(), a);
+    QCOMPARE(frame->GetOpenDocuments().at(1)->GetPathName(), b);
+    QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), b);
+    QVERIFY(!app->GetRecentFileList().contains(missing));
+    QVERIFY(frame->close());
+    app->ExitInstance(0);
 }
 
 void TestApplication::settingsFileOfItsOwnTakesEverything()

@@ -109,7 +109,6 @@ class TestSingleInstance : public QObject
 private Q_SLOTS:
     void initTestCase();
     void serverNameFollowsTheSettings();
-    void commandLineNamesEveryFile();
     void privateFolderIsChecked();
     void socketIsPrivate();
     void handOverWithoutListenerFails();
@@ -121,6 +120,8 @@ private Q_SLOTS:
     void secondStartHandsItsFileOver();
     void startWithoutRunningProgramRunsOnItsOwn();
     void startPastAStrangerRunsOnItsOwn();
+    void newInstanceNeverHandsOver();
+    void otherSettingsMeanAnotherInstance();
 
 private:
     // Starts the program as another process with this test's settings and runtime folders.
@@ -182,19 +183,6 @@ void TestSingleInstance::serverNameFollowsTheSettings()
     // In the user's runtime folder (a private one for these tests), never straight in /tmp.
     QCOMPARE(QFileInfo(name).absolutePath(), qEnvironmentVariable("XDG_RUNTIME_DIR"));
     QVERIFY(QFileInfo(name).fileName().startsWith(QStringLiteral("ostrel-")));
-}
-
-void TestSingleInstance::commandLineNamesEveryFile()
-{
-    const QString here = QDir::currentPath();
-    // The program's own name and the switches are no files; the rest are, in order, made absolute.
-    QCOMPARE(COstrelApp::GetCommandLineFiles({QStringLiteral("ostrel")}), QStringList());
-    QCOMPARE(COstrelApp::GetCommandLineFiles({QStringLiteral("ostrel"), QStringLiteral("b.log"),
-                                              QStringLiteral("-style"), QStringLiteral("/var/log/a.log")}),
-             QStringList({here + QStringLiteral("/b.log"), QStringLiteral("/var/log/a.log")}));
-    QCOMPARE(COstrelApp::GetCommandLineFiles(
-                 {QStringLiteral("ostrel"), QStringLiteral("x/../a.log"), QStringLiteral("a.log")}),
-             QStringList({here + QStringLiteral("/a.log"), here + QStringLiteral("/a.log")}));
 }
 
 void TestSingleInstance::privateFolderIsChecked()
@@ -496,10 +484,12 @@ void TestSingleInstance::secondStartHandsItsFileOver()
     QTRY_COMPARE(frame->GetOpenDocuments().size(), 3);
     QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), third);
 
-    // Several files: all of them, in their order, the last one active.
+    // Several files: all of them, in their order, the last one active; after "--" a name that
+    // starts with a dash is a file too.
     const QString fourth = MakeLog(QStringLiteral("fourth.log"));
-    const QString fifth = MakeLog(QStringLiteral("fifth.log"));
-    std::unique_ptr<QProcess> several = StartProgram({fourth, QStringLiteral("fifth.log")}, m_Dir.path());
+    const QString fifth = MakeLog(QStringLiteral("-x.log"));
+    std::unique_ptr<QProcess> several =
+        StartProgram({fourth, QStringLiteral("--"), QStringLiteral("-x.log")}, m_Dir.path());
     QVERIFY(several->waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(several->state() == QProcess::NotRunning, 30000);
     QCOMPARE(several->exitCode(), 0);
@@ -561,6 +551,65 @@ void TestSingleInstance::startPastAStrangerRunsOnItsOwn()
     QVERIFY(program->waitForFinished());
     QCOMPARE(stranger.Connections.size(), std::size_t(1));
     QFile::remove(m_strServerName);
+}
+
+void TestSingleInstance::newInstanceNeverHandsOver()
+{
+    // A stand-in for the running program that greets like it and takes whatever it is sent.
+    CFakeListener running;
+    running.Reply = [](const QByteArray& received, QLocalServer&) {
+        if (received == CSingleInstance::ClientGreeting())
+            return CSingleInstance::ServerGreeting();
+        return received.size() > CSingleInstance::ClientGreeting().size() ? QByteArray("A") : QByteArray();
+    };
+    QVERIFY(running.Listen(m_strServerName));
+    const QString log = MakeLog(QStringLiteral("own-window.log"));
+
+    // A usual start hands its file over: more than the greeting reaches the listener.
+    std::unique_ptr<QProcess> usual = StartProgram({log});
+    QVERIFY(usual->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(usual->state() == QProcess::NotRunning, 30000);
+    QCOMPARE(usual->exitCode(), 0);
+    QCOMPARE(running.Connections.size(), std::size_t(1));
+    QByteArray paths;
+    {
+        QDataStream stream(&paths, QIODevice::WriteOnly);
+        stream.setVersion(QDataStream::Qt_6_0);
+        stream << QStringList({log});
+    }
+    QVERIFY(running.Connections.front()->Received.startsWith(CSingleInstance::ClientGreeting()));
+    QVERIFY(running.Connections.front()->Received.endsWith(paths));
+
+    // With --new-instance the only contact is the check whether somebody listens already, which
+    // ends with the greeting.
+    std::unique_ptr<QProcess> separate = StartProgram({QStringLiteral("--new-instance"), log});
+    QVERIFY(separate->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(running.Connections.size() == 2 && running.Connections.back()->Closed, 30000);
+    QCOMPARE(running.Connections.back()->Received, CSingleInstance::ClientGreeting());
+    QCOMPARE(separate->state(), QProcess::Running);
+    separate->kill();
+    QVERIFY(separate->waitForFinished());
+    QCOMPARE(running.Connections.size(), std::size_t(2));
+}
+
+void TestSingleInstance::otherSettingsMeanAnotherInstance()
+{
+    // The program run with other settings listens under another name; a start with the same
+    // other settings finds it there, relative paths made absolute on the way.
+    const QString otherSettings = m_Dir.filePath(QStringLiteral("other.conf"));
+    const QString otherName = CSingleInstance::ServerName(otherSettings);
+    QVERIFY(otherName != m_strServerName);
+    CSingleInstance other;
+    QVERIFY(other.Listen(otherName));
+    QSignalSpy received(&other, &CSingleInstance::FilesReceived);
+    const QString log = MakeLog(QStringLiteral("other.log"));
+    std::unique_ptr<QProcess> start = StartProgram(
+        {QStringLiteral("--settings"), QStringLiteral("other.conf"), QStringLiteral("other.log")}, m_Dir.path());
+    QVERIFY(start->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(start->state() == QProcess::NotRunning, 30000);
+    QCOMPARE(start->exitCode(), 0);
+    QTRY_COMPARE(received.size(), 1);
+    QCOMPARE(received.at(0).at(0).toStringList(), QStringList({log}));
 }
 
 OSTREL_QT_TEST_MAIN(TestSingleInstance, COstrelApp)
