@@ -16,7 +16,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPrinter>
-#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
@@ -38,6 +37,7 @@
 #include "document/COstrelDoc.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
+#include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
 #include "view/ProblemReports.h"
@@ -73,7 +73,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
         QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 
-    m_nApplicationLook = QSettings().value(LookKey, CommandId::LookDefault).toUInt();
+    m_nApplicationLook = COstrelSettings().value(LookKey, CommandId::LookDefault).toUInt();
     if (COstrelApp* app = COstrelApp::GetInstance())
         app->SetApplicationLook(m_nApplicationLook);
 
@@ -120,7 +120,7 @@ CMainFrame::~CMainFrame()
 
 bool CMainFrame::LoadFrame()
 {
-    QSettings settings;
+    COstrelSettings settings;
     if (!restoreGeometry(settings.value(GeometryKey).toByteArray()))
         resize(1000, 700);
     statusBar()->setVisible(settings.value(StatusBarKey, true).toBool());
@@ -933,7 +933,7 @@ void CMainFrame::SetApplicationLook(unsigned look)
     if (QStyle* style = QStyleFactory::create(lookStyle.StyleName))
         QApplication::setStyle(style);
     QApplication::setPalette(lookStyle.Palette);
-    QSettings().setValue(LookKey, look);
+    COstrelSettings().setValue(LookKey, look);
     UpdateCommandUI();
     QApplication::restoreOverrideCursor();
 }
@@ -984,7 +984,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     if (active)
         m_pDocumentArea->SetActiveChildFrame(active);
     {
-        QSettings settings;
+        COstrelSettings settings;
         CSession::Capture(*m_pDocumentArea).Write(settings);
     }
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames()) {
@@ -1004,7 +1004,7 @@ void CMainFrame::ShowStatusNote(const QString& note)
 
 void CMainFrame::SaveWorkspace() const
 {
-    QSettings settings;
+    COstrelSettings settings;
     settings.setValue(GeometryKey, saveGeometry());
     settings.setValue(StateKey, saveState());
     settings.setValue(StatusBarKey, statusBar()->isVisibleTo(this));

@@ -9,12 +9,12 @@
 #include <QIcon>
 #include <QPageSetupDialog>
 #include <QPrinter>
-#include <QSettings>
 
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CSession.h"
 #include "app/CSingleInstance.h"
+#include "view/COstrelSettings.h"
 #include "view/CViewAccessibility.h"
 
 namespace {
@@ -50,32 +50,18 @@ QString COstrelApp::GetVersionText()
         .arg(VersionBuild);
 }
 
-QStringList COstrelApp::GetCommandLineFiles()
-{
-    return GetCommandLineFiles(QCoreApplication::arguments());
-}
-
-QStringList COstrelApp::GetCommandLineFiles(const QStringList& arguments)
-{
-    QStringList files;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (!arguments.at(i).startsWith(u'-'))
-            files.append(QFileInfo(arguments.at(i)).absoluteFilePath());
-    }
-    return files;
-}
-
 bool COstrelApp::HandOverToRunningInstance() const
 {
     // A start without a file is a program of its own, as ever.
-    const QStringList files = GetCommandLineFiles();
-    return !files.isEmpty() && CSingleInstance::HandOver(CSingleInstance::ServerName(QSettings().fileName()), files);
+    if (m_StartOptions.NewInstance || m_StartOptions.Files.isEmpty())
+        return false;
+    return CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), m_StartOptions.Files);
 }
 
 bool COstrelApp::InitInstance()
 {
     {
-        QSettings settings;
+        COstrelSettings settings;
         ReadSettings(settings);
     }
     m_pMainFrame = std::make_unique<CMainFrame>();
@@ -84,20 +70,21 @@ bool COstrelApp::InitInstance()
         return false;
     }
     // Later starts hand their files to this one. When another program listens already (two
-    // starts at once), this one simply runs on its own.
+    // starts at once, or this one came with --new-instance), this one simply runs on its own.
     m_pSingleInstance = new CSingleInstance(this);
     connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
-    m_pSingleInstance->Listen(CSingleInstance::ServerName(QSettings().fileName()));
+    m_pSingleInstance->Listen(CSingleInstance::ServerName(COstrelSettings::GetFileName()));
 
     if (m_bRestoreSession) {
-        QSettings settings;
+        COstrelSettings settings;
         const QString note = CSession::Read(settings).Restore(*m_pMainFrame);
         if (!note.isEmpty())
             m_pMainFrame->ShowStatusNote(note);
     }
-    // Every argument that is not a switch names a file to open, the last one ends up active.
-    OpenDocumentFiles(GetCommandLineFiles());
+    // The window first, so that a file that cannot be opened is reported over it; the rest of
+    // the files open all the same, the last one ends up active.
     m_pMainFrame->show();
+    OpenDocumentFiles(m_StartOptions.Files);
     return true;
 }
 
@@ -115,7 +102,7 @@ void COstrelApp::OnFilesHandedOver(const QStringList& paths)
 int COstrelApp::ExitInstance(int exitCode)
 {
     {
-        QSettings settings;
+        COstrelSettings settings;
         WriteSettings(settings);
     }
     delete m_pSingleInstance; // no hand-over reaches a program that is ending

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QStringList>
 
+#include "app/CCommandLine.h"
+
 class CMainFrame;
 class COstrelDoc;
 class CSingleInstance;
@@ -34,15 +36,15 @@ public:
     // "1.1.0 Build 156".
     static QString GetVersionText();
 
-    // The files named on the command line (every argument that is not a switch), made absolute,
-    // in their order; empty when there is none.
-    static QStringList GetCommandLineFiles();
-    static QStringList GetCommandLineFiles(const QStringList& arguments);
+    // What the command line asked of this start: the files to open, --new-instance.
+    const CStartOptions& GetStartOptions() const { return m_StartOptions; }
+    void SetStartOptions(const CStartOptions& options) { m_StartOptions = options; }
     // A start with files while the program runs for the same user and settings: the running one
-    // opens them and comes to the front. True when it took them and this start must end.
+    // opens them and comes to the front. True when it took them and this start must end. Never
+    // with --new-instance.
     bool HandOverToRunningInstance() const;
     // Start-up: settings, main window, the last session's documents (when RestoreSession is on),
-    // the command line's files. False when the program must end.
+    // the start's files. False when the program must end.
     bool InitInstance();
     // Exit: writes the settings back and returns the exit code.
     int ExitInstance(int exitCode);
@@ -129,6 +131,7 @@ private:
     bool m_bRestoreSession = true;
     bool m_bAskBeforeOpeningMany = true;
     QStringList m_RecentFiles;
+    CStartOptions m_StartOptions;
     std::unique_ptr<QPrinter> m_pPrinter;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     CSingleInstance* m_pSingleInstance = nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QStringList>
 
@@ -8,7 +9,14 @@ class QLocalServer;
 class QLocalSocket;
 
 // One running program per user and settings store: the first start listens on a local socket,
-// a later start with a file hands the file over and ends, and the running one opens it.
+// a later start with files hands them over and ends, and the running one opens them.
+//
+// Nobody but the user reaches the running program, and a start gives its paths to nobody else:
+// the socket lives in a folder that only the user may enter (checked, links are not followed),
+// the socket itself is 0600, and each end checks the other's user id (SO_PEERCRED) before it
+// reads or writes anything. A greeting in each direction comes before the paths, so a listener
+// at the name that is not this program (a stranger, or a program of ours of another kind) is not
+// taken for the running one and learns nothing.
 class CSingleInstance : public QObject
 {
     Q_OBJECT
@@ -16,18 +24,32 @@ class CSingleInstance : public QObject
 public:
     // How long a start waits for the running program to take its files.
     static constexpr int HandOverTimeoutMs = 5000;
+    // How long Listen waits for a listener at the name to say what it is.
+    static constexpr int ProbeTimeoutMs = 1000;
 
     explicit CSingleInstance(QObject* parent = nullptr);
     ~CSingleInstance() override;
 
-    // The socket's name for a settings file: the same user with the same settings shares it.
+    // The folder for the socket: runtimeFolder when it is a folder of this user that group and
+    // others may not enter (and not a link), else <fallbackBase>/ostrel-<uid>, made 0700 when it
+    // is missing and checked the same way. Empty when neither will do: no single instance then.
+    static QString GetPrivateFolder(const QString& runtimeFolder, const QString& fallbackBase);
+    // The socket's path for a settings file, in the private folder of $XDG_RUNTIME_DIR or /tmp:
+    // the same user with the same settings file shares it. Empty when there is no private folder.
     static QString ServerName(const QString& settingsFile);
-    // Hands absolute paths to the program listening under that name. True when it took them;
-    // false when none listens or it does not answer in time.
+    // What each end says first, before a single path; tests play the other end with them.
+    static QByteArray ClientGreeting();
+    static QByteArray ServerGreeting();
+
+    // Hands absolute paths to this program listening under that name. True when it took them;
+    // false when nobody listens, the listener belongs to another user or is not this program, or
+    // it does not answer in time. Only a listener that answered the greeting ever sees the paths.
     static bool HandOver(const QString& serverName, const QStringList& paths, int timeoutMs = HandOverTimeoutMs);
 
-    // Starts listening; a socket left behind by a program that ended is cleared first. False
-    // when another program listens already or the socket cannot be made.
+    // Starts listening. A socket of this user that nobody listens on is left from a program that
+    // ended, and goes first; anything else at the name (no socket, another user's, a link) stays
+    // untouched. False when a listener holds the name already, or the socket cannot be made
+    // private to the user.
     bool Listen(const QString& serverName);
     bool IsListening() const;
 
@@ -37,7 +59,8 @@ Q_SIGNALS:
 
 private:
     void OnNewConnection();
-    void OnReadyRead(QLocalSocket* socket);
+    // greeted: whether this connection's greeting was answered already.
+    void OnReadyRead(QLocalSocket* socket, bool& greeted);
 
     QLocalServer* m_pServer;
 };

@@ -42,6 +42,7 @@
 #include "filterui/FilterFileEnd.h"
 #include "filterui/FilterStringField.h"
 #include "regex/Regex.h"
+#include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 #include "view/FilterColours.h"
 #include "view/ILogWorkspace.h"
@@ -777,7 +778,7 @@ void CFilterSettingsDlg::OnSaveFilters()
 QString CFilterSettingsDlg::FindRegExpSyntaxHelp()
 {
     const QString relative = u"help/RegExpSyntax.html"_s;
-    const QString folder = QSettings(u"Quorrel"_s, u"Ostrel"_s).value(u"Path"_s).toString();
+    const QString folder = COstrelSettings().value(u"Path"_s).toString();
     if (!folder.isEmpty()) {
         const QString path = QDir(folder).filePath(relative);
         return QFileInfo::exists(path) ? path : QString();
@@ -1003,7 +1004,7 @@ void ShowFilterSettingsDialog(ILogWorkspace& workspace)
     if (!g_pFilterSettingsDlg) {
         g_pFilterSettingsDlg = new CFilterSettingsDlg(workspace, workspace.GetDialogOwner());
         // Where the user left it at the end of the last run; else centred over its owner.
-        g_pFilterSettingsDlg->RestoreWindowPlacement(QSettings());
+        g_pFilterSettingsDlg->RestoreWindowPlacement(COstrelSettings());
         g_pFilterSettingsDlg->ReloadFromActiveDocument();
     }
     g_pFilterSettingsDlg->show();

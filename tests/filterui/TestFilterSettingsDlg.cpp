@@ -30,6 +30,7 @@
 #include "filterui/FilterClipboard.h"
 #include "filterui/FilterFileEnd.h"
 #include "support/QtTestSupport.h"
+#include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -162,7 +163,7 @@ private:
 void TestFilterSettingsDlg::init()
 {
     m_pDir = std::make_unique<QTemporaryDir>();
-    QSettings().clear();
+    COstrelSettings().clear();
     g_bPromptWhitespaceFilter = true;
     g_bFilterClipboardEmpty = true;
     g_FilterClipboard.ClearFilters();
@@ -1125,7 +1126,7 @@ void TestFilterSettingsDlg::regExpSyntaxOpensHelpDocument()
     m_OpenedUrls.clear();
 
     // Path names a folder without the help document: nothing opens and nothing is said.
-    QSettings settings(u"Quorrel"_s, u"Ostrel"_s);
+    COstrelSettings settings;
     settings.setValue(u"Path"_s, m_pDir->path());
     settings.sync();
     QCOMPARE(MessageOf([this] { Button("regExpSyntaxButton")->click(); }), QString());
@@ -1281,15 +1282,15 @@ void TestFilterSettingsDlg::placementComesBackAtTheNextStart()
 {
     OpenDialog();
     // Never moved before: centred over its owner, as the first opening puts it.
-    QVERIFY(!QSettings().contains(u"Workspace/FilterSettingsDialog"_s));
+    QVERIFY(!COstrelSettings().contains(u"Workspace/FilterSettingsDialog"_s));
     const QRect placed(QPoint(123, 87), QSize(420, 560));
     m_pDlg->setGeometry(placed);
     QTRY_COMPARE(m_pDlg->geometry(), placed);
     {
-        QSettings settings;
+        COstrelSettings settings;
         m_pDlg->SaveWindowPlacement(settings);
     }
-    QVERIFY(QSettings().contains(u"Workspace/FilterSettingsDialog"_s));
+    QVERIFY(COstrelSettings().contains(u"Workspace/FilterSettingsDialog"_s));
 
     // The next run: a new workspace and a new dialog where the old one was.
     m_pWorkspace.reset();
@@ -1301,9 +1302,9 @@ void TestFilterSettingsDlg::placementComesBackAtTheNextStart()
     QCOMPARE(m_pDlg->geometry(), placed);
 
     // Nothing stored: nothing restored, and the dialog keeps its own first placement.
-    QSettings().remove(u"Workspace/FilterSettingsDialog"_s);
+    COstrelSettings().remove(u"Workspace/FilterSettingsDialog"_s);
     CFilterSettingsDlg second(*m_pWorkspace, m_pWorkspace->GetDialogOwner());
-    QVERIFY(!second.RestoreWindowPlacement(QSettings()));
+    QVERIFY(!second.RestoreWindowPlacement(COstrelSettings()));
     QCOMPARE(second.size(), QSize(364, 507));
 }
 
@@ -1358,7 +1359,7 @@ void TestFilterSettingsDlg::helpFoundBesideTheProgramAndShownWithoutAViewer()
 {
     OpenDialog();
     // Without the Path setting the document beside the program is the one, as in a build folder.
-    QSettings().remove(u"Path"_s);
+    COstrelSettings().remove(u"Path"_s);
     const QDir programDir(QCoreApplication::applicationDirPath());
     const bool bHadHelp = programDir.exists(u"help/RegExpSyntax.html"_s);
     if (!bHadHelp) {

@@ -12,8 +12,11 @@
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
+#include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
+#include "filterui/CFilterSettingsDlg.h"
 #include "support/QtTestSupport.h"
+#include "view/COstrelSettings.h"
 
 class TestApplication : public QObject
 {
@@ -27,6 +30,8 @@ private Q_SLOTS:
     void fileNewAndUnreadableFilesOpenNothing();
     void recentFileThatNoLongerOpensLeavesTheList();
     void lastSessionComesBackAtNextStart();
+    void startFilesOpenPastOneThatCannot();
+    void settingsFileOfItsOwnTakesEverything();
 };
 
 void TestApplication::firstRunDefaultsAreWrittenAtExit()
@@ -187,7 +192,7 @@ void TestApplication::recentFileThatNoLongerOpensLeavesTheList()
 
 void TestApplication::lastSessionComesBackAtNextStart()
 {
-    QSettings().clear();
+    COstrelSettings().clear();
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("a.log"));
     const QString b = dir.filePath(QStringLiteral("b.log"));
@@ -258,12 +263,92 @@ void TestApplication::lastSessionComesBackAtNextStart()
     app->ExitInstance(0);
 
     // Switched off, a start opens nothing of the last session.
-    QSettings().setValue(QStringLiteral("Settings/RestoreSession"), 0);
+    COstrelSettings().setValue(QStringLiteral("Settings/RestoreSession"), 0);
     QVERIFY(app->InitInstance());
     QVERIFY(!app->GetRestoreSession());
     QVERIFY(app->GetMainFrame()->GetOpenDocuments().isEmpty());
     app->ExitInstance(0);
     app->setQuitOnLastWindowClosed(true);
+}
+
+void TestApplication::startFilesOpenPastOneThatCannot()
+{
+    COstrelSettings().clear();
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.log"));
+    const QString missing = dir.filePath(QStringLiteral("missing.log"));
+    const QString b = dir.filePath(QStringLiteral("b.log"));
+    QVERIFY(TestSupport::WriteFile(a, "a\n"));
+    QVERIFY(TestSupport::WriteFile(b, "b\n"));
+    COstrelApp* app = COstrelApp::GetInstance();
+    CStartOptions options;
+    options.Files = {a, missing, b};
+    app->SetStartOptions(options);
+
+    // The message of File > Open, over the main window, and the other files open all the same.
+    const auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(app->InitInstance());
+    app->SetStartOptions(CStartOptions());
+    QVERIFY(answer->Seen);
+    QCOMPARE(answer->Text, QStringLiteral("Failed to open document.\n\n%1: No such file or directory").arg(missing));
+    CMainFrame* frame = app->GetMainFrame();
+    QVERIFY(frame->isVisible());
+    QCOMPARE(frame->GetOpenDocuments().size(), 2);
+    QCOMPARE(frame->GetOpenDocuments().at(0)->GetPathName(), a);
+    QCOMPARE(frame->GetOpenDocuments().at(1)->GetPathName(), b);
+    QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), b);
+    QVERIFY(!app->GetRecentFileList().contains(missing));
+    QVERIFY(frame->close());
+    app->ExitInstance(0);
+}
+
+void TestApplication::settingsFileOfItsOwnTakesEverything()
+{
+    // Whatever the usual store holds stays exactly as it is while another file is in use.
+    {
+        COstrelSettings usual;
+        usual.clear();
+        usual.setValue(QStringLiteral("Settings/TextFont"), QStringLiteral("Usual Face"));
+        usual.setValue(QStringLiteral("Path"), QStringLiteral("/usual/help"));
+    }
+    const QString usualFile = COstrelSettings::GetDefaultFileName();
+    QCOMPARE(COstrelSettings::GetFileName(), usualFile);
+    const QByteArray usualBytes = TestSupport::ReadFile(usualFile);
+    QVERIFY(!usualBytes.isEmpty());
+
+    QTemporaryDir dir;
+    const QString ownFile = dir.filePath(QStringLiteral("own.conf"));
+    const QString helpFolder = dir.filePath(QStringLiteral("helpfolder"));
+    QVERIFY(QDir().mkpath(helpFolder + QStringLiteral("/help")));
+    QVERIFY(TestSupport::WriteFile(helpFolder + QStringLiteral("/help/RegExpSyntax.html"), "<html/>"));
+    COstrelSettings::SetFileName(ownFile);
+    {
+        QSettings own(ownFile, QSettings::IniFormat);
+        own.setValue(QStringLiteral("Settings/TextFont"), QStringLiteral("Own Face"));
+        own.setValue(QStringLiteral("Path"), helpFolder);
+    }
+    const QString log = dir.filePath(QStringLiteral("own.log"));
+    QVERIFY(TestSupport::WriteFile(log, "x\n"));
+
+    COstrelApp* app = COstrelApp::GetInstance();
+    QVERIFY(app->InitInstance());
+    QCOMPARE(app->GetTextFont(), QStringLiteral("Own Face"));
+    // The filter dialog finds its help through the same store.
+    QCOMPARE(CFilterSettingsDlg::FindRegExpSyntaxHelp(), helpFolder + QStringLiteral("/help/RegExpSyntax.html"));
+    QVERIFY(app->OpenDocumentFile(log));
+    app->GetMainFrame()->SetApplicationLook(CommandId::LookDefault);
+    QVERIFY(app->GetMainFrame()->close());
+    app->ExitInstance(0);
+    COstrelSettings::SetFileName(QString());
+
+    QSettings own(ownFile, QSettings::IniFormat);
+    for (const char* key : {"Settings/TooltipsEnable", "Recent File List/File1", "Workspace/ApplicationLook",
+                            "Workspace/Geometry", "Workspace/State"})
+        QVERIFY2(own.contains(QString::fromLatin1(key)), key);
+    QCOMPARE(own.value(QStringLiteral("Recent File List/File1")).toString(), log);
+    QVERIFY2(own.childGroups().contains(QStringLiteral("Session")), "the session went elsewhere");
+    QCOMPARE(TestSupport::ReadFile(usualFile), usualBytes);
+    QCOMPARE(COstrelSettings::GetFileName(), usualFile);
 }
 
 OSTREL_QT_TEST_MAIN(TestApplication, COstrelApp)

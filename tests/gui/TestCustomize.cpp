@@ -15,6 +15,7 @@
 #include "app/CToolBarManager.h"
 #include "app/CommandIds.h"
 #include "support/QtTestSupport.h"
+#include "view/COstrelSettings.h"
 
 // Customize...: user toolbars, their buttons and the options, and that they come back.
 class TestCustomize : public QObject
@@ -44,7 +45,7 @@ void TestCustomize::init()
     m_pDir = std::make_unique<QTemporaryDir>();
     m_strOldFolder = QDir::currentPath();
     QDir::setCurrent(m_pDir->path());
-    QSettings().clear();
+    COstrelSettings().clear();
 }
 
 void TestCustomize::cleanup()

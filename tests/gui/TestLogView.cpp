@@ -22,6 +22,7 @@
 #include "filtering/OutputLine.h"
 #include "support/QtTestSupport.h"
 #include "view/CFontDlg.h"
+#include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 
 namespace {
@@ -153,7 +154,7 @@ private:
 void TestLogView::init()
 {
     m_pDir = std::make_unique<QTemporaryDir>();
-    QSettings().clear();
+    COstrelSettings().clear();
     COstrelApp* app = COstrelApp::GetInstance();
     app->SetTextFont(QStringLiteral("Courier New"));
     app->SetTextHeight(0);

@@ -15,6 +15,7 @@
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
 #include "support/QtTestSupport.h"
+#include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 
 class TestMainFrame : public QObject
@@ -52,7 +53,7 @@ private:
 void TestMainFrame::init()
 {
     m_pDir = std::make_unique<QTemporaryDir>();
-    QSettings().clear();
+    COstrelSettings().clear();
 }
 
 QString TestMainFrame::MakeLog(const QString& name, const QByteArray& bytes)
@@ -211,7 +212,7 @@ void TestMainFrame::applicationLookIsStoredAndMarked()
     QFETCH(unsigned, look);
     QFETCH(bool, marked);
     if (stored.isValid())
-        QSettings().setValue(QStringLiteral("Workspace/ApplicationLook"), stored);
+        COstrelSettings().setValue(QStringLiteral("Workspace/ApplicationLook"), stored);
     CMainFrame frame;
     QCOMPARE(frame.GetApplicationLook(), look);
     QCOMPARE(COstrelApp::GetInstance()->GetApplicationLook(), look);
@@ -226,7 +227,7 @@ void TestMainFrame::applicationLookIsStoredAndMarked()
 
     // Choosing a look stores it at once and moves the mark.
     frame.GetCommand(CommandId::LookOffice2007Aqua)->trigger();
-    QCOMPARE(QSettings().value(QStringLiteral("Workspace/ApplicationLook")).toUInt(), 218u);
+    QCOMPARE(COstrelSettings().value(QStringLiteral("Workspace/ApplicationLook")).toUInt(), 218u);
     QVERIFY(frame.GetCommand(CommandId::LookOffice2007Aqua)->isChecked());
     QVERIFY(!frame.GetCommand(CommandId::LookVS2008)->isChecked());
 }

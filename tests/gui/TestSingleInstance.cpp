@@ -1,9 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <chrono>
+#include <cstring>
+#include <functional>
 #include <future>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 #include <QDir>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -12,8 +22,86 @@
 #include "app/CSingleInstance.h"
 #include "document/COstrelDoc.h"
 #include "support/QtTestSupport.h"
+#include "view/COstrelSettings.h"
 
-// A second start hands its file to the running program: two real processes.
+namespace {
+
+constexpr uid_t NobodyId = 65534;
+
+// A listener at the name that is not this program: it keeps what each connection sent and answers
+// every arrival with what Reply makes of all the connection sent so far.
+struct CFakeListener
+{
+    struct Connection
+    {
+        QByteArray Received;
+        bool Closed = false;
+    };
+    std::function<QByteArray(const QByteArray& received, QLocalServer& server)> Reply;
+    QLocalServer Server;
+    std::vector<std::shared_ptr<Connection>> Connections;
+
+    bool Listen(const QString& name)
+    {
+        QObject::connect(&Server, &QLocalServer::newConnection, &Server, [this] {
+            while (QLocalSocket* socket = Server.nextPendingConnection()) {
+                auto connection = std::make_shared<Connection>();
+                Connections.push_back(connection);
+                QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket, connection] {
+                    connection->Received += socket->readAll();
+                    if (Reply) {
+                        socket->write(Reply(connection->Received, Server));
+                        socket->flush();
+                    }
+                });
+                QObject::connect(socket, &QLocalSocket::disconnected, socket, [socket, connection] {
+                    connection->Closed = true;
+                    socket->deleteLater();
+                });
+            }
+        });
+        return Server.listen(name);
+    }
+};
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat status = {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode : 0;
+}
+
+uid_t OwnerOf(const QString& path)
+{
+    struct stat status = {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_uid : uid_t(-1);
+}
+
+bool SetMode(const QString& path, mode_t mode)
+{
+    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+sockaddr_un AddressOf(const QByteArray& path)
+{
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), std::min<std::size_t>(path.size(), sizeof address.sun_path - 1));
+    return address;
+}
+
+// A socket file at the path that nobody listens on, as a program that was killed leaves it.
+bool MakeDeadSocket(const QString& path)
+{
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const sockaddr_un address = AddressOf(QFile::encodeName(path));
+    const bool bound = ::bind(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(descriptor);
+    return bound;
+}
+
+} // namespace
+
+// A second start hands its files to the running program, and to nobody else.
 class TestSingleInstance : public QObject
 {
     Q_OBJECT
@@ -21,15 +109,26 @@ class TestSingleInstance : public QObject
 private Q_SLOTS:
     void initTestCase();
     void serverNameFollowsTheSettings();
-    void commandLineNamesEveryFile();
+    void privateFolderIsChecked();
+    void socketIsPrivate();
     void handOverWithoutListenerFails();
+    void strangerAtTheNameLearnsNoPaths_data();
+    void strangerAtTheNameLearnsNoPaths();
+    void whatIsNotOurSocketStaysUntouched();
+    void anotherUsersListenerGetsNothing();
+    void anotherUsersConnectionIsDropped();
     void secondStartHandsItsFileOver();
     void startWithoutRunningProgramRunsOnItsOwn();
+    void startPastAStrangerRunsOnItsOwn();
+    void newInstanceNeverHandsOver();
+    void otherSettingsMeanAnotherInstance();
 
 private:
-    // Starts the program as another process with this test's settings folder.
+    // Starts the program as another process with this test's settings and runtime folders.
     std::unique_ptr<QProcess> StartProgram(const QStringList& arguments, const QString& folder = QString());
     QString MakeLog(const QString& name);
+    // Hands over from another thread, so that this one can answer; the result once it is known.
+    static bool HandOverFromAnotherThread(const QString& name, const QStringList& paths, int timeoutMs);
 
     QTemporaryDir m_Dir;
     QString m_strServerName;
@@ -38,7 +137,8 @@ private:
 void TestSingleInstance::initTestCase()
 {
     QVERIFY(QFileInfo(QStringLiteral(OSTREL_EXECUTABLE)).isExecutable());
-    m_strServerName = CSingleInstance::ServerName(QSettings().fileName());
+    m_strServerName = CSingleInstance::ServerName(COstrelSettings::GetFileName());
+    QVERIFY(!m_strServerName.isEmpty());
 }
 
 QString TestSingleInstance::MakeLog(const QString& name)
@@ -51,8 +151,8 @@ QString TestSingleInstance::MakeLog(const QString& name)
 std::unique_ptr<QProcess> TestSingleInstance::StartProgram(const QStringList& arguments, const QString& folder)
 {
     // The settings of this test live in <folder>/Quorrel/Ostrel.conf: the program finds the same
-    // file through XDG_CONFIG_HOME, and with it the same socket name.
-    const QString settingsFile = QSettings().fileName();
+    // file through XDG_CONFIG_HOME, and with it the same socket name in the same XDG_RUNTIME_DIR.
+    const QString settingsFile = COstrelSettings::GetFileName();
     const QString configHome = QFileInfo(settingsFile).absolutePath().section(u'/', 0, -2);
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -65,25 +165,94 @@ std::unique_ptr<QProcess> TestSingleInstance::StartProgram(const QStringList& ar
     return process;
 }
 
+bool TestSingleInstance::HandOverFromAnotherThread(const QString& name, const QStringList& paths, int timeoutMs)
+{
+    std::future<bool> handedOver = std::async(
+        std::launch::async, [name, paths, timeoutMs] { return CSingleInstance::HandOver(name, paths, timeoutMs); });
+    // Events are processed meanwhile: the listener may be this very thread.
+    while (handedOver.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return handedOver.get();
+}
+
 void TestSingleInstance::serverNameFollowsTheSettings()
 {
     const QString name = CSingleInstance::ServerName(QStringLiteral("/home/a/.config/Quorrel/Ostrel.conf"));
     QCOMPARE(name, CSingleInstance::ServerName(QStringLiteral("/home/a/.config/Quorrel/Ostrel.conf")));
     QVERIFY(name != CSingleInstance::ServerName(QStringLiteral("/tmp/x/Quorrel/Ostrel.conf")));
-    QVERIFY(name.startsWith(QStringLiteral("ostrel-")));
+    // In the user's runtime folder (a private one for these tests), never straight in /tmp.
+    QCOMPARE(QFileInfo(name).absolutePath(), qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    QVERIFY(QFileInfo(name).fileName().startsWith(QStringLiteral("ostrel-")));
 }
 
-void TestSingleInstance::commandLineNamesEveryFile()
+void TestSingleInstance::privateFolderIsChecked()
 {
-    const QString here = QDir::currentPath();
-    // The program's own name and the switches are no files; the rest are, in order, made absolute.
-    QCOMPARE(COstrelApp::GetCommandLineFiles({QStringLiteral("ostrel")}), QStringList());
-    QCOMPARE(COstrelApp::GetCommandLineFiles({QStringLiteral("ostrel"), QStringLiteral("b.log"),
-                                              QStringLiteral("-style"), QStringLiteral("/var/log/a.log")}),
-             QStringList({here + QStringLiteral("/b.log"), QStringLiteral("/var/log/a.log")}));
-    QCOMPARE(COstrelApp::GetCommandLineFiles(
-                 {QStringLiteral("ostrel"), QStringLiteral("x/../a.log"), QStringLiteral("a.log")}),
-             QStringList({here + QStringLiteral("/a.log"), here + QStringLiteral("/a.log")}));
+    QTemporaryDir base; // 0700, ours
+    const QString fallback = base.filePath(QStringLiteral("ostrel-%1").arg(::geteuid()));
+    const QString runtime = base.filePath(QStringLiteral("runtime"));
+    QVERIFY(QDir().mkdir(runtime));
+    QVERIFY(SetMode(runtime, 0700));
+
+    QCOMPARE(CSingleInstance::GetPrivateFolder(runtime, base.path()), runtime);
+    QCOMPARE(CSingleInstance::GetPrivateFolder(runtime + u'/', base.path()), runtime);
+    QVERIFY2(!QFileInfo::exists(fallback), "a usable runtime folder needs no other");
+
+    // A runtime folder others may enter, a link (even to a private folder), a relative or no name:
+    // the fallback instead, made 0700.
+    const QString open = base.filePath(QStringLiteral("open"));
+    QVERIFY(QDir().mkdir(open));
+    QVERIFY(SetMode(open, 0750));
+    const QString link = base.filePath(QStringLiteral("link"));
+    QVERIFY(QFile::link(runtime, link));
+    for (const QString& refused : QStringList({open, link, link + u'/', QStringLiteral("runtime"), QString()})) {
+        QCOMPARE(CSingleInstance::GetPrivateFolder(refused, base.path()), fallback);
+        QCOMPARE(ModeOf(fallback), mode_t(S_IFDIR | 0700));
+        QCOMPARE(OwnerOf(fallback), ::geteuid());
+    }
+
+    // A fallback that is there already but open to others, or a link, or no folder: refused and
+    // left as it is.
+    QVERIFY(SetMode(fallback, 0755));
+    QCOMPARE(CSingleInstance::GetPrivateFolder(open, base.path()), QString());
+    QCOMPARE(ModeOf(fallback), mode_t(S_IFDIR | 0755));
+    QVERIFY(QDir(fallback).removeRecursively());
+    QVERIFY(QFile::link(runtime, fallback));
+    QCOMPARE(CSingleInstance::GetPrivateFolder(open, base.path()), QString());
+    QVERIFY(QFileInfo(fallback).isSymLink());
+    QVERIFY(QFile::remove(fallback));
+    QVERIFY(TestSupport::WriteFile(fallback, "x"));
+    QCOMPARE(CSingleInstance::GetPrivateFolder(open, base.path()), QString());
+    QCOMPARE(TestSupport::ReadFile(fallback), QByteArray("x"));
+    QVERIFY(QFile::remove(fallback));
+
+    // Somebody else's folders, private or not, are no place for ours.
+    if (::geteuid() != 0)
+        QSKIP("only root can give a folder to another user");
+    QVERIFY(::chown(QFile::encodeName(runtime).constData(), NobodyId, NobodyId) == 0);
+    QCOMPARE(CSingleInstance::GetPrivateFolder(runtime, base.path()), fallback);
+    QVERIFY(QDir().rmdir(fallback));
+    QVERIFY(QDir().mkdir(fallback));
+    QVERIFY(SetMode(fallback, 0700));
+    QVERIFY(::chown(QFile::encodeName(fallback).constData(), NobodyId, NobodyId) == 0);
+    QCOMPARE(CSingleInstance::GetPrivateFolder(runtime, base.path()), QString());
+    QCOMPARE(OwnerOf(fallback), NobodyId);
+}
+
+void TestSingleInstance::socketIsPrivate()
+{
+    // The folder the program uses: the user's alone.
+    QCOMPARE(ModeOf(QFileInfo(m_strServerName).absolutePath()) & 07777, mode_t(0700));
+
+    // The socket is 0600 even for a user whose mask would let the group in.
+    const QString name = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("private.conf")));
+    const mode_t previous = ::umask(002);
+    CSingleInstance instance;
+    const bool listening = instance.Listen(name);
+    // The mask is put back: files made afterwards follow the user's own.
+    QCOMPARE(::umask(previous), mode_t(002));
+    QVERIFY(listening);
+    QCOMPARE(ModeOf(name), mode_t(S_IFSOCK | 0600));
+    QCOMPARE(OwnerOf(name), ::geteuid());
 }
 
 void TestSingleInstance::handOverWithoutListenerFails()
@@ -93,11 +262,195 @@ void TestSingleInstance::handOverWithoutListenerFails()
     timer.start();
     QVERIFY(!CSingleInstance::HandOver(name, {MakeLog(QStringLiteral("lost.log"))}));
     QVERIFY2(timer.elapsed() < CSingleInstance::HandOverTimeoutMs, "a start without a running program waited");
+    QVERIFY(!CSingleInstance::HandOver(QString(), {MakeLog(QStringLiteral("lost.log"))}));
+}
 
-    // A listener that never answers is given up on, and the start goes on alone.
-    QLocalServer silent;
-    QVERIFY(silent.listen(name));
-    QVERIFY(!CSingleInstance::HandOver(name, {MakeLog(QStringLiteral("lost.log"))}, 300));
+void TestSingleInstance::strangerAtTheNameLearnsNoPaths_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("answers A") << QByteArray("A");
+    QTest::newRow("answers garbage") << QByteArray("HTTP/1.0 400 Bad Request\r\n\r\n");
+    QTest::newRow("answers half a greeting") << CSingleInstance::ServerGreeting().left(5) + "?";
+    QTest::newRow("does not answer") << QByteArray();
+}
+
+void TestSingleInstance::strangerAtTheNameLearnsNoPaths()
+{
+    QFETCH(QByteArray, answer);
+    const QString name = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("stranger.conf")));
+    CFakeListener stranger;
+    stranger.Reply = [answer](const QByteArray&, QLocalServer&) { return answer; };
+    QVERIFY(stranger.Listen(name));
+
+    QVERIFY(!HandOverFromAnotherThread(name, {QStringLiteral("/secret/a.log")}, 500));
+    QCOMPARE(stranger.Connections.size(), std::size_t(1));
+    QTRY_VERIFY(stranger.Connections.front()->Closed);
+    QCOMPARE(stranger.Connections.front()->Received, CSingleInstance::ClientGreeting());
+
+    // Such a listener is not taken for the running program either: it keeps the name, and a
+    // start simply runs without one.
+    CSingleInstance instance;
+    QVERIFY(!instance.Listen(name));
+    QVERIFY(!instance.IsListening());
+    QVERIFY(stranger.Server.isListening());
+    QTRY_COMPARE(stranger.Connections.size(), std::size_t(2));
+}
+
+void TestSingleInstance::whatIsNotOurSocketStaysUntouched()
+{
+    const QString name = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("untouched.conf")));
+    CSingleInstance instance;
+
+    // A plain file: never removed, never taken for a program.
+    QVERIFY(TestSupport::WriteFile(name, "keep me"));
+    QVERIFY(!instance.Listen(name));
+    QVERIFY(!CSingleInstance::HandOver(name, {QStringLiteral("/a.log")}, 300));
+    QCOMPARE(TestSupport::ReadFile(name), QByteArray("keep me"));
+    QVERIFY(QFile::remove(name));
+
+    // A link to a listening socket is not followed, by either end.
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("target"));
+    QLocalServer listener;
+    QVERIFY(listener.listen(target));
+    QVERIFY(QFile::link(target, name));
+    QVERIFY(!CSingleInstance::HandOver(name, {QStringLiteral("/a.log")}, 300));
+    QVERIFY(!instance.Listen(name));
+    QVERIFY(!listener.waitForNewConnection(0));
+    QVERIFY(QFileInfo(name).isSymLink());
+    QVERIFY(QFile::remove(name));
+
+    // A dead socket of ours goes, and the name is ours.
+    QVERIFY(MakeDeadSocket(name));
+    QVERIFY(instance.Listen(name));
+    QCOMPARE(ModeOf(name), mode_t(S_IFSOCK | 0600));
+
+    // A dead socket of somebody else's stays.
+    if (::geteuid() != 0)
+        QSKIP("only root can give a socket to another user");
+    const QString foreign = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("foreign.conf")));
+    QVERIFY(MakeDeadSocket(foreign));
+    QVERIFY(::chown(QFile::encodeName(foreign).constData(), NobodyId, NobodyId) == 0);
+    CSingleInstance other;
+    QVERIFY(!other.Listen(foreign));
+    QVERIFY(S_ISSOCK(ModeOf(foreign)));
+    QCOMPARE(OwnerOf(foreign), NobodyId);
+    QVERIFY(QFile::remove(foreign));
+}
+
+void TestSingleInstance::anotherUsersListenerGetsNothing()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to run a listener as another user");
+    // The listener's socket file is made by root, so only the check of the peer can tell: it
+    // listens as nobody, and greets exactly as the program would.
+    const QString name = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("nobody-listens.conf")));
+    const sockaddr_un address = AddressOf(QFile::encodeName(name));
+    const QByteArray greeting = CSingleInstance::ServerGreeting();
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        // Only system calls from here on: this is a copy of a process with threads.
+        ::alarm(30);
+        const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::bind(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            ::_exit(10);
+        if (::setuid(NobodyId) != 0 || ::listen(descriptor, 4) != 0)
+            ::_exit(11);
+        if (::write(ready[1], "r", 1) != 1)
+            ::_exit(12);
+        // Two visitors: the start handing over, then the start checking whether it may listen.
+        ssize_t total = 0;
+        for (int visitor = 0; visitor < 2; ++visitor) {
+            const int client = ::accept(descriptor, nullptr, nullptr);
+            if (client < 0)
+                ::_exit(13);
+            // The start may have hung up already: no SIGPIPE for that.
+            ::send(client, greeting.constData(), greeting.size(), MSG_NOSIGNAL);
+            char buffer[512];
+            for (ssize_t count; (count = ::read(client, buffer, sizeof buffer)) > 0;)
+                total += count;
+            ::close(client);
+        }
+        ::_exit(total == 0 ? 0 : 1);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    QCOMPARE(::read(ready[0], &byte, 1), ssize_t(1));
+    ::close(ready[0]);
+
+    QVERIFY(!CSingleInstance::HandOver(name, {QStringLiteral("/secret/a.log")}, 2000));
+    // Alive and another user's: not a program to hand over to, nor a dead socket to clear.
+    CSingleInstance instance;
+    QVERIFY(!instance.Listen(name));
+    QVERIFY(S_ISSOCK(ModeOf(name)));
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status), "the listener did not end by itself");
+    QCOMPARE(WEXITSTATUS(status), 0); // 1: it was sent something
+    QVERIFY(QFile::remove(name));
+}
+
+void TestSingleInstance::anotherUsersConnectionIsDropped()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to connect as another user");
+    // A folder and a socket opened up on purpose, so that nobody can reach the program at all:
+    // the check of the peer is what is left.
+    QTemporaryDir open;
+    QVERIFY(SetMode(open.path(), 0711));
+    const QString name = open.filePath(QStringLiteral("s"));
+    CSingleInstance instance;
+    QVERIFY(instance.Listen(name));
+    QVERIFY(SetMode(name, 0666));
+    QSignalSpy received(&instance, &CSingleInstance::FilesReceived);
+
+    QByteArray request = CSingleInstance::ClientGreeting();
+    {
+        QByteArray body;
+        QDataStream stream(&body, QIODevice::WriteOnly);
+        stream.setVersion(QDataStream::Qt_6_0);
+        stream << QStringList({QStringLiteral("/etc/shadow")});
+        QDataStream frame(&request, QIODevice::Append);
+        frame.setVersion(QDataStream::Qt_6_0);
+        frame << quint32(body.size());
+        request += body;
+    }
+    const sockaddr_un address = AddressOf(QFile::encodeName(name));
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::alarm(30);
+        if (::setuid(NobodyId) != 0)
+            ::_exit(10);
+        const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            ::_exit(11);
+        ::send(descriptor, request.constData(), request.size(), MSG_NOSIGNAL);
+        // Until the program hangs up: it must not have answered a byte.
+        char buffer[512];
+        ssize_t total = 0;
+        for (ssize_t count; (count = ::read(descriptor, buffer, sizeof buffer)) > 0;)
+            total += count;
+        ::_exit(total == 0 ? 0 : 1);
+    }
+    // Reaped once: the check is made again after it first holds.
+    int status = 0;
+    bool reaped = false;
+    const auto childEnded = [&] {
+        reaped = reaped || ::waitpid(child, &status, WNOHANG) == child;
+        return reaped;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(childEnded(), 30000);
+    QVERIFY2(WIFEXITED(status), "the other user's program was not hung up on");
+    QCOMPARE(WEXITSTATUS(status), 0); // 1: answered; 11: could not reach the socket
+
+    // The user's own start is still heard, and only its files arrive.
+    QVERIFY(HandOverFromAnotherThread(name, {QStringLiteral("/x/own.log")}, CSingleInstance::HandOverTimeoutMs));
+    QTRY_COMPARE(received.size(), 1);
+    QCOMPARE(received.at(0).at(0).toStringList(), QStringList({QStringLiteral("/x/own.log")}));
 }
 
 void TestSingleInstance::secondStartHandsItsFileOver()
@@ -131,10 +484,12 @@ void TestSingleInstance::secondStartHandsItsFileOver()
     QTRY_COMPARE(frame->GetOpenDocuments().size(), 3);
     QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), third);
 
-    // Several files: all of them, in their order, the last one active.
+    // Several files: all of them, in their order, the last one active; after "--" a name that
+    // starts with a dash is a file too.
     const QString fourth = MakeLog(QStringLiteral("fourth.log"));
-    const QString fifth = MakeLog(QStringLiteral("fifth.log"));
-    std::unique_ptr<QProcess> several = StartProgram({fourth, QStringLiteral("fifth.log")}, m_Dir.path());
+    const QString fifth = MakeLog(QStringLiteral("-x.log"));
+    std::unique_ptr<QProcess> several =
+        StartProgram({fourth, QStringLiteral("--"), QStringLiteral("-x.log")}, m_Dir.path());
     QVERIFY(several->waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(several->state() == QProcess::NotRunning, 30000);
     QCOMPARE(several->exitCode(), 0);
@@ -162,17 +517,99 @@ void TestSingleInstance::startWithoutRunningProgramRunsOnItsOwn()
     QVERIFY(next.IsListening());
     QSignalSpy received(&next, &CSingleInstance::FilesReceived);
     // From another thread: this one must be free to answer.
-    std::future<bool> handedOver = std::async(std::launch::async, [this] {
-        return CSingleInstance::HandOver(m_strServerName, {QStringLiteral("/x/y.log")});
-    });
-    QTRY_VERIFY(handedOver.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-    QVERIFY(handedOver.get());
+    QVERIFY(
+        HandOverFromAnotherThread(m_strServerName, {QStringLiteral("/x/y.log")}, CSingleInstance::HandOverTimeoutMs));
     QTRY_COMPARE(received.size(), 1);
     QCOMPARE(received.at(0).at(0).toStringList(), QStringList({QStringLiteral("/x/y.log")}));
 
     // A second listener under the same name is refused while the first one answers.
     CSingleInstance other;
     QVERIFY(!other.Listen(m_strServerName));
+}
+
+void TestSingleInstance::startPastAStrangerRunsOnItsOwn()
+{
+    // Something at the program's name answers 'A' to anything, but goes away as soon as it has
+    // heard the start (before it answers, so the start cannot be too quick for it).
+    CFakeListener stranger;
+    stranger.Reply = [](const QByteArray&, QLocalServer& server) {
+        server.close();
+        return QByteArray("A");
+    };
+    QVERIFY(stranger.Listen(m_strServerName));
+    const QString log = MakeLog(QStringLiteral("not-for-strangers.log"));
+    std::unique_ptr<QProcess> program = StartProgram({log});
+    QVERIFY(program->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!stranger.Connections.empty() && stranger.Connections.front()->Closed, 30000);
+    QCOMPARE(stranger.Connections.front()->Received, CSingleInstance::ClientGreeting());
+
+    // The start did not end: it is the program now, and later starts reach it.
+    QTRY_VERIFY_WITH_TIMEOUT(CSingleInstance::HandOver(m_strServerName, {MakeLog(QStringLiteral("later.log"))}, 1000),
+                             30000);
+    QCOMPARE(program->state(), QProcess::Running);
+    program->kill();
+    QVERIFY(program->waitForFinished());
+    QCOMPARE(stranger.Connections.size(), std::size_t(1));
+    QFile::remove(m_strServerName);
+}
+
+void TestSingleInstance::newInstanceNeverHandsOver()
+{
+    // A stand-in for the running program that greets like it and takes whatever it is sent.
+    CFakeListener running;
+    running.Reply = [](const QByteArray& received, QLocalServer&) {
+        if (received == CSingleInstance::ClientGreeting())
+            return CSingleInstance::ServerGreeting();
+        return received.size() > CSingleInstance::ClientGreeting().size() ? QByteArray("A") : QByteArray();
+    };
+    QVERIFY(running.Listen(m_strServerName));
+    const QString log = MakeLog(QStringLiteral("own-window.log"));
+
+    // A usual start hands its file over: more than the greeting reaches the listener.
+    std::unique_ptr<QProcess> usual = StartProgram({log});
+    QVERIFY(usual->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(usual->state() == QProcess::NotRunning, 30000);
+    QCOMPARE(usual->exitCode(), 0);
+    QCOMPARE(running.Connections.size(), std::size_t(1));
+    QByteArray paths;
+    {
+        QDataStream stream(&paths, QIODevice::WriteOnly);
+        stream.setVersion(QDataStream::Qt_6_0);
+        stream << QStringList({log});
+    }
+    QVERIFY(running.Connections.front()->Received.startsWith(CSingleInstance::ClientGreeting()));
+    QVERIFY(running.Connections.front()->Received.endsWith(paths));
+
+    // With --new-instance the only contact is the check whether somebody listens already, which
+    // ends with the greeting.
+    std::unique_ptr<QProcess> separate = StartProgram({QStringLiteral("--new-instance"), log});
+    QVERIFY(separate->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(running.Connections.size() == 2 && running.Connections.back()->Closed, 30000);
+    QCOMPARE(running.Connections.back()->Received, CSingleInstance::ClientGreeting());
+    QCOMPARE(separate->state(), QProcess::Running);
+    separate->kill();
+    QVERIFY(separate->waitForFinished());
+    QCOMPARE(running.Connections.size(), std::size_t(2));
+}
+
+void TestSingleInstance::otherSettingsMeanAnotherInstance()
+{
+    // The program run with other settings listens under another name; a start with the same
+    // other settings finds it there, relative paths made absolute on the way.
+    const QString otherSettings = m_Dir.filePath(QStringLiteral("other.conf"));
+    const QString otherName = CSingleInstance::ServerName(otherSettings);
+    QVERIFY(otherName != m_strServerName);
+    CSingleInstance other;
+    QVERIFY(other.Listen(otherName));
+    QSignalSpy received(&other, &CSingleInstance::FilesReceived);
+    const QString log = MakeLog(QStringLiteral("other.log"));
+    std::unique_ptr<QProcess> start = StartProgram(
+        {QStringLiteral("--settings"), QStringLiteral("other.conf"), QStringLiteral("other.log")}, m_Dir.path());
+    QVERIFY(start->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(start->state() == QProcess::NotRunning, 30000);
+    QCOMPARE(start->exitCode(), 0);
+    QTRY_COMPARE(received.size(), 1);
+    QCOMPARE(received.at(0).at(0).toStringList(), QStringList({log}));
 }
 
 OSTREL_QT_TEST_MAIN(TestSingleInstance, COstrelApp)

@@ -14,6 +14,7 @@
 #include "app/TabTitles.h"
 #include "document/COstrelDoc.h"
 #include "support/QtTestSupport.h"
+#include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 
 namespace {
@@ -63,7 +64,7 @@ private:
 void TestTabGroups::init()
 {
     m_pDir = std::make_unique<QTemporaryDir>();
-    QSettings().clear();
+    COstrelSettings().clear();
 }
 
 QString TestTabGroups::MakeLog(const QString& name)

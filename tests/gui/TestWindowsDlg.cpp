@@ -11,6 +11,7 @@
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
 #include "support/QtTestSupport.h"
+#include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 
 // The Windows... dialog: the open documents with Activate, Save and Close Window(s).
@@ -37,7 +38,7 @@ private:
 void TestWindowsDlg::init()
 {
     m_pDir = std::make_unique<QTemporaryDir>();
-    QSettings().clear();
+    COstrelSettings().clear();
 }
 
 QString TestWindowsDlg::MakeLog(const QString& name)

@@ -358,11 +358,14 @@ inline bool ChooseFile(QWidget* pModal, const QString& path)
 }
 
 // The test program: the given application class, the settings in a temporary folder of their
-// own, standard paths in test mode.
+// own, the single-instance socket in a private folder of its own (a temporary folder is 0700),
+// standard paths in test mode.
 template <class Application, class TestClass> int RunQtTest(int argc, char** argv)
 {
     QTemporaryDir configDir;
+    QTemporaryDir runtimeDir;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir.path()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configDir.path());
     QStandardPaths::setTestModeEnabled(true);

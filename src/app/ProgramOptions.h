@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The desktop program's command line in one place: the parser, --help and the manual page are
+// all made from these rows, in this order. An option more is one row more (and its handling in
+// CCommandLine::Parse).
+
+enum class ProgramOptionId
+{
+    Help,
+    Version,
+    NewInstance,
+    Settings,
+};
+
+struct ProgramOption
+{
+    ProgramOptionId Id;
+    char ShortName;          // '\0' when the option has a long name only
+    const char* LongName;    // without the leading "--"
+    const char* ValueName;   // the value as the help names it ("FILE"); null for a switch
+    const char* Description; // what --help says of it, one line
+};
+
+inline constexpr ProgramOption ProgramOptions[] = {
+    {ProgramOptionId::Help, 'h', "help", nullptr, "show this help and exit"},
+    {ProgramOptionId::Version, '\0', "version", nullptr, "show the version and exit"},
+    {ProgramOptionId::NewInstance, '\0', "new-instance", nullptr,
+     "open a window of its own instead of handing the files to the running one"},
+    {ProgramOptionId::Settings, '\0', "settings", "FILE",
+     "keep the settings in FILE instead of ~/.config/Quorrel/Ostrel.conf"},
+};
+
+// The program's name as the usage line and the messages give it.
+inline constexpr const char* ProgramName = "ostrel";
+// What follows the name on the usage line.
+inline constexpr const char* ProgramOperands = "[OPTION]... [FILE]...";
+// The line under the usage line.
+inline constexpr const char* ProgramSummary = "Show and filter log files.";
+// The lines after the options.
+inline constexpr const char* ProgramNotes[] = {
+    "The files open in the Ostrel already running for this user and these settings, if there is one.",
+    "'--' ends the options: every argument after it names a file, even one that starts with '-'.",
+};
