@@ -19,8 +19,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTemporaryFile>
@@ -44,6 +42,7 @@
 #include "view/CPagedText.h"
 #include "view/CTextLoader.h"
 #include "view/CViewAccessibility.h"
+#include "view/CViewPrinting.h"
 #include "view/ILoader.h"
 #include "view/ILogWorkspace.h"
 #include "view/ProblemReports.h"
@@ -801,28 +800,6 @@ bool COstrelView::StartPagedSaveAs(const QString& path)
     return true;
 }
 
-void COstrelView::GetPrintedLines(int& from, int& to) const
-{
-    from = -1;
-    to = -1;
-    if (!m_pPaged)
-        return;
-    if (hasSelectedText()) {
-        int lineFrom = 0;
-        int indexFrom = 0;
-        int lineTo = 0;
-        int indexTo = 0;
-        getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
-        from = lineFrom;
-        to = lineTo;
-        return;
-    }
-    const long first =
-        SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(SendScintilla(SCI_GETFIRSTVISIBLELINE)));
-    from = static_cast<int>(first);
-    to = static_cast<int>(first + SendScintilla(SCI_LINESONSCREEN));
-}
-
 void COstrelView::BeginFilterOutput()
 {
     // The whole file stays aside while it is as it was read: the toggle comes back to it at once.
@@ -1529,64 +1506,30 @@ void COstrelView::OnFormatFont()
     ApplyFont();
 }
 
-void COstrelView::PreparePrinting(QsciPrinter& printer)
-{
-    FinishLoading();
-    // The page of Print Setup; half-inch margins unless the user chose others there.
-    if (m_pWorkspace)
-        printer.setPageLayout(m_pWorkspace->GetPrinter().pageLayout());
-    else
-        printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
-    // Printed on white: the cyan of filter output stays on the screen.
-    SendScintilla(SCI_SETPRINTCOLOURMODE, static_cast<unsigned long>(SC_PRINT_COLOURONWHITE));
-}
-
 void COstrelView::OnFilePrint()
 {
-    QsciPrinter printer(QPrinter::HighResolution);
-    PreparePrinting(printer);
-    // The printer chosen last time, or in Print Setup; the choice made here is kept for the next.
-    if (m_pWorkspace)
-        CopyPrinterChoice(m_pWorkspace->GetPrinter(), printer);
-    QPrintDialog dialog(&printer, this);
-    int from = -1;
-    int to = -1;
-    GetPrintedLines(from, to);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    if (m_pWorkspace) {
-        QPrinter& kept = m_pWorkspace->GetPrinter();
-        CopyPrinterChoice(printer, kept);
-        kept.setPageLayout(printer.pageLayout());
-    }
-    printer.printRange(this, from, to);
-}
-
-void COstrelView::CopyPrinterChoice(const QPrinter& from, QPrinter& to)
-{
-    // A file to print to, or a printer by name; the page goes with the page layout.
-    if (from.outputFormat() == QPrinter::PdfFormat) {
-        to.setOutputFormat(QPrinter::PdfFormat);
-        to.setOutputFileName(from.outputFileName());
-    } else if (!from.printerName().isEmpty()) {
-        to.setOutputFileName(QString());
-        to.setPrinterName(from.printerName());
-    }
-    to.setColorMode(from.colorMode());
-    to.setDuplex(from.duplex());
+    CViewPrinting(*this).Print();
 }
 
 void COstrelView::OnFilePrintPreview()
 {
-    QsciPrinter printer(QPrinter::HighResolution);
-    PreparePrinting(printer);
-    QPrintPreviewDialog preview(&printer, this);
-    int from = -1;
-    int to = -1;
-    GetPrintedLines(from, to);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this, &printer, from, to](QPrinter*) { printer.printRange(this, from, to); });
-    preview.exec();
+    CViewPrinting(*this).PrintPreview();
+}
+
+void COstrelView::CopyPrinterChoice(const QPrinter& from, QPrinter& to)
+{
+    CViewPrinting::CopyPrinterChoice(from, to);
+}
+
+void COstrelView::SetPrintingColours(bool printing)
+{
+    // The light look's colours, whatever the application's look; the look's own come back after.
+    const bool dark = !printing && LookIsDark();
+    if (dark == m_bDarkLook)
+        return;
+    m_bDarkLook = dark;
+    ApplyLookColours();
+    ApplyFont();
 }
 
 void COstrelView::OnDeleteAllFilters()

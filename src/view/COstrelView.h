@@ -159,6 +159,8 @@ public:
     bool CanSelectAll() const;
     // The printer, or the file, a print goes to, and its colour and duplex settings.
     static void CopyPrinterChoice(const QPrinter& from, QPrinter& to);
+    // While printing, the light look's colours: paper is white.
+    void SetPrintingColours(bool printing);
 
     std::int64_t GetCaretLine() const;
     // In filter output, the file line of the caret's line; 0 elsewhere or for a line without one.
@@ -301,8 +303,6 @@ private:
     void SetBackground(std::uint32_t color);
     // The editor's read-only flag, which each document keeps: the view's own state or a hold.
     void ApplyReadOnly();
-    // The whole text, the page of Print Setup and white paper, for printing and its preview.
-    void PreparePrinting(QsciPrinter& printer);
     void ApplyFont();
     void ApplyLookColours();
     void SetShowsFilteredText(bool showsFilteredText);
@@ -335,8 +335,6 @@ private:
     void FollowEnd();
     // Save As of a paged view copies the file on a thread; the document moves once it is done.
     bool StartPagedSaveAs(const QString& path);
-    // The lines Print prints: all of them, or in a paged view the selection's or the screen's.
-    void GetPrintedLines(int& from, int& to) const;
 
     COstrelDoc* m_pDocument;
     ILogWorkspace* m_pWorkspace;

@@ -40,6 +40,7 @@
 #include "view/CMatchHighlighter.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
+#include "view/CViewPrinting.h"
 
 using namespace Qt::StringLiterals;
 
@@ -105,6 +106,7 @@ private Q_SLOTS:
     void matchesAreMarkedOnScreenOnly();
     void toggleSwapsOutputAndFileWithoutReading();
     void darkLookDarkensTheTextArea();
+    void printingInADarkLookUsesTheLightColours();
     void runThatKeepsNothingLeavesAnEmptyCyanView();
     void cancelEndsWithTheMarker();
     void closeBoxEndsWithoutTheMarker();
@@ -462,6 +464,45 @@ void TestFilteringRun::runKeepsMatchesWithContextAndLinksBack()
     QTRY_COMPARE(ViewText(), NumberedLog(50));
     QCOMPARE(View()->GetCaretLine(), 20);
     QCOMPARE(View()->selectedText(), u"ERROR line 20"_s);
+}
+
+void TestFilteringRun::printingInADarkLookUsesTheLightColours()
+{
+    // A printer that notes the colours the text is drawn in, page by page.
+    struct CRecordingPrinter : QsciPrinter
+    {
+        COstrelView* View = nullptr;
+        std::vector<std::pair<long, long>> Colours; // text, background
+        void formatPage(QPainter& painter, bool drawing, QRect& area, int page) override
+        {
+            QsciPrinter::formatPage(painter, drawing, area, page);
+            if (drawing)
+                Colours.emplace_back(View->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, 32UL),
+                                     View->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, 32UL));
+        }
+    };
+    AddFilter(u"ERROR"_s);
+    Apply();
+    WaitForRunEnd();
+    m_pFrame->SetApplicationLook(CommandId::LookOffice2007Black);
+    QTRY_COMPARE(Background(), long(COstrelView::DarkFilterOutputBackground));
+    const long darkText = View()->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, 32UL);
+    QVERIFY(darkText > 0xA0A0A0);
+
+    CRecordingPrinter printer;
+    printer.View = View();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_pDir->filePath(u"dark.pdf"_s));
+    CViewPrinting(*View()).PrintRange(printer, -1, -1);
+    QVERIFY(!printer.Colours.empty());
+    for (const auto& [text, background] : printer.Colours) {
+        QCOMPARE(text, 0L);
+        QCOMPARE(background, long(COstrelView::FilterOutputBackground)); // COLOURONWHITE drops it on paper
+    }
+    // The screen keeps its look.
+    QCOMPARE(View()->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, 32UL), darkText);
+    QCOMPARE(Background(), long(COstrelView::DarkFilterOutputBackground));
+    m_pFrame->SetApplicationLook(CommandId::LookDefault);
 }
 
 void TestFilteringRun::runThatKeepsNothingLeavesAnEmptyCyanView()
