@@ -603,6 +603,9 @@ void CMainFrame::SetTextFormat(const CTextFormat& format)
     app->SetTextOffset(format.Offset);
     app->SetTextMask(format.Mask);
     app->SetTextEffects(format.Effects);
+    // The font is one for all views: those open take it now, not when next opened.
+    for (CChildFrame* frame : m_pDocumentArea->GetChildFrames())
+        frame->GetView()->OnTextFormatChanged();
 }
 
 QPrinter& CMainFrame::GetPrinter()

@@ -2,6 +2,7 @@
 #include "view/COstrelView.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -75,6 +76,25 @@ constexpr int DocumentOptions =
 long ToLong(std::int64_t value)
 {
     return static_cast<long>(value);
+}
+
+// Text below this contrast with its background is hard to read (the large-text rule of thumb).
+constexpr double MinimumContrast = 3.0;
+
+double RelativeLuminance(std::uint32_t bgr)
+{
+    const auto channel = [](std::uint32_t value) {
+        const double c = static_cast<double>(value & 0xFF) / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(bgr) + 0.7152 * channel(bgr >> 8) + 0.0722 * channel(bgr >> 16);
+}
+
+double ContrastRatio(std::uint32_t a, std::uint32_t b)
+{
+    const double la = RelativeLuminance(a);
+    const double lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -165,9 +185,12 @@ void COstrelView::ApplyFont()
     const auto mask = static_cast<std::uint32_t>(format.Mask);
     const auto effects = static_cast<std::uint32_t>(format.Effects);
 
-    // Black text, the default, reads light on a dark look's background.
-    const long text =
-        m_bDarkLook && (format.Color & 0xFFFFFF) == 0 ? DarkText : static_cast<long>(format.Color & 0xFFFFFF);
+    // In a dark look a colour that would not stand out from the background (black, the default,
+    // or any dark one) reads light instead; the chosen colour comes back in a light look.
+    const auto chosen = static_cast<std::uint32_t>(format.Color & 0xFFFFFF);
+    const long text = m_bDarkLook && ContrastRatio(chosen, ShownBackground(m_crBackground, true)) < MinimumContrast
+                          ? DarkText
+                          : static_cast<long>(chosen);
     SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), text);
     SendScintilla(SCI_STYLESETFONT, static_cast<uintptr_t>(STYLE_DEFAULT), format.Face.toUtf8().constData());
     if (format.Height != 0) {
@@ -1502,7 +1525,13 @@ void COstrelView::OnFormatFont()
     format.Offset = 0;
     format.Mask = static_cast<std::int32_t>(FormatMaskChosenFont);
     format.Effects = static_cast<std::int32_t>(effects);
+    // Every view takes it at once (the workspace tells them), this one included.
     m_pWorkspace->SetTextFormat(format);
+    ApplyFont();
+}
+
+void COstrelView::OnTextFormatChanged()
+{
     ApplyFont();
 }
 

@@ -159,6 +159,8 @@ public:
     bool CanSelectAll() const;
     // The printer, or the file, a print goes to, and its colour and duplex settings.
     static void CopyPrinterChoice(const QPrinter& from, QPrinter& to);
+    // The workspace's font changed: the view takes it.
+    void OnTextFormatChanged();
     // While printing, the light look's colours: paper is white.
     void SetPrintingColours(bool printing);
 

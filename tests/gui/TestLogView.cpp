@@ -143,6 +143,7 @@ private Q_SLOTS:
     void newViewsAreUnwrappedAndWrapMovesCaretHome();
     void fontDialogOpensOnTheShownFontWithItsColour();
     void printKeepsTheChosenPrinter();
+    void chosenFontReachesEveryViewAndStaysReadable();
 
 private:
     COstrelView* Open(const QString& name, const QByteArray& bytes, QString* path = nullptr);
@@ -859,6 +860,37 @@ void TestLogView::printKeepsTheChosenPrinter()
     QCOMPARE(*offered, secondFile);
     QCOMPARE(kept.outputFileName(), secondFile);
     kept.setOutputFileName(QString());
+}
+
+void TestLogView::chosenFontReachesEveryViewAndStaysReadable()
+{
+    COstrelView* first = Open(QStringLiteral("first.log"), "one\n");
+    COstrelView* second = Open(QStringLiteral("second.log"), "two\n");
+    QVERIFY(first && second);
+    const auto text = [](COstrelView* view) {
+        return view->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE,
+                                   static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT));
+    };
+    const auto choose = [this](std::uint32_t color) {
+        CTextFormat format = m_pFrame->GetTextFormat();
+        format.Color = color;
+        format.Height = 200;
+        m_pFrame->SetTextFormat(format);
+    };
+    // Dark blue: both views at once, the one open before included.
+    choose(0x800000);
+    QCOMPARE(text(first), 0x800000L);
+    QCOMPARE(text(second), 0x800000L);
+
+    // In a dark look it would not stand out: the views read light; a bright colour stays.
+    m_pFrame->SetApplicationLook(CommandId::LookOffice2007Black);
+    QTRY_VERIFY(text(first) == 0xDCDCDCL && text(second) == 0xDCDCDCL);
+    choose(0x00FFFF);
+    QCOMPARE(text(first), 0x00FFFFL);
+    QCOMPARE(text(second), 0x00FFFFL);
+    m_pFrame->SetApplicationLook(CommandId::LookDefault);
+    choose(0x800000);
+    QTRY_COMPARE(text(first), 0x800000L);
 }
 
 OSTREL_QT_TEST_MAIN(TestLogView, COstrelApp)
