@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/COstrelDoc.h"
 
+#include <cerrno>
 #include <memory>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QEvent>
@@ -10,6 +12,7 @@
 #include <QMessageBox>
 
 #include "document/CFilteringRun.h"
+#include "filtering/FilterEngine.h"
 #include "view/COstrelView.h"
 #include "view/ProblemReports.h"
 
@@ -94,6 +97,17 @@ bool COstrelDoc::ApplyFilters(const FilterSettings& settings)
         // Nothing to filter by: the whole file again. A file that cannot be read leaves the
         // view as it was rather than empty.
         return m_pView->ReloadDocumentText();
+    }
+    // A file that is gone now leaves the text shown as it is (the toggle still has it), and
+    // says why in words.
+    const QByteArray path = QFile::encodeName(GetPathName());
+    struct stat status
+    {
+    };
+    if (::stat(path.constData(), &status) != 0) {
+        const std::string message = OpenErrorMessage(path.toStdString(), errno);
+        ReportProblem(m_pView->GetWorkspace(), {QStringLiteral("ERROR"), QString::fromLocal8Bit(message.c_str())});
+        return false;
     }
     // A run that still follows this file gives way to the new one.
     for (CFilteringRun* following : findChildren<CFilteringRun*>(QString(), Qt::FindDirectChildrenOnly))

@@ -21,14 +21,6 @@ namespace {
 constexpr std::size_t BatchFlushSize = 1024 * 1024;
 constexpr std::size_t kReleaseStep = 32 * 1024 * 1024; // how much of a mapping is let go of at a time
 
-std::string FormatMessage(const char* format, const std::string& path, int error)
-{
-    const int length = std::snprintf(nullptr, 0, format, path.c_str(), error);
-    std::string message(static_cast<std::size_t>(std::max(length, 0)), '\0');
-    std::snprintf(message.data(), message.size() + 1, format, path.c_str(), error);
-    return message;
-}
-
 // Closes the file however the run ends.
 class FileDescriptor
 {
@@ -108,6 +100,11 @@ void CollectLineStartsBefore(const char* floor, const char* from, std::int64_t l
 
 } // namespace
 
+std::string OpenErrorMessage(const std::string& path, int error)
+{
+    return "ERROR Opening " + path + ": " + std::strerror(error);
+}
+
 std::string OutOfMemoryMessage(const std::string& path)
 {
     return "ERROR Out of memory while filtering " + path;
@@ -144,18 +141,18 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     // that wait; the reads below wait for a pipe in slices that look at the stop request.
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.Get() < 0) {
-        output.ReportError(FormatMessage("ERROR Opening %s, GetLastError()=%d", path, errno));
+        output.ReportError(OpenErrorMessage(path, errno));
         return EngineResult::Failed;
     }
     struct stat status
     {
     };
     if (::fstat(file.Get(), &status) != 0) {
-        output.ReportError(FormatMessage("Error Retrieving Size of File: \"%s\": GetLastError()=%d", path, errno));
+        output.ReportError("Error Retrieving Size of File: \"" + path + "\": " + std::strerror(errno));
         return EngineResult::Failed;
     }
     if (S_ISDIR(status.st_mode)) {
-        output.ReportError(FormatMessage("ERROR Opening %s, GetLastError()=%d", path, EISDIR));
+        output.ReportError(OpenErrorMessage(path, EISDIR));
         return EngineResult::Failed;
     }
     ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);

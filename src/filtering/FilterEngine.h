@@ -26,6 +26,8 @@ enum class EngineResult
     OutOfMemory, // memory ran out; the lines handed over before stay, the error was reported
 };
 
+// The message of a file a run cannot open, with the reason in words.
+std::string OpenErrorMessage(const std::string& path, int error);
 // The message of a run that ran out of memory.
 std::string OutOfMemoryMessage(const std::string& path);
 

@@ -282,8 +282,13 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
     SetFileChangedOnDisk(false);
     m_bTextIncomplete = false;
     const std::int64_t size = file->size();
-    if (StartPaged(file->fileName(), size))
+    if (StartPaged(file->fileName(), size)) {
+        if (m_bPendingFileEnd) {
+            m_bPendingFileEnd = false;
+            m_pPaged->ShowEnd();
+        }
         return;
+    }
     // Room for the first part only: the whole file goes into a document of its own on the
     // loading thread.
     ReplaceDocument(std::min(size, FirstPartSize) + FirstPartSlack);
@@ -378,6 +383,10 @@ void COstrelView::OnLoadFinished(bool succeeded)
     m_RestartLines.clear();
     UpdateMarginNumbering();
     SelectPendingLine(lineStart, true);
+    if (m_bPendingFileEnd) {
+        m_bPendingFileEnd = false;
+        FollowEnd();
+    }
     m_pLoader.release()->deleteLater();
     if (succeeded) {
         WatchFile(static_cast<std::uint64_t>(SendScintilla(SCI_GETLENGTH)));
@@ -526,8 +535,10 @@ COstrelView::ToggleResult COstrelView::ToggleFilterOutput()
     if (IsLoading() || m_bReceivingOutput)
         return ToggleResult::Busy;
     if (m_bShowsFilteredText) {
-        if (m_WholeStash.Document == 0 || !m_pDocument ||
-            !(m_WholeStash.Stamp == StampOf(m_pDocument->GetPathName()))) {
+        // The whole file as it was last shown, when the file is still that, or gone: reading
+        // it anew would show nothing better.
+        const FileStamp now = m_pDocument ? StampOf(m_pDocument->GetPathName()) : FileStamp();
+        if (m_WholeStash.Document == 0 || !m_pDocument || !(m_WholeStash.Stamp == now || !now.IsValid())) {
             // What Ctrl+double-click does on the caret's line: the file read anew.
             GoToFileLineAt(SendScintilla(SCI_GETCURRENTPOS));
             return ToggleResult::Done;
@@ -537,6 +548,8 @@ COstrelView::ToggleResult COstrelView::ToggleFilterOutput()
         const std::int64_t fileLine = FileLineOfViewLine(
             SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(SendScintilla(SCI_GETCURRENTPOS))),
             isContext);
+        // From the empty line after the output (where Follow leaves the caret): the file's end.
+        const bool toEnd = fileLine == 0 && !m_OutputLineNumbers.Empty() && IsCaretOnLastLine();
         if (!m_pPaged && !m_OutputLineNumbers.Empty()) {
             ReleaseStashedText(*this, m_OutputStash);
             KeepShownText(m_OutputStash);
@@ -551,6 +564,8 @@ COstrelView::ToggleResult COstrelView::ToggleFilterOutput()
         UpdateMarginNumbering();
         if (fileLine > 0)
             SelectPendingLine(PositionOfFileLine(fileLine), true);
+        else if (toEnd)
+            FollowEnd();
         return ToggleResult::Done;
     }
     if (m_OutputStash.Document == 0 || !m_pDocument)
@@ -1349,7 +1364,16 @@ bool COstrelView::GoToFileLineAt(std::int64_t position)
     if (!m_bShowsFilteredText)
         return false;
     const std::int64_t outputLine = OutputLineFromPosition(position);
-    if (outputLine < 0 || outputLine >= static_cast<std::int64_t>(m_OutputLineNumbers.Size()))
+    const auto size = static_cast<std::int64_t>(m_OutputLineNumbers.Size());
+    if (outputLine == size && size > 0 && position >= SendScintilla(SCI_GETLENGTH)) {
+        // The empty line after the last kept one, where Follow leaves the caret: the file's end.
+        m_nPendingFileLine = 0;
+        m_bPendingFileEnd = true;
+        if (!ReloadDocumentText())
+            m_bPendingFileEnd = false;
+        return true;
+    }
+    if (outputLine < 0 || outputLine >= size)
         return false;
     m_nPendingFileLine = m_OutputLineNumbers.LineNumber(static_cast<std::size_t>(outputLine));
     ReloadDocumentText();

@@ -343,6 +343,7 @@ private:
     bool m_bShowsFilteredText = false;
     bool m_bTextIncomplete = false;
     std::int64_t m_nPendingFileLine = 0;
+    bool m_bPendingFileEnd = false; // the next load ends with the caret at the file's end
     OutputLineNumbers m_OutputLineNumbers;
     // Filter output too big for the editor goes to this file, shown paged; null otherwise.
     std::unique_ptr<QTemporaryFile> m_pSpillFile;

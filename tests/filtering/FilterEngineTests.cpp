@@ -198,13 +198,12 @@ TEST(FilterEngineTest, ReportsFilesThatCannotBeRead)
     auto outcome = RunOn(missing, {Literal("a")});
     EXPECT_EQ(outcome->Result, EngineResult::Failed);
     ASSERT_EQ(outcome->Output.Errors.size(), 1u);
-    EXPECT_EQ(outcome->Output.Errors[0], "ERROR Opening " + missing + ", GetLastError()=" + std::to_string(ENOENT));
+    EXPECT_EQ(outcome->Output.Errors[0], "ERROR Opening " + missing + ": No such file or directory");
 
     outcome = RunOn(dir.Path().string(), {Literal("a")});
     EXPECT_EQ(outcome->Result, EngineResult::Failed);
     ASSERT_EQ(outcome->Output.Errors.size(), 1u);
-    EXPECT_EQ(outcome->Output.Errors[0],
-              "ERROR Opening " + dir.Path().string() + ", GetLastError()=" + std::to_string(EISDIR));
+    EXPECT_EQ(outcome->Output.Errors[0], "ERROR Opening " + dir.Path().string() + ": Is a directory");
     EXPECT_TRUE(outcome->Output.Lines.empty());
 
     // Root reads every file whatever its mode: then a child that has become "nobody" runs it.
@@ -212,7 +211,7 @@ TEST(FilterEngineTest, ReportsFilesThatCannotBeRead)
     ::chmod(locked.c_str(), 0);
     auto runLocked = [&] {
         auto lockedOutcome = RunOn(locked, {Literal("a")});
-        const std::string expected = "ERROR Opening " + locked + ", GetLastError()=" + std::to_string(EACCES);
+        const std::string expected = "ERROR Opening " + locked + ": Permission denied";
         return lockedOutcome->Result == EngineResult::Failed && lockedOutcome->Output.Errors.size() == 1 &&
                lockedOutcome->Output.Errors[0] == expected && lockedOutcome->Output.Lines.empty();
     };

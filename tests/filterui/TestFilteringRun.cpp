@@ -105,6 +105,7 @@ private Q_SLOTS:
     void marginShowsTheFileLineOfEveryKeptLine();
     void matchesAreMarkedOnScreenOnly();
     void toggleSwapsOutputAndFileWithoutReading();
+    void toggleFromTheEndOfTheOutputGoesToTheEndOfTheFile();
     void darkLookDarkensTheTextArea();
     void printingInADarkLookUsesTheLightColours();
     void runThatKeepsNothingLeavesAnEmptyCyanView();
@@ -418,6 +419,34 @@ void TestFilteringRun::toggleSwapsOutputAndFileWithoutReading()
     QVERIFY(ViewText().endsWith("ERROR line 20 again\n"));
 }
 
+void TestFilteringRun::toggleFromTheEndOfTheOutputGoesToTheEndOfTheFile()
+{
+    AddFilter(u"ERROR"_s);
+    Apply();
+    WaitForRunEnd();
+    QAction* toggle = m_pFrame->GetCommand(CommandId::ToggleFilterOutput);
+    const auto caretAtEnd = [this] {
+        return View()->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS) ==
+               View()->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    };
+    // The whole file kept aside: shown at once, at its end.
+    View()->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    toggle->trigger();
+    QVERIFY(!View()->GetShowsFilteredText());
+    QCOMPARE(ViewText(), NumberedLog(50));
+    QVERIFY(caretAtEnd());
+
+    // The file changed: read anew, and still at its end.
+    toggle->trigger();
+    QVERIFY(View()->GetShowsFilteredText());
+    QVERIFY(GuiAppend(m_pDoc->GetPathName(), "info line 51\n"));
+    View()->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    toggle->trigger();
+    QTRY_VERIFY(!View()->GetShowsFilteredText() && !View()->IsLoading());
+    QVERIFY(ViewText().endsWith("info line 51\n"));
+    QTRY_VERIFY(caretAtEnd());
+}
+
 void TestFilteringRun::darkLookDarkensTheTextArea()
 {
     const auto text = [this] { return View()->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, 32UL); };
@@ -557,6 +586,11 @@ void TestFilteringRun::linesArrivingWhileTheRunGoesOnAreKept()
 
 void TestFilteringRun::vanishedFileIsReportedAndTheRunEnds()
 {
+    // Shown filtered once, then the file goes: Apply says why in words and leaves the text.
+    AddFilter(u"ERROR line 10"_s);
+    Apply();
+    WaitForRunEnd();
+    QCOMPARE(ViewText(), QByteArray("ERROR line 10\n"));
     QVERIFY(QFile::remove(m_pDoc->GetPathName()));
     AddFilter(u"ERROR"_s);
     QString caption;
@@ -571,9 +605,13 @@ void TestFilteringRun::vanishedFileIsReportedAndTheRunEnds()
     Apply();
     WaitForRunEnd();
     QCOMPARE(caption, u"ERROR"_s);
-    QVERIFY2(text.startsWith(u"ERROR Opening "_s + m_pDoc->GetPathName() + u", GetLastError()="_s), qPrintable(text));
-    QVERIFY(ViewText().isEmpty());
+    QCOMPARE(text, u"ERROR Opening "_s + m_pDoc->GetPathName() + u": No such file or directory"_s);
+    QCOMPARE(ViewText(), QByteArray("ERROR line 10\n"));
     QVERIFY(View()->GetShowsFilteredText());
+    // The whole file as it was read is still there for the toggle.
+    m_pFrame->GetCommand(CommandId::ToggleFilterOutput)->trigger();
+    QTRY_VERIFY(!View()->GetShowsFilteredText());
+    QCOMPARE(ViewText(), NumberedLog(50));
 }
 
 void TestFilteringRun::faultyExpressionIsReportedOncePerRun()
