@@ -539,8 +539,18 @@ COstrelView::ToggleResult COstrelView::ToggleFilterOutput()
         // it anew would show nothing better.
         const FileStamp now = m_pDocument ? StampOf(m_pDocument->GetPathName()) : FileStamp();
         if (m_WholeStash.Document == 0 || !m_pDocument || !(m_WholeStash.Stamp == now || !now.IsValid())) {
-            // What Ctrl+double-click does on the caret's line: the file read anew.
-            GoToFileLineAt(SendScintilla(SCI_GETCURRENTPOS));
+            // What Ctrl+double-click does on the caret's line: the file read anew. From the
+            // empty line after the output, where Follow leaves the caret: at the file's end.
+            const long caret = SendScintilla(SCI_GETCURRENTPOS);
+            if (!m_OutputLineNumbers.Empty() && caret >= SendScintilla(SCI_GETLENGTH) &&
+                OutputLineFromPosition(caret) == static_cast<std::int64_t>(m_OutputLineNumbers.Size())) {
+                m_nPendingFileLine = 0;
+                m_bPendingFileEnd = true;
+                if (!ReloadDocumentText())
+                    m_bPendingFileEnd = false;
+                return ToggleResult::Done;
+            }
+            GoToFileLineAt(caret);
             return ToggleResult::Done;
         }
         // The file is as it was when it was last shown whole: that text again, at once.
@@ -1364,16 +1374,7 @@ bool COstrelView::GoToFileLineAt(std::int64_t position)
     if (!m_bShowsFilteredText)
         return false;
     const std::int64_t outputLine = OutputLineFromPosition(position);
-    const auto size = static_cast<std::int64_t>(m_OutputLineNumbers.Size());
-    if (outputLine == size && size > 0 && position >= SendScintilla(SCI_GETLENGTH)) {
-        // The empty line after the last kept one, where Follow leaves the caret: the file's end.
-        m_nPendingFileLine = 0;
-        m_bPendingFileEnd = true;
-        if (!ReloadDocumentText())
-            m_bPendingFileEnd = false;
-        return true;
-    }
-    if (outputLine < 0 || outputLine >= size)
+    if (outputLine < 0 || outputLine >= static_cast<std::int64_t>(m_OutputLineNumbers.Size()))
         return false;
     m_nPendingFileLine = m_OutputLineNumbers.LineNumber(static_cast<std::size_t>(outputLine));
     ReloadDocumentText();
