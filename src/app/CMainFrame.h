@@ -83,7 +83,7 @@ public:
 
     // A note in the status bar for a while, over the message pane.
     static constexpr int StatusNoteMs = 15000;
-    void ShowStatusNote(const QString& note);
+    void ShowStatusNote(const QString& note) override;
 
     // Files dropped on the window open as documents; other URLs are ignored.
     void OpenDroppedUrls(const QList<QUrl>& urls);

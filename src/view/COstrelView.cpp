@@ -1225,11 +1225,55 @@ void COstrelView::UpdateMarginNumbering()
 
 std::int64_t COstrelView::GetGoToLineCount()
 {
+    // Filter output is numbered by the file's lines, as the margin shows: up to the last kept one.
+    if (m_bShowsFilteredText) {
+        std::int64_t last = 0;
+        for (std::size_t i = m_OutputLineNumbers.Size(); i-- > 0 && last == 0;)
+            last = m_OutputLineNumbers.LineNumber(i);
+        if (last > 0)
+            return last;
+    }
     if (m_pPaged)
         return m_pPaged->GetIndex().GetLineCount();
     // The line count is that of the whole text.
     FinishLoading();
     return SendScintilla(SCI_GETLINECOUNT);
+}
+
+QString COstrelView::GoToNumberedLine(std::int64_t number)
+{
+    const std::int64_t count = GetGoToLineCount();
+    if (!m_bShowsFilteredText || m_OutputLineNumbers.Empty()) {
+        GoToLine(std::min(number, count));
+        return number > count ? QStringLiteral("Line %1 is past the end: at the last line, %2").arg(number).arg(count)
+                              : QString();
+    }
+    // The kept line of that file line, or the first kept one after it.
+    std::size_t low = 0;
+    std::size_t high = m_OutputLineNumbers.Size();
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        const std::int64_t shown = m_OutputLineNumbers.LineNumber(middle);
+        if (shown > 0 && shown < number)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    while (low < m_OutputLineNumbers.Size() && m_OutputLineNumbers.LineNumber(low) <= 0)
+        ++low; // a marker line has no file line
+    if (low >= m_OutputLineNumbers.Size()) {
+        // Past the last kept line: there, and say so.
+        std::size_t last = m_OutputLineNumbers.Size();
+        while (last > 0 && m_OutputLineNumbers.LineNumber(last - 1) <= 0)
+            --last;
+        GoToLine(static_cast<std::int64_t>(last));
+        return QStringLiteral("File line %1 is past the last kept line: at file line %2").arg(number).arg(count);
+    }
+    GoToLine(static_cast<std::int64_t>(low) + 1);
+    const std::int64_t shown = m_OutputLineNumbers.LineNumber(low);
+    return shown == number
+               ? QString()
+               : QStringLiteral("File line %1 is not kept: at the next kept line, file line %2").arg(number).arg(shown);
 }
 
 void COstrelView::GoToLine(std::int64_t line)

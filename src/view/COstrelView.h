@@ -108,8 +108,14 @@ public:
     void ShowSearchProgress(int percent);
     // The number of lines Go To offers, and Go To itself (1-based), in either kind of view: the
     // line comes into the middle of the editable view and a third down the paged one.
+    // In filter output Go To takes the file's line numbers, as the margin shows them: the count is
+    // the last kept file line.
     std::int64_t GetGoToLineCount();
     void GoToLine(std::int64_t line);
+    // Go To with the number typed: a line of the text, or in filter output a file line (the kept
+    // line itself, else the next kept one). A number past the end goes to the last line. Returns
+    // what the status bar should say when the line reached is not the one asked for.
+    QString GoToNumberedLine(std::int64_t number);
 
     // Opens a regular file for loading; null with the reason for a folder, a pipe, a device or a
     // file that cannot be read.

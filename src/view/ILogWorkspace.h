@@ -91,6 +91,8 @@ public:
     virtual CWorkspaceSignals& GetSignals() = 0;
     // Shows a problem; returns once the user has seen it.
     virtual void ReportProblem(const CProblemReport& problem) = 0;
+    // A note in the status bar for a while.
+    virtual void ShowStatusNote(const QString& note) = 0;
     // Asks a question; returns the QMessageBox::StandardButton chosen.
     virtual int AskQuestion(const CQuestion& question) = 0;
     // Shows the progress window of a run that has just started, which then drives the run's end

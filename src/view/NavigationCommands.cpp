@@ -75,9 +75,14 @@ void RunGoToCommand(COstrelView* view)
     const std::int64_t lineCount = view->GetGoToLineCount();
     CGoToDlg dialog(view->window());
     dialog.m_nLineCount = lineCount;
-    dialog.m_nLine = static_cast<int>(std::clamp<std::int64_t>(view->GetCaretLine(), 1, CGoToDlg::MaxLine));
+    // In filter output the caret's file line, the number Go To takes there.
+    const std::int64_t caretFileLine = view->GetCaretFileLine();
+    dialog.m_nLine = static_cast<int>(std::clamp<std::int64_t>(
+        view->GetShowsFilteredText() && caretFileLine > 0 ? caretFileLine : view->GetCaretLine(), 1,
+        CGoToDlg::MaxLine));
     if (dialog.exec() != QDialog::Accepted || !target)
         return;
-    const std::int64_t line = std::min<std::int64_t>(dialog.m_nLine, lineCount);
-    view->GoToLine(line);
+    const QString note = view->GoToNumberedLine(dialog.m_nLine);
+    if (ILogWorkspace* workspace = view->GetWorkspace(); workspace && !note.isEmpty())
+        workspace->ShowStatusNote(note);
 }

@@ -106,6 +106,8 @@ public:
         return question.DefaultButton != 0 ? question.DefaultButton : question.Buttons & -question.Buttons;
     }
     void SetAnswer(int button) { m_nAnswer = button; }
+    void ShowStatusNote(const QString& note) override { m_StatusNotes.append(note); }
+    QStringList GetStatusNotes() const { return m_StatusNotes; }
     const std::vector<CQuestion>& GetQuestions() const { return m_Questions; }
     // No progress window unless the test gives a way to make one.
     QWidget* ShowFilteringProgress(CFilteringRun& run) override
@@ -175,6 +177,7 @@ private:
     CWorkspaceSignals m_Signals;
     std::vector<CProblemReport> m_Reports;
     std::vector<CQuestion> m_Questions;
+    QStringList m_StatusNotes;
     int m_nAnswer = 0;
     std::function<QWidget*(CFilteringRun&)> m_ProgressWindowFactory;
     std::vector<std::pair<std::unique_ptr<COstrelDoc>, std::unique_ptr<COstrelView>>> m_Documents;

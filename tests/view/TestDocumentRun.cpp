@@ -6,10 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 
 #include "document/CFilteringRun.h"
 #include "support/QtTestSupport.h"
+#include "view/NavigationCommands.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +26,7 @@ private Q_SLOTS:
     void problemsAreReportedToTheWorkspace();
     void oneRunAtATimePerDocument();
     void questionsGoToTheWorkspace();
+    void goToInFilterOutputTakesFileLines();
 
 private:
     static void SetFilters(FilterSettings& settings, const QStringList& literals, bool regExp = false);
@@ -167,6 +171,55 @@ void TestDocumentRun::questionsGoToTheWorkspace()
     QCOMPARE(m_pWorkspace->GetQuestions().front().Text, u"Save changes to app.log?"_s);
     QCOMPARE(m_pWorkspace->GetQuestions().front().Name, u"saveChangesBox"_s);
     QCOMPARE(TestSupport::ReadFile(path), QByteArray("line\n"));
+}
+
+void TestDocumentRun::goToInFilterOutputTakesFileLines()
+{
+    QByteArray log;
+    for (int i = 1; i <= 40; ++i)
+        log += (i % 10 == 0 ? "ERROR " : "info ") + QByteArray::number(i) + '\n';
+    const QString path = m_pDir->filePath(u"app.log"_s);
+    QVERIFY(TestSupport::WriteFile(path, log));
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    QVERIFY(document);
+    QTRY_VERIFY(!document->GetView()->IsLoading());
+    COstrelView* view = document->GetView();
+
+    // In the whole file a number past the end goes to the last line, and says so.
+    QCOMPARE(view->GoToNumberedLine(12), QString());
+    QCOMPARE(view->GetCaretLine(), 12);
+    QCOMPARE(view->GoToNumberedLine(100), u"Line 100 is past the end: at the last line, 41"_s);
+    QCOMPARE(view->GetCaretLine(), 41);
+
+    FilterSettings settings;
+    SetFilters(settings, {u"ERROR"_s});
+    QVERIFY(document->ApplyFilters(settings));
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(view->GetGoToLineCount(), 40); // the last kept file line
+    // A kept file line; one that is not kept goes to the next kept one; past the last, the last.
+    QCOMPARE(view->GoToNumberedLine(20), QString());
+    QCOMPARE(view->GetCaretFileLine(), 20);
+    QCOMPARE(view->GoToNumberedLine(21), u"File line 21 is not kept: at the next kept line, file line 30"_s);
+    QCOMPARE(view->GetCaretFileLine(), 30);
+    QCOMPARE(view->GoToNumberedLine(1), u"File line 1 is not kept: at the next kept line, file line 10"_s);
+    QCOMPARE(view->GetCaretFileLine(), 10);
+    QCOMPARE(view->GoToNumberedLine(55), u"File line 55 is past the last kept line: at file line 40"_s);
+    QCOMPARE(view->GetCaretFileLine(), 40);
+
+    // Through the dialog: it offers the caret's file line and the note reaches the status bar.
+    auto offered = std::make_shared<QString>();
+    auto came = TestSupport::OnNextModal([offered](QWidget* modal) {
+        auto* edit = modal->findChild<QLineEdit*>(u"lineNumberEdit"_s);
+        *offered = edit->text() + u" | "_s + modal->findChild<QLabel*>(u"linePromptLabel"_s)->text();
+        edit->setText(u"25"_s);
+        static_cast<QDialog*>(modal)->accept();
+    });
+    RunGoToCommand(view);
+    QVERIFY(*came);
+    QCOMPARE(*offered, u"40 | Line Number (1 - 40):"_s);
+    QCOMPARE(view->GetCaretFileLine(), 30);
+    QCOMPARE(m_pWorkspace->GetStatusNotes(),
+             QStringList{u"File line 25 is not kept: at the next kept line, file line 30"_s});
 }
 
 OSTREL_QT_TEST_MAIN(TestDocumentRun, QApplication)
