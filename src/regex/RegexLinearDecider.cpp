@@ -274,9 +274,11 @@ bool RegexLinearDecider::Analyse(const std::vector<RegexInstruction>& program, b
     return true;
 }
 
-// The Fork targets whose answer depends on the position alone: no back reference can run from
-// them, nor a capture inside a negation (it would stay when the negation fails, so a skipped
-// branch could leave a group different from the one the full search leaves).
+// The Fork targets whose answer depends on the position alone, and whose skipping leaves no
+// trace: no back reference can run from them, nor a capture inside a negation (it stays when the
+// negation fails), and the Fork is not inside a match group that a back reference reads (a
+// failed branch there has closed the group, and only leaving the group restores it, so a later
+// branch inside it would read what the skipped branch captured).
 void RegexLinearDecider::FindTrackedTargets(const std::vector<RegexInstruction>& program,
                                             const std::vector<std::int32_t>& scopeOf)
 {
@@ -333,6 +335,37 @@ void RegexLinearDecider::FindTrackedTargets(const std::vector<RegexInstruction>&
         }
     }
 
+    // The bodies of the match groups some back reference reads: StashGroup n; OpenGroup n;
+    // Fork body; UnstashGroup n; Backtrack; body; CloseGroup n. A group never holds itself.
+    std::vector<bool> referenced(static_cast<std::size_t>(size), false);
+    for (const RegexInstruction& instruction : program)
+        if (instruction.Op == RegexOp::MatchGroupText && instruction.Operand >= 0 && instruction.Operand < size)
+            referenced[static_cast<std::size_t>(instruction.Operand)] = true;
+    std::vector<bool> inReadGroup(program.size(), false);
+    std::vector<bool> open(static_cast<std::size_t>(size), false);
+    int openRead = 0;
+    for (std::int32_t ip = 2; ip < size; ++ip) {
+        const RegexInstruction& instruction = program[static_cast<std::size_t>(ip)];
+        const auto group = static_cast<std::size_t>(std::clamp(instruction.Operand, 0, size - 1));
+        inReadGroup[static_cast<std::size_t>(ip)] = openRead > 0;
+        if (instruction.Op == RegexOp::StashGroup && m_Kinds[static_cast<std::size_t>(ip)] != Kind::Dead) {
+            const bool header = ip + 5 < size && program[static_cast<std::size_t>(ip) + 1].Op == RegexOp::OpenGroup &&
+                                program[static_cast<std::size_t>(ip) + 2].Op == RegexOp::Fork &&
+                                program[static_cast<std::size_t>(ip) + 2].Operand == ip + 5;
+            if (!header || open[group]) {
+                m_Columns.assign(program.size(), -1); // not a shape to reason about: track nothing
+                m_TrackedTargets.clear();
+                m_nTrackedTargets = 0;
+                return;
+            }
+            open[group] = true;
+            openRead += referenced[group] ? 1 : 0;
+        } else if (instruction.Op == RegexOp::CloseGroup && open[group]) {
+            open[group] = false;
+            openRead -= referenced[group] ? 1 : 0;
+        }
+    }
+
     m_Columns.assign(program.size(), -1);
     m_TrackedTargets.clear();
     for (std::int32_t ip = 0; ip < size; ++ip) {
@@ -340,7 +373,8 @@ void RegexLinearDecider::FindTrackedTargets(const std::vector<RegexInstruction>&
             continue;
         const std::int32_t target = program[static_cast<std::size_t>(ip)].Operand;
         const auto at = static_cast<std::size_t>(target);
-        if (tainted[at] || m_Columns[at] >= 0 || m_Kinds[at] == Kind::Target || m_Kinds[at] == Kind::Dead)
+        if (inReadGroup[static_cast<std::size_t>(ip)] || tainted[at] || m_Columns[at] >= 0 ||
+            m_Kinds[at] == Kind::Target || m_Kinds[at] == Kind::Dead)
             continue;
         m_Columns[at] = static_cast<std::int32_t>(m_TrackedTargets.size());
         m_TrackedTargets.push_back(target);
