@@ -15,7 +15,7 @@ namespace {
 constexpr std::size_t kNoPosition = RegexMatchContext::NoPosition;
 
 // How many instructions run between two looks at the stop token and the step budget.
-constexpr std::uint64_t kCheckInterval = 4096;
+constexpr std::uint32_t kCheckInterval = 4096;
 
 // Thrown when the stack would grow past the limits' cap; ends the match like a spent budget.
 struct StackBudgetExhausted
@@ -146,10 +146,12 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
     std::size_t position = 0;
     std::size_t attemptStart = 0;
     std::size_t ip = 0;
-    // Steps are counted in runs: the length of the current run, and what is left of it.
+    // Steps are counted in runs of at most kCheckInterval: the steps of the runs before, the length
+    // of the current run, and one more than what is left of it, so that the loop only decrements
+    // and tests.
     std::uint64_t stepsCounted = 0;
-    std::uint64_t runLength = std::min(kCheckInterval, limits.MaxSteps);
-    std::uint64_t untilCheck = runLength;
+    auto runLength = static_cast<std::uint32_t>(std::min<std::uint64_t>(kCheckInterval, limits.MaxSteps));
+    std::uint32_t untilCheck = runLength + 1;
 
     // Entry 0 is never used; a pop from the empty stack gives 0.
     const auto push = [&](std::size_t word) {
@@ -162,13 +164,13 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
     const auto pop = [&]() -> std::size_t { return depth == 0 ? 0 : stack[depth--]; };
     const auto finish = [&](bool matched) {
         context.m_nDepth = depth;
-        context.m_nSteps = stepsCounted + (runLength - untilCheck);
+        context.m_nSteps = stepsCounted + (runLength + 1 - untilCheck);
         finalPosition = position;
         return matched;
     };
 
     for (;;) {
-        if (untilCheck == 0) {
+        if (--untilCheck == 0) {
             stepsCounted += runLength;
             context.m_nSteps = stepsCounted;
             if (stop.stop_requested()) {
@@ -180,10 +182,10 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
                 context.m_bBudgetExhausted = true;
                 return false;
             }
-            runLength = std::min(kCheckInterval, limits.MaxSteps - stepsCounted);
-            untilCheck = runLength;
+            runLength =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(kCheckInterval, limits.MaxSteps - stepsCounted));
+            untilCheck = runLength; // the instruction about to run is the first of the new run
         }
-        --untilCheck;
 
         // Each case either continues with the next instruction or breaks out to fail.
         const RegexInstruction instruction = program[ip];
