@@ -284,8 +284,8 @@ void RegexLinearDecider::FindTrackedTargets(const std::vector<RegexInstruction>&
 {
     const auto size = static_cast<std::int32_t>(program.size());
     const auto top = static_cast<std::int32_t>(m_Scopes.size() - 1);
-    // Every instruction the backtracker can go on to from each, as it runs.
-    std::vector<std::vector<std::int32_t>> from(program.size());
+    // Every step the backtracker can take as it runs, and who can reach what it must not skip.
+    std::vector<std::pair<std::int32_t, std::int32_t>> steps;
     std::vector<bool> tainted(program.size(), false);
     std::vector<std::int32_t> pending;
     for (std::int32_t ip = 2; ip < size; ++ip) {
@@ -302,35 +302,46 @@ void RegexLinearDecider::FindTrackedTargets(const std::vector<RegexInstruction>&
         }
         const auto add = [&](std::int32_t to) {
             if (to >= 0 && to < size)
-                from[static_cast<std::size_t>(to)].push_back(ip);
+                steps.emplace_back(to, ip);
         };
         switch (instruction.Op) {
         case RegexOp::Succeed:
         case RegexOp::Backtrack:
             break;
         case RegexOp::Jump:
+        case RegexOp::InClass:
+        case RegexOp::NotInClass:
             add(instruction.Operand);
             break;
         case RegexOp::Fork:
             add(instruction.Operand);
             add(ip + 1);
             break;
-        case RegexOp::InClass:
-        case RegexOp::NotInClass:
-            add(instruction.Operand);
-            break;
         default:
             add(ip + 1);
             break;
         }
     }
+    // Reversed, as ranges per instruction.
+    std::vector<std::uint32_t> fromStart(program.size() + 1, 0);
+    for (const auto& [to, from] : steps)
+        ++fromStart[static_cast<std::size_t>(to) + 1];
+    for (std::size_t i = 1; i < fromStart.size(); ++i)
+        fromStart[i] += fromStart[i - 1];
+    std::vector<std::int32_t> froms(steps.size());
+    {
+        std::vector<std::uint32_t> fill(fromStart.begin(), fromStart.end() - 1);
+        for (const auto& [to, from] : steps)
+            froms[fill[static_cast<std::size_t>(to)]++] = from;
+    }
     while (!pending.empty()) {
-        const std::int32_t ip = pending.back();
+        const auto ip = static_cast<std::size_t>(pending.back());
         pending.pop_back();
-        for (const std::int32_t predecessor : from[static_cast<std::size_t>(ip)]) {
-            if (!tainted[static_cast<std::size_t>(predecessor)]) {
-                tainted[static_cast<std::size_t>(predecessor)] = true;
-                pending.push_back(predecessor);
+        for (std::uint32_t k = fromStart[ip]; k < fromStart[ip + 1]; ++k) {
+            const auto predecessor = static_cast<std::size_t>(froms[k]);
+            if (!tainted[predecessor]) {
+                tainted[predecessor] = true;
+                pending.push_back(froms[k]);
             }
         }
     }
