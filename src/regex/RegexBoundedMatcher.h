@@ -71,8 +71,13 @@ public:
     // space (its match positions are meaningless afterwards). Never throws.
     RegexOutcome Matches(std::string_view subject, RegexMatchContext& context, const std::stop_token& stop = {});
 
-    // The first match as Regex::Match finds it: on Match the context holds its start and groups and
-    // matchEnd its end. Never throws.
+    // The first match as Regex::Match finds it: on Match the context holds its start and matchEnd
+    // its end, both exactly as Regex::Match gives them. The groups are Regex::Match's too, but for
+    // one quirk of its loops: a loop's or optional's progress mark, set at the end of an iteration,
+    // stays when a later failure backtracks into the iteration, so another way through it may pass
+    // the progress check without having consumed anything. Where skipping a dead branch skipped
+    // setting such a mark, the match goes the other way round to the same end and can leave a group
+    // elsewhere. Never throws.
     RegexOutcome Find(std::string_view subject, RegexMatchContext& context, std::size_t& matchEnd,
                       const std::stop_token& stop = {});
 
