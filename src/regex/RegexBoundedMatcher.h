@@ -51,8 +51,8 @@ struct RegexBudget
 // RegexLinearDecider, linear in the line whatever the expression, so such a line is always
 // decided. Otherwise the decider works out which branches cannot lead to a match, as far as no
 // back reference can follow them, and the backtracker runs again skipping those, under the full
-// budget: what it finds is exactly what the unbounded search finds. Only a line that still needs
-// more is TooComplex. Used by one thread at a time.
+// budget: it gives the unbounded search's answer and match (groups aside, see Find). Only a line
+// that still needs more is TooComplex. Used by one thread at a time.
 class RegexBoundedMatcher
 {
 public:

@@ -30,9 +30,11 @@ class RegexLiveTable;
 // and, for a negation, its operand's answer at the same position, which is worked out first.
 //
 // The same pass fills a RegexLiveTable for a program with back references, for the Fork targets
-// from which no back reference can run (and no capture inside a negation, which would outlive a
-// failed branch): there the answer still depends on the position alone, so the backtracker can
-// skip branches that cannot succeed and stays exact. Used by one thread at a time.
+// from which no back reference can run, and whose failed branches leave no capture a later one
+// reads (no capture inside a negation, which outlives the negation; no Fork inside a group a
+// back reference reads, which a failed branch may have closed): there the answer still depends
+// on the position alone, so the backtracker can skip branches that cannot succeed and still
+// gives the same answer and match. Used by one thread at a time.
 class RegexLinearDecider
 {
 public:

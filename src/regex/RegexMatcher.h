@@ -14,7 +14,9 @@ class RegexMatchContext;
 // What one backtracking match may take, and what it may skip. Running past MaxSteps executed
 // instructions or a stack of MaxStackEntries ends the match with false and the context's
 // ExhaustedBudget set. With a live table, a Fork's first branch is skipped where the table says
-// it cannot lead to a match: the match then finds exactly what it would have found, sooner.
+// it cannot lead to a match: the match then gives the same answer, start and end, sooner (the
+// groups may differ where a loop reads a progress mark the skipped branch would have left; see
+// RegexBoundedMatcher::Find).
 struct RegexMatchLimits
 {
     std::uint64_t MaxSteps = std::numeric_limits<std::uint64_t>::max();
