@@ -1,27 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// libFuzzer target that holds the automaton and the required literals to the backtracker. Input:
-// one byte of switches (bit 0: case-sensitive; bit 1: the pattern is written by a generator from
-// the grammar, driven by the input, rather than taken as raw bytes), then the pattern (raw: up to
-// the first 0xFF byte), then the subject's bytes. The subject is tried whole and line by line
-// (each line with its line feed, a CR LF ending read as LF, as the engine hands lines over).
-// For every subject the backtracker's answer must be the automaton's, and a subject that matches
-// must hold one of the required literals (and, where a hit is a match, only such subjects).
-#include <chrono>
-#include <condition_variable>
+// libFuzzer target that holds the automaton, the linear decider, the bounded matcher and the
+// required literals to the plain backtracker. Input: one byte of switches (bit 0: case-sensitive;
+// bit 1: the pattern is written by a generator from the grammar, driven by the input, rather than
+// taken as raw bytes), then the pattern (raw: up to the first 0xFF byte), then the subject's
+// bytes. The subject is tried whole and line by line (each line with its line feed, a CR LF
+// ending read as LF, as the engine hands lines over). For every subject the backtracker's answer
+// must be the automaton's and the linear decider's, the bounded matcher must give the same
+// answer and the same match (start and end, and the groups too for a program without progress
+// checks, see RegexBoundedMatcher::Find) unless it says the line is too complex (never for an
+// expression without back references), and a subject that matches must hold one of the
+// required literals (and, where a hit is a match, only such subjects).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <stop_token>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <vector>
 
 #include "regex/Regex.h"
+#include "regex/RegexBoundedMatcher.h"
 #include "regex/RegexDfa.h"
+#include "regex/RegexLinearDecider.h"
 #include "regex/RegexMatchContext.h"
+#include "regex/RegexMatcher.h"
 #include "regex/RegexNfa.h"
 #include "regex/RequiredLiterals.h"
 
@@ -30,48 +33,10 @@ namespace {
 constexpr std::size_t kMaxPattern = 96;
 constexpr std::size_t kMaxSubject = 1024;
 
-// Backtracking can take exponential time; a watchdog stops a match past its deadline, and such
-// a case is skipped.
-class Watchdog
-{
-public:
-    Watchdog() : m_Thread([this](std::stop_token quit) { Watch(quit); }) {}
-
-    std::stop_token Arm()
-    {
-        std::lock_guard lock(m_Mutex);
-        m_Source = std::stop_source();
-        m_Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(40);
-        m_bArmed = true;
-        return m_Source.get_token();
-    }
-
-    void Disarm()
-    {
-        std::lock_guard lock(m_Mutex);
-        m_bArmed = false;
-    }
-
-private:
-    void Watch(const std::stop_token& quit)
-    {
-        std::unique_lock lock(m_Mutex);
-        while (!quit.stop_requested()) {
-            m_Wake.wait_for(lock, quit, std::chrono::milliseconds(20), [] { return false; });
-            if (m_bArmed && std::chrono::steady_clock::now() > m_Deadline) {
-                m_Source.request_stop();
-                m_bArmed = false;
-            }
-        }
-    }
-
-    std::mutex m_Mutex;
-    std::condition_variable_any m_Wake;
-    std::stop_source m_Source;                        // guarded by m_Mutex
-    std::chrono::steady_clock::time_point m_Deadline; // guarded by m_Mutex
-    bool m_bArmed = false;                            // guarded by m_Mutex
-    std::jthread m_Thread;
-};
+// Backtracking can take exponential time: the reference gets this many steps, and a subject it
+// cannot finish in them is skipped. Counting steps rather than time keeps every input's outcome
+// the same from run to run.
+constexpr std::uint64_t kReferenceSteps = 4'000'000;
 
 void Check(bool condition, const char* what)
 {
@@ -199,12 +164,65 @@ std::string MakeSubject(Choices& choices)
 // Subjects compared with the backtracker, printed when the run ends.
 std::uint64_t g_nCompared = 0;
 std::uint64_t g_nComparedWithAutomaton = 0;
+std::uint64_t g_nComparedWithDecider = 0;
+std::uint64_t g_nComparedWithBounded = 0;
+std::uint64_t g_nThroughTable = 0;
+std::uint64_t g_nTooComplex = 0;
+std::uint64_t g_nSkipped = 0;
 
 void PrintCounts()
 {
-    std::fprintf(stderr, "automaton fuzzer: %llu subjects compared, %llu of them with the automaton\n",
-                 static_cast<unsigned long long>(g_nCompared),
-                 static_cast<unsigned long long>(g_nComparedWithAutomaton));
+    std::fprintf(
+        stderr,
+        "automaton fuzzer: %llu subjects compared, %llu of them with the automaton, %llu with the linear "
+        "decider, %llu with the bounded matcher (%llu through the table, %llu too complex), %llu skipped\n",
+        static_cast<unsigned long long>(g_nCompared), static_cast<unsigned long long>(g_nComparedWithAutomaton),
+        static_cast<unsigned long long>(g_nComparedWithDecider),
+        static_cast<unsigned long long>(g_nComparedWithBounded), static_cast<unsigned long long>(g_nThroughTable),
+        static_cast<unsigned long long>(g_nTooComplex), static_cast<unsigned long long>(g_nSkipped));
+}
+
+bool Holds(const Regex& regex, RegexOp op)
+{
+    for (const RegexInstruction& instruction : regex.GetInstructions())
+        if (instruction.Op == op)
+            return true;
+    return false;
+}
+
+// The bounded matcher against the reference's outcome on one subject, both ways of asking.
+// Finding a match (not only deciding one) without back references needs the table, which
+// skips no branch that captures inside a negation: only then may Find give up.
+void CheckBounded(RegexBoundedMatcher& bounded, const std::string& text, bool matched,
+                  const RegexMatchContext& reference, std::size_t referenceEnd, bool hasBackReference, bool prunes,
+                  bool comparesGroups)
+{
+    RegexMatchContext context(4);
+    const RegexOutcome decided = bounded.Matches(text, context);
+    std::size_t end = 0;
+    const RegexOutcome found = bounded.Find(text, context, end);
+    if (bounded.GetLastWork().Positions > 0)
+        ++g_nThroughTable;
+    if (decided == RegexOutcome::TooComplex || found == RegexOutcome::TooComplex) {
+        Check(hasBackReference || decided != RegexOutcome::TooComplex, "too complex without a back reference");
+        Check(hasBackReference || !prunes, "no match found without a back reference");
+        ++g_nTooComplex;
+        return;
+    }
+    ++g_nComparedWithBounded;
+    const RegexOutcome expected = matched ? RegexOutcome::Match : RegexOutcome::NoMatch;
+    Check(decided == expected, "the bounded matcher and the backtracker disagree");
+    Check(found == expected, "the bounded matcher finds what the backtracker does not");
+    if (!matched)
+        return;
+    Check(end == referenceEnd, "the bounded match ends elsewhere");
+    Check(context.GetMatchStart() == reference.GetMatchStart(), "the bounded match starts elsewhere");
+    if (!comparesGroups)
+        return;
+    for (std::uint32_t group = 0; group < reference.GetGroupCount(); ++group) {
+        Check(context.GetGroupStart(group) == reference.GetGroupStart(group), "a bounded group starts elsewhere");
+        Check(context.GetGroupEnd(group) == reference.GetGroupEnd(group), "a bounded group ends elsewhere");
+    }
 }
 
 bool Holds(std::string_view subject, const RequiredLiterals& required)
@@ -224,7 +242,6 @@ bool Holds(std::string_view subject, const RequiredLiterals& required)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static Watchdog watchdog;
     static const int registered = std::atexit(PrintCounts);
     (void)registered;
     if (size < 1)
@@ -266,6 +283,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RegexDfa roomy(regex);
     RegexDfa cramped(regex, 512); // empties its cache all the time
     RegexMatchContext context(4);
+    const bool hasBackReference = Holds(regex, RegexOp::MatchGroupText);
+    const bool comparesGroups = !Holds(regex, RegexOp::RequireProgress);
+    RegexLinearDecider decider(regex);
+    Check(decider.CanDecide() == !hasBackReference, "the linear decider refuses a compiled program");
+    // With the usual budget, and with no quick share, so that every line that does not finish at
+    // once goes to the fallback or the table; a small stack cap sends long loops there too.
+    RegexBoundedMatcher bounded(regex);
+    RegexBudget eager;
+    eager.QuickStepsPerUnit = 0;
+    eager.QuickMinimumSteps = (data[0] & 4) != 0 ? 0 : 40;
+    eager.QuickStackBytes = 64 * sizeof(std::size_t);
+    RegexBoundedMatcher hurried(regex, eager);
+    RegexMatchLimits referenceLimits;
+    referenceLimits.MaxSteps = kReferenceSteps;
 
     // The whole subject, then each line as the engine hands it over.
     std::vector<std::string> subjects{subject};
@@ -279,13 +310,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         start = end;
     }
     for (const std::string& text : subjects) {
-        const std::stop_token stop = watchdog.Arm();
-        const bool matched = regex.Match(text, context, nullptr, stop);
-        const bool stopped = stop.stop_requested();
-        watchdog.Disarm();
-        if (stopped)
-            break; // the expression backtracks too much to serve as a reference here
+        std::size_t referenceEnd = 0;
+        const bool matched = RegexMatcher::Match(regex, text, context, &referenceEnd, {}, referenceLimits);
+        if (context.ExhaustedBudget()) {
+            // The expression backtracks too much to serve as a reference here, and would on the
+            // lines after it too: an input is checked up to there.
+            ++g_nSkipped;
+            break;
+        }
         ++g_nCompared;
+        if (decider.CanDecide()) {
+            ++g_nComparedWithDecider;
+            Check((decider.Decide(text, {}) == RegexLinearDecider::Outcome::Match) == matched,
+                  "the linear decider and the backtracker disagree");
+        }
+        CheckBounded(bounded, text, matched, context, referenceEnd, hasBackReference, decider.CanPrune(),
+                     comparesGroups);
+        CheckBounded(hurried, text, matched, context, referenceEnd, hasBackReference, decider.CanPrune(),
+                     comparesGroups);
         if (exact) {
             ++g_nComparedWithAutomaton;
             Check(roomy.Matches(text) == matched, "the automaton and the backtracker disagree");

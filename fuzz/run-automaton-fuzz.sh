@@ -1,8 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the automaton fuzzer (automaton and required literals against the backtracker) with
-# libFuzzer and the address and undefined-behaviour sanitizers, then runs it for the given number
-# of seconds (default 60) from the seed corpus in corpus/automaton. New inputs stay in a temporary
+# Builds the automaton fuzzer (automaton, linear decider, bounded matcher and required literals
+# against the plain backtracker) with libFuzzer and the address and undefined-behaviour
+# sanitizers, then runs it for the given number of seconds (default 60) from the seed corpus in
+# corpus/automaton. New inputs stay in a temporary
 # folder; a disagreement or crash leaves its input in fuzz-corpus-tmp/ at the root.
 # Exits 0 without doing anything when clang is not installed.
 set -eu

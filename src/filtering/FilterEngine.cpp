@@ -110,11 +110,17 @@ std::string OutOfMemoryMessage(const std::string& path)
     return "ERROR Out of memory while filtering " + path;
 }
 
+std::string TooComplexMessage(std::int64_t lineNumber, const std::string& path)
+{
+    return "The expression is too complex for line " + std::to_string(lineNumber) + " of " + path;
+}
+
 FilterEngine::FilterEngine(FilterRun run, std::size_t blockSize)
     : m_Run(std::move(run)), m_nBlockSize(std::max<std::size_t>(blockSize, 1)), m_Context(256)
 {
     m_Matchers.reserve(m_Run.Filters.size());
     m_FilterLiterals.resize(m_Run.Filters.size());
+    m_TooComplexReported.assign(m_Run.Filters.size(), false);
     for (std::size_t i = 0; i < m_Run.Filters.size(); ++i) {
         const RunFilter& filter = m_Run.Filters[i];
         m_Matchers.emplace_back(filter);
@@ -515,6 +521,15 @@ int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::st
         case LineMatch::OutOfMemory:
             // Not knowing the answer is no answer: the run ends with its out-of-memory report.
             throw std::bad_alloc();
+        case LineMatch::TooComplex:
+            // Not known either, but bounded: the user hears of it once per filter, and the line
+            // goes on as not matched by this filter.
+            ++m_nTooComplexLines;
+            if (!m_TooComplexReported[i]) {
+                m_TooComplexReported[i] = true;
+                m_pOutput->ReportError(TooComplexMessage(m_nLineNumber, m_Run.Path));
+            }
+            break;
         case LineMatch::NoMatch:
             break;
         }

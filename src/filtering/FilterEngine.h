@@ -30,6 +30,8 @@ enum class EngineResult
 std::string OpenErrorMessage(const std::string& path, int error);
 // The message of a run that ran out of memory.
 std::string OutOfMemoryMessage(const std::string& path);
+// The message of an expression that needed more work on a line than its budget allows.
+std::string TooComplexMessage(std::int64_t lineNumber, const std::string& path);
 
 // Reads a log file and keeps the lines its filters select, with their context.
 //
@@ -51,10 +53,15 @@ public:
     FilterEngine& operator=(const FilterEngine&) = delete;
 
     // Runs once. Kept lines go to output in batches; errors are reported through it (a faulty
-    // expression once per run, then it matches no line). Checks stop after every decided line,
-    // and while it waits for a pipe or reads a line longer than a block. Never throws: running
-    // out of memory ends the run with OutOfMemory after one message.
+    // expression once per run, then it matches no line; an expression too complex for a line
+    // once per filter, then such lines count as not matched by it). Checks stop after every
+    // decided line, and while it waits for a pipe or reads a line longer than a block. Never
+    // throws: running out of memory ends the run with OutOfMemory after one message.
     EngineResult Run(std::stop_token stop, FilterOutput& output);
+
+    // How often a filter's expression was too complex for a line, so far (a line counts once for
+    // each such filter); read on the running thread or after the run.
+    std::int64_t GetTooComplexLineCount() const { return m_nTooComplexLines; }
 
     // The share of the file read so far, 0 to 100; safe to read from any thread.
     int GetProgressPercent() const { return m_nProgressPercent.load(std::memory_order_relaxed); }
@@ -114,6 +121,8 @@ private:
     RegexMatchContext m_Context;
     OutputBatch m_Batch;
     std::atomic<int> m_nProgressPercent{0};
-    bool m_bCaughtUp = false; // a followed file's end was reached once
+    bool m_bCaughtUp = false;               // a followed file's end was reached once
+    std::vector<bool> m_TooComplexReported; // per filter
+    std::int64_t m_nTooComplexLines = 0;
     std::atomic<std::uint64_t> m_nReadOffset{0};
 };

@@ -25,6 +25,8 @@ LineMatcher::LineMatcher(const RunFilter& filter)
         // path the match took, which an automaton does not keep.
         if (RegexNfa::IsExact(m_Regex))
             m_Dfa.emplace(m_Regex);
+        else
+            m_Bounded.emplace(m_Regex);
         return;
     }
     m_Searcher.emplace(m_strPattern, m_bCaseSensitive);
@@ -44,9 +46,18 @@ LineMatch LineMatcher::Matches(std::string_view line, RegexMatchContext& context
         return LineMatch::NoMatch;
     if (m_Dfa)
         return m_Dfa->Matches(line) ? LineMatch::Match : LineMatch::NoMatch;
-    if (m_Regex.Match(line, context, nullptr, stop))
+    switch (m_Bounded->Matches(line, context, stop)) {
+    case RegexOutcome::Match:
         return LineMatch::Match;
-    return context.RanOutOfMemory() ? LineMatch::OutOfMemory : LineMatch::NoMatch;
+    case RegexOutcome::OutOfMemory:
+        return LineMatch::OutOfMemory;
+    case RegexOutcome::TooComplex:
+        return LineMatch::TooComplex;
+    case RegexOutcome::NoMatch:
+    case RegexOutcome::Stopped: // the run stops after this line anyway
+        break;
+    }
+    return LineMatch::NoMatch;
 }
 
 std::string RegexParseErrorMessage(std::int32_t code)

@@ -39,6 +39,13 @@ public:
     // bound what one match takes.
     void SetStackLimit(std::size_t entries) { m_nStackLimit = entries; }
 
+    // Whether the last match ended because it used up the steps or the stack its limits allowed
+    // (RegexMatchLimits); it then answered false without knowing the answer.
+    bool ExhaustedBudget() const { return m_bBudgetExhausted; }
+    // Instructions the last match executed (counted in runs of a few thousand when it ended by
+    // running out of memory).
+    std::uint64_t GetStepCount() const { return m_nSteps; }
+
 private:
     friend class RegexMatcher;
 
@@ -56,5 +63,7 @@ private:
     std::vector<std::size_t> m_Stack;
     std::size_t m_nDepth = 0;
     std::size_t m_nStackLimit = static_cast<std::size_t>(-1);
+    std::uint64_t m_nSteps = 0;
     bool m_bOutOfMemory = false;
+    bool m_bBudgetExhausted = false;
 };

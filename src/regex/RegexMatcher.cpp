@@ -7,14 +7,20 @@
 #include <new>
 
 #include "regex/Regex.h"
+#include "regex/RegexLiveTable.h"
 #include "regex/RegexMatchContext.h"
 
 namespace {
 
 constexpr std::size_t kNoPosition = RegexMatchContext::NoPosition;
 
-// How many instructions run between two looks at the stop token.
-constexpr std::uint32_t kStopCheckInterval = 4096;
+// How many instructions run between two looks at the stop token and the step budget.
+constexpr std::uint32_t kCheckInterval = 4096;
+
+// Thrown when the stack would grow past the limits' cap; ends the match like a spent budget.
+struct StackBudgetExhausted
+{
+};
 
 // Case-insensitive matching lowers A to Z and nothing else, on the fly, so no copy of the subject
 // is made.
@@ -83,11 +89,13 @@ private:
 } // namespace
 
 bool RegexMatcher::Match(const Regex& regex, std::string_view subject, RegexMatchContext& context,
-                         std::size_t* matchEnd, const std::stop_token& stop)
+                         std::size_t* matchEnd, const std::stop_token& stop, const RegexMatchLimits& limits)
 {
     if (matchEnd)
         *matchEnd = kNoPosition;
     context.m_bOutOfMemory = false;
+    context.m_bBudgetExhausted = false;
+    context.m_nSteps = 0;
     if (regex.GetError() != RegexErrorNone || regex.GetInstructions().size() < 3)
         return false;
     try {
@@ -99,8 +107,13 @@ bool RegexMatcher::Match(const Regex& regex, std::string_view subject, RegexMatc
         context.m_nMatchStart = kNoPosition;
         context.m_nMatchEnd = kNoPosition;
         std::size_t finalPosition = kNoPosition;
-        const bool matched = regex.IsCaseSensitive() ? Run<false>(regex, subject, context, stop, finalPosition)
-                                                     : Run<true>(regex, subject, context, stop, finalPosition);
+        bool matched = false;
+        if (limits.Live != nullptr)
+            matched = regex.IsCaseSensitive() ? Run<false, true>(regex, subject, context, stop, limits, finalPosition)
+                                              : Run<true, true>(regex, subject, context, stop, limits, finalPosition);
+        else
+            matched = regex.IsCaseSensitive() ? Run<false, false>(regex, subject, context, stop, limits, finalPosition)
+                                              : Run<true, false>(regex, subject, context, stop, limits, finalPosition);
         if (matchEnd)
             *matchEnd = finalPosition;
         return matched;
@@ -108,12 +121,16 @@ bool RegexMatcher::Match(const Regex& regex, std::string_view subject, RegexMatc
         context.m_nDepth = 0;
         context.m_bOutOfMemory = true;
         return false;
+    } catch (const StackBudgetExhausted&) {
+        context.m_nDepth = 0;
+        context.m_bBudgetExhausted = true;
+        return false;
     }
 }
 
-template <bool FoldCase>
+template <bool FoldCase, bool Prunes>
 bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchContext& context,
-                       const std::stop_token& stop, std::size_t& finalPosition)
+                       const std::stop_token& stop, const RegexMatchLimits& limits, std::size_t& finalPosition)
 {
     const RegexInstruction* const program = regex.GetInstructions().data();
     const std::size_t programSize = regex.GetInstructions().size();
@@ -123,35 +140,51 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
     std::size_t* const slots = context.m_Slots.data();
     RegexMatchContext::GroupSpan* const groups = context.m_Groups.data();
     std::size_t* stack = context.m_Stack.data();
-    std::size_t stackSize = context.m_Stack.size();
+    // The stack a context grew in earlier matches counts only up to this match's cap.
+    std::size_t stackSize = std::min(context.m_Stack.size(), limits.MaxStackEntries);
     std::size_t depth = 0;
     std::size_t position = 0;
     std::size_t attemptStart = 0;
     std::size_t ip = 0;
-    std::uint32_t untilStopCheck = kStopCheckInterval;
+    // Steps are counted in runs of at most kCheckInterval: the steps of the runs before, the length
+    // of the current run, and one more than what is left of it, so that the loop only decrements
+    // and tests.
+    std::uint64_t stepsCounted = 0;
+    auto runLength = static_cast<std::uint32_t>(std::min<std::uint64_t>(kCheckInterval, limits.MaxSteps));
+    std::uint32_t untilCheck = runLength + 1;
 
     // Entry 0 is never used; a pop from the empty stack gives 0.
     const auto push = [&](std::size_t word) {
         if (++depth >= stackSize) {
-            stack = GrowStack(context, depth);
-            stackSize = context.m_Stack.size();
+            stack = GrowStack(context, depth, limits.MaxStackEntries);
+            stackSize = std::min(context.m_Stack.size(), limits.MaxStackEntries);
         }
         stack[depth] = word;
     };
     const auto pop = [&]() -> std::size_t { return depth == 0 ? 0 : stack[depth--]; };
     const auto finish = [&](bool matched) {
         context.m_nDepth = depth;
+        context.m_nSteps = stepsCounted + (runLength + 1 - untilCheck);
         finalPosition = position;
         return matched;
     };
 
     for (;;) {
-        if (--untilStopCheck == 0) {
-            untilStopCheck = kStopCheckInterval;
+        if (--untilCheck == 0) {
+            stepsCounted += runLength;
+            context.m_nSteps = stepsCounted;
             if (stop.stop_requested()) {
                 context.m_nDepth = depth;
                 return false;
             }
+            if (stepsCounted >= limits.MaxSteps) {
+                context.m_nDepth = depth;
+                context.m_bBudgetExhausted = true;
+                return false;
+            }
+            runLength =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(kCheckInterval, limits.MaxSteps - stepsCounted));
+            untilCheck = runLength; // the instruction about to run is the first of the new run
         }
 
         // Each case either continues with the next instruction or breaks out to fail.
@@ -215,6 +248,13 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
             ++ip;
             continue;
         case RegexOp::Fork:
+            if constexpr (Prunes) {
+                // A branch that cannot lead to a match would only fail back here.
+                if (!limits.Live->MayLead(operand, position)) {
+                    ++ip;
+                    continue;
+                }
+            }
             push(ip + 1);
             ip = operand;
             continue;
@@ -311,11 +351,15 @@ bool RegexMatcher::Run(const Regex& regex, std::string_view subject, RegexMatchC
     }
 }
 
-std::size_t* RegexMatcher::GrowStack(RegexMatchContext& context, std::size_t depth)
+std::size_t* RegexMatcher::GrowStack(RegexMatchContext& context, std::size_t depth, std::size_t maxEntries)
 {
-    // May throw std::bad_alloc, which ends the match with false and leaves the context consistent.
-    if (2 * depth + 2 > context.m_nStackLimit)
+    // May throw std::bad_alloc, which ends the match with false and leaves the context consistent;
+    // a stack at the limits' cap ends it as a spent budget.
+    if (depth >= maxEntries)
+        throw StackBudgetExhausted();
+    const std::size_t entries = std::min(2 * depth + 2, maxEntries);
+    if (entries > context.m_nStackLimit)
         throw std::bad_alloc();
-    context.m_Stack.resize(2 * depth + 2);
+    context.m_Stack.resize(entries);
     return context.m_Stack.data();
 }

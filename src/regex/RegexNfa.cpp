@@ -67,6 +67,40 @@ RegexNfa::RegexNfa(const Regex& regex, Mode mode)
     }
 }
 
+std::array<std::uint64_t, 4> RegexNfa::ConsumedBytes(const std::vector<RegexInstruction>& program, std::size_t ip,
+                                                     bool caseSensitive)
+{
+    std::array<std::uint64_t, 4> bytes{};
+    const RegexInstruction& instruction = program[ip];
+    switch (instruction.Op) {
+    case RegexOp::Literal:
+        if (instruction.Operand == 0)
+            break;
+        for (unsigned byte = 0; byte < 256; ++byte)
+            if (Folded(static_cast<unsigned char>(byte), caseSensitive) == instruction.Operand)
+                SetByte(bytes, byte);
+        break;
+    case RegexOp::InClass:
+    case RegexOp::NotInClass: {
+        const bool inClass = instruction.Op == RegexOp::InClass;
+        const auto end = static_cast<std::size_t>(instruction.Operand);
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            const int c = Folded(static_cast<unsigned char>(byte), caseSensitive);
+            bool found = false;
+            for (std::size_t item = ip + 1; item + 1 < end && !found; item += 2)
+                found = program[item].Operand <= c && c <= program[item + 1].Operand;
+            if (found == inClass)
+                SetByte(bytes, byte);
+        }
+        break;
+    }
+    default: // AnyChar: every byte, never the end
+        bytes = {~std::uint64_t(0), ~std::uint64_t(0), ~std::uint64_t(0), ~std::uint64_t(0)};
+        break;
+    }
+    return bytes;
+}
+
 void RegexNfa::AddNode(std::int32_t ip)
 {
     const RegexInstruction& instruction = m_Program[static_cast<std::size_t>(ip)];
@@ -75,29 +109,14 @@ void RegexNfa::AddNode(std::int32_t ip)
     node.Next = ip + 1;
     switch (instruction.Op) {
     case RegexOp::Literal:
-        if (instruction.Operand == 0) {
-            node.ConsumesEnd = true;
-            break;
-        }
-        for (unsigned byte = 0; byte < 256; ++byte)
-            if (Folded(static_cast<unsigned char>(byte), m_bCaseSensitive) == instruction.Operand)
-                SetByte(node.Bytes, byte);
+        node.ConsumesEnd = instruction.Operand == 0;
+        node.Bytes = ConsumedBytes(m_Program, static_cast<std::size_t>(ip), m_bCaseSensitive);
         break;
     case RegexOp::InClass:
-    case RegexOp::NotInClass: {
-        const bool inClass = instruction.Op == RegexOp::InClass;
-        const auto end = static_cast<std::size_t>(instruction.Operand);
-        for (unsigned byte = 0; byte < 256; ++byte) {
-            const int c = Folded(static_cast<unsigned char>(byte), m_bCaseSensitive);
-            bool found = false;
-            for (std::size_t item = static_cast<std::size_t>(ip) + 1; item + 1 < end && !found; item += 2)
-                found = m_Program[item].Operand <= c && c <= m_Program[item + 1].Operand;
-            if (found == inClass)
-                SetByte(node.Bytes, byte);
-        }
+    case RegexOp::NotInClass:
+        node.Bytes = ConsumedBytes(m_Program, static_cast<std::size_t>(ip), m_bCaseSensitive);
         node.Next = instruction.Operand;
         break;
-    }
     case RegexOp::MatchGroupText:
         // Read loosely: any number of any bytes, so the node loops on itself; the closure also
         // steps past it for the empty text.
@@ -105,8 +124,8 @@ void RegexNfa::AddNode(std::int32_t ip)
         node.AnyLength = true;
         node.Next = ip;
         break;
-    default: // AnyChar: every byte, never the end
-        node.Bytes = {~std::uint64_t(0), ~std::uint64_t(0), ~std::uint64_t(0), ~std::uint64_t(0)};
+    default: // AnyChar
+        node.Bytes = ConsumedBytes(m_Program, static_cast<std::size_t>(ip), m_bCaseSensitive);
         break;
     }
     m_NodeOfInstruction[static_cast<std::size_t>(ip)] = static_cast<std::int32_t>(m_Nodes.size());

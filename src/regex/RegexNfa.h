@@ -48,6 +48,12 @@ public:
     // answer: no back reference, no negation, and every Fork of a shape the compiler emits.
     static bool IsExact(const Regex& regex);
 
+    // The bytes the consuming instruction at ip accepts, folding applied as the matcher folds the
+    // subject: a Literal's byte (none for a Literal 0, which consumes only the end), a class's
+    // members, or every byte for AnyChar.
+    static std::array<std::uint64_t, 4> ConsumedBytes(const std::vector<RegexInstruction>& program, std::size_t ip,
+                                                      bool caseSensitive);
+
     RegexNfa(const Regex& regex, Mode mode);
 
     const std::vector<Node>& GetNodes() const { return m_Nodes; }

@@ -34,6 +34,17 @@ CMatchHighlighter::CMatchHighlighter(COstrelView& view) : m_View(view)
 
 CMatchHighlighter::~CMatchHighlighter() = default;
 
+RegexBudget CMatchHighlighter::ScreenBudget()
+{
+    // A few milliseconds for an ordinary line; more only for a long one, in proportion.
+    RegexBudget budget;
+    budget.StepsPerUnit = 8;
+    budget.MinimumSteps = 200'000;
+    budget.MaxStackBytes = std::size_t(16) << 20;
+    budget.MaxTableBytes = std::size_t(8) << 20;
+    return budget;
+}
+
 void CMatchHighlighter::DefineIndicators()
 {
     for (std::size_t i = 0; i < FilterPalette.size(); ++i) {
@@ -58,7 +69,10 @@ void CMatchHighlighter::SetFilters(const FilterRun& filters)
         Matcher& matcher = m_Matchers[i];
         matcher.RegExp = filter.RegExp;
         if (filter.RegExp) {
-            matcher.Valid = matcher.Expression.Parse(filter.Pattern, filter.CaseSensitive) == RegexErrorNone;
+            Regex expression;
+            matcher.Valid = expression.Parse(filter.Pattern, filter.CaseSensitive) == RegexErrorNone;
+            if (matcher.Valid)
+                matcher.Expression.emplace(expression, ScreenBudget());
         } else {
             matcher.Valid = !filter.Pattern.empty();
             matcher.PatternSize = filter.Pattern.size();
@@ -132,7 +146,10 @@ void CMatchHighlighter::MarkLine(std::int64_t line)
             continue;
         }
         std::size_t matchEnd = 0;
-        if (!matcher.Expression.Match(text, m_Context, &matchEnd))
+        const RegexOutcome outcome = matcher.Expression->Find(text, m_Context, matchEnd);
+        if (outcome == RegexOutcome::TooComplex)
+            ++m_nLinesTooComplex;
+        if (outcome != RegexOutcome::Match)
             continue;
         const std::size_t matchStart = m_Context.GetMatchStart();
         // A match of the line end alone, or of nothing, has nothing to show.

@@ -3,11 +3,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "filtering/FilterRun.h"
-#include "regex/Regex.h"
+#include "regex/RegexBoundedMatcher.h"
 #include "regex/RegexMatchContext.h"
 
 class COstrelView;
@@ -15,7 +16,9 @@ class LiteralSearcher;
 
 // Marks in the lines on screen the text that the document's filters match: every occurrence of
 // a literal filter, the first match of an expression filter, each in its filter's colour. Only
-// the screen is looked at, so a view of any size costs only its screen.
+// the screen is looked at, so a view of any size costs only its screen. Expressions match under
+// a tight budget, since this runs on the GUI thread: a line an expression is too complex for is
+// left unmarked by it.
 class CMatchHighlighter
 {
 public:
@@ -30,13 +33,18 @@ public:
     void Invalidate();
     // Editor lines looked at so far, for tests of what a refresh costs.
     std::int64_t GetLinesExamined() const { return m_nLinesExamined; }
+    // Lines an expression was too complex for and left unmarked, for tests.
+    std::int64_t GetLinesTooComplex() const { return m_nLinesTooComplex; }
+
+    // What an expression may take on one line here.
+    static RegexBudget ScreenBudget();
 
 private:
     struct Matcher
     {
         bool RegExp = false;
         std::unique_ptr<LiteralSearcher> Literal;
-        Regex Expression;
+        std::optional<RegexBoundedMatcher> Expression;
         bool Valid = false;
         std::size_t PatternSize = 0;
     };
@@ -52,4 +60,5 @@ private:
     std::int64_t m_nMarkedFirst = -1;
     std::int64_t m_nMarkedLast = -1;
     std::int64_t m_nLinesExamined = 0;
+    std::int64_t m_nLinesTooComplex = 0;
 };

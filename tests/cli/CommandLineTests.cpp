@@ -181,10 +181,12 @@ TEST(CommandLineTest, TakesFilterFilesWithTheirExcludeSwitch)
               "1:one\n3-three\n4:four warn\n");
 }
 
-// The backtracker on a 24 MB line under a 256 MB address limit cannot grow its stack: the run
-// says so and exits 2, where it used to drop the line and exit 1. The automaton decides the same
-// line without a stack. (The address sanitizer reserves more than such a limit allows.)
-TEST(CommandLineTest, ReportsAMatchThatRunsOutOfMemory)
+// A 24 MB line under a 256 MB address limit: the backtracker alone would need far more stack than
+// that. A negation is decided by the linear fallback, the automaton needs no stack at all, and a
+// back reference, which only the backtracker can decide, is reported as too complex for the line
+// (exit 2) instead of being taken for a line that does not match. (The address sanitizer
+// reserves more than such a limit allows.)
+TEST(CommandLineTest, ReportsALineTooLongForTheStack)
 {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "needs an address limit the sanitizer cannot run under";
@@ -192,13 +194,37 @@ TEST(CommandLineTest, ReportsAMatchThatRunsOutOfMemory)
     TempDir dir;
     const std::string path = dir.Write("long.log", "a" + std::string(24u << 20, 'x') + "Zq\n");
     const std::string limited = "ulimit -v 262144; exec " + Quote(Filter) + " ";
-    const ProcessResult backtracked = RunShell("sh -c " + Quote(limited + "-r 'a.*Z!q' " + Quote(path)) + " 2>&1");
-    EXPECT_EQ(backtracked.Status, 2);
-    EXPECT_EQ(backtracked.Output, "ERROR Out of memory while filtering " + path + "\n");
+    const ProcessResult negation = RunShell("sh -c " + Quote(limited + "-r 'a.*Z!q' " + Quote(path)) + " 2>&1");
+    EXPECT_EQ(negation.Status, 1);
+    EXPECT_EQ(negation.Output, "");
+    const ProcessResult matching = RunShell("sh -c " + Quote(limited + "-r 'a.*Z!x' " + Quote(path)) + " | wc -c");
+    EXPECT_EQ(matching.Output, std::to_string((24u << 20) + 4) + "\n");
+
+    const ProcessResult backReference =
+        RunShell("sh -c " + Quote(limited + "-r '{a}.*Z\\0?' " + Quote(path)) + " 2>&1");
+    EXPECT_EQ(backReference.Status, 2);
+    EXPECT_EQ(backReference.Output, "The expression is too complex for line 1 of " + path + "\n");
 
     const ProcessResult automaton = RunShell("sh -c " + Quote(limited + "-r 'a.*Z.q' " + Quote(path)) + " 2>&1");
     EXPECT_EQ(automaton.Status, 1);
     EXPECT_EQ(automaton.Output, "");
+}
+
+// A line an expression is too complex for is reported once, counts as not matched by it, and
+// the run goes on: every other line is written, and the exit status is 2 at the end.
+TEST(CommandLineTest, ExitsWithTwoAfterAllOutputWhenAnExpressionIsTooComplex)
+{
+    TempDir dir;
+    const std::string hard = "x" + std::string(40, 'y');
+    const std::string log =
+        dir.Write("a.log", "one ok\n" + hard + "\nthree\n" + hard + "\nfive ok\n" + hard + " keep\nxabx");
+    const std::string outFile = (dir.Path() / "out").string();
+    const ProcessResult result =
+        RunShell(Quote(Filter) + " -n -r '^{x}(.+)+\\0$' -e keep -e ok " + Quote(log) + " 2>&1 > " + Quote(outFile));
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_EQ(result.Output, "The expression is too complex for line 2 of " + log + "\n");
+    const ProcessResult output = RunShell("cat " + Quote(outFile));
+    EXPECT_EQ(output.Output, "1:one ok\n5:five ok\n6:" + hard + " keep\n7:xabx");
 }
 
 namespace {

@@ -114,6 +114,7 @@ private Q_SLOTS:
     void linesArrivingWhileTheRunGoesOnAreKept();
     void vanishedFileIsReportedAndTheRunEnds();
     void faultyExpressionIsReportedOncePerRun();
+    void tooComplexLineIsReportedAndLeftUnmarked();
     void noMessageOnceTheRunHasEnded();
     void closingTheDocumentEndsTheRun();
     void outputStaysWithTheRunsDocument();
@@ -633,6 +634,41 @@ void TestFilteringRun::faultyExpressionIsReportedOncePerRun()
     QCOMPARE(messages, 1);
     QCOMPARE(text, u"Regular Expression Parser Error: A closing parenthesis was expected"_s);
     QCOMPARE(ViewText(), QByteArray("ERROR line 50\n"));
+}
+
+// A line the expression is too complex for: the run says so once, as it says other errors, and
+// goes on; on screen the expression leaves that line unmarked rather than holding up the window.
+void TestFilteringRun::tooComplexLineIsReportedAndLeftUnmarked()
+{
+    const QByteArray hard = "x" + QByteArray(30, 'y');
+    const QString path = WriteLog(u"app.log"_s, "keep one\n" + hard + "\n" + hard + " keep\nxyx\n");
+    m_pFrame->resize(1000, 700);
+    m_pFrame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    AddFilter(u"^{x}(.+)+\\0\\n"_s, true);
+    AddFilter(u"keep"_s);
+    QStringList texts;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        texts << qobject_cast<QMessageBox*>(modal)->text();
+        qobject_cast<QMessageBox*>(modal)->accept();
+        TestSupport::OnNextModal(answer);
+    };
+    TestSupport::OnNextModal(answer);
+    Apply();
+    WaitForRunEnd();
+    // The worker waits while its message is shown, so every message has come once the run ends.
+    QCOMPARE(texts, QStringList{u"The expression is too complex for line 2 of "_s + path});
+    QCOMPARE(ViewText(), "keep one\n" + hard + " keep\nxyx\n");
+
+    auto marksAt = [this](std::size_t position) {
+        return View()->SendScintilla(QsciScintillaBase::SCI_INDICATORALLONFOR, static_cast<unsigned long>(position));
+    };
+    const std::size_t hardLine = ViewText().indexOf(hard);
+    const std::size_t matchedLine = ViewText().indexOf("xyx");
+    QTRY_VERIFY(marksAt(matchedLine) != 0);
+    QVERIFY(View()->GetHighlighter().GetLinesTooComplex() >= 1);
+    QCOMPARE(marksAt(hardLine), 0L);
+    QVERIFY(marksAt(hardLine + hard.size() + 1) != 0); // "keep" still has the literal's mark
 }
 
 void TestFilteringRun::noMessageOnceTheRunHasEnded()
