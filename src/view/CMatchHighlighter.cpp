@@ -11,12 +11,7 @@ namespace {
 
 // The editor's indicators for the filter colours: one each.
 constexpr int FirstIndicator = QsciScintillaBase::INDIC_CONTAINER;
-constexpr long Alpha = 90;
-
-unsigned long ToWParam(std::int64_t value)
-{
-    return static_cast<unsigned long>(value);
-}
+constexpr int Alpha = 90;
 
 bool SameFilters(const std::vector<RunFilter>& a, const std::vector<RunFilter>& b)
 {
@@ -48,12 +43,8 @@ RegexBudget CMatchHighlighter::ScreenBudget()
 void CMatchHighlighter::DefineIndicators()
 {
     for (std::size_t i = 0; i < FilterPalette.size(); ++i) {
-        const auto indicator = static_cast<unsigned long>(FirstIndicator + static_cast<int>(i));
-        m_View.SendScintilla(QsciScintillaBase::SCI_INDICSETSTYLE, indicator,
-                             static_cast<long>(QsciScintillaBase::INDIC_ROUNDBOX));
-        m_View.SendScintilla(QsciScintillaBase::SCI_INDICSETFORE, indicator, static_cast<long>(FilterPalette[i]));
-        m_View.SendScintilla(QsciScintillaBase::SCI_INDICSETALPHA, indicator, Alpha);
-        m_View.SendScintilla(QsciScintillaBase::SCI_INDICSETUNDER, indicator, 1L);
+        m_View.GetEditor().DefineIndicator(FirstIndicator + static_cast<int>(i), QsciScintillaBase::INDIC_ROUNDBOX,
+                                           static_cast<long>(FilterPalette[i]), Alpha, true);
     }
 }
 
@@ -104,21 +95,18 @@ void CMatchHighlighter::Refresh()
 
 void CMatchHighlighter::MarkLine(std::int64_t line)
 {
-    COstrelView& view = m_View;
+    CEditor& editor = m_View.GetEditor();
     ++m_nLinesExamined;
-    const std::int64_t start = view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(line));
-    const std::int64_t end = view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(line + 1));
-    const std::int64_t lineEnd = end < 0 ? view.SendScintilla(QsciScintillaBase::SCI_GETLENGTH) : end;
+    const std::int64_t start = editor.PositionFromLine(line);
+    const std::int64_t end = editor.PositionFromLine(line + 1);
+    const std::int64_t lineEnd = end < 0 ? editor.GetLength() : end;
     for (std::size_t i = 0; i < FilterPalette.size(); ++i) {
-        view.SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT,
-                           static_cast<unsigned long>(FirstIndicator + static_cast<int>(i)));
-        view.SendScintilla(QsciScintillaBase::SCI_INDICATORCLEARRANGE, ToWParam(start),
-                           static_cast<long>(lineEnd - start));
+        editor.SetCurrentIndicator(FirstIndicator + static_cast<int>(i));
+        editor.ClearIndicator(start, lineEnd - start);
     }
     if (m_Matchers.empty() || lineEnd <= start)
         return;
-    const auto* bytes = reinterpret_cast<const char*>(view.SendScintilla(
-        QsciScintillaBase::SCI_GETRANGEPOINTER, ToWParam(start), static_cast<long>(lineEnd - start)));
+    const char* bytes = editor.GetRange(start, lineEnd - start);
     if (!bytes)
         return;
     // Matched as a run matches it: a CR LF ending reads as LF.
@@ -131,16 +119,14 @@ void CMatchHighlighter::MarkLine(std::int64_t line)
         Matcher& matcher = m_Matchers[i];
         if (!matcher.Valid)
             continue;
-        view.SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT,
-                           static_cast<unsigned long>(FirstIndicator + static_cast<int>(i % FilterPalette.size())));
+        editor.SetCurrentIndicator(FirstIndicator + static_cast<int>(i % FilterPalette.size()));
         if (!matcher.RegExp) {
             for (std::size_t at = 0; at + matcher.PatternSize <= text.size();) {
                 const std::size_t hit = matcher.Literal->Find(text.substr(at));
                 if (hit == LiteralSearcher::npos)
                     break;
-                view.SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE,
-                                   ToWParam(start + static_cast<std::int64_t>(at + hit)),
-                                   static_cast<long>(matcher.PatternSize));
+                editor.FillIndicator(start + static_cast<std::int64_t>(at + hit),
+                                     static_cast<std::int64_t>(matcher.PatternSize));
                 at += hit + matcher.PatternSize;
             }
             continue;
@@ -155,8 +141,7 @@ void CMatchHighlighter::MarkLine(std::int64_t line)
         // A match of the line end alone, or of nothing, has nothing to show.
         const std::size_t shownEnd = std::min(matchEnd, visible);
         if (matchStart < shownEnd && matchStart != RegexMatchContext::NoPosition)
-            view.SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE,
-                               ToWParam(start + static_cast<std::int64_t>(matchStart)),
-                               static_cast<long>(shownEnd - matchStart));
+            editor.FillIndicator(start + static_cast<std::int64_t>(matchStart),
+                                 static_cast<std::int64_t>(shownEnd - matchStart));
     }
 }

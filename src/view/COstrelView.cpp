@@ -100,7 +100,8 @@ double ContrastRatio(std::uint32_t a, std::uint32_t b)
 } // namespace
 
 COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget* parent)
-    : QsciScintilla(parent), m_pDocument(document), m_pWorkspace(workspace)
+    : QsciScintilla(parent), m_Editor(*this, [this](EditorTextChange change) { Q_EMIT TextAboutToChange(change); }),
+      m_pDocument(document), m_pWorkspace(workspace)
 {
     setObjectName(QStringLiteral("logView"));
     CViewAccessibility::Install();

@@ -10,6 +10,7 @@
 #include <QByteArray>
 
 #include "filtering/OutputLineNumbers.h"
+#include "view/CEditor.h"
 #include "view/QsciHeaders.h"
 
 class COstrelDoc;
@@ -42,21 +43,8 @@ public:
         WrapToWindow = 1,
     };
 
-    // What is about to happen to the text, told before it happens: a search that reads the
-    // editor's buffer on a thread of its own stops reading first.
-    enum class TextChange
-    {
-        // The same bytes go elsewhere in memory: the whole text takes the first part's place, or
-        // the text is asked for in one piece.
-        Moving,
-        // Bytes are added at the end; positions stay.
-        Appending,
-        // A part is replaced (Replace, Replace All).
-        Editing,
-        // A new text, or none: a file, filter output, the view going away.
-        Replacing,
-    };
-    Q_ENUM(TextChange)
+    // What is about to happen to the text, told before it happens (see CEditor).
+    using TextChange = EditorTextChange;
 
     // RGB(238, 255, 255) as the editor takes it (0x00BBGGRR): the background of filter output.
     static constexpr std::uint32_t FilterOutputBackground = 0xFFFFEE;
@@ -77,6 +65,9 @@ public:
     ~COstrelView() override;
 
     COstrelDoc* GetDocument() const { return m_pDocument; }
+    // The editor's messages, all of them; its text changes tell TextAboutToChange first.
+    CEditor& GetEditor() { return m_Editor; }
+    const CEditor& GetEditor() const { return m_Editor; }
     ILogWorkspace* GetWorkspace() const { return m_pWorkspace; }
 
     // Title, margins, no wrapping and the font of the settings.
@@ -344,6 +335,7 @@ private:
     // Save As of a paged view copies the file on a thread; the document moves once it is done.
     bool StartPagedSaveAs(const QString& path);
 
+    CEditor m_Editor;
     COstrelDoc* m_pDocument;
     ILogWorkspace* m_pWorkspace;
     bool m_bShowsFilteredText = false;

@@ -23,16 +23,15 @@ constexpr long LongestSeededSelection = 1024;
 // The view's one-line selection as text, or nothing.
 QString SelectedLineText(COstrelView* view)
 {
-    const long start = view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
-    const long end = view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    const CEditor& editor = view->GetEditor();
+    const std::int64_t start = editor.GetSelectionStart();
+    const std::int64_t end = editor.GetSelectionEnd();
     if (end <= start || end - start > LongestSeededSelection)
         return {};
-    QByteArray bytes(end - start + 1, '\0');
-    view->SendScintilla(QsciScintillaBase::SCI_GETSELTEXT, 0UL, bytes.data());
-    bytes.resize(end - start);
+    const QByteArray bytes = editor.GetSelectedText();
     if (bytes.contains('\n') || bytes.contains('\r') || bytes.contains('\0'))
         return {};
-    if (view->SendScintilla(QsciScintillaBase::SCI_GETCODEPAGE) == QsciScintillaBase::SC_CP_UTF8)
+    if (editor.GetCodePage() == QsciScintillaBase::SC_CP_UTF8)
         return QString::fromUtf8(bytes);
     return QString::fromLatin1(bytes);
 }

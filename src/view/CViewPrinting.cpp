@@ -34,8 +34,7 @@ void CViewPrinting::Prepare(QsciPrinter& printer)
     else
         printer.setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
     // Printed on white: the cyan of filter output stays on the screen.
-    m_View.SendScintilla(QsciScintillaBase::SCI_SETPRINTCOLOURMODE,
-                         static_cast<unsigned long>(QsciScintillaBase::SC_PRINT_COLOURONWHITE));
+    m_View.GetEditor().SetPrintColourMode(QsciScintillaBase::SC_PRINT_COLOURONWHITE);
 }
 
 void CViewPrinting::PrintRange(QsciPrinter& printer, int from, int to)

@@ -17,16 +17,6 @@ namespace {
 constexpr int PollIntervalMs = 2;
 constexpr qint64 TurnBudgetMs = 8;
 
-unsigned long ToWParam(std::int64_t value)
-{
-    return static_cast<unsigned long>(value);
-}
-
-long ToLParam(std::int64_t value)
-{
-    return static_cast<long>(value);
-}
-
 bool operator==(const TextPieces& a, const TextPieces& b)
 {
     return a.Before == b.Before && a.After == b.After && a.Gap == b.Gap && a.Length == b.Length;
@@ -45,8 +35,7 @@ CViewSearch::CViewSearch(COstrelView* view, const QString& text, bool matchCase,
     // folds a character of several bytes into a letter (the Kelvin sign into k).
     m_nOverlap = static_cast<std::int64_t>(m_Pattern.size()) * 4 + 4;
     if (view && !m_bMatchCase)
-        m_bFoldsBeyondAscii = EditorFoldsBeyondAscii(view->SendScintilla(QsciScintillaBase::SCI_GETCODEPAGE) ==
-                                                     QsciScintillaBase::SC_CP_UTF8);
+        m_bFoldsBeyondAscii = EditorFoldsBeyondAscii(view->GetEditor().GetCodePage() == QsciScintillaBase::SC_CP_UTF8);
     PreparePrefilter();
     m_PollTimer.setInterval(PollIntervalMs);
     connect(&m_PollTimer, &QTimer::timeout, this, &CViewSearch::Poll);
@@ -69,16 +58,14 @@ bool CViewSearch::EditorFoldsBeyondAscii(bool utf8)
 {
     // Asked once per code page of a scratch editor: does "ä", case ignored, find "Ä"?
     const auto probe = [](bool inUtf8) {
-        QsciScintillaBase editor;
-        editor.SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE,
-                             inUtf8 ? static_cast<unsigned long>(QsciScintillaBase::SC_CP_UTF8) : 0UL);
+        QsciScintillaBase widget;
+        CEditor editor(widget);
+        editor.SetCodePage(inUtf8 ? QsciScintillaBase::SC_CP_UTF8 : 0);
         const QByteArray text = inUtf8 ? QByteArray("\xC3\x84") : QByteArray("\xC4");
         const QByteArray pattern = inUtf8 ? QByteArray("\xC3\xA4") : QByteArray("\xE4");
-        editor.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()), text.constData());
-        editor.SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, 0UL);
-        editor.SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, 0UL, static_cast<long>(text.size()));
-        return editor.SendScintilla(QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(pattern.size()),
-                                    pattern.constData()) >= 0;
+        editor.AppendText(text);
+        editor.SetSearchFlags(0);
+        return editor.SearchInRange(0, text.size(), std::string_view(pattern.constData(), pattern.size())) >= 0;
     };
     static const bool folds[2] = {probe(false), probe(true)};
     return folds[utf8 ? 1 : 0];
@@ -108,7 +95,7 @@ bool CViewSearch::EncodeForView(const COstrelView* view, const QString& text, QB
     bytes.clear();
     if (!view || text.isEmpty())
         return false;
-    if (view->SendScintilla(QsciScintillaBase::SCI_GETCODEPAGE) == QsciScintillaBase::SC_CP_UTF8) {
+    if (view->GetEditor().GetCodePage() == QsciScintillaBase::SC_CP_UTF8) {
         bytes = text.toUtf8();
         return true;
     }
@@ -127,7 +114,7 @@ int CViewSearch::SearchFlags() const
 
 std::int64_t CViewSearch::TextLength() const
 {
-    return m_pView ? m_pView->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) : 0;
+    return m_pView ? m_pView->GetEditor().GetLength() : 0;
 }
 
 TextPieces CViewSearch::TakePieces() const
@@ -136,14 +123,12 @@ TextPieces CViewSearch::TakePieces() const
     // it leaves the gap where it is.
     TextPieces pieces;
     pieces.Length = TextLength();
-    pieces.Gap =
-        std::clamp<std::int64_t>(m_pView->SendScintilla(QsciScintillaBase::SCI_GETGAPPOSITION), 0, pieces.Length);
+    const CEditor& editor = m_pView->GetEditor();
+    pieces.Gap = std::clamp<std::int64_t>(editor.GetGapPosition(), 0, pieces.Length);
     if (pieces.Gap > 0)
-        pieces.Before = reinterpret_cast<const char*>(
-            m_pView->SendScintilla(QsciScintillaBase::SCI_GETRANGEPOINTER, 0UL, ToLParam(pieces.Gap)));
+        pieces.Before = editor.GetRange(0, pieces.Gap);
     if (pieces.Length > pieces.Gap)
-        pieces.After = reinterpret_cast<const char*>(m_pView->SendScintilla(
-            QsciScintillaBase::SCI_GETRANGEPOINTER, ToWParam(pieces.Gap), ToLParam(pieces.Length - pieces.Gap)));
+        pieces.After = editor.GetRange(pieces.Gap, pieces.Length - pieces.Gap);
     return pieces;
 }
 
@@ -207,7 +192,7 @@ void CViewSearch::Release()
         m_pView->removeEventFilter(this);
         // A text replaced meanwhile has no open undo step of ours to close.
         if (m_bUndoActionOpen && IsSameText())
-            m_pView->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+            m_pView->GetEditor().EndUndoAction();
         if (m_bHoldsView)
             m_pView->ReleaseTextForSearch();
     }
@@ -243,7 +228,7 @@ void CViewSearch::OnTextAboutToChange(COstrelView::TextChange change)
     // Text appended without undo drops the editor's open undo group, which must not be ended
     // after that: replacements after it become an undo step of their own.
     if (change == COstrelView::TextChange::Appending && m_bUndoActionOpen) {
-        m_pView->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+        m_pView->GetEditor().EndUndoAction();
         m_bUndoActionOpen = false;
     }
     if (!IsRunning() || m_bEditing)
@@ -332,8 +317,8 @@ void CViewSearch::BeginFind(CTextScanner::Direction direction, std::int64_t from
 
 void CViewSearch::BeginFindFromSelection(bool searchDown)
 {
-    const std::int64_t selectionStart = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
-    const std::int64_t selectionEnd = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    const std::int64_t selectionStart = m_pView->GetEditor().GetSelectionStart();
+    const std::int64_t selectionEnd = m_pView->GetEditor().GetSelectionEnd();
     if (!searchDown) {
         BeginFind(CTextScanner::Direction::Backward, selectionStart, true);
         return;
@@ -341,7 +326,7 @@ void CViewSearch::BeginFindFromSelection(bool searchDown)
     // One character on from the start of a selection, so that the next press moves on.
     std::int64_t from = selectionStart;
     if (selectionEnd > selectionStart)
-        from = m_pView->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, ToWParam(selectionStart));
+        from = m_pView->GetEditor().PositionAfter(selectionStart);
     BeginFind(CTextScanner::Direction::Forward, from, true);
 }
 
@@ -351,8 +336,8 @@ void CViewSearch::BeginReplaceSelection()
         BeginFindFromSelection(true);
         return;
     }
-    const std::int64_t start = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
-    const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    const std::int64_t start = m_pView->GetEditor().GetSelectionStart();
+    const std::int64_t end = m_pView->GetEditor().GetSelectionEnd();
     m_bEditing = true;
     const std::int64_t after = m_pView->ReplaceTextRange(start, end, m_Replacement);
     m_bEditing = false;
@@ -360,7 +345,7 @@ void CViewSearch::BeginReplaceSelection()
         Finish(Outcome::Stopped);
         return;
     }
-    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(after), ToLParam(after));
+    m_pView->GetEditor().SetSelection(after, after);
     m_bReplaced = true;
     // The next occurrence is searched behind the replacement, never inside it.
     BeginFind(CTextScanner::Direction::Forward, after, true);
@@ -464,14 +449,13 @@ std::optional<CViewSearch::Range> CViewSearch::ConfirmForward(std::int64_t start
     const std::int64_t limit = std::min(length, sliceEnd + m_nOverlap);
     if (start >= limit)
         return std::nullopt;
-    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
-    m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(start), ToLParam(limit));
-    const std::int64_t position = m_pView->SendScintilla(
-        QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
+    CEditor& editor = m_pView->GetEditor();
+    editor.SetSearchFlags(SearchFlags());
+    const std::int64_t position = editor.SearchInRange(start, limit, PatternView());
     // One that starts beyond the slice may not be the first; a later slice finds it again.
     if (position < 0 || (position >= sliceEnd && limit < length))
         return std::nullopt;
-    return Range{position, m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND)};
+    return Range{position, editor.GetTargetEnd()};
 }
 
 std::optional<CViewSearch::Range> CViewSearch::ConfirmBackward(const Range& slice)
@@ -479,13 +463,12 @@ std::optional<CViewSearch::Range> CViewSearch::ConfirmBackward(const Range& slic
     // Searching back, the editor takes the one that starts last among those that end by the limit.
     std::int64_t limit = std::min(TextLength(), slice.End - 1 + m_nOverlap);
     for (;;) {
-        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
-        m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(limit), ToLParam(slice.Start));
-        const std::int64_t position = m_pView->SendScintilla(
-            QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
+        CEditor& editor = m_pView->GetEditor();
+        editor.SetSearchFlags(SearchFlags());
+        const std::int64_t position = editor.SearchInRange(limit, slice.Start, PatternView());
         if (position < 0)
             return std::nullopt;
-        const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND);
+        const std::int64_t end = editor.GetTargetEnd();
         if (position < slice.End)
             return Range{position, end};
         // It starts at or after the slice: look below its end. An occurrence that starts earlier
@@ -558,7 +541,7 @@ void CViewSearch::ContinueReplaceAll()
         } else {
             m_bReplacing = true;
             if (!m_bUndoActionOpen) {
-                m_pView->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
+                m_pView->GetEditor().BeginUndoAction();
                 m_bUndoActionOpen = true;
             }
             m_bEditing = true;
@@ -592,14 +575,14 @@ void CViewSearch::ContinueReplaceAll()
         return;
     }
     if (m_nLastEnd >= 0)
-        m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(m_nLastEnd), ToLParam(m_nLastEnd));
+        m_pView->GetEditor().SetSelection(m_nLastEnd, m_nLastEnd);
     Finish(m_nReplacedCount > 0 ? Outcome::Found : Outcome::NotFound);
 }
 
 void CViewSearch::Select(const Range& range)
 {
-    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(range.Start), ToLParam(range.End));
-    m_pView->SendScintilla(QsciScintillaBase::SCI_SCROLLRANGE, ToWParam(range.End), ToLParam(range.Start));
+    m_pView->GetEditor().SetSelection(range.Start, range.End);
+    m_pView->GetEditor().ScrollRange(range.End, range.Start);
 }
 
 void CViewSearch::FoundAt(const Range& range)
@@ -614,13 +597,12 @@ bool CViewSearch::IsSelectionAMatch()
 {
     if (!m_pView || !m_bPatternPossible)
         return false;
-    const std::int64_t start = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
-    const std::int64_t end = m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    CEditor& editor = m_pView->GetEditor();
+    const std::int64_t start = editor.GetSelectionStart();
+    const std::int64_t end = editor.GetSelectionEnd();
     if (end <= start)
         return false;
-    m_pView->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(SearchFlags()));
-    m_pView->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, ToWParam(start), ToLParam(end));
-    const std::int64_t position = m_pView->SendScintilla(
-        QsciScintillaBase::SCI_SEARCHINTARGET, static_cast<uintptr_t>(m_Pattern.size()), m_Pattern.constData());
-    return position == start && m_pView->SendScintilla(QsciScintillaBase::SCI_GETTARGETEND) == end;
+    editor.SetSearchFlags(SearchFlags());
+    const std::int64_t position = editor.SearchInRange(start, end, PatternView());
+    return position == start && editor.GetTargetEnd() == end;
 }

@@ -162,6 +162,7 @@ private:
 
     QPointer<COstrelView> m_pView;
     QByteArray m_Pattern;
+    std::string_view PatternView() const { return {m_Pattern.constData(), static_cast<std::size_t>(m_Pattern.size())}; }
     QByteArray m_Replacement;
     // Finds the pattern's bytes (folding A to Z when ignoring case) far faster than the editor, so
     // slices where no occurrence can start are skipped and the editor only confirms where one can.

@@ -47,7 +47,7 @@ void RunFindNextCommand(COstrelView* view)
 
 bool CanFind(const COstrelView* view)
 {
-    return view && view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) > 0;
+    return view && view->GetEditor().GetLength() > 0;
 }
 
 bool CanFindNext()
