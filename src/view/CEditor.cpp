@@ -125,6 +125,17 @@ std::int64_t CEditor::PositionFromPoint(int x, int y) const
     return Send(Sci::SCI_POSITIONFROMPOINT, static_cast<unsigned long>(x), static_cast<long>(y));
 }
 
+QPoint CEditor::PointFromPosition(std::int64_t position) const
+{
+    return QPoint(static_cast<int>(Send(Sci::SCI_POINTXFROMPOSITION, 0UL, L(position))),
+                  static_cast<int>(Send(Sci::SCI_POINTYFROMPOSITION, 0UL, L(position))));
+}
+
+int CEditor::GetLineHeight(std::int64_t line) const
+{
+    return static_cast<int>(Send(Sci::SCI_TEXTHEIGHT, W(line)));
+}
+
 std::int64_t CEditor::GetCurrentPosition() const
 {
     return Send(Sci::SCI_GETCURRENTPOS);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include <QByteArray>
+#include <QPoint>
 
 #include "view/QsciHeaders.h"
 
@@ -61,6 +62,9 @@ public:
     std::int64_t GetLineEndPosition(std::int64_t line) const;
     std::int64_t PositionAfter(std::int64_t position) const;
     std::int64_t PositionFromPoint(int x, int y) const;
+    // Where a position is drawn, in the editor's viewport, and how tall a line is.
+    QPoint PointFromPosition(std::int64_t position) const;
+    int GetLineHeight(std::int64_t line) const;
 
     // Caret, selection and scrolling.
     std::int64_t GetCurrentPosition() const;

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -16,6 +17,7 @@
 #include "view/COstrelView.h"
 #include "view/CPagedSearch.h"
 #include "view/CViewSearch.h"
+#include "view/FoundTextPlacement.h"
 
 QPointer<CMyFindDlg> g_pFindDlg;
 
@@ -122,26 +124,32 @@ void CMyFindDlg::Search(COstrelView* view)
     if (view->IsPaged()) {
         m_pPagedSearch = std::make_unique<CPagedSearch>(view, m_strFindText, m_bMatchCase, m_bWholeWord);
         CPagedSearch* search = m_pPagedSearch.get();
-        connect(search, &CPagedSearch::Finished, this, [this, search](CViewSearch::Outcome outcome) {
-            if (m_pPagedSearch.get() == search)
-                m_pPagedSearch.release()->deleteLater();
-            if (outcome == CViewSearch::Outcome::NotFound)
-                CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
-            Q_EMIT SearchFinished();
-        });
+        connect(search, &CPagedSearch::Finished, this,
+                [this, search, target = QPointer<COstrelView>(view)](CViewSearch::Outcome outcome) {
+                    if (m_pPagedSearch.get() == search)
+                        m_pPagedSearch.release()->deleteLater();
+                    if (outcome == CViewSearch::Outcome::NotFound)
+                        CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
+                    else if (outcome == CViewSearch::Outcome::Found && target)
+                        MoveDialogOffSelection(*this, *target);
+                    Q_EMIT SearchFinished();
+                });
         search->StartFindFromSelection(m_bSearchDown);
         return;
     }
     m_pSearch = std::make_unique<CViewSearch>(view, m_strFindText, m_bMatchCase, m_bWholeWord);
     CViewSearch* search = m_pSearch.get();
-    connect(search, &CViewSearch::Finished, this, [this, search](CViewSearch::Outcome outcome) {
-        // It goes once its signal has returned; a short text finishes before Search returns.
-        if (m_pSearch.get() == search)
-            m_pSearch.release()->deleteLater();
-        if (outcome == CViewSearch::Outcome::NotFound)
-            CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
-        Q_EMIT SearchFinished();
-    });
+    connect(search, &CViewSearch::Finished, this,
+            [this, search, target = QPointer<COstrelView>(view)](CViewSearch::Outcome outcome) {
+                // It goes once its signal has returned; a short text finishes before Search returns.
+                if (m_pSearch.get() == search)
+                    m_pSearch.release()->deleteLater();
+                if (outcome == CViewSearch::Outcome::NotFound)
+                    CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
+                else if (outcome == CViewSearch::Outcome::Found && target)
+                    MoveDialogOffSelection(*this, *target);
+                Q_EMIT SearchFinished();
+            });
     search->StartFindFromSelection(m_bSearchDown);
 }
 

@@ -6,12 +6,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "view/CFindTextFields.h"
 #include "view/COstrelView.h"
 #include "view/CViewSearch.h"
+#include "view/FoundTextPlacement.h"
 
 QPointer<CReplaceDlg> g_pReplaceDlg;
 
@@ -130,13 +132,16 @@ void CReplaceDlg::RunSearch(const std::function<void(CViewSearch&)>& start,
     m_pSearch = std::make_unique<CViewSearch>(view, m_pFindWhatEdit->text(), m_pMatchCaseCheck->isChecked(),
                                               m_pWholeWordCheck->isChecked());
     CViewSearch* search = m_pSearch.get();
-    connect(search, &CViewSearch::Finished, this, [this, search, finished](CViewSearch::Outcome) {
-        // It goes once its signal has returned; a short text finishes before RunSearch returns.
-        if (m_pSearch.get() == search)
-            m_pSearch.release()->deleteLater();
-        finished(*search);
-        Q_EMIT SearchFinished();
-    });
+    connect(search, &CViewSearch::Finished, this,
+            [this, search, finished, target = QPointer<COstrelView>(view)](CViewSearch::Outcome outcome) {
+                // It goes once its signal has returned; a short text finishes before RunSearch returns.
+                if (m_pSearch.get() == search)
+                    m_pSearch.release()->deleteLater();
+                if (outcome == CViewSearch::Outcome::Found && target)
+                    MoveDialogOffSelection(*this, *target);
+                finished(*search);
+                Q_EMIT SearchFinished();
+            });
     start(*search);
 }
 

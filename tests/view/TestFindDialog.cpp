@@ -77,6 +77,7 @@ private Q_SLOTS:
     void longSearchesGoOnWhileTheWindowDoes();
     void escapeCancelNewSearchesAndClosingStopALongSearch();
     void replaceAllThroughALongTextCountsLater();
+    void foundTextIsNeverUnderTheDialog();
 
 private:
     // Views of this workspace: the dialogs search the one active in it.
@@ -498,6 +499,50 @@ void TestFindDialog::replaceAllThroughALongTextCountsLater()
     QTRY_COMPARE(finished.count(), 3);
     QCOMPARE(g_pReplaceDlg->GetReplacedCount(), 2);
     QCOMPARE(watcher.BoxCount(), 0);
+}
+
+void TestFindDialog::foundTextIsNeverUnderTheDialog()
+{
+    QWidget window;
+    window.resize(800, 600);
+    window.move(100, 100);
+    auto view = MakeView(QByteArray(40, '\n') + "   needle here\n" + QByteArray(40, '\n') + "needle again\n");
+    view->setParent(&window);
+    view->setGeometry(0, 0, 800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    m_Workspace.Activate(view.get());
+    Select(view.get(), 0, 0);
+    RunFindCommand(view.get());
+    const auto foundRect = [&view] {
+        const CEditor& editor = view->GetEditor();
+        const QPoint from = editor.PointFromPosition(editor.GetSelectionStart());
+        const QPoint to = editor.PointFromPosition(editor.GetSelectionEnd());
+        const int height = editor.GetLineHeight(editor.LineFromPosition(editor.GetSelectionStart()));
+        return QRect(view->viewport()->mapToGlobal(from), view->viewport()->mapToGlobal(to + QPoint(0, height)));
+    };
+    for (int press = 0; press < 2; ++press) {
+        // The dialog put right over the text the press will find.
+        SetFindControls(QStringLiteral("needle"), false, false, true);
+        const QRect before = g_pFindDlg->frameGeometry();
+        const int line = press == 0 ? 40 : 81;
+        const QPoint target = view->viewport()->mapToGlobal(
+            view->GetEditor().PointFromPosition(view->GetEditor().PositionFromLine(line)));
+        g_pFindDlg->move(g_pFindDlg->pos() + target - before.topLeft() - QPoint(0, 10));
+        QVERIFY(g_pFindDlg->frameGeometry().contains(target + QPoint(5, 5)));
+        PressFindNext();
+        QTRY_COMPARE(view->GetEditor().LineFromPosition(view->GetEditor().GetSelectionStart()), std::int64_t(line));
+        QVERIFY2(!g_pFindDlg->frameGeometry().intersects(foundRect()), "the dialog covers what it found");
+    }
+    // Where it covers nothing it stays.
+    Select(view.get(), 0, 0);
+    g_pFindDlg->move(window.pos() + QPoint(450, 0));
+    const QPoint kept = g_pFindDlg->pos();
+    PressFindNext();
+    QTRY_COMPARE(view->GetEditor().LineFromPosition(view->GetEditor().GetSelectionStart()), std::int64_t(40));
+    QVERIFY(!g_pFindDlg->frameGeometry().intersects(foundRect()));
+    QCOMPARE(g_pFindDlg->pos(), kept);
+    view->setParent(nullptr);
 }
 
 OSTREL_QT_TEST_MAIN(TestFindDialog, QApplication)
