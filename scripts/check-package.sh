@@ -96,7 +96,7 @@ window=$(
     cd "$home" && HOME=$home XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home XDG_DATA_DIRS=$root/usr/share \
         PATH=$root/usr/bin:$PATH LOG=$home/app.log \
         xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-            eval "$1" &
+            eval "$1" > "$HOME/ostrel.out" 2>&1 &
             program=$!
             title=""
             for _ in $(seq 300); do
@@ -110,7 +110,10 @@ window=$(
             echo "$title"
         ' bash "$command"
 ) || true
-[ "$window" == '"app.log - Ostrel"' ] || fail "the desktop entry's '$exec_line' showed no window titled 'app.log - Ostrel'"
+if [ "$window" != '"app.log - Ostrel"' ]; then
+    fail "the desktop entry's '$exec_line' showed no window titled 'app.log - Ostrel'"
+    cat "$home/ostrel.out" 2> /dev/null
+fi
 
 echo "Package check took $((SECONDS - started)) s"
 [ "$failures" -eq 0 ] || { echo "the package has $failures faults"; exit 1; }
