@@ -206,6 +206,10 @@ void CMainFrame::CreateCommands()
     onTriggered(WindowManager, [this] { OnWindowsDialog(); });
 
     connect(GetCommand(ViewFollow), &QAction::triggered, this, &CMainFrame::OnFollow);
+    // The prompt of the menu item that opened a modal dialog ("Display full pages") would stay in
+    // the status bar after the dialog closed: these handlers run once the view's have returned.
+    for (int id : {FilePrint, FilePrintPreview, FileSaveAs, FormatFont})
+        onTriggered(id, [this] { statusBar()->clearMessage(); });
 
     QAction* lineNumbers = GetCommand(ViewLineNumbers);
     lineNumbers->setChecked(GetShowLineNumbers());
@@ -455,8 +459,29 @@ void CMainFrame::UpdateLinePane()
 
 void CMainFrame::UpdateWindowTitle()
 {
+    // The frame's title is the document's name with the tab's "*" while it is modified.
+    const CChildFrame* frame = GetActiveChildFrame();
+    setWindowTitle(frame ? frame->windowTitle() % QStringLiteral(" - Ostrel") : QStringLiteral("Ostrel"));
+}
+
+void CMainFrame::UpdateReadyText()
+{
+    // Only over "Ready": a load's progress and a view's note stay until they end.
+    if (m_pConnectedView && !m_pConnectedView->IsLoading() && m_pConnectedView->GetStatusNote().isEmpty())
+        m_pMessagePane->setText(GetReadyText());
+}
+
+QString CMainFrame::GetFilterOutputText(const COstrelDoc& document)
+{
+    return document.GetOutputExcludesMatches() ? QStringLiteral("Filter output (excluding matches)")
+                                               : QStringLiteral("Filter output");
+}
+
+QString CMainFrame::GetReadyText() const
+{
+    const COstrelView* view = GetActiveLogView();
     const COstrelDoc* document = GetActiveLogDocument();
-    setWindowTitle(document ? document->GetTitle() % QStringLiteral(" - Ostrel") : QStringLiteral("Ostrel"));
+    return view && document && view->GetShowsFilteredText() ? GetFilterOutputText(*document) : QStringLiteral("Ready");
 }
 
 QList<COstrelDoc*> CMainFrame::OpenDocumentFiles(const QStringList& paths, bool ask)
@@ -504,6 +529,7 @@ COstrelDoc* CMainFrame::OpenDocumentFile(const QString& path, bool loadWhenShown
     AddOpenDocument(document);
     view->SetChildFrameTitle(document->GetTitle(), false);
     connect(document, &COstrelDoc::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
+    connect(frame, &CChildFrame::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
     // Part of a file is not a document: a tab whose file could not be read to its end goes.
     connect(
         document, &COstrelDoc::OpenFailed, this,
@@ -729,31 +755,37 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
 {
     if (m_pConnectedView)
         disconnect(m_pConnectedView, nullptr, this, nullptr);
+    disconnect(m_FilteringConnection);
     m_pConnectedView = frame ? frame->GetView() : nullptr;
     if (m_pConnectedView) {
         connect(m_pConnectedView, &COstrelView::CaretMoved, this, [this] {
             UpdateLinePane();
             UpdateCommandUI();
         });
-        connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, &CMainFrame::UpdateCommandUI);
+        connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, [this] {
+            UpdateReadyText();
+            UpdateCommandUI();
+        });
         connect(m_pConnectedView, &COstrelView::LoadProgress, this,
                 [this](int percent) { m_pMessagePane->setText(QStringLiteral("Loading %1%").arg(percent)); });
         connect(m_pConnectedView, &COstrelView::LoadFinished, this, [this] {
-            m_pMessagePane->setText(QStringLiteral("Ready"));
+            m_pMessagePane->setText(GetReadyText());
             UpdateCommandUI();
         });
         // A paged view says what it is doing (indexing) and why it cannot be edited.
         connect(m_pConnectedView, &COstrelView::StatusNoteChanged, this, [this](const QString& note) {
-            m_pMessagePane->setText(note.isEmpty() ? QStringLiteral("Ready") : note);
+            m_pMessagePane->setText(note.isEmpty() ? GetReadyText() : note);
             UpdateCommandUI();
         });
         connect(m_pConnectedView, &QObject::destroyed, this, [this] { m_pConnectedView = nullptr; });
         if (!m_pConnectedView->GetStatusNote().isEmpty())
             m_pMessagePane->setText(m_pConnectedView->GetStatusNote());
         else
-            m_pMessagePane->setText(m_pConnectedView->IsLoading() ? QStringLiteral("Loading...")
-                                                                  : QStringLiteral("Ready"));
+            m_pMessagePane->setText(m_pConnectedView->IsLoading() ? QStringLiteral("Loading...") : GetReadyText());
         if (COstrelDoc* document = frame->GetDocument()) {
+            // A new run over filter output keeps the view's state but may change what it holds.
+            m_FilteringConnection =
+                connect(document, &COstrelDoc::FilteringChanged, this, &CMainFrame::UpdateReadyText);
             QTabWidget* group = m_pDocumentArea->GetTabGroupOf(frame);
             document->SetTabPosition(group ? group->indexOf(frame) : -1, group);
         }
@@ -822,10 +854,13 @@ QString CMainFrame::GetTabToolTip(QTabWidget* group, int index) const
         QWidget* tabWindow = nullptr;
         document->GetTabPosition(tabIndex, tabWindow);
         if (tabIndex == index && tabWindow == group) {
+            QString tip = document->GetPathName();
             const COstrelView* view = document->GetView();
-            return view && view->IsFileChangedOnDisk()
-                       ? document->GetPathName() + QStringLiteral("\nFile changed on disk")
-                       : document->GetPathName();
+            if (view && view->GetShowsFilteredText())
+                tip += u'\n' + GetFilterOutputText(*document);
+            if (view && view->IsFileChangedOnDisk())
+                tip += QStringLiteral("\nFile changed on disk");
+            return tip;
         }
     }
     return QString();

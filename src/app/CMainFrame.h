@@ -81,6 +81,11 @@ public:
     CChildFrame* GetActiveChildFrame() const;
     CDocumentArea* GetDocumentArea() const { return m_pDocumentArea; }
 
+    // What the message pane says when nothing goes on: "Ready", or for filter output what the run
+    // kept ("Filter output (excluding matches)").
+    QString GetReadyText() const;
+    static QString GetFilterOutputText(const COstrelDoc& document);
+
     // A note in the status bar for a while, over the message pane.
     static constexpr int StatusNoteMs = 15000;
     void ShowStatusNote(const QString& note) override;
@@ -124,6 +129,7 @@ private:
     void UpdateCommandUI();
     void UpdateLinePane();
     void UpdateWindowTitle();
+    void UpdateReadyText();
     void OnActiveChildFrameChanged(CChildFrame* frame);
     void OnModifiedTimer();
     void OnTabMoved(int from, int to);
@@ -168,5 +174,6 @@ private:
     CKeyboardIndicators* m_pKeyboardIndicators = nullptr;
     QPointer<CCustomizeDlg> m_pCustomizeDlg;
     COstrelView* m_pConnectedView = nullptr;
+    QMetaObject::Connection m_FilteringConnection; // the active document's runs
     QTimer m_ModifiedTimer;
 };

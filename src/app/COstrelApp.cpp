@@ -14,6 +14,7 @@
 #include "app/CMainFrame.h"
 #include "app/CSession.h"
 #include "app/CSingleInstance.h"
+#include "document/COstrelDoc.h"
 #include "view/COstrelSettings.h"
 #include "view/CViewAccessibility.h"
 
@@ -127,6 +128,7 @@ void COstrelApp::ReadSettings(QSettings& settings)
     m_bShowLineNumbers = settings.value(QStringLiteral("LineNumbers"), 1).toInt() != 0;
     m_bRestoreSession = settings.value(QStringLiteral("RestoreSession"), 1).toInt() != 0;
     m_bAskBeforeOpeningMany = settings.value(QStringLiteral("AskBeforeOpeningMany"), 1).toInt() != 0;
+    m_strOpenFolder = settings.value(QStringLiteral("OpenFolder")).toString();
     settings.endGroup();
 
     m_RecentFiles.clear();
@@ -154,6 +156,10 @@ void COstrelApp::WriteSettings(QSettings& settings) const
     settings.setValue(QStringLiteral("LineNumbers"), m_bShowLineNumbers ? 1 : 0);
     settings.setValue(QStringLiteral("RestoreSession"), m_bRestoreSession ? 1 : 0);
     settings.setValue(QStringLiteral("AskBeforeOpeningMany"), m_bAskBeforeOpeningMany ? 1 : 0);
+    if (m_strOpenFolder.isEmpty())
+        settings.remove(QStringLiteral("OpenFolder"));
+    else
+        settings.setValue(QStringLiteral("OpenFolder"), m_strOpenFolder);
     settings.endGroup();
 
     settings.beginGroup(RecentFileGroup);
@@ -214,12 +220,26 @@ void COstrelApp::OnFileNew()
     // A log document exists only for a file that was opened.
 }
 
+QString COstrelApp::GetFileOpenFolder() const
+{
+    if (m_pMainFrame) {
+        if (const COstrelDoc* document = m_pMainFrame->GetActiveLogDocument()) {
+            const QFileInfo file(document->GetPathName());
+            if (file.dir().exists())
+                return file.absolutePath();
+        }
+    }
+    return !m_strOpenFolder.isEmpty() && QFileInfo(m_strOpenFolder).isDir() ? m_strOpenFolder : QDir::currentPath();
+}
+
 void COstrelApp::OnFileOpen()
 {
-    const QString path = QFileDialog::getOpenFileName(m_pMainFrame.get(), QString(), QString(),
+    const QString path = QFileDialog::getOpenFileName(m_pMainFrame.get(), QString(), GetFileOpenFolder(),
                                                       QStringLiteral("Ostrel Files (*.log);;All Files (*)"));
-    if (!path.isEmpty())
-        OpenDocumentFile(path);
+    if (path.isEmpty())
+        return;
+    m_strOpenFolder = QFileInfo(path).absolutePath();
+    OpenDocumentFile(path);
 }
 
 void COstrelApp::OnFilePrintSetup()

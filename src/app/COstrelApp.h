@@ -92,6 +92,10 @@ public:
     bool GetAskBeforeOpeningMany() const { return m_bAskBeforeOpeningMany; }
     void SetAskBeforeOpeningMany(bool ask) { m_bAskBeforeOpeningMany = ask; }
 
+    // Where File Open starts: the active document's folder, else the folder of the last file
+    // chosen in it (kept from run to run as Settings/OpenFolder), else the working folder.
+    QString GetFileOpenFolder() const;
+
     QStringList GetRecentFileList() const { return m_RecentFiles; }
     void AddToRecentFileList(const QString& path);
     void RemoveFromRecentFileList(const QString& path);
@@ -131,6 +135,7 @@ private:
     bool m_bRestoreSession = true;
     bool m_bAskBeforeOpeningMany = true;
     QStringList m_RecentFiles;
+    QString m_strOpenFolder; // of the last file chosen in File Open
     CStartOptions m_StartOptions;
     std::unique_ptr<QPrinter> m_pPrinter;
     std::unique_ptr<CMainFrame> m_pMainFrame;

@@ -126,7 +126,11 @@ bool COstrelDoc::ApplyFilters(const FilterSettings& settings)
         if (!run->IsFollowing())
             run->deleteLater();
     });
+    // Set before the run starts: the view announces its output as the run begins.
+    const bool excludedBefore = m_bOutputExcludesMatches;
+    m_bOutputExcludesMatches = settings.GetExcludeMatches();
     if (!run->Start(this, settings)) {
+        m_bOutputExcludesMatches = excludedBefore;
         m_pRun = nullptr;
         run->deleteLater();
         return false;

@@ -63,6 +63,9 @@ public:
     // The run under way, or null (a run that goes on following in the background is not one).
     CFilteringRun* GetFilteringRun() const;
     bool IsFiltering() const;
+    // Whether the filter output of the last run started (the one the view shows or keeps for the
+    // toggle) holds the lines that match no filter.
+    bool GetOutputExcludesMatches() const { return m_bOutputExcludesMatches; }
 
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
@@ -93,7 +96,8 @@ private:
     bool m_bLoadPending = false;
     QPointer<CFilteringRun> m_pRun; // the run under way; runs that follow in the background are children too
     bool m_bTitleShowsModified = false;
-    bool m_bOpening = false; // the first load of the file is under way
+    bool m_bOutputExcludesMatches = false; // of the last run started
+    bool m_bOpening = false;               // the first load of the file is under way
     int m_nTabIndex = -1;
     QPointer<QWidget> m_pTabWindow;
     FilterSettings m_FilterSettings;

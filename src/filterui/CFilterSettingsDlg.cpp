@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -494,6 +495,24 @@ void CFilterSettingsDlg::showEvent(QShowEvent* pEvent)
     // widths the user gave the columns; only a change of size lays them out again.
     if (!m_bColumnsFitted)
         LayoutControls();
+}
+
+void CFilterSettingsDlg::hideEvent(QHideEvent* pEvent)
+{
+    // A window minimised with the main window is hidden by the system: its place is unchanged.
+    if (!pEvent->spontaneous())
+        m_HiddenGeometry = geometry();
+    QDialog::hideEvent(pEvent);
+}
+
+void CFilterSettingsDlg::setVisible(bool bVisible)
+{
+    // The client area's place, not the frame's: the window manager's frame is not known before
+    // the window is mapped, and a dialog centred again over its owner (as QDialog does while it
+    // was never moved by the program) or placed by its frame lands a title bar lower each time.
+    if (bVisible && !isVisible() && m_HiddenGeometry.isValid())
+        setGeometry(m_HiddenGeometry);
+    QDialog::setVisible(bVisible);
 }
 
 void CFilterSettingsDlg::SaveWindowPlacement(QSettings& settings) const

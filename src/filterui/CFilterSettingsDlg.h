@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
 #include "filtering/FilterSettings.h"
@@ -73,6 +74,8 @@ public:
     // The dialog's place and size, kept under Workspace from one run to the next.
     void SaveWindowPlacement(QSettings& settings) const;
     bool RestoreWindowPlacement(const QSettings& settings);
+    // Shown again, the dialog takes the place and size it had when it was hidden.
+    void setVisible(bool bVisible) override;
 
     // Tips appear this long after the mouse came to rest and wrap at this width.
     static constexpr int ToolTipDelayMs = 2000;
@@ -99,6 +102,7 @@ public Q_SLOTS:
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -134,6 +138,7 @@ private:
     QString m_strFilter;
     bool m_bToolTipsActive = true;
     bool m_bColumnsFitted = false; // set by the first layout with the list shown
+    QRect m_HiddenGeometry;        // where it was when the user hid it; null before
     QString m_strFilterError;
     std::function<bool(const QUrl&)> m_HelpOpener;
     QTimer* m_pToolTipTimer = nullptr;

@@ -20,8 +20,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QWindow>
 #include <QtTest>
 
 #include "app/CChildFrame.h"
@@ -125,6 +127,8 @@ private Q_SLOTS:
     void pagedDocumentFiltersAndComesBackAtTheLine();
     void outputBeyondTheThresholdIsPagedFromATemporaryFile();
     void saveOfFilterOutputNeverOffersTheLog();
+    void excludingOutputSaysSoInStatusBarAndTab();
+    void filterDialogOpensAgainWhereItWas();
 
 private:
     QString WriteLog(const QString& name, const QByteArray& bytes);
@@ -945,6 +949,86 @@ void TestFilteringRun::saveOfFilterOutputNeverOffersTheLog()
     QTRY_VERIFY(!question.isEmpty());
     QCOMPARE(question, u"app.log already exists.\nDo you want to replace it?"_s);
     QCOMPARE(GuiReadFile(log), original);
+}
+
+void TestFilteringRun::excludingOutputSaysSoInStatusBarAndTab()
+{
+    auto* pane = m_pFrame->findChild<QLabel*>(u"messagePane"_s);
+    QVERIFY(pane);
+    auto tabTip = [this] {
+        QTabWidget* group = m_pFrame->GetDocumentArea()->GetTabGroupOf(m_pFrame->GetActiveChildFrame());
+        return m_pFrame->GetTabToolTip(group, group->indexOf(m_pFrame->GetActiveChildFrame()));
+    };
+    const QString path = m_pDoc->GetPathName();
+    QCOMPARE(pane->text(), u"Ready"_s);
+    QCOMPARE(tabTip(), path);
+
+    AddFilter(u"ERROR"_s);
+    auto* exclude = Dialog().findChild<QCheckBox*>(u"excludeCheck"_s);
+    exclude->click();
+    QVERIFY(exclude->isChecked());
+    Apply();
+    WaitForRunEnd();
+    QCOMPARE(ViewText().count('\n'), 45);
+    QCOMPARE(pane->text(), u"Filter output (excluding matches)"_s);
+    QCOMPARE(tabTip(), path + u"\nFilter output (excluding matches)"_s);
+
+    // The whole file says nothing of filters; the kept output says what it holds, whatever the
+    // dialog's switch says meanwhile.
+    QAction* toggle = m_pFrame->GetCommand(CommandId::ToggleFilterOutput);
+    toggle->trigger();
+    QVERIFY(!View()->GetShowsFilteredText());
+    QCOMPARE(pane->text(), u"Ready"_s);
+    QCOMPARE(tabTip(), path);
+    exclude->click();
+    QVERIFY(!exclude->isChecked());
+    toggle->trigger();
+    QVERIFY(View()->GetShowsFilteredText());
+    QCOMPARE(pane->text(), u"Filter output (excluding matches)"_s);
+
+    Apply();
+    WaitForRunEnd();
+    QCOMPARE(ViewText().count('\n'), 5);
+    QCOMPARE(pane->text(), u"Filter output"_s);
+    QCOMPARE(tabTip(), path + u"\nFilter output"_s);
+
+    // Another document's tab says what its own view shows.
+    COstrelDoc* other = m_pFrame->OpenDocumentFile(WriteLog(u"other.log"_s, NumberedLog(5)));
+    QVERIFY(other);
+    QTRY_VERIFY(!other->GetView()->IsLoading());
+    QCOMPARE(pane->text(), u"Ready"_s);
+    QCOMPARE(tabTip(), other->GetPathName());
+}
+
+void TestFilteringRun::filterDialogOpensAgainWhereItWas()
+{
+    m_pFrame->resize(1000, 700);
+    m_pFrame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    CFilterSettingsDlg& dlg = Dialog();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+
+    // Shown again as it was, by Escape and the filter command alike, and twice over.
+    const QRect first = dlg.geometry();
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QTRY_VERIFY(!dlg.isVisible());
+    m_pFrame->GetCommand(CommandId::FilterSettings)->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QCOMPARE(dlg.geometry(), first);
+
+    // Moved and sized by the window manager, as a user drags it: the program itself never placed
+    // it there.
+    const QRect moved(first.topLeft() + QPoint(37, 53), first.size() + QSize(40, 30));
+    dlg.windowHandle()->setGeometry(moved);
+    QTRY_COMPARE(dlg.geometry(), moved);
+    for (int round = 0; round < 2; ++round) {
+        dlg.hide();
+        QVERIFY(!dlg.isVisible());
+        ShowFilterSettingsDialog(*m_pFrame);
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.geometry(), moved);
+        QTRY_COMPARE(dlg.windowHandle()->geometry(), moved);
+    }
 }
 
 OSTREL_QT_TEST_MAIN(TestFilteringRun, COstrelApp)

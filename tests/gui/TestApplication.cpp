@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <functional>
+#include <memory>
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QSettings>
 #include <QStatusBar>
@@ -32,6 +35,7 @@ private Q_SLOTS:
     void lastSessionComesBackAtNextStart();
     void startFilesOpenPastOneThatCannot();
     void settingsFileOfItsOwnTakesEverything();
+    void fileOpenStartsInTheActiveDocumentsFolder();
 };
 
 void TestApplication::firstRunDefaultsAreWrittenAtExit()
@@ -349,6 +353,72 @@ void TestApplication::settingsFileOfItsOwnTakesEverything()
     QVERIFY2(own.childGroups().contains(QStringLiteral("Session")), "the session went elsewhere");
     QCOMPARE(TestSupport::ReadFile(usualFile), usualBytes);
     QCOMPARE(COstrelSettings::GetFileName(), usualFile);
+}
+
+void TestApplication::fileOpenStartsInTheActiveDocumentsFolder()
+{
+    COstrelSettings().clear();
+    QTemporaryDir dir;
+    const QString logs = dir.filePath(QStringLiteral("logs"));
+    const QString chosen = dir.filePath(QStringLiteral("chosen"));
+    QVERIFY(QDir().mkpath(logs) && QDir().mkpath(chosen));
+    const QString active = logs + QStringLiteral("/active.log");
+    const QString picked = chosen + QStringLiteral("/picked.log");
+    QVERIFY(TestSupport::WriteFile(active, "active\n") && TestSupport::WriteFile(picked, "picked\n"));
+    COstrelApp* app = COstrelApp::GetInstance();
+    app->setQuitOnLastWindowClosed(false);
+    QVERIFY(app->InitInstance());
+    CMainFrame* frame = app->GetMainFrame();
+
+    // File Open's dialog, answered by the handler; returns the folder it started in.
+    auto openThroughDialog = [app](std::function<void(QFileDialog*)> answer) {
+        auto folder = std::make_shared<QString>();
+        const auto seen = TestSupport::OnNextModal([folder, answer](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog) {
+                modal->close();
+                return;
+            }
+            *folder = dialog->directory().absolutePath();
+            answer(dialog);
+        });
+        app->OnFileOpen();
+        return *seen ? *folder : QStringLiteral("(no file dialog)");
+    };
+    const auto reject = [](QFileDialog* dialog) { dialog->reject(); };
+
+    // No document yet, no folder used yet: the working folder.
+    QCOMPARE(openThroughDialog(reject), QDir::currentPath());
+    // A file chosen from another folder: that folder is the one used last.
+    QCOMPARE(openThroughDialog([picked](QFileDialog* dialog) { TestSupport::ChooseFile(dialog, picked); }),
+             QDir::currentPath());
+    QTRY_VERIFY(frame->GetActiveLogDocument());
+    QCOMPARE(frame->GetActiveLogDocument()->GetPathName(), picked);
+
+    // The active document's folder comes first, whichever folder was used last.
+    QVERIFY(app->OpenDocumentFile(active));
+    QCOMPARE(openThroughDialog(reject), logs);
+    frame->GetDocumentArea()->SetActiveChildFrame(frame->GetDocumentArea()->GetChildFrames().constFirst());
+    QCOMPARE(openThroughDialog(reject), chosen);
+
+    // With no document open, the folder of the last file chosen, this run and the next.
+    while (CChildFrame* child = frame->GetActiveChildFrame())
+        QVERIFY(frame->CloseChildFrame(child));
+    QCOMPARE(openThroughDialog(reject), chosen);
+    QVERIFY(frame->close());
+    app->ExitInstance(0);
+    QCOMPARE(COstrelSettings().value(QStringLiteral("Settings/OpenFolder")).toString(), chosen);
+    {
+        COstrelSettings settings;
+        settings.setValue(QStringLiteral("Settings/RestoreSession"), 0);
+    }
+    QVERIFY(app->InitInstance());
+    QCOMPARE(openThroughDialog(reject), chosen);
+    // A folder that has gone is no place to start.
+    QVERIFY(QDir(chosen).removeRecursively());
+    QCOMPARE(openThroughDialog(reject), QDir::currentPath());
+    QVERIFY(app->GetMainFrame()->close());
+    app->ExitInstance(0);
 }
 
 OSTREL_QT_TEST_MAIN(TestApplication, COstrelApp)

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <algorithm>
+#include <cmath>
+#include <map>
+
 #include <QClipboard>
+#include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPrintPreviewDialog>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -42,6 +49,8 @@ private Q_SLOTS:
     void altAndCtrlCombinationsNeverTypeText();
     void pasteAndSelectAllFollowTheEditorsRules();
     void toolbarFallsBackToItsOwnIcons();
+    void disabledMenuItemsReadInTheDarkLook();
+    void printPreviewLeavesNoPromptInTheStatusBar();
 
 private:
     QString MakeLog(const QString& name, const QByteArray& bytes);
@@ -164,13 +173,124 @@ void TestMainFrame::modifiedMarkerFollowsTypingAndSave()
     QTabWidget* tabs = frame.GetDocumentArea()->GetTabWidget();
     QCOMPARE(tabs->tabText(0), QStringLiteral("typed.log"));
 
+    QCOMPARE(frame.windowTitle(), QStringLiteral("typed.log - Ostrel"));
+
     COstrelView* view = frame.GetActiveLogView();
     QTest::keyClicks(view, QStringLiteral("xy"));
     QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(0), QStringLiteral("typed.log*"), 3000);
+    // The window's title carries the marker as the tab does.
+    QCOMPARE(frame.windowTitle(), QStringLiteral("typed.log* - Ostrel"));
+
+    // Each document's own state as it becomes active.
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("other.log"), "other\n")));
+    QCOMPARE(frame.windowTitle(), QStringLiteral("other.log - Ostrel"));
+    frame.GetDocumentArea()->SetActiveChildFrame(frame.GetDocumentArea()->GetChildFrames().constFirst());
+    QCOMPARE(frame.GetActiveLogView(), view);
+    QCOMPARE(frame.windowTitle(), QStringLiteral("typed.log* - Ostrel"));
 
     frame.GetCommand(CommandId::FileSave)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(tabs->tabText(0), QStringLiteral("typed.log"), 3000);
+    QCOMPARE(frame.windowTitle(), QStringLiteral("typed.log - Ostrel"));
     QCOMPARE(TestSupport::ReadFile(path), QByteArray("xyfirst\nsecond\n"));
+}
+
+namespace {
+
+// WCAG's relative luminance and contrast ratio.
+double Luminance(const QColor& color)
+{
+    auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The strongest contrast any pixel of a menu item has against the item's background (its most
+// common colour): how the text of the item stands out.
+double ItemContrast(const QImage& image, const QRect& rect)
+{
+    std::map<QRgb, int> counts;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    const auto background = std::max_element(counts.begin(), counts.end(),
+                                             [](const auto& a, const auto& b) { return a.second < b.second; });
+    double strongest = 1.0;
+    for (const auto& [pixel, count] : counts)
+        strongest = std::max(strongest, Contrast(QColor::fromRgb(pixel), QColor::fromRgb(background->first)));
+    return strongest;
+}
+
+} // namespace
+
+void TestMainFrame::disabledMenuItemsReadInTheDarkLook()
+{
+    CMainFrame frame;
+    frame.SetApplicationLook(CommandId::LookOffice2007Black);
+    const QPalette palette = QApplication::palette();
+    // The menus are drawn on the base colour, a little lighter; other controls on the window's.
+    const QColor backgrounds[] = {palette.color(QPalette::Active, QPalette::Base).lighter(108),
+                                  palette.color(QPalette::Active, QPalette::Window)};
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
+        const QColor disabled = palette.color(QPalette::Disabled, role);
+        QVERIFY2(disabled != palette.color(QPalette::Active, role), qPrintable(disabled.name()));
+        for (const QColor& background : backgrounds)
+            QVERIFY2(Contrast(disabled, background) >= 3.0, qPrintable(QStringLiteral("%1 on %2: %3:1")
+                                                                           .arg(disabled.name(), background.name())
+                                                                           .arg(Contrast(disabled, background))));
+    }
+
+    // As drawn: the disabled item readable, yet plainly dimmer than the enabled one (a light etch
+    // under its text would make it shine as brightly).
+    QMenu menu;
+    QAction* enabled = menu.addAction(QStringLiteral("Enabled Command"));
+    QAction* disabled = menu.addAction(QStringLiteral("Disabled Command"));
+    disabled->setEnabled(false);
+    menu.ensurePolished();
+    menu.adjustSize();
+    const QImage image = menu.grab().toImage();
+    const double enabledContrast = ItemContrast(image, menu.actionGeometry(enabled));
+    const double disabledContrast = ItemContrast(image, menu.actionGeometry(disabled));
+    QVERIFY2(disabledContrast >= 3.0, qPrintable(QString::number(disabledContrast)));
+    QVERIFY2(disabledContrast < enabledContrast * 0.6,
+             qPrintable(QStringLiteral("disabled %1:1, enabled %2:1").arg(disabledContrast).arg(enabledContrast)));
+    frame.SetApplicationLook(CommandId::LookDefault);
+}
+
+void TestMainFrame::printPreviewLeavesNoPromptInTheStatusBar()
+{
+    CMainFrame frame;
+    frame.LoadFrame();
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("printed.log"), "one\ntwo\n")));
+    QStatusBar* bar = frame.statusBar();
+
+    // Through the menu, as the user goes: the item's prompt shows while it is highlighted.
+    QMenu* fileMenu = frame.findChild<QMenu*>(QStringLiteral("fileMenu130"));
+    QVERIFY(fileMenu);
+    QAction* preview = frame.GetCommand(CommandId::FilePrintPreview);
+    frame.menuBar()->setActiveAction(fileMenu->menuAction());
+    QTRY_VERIFY(fileMenu->isVisible());
+    fileMenu->setActiveAction(preview);
+    QTRY_COMPARE(bar->currentMessage(), QStringLiteral("Display full pages"));
+
+    const auto answer = TestSupport::OnNextModal([](QWidget* modal) {
+        QVERIFY(qobject_cast<QPrintPreviewDialog*>(modal));
+        modal->close();
+    });
+    QTest::keyClick(fileMenu, Qt::Key_Return);
+    QTRY_VERIFY(*answer);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY2(bar->currentMessage().isEmpty(), qPrintable(bar->currentMessage()));
+    QVERIFY(frame.findChild<QLabel*>(QStringLiteral("messagePane"))->isVisibleTo(bar));
 }
 
 void TestMainFrame::closingModifiedDocumentAsks()
