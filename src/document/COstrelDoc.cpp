@@ -43,7 +43,8 @@ bool COstrelDoc::OnOpenDocument(const QString& path, bool loadWhenShown)
 
 bool COstrelDoc::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_pView && event->type() == QEvent::Show && m_bLoadPending) {
+    // The type first: a view being destroyed still sends events, and it is no longer a view then.
+    if (event->type() == QEvent::Show && m_bLoadPending && watched == static_cast<QObject*>(m_pView.data())) {
         m_pView->removeEventFilter(this);
         // Not inside the show itself: loading may ask a question or close the tab.
         QMetaObject::invokeMethod(this, &COstrelDoc::LoadPendingText, Qt::QueuedConnection);

@@ -1311,10 +1311,15 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always
     }
     m_nPendingFileLine = 0;
     m_pPaged = std::move(paged);
-    connect(m_pPaged.get(), &CPagedText::IndexProgress, this,
-            [this](int percent) { SetStatusNote(QStringLiteral("Indexing %1%").arg(percent)); });
-    connect(m_pPaged.get(), &CPagedText::IndexFinished, this,
-            [this] { SetStatusNote(QStringLiteral("Read-only: the file is larger than the editing limit")); });
+    // What cannot be read stays on the status bar: the index's own notes do not cover it.
+    connect(m_pPaged.get(), &CPagedText::IndexProgress, this, [this](int percent) {
+        if (!m_bReadProblemNoted)
+            SetStatusNote(QStringLiteral("Indexing %1%").arg(percent));
+    });
+    connect(m_pPaged.get(), &CPagedText::IndexFinished, this, [this] {
+        if (!m_bReadProblemNoted)
+            SetStatusNote(QStringLiteral("Read-only: the file is larger than the editing limit"));
+    });
     connect(m_pPaged.get(), &CPagedText::ReadProblem, this, [this](const QString& reason) {
         m_bReadProblemNoted = true;
         SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason));
