@@ -10,9 +10,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # man-db, desktop-file-utils, appstream and zsh: the tests of the manual pages, the desktop data
-# and the completion.
-packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev
-          libgl-dev xvfb xauth man-db desktop-file-utils appstream zsh)
+# and the completion; gzip, zstd, xz-utils and bzip2: the reference tools the tests of compressed
+# logs check against.
+packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev
+          libgl-dev xvfb xauth man-db desktop-file-utils appstream zsh
+          gzip zstd xz-utils bzip2)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

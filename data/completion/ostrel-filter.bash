@@ -41,7 +41,8 @@ _ostrel_filter()
 
     if [[ $cur == -* ]]; then
         local options="--literal --regex --ignore-case --case-sensitive --before --after --filters
-            --exclude --line-numbers --follow --help --version -e -r -i -s -B -A -f -v -n -F -h"
+            --exclude --line-numbers --follow --with-filename --no-filename --recursive --help --version
+            -e -r -i -s -B -A -f -v -n -F -H -R -h"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return 0
     fi

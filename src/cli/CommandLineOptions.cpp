@@ -21,6 +21,9 @@ enum class Option
     Follow,
     Help,
     Version,
+    Recursive,
+    WithFileName,
+    NoFileName,
 };
 
 struct OptionName
@@ -44,6 +47,9 @@ constexpr OptionName OptionNames[] = {
     {'F', "follow", Option::Follow, false},
     {'h', "help", Option::Help, false},
     {'\0', "version", Option::Version, false},
+    {'R', "recursive", Option::Recursive, false},
+    {'H', "with-filename", Option::WithFileName, false},
+    {'\0', "no-filename", Option::NoFileName, false},
 };
 
 const OptionName* FindShort(char name)
@@ -122,6 +128,15 @@ bool Apply(const OptionName& option, const std::string& value, ParserState& stat
     case Option::Version:
         options.ShowVersion = true;
         break;
+    case Option::Recursive:
+        options.Recursive = true;
+        break;
+    case Option::WithFileName:
+        options.FileNamePrefix = CommandLineOptions::FileNames::Always;
+        break;
+    case Option::NoFileName:
+        options.FileNamePrefix = CommandLineOptions::FileNames::Never;
+        break;
     }
     return true;
 }
@@ -195,22 +210,28 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLineOpti
     }
     if (options.ShowHelp || options.ShowVersion)
         return true;
-    if (files.size() != 1) {
-        error = files.empty() ? "no log file given" : "more than one log file given";
+    if (files.empty()) {
+        error = "no log file given (use - for standard input)";
         return false;
     }
     if (options.Filters.empty()) {
         error = "no filter given (use -e, -r or -f)";
         return false;
     }
-    options.Path = files.front();
+    // Following waits at the end of one file for ever: a second one would never be reached.
+    if (options.Follow && (files.size() > 1 || options.Recursive)) {
+        error = "--follow takes one log file";
+        return false;
+    }
+    options.Paths = std::move(files);
     return true;
 }
 
 std::string CommandLineHelp()
 {
-    return "Usage: ostrel-filter [OPTION]... FILE\n"
-           "Print the lines of a log file that the filters keep.\n"
+    return "Usage: ostrel-filter [OPTION]... FILE...\n"
+           "Print the lines of log files that the filters keep. FILE - is standard input; gzip, zstd,\n"
+           "xz and bzip2 files are read as the text they hold.\n"
            "\n"
            "  -e, --literal TEXT        add a literal filter\n"
            "  -r, --regex EXPR          add a regular-expression filter\n"
@@ -224,9 +245,13 @@ std::string CommandLineHelp()
            "                            kept line) or \"-\" (a context line)\n"
            "  -F, --follow              at the end of the file wait for more and filter it as it comes,\n"
            "                            from line 1 again when the file is truncated or replaced\n"
+           "  -H, --with-filename       prefix each line with its file's name and \":\" (the default when\n"
+           "                            more than one file is read)\n"
+           "      --no-filename         never prefix lines with the file's name\n"
+           "  -R, --recursive           read every file beneath a folder named, in name order\n"
            "  -h, --help                show this help and exit\n"
            "      --version             show the version and exit\n"
            "\n"
            "Filters are tried in the order given; the first that matches a line decides its context.\n"
-           "Exit status: 0 when a line was output, 1 when none, 2 on an error.\n";
+           "Exit status: 0 when a line was output, 1 when none, 2 on an error (in any of the files).\n";
 }

@@ -29,7 +29,17 @@ struct CommandLineOptions
     bool Follow = false;
     bool ShowHelp = false;
     bool ShowVersion = false;
-    std::string Path;
+    // Folders named are read with every file beneath them.
+    bool Recursive = false;
+    enum class FileNames
+    {
+        WhenSeveral, // before each line when more than one file (or a folder) is read
+        Always,      // -H
+        Never,       // --no-filename
+    };
+    FileNames FileNamePrefix = FileNames::WhenSeveral;
+    // The logs in the order given; "-" is standard input.
+    std::vector<std::string> Paths;
 };
 
 // Reads the arguments after the program name. On a usage error returns false with the reason

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/FilterCommand.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <unistd.h>
+#include <vector>
 
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterSettings.h"
@@ -47,17 +50,28 @@ public:
         if (m_bWriteFailed)
             return;
         m_nLines += static_cast<std::int64_t>(batch.Lines.size());
-        if (!m_bLineNumbers) {
+        m_nFileLines += static_cast<std::int64_t>(batch.Lines.size());
+        if (!batch.Text.empty())
+            m_bLastLineEnded = batch.Text.back() == '\n';
+        if (!m_bLineNumbers && !m_bFileNames) {
             Write(batch.Text.data(), batch.Text.size());
             return;
         }
+        // As grep writes them: "NAME:12:text" for a kept line, "NAME-12-text" for its context.
         m_strBuffer.clear();
-        m_strBuffer.reserve(batch.Text.size() + batch.Lines.size() * 12);
+        m_strBuffer.reserve(batch.Text.size() + batch.Lines.size() * (12 + (m_bFileNames ? m_strPath.size() + 1 : 0)));
         char number[24];
         for (const OutputLine& line : batch.Lines) {
-            const auto end = std::to_chars(number, number + sizeof(number) - 1, line.LineNumber).ptr;
-            m_strBuffer.append(number, end);
-            m_strBuffer.push_back(line.IsContext ? '-' : ':');
+            const char separator = line.IsContext ? '-' : ':';
+            if (m_bFileNames) {
+                m_strBuffer.append(m_strPath);
+                m_strBuffer.push_back(separator);
+            }
+            if (m_bLineNumbers) {
+                const auto end = std::to_chars(number, number + sizeof(number) - 1, line.LineNumber).ptr;
+                m_strBuffer.append(number, end);
+                m_strBuffer.push_back(separator);
+            }
             m_strBuffer.append(batch.LineText(line));
         }
         Write(m_strBuffer.data(), m_strBuffer.size());
@@ -81,7 +95,20 @@ public:
             WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file gone, waiting for it");
     }
 
-    void SetPath(std::string path) { m_strPath = std::move(path); }
+    // The file whose lines come next, as its lines and notes name it.
+    void StartFile(std::string path)
+    {
+        m_strPath = std::move(path);
+        m_nFileLines = 0;
+    }
+    void SetFileNames(bool fileNames) { m_bFileNames = fileNames; }
+    // The last line of a file without a line feed still ends its line in the output, so that
+    // the next file's first line starts one of its own.
+    void EndFile()
+    {
+        if (m_nFileLines > 0 && !m_bLastLineEnded && !m_bWriteFailed)
+            Write("\n", 1);
+    }
 
     std::int64_t GetLines() const { return m_nLines; }
     bool WriteFailed() const { return m_bWriteFailed; }
@@ -100,10 +127,13 @@ private:
     int m_nOutputFd;
     int m_nErrorFd;
     bool m_bLineNumbers;
+    bool m_bFileNames = false;
+    bool m_bLastLineEnded = true;
     bool m_bWriteFailed = false;
     bool m_bErrorReported = false;
     int m_nWriteError = 0;
     std::int64_t m_nLines = 0;
+    std::int64_t m_nFileLines = 0;
     std::string m_strBuffer;
     std::string m_strPath;
 };
@@ -137,7 +167,8 @@ bool AddFiltersFromFile(const CommandLineFilter& source, TextEncoding encoding, 
 bool BuildFilterRun(const CommandLineOptions& options, TextEncoding encoding, FilterRun& run, std::string& error)
 {
     run = FilterRun();
-    run.Path = options.Path;
+    if (!options.Paths.empty())
+        run.Path = RunPathOf(options.Paths.front());
     run.ExcludeMatches = options.ExcludeMatches;
     run.Follow = options.Follow;
     for (const CommandLineFilter& source : options.Filters) {
@@ -163,6 +194,44 @@ bool BuildFilterRun(const CommandLineOptions& options, TextEncoding encoding, Fi
     return true;
 }
 
+std::string RunPathOf(const std::string& argument)
+{
+    return argument == "-" ? std::string("/dev/stdin") : argument;
+}
+
+std::string ShownNameOf(const std::string& argument)
+{
+    return argument == "-" ? std::string("(standard input)") : argument;
+}
+
+std::vector<std::string> ExpandLogArguments(const std::vector<std::string>& arguments, bool recursive)
+{
+    std::vector<std::string> files;
+    for (const std::string& argument : arguments) {
+        std::error_code error;
+        if (!recursive || argument == "-" || !std::filesystem::is_directory(argument, error)) {
+            files.push_back(argument); // a folder without -R is told as one, by the run
+            continue;
+        }
+        // In name order, so that the output does not depend on the order of the folder's entries;
+        // links to folders are not followed (they could lead back), links to files are read.
+        std::vector<std::string> beneath;
+        std::filesystem::recursive_directory_iterator walk(
+            argument, std::filesystem::directory_options::skip_permission_denied, error);
+        for (const auto end = std::filesystem::recursive_directory_iterator(); !error && walk != end;
+             walk.increment(error)) {
+            std::error_code typeError;
+            if (!walk->is_directory(typeError))
+                beneath.push_back(walk->path().string());
+        }
+        if (error)
+            beneath.push_back(argument); // unreadable: the run says why
+        std::sort(beneath.begin(), beneath.end());
+        files.insert(files.end(), beneath.begin(), beneath.end());
+    }
+    return files;
+}
+
 int RunFilterCommand(const CommandLineOptions& options, TextEncoding encoding, int outputFd, int errorFd)
 {
     FilterRun run;
@@ -171,15 +240,27 @@ int RunFilterCommand(const CommandLineOptions& options, TextEncoding encoding, i
         WriteMessage(errorFd, error);
         return FilterCommandError;
     }
+    const std::vector<std::string> files = ExpandLogArguments(options.Paths, options.Recursive);
+    const bool several = files.size() > 1 || options.Recursive;
     StreamOutput output(outputFd, errorFd, options.LineNumbers);
-    output.SetPath(run.Path);
-    FilterEngine engine(std::move(run));
-    const EngineResult result = engine.Run(std::stop_token(), output);
-    if (output.WriteFailed()) {
-        WriteMessage(errorFd, std::string("ostrel-filter: write error: ") + std::strerror(output.WriteError()));
-        return FilterCommandError;
+    output.SetFileNames(options.FileNamePrefix == CommandLineOptions::FileNames::Always ||
+                        (several && options.FileNamePrefix == CommandLineOptions::FileNames::WhenSeveral));
+    bool failed = false;
+    for (const std::string& file : files) {
+        run.Path = RunPathOf(file);
+        output.StartFile(ShownNameOf(file));
+        // Each file is a run of its own: its lines count from 1, no context reaches into the next.
+        FilterEngine engine(run);
+        engine.SetShownName(ShownNameOf(file));
+        failed = engine.Run(std::stop_token(), output) == EngineResult::Failed || failed;
+        if (several)
+            output.EndFile();
+        if (output.WriteFailed()) {
+            WriteMessage(errorFd, std::string("ostrel-filter: write error: ") + std::strerror(output.WriteError()));
+            return FilterCommandError;
+        }
     }
-    if (result == EngineResult::Failed || output.ErrorReported())
+    if (failed || output.ErrorReported())
         return FilterCommandError;
     return output.GetLines() > 0 ? FilterCommandLinesOutput : FilterCommandNoLines;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli/CommandLineOptions.h"
 #include "filtering/FilterRun.h"
@@ -20,6 +21,15 @@ enum FilterCommandStatus
 // load or an expression does not compile.
 bool BuildFilterRun(const CommandLineOptions& options, TextEncoding encoding, FilterRun& run, std::string& error);
 
-// Filters the file and writes the kept lines to outputFd, messages to errorFd.
+// What a run opens for a log named on the command line, and how its lines and messages name it
+// ("-" is standard input).
+std::string RunPathOf(const std::string& argument);
+std::string ShownNameOf(const std::string& argument);
+
+// The logs the arguments name: each file as given, and with recursive each folder's files
+// beneath it in name order.
+std::vector<std::string> ExpandLogArguments(const std::vector<std::string>& arguments, bool recursive);
+
+// Filters each file in turn and writes the kept lines to outputFd, messages to errorFd.
 // Returns a FilterCommandStatus.
 int RunFilterCommand(const CommandLineOptions& options, TextEncoding encoding, int outputFd, int errorFd);

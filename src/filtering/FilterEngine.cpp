@@ -147,23 +147,41 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     // that wait; the reads below wait for a pipe in slices that look at the stop request.
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.Get() < 0) {
-        output.ReportError(OpenErrorMessage(path, errno));
+        output.ReportError(OpenErrorMessage(GetShownName(), errno));
         return EngineResult::Failed;
     }
     struct stat status
     {
     };
     if (::fstat(file.Get(), &status) != 0) {
-        output.ReportError("Error Retrieving Size of File: \"" + path + "\": " + std::strerror(errno));
+        output.ReportError("Error Retrieving Size of File: \"" + GetShownName() + "\": " + std::strerror(errno));
         return EngineResult::Failed;
     }
     if (S_ISDIR(status.st_mode)) {
-        output.ReportError(OpenErrorMessage(path, EISDIR));
+        output.ReportError(OpenErrorMessage(GetShownName(), EISDIR));
         return EngineResult::Failed;
     }
     ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     const bool mayBlock = S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) || S_ISSOCK(status.st_mode);
     const auto fileSize = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
+    bool regular = S_ISREG(status.st_mode);
+    if (regular) {
+        // A compressed log is read as the text it holds, from its start to its end: there is
+        // no mapping of that text, and nothing is appended to a finished archive.
+        unsigned char magic[CompressionMagicSize] = {};
+        const ssize_t got = ::pread(file.Get(), magic, sizeof magic, 0);
+        const Compression compression = DetectCompression(magic, got > 0 ? static_cast<std::size_t>(got) : 0);
+        if (compression != Compression::None) {
+            try {
+                m_pDecompressor = Decompressor::Make(compression);
+            } catch (const std::bad_alloc&) {
+                output.ReportError(OutOfMemoryMessage(GetShownName()));
+                return EngineResult::OutOfMemory;
+            }
+            regular = false;
+            m_Run.Follow = false;
+        }
+    }
 
     for (std::size_t i = 0; i < m_Matchers.size(); ++i)
         if (m_Matchers[i].GetParseError() != RegexErrorNone)
@@ -171,7 +189,7 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
 
     EngineResult result = EngineResult::Finished;
     try {
-        result = ReadAndDecide(file.Get(), mayBlock, S_ISREG(status.st_mode), fileSize, stop);
+        result = ReadAndDecide(file.Get(), mayBlock, regular, fileSize, stop);
     } catch (const std::bad_alloc&) {
         // The block buffer is gone with the unwinding; hand over what was kept, if that still fits.
         m_BeforeContextLines.clear();
@@ -180,13 +198,26 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
         } catch (const std::bad_alloc&) {
             m_Batch = OutputBatch();
         }
-        output.ReportError(OutOfMemoryMessage(path));
+        output.ReportError(OutOfMemoryMessage(GetShownName()));
         result = EngineResult::OutOfMemory;
     }
     m_BeforeContextLines.clear();
     if (result == EngineResult::Finished)
         m_nProgressPercent.store(100, std::memory_order_relaxed);
     return result;
+}
+
+std::size_t FilterEngine::ReadInput(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop)
+{
+    if (!m_pDecompressor)
+        return ReadSome(fd, buffer, size, mayBlock, stop);
+    const std::size_t got = m_pDecompressor->Read(fd, buffer, size);
+    if (got == 0 && !m_pDecompressor->GetError().empty()) {
+        m_pOutput->ReportError(DamagedArchiveMessage(GetShownName(), m_pDecompressor->GetCompression(),
+                                                     m_pDecompressor->GetErrorOffset(), m_pDecompressor->GetError()));
+        m_pDecompressor->ClearError();
+    }
+    return got;
 }
 
 // A regular file is decided from a mapping of what it held at the start, then read on from there
@@ -261,7 +292,7 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
             capacity *= 2;
         }
         char* const data = buffer.get();
-        const std::size_t got = ReadSome(fd, data + carried, capacity - carried, mayBlock, stop);
+        const std::size_t got = ReadInput(fd, data + carried, capacity - carried, mayBlock, stop);
         bytesRead += got;
         if (got == 0 && stop.stop_requested()) {
             FlushBatch();
@@ -337,8 +368,9 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
         const std::size_t rest = static_cast<std::size_t>(data + carried + got - blockEnd);
         std::memmove(data, blockEnd, rest);
         carried = rest;
+        const std::uint64_t fileBytesUsed = m_pDecompressor ? m_pDecompressor->GetCompressedBytesUsed() : bytesRead;
         if (fileSize > 0)
-            m_nProgressPercent.store(static_cast<int>(std::min<std::uint64_t>(100, bytesRead * 100 / fileSize)),
+            m_nProgressPercent.store(static_cast<int>(std::min<std::uint64_t>(100, fileBytesUsed * 100 / fileSize)),
                                      std::memory_order_relaxed);
         if (stopped) {
             FlushBatch();
@@ -527,7 +559,7 @@ int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::st
             ++m_nTooComplexLines;
             if (!m_TooComplexReported[i]) {
                 m_TooComplexReported[i] = true;
-                m_pOutput->ReportError(TooComplexMessage(m_nLineNumber, m_Run.Path));
+                m_pOutput->ReportError(TooComplexMessage(m_nLineNumber, GetShownName()));
             }
             break;
         case LineMatch::NoMatch:

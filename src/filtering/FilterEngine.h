@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "filtering/CompressedInput.h"
 #include "filtering/FilterOutput.h"
 #include "filtering/FilterRun.h"
 #include "filtering/LineMatcher.h"
@@ -72,6 +73,8 @@ public:
     // Bounds the backtracking stack of an expression match; a line that needs more ends the run
     // with OutOfMemory, as when memory runs out. Call before Run.
     void SetExpressionStackLimit(std::size_t entries) { m_Context.SetStackLimit(entries); }
+    // How messages name the log when not by its path ("(standard input)" for /dev/stdin).
+    void SetShownName(std::string name) { m_strShownName = std::move(name); }
 
 private:
     enum class MappedOutcome
@@ -81,6 +84,10 @@ private:
         Shrank,  // the file became shorter than the mapping
     };
 
+    // The name messages give the log.
+    const std::string& GetShownName() const { return m_strShownName.empty() ? m_Run.Path : m_strShownName; }
+    // A compressed file is read through its decompressor; what it cannot read is told once.
+    std::size_t ReadInput(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop);
     EngineResult ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize, std::stop_token& stop);
     MappedOutcome DecideMapped(MappedFile& mapping, std::stop_token& stop, std::unique_ptr<char[]>& buffer,
                                std::size_t& capacity, std::size_t& carried);
@@ -125,4 +132,6 @@ private:
     std::vector<bool> m_TooComplexReported; // per filter
     std::int64_t m_nTooComplexLines = 0;
     std::atomic<std::uint64_t> m_nReadOffset{0};
+    std::unique_ptr<Decompressor> m_pDecompressor; // a compressed file's, or null
+    std::string m_strShownName;
 };

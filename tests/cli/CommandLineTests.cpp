@@ -2,6 +2,7 @@
 #include <array>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <poll.h>
 #include <random>
 #include <sys/wait.h>
@@ -67,11 +68,12 @@ TEST(CommandLineTest, ParsesOptionsInOrder)
     EXPECT_EQ(options.Filters[2].OutputAfterMatch, 3);
     EXPECT_TRUE(options.ExcludeMatches);
     EXPECT_TRUE(options.LineNumbers);
-    EXPECT_EQ(options.Path, "file.log");
+    EXPECT_EQ(options.Paths, std::vector<std::string>({"file.log"}));
 
     const std::vector<std::vector<std::string>> bad = {{"file.log"},
                                                        {"-e", "x"},
-                                                       {"-e", "x", "a", "b"},
+                                                       {"-F", "-e", "x", "a", "b"},
+                                                       {"-F", "-R", "-e", "x", "a"},
                                                        {"-B", "-1", "-e", "x", "f"},
                                                        {"-B", "x", "-e", "x", "f"},
                                                        {"-q", "-e", "x", "f"},
@@ -334,4 +336,102 @@ TEST(CommandLineTest, FollowsAGrowingFileThroughTruncationAndRotation)
     EXPECT_EQ(filter.Output(), "1:keep 1\n3-half of a line\n4:keep 4\n1:keep again\n1-x\n2:keep rotated\n");
     const int status = filter.Interrupt();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+}
+
+// Several files, standard input, folders and compressed files, each against grep on the same
+// text: names before the lines as grep -H writes them, line numbers counted per file.
+TEST(CommandLineTest, ReadsSeveralFilesAsGrepDoes)
+{
+    if (RunShell("command -v grep gzip zstd xz bzip2 >/dev/null && echo yes").Output != "yes\n")
+        GTEST_SKIP() << "grep or a compressor is not installed";
+    TempDir dir;
+    std::mt19937 random(7);
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i) {
+        std::string content;
+        for (int line = static_cast<int>(random() % 200); line > 0; --line)
+            content += random() % 3 == 0 ? "WARN disk\n" : "INFO ok " + std::to_string(line) + "\n";
+        if (i == 2)
+            content += "WARN no line feed at the end";
+        files.push_back(dir.Write("log" + std::to_string(i), content));
+    }
+    std::string named;
+    for (const std::string& file : files)
+        named += " " + Quote(file);
+    for (const std::string flags : {"", " -n", " -n -B 1 -A 2", " -v"}) {
+        const auto ours = RunShell(Quote(Filter) + flags + " -e WARN" + named);
+        const auto grep = RunShell("LC_ALL=C grep -a -H --no-group-separator -F" + flags + " -e WARN" + named);
+        EXPECT_EQ(ours.Output, grep.Output) << flags;
+        EXPECT_EQ(ours.Status, grep.Status) << flags;
+    }
+    // Without names, and with a name for one file.
+    EXPECT_EQ(RunShell(Quote(Filter) + " --no-filename -n -e WARN" + named).Output,
+              RunShell("LC_ALL=C grep -a -h -n -F -e WARN" + named).Output);
+    EXPECT_EQ(RunShell(Quote(Filter) + " -H -e WARN " + Quote(files[0])).Output,
+              RunShell("LC_ALL=C grep -a -H -F -e WARN " + Quote(files[0])).Output);
+
+    // Standard input, alone and among files.
+    EXPECT_EQ(RunShell(Quote(Filter) + " -n -e WARN - < " + Quote(files[1])).Output,
+              RunShell("LC_ALL=C grep -a -n -F -e WARN < " + Quote(files[1])).Output);
+    EXPECT_EQ(
+        RunShell("cat " + Quote(files[1]) + " | " + Quote(Filter) + " -n -e WARN " + Quote(files[0]) + " -").Output,
+        RunShell("cat " + Quote(files[1]) + " | LC_ALL=C grep -a -H -n -F -e WARN " + Quote(files[0]) + " -").Output);
+
+    // A folder with -R: every file beneath it, in name order.
+    std::filesystem::create_directories(dir.Path() / "tree" / "sub");
+    for (int i = 0; i < 3; ++i)
+        std::filesystem::copy_file(files[static_cast<std::size_t>(i)],
+                                   dir.Path() / "tree" / (i == 1 ? "sub" : "") / ("f" + std::to_string(i)));
+    EXPECT_EQ(RunShell("cd " + Quote(dir.Path().string()) + " && " + Quote(Filter) + " -R -n -e WARN tree").Output,
+              RunShell("cd " + Quote(dir.Path().string()) +
+                       " && find tree -type f | sort | xargs env LC_ALL=C grep -a -H -n -F -e WARN")
+                  .Output);
+
+    // Compressed files are read as their text.
+    const std::string plain = files[3];
+    for (const std::string tool : {"gzip", "zstd -q", "xz", "bzip2"}) {
+        const std::string packed = dir.Write("packed", "");
+        ASSERT_EQ(RunShell(tool + " -c < " + Quote(plain) + " > " + Quote(packed) + " && echo ok").Output, "ok\n");
+        EXPECT_EQ(RunShell(Quote(Filter) + " -n -B 1 -e WARN " + Quote(packed)).Output,
+                  RunShell("LC_ALL=C grep -a -n --no-group-separator -B 1 -F -e WARN " + Quote(plain)).Output)
+            << tool;
+    }
+}
+
+// A damaged archive: the lines before the damage, a message naming the file and the place, exit
+// 2; the next file is still read.
+TEST(CommandLineTest, ReadsADamagedArchiveUpToTheDamage)
+{
+    if (RunShell("command -v gzip >/dev/null && echo yes").Output != "yes\n")
+        GTEST_SKIP() << "gzip is not installed";
+    TempDir dir;
+    std::string text;
+    for (int i = 1; i <= 50000; ++i)
+        text += "line " + std::to_string(i) + " WARN\n";
+    const std::string plain = dir.Write("plain.log", text);
+    const std::string packed = (dir.Path() / "cut.gz").string();
+    ASSERT_EQ(RunShell("gzip -c < " + Quote(plain) + " | head -c 30000 > " + Quote(packed) + " && echo ok").Output,
+              "ok\n");
+    const std::string other = dir.Write("other.log", "WARN after\n");
+    const auto result =
+        RunShell(Quote(Filter) + " --no-filename -e WARN " + Quote(packed) + " " + Quote(other) + " 2>&1 >/dev/null");
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_NE(result.Output.find("ERROR Reading " + packed + ": the gzip data is damaged at byte 30000"),
+              std::string::npos)
+        << result.Output;
+    const auto lines =
+        RunShell(Quote(Filter) + " --no-filename -e WARN " + Quote(packed) + " " + Quote(other) + " 2>/dev/null");
+    ASSERT_GT(lines.Output.size(), 1000u);
+    // What came out of the archive is the text's start (its last line may be cut), then the other file.
+    const std::size_t otherStart = lines.Output.rfind("WARN after\n");
+    ASSERT_NE(otherStart, std::string::npos);
+    const std::string fromArchive = lines.Output.substr(0, otherStart);
+    const std::size_t whole = fromArchive.rfind("WARN\n") + 5;
+    EXPECT_EQ(text.compare(0, whole, fromArchive, 0, whole), 0);
+
+    // Claims to be gzip, is not: a message, no text, exit 2.
+    const std::string fake = dir.Write("fake.gz", std::string("\x1f\x8b") + "not really gzip\nWARN\n");
+    const auto faked = RunShell(Quote(Filter) + " -e WARN " + Quote(fake) + " 2>&1");
+    EXPECT_EQ(faked.Status, 2);
+    EXPECT_EQ(faked.Output.rfind("ERROR Reading " + fake + ": the gzip data is damaged", 0), 0u) << faked.Output;
 }
