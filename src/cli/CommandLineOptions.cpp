@@ -231,7 +231,7 @@ std::string CommandLineHelp()
 {
     return "Usage: ostrel-filter [OPTION]... FILE...\n"
            "Print the lines of log files that the filters keep. FILE - is standard input; gzip, zstd,\n"
-           "xz and bzip2 files are read as the text they hold.\n"
+           "xz and bzip2 files are read as the text they hold, UTF-16 text as UTF-8.\n"
            "\n"
            "  -e, --literal TEXT        add a literal filter\n"
            "  -r, --regex EXPR          add a regular-expression filter\n"

@@ -2,14 +2,13 @@
 #include "filtering/CompressedInput.h"
 
 #include <algorithm>
+#include <bzlib.h>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <lzma.h>
 #include <new>
 #include <unistd.h>
-
-#include <bzlib.h>
-#include <lzma.h>
 #include <zlib.h>
 #include <zstd.h>
 #include <zstd_errors.h>
@@ -269,6 +268,15 @@ std::unique_ptr<Decompressor> Decompressor::Make(Compression compression)
 Decompressor::Decompressor(Compression compression) : m_Compression(compression), m_Input(InputBlock) {}
 
 Decompressor::~Decompressor() = default;
+
+std::string Decompressor::TakeFaultMessage(const std::string& shownName)
+{
+    if (m_strError.empty())
+        return std::string();
+    std::string message = DamagedArchiveMessage(shownName, m_Compression, m_nErrorOffset, m_strError);
+    m_strError.clear();
+    return message;
+}
 
 bool Decompressor::FillInput(int fd)
 {

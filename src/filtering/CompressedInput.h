@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "filtering/InputDecoder.h"
+
 // How a file's bytes are packed, told by its first bytes, never by its name.
 enum class Compression
 {
@@ -31,25 +33,25 @@ std::string DamagedArchiveMessage(const std::string& path, Compression compressi
 // Turns the compressed bytes read from a descriptor into the text they hold, a piece at a time.
 // Streams of several members or frames (as `cat a.gz b.gz` makes) are read one after the other.
 // A fault ends the text where the fault is; GetError says what and where.
-class Decompressor
+class Decompressor : public InputDecoder
 {
 public:
     static std::unique_ptr<Decompressor> Make(Compression compression);
-    virtual ~Decompressor();
+    ~Decompressor() override;
     Decompressor(const Decompressor&) = delete;
     Decompressor& operator=(const Decompressor&) = delete;
 
     // Up to size bytes of text into out, reading fd as needed; 0 at the end or after a fault.
-    std::size_t Read(int fd, char* out, std::size_t size);
+    std::size_t Read(int fd, char* out, std::size_t size) override;
     // Empty while all is well; the fault in words otherwise.
     const std::string& GetError() const { return m_strError; }
-    // The fault was told: the text stays ended, the error is not told again.
-    void ClearError() { m_strError.clear(); }
     // Where in the compressed file the fault was found.
     std::uint64_t GetErrorOffset() const { return m_nErrorOffset; }
     Compression GetCompression() const { return m_Compression; }
     // How much of the compressed file was used so far: the measure of progress.
     std::uint64_t GetCompressedBytesUsed() const { return m_nConsumed; }
+    std::uint64_t GetFileBytesUsed() const override { return m_nConsumed; }
+    std::string TakeFaultMessage(const std::string& shownName) override;
 
 protected:
     enum class Step

@@ -12,9 +12,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "filtering/CompressedInput.h"
 #include "filtering/FileChangeWaiter.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/MappedFile.h"
+#include "filtering/Utf16Input.h"
 
 namespace {
 
@@ -98,6 +100,18 @@ void CollectLineStartsBefore(const char* floor, const char* from, std::int64_t l
     }
 }
 
+// The decoder a regular file's first bytes call for: an archive's, UTF-16's, or none.
+std::unique_ptr<InputDecoder> MakeInputDecoder(int fd)
+{
+    unsigned char sample[Utf16SampleSize];
+    const ssize_t got = ::pread(fd, sample, sizeof sample, 0);
+    const std::size_t size = got > 0 ? static_cast<std::size_t>(got) : 0;
+    const Compression compression = DetectCompression(sample, size);
+    if (compression != Compression::None)
+        return Decompressor::Make(compression);
+    return Utf16Decoder::Make(DetectUtf16(sample, size));
+}
+
 } // namespace
 
 std::string OpenErrorMessage(const std::string& path, int error)
@@ -166,23 +180,19 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     const auto fileSize = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
     bool regular = S_ISREG(status.st_mode);
     if (regular) {
-        // A compressed log is read as the text it holds, from its start to its end: there is
-        // no mapping of that text, and nothing is appended to a finished archive.
-        unsigned char magic[CompressionMagicSize] = {};
-        const ssize_t got = ::pread(file.Get(), magic, sizeof magic, 0);
-        const Compression compression = DetectCompression(magic, got > 0 ? static_cast<std::size_t>(got) : 0);
-        if (compression != Compression::None) {
-            try {
-                m_pDecompressor = Decompressor::Make(compression);
-            } catch (const std::bad_alloc&) {
-                output.ReportError(OutOfMemoryMessage(GetShownName()));
-                return EngineResult::OutOfMemory;
-            }
+        try {
+            m_pDecoder = MakeInputDecoder(file.Get());
+        } catch (const std::bad_alloc&) {
+            output.ReportError(OutOfMemoryMessage(GetShownName()));
+            return EngineResult::OutOfMemory;
+        }
+        if (m_pDecoder) {
+            // Read as the text it holds, from its start to its end: there is no mapping of that
+            // text, and a finished archive gets nothing appended.
             regular = false;
             m_Run.Follow = false;
         }
     }
-
     for (std::size_t i = 0; i < m_Matchers.size(); ++i)
         if (m_Matchers[i].GetParseError() != RegexErrorNone)
             output.ReportError(RegexParseErrorMessage(m_Matchers[i].GetParseError()));
@@ -209,13 +219,13 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
 
 std::size_t FilterEngine::ReadInput(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop)
 {
-    if (!m_pDecompressor)
+    if (!m_pDecoder)
         return ReadSome(fd, buffer, size, mayBlock, stop);
-    const std::size_t got = m_pDecompressor->Read(fd, buffer, size);
-    if (got == 0 && !m_pDecompressor->GetError().empty()) {
-        m_pOutput->ReportError(DamagedArchiveMessage(GetShownName(), m_pDecompressor->GetCompression(),
-                                                     m_pDecompressor->GetErrorOffset(), m_pDecompressor->GetError()));
-        m_pDecompressor->ClearError();
+    const std::size_t got = m_pDecoder->Read(fd, buffer, size);
+    if (got == 0) {
+        const std::string fault = m_pDecoder->TakeFaultMessage(GetShownName());
+        if (!fault.empty())
+            m_pOutput->ReportError(fault);
     }
     return got;
 }
@@ -368,7 +378,7 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
         const std::size_t rest = static_cast<std::size_t>(data + carried + got - blockEnd);
         std::memmove(data, blockEnd, rest);
         carried = rest;
-        const std::uint64_t fileBytesUsed = m_pDecompressor ? m_pDecompressor->GetCompressedBytesUsed() : bytesRead;
+        const std::uint64_t fileBytesUsed = m_pDecoder ? m_pDecoder->GetFileBytesUsed() : bytesRead;
         if (fileSize > 0)
             m_nProgressPercent.store(static_cast<int>(std::min<std::uint64_t>(100, fileBytesUsed * 100 / fileSize)),
                                      std::memory_order_relaxed);

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "filtering/CompressedInput.h"
 #include "filtering/FilterOutput.h"
 #include "filtering/FilterRun.h"
+#include "filtering/InputDecoder.h"
 #include "filtering/LineMatcher.h"
 #include "filtering/MappedFile.h"
 #include "filtering/MultiLiteralScanner.h"
@@ -86,7 +86,7 @@ private:
 
     // The name messages give the log.
     const std::string& GetShownName() const { return m_strShownName.empty() ? m_Run.Path : m_strShownName; }
-    // A compressed file is read through its decompressor; what it cannot read is told once.
+    // A compressed or UTF-16 file is read through its decoder; what it cannot read is told once.
     std::size_t ReadInput(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop);
     EngineResult ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize, std::stop_token& stop);
     MappedOutcome DecideMapped(MappedFile& mapping, std::stop_token& stop, std::unique_ptr<char[]>& buffer,
@@ -132,6 +132,6 @@ private:
     std::vector<bool> m_TooComplexReported; // per filter
     std::int64_t m_nTooComplexLines = 0;
     std::atomic<std::uint64_t> m_nReadOffset{0};
-    std::unique_ptr<Decompressor> m_pDecompressor; // a compressed file's, or null
+    std::unique_ptr<InputDecoder> m_pDecoder; // a compressed or UTF-16 file's, or null
     std::string m_strShownName;
 };

@@ -435,3 +435,30 @@ TEST(CommandLineTest, ReadsADamagedArchiveUpToTheDamage)
     EXPECT_EQ(faked.Status, 2);
     EXPECT_EQ(faked.Output.rfind("ERROR Reading " + fake + ": the gzip data is damaged", 0), 0u) << faked.Output;
 }
+
+// A UTF-16 log is filtered as the text it shows: a literal or an expression typed in UTF-8 finds
+// its lines, numbered as in the file, as grep finds them in iconv's conversion.
+TEST(CommandLineTest, FiltersUtf16LogsAsTheirText)
+{
+    if (RunShell("command -v iconv grep >/dev/null && echo yes").Output != "yes\n")
+        GTEST_SKIP() << "iconv or grep is not installed";
+    TempDir dir;
+    std::string text;
+    for (int i = 1; i <= 3000; ++i)
+        text += "2026-12-10 " + std::string(i % 7 == 0 ? "Fehler: Größe überschritten" : "INFO alles gut") + " 日本 " +
+                std::to_string(i) + "\n";
+    const std::string plain = dir.Write("plain.log", text);
+    for (const std::string encoding : {"UTF-16LE", "UTF-16BE", "UTF-16"}) {
+        const std::string log = (dir.Path() / "wide.log").string();
+        ASSERT_EQ(RunShell("iconv -f UTF-8 -t " + encoding + " < " + Quote(plain) + " > " + Quote(log) + " && echo ok")
+                      .Output,
+                  "ok\n");
+        EXPECT_EQ(RunShell(Quote(Filter) + " -n -e 'Größe' " + Quote(log)).Output,
+                  RunShell("LC_ALL=C grep -n -F 'Größe' " + Quote(plain)).Output)
+            << encoding;
+        EXPECT_EQ(
+            RunShell(Quote(Filter) + " -n -B 1 -r 'Fehler.*日本 [0-9]+5' " + Quote(log)).Output,
+            RunShell("LC_ALL=C grep -n --no-group-separator -B 1 -E 'Fehler.*日本 [0-9]+5' " + Quote(plain)).Output)
+            << encoding;
+    }
+}

@@ -105,13 +105,14 @@ TEST(CompressedInputTest, TellsEachKindByItsFirstBytes)
             continue;
         const std::string packed = Compress(dir, format, "a line\n");
         ASSERT_FALSE(packed.empty()) << format.Tool;
-        EXPECT_EQ(DetectCompression(reinterpret_cast<const unsigned char*>(packed.data()), packed.size()),
-                  format.Kind)
+        EXPECT_EQ(DetectCompression(reinterpret_cast<const unsigned char*>(packed.data()), packed.size()), format.Kind)
             << format.Tool;
         // Too few bytes to tell: plain.
         EXPECT_EQ(DetectCompression(reinterpret_cast<const unsigned char*>(packed.data()), 1), Compression::None);
     }
-    for (const std::string plain : {"", "BZh", "BZhx log line", "\x1f log", "2026-12-10 INFO\n", "\xfd" "7zX"}) {
+    for (const std::string plain : {"", "BZh", "BZhx log line", "\x1f log", "2026-12-10 INFO\n",
+                                    "\xfd"
+                                    "7zX"}) {
         EXPECT_EQ(DetectCompression(reinterpret_cast<const unsigned char*>(plain.data()), plain.size()),
                   Compression::None)
             << plain;

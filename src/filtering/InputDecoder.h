@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Turns the bytes a log file holds into the text its lines are decided on: an archive's
+// contents, UTF-16 as UTF-8. The run reads through it in place of the file.
+class InputDecoder
+{
+public:
+    virtual ~InputDecoder() = default;
+
+    // Up to size bytes of text into out, reading fd as needed; 0 at the end or after a fault.
+    virtual std::size_t Read(int fd, char* out, std::size_t size) = 0;
+    // The fault that ended the text as a message naming the log, once; empty when there is none
+    // (or it was taken already).
+    virtual std::string TakeFaultMessage(const std::string& shownName) = 0;
+    // How many of the file's own bytes were used so far: the measure of progress.
+    virtual std::uint64_t GetFileBytesUsed() const = 0;
+};
