@@ -46,7 +46,7 @@ bool FileLineIndex::Start(int& error)
         m_nFd = -1;
         return false;
     }
-    m_nStartSize = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
+    m_nStartSize.store(static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0)), std::memory_order_release);
     ::posix_fadvise(m_nFd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_Thread = std::jthread([this](const std::stop_token& stop) { IndexToEnd(stop); });
     return true;
@@ -76,8 +76,11 @@ void FileLineIndex::IndexToEnd(const std::stop_token& stop)
             m_nReadError.store(errno);
             break;
         }
-        if (got == 0)
+        if (got == 0) {
+            if (RewindIfShorter(offset, lineFeeds))
+                continue;
             break;
+        }
         found.clear();
         const char* const begin = buffer.get();
         const char* const end = begin + got;
@@ -99,6 +102,30 @@ void FileLineIndex::IndexToEnd(const std::stop_token& stop)
         m_nIndexedBytes.store(offset, std::memory_order_release);
     }
     m_bComplete.store(true, std::memory_order_release);
+}
+
+bool FileLineIndex::RewindIfShorter(std::uint64_t& offset, std::int64_t& lineFeeds)
+{
+    struct stat status
+    {
+    };
+    if (::fstat(m_nFd, &status) != 0)
+        return false;
+    const auto size = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
+    if (size >= offset)
+        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        // The first checkpoint is line 0 at offset 0, so one always remains.
+        const auto after = std::upper_bound(m_Checkpoints.begin(), m_Checkpoints.end(), size);
+        m_Checkpoints.erase(after, m_Checkpoints.end());
+        offset = m_Checkpoints.back();
+        lineFeeds = static_cast<std::int64_t>(m_Checkpoints.size() - 1) * Stride;
+    }
+    m_nStartSize.store(size, std::memory_order_release);
+    m_nLineFeeds.store(lineFeeds, std::memory_order_release);
+    m_nIndexedBytes.store(offset, std::memory_order_release);
+    return true;
 }
 
 std::int64_t FileLineIndex::GetLineCount() const

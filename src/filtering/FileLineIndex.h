@@ -15,8 +15,10 @@
 // file that ends with a line feed has an empty last line.
 //
 // The index reads the file to its end, also past the size the file had when it started (a log
-// that grows meanwhile), and then stops; Extend reads on from where it stopped. Every query may
-// come from any thread while the index is built.
+// that grows meanwhile), and then stops; Extend reads on from where it stopped. A file found
+// shorter than what was indexed (truncated) is taken as it now is: the index drops what lies past
+// the new end and counts on from its last line start before it. Every query may come from any
+// thread while the index is built.
 class FileLineIndex
 {
 public:
@@ -37,11 +39,13 @@ public:
     // Opens the file (never waiting for a pipe's writer) and starts indexing it. False, with errno
     // in error, when it cannot be opened or is no regular file.
     bool Start(int& error);
-    // Indexes what was appended since the index reached the end; nothing while it is still running.
+    // Indexes what was appended since the index reached the end, or what is left of the file when
+    // it got shorter; nothing while it is still running.
     void Extend();
 
-    // The file's size when indexing started; the bytes indexed so far.
-    std::uint64_t GetStartSize() const { return m_nStartSize; }
+    // The size the index expects to reach: the file's size when indexing started, or when it was
+    // last found shorter. The bytes indexed so far.
+    std::uint64_t GetStartSize() const { return m_nStartSize.load(std::memory_order_acquire); }
     std::uint64_t GetIndexedBytes() const { return m_nIndexedBytes.load(std::memory_order_acquire); }
     // Lines known so far; with IsComplete, all the file's lines.
     std::int64_t GetLineCount() const;
@@ -59,10 +63,13 @@ public:
 
 private:
     void IndexToEnd(const std::stop_token& stop);
+    // At the end of what can be read: whether the file is now shorter than `offset`, and if so,
+    // offset and lineFeeds back at the last line start the index still holds. Indexing thread only.
+    bool RewindIfShorter(std::uint64_t& offset, std::int64_t& lineFeeds);
 
     std::string m_strPath;
     int m_nFd = -1;
-    std::uint64_t m_nStartSize = 0;
+    std::atomic<std::uint64_t> m_nStartSize{0};
     mutable std::mutex m_mutex;
     std::vector<std::uint64_t> m_Checkpoints; // guarded by m_mutex: the offset of line i * Stride
     std::atomic<std::uint64_t> m_nIndexedBytes{0};

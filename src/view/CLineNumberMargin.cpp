@@ -2,6 +2,7 @@
 #include "view/CLineNumberMargin.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "view/COstrelView.h"
@@ -45,6 +46,18 @@ int DigitsOf(std::int64_t number)
 } // namespace
 
 CLineNumberMargin::CLineNumberMargin(COstrelView& view) : m_View(view) {}
+
+std::int64_t CLineNumberMargin::EstimateLineCount(std::uint64_t fileSize, std::uint64_t sampleBytes,
+                                                  std::int64_t sampleLineFeeds)
+{
+    if (sampleBytes == 0 || sampleLineFeeds <= 0)
+        return 1;
+    // In floating point: the product overflows for files of many terabytes.
+    const double feeds =
+        static_cast<double>(sampleLineFeeds) * static_cast<double>(fileSize) / static_cast<double>(sampleBytes);
+    const double bounded = std::min(feeds, static_cast<double>(fileSize));
+    return static_cast<std::int64_t>(std::llround(bounded)) + 1;
+}
 
 void CLineNumberMargin::SetShown(bool shown)
 {

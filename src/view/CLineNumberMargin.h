@@ -24,6 +24,12 @@ public:
 
     explicit CLineNumberMargin(COstrelView& view);
 
+    // The lines a file of fileSize bytes is likely to have when its first sampleBytes hold
+    // sampleLineFeeds line feeds: at least one, at most one more than its bytes, exact when the
+    // sample is the whole file.
+    static std::int64_t EstimateLineCount(std::uint64_t fileSize, std::uint64_t sampleBytes,
+                                          std::int64_t sampleLineFeeds);
+
     void SetShown(bool shown);
     bool IsShown() const { return m_bShown; }
     // The editor's own numbers (fileLineOf empty), or numbers written per line, and the largest

@@ -307,9 +307,15 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
         [this](std::int64_t room) { return CreateDocumentLoader(room); });
     connect(m_pLoader.get(), &CTextLoader::Progress, this, &COstrelView::LoadProgress);
     connect(m_pLoader.get(), &CTextLoader::Finished, this, &COstrelView::OnLoadFinished);
+    m_nExpectedLines = 0;
     m_pLoader->Start(FirstLoadBudget, FirstPartSize);
     if (!IsLoading())
         return;
+    // The margin as wide from the first part on as the file's last line needs.
+    const std::int64_t firstLines = SendScintilla(SCI_GETLINECOUNT);
+    m_nExpectedLines = CLineNumberMargin::EstimateLineCount(
+        static_cast<std::uint64_t>(size), static_cast<std::uint64_t>(SendScintilla(SCI_GETLENGTH)), firstLines - 1);
+    UpdateMarginNumbering();
     // The first part is swapped for the whole text at the end: edits would be lost, so the
     // commands that edit wait for the load first.
     SetTextReadOnly(true);
@@ -382,6 +388,7 @@ void COstrelView::OnLoadFinished(bool succeeded)
     m_ShownStamp = succeeded && m_pDocument ? StampOf(m_pDocument->GetPathName()) : FileStamp();
     EndLoading();
     m_RestartLines.clear();
+    m_nExpectedLines = 0; // the editor counts the lines now
     UpdateMarginNumbering();
     SelectPendingLine(lineStart, true);
     if (m_bPendingFileEnd) {
@@ -1014,6 +1021,9 @@ void COstrelView::WatchFile(std::uint64_t offset)
         // Filter output that follows its file is never out of date.
         if (!(m_bFollow && m_bShowsFilteredText))
             SetFileChangedOnDisk(true);
+        // The paged view reads the file itself: it shows the file as it now is.
+        if (m_pPaged && !m_bShowsFilteredText)
+            m_pPaged->NoteFileChanged();
     });
     connect(m_pFollower.get(), &CFileFollower::BytesAppended, this, &COstrelView::AppendFollowedBytes);
     connect(m_pFollower.get(), &CFileFollower::FileRestarted, this, &COstrelView::OnFileRestarted);
@@ -1051,6 +1061,13 @@ void COstrelView::SetFollow(bool follow)
 QString COstrelView::RestingNote() const
 {
     return m_pPaged ? QStringLiteral("Read-only: the file is larger than the editing limit") : QString();
+}
+
+QString COstrelView::PagedNote() const
+{
+    if (m_pPaged && !m_pPaged->IsIndexComplete())
+        return QStringLiteral("Indexing %1%").arg(m_pPaged->GetIndexPercent());
+    return RestingNote();
 }
 
 void COstrelView::ShowSearchProgress(int percent)
@@ -1213,10 +1230,11 @@ void COstrelView::UpdateMarginNumbering()
         return;
     m_pHighlighter->Invalidate();
     if (!m_pPaged && !m_bShowsFilteredText && m_RestartLines.empty()) {
-        m_pMargin->SetNumbering({}, SendScintilla(SCI_GETLINECOUNT));
+        const std::int64_t expected = IsLoading() ? m_nExpectedLines : 0;
+        m_pMargin->SetNumbering({}, std::max<std::int64_t>(SendScintilla(SCI_GETLINECOUNT), expected));
         return;
     }
-    std::int64_t largest = m_pPaged ? m_pPaged->GetIndex().GetLineCount() : SendScintilla(SCI_GETLINECOUNT);
+    std::int64_t largest = m_pPaged ? m_pPaged->GetExpectedLineCount() : SendScintilla(SCI_GETLINECOUNT);
     if (m_bShowsFilteredText && !m_OutputLineNumbers.Empty())
         largest = std::max(largest, m_OutputLineNumbers.LineNumber(m_OutputLineNumbers.Size() - 1));
     m_pMargin->SetNumbering([this](std::int64_t viewLine, bool& isContext,
@@ -1311,18 +1329,23 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always
     }
     m_nPendingFileLine = 0;
     m_pPaged = std::move(paged);
-    // What cannot be read stays on the status bar: the index's own notes do not cover it.
-    connect(m_pPaged.get(), &CPagedText::IndexProgress, this, [this](int percent) {
-        if (!m_bReadProblemNoted)
-            SetStatusNote(QStringLiteral("Indexing %1%").arg(percent));
+    // The index's progress only while nothing more pressing is to be said.
+    connect(m_pPaged.get(), &CPagedText::IndexProgress, this, [this] {
+        if (!m_bReadProblemNoted && !m_bFileChangedOnDisk)
+            SetStatusNote(PagedNote());
     });
     connect(m_pPaged.get(), &CPagedText::IndexFinished, this, [this] {
-        if (!m_bReadProblemNoted)
-            SetStatusNote(QStringLiteral("Read-only: the file is larger than the editing limit"));
+        if (!m_bReadProblemNoted && !m_bFileChangedOnDisk)
+            SetStatusNote(PagedNote());
     });
     connect(m_pPaged.get(), &CPagedText::ReadProblem, this, [this](const QString& reason) {
         m_bReadProblemNoted = true;
         SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason));
+    });
+    // Read again: what the status bar said of it is no longer true.
+    connect(m_pPaged.get(), &CPagedText::ReadRecovered, this, [this] {
+        m_bReadProblemNoted = false;
+        SetStatusNote(m_bFileChangedOnDisk ? QStringLiteral("File changed on disk") : PagedNote());
     });
     PlacePagedScrollBar();
     UpdateMarginNumbering();
@@ -1330,7 +1353,7 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always
         WatchFile(static_cast<std::uint64_t>(size));
     connect(m_pPaged.get(), &CPagedText::IndexProgress, this, [this] {
         if (m_pPaged)
-            m_pMargin->SetLargest(m_pPaged->GetIndex().GetLineCount());
+            m_pMargin->SetLargest(m_pPaged->GetExpectedLineCount());
     });
     SetStatusNote(QStringLiteral("Indexing 0%"));
     return true;

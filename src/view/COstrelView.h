@@ -329,6 +329,8 @@ private:
     void SetFileChangedOnDisk(bool changed);
     // The note of a view that is otherwise quiet: the paged view's, or none.
     QString RestingNote() const;
+    // The paged view's note while nothing went wrong: the index's progress, then the resting note.
+    QString PagedNote() const;
     // Keeps the caret and the screen at the end when they were there before new text came.
     bool IsCaretOnLastLine() const;
     void FollowEnd();
@@ -360,6 +362,8 @@ private:
     bool m_bFollow = false;
     bool m_bPagingFollowed = false;
     bool m_bReadProblemNoted = false; // the paged view could not read part of its file
+    // While the editor loads: the lines the whole file is likely to have, for the margin's width.
+    std::int64_t m_nExpectedLines = 0;
     long m_nFollowedEditorLimit = DefaultFollowedEditorLimit;
     bool m_bScrollsWithEnd = false;
     bool m_bFileChangedOnDisk = false;

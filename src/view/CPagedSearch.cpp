@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include "filtering/FileTextSearch.h"
 #include "view/COstrelView.h"
@@ -74,7 +73,8 @@ void CPagedSearch::StartFindFromSelection(bool searchDown)
     const std::uint64_t from = paged->GetWindowStart() + (searchDown ? end : start);
     const std::uint64_t size = paged->GetFileSize();
     m_nSpan = searchDown ? (size > from ? size - from : 0) : from;
-    const int fd = ::open(QFile::encodeName(paged->GetPath()).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // The file the view has open, whatever has become of its name since (deleted, replaced).
+    const int fd = ::fcntl(paged->GetFileDescriptor(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
         Q_EMIT Finished(CViewSearch::Outcome::NotFound);
         return;

@@ -11,6 +11,7 @@
 #include "filtering/FileLineIndex.h"
 #include "filtering/LineFeedCounter.h"
 #include "view/CFileRangeReader.h"
+#include "view/CLineNumberMargin.h"
 #include "view/COstrelView.h"
 
 namespace {
@@ -68,6 +69,11 @@ std::uint64_t CPagedText::GetFileSize() const
     return std::max(m_pIndex->GetStartSize(), m_pIndex->GetIndexedBytes());
 }
 
+int CPagedText::GetFileDescriptor() const
+{
+    return m_pIndex->GetFileDescriptor();
+}
+
 int CPagedText::GetIndexPercent() const
 {
     if (m_pIndex->IsComplete())
@@ -79,6 +85,11 @@ int CPagedText::GetIndexPercent() const
 bool CPagedText::IsIndexComplete() const
 {
     return m_pIndex->IsComplete();
+}
+
+std::int64_t CPagedText::GetExpectedLineCount() const
+{
+    return std::max(m_pIndex->GetLineCount(), m_nEstimatedLines);
 }
 
 std::int64_t CPagedText::FileLineOfViewLine(std::int64_t viewLine) const
@@ -200,15 +211,30 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
         return; // a newer request is under way
     m_nPendingTag = 0;
     if (error != 0) {
+        m_bReadFailed = true;
         Q_EMIT ReadProblem(QString::fromLocal8Bit(std::strerror(error)));
         return;
     }
-    if (bytes.isEmpty() && offset > 0) {
-        // The file is shorter than it was: what is gone cannot be shown.
-        // What is shown may be gone too: show what the file still has from its start.
-        Q_EMIT ReadProblem(QStringLiteral("The file is shorter than it was"));
-        ShowStart();
-        return;
+    if (m_bReadFailed) {
+        m_bReadFailed = false;
+        Q_EMIT ReadRecovered();
+    }
+    const std::uint64_t readEnd = offset + static_cast<std::uint64_t>(bytes.size());
+    if (bytes.size() < WindowBytes && readEnd < GetFileSize()) {
+        // The file got shorter: the index finds its new end, and what it still has is shown.
+        NoteFileChanged();
+        if (bytes.isEmpty() && offset > 0) {
+            DeferPastEnd(m_PendingPlacement);
+            return;
+        }
+    }
+    if (m_nEstimatedLines == 0 && !m_pIndex->IsComplete() && !bytes.isEmpty()) {
+        // The first window's lines, as long on average as the rest of the file's: the margin is
+        // as wide from the start as the last line needs.
+        const auto feeds =
+            static_cast<std::int64_t>(CountLineFeeds(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        m_nEstimatedLines =
+            CLineNumberMargin::EstimateLineCount(GetFileSize(), static_cast<std::uint64_t>(bytes.size()), feeds);
     }
     qsizetype begin = 0;
     bool insideLine = m_bPendingInsideLine;
@@ -237,6 +263,37 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
     PlaceInWindow(m_PendingPlacement);
     UpdateScrollBar();
     Q_EMIT WindowShown();
+}
+
+void CPagedText::DeferPastEnd(const Placement& placement)
+{
+    if (placement.What == Placement::Kind::Line) {
+        m_nDeferredLine = placement.TargetLine;
+        m_bDeferredSelects = placement.SelectWholeLine;
+    } else {
+        m_bDeferredEnd = true;
+    }
+}
+
+void CPagedText::ReadWindowAgain()
+{
+    COstrelView& view = m_View;
+    const std::int64_t first =
+        view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE,
+                           ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
+    Placement placement;
+    placement.What = Placement::Kind::Keep;
+    placement.TargetOffset =
+        m_nWindowStart +
+        static_cast<std::uint64_t>(view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(first)));
+    if (placement.TargetOffset >= GetFileSize()) {
+        ShowEnd(); // nothing on screen is left
+        return;
+    }
+    placement.Anchor = static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETANCHOR);
+    placement.Caret =
+        static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    RequestAround(placement.TargetOffset, placement);
 }
 
 void CPagedText::PlaceInWindow(const Placement& placement)
@@ -378,6 +435,12 @@ void CPagedText::NoteFileGrew()
         m_IndexTimer.start();
 }
 
+void CPagedText::NoteFileChanged()
+{
+    // Extending the index also finds a file that got shorter; the timer then fits the window.
+    NoteFileGrew();
+}
+
 void CPagedText::OnIndexTimer()
 {
     if (m_bGrew && m_pIndex->IsComplete()) {
@@ -397,12 +460,19 @@ void CPagedText::OnIndexTimer()
         m_nResolveTag = m_nNextTag++;
         m_pReader->Request(known.Offset, static_cast<std::size_t>(m_nWindowStart - known.Offset), m_nResolveTag);
     }
+    const bool indexed = m_pIndex->IsComplete() && !m_bGrew;
+    if (indexed) {
+        m_nEstimatedLines = 0; // the index knows
+        if (std::exchange(m_bDeferredEnd, false))
+            ShowEnd();
+        else if (!IsMoving() && m_nWindowEnd > GetFileSize())
+            ReadWindowAgain();
+    }
     UpdateScrollBar();
     // A followed file read at its end stays at its end: the window goes where the index now ends.
-    if (m_bKeepsEnd && m_pIndex->IsComplete() && !m_bGrew && !IsMoving() && m_nWindowEnd < GetFileSize())
+    if (m_bKeepsEnd && indexed && !IsMoving() && m_nWindowEnd < GetFileSize())
         ShowEnd();
-    if (m_pIndex->IsComplete() && !m_bGrew && m_nDeferredLine < 0 &&
-        (m_nWindowFirstLine >= 0 || m_bWindowStartsInsideLine)) {
+    if (indexed && m_nDeferredLine < 0 && !IsMoving() && (m_nWindowFirstLine >= 0 || m_bWindowStartsInsideLine)) {
         m_IndexTimer.stop();
         Q_EMIT IndexFinished();
     }

@@ -42,10 +42,15 @@ public:
     std::uint64_t GetFileSize() const;
     int GetIndexPercent() const;
     bool IsIndexComplete() const;
+    // The file's line count as far as it can be told: the index's once it is complete; before,
+    // an estimate from the first window read (the margin's width does not follow the index).
+    std::int64_t GetExpectedLineCount() const;
 
     // The file offset of the window's start, and of an editor position.
     std::uint64_t GetWindowStart() const { return m_nWindowStart; }
     const QString& GetPath() const { return m_strPath; }
+    // The descriptor of the file shown, open since Start; read it with pread only (it is shared).
+    int GetFileDescriptor() const;
     std::uint64_t GetWindowEnd() const { return m_nWindowEnd; }
     // The 0-based file line of an editor line, or -1 while the index has not reached the window.
     std::int64_t FileLineOfViewLine(std::int64_t viewLine) const;
@@ -66,6 +71,9 @@ public:
     // The file has grown (filter output still being written to it, a log still being written):
     // the index goes on, the scroll bar follows.
     void NoteFileGrew();
+    // The file changed on disk without being followed: the index looks at its end again, and a
+    // file that got shorter is shown as it now is (the window and the index end where it ends).
+    void NoteFileChanged();
     // Whether the window goes with the end of a growing file, once the index has reached it.
     void SetKeepsEnd(bool keeps) { m_bKeepsEnd = keeps; }
     bool KeepsEnd() const { return m_bKeepsEnd; }
@@ -79,8 +87,10 @@ Q_SIGNALS:
     void IndexFinished();
     // A window was put into the editor.
     void WindowShown();
-    // Part of the file could not be read (it shrank, vanished or the disk failed).
+    // Part of the file could not be read (the disk or the mount failed).
     void ReadProblem(const QString& reason);
+    // A window was read again after a ReadProblem.
+    void ReadRecovered();
 
 private:
     // What to do once a window has been read.
@@ -107,6 +117,10 @@ private:
     void RequestAround(std::uint64_t offset, const Placement& placement);
     void OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByteArray& bytes, int error);
     void PlaceInWindow(const Placement& placement);
+    // The file ended before a window that was asked for: shown once the index knows its end.
+    void DeferPastEnd(const Placement& placement);
+    // The window reaches past the file's end: read again, what is left of it kept on screen.
+    void ReadWindowAgain();
     void OnIndexTimer();
     void UpdateScrollBar();
     void OnScrollBarAction(int action);
@@ -135,6 +149,9 @@ private:
     std::int64_t m_nDeferredLine = -1; // a line to show once the index has reached it
     bool m_bDeferredSelects = false;
     bool m_bUpdatingScrollBar = false;
-    bool m_bGrew = false; // the file grew since the index last reached its end
+    bool m_bGrew = false;               // the file grew or changed since the index last reached its end
+    bool m_bDeferredEnd = false;        // the end to show once the index has reached it
+    bool m_bReadFailed = false;         // the last window read failed
+    std::int64_t m_nEstimatedLines = 0; // from the first window, until the index is complete
     bool m_bKeepsEnd = false;
 };

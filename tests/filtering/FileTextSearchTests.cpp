@@ -165,6 +165,57 @@ TEST(FileLineIndexTest, LocatesLinesAndOffsets)
     EXPECT_EQ(error, EISDIR);
 }
 
+// A file cut short after it was indexed: Extend finds it shorter and counts what is left, cut at
+// a line start, inside a line, at a checkpoint, before the first one and to nothing; and a file
+// that grows again afterwards is counted on from there.
+TEST(FileLineIndexTest, TakesAFileThatGotShorterAsItNowIs)
+{
+    TempDir dir;
+    std::string text;
+    std::vector<std::uint64_t> starts = {0};
+    for (int i = 0; i < 1000; ++i) {
+        text += "line " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 13), 'x') + '\n';
+        starts.push_back(text.size());
+    }
+    const auto waitForIndex = [](const FileLineIndex& index) {
+        while (!index.IsComplete())
+            std::this_thread::yield();
+    };
+    const std::size_t checkpoint = starts[FileLineIndex::Stride * 3];
+    for (const std::size_t cut : {starts[500], starts[500] + 3, checkpoint, checkpoint - 1, checkpoint + 1,
+                                  starts[FileLineIndex::Stride - 1], std::size_t{5}, std::size_t{0}}) {
+        const std::string path = dir.Write("log", text);
+        FileLineIndex index(path);
+        int error = 0;
+        ASSERT_TRUE(index.Start(error)) << error;
+        waitForIndex(index);
+        ASSERT_EQ(index.GetLineCount(), static_cast<std::int64_t>(starts.size()));
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+        index.Extend();
+        waitForIndex(index);
+        const std::string left = text.substr(0, cut);
+        const auto feeds = static_cast<std::int64_t>(std::count(left.begin(), left.end(), '\n'));
+        EXPECT_EQ(index.GetLineCount(), feeds + 1) << cut;
+        EXPECT_EQ(index.GetIndexedBytes(), cut);
+        EXPECT_EQ(index.GetStartSize(), cut);
+        const FileLineIndex::Checkpoint last = index.Locate(feeds + 1000);
+        EXPECT_EQ(last.Line, feeds / FileLineIndex::Stride * FileLineIndex::Stride) << cut;
+        EXPECT_EQ(last.Offset, starts[static_cast<std::size_t>(last.Line)]) << cut;
+        EXPECT_EQ(index.LocateOffset(text.size()).Offset, last.Offset) << cut;
+
+        // Written on after the cut: counted from where the index stands.
+        const std::string more = "again\nand again\n";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, more.data(), more.size()), static_cast<ssize_t>(more.size()));
+        ::close(fd);
+        index.Extend();
+        waitForIndex(index);
+        EXPECT_EQ(index.GetLineCount(), feeds + 3) << cut;
+        EXPECT_EQ(index.GetIndexedBytes(), cut + more.size());
+    }
+}
+
 // Numbers in file order with context flags, the cancel marker's 0 after them and big jumps:
 // every one comes back as it went in.
 TEST(OutputLineNumbersTest, KeepsEveryNumberAndFlag)

@@ -72,7 +72,10 @@ private Q_SLOTS:
     void scrollBarDragSettlesOnALineStart();
     void aLineLongerThanTheWindowIsShownInPieces();
     void aFileThatShrinksIsReportedNotFatal();
+    void aWindowPastTheNewEndShrinksWithTheFile();
+    void aReadProblemNoteLastsWhileItIsTrue();
     void findSearchesTheFileBeyondTheWindow();
+    void findSearchesTheOpenFileAfterItsNameIsGone();
     void saveAsCopiesTheFile();
     void saveAsOverAFileKeepsItsOwnerAndMode();
 
@@ -336,15 +339,127 @@ void TestPagedView::aFileThatShrinksIsReportedNotFatal()
     QVERIFY(view && WaitForIndex(view));
     QFile file(view->GetDocument()->GetPathName());
     QVERIFY(file.resize(1000));
+    const QByteArray left = log.left(1000);
+    const std::int64_t leftLines = left.count('\n') + 1;
     QSignalSpy problems(view->GetPagedText(), &CPagedText::ReadProblem);
+    // The end is the new end, whether or not the watcher has seen the change yet.
     QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
-    QTRY_VERIFY(!problems.isEmpty());
-    QTRY_VERIFY(view->GetStatusNote().startsWith(QStringLiteral("Cannot read the file: ")));
-    // The watcher sees the change too; what cannot be read stays what the status bar says.
+    QTRY_COMPARE(view->GetCaretLine(), leftLines);
+    QVERIFY(WaitForIndex(view));
+    QCOMPARE(TestSupport::TextOf(view), left);
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS),
+             view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
+    QCOMPARE(view->GetGoToLineCount(), leftLines);
+    QCOMPARE(view->GetPagedText()->GetFileSize(), std::uint64_t{1000});
+    // The watcher sees the change too, and the status bar says so: nothing failed to read.
     QTRY_VERIFY(view->IsFileChangedOnDisk());
-    QVERIFY(view->GetStatusNote().startsWith(QStringLiteral("Cannot read the file: ")));
+    QTRY_COMPARE(view->GetStatusNote(), QStringLiteral("File changed on disk"));
+    QVERIFY(problems.isEmpty());
+    // Lines past the new end are past the end for Go To too.
+    view->GoToLine(50000);
     QVERIFY(WaitForWindow(view));
-    QCOMPARE(TestSupport::TextOf(view), log.left(1000));
+    QTRY_COMPARE(view->GetCaretLine(), leftLines);
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(view->GetCaretLine(), 1);
+    QVERIFY(problems.isEmpty());
+}
+
+void TestPagedView::aWindowPastTheNewEndShrinksWithTheFile()
+{
+    const QByteArray log = NumberedLog(5 * Megabyte);
+    const QList<QByteArray> lines = LinesOf(log);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForIndex(view));
+    CPagedText* paged = view->GetPagedText();
+    const auto middle = static_cast<std::int64_t>(lines.size()) / 2;
+    view->GoToLine(middle);
+    QVERIFY(WaitForWindow(view));
+    const std::uint64_t start = paged->GetWindowStart();
+    const int barMaximum = paged->GetScrollBar()->maximum();
+    // Cut a little way past the caret's line, inside a line, while the window reaches further.
+    const qsizetype caretOffset =
+        static_cast<qsizetype>(start) + view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    const qsizetype cut = log.indexOf('\n', caretOffset + 100000) + 5;
+    QVERIFY(static_cast<std::uint64_t>(cut) < paged->GetWindowEnd());
+    QVERIFY(QFile(view->GetDocument()->GetPathName()).resize(cut));
+    // Nobody moves: the watcher's notice is enough for the window to end where the file ends.
+    QTRY_COMPARE_WITH_TIMEOUT(paged->GetWindowEnd(), static_cast<std::uint64_t>(cut), 20000);
+    QVERIFY(WaitForIndex(view));
+    const QByteArray shown = TestSupport::TextOf(view);
+    QCOMPARE(shown, log.mid(static_cast<qsizetype>(paged->GetWindowStart()), cut - paged->GetWindowStart()));
+    // What was on screen stays there, the caret on its line.
+    QCOMPARE(view->GetCaretLine(), middle);
+    QCOMPARE(view->GetGoToLineCount(), log.left(cut).count('\n') + 1);
+    QVERIFY(paged->GetScrollBar()->maximum() < barMaximum);
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(view->GetCaretLine(), log.left(cut).count('\n') + 1);
+    QCOMPARE(ViewLineText(view, CaretViewLine(view)), log.mid(log.lastIndexOf('\n', cut - 1) + 1, 4));
+    QCOMPARE(view->GetStatusNote(), QStringLiteral("File changed on disk"));
+}
+
+void TestPagedView::aReadProblemNoteLastsWhileItIsTrue()
+{
+    const QByteArray log = NumberedLog(3 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForIndex(view));
+    CPagedText* paged = view->GetPagedText();
+    const QString resting = QStringLiteral("Read-only: the file is larger than the editing limit");
+    QTRY_COMPARE(view->GetStatusNote(), resting);
+    // A read that failed: said until a read works again, whatever the index says meanwhile.
+    Q_EMIT paged->ReadProblem(QStringLiteral("Input/output error"));
+    QCOMPARE(view->GetStatusNote(), QStringLiteral("Cannot read the file: Input/output error"));
+    QSignalSpy indexed(paged, &CPagedText::IndexFinished);
+    paged->NoteFileChanged();
+    QVERIFY(indexed.wait(20000));
+    QCOMPARE(view->GetStatusNote(), QStringLiteral("Cannot read the file: Input/output error"));
+    Q_EMIT paged->ReadRecovered();
+    QCOMPARE(view->GetStatusNote(), resting);
+    // A change on disk seen meanwhile is what remains to be said once reading works again.
+    Q_EMIT paged->ReadProblem(QStringLiteral("Input/output error"));
+    QVERIFY(TestSupport::WriteFile(view->GetDocument()->GetPathName(), log + "more\n"));
+    QTRY_VERIFY(view->IsFileChangedOnDisk());
+    QVERIFY(WaitForIndex(view));
+    QCOMPARE(view->GetStatusNote(), QStringLiteral("Cannot read the file: Input/output error"));
+    Q_EMIT paged->ReadRecovered();
+    QCOMPARE(view->GetStatusNote(), QStringLiteral("File changed on disk"));
+}
+
+void TestPagedView::findSearchesTheOpenFileAfterItsNameIsGone()
+{
+    QByteArray log = NumberedLog(6 * Megabyte);
+    const qsizetype late = log.indexOf("line 150000 ");
+    log.insert(late, "Needle ");
+    QVERIFY(late > 4 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForWindow(view));
+    CPagedText* paged = view->GetPagedText();
+    const auto find = [view](const char* text, bool down) {
+        CPagedSearch search(view, QString::fromLatin1(text), true, false);
+        QSignalSpy finished(&search, &CPagedSearch::Finished);
+        search.StartFindFromSelection(down);
+        if (!finished.wait(20000) && finished.isEmpty())
+            return CViewSearch::Outcome::Stopped;
+        return finished.front().front().value<CViewSearch::Outcome>();
+    };
+    // Deleted, and another file under its name that has none of it: the view's file is searched.
+    const QString path = view->GetDocument()->GetPathName();
+    QVERIFY(QFile::remove(path));
+    QVERIFY(TestSupport::WriteFile(path, "something else\n"));
+    QCOMPARE(find("line 3 xxx", true), CViewSearch::Outcome::Found);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(view->selectedText(), QStringLiteral("line 3 xxx"));
+    QCOMPARE(paged->GetWindowStart() +
+                 static_cast<std::uint64_t>(view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART)),
+             static_cast<std::uint64_t>(log.indexOf("line 3 xxx")));
+    QCOMPARE(find("Needle", true), CViewSearch::Outcome::Found);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(paged->GetWindowStart() +
+                 static_cast<std::uint64_t>(view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART)),
+             static_cast<std::uint64_t>(late));
+    QCOMPARE(find("line 2 xx", false), CViewSearch::Outcome::Found);
+    QCOMPARE(find("something else", true), CViewSearch::Outcome::NotFound);
 }
 
 void TestPagedView::saveAsCopiesTheFile()
