@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "filtering/FileChangeTexts.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterSettings.h"
 #include "filtering/FilterSettingsFile.h"
@@ -73,12 +74,11 @@ public:
     // go to standard output.
     void NoteFileEvent(FileEvent event) override
     {
-        if (event == FileEvent::Truncated)
-            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file truncated");
-        else if (event == FileEvent::Replaced)
-            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file replaced");
+        if (event == FileEvent::Truncated || event == FileEvent::Replaced)
+            WriteMessage(m_nErrorFd, FileChangeTexts::CommandLineRestartNote("ostrel-filter", m_strPath,
+                                                                             event == FileEvent::Replaced));
         else if (event == FileEvent::Missing)
-            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file gone, waiting for it");
+            WriteMessage(m_nErrorFd, FileChangeTexts::CommandLineGoneNote("ostrel-filter", m_strPath));
     }
 
     void SetPath(std::string path) { m_strPath = std::move(path); }

@@ -83,7 +83,7 @@ private:
 
     EngineResult ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize, std::stop_token& stop);
     MappedOutcome DecideMapped(MappedFile& mapping, std::stop_token& stop, std::unique_ptr<char[]>& buffer,
-                               std::size_t& capacity, std::size_t& carried);
+                               std::size_t& capacity, std::size_t& carried, std::string& tail);
     bool ProcessBlock(const char* begin, const char* end, std::stop_token& stop);
     int DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop);
     void KeepNonMatchingLines(const char* begin, const char* end);
