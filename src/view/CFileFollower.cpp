@@ -8,26 +8,24 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 
 #include "view/CFileRangeReader.h"
+#include "view/CSharedFileWatcher.h"
 
-CFileFollower::CFileFollower(QString path, std::uint64_t offset, QObject* parent)
-    : QObject(parent), m_strPath(std::move(path)), m_strNativePath(QFile::encodeName(m_strPath).toStdString())
+CFileFollower::CFileFollower(QString path, std::uint64_t offset, QObject* parent, CSharedFileWatcher* watcher)
+    : QObject(parent), m_strPath(std::move(path)), m_strNativePath(QFile::encodeName(m_strPath).toStdString()),
+      m_pWatcher(watcher ? watcher : &CSharedFileWatcher::Shared())
 {
     m_Known.Offset = offset;
     if (OpenFile())
         LoadReadState(m_nFd, offset, m_Known);
-    Watch();
-    connect(&m_Watcher, &QFileSystemWatcher::fileChanged, this, &CFileFollower::Check);
-    connect(&m_Watcher, &QFileSystemWatcher::directoryChanged, this, &CFileFollower::Check);
-    m_PollTimer.setInterval(PollMs);
-    connect(&m_PollTimer, &QTimer::timeout, this, &CFileFollower::Check);
-    m_PollTimer.start();
+    // The folder is watched, not the file: a rotated log's new file shows there too.
+    m_nSubscription = m_pWatcher->Subscribe(m_strPath, [this] { Check(); });
 }
 
 CFileFollower::~CFileFollower()
 {
+    m_pWatcher->Unsubscribe(m_nSubscription);
     delete m_pReader; // leaves a read that hangs behind
     if (m_nFd >= 0)
         ::close(m_nFd);
@@ -55,16 +53,6 @@ bool CFileFollower::OpenFile()
     connect(m_pReader, &CFileRangeReader::RangeRead, this, &CFileFollower::OnRangeRead);
     m_nPendingTag = 0;
     return true;
-}
-
-void CFileFollower::Watch()
-{
-    // The folder too: a rotated log's new file shows there, and the watch on the old one ends.
-    const QStringList watched = m_Watcher.files() + m_Watcher.directories();
-    if (!watched.isEmpty())
-        m_Watcher.removePaths(watched);
-    m_Watcher.addPath(m_strPath);
-    m_Watcher.addPath(QFileInfo(m_strPath).absolutePath());
 }
 
 void CFileFollower::SetFollowing(bool following)
@@ -100,8 +88,6 @@ void CFileFollower::Check()
     if (present == m_bMissing) {
         m_bMissing = !present;
         Q_EMIT FileMissingChanged(m_bMissing);
-        if (present)
-            Watch();
     }
     const FileChange change = ClassifyFileChange(m_Known, now);
     if (change == FileChange::Unchanged || change == FileChange::Gone || change == FileChange::NotAFile)
@@ -132,7 +118,6 @@ void CFileFollower::Check()
         // What the old file still had was read first (it counts as growth); the new one starts now.
         if (!OpenFile())
             return;
-        Watch();
         StartAgain(true);
         return;
     case FileChange::Unchanged:
