@@ -64,8 +64,7 @@ FileObservation ObserveFile(int fd, const std::string& path, const FileReadState
 
 FileChange ClassifyFileChange(const FileReadState& known, const FileObservation& now)
 {
-    const bool nameIsOpenFile =
-        now.NamePresent && now.NameDevice == known.Device && now.NameInode == known.Inode;
+    const bool nameIsOpenFile = now.NamePresent && now.NameDevice == known.Device && now.NameInode == known.Inode;
     if (now.OpenKnown && now.OpenIsRegular) {
         // A short read of the tail means the file shrank between the two looks: rewritten too.
         const bool rewritten = now.OpenSize < known.Offset || now.BytesAtTail != known.Tail;

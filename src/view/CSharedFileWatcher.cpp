@@ -13,9 +13,8 @@
 
 namespace {
 
-constexpr std::uint32_t FolderEvents =
-    IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE_SELF |
-    IN_MOVE_SELF;
+constexpr std::uint32_t FolderEvents = IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                       IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
 
 } // namespace
 
@@ -147,7 +146,7 @@ void CSharedFileWatcher::Notify(const std::function<bool(const Subscription&)>& 
     for (const int number : numbers) {
         const auto found = m_Subscriptions.find(number);
         if (found == m_Subscriptions.end())
-            continue; // unsubscribed by an earlier listener
+            continue;                             // unsubscribed by an earlier listener
         const Listener call = found->second.Call; // the listener may unsubscribe itself
         call();
     }

@@ -58,9 +58,9 @@ private:
     int m_nNotifyFd = -1;
     QSocketNotifier* m_pNotifier = nullptr;
     std::map<int, Subscription> m_Subscriptions;
-    std::map<std::string, int> m_FolderWatches;   // folder: watch descriptor
-    std::map<int, std::string> m_WatchedFolders;  // watch descriptor: folder
-    std::map<std::string, int> m_FolderUsers;     // folder: subscriptions in it
+    std::map<std::string, int> m_FolderWatches;  // folder: watch descriptor
+    std::map<int, std::string> m_WatchedFolders; // watch descriptor: folder
+    std::map<std::string, int> m_FolderUsers;    // folder: subscriptions in it
     int m_nNextSubscription = 1;
     QTimer m_PollTimer;
 };

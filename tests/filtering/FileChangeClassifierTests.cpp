@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <atomic>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <stop_token>
 #include <sys/stat.h>
 #include <thread>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
