@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "filtering/FileChangeTexts.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterSettings.h"
 #include "filtering/FilterSettingsFile.h"
@@ -87,12 +88,11 @@ public:
     // go to standard output.
     void NoteFileEvent(FileEvent event) override
     {
-        if (event == FileEvent::Truncated)
-            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file truncated");
-        else if (event == FileEvent::Replaced)
-            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file replaced");
+        if (event == FileEvent::Truncated || event == FileEvent::Replaced)
+            WriteMessage(m_nErrorFd, FileChangeTexts::CommandLineRestartNote("ostrel-filter", m_strPath,
+                                                                             event == FileEvent::Replaced));
         else if (event == FileEvent::Missing)
-            WriteMessage(m_nErrorFd, "ostrel-filter: " + m_strPath + ": file gone, waiting for it");
+            WriteMessage(m_nErrorFd, FileChangeTexts::CommandLineGoneNote("ostrel-filter", m_strPath));
     }
 
     // The file whose lines come next, as its lines and notes name it.

@@ -4,14 +4,11 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// A wait never goes longer than this without looking at the file: the poll of file systems that
-// send no notifications. Stop requests are looked at every StopSliceMs.
-constexpr int PollMs = 1000;
+// Stop requests are looked at every StopSliceMs.
 constexpr int StopSliceMs = 100;
 
 std::string FolderOf(const std::string& path)
@@ -63,35 +60,32 @@ void FileChangeWaiter::Sleep(int milliseconds, const std::stop_token& stop)
     }
 }
 
-FileChangeWaiter::Change FileChangeWaiter::Wait(int fd, std::uint64_t offset, const std::stop_token& stop)
+FileChangeWaiter::Change FileChangeWaiter::Wait(int fd, const FileReadState& known, const std::stop_token& stop)
 {
     for (;;) {
+        switch (ClassifyFileChange(known, ObserveFile(fd, m_strPath, known))) {
+        case FileChange::Grew:
+            return Change::Grew;
+        case FileChange::Rewritten:
+            return Change::Truncated;
+        case FileChange::Replaced:
+            m_bToldMissing = false;
+            return Change::Replaced;
+        case FileChange::Gone:
+        case FileChange::NotAFile:
+            // Said once, then waited for until a file has the name again; a folder in its place
+            // is waited out the same way rather than read.
+            if (!m_bToldMissing) {
+                m_bToldMissing = true;
+                return Change::Missing;
+            }
+            break;
+        case FileChange::Unchanged:
+            m_bToldMissing = false;
+            break;
+        }
         if (stop.stop_requested())
             return Change::Stopped;
-        struct stat reading
-        {
-        };
-        if (::fstat(fd, &reading) == 0) {
-            const auto size = static_cast<std::uint64_t>(reading.st_size < 0 ? 0 : reading.st_size);
-            if (size > offset)
-                return Change::Grew;
-            struct stat named
-            {
-            };
-            if (::stat(m_strPath.c_str(), &named) != 0) {
-                if (!m_bToldMissing) {
-                    m_bToldMissing = true; // gone: said once, then waited for until the name comes back
-                    return Change::Missing;
-                }
-            } else {
-                m_bToldMissing = false;
-                m_bLastReplaced = named.st_ino != reading.st_ino || named.st_dev != reading.st_dev;
-                if (m_bLastReplaced)
-                    return Change::Replaced;
-                if (size < offset)
-                    return Change::Truncated;
-            }
-        }
         Sleep(PollMs, stop);
     }
 }

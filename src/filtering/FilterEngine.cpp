@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "filtering/CompressedInput.h"
+#include "filtering/FileChangeClassifier.h"
 #include "filtering/FileChangeWaiter.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/MappedFile.h"
@@ -244,8 +245,13 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     std::optional<MappedFile> mapping;
     bool countMappedLines = false;
     std::optional<FileChangeWaiter> waiter;
+    // A followed regular file: what was read of it tells a rewrite from growth.
+    const bool watching = m_Run.Follow && !mayBlock;
+    FileReadState known;
     if (m_Run.Follow)
         waiter.emplace(m_Run.Path);
+    if (watching)
+        IdentifyOpenFile(fd, known);
     const auto countBeforeReadLines = [&](std::size_t bytes) {
         if (!countMappedLines)
             return true;
@@ -257,10 +263,68 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
         }
         return CountMappedDroppedLines(*mapping);
     };
+    // The file starts anew from its first byte: so do its lines, and nothing before carries over.
+    const auto forgetFile = [&](FilterOutput::FileEvent event) {
+        mapping.reset();
+        countMappedLines = false;
+        StartFileAgain();
+        carried = 0;
+        bytesRead = 0;
+        IdentifyOpenFile(fd, known);
+        known.StartAgain();
+        m_pOutput->NoteFileEvent(event);
+    };
+    // The old file's unfinished last line will get no line feed: it is decided and kept as a
+    // line of its own, with a line feed, so the next file's first line starts a line too.
+    const auto finishLastLine = [&]() {
+        if (carried == 0)
+            return;
+        if (!countBeforeReadLines(carried))
+            m_pUncounted = nullptr; // shrank under the mapping: its lines can no longer be counted
+        if (carried == capacity) {
+            std::unique_ptr<char[]> larger(new char[capacity + 1]);
+            std::memcpy(larger.get(), buffer.get(), carried);
+            buffer = std::move(larger);
+            capacity += 1;
+        }
+        buffer[carried] = '\n';
+        ProcessBlock(buffer.get(), buffer.get() + carried + 1, stop);
+        carried = 0;
+    };
+    enum class Restart
+    {
+        Done,
+        NotOpened, // another file had the name but could not be opened (or is no file): waited for anew
+        Failed,    // the file cannot be read from its start
+    };
+    const auto startAgain = [&](bool replaced) {
+        if (replaced) {
+            const int reopened = ::open(m_Run.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+            if (reopened < 0)
+                return Restart::NotOpened;
+            struct stat status
+            {
+            };
+            if (::fstat(reopened, &status) != 0 || !S_ISREG(status.st_mode)) {
+                ::close(reopened);
+                return Restart::NotOpened;
+            }
+            finishLastLine();
+            ::dup2(reopened, fd);
+            ::close(reopened);
+        } else {
+            finishLastLine();
+            if (::lseek(fd, 0, SEEK_SET) < 0)
+                return Restart::Failed;
+        }
+        forgetFile(replaced ? FilterOutput::FileEvent::Replaced : FilterOutput::FileEvent::Truncated);
+        return Restart::Done;
+    };
     if (regular && fileSize > 0) {
         mapping.emplace(fd, fileSize);
         if (mapping->GetData() != nullptr) {
-            switch (DecideMapped(*mapping, stop, buffer, capacity, carried)) {
+            std::string mappedTail;
+            switch (DecideMapped(*mapping, stop, buffer, capacity, carried, mappedTail)) {
             case MappedOutcome::Stopped:
                 FlushBatch();
                 return EngineResult::Stopped;
@@ -269,18 +333,20 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
                 if (!m_Run.Follow)
                     return EngineResult::Finished;
                 // A followed file truncated under the mapping starts anew.
-                mapping.reset();
-                StartFileAgain();
                 carried = 0;
                 if (::lseek(fd, 0, SEEK_SET) < 0)
                     return EngineResult::Finished;
-                m_pOutput->NoteFileEvent(FilterOutput::FileEvent::Truncated);
+                forgetFile(FilterOutput::FileEvent::Truncated);
                 break;
             case MappedOutcome::Done:
                 break;
             }
             countMappedLines = mapping.has_value();
             bytesRead = mapping ? mapping->GetSize() : 0;
+            if (watching && mapping) {
+                known.Offset = bytesRead;
+                known.Tail = std::move(mappedTail);
+            }
             if (::lseek(fd, static_cast<off_t>(bytesRead), SEEK_SET) < 0) {
                 if (!countBeforeReadLines(carried)) {
                     FlushBatch();
@@ -308,7 +374,25 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
             FlushBatch();
             return EngineResult::Stopped; // a stop while waiting for a pipe: the unfinished line is not a line
         }
-        if (got == 0 && m_Run.Follow && !mayBlock) {
+        bool restartAfterBlock = false;
+        if (got > 0 && watching) {
+            // Emptied and written again since the last read, maybe while the output was backed
+            // up: what this read gave may be the middle of the new file, not what follows.
+            const FileObservation now = ObserveFile(fd, m_Run.Path, known);
+            if (ClassifyFileChange(known, now) == FileChange::Rewritten) {
+                if (now.OpenSize >= known.Offset) {
+                    bytesRead -= got; // not the old file's: read again from the new one's start
+                    if (startAgain(false) == Restart::Failed)
+                        return EngineResult::Finished;
+                    continue;
+                }
+                // Shorter than where this read began: it was emptied after the read, so what
+                // the read gave is the old file's, and is decided before the new one starts.
+                restartAfterBlock = true;
+            }
+            known.Advance(std::string_view(data + carried, got));
+        }
+        if (got == 0 && watching) {
             // At the end of a followed file: an unfinished last line waits for its line feed.
             FlushBatch();
             m_nReadOffset.store(bytesRead, std::memory_order_release);
@@ -317,7 +401,8 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
                 m_nProgressPercent.store(100, std::memory_order_relaxed);
                 m_pOutput->NoteFileEvent(FilterOutput::FileEvent::CaughtUp);
             }
-            switch (waiter->Wait(fd, bytesRead, stop)) {
+            const FileChangeWaiter::Change change = waiter->Wait(fd, known, stop);
+            switch (change) {
             case FileChangeWaiter::Change::Grew:
                 continue;
             case FileChangeWaiter::Change::Missing:
@@ -326,27 +411,17 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
             case FileChangeWaiter::Change::Stopped:
                 return EngineResult::Stopped;
             case FileChangeWaiter::Change::Truncated:
-            case FileChangeWaiter::Change::Replaced: {
-                const bool replaced = waiter->LastWasReplaced();
-                if (replaced) {
-                    const int reopened = ::open(m_Run.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-                    if (reopened < 0)
-                        continue; // gone again before it could be opened: waited for anew
-                    ::dup2(reopened, fd);
-                    ::close(reopened);
-                } else if (::lseek(fd, 0, SEEK_SET) < 0) {
+            case FileChangeWaiter::Change::Replaced:
+                switch (startAgain(change == FileChangeWaiter::Change::Replaced)) {
+                case Restart::Done:
+                    break;
+                case Restart::NotOpened:
+                    waiter->Pause(stop); // until the name changes again, not round and round
+                    break;
+                case Restart::Failed:
                     return EngineResult::Finished;
                 }
-                // The file starts anew: so do its lines, and nothing before carries over.
-                mapping.reset();
-                countMappedLines = false;
-                StartFileAgain();
-                carried = 0;
-                bytesRead = 0;
-                m_pOutput->NoteFileEvent(replaced ? FilterOutput::FileEvent::Replaced
-                                                  : FilterOutput::FileEvent::Truncated);
                 continue;
-            }
             }
         }
         endOfFile = got == 0;
@@ -359,6 +434,8 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
                     FlushBatch();
                     return EngineResult::Stopped;
                 }
+                if (restartAfterBlock && startAgain(false) == Restart::Failed)
+                    return EngineResult::Finished;
                 continue;
             }
             blockEnd = static_cast<const char*>(lastLineFeed) + 1;
@@ -367,11 +444,8 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
             FlushBatch(); // the file shrank under the mapping
             if (!m_Run.Follow || ::lseek(fd, 0, SEEK_SET) < 0)
                 return EngineResult::Finished;
-            mapping.reset();
-            StartFileAgain();
             carried = 0;
-            bytesRead = 0;
-            m_pOutput->NoteFileEvent(FilterOutput::FileEvent::Truncated);
+            forgetFile(FilterOutput::FileEvent::Truncated);
             continue;
         }
         const bool stopped = !ProcessBlock(data, blockEnd, stop);
@@ -386,6 +460,8 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
             FlushBatch();
             return EngineResult::Stopped;
         }
+        if (restartAfterBlock && startAgain(false) == Restart::Failed)
+            return EngineResult::Finished;
     }
     FlushBatch();
     return EngineResult::Finished;
@@ -393,34 +469,36 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
 
 FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std::stop_token& stop,
                                                        std::unique_ptr<char[]>& buffer, std::size_t& capacity,
-                                                       std::size_t& carried)
+                                                       std::size_t& carried, std::string& tail)
 {
     const char* const data = mapping.GetData();
     const char* const end = data + mapping.GetSize();
     MappedReadGuard guard(data, end);
     if (sigsetjmp(guard.GetJump(), 1) != 0)
         return MappedOutcome::Shrank;
+    // The unfinished last line and the last bytes are taken first, before any line is decided
+    // and handed over: a followed file written anew meanwhile then shows as such when it is
+    // next looked at, rather than lending the new file's bytes to the old one's last line.
+    const void* lastLineFeed = ::memrchr(data, '\n', mapping.GetSize());
+    const char* const linesEnd = lastLineFeed ? static_cast<const char*>(lastLineFeed) + 1 : data;
+    carried = static_cast<std::size_t>(end - linesEnd);
+    if (carried > capacity) {
+        capacity = carried;
+        buffer.reset(new char[capacity]);
+    }
+    std::memcpy(buffer.get(), linesEnd, carried);
+    tail.assign(end - std::min<std::size_t>(FileReadState::TailBytes, mapping.GetSize()), end);
     // The mapping holds every block until the run ends: dropped lines wait to be counted until a
     // kept line needs its number, which a run that keeps nothing more never does.
     m_bBlocksStay = true;
     std::ptrdiff_t released = 0;
-    for (const char* position = data; position < end;) {
-        // Blocks of whole lines, each at least a block long unless the file ends first.
+    for (const char* position = data; position < linesEnd;) {
+        // Blocks of whole lines, each at least a block long unless the lines end first.
         const char* windowEnd =
-            position + std::min<std::size_t>(m_nBlockSize, static_cast<std::size_t>(end - position));
+            position + std::min<std::size_t>(m_nBlockSize, static_cast<std::size_t>(linesEnd - position));
         const void* lineFeed = ::memrchr(position, '\n', static_cast<std::size_t>(windowEnd - position));
-        if (lineFeed == nullptr && windowEnd < end)
-            lineFeed = std::memchr(windowEnd, '\n', static_cast<std::size_t>(end - windowEnd));
-        if (lineFeed == nullptr) {
-            // The unfinished last line: the read that follows the mapping may complete it.
-            carried = static_cast<std::size_t>(end - position);
-            if (carried > capacity) {
-                capacity = carried;
-                buffer.reset(new char[capacity]);
-            }
-            std::memcpy(buffer.get(), position, carried);
-            break;
-        }
+        if (lineFeed == nullptr)
+            lineFeed = std::memchr(windowEnd, '\n', static_cast<std::size_t>(linesEnd - windowEnd));
         const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
         const bool stopped = !ProcessBlock(position, blockEnd, stop);
         CountDroppedLines(blockEnd); // while the block is still in the cache

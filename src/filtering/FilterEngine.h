@@ -90,7 +90,7 @@ private:
     std::size_t ReadInput(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop);
     EngineResult ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize, std::stop_token& stop);
     MappedOutcome DecideMapped(MappedFile& mapping, std::stop_token& stop, std::unique_ptr<char[]>& buffer,
-                               std::size_t& capacity, std::size_t& carried);
+                               std::size_t& capacity, std::size_t& carried, std::string& tail);
     bool ProcessBlock(const char* begin, const char* end, std::stop_token& stop);
     int DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop);
     void KeepNonMatchingLines(const char* begin, const char* end);

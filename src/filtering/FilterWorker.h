@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "filtering/FileChangeTexts.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterRun.h"
 #include "filtering/OutputLineQueue.h"
@@ -28,8 +29,8 @@ class FilterWorker
 public:
     using ErrorReporter = std::function<void(const std::string& message)>;
     // The lines that mark, in the output of a followed file, where it started anew.
-    static constexpr const char* TruncatedMarker = "<<< File Truncated >>>\n";
-    static constexpr const char* ReplacedMarker = "<<< File Replaced >>>\n";
+    static constexpr const char* TruncatedMarker = FileChangeTexts::TruncatedMarker;
+    static constexpr const char* ReplacedMarker = FileChangeTexts::ReplacedMarker;
     using FinishedNotification = std::function<void()>;
 
     explicit FilterWorker(FilterRun run, ErrorReporter reportError = {}, FinishedNotification finished = {});

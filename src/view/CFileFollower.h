@@ -5,35 +5,37 @@
 #include <memory>
 
 #include <QByteArray>
-#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
-#include <QTimer>
+
+#include "filtering/FileChangeClassifier.h"
 
 class CFileRangeReader;
+class CSharedFileWatcher;
 
-// Watches a log file that a view shows: through the file system's notifications, and every
-// second besides (network file systems send none). Without following it only tells that the file
+// Watches a log file that a view shows: through the process's shared watcher, which hands on the
+// file system's notifications and has it look every second besides (network file systems send
+// none). Without following it only tells that the file
 // changed on disk. Following, it reads what was appended, on a reader thread, and hands it over;
-// a file that shrank or was replaced by another file of the same name (a rotated log) starts
-// anew from its first byte.
+// a file that was emptied or written anew (told by the last bytes handed over no longer being
+// where they were), or replaced by another file of the same name (a rotated log), starts anew
+// from its first byte. What changed is decided by ClassifyFileChange, as in the engine.
 class CFileFollower : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int PollMs = 1000;
     // Bytes read at a time; what is more comes in the next turn.
     static constexpr std::size_t ChunkBytes = 4 * 1024 * 1024;
 
-    // `offset` bytes of the file are shown already.
-    CFileFollower(QString path, std::uint64_t offset, QObject* parent = nullptr);
+    // `offset` bytes of the file are shown already. Without a watcher, the process's shared one.
+    CFileFollower(QString path, std::uint64_t offset, QObject* parent = nullptr, CSharedFileWatcher* watcher = nullptr);
     ~CFileFollower() override;
 
     void SetFollowing(bool following);
     bool IsFollowing() const { return m_bFollowing; }
     // The bytes of the file handed over (or shown before): where the next read starts.
-    std::uint64_t GetOffset() const { return m_nOffset; }
+    std::uint64_t GetOffset() const { return m_Known.Offset; }
     bool IsFileMissing() const { return m_bMissing; }
     // Looks at the file now (the watcher's notification and the poll come here).
     void Check();
@@ -52,19 +54,19 @@ Q_SIGNALS:
 private:
     void OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByteArray& bytes, int error);
     bool OpenFile();
-    void Watch();
+
+    void StartAgain(bool replaced);
 
     QString m_strPath;
-    std::uint64_t m_nOffset;
+    std::string m_strNativePath;
+    FileReadState m_Known; // the open file, and what of it was handed over
     int m_nFd = -1;
-    std::uint64_t m_nDevice = 0;
-    std::uint64_t m_nInode = 0;
     bool m_bFollowing = false;
     bool m_bToldChanged = false;
     bool m_bMissing = false;
     std::uint64_t m_nNextTag = 1;
     std::uint64_t m_nPendingTag = 0;
     CFileRangeReader* m_pReader = nullptr;
-    QFileSystemWatcher m_Watcher;
-    QTimer m_PollTimer;
+    CSharedFileWatcher* m_pWatcher;
+    int m_nSubscription = 0;
 };

@@ -3,13 +3,19 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 CFileRangeReader::CFileRangeReader(int fd, QObject* parent) : QObject(parent), m_pState(std::make_shared<State>())
 {
     m_pState->pOwner = this;
     m_pState->Fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    m_Thread = std::thread([state = m_pState] { ThreadMain(state); });
+}
+
+CFileRangeReader::State::~State()
+{
+    if (Fd >= 0)
+        ::close(Fd);
 }
 
 CFileRangeReader::~CFileRangeReader()
@@ -19,19 +25,19 @@ CFileRangeReader::~CFileRangeReader()
         m_pState->bStopped = true;
         m_pState->pOwner = nullptr;
     }
-    m_pState->Wake.notify_all();
-    // A read may hang on a dead mount: the thread closes its descriptor when it gets back.
-    m_Thread.detach();
+    // A read may hang on a dead mount: the thread, holding the state, closes the descriptor
+    // when it gets back.
 }
 
 void CFileRangeReader::Request(std::uint64_t offset, std::size_t size, std::uint64_t tag)
 {
-    {
-        std::lock_guard lock(m_pState->Mutex);
-        m_pState->Pending = {offset, size, tag};
-        m_pState->bHasRequest = true;
-    }
-    m_pState->Wake.notify_all();
+    std::lock_guard lock(m_pState->Mutex);
+    m_pState->Pending = {offset, size, tag};
+    m_pState->bHasRequest = true;
+    if (m_pState->bReading)
+        return; // the running thread takes it next
+    m_pState->bReading = true;
+    std::thread([state = m_pState] { ThreadMain(state); }).detach();
 }
 
 void CFileRangeReader::ThreadMain(const std::shared_ptr<State>& state)
@@ -39,10 +45,11 @@ void CFileRangeReader::ThreadMain(const std::shared_ptr<State>& state)
     for (;;) {
         RangeRequest request;
         {
-            std::unique_lock lock(state->Mutex);
-            state->Wake.wait(lock, [&state] { return state->bStopped || state->bHasRequest; });
-            if (state->bStopped)
-                break;
+            std::lock_guard lock(state->Mutex);
+            if (state->bStopped || !state->bHasRequest) {
+                state->bReading = false; // the next request starts a thread anew
+                return;
+            }
             request = state->Pending;
             state->bHasRequest = false;
         }
@@ -63,13 +70,11 @@ void CFileRangeReader::ThreadMain(const std::shared_ptr<State>& state)
         bytes.truncate(static_cast<qsizetype>(got));
         std::lock_guard lock(state->Mutex);
         if (!state->pOwner)
-            break;
+            return;
         CFileRangeReader* owner = state->pOwner;
         QMetaObject::invokeMethod(
             owner,
             [owner, request, bytes, error] { Q_EMIT owner->RangeRead(request.Tag, request.Offset, bytes, error); },
             Qt::QueuedConnection);
     }
-    if (state->Fd >= 0)
-        ::close(state->Fd);
 }

@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include <QByteArray>
 #include <QObject>
 
-// Reads ranges of a file on a thread of its own, so the window never waits for the disk or a
+// Reads ranges of a file off the window's thread, so the window never waits for the disk or a
 // slow mount. One request at a time: a new one replaces a request that has not started yet.
-// A thread stuck in a read is left behind when the reader goes; it reaches nothing afterwards.
+// The thread runs only while there is something to read, so an idle reader costs none; a
+// thread stuck in a read is left behind when the reader goes, and reaches nothing afterwards.
 class CFileRangeReader : public QObject
 {
     Q_OBJECT
@@ -40,16 +39,16 @@ private:
     struct State
     {
         std::mutex Mutex;
-        std::condition_variable Wake;
         bool bHasRequest = false; // guarded by Mutex
         bool bStopped = false;    // guarded by Mutex
+        bool bReading = false;    // guarded by Mutex: a thread is serving requests
         RangeRequest Pending;     // guarded by Mutex
         CFileRangeReader* pOwner; // guarded by Mutex; null once the reader is gone
-        int Fd = -1;
+        int Fd = -1;              // closed by the last of the reader and its thread
+        ~State();
     };
 
     static void ThreadMain(const std::shared_ptr<State>& state);
 
     std::shared_ptr<State> m_pState;
-    std::thread m_Thread;
 };

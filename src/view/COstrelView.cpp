@@ -29,6 +29,7 @@
 #include "document/CFileUsage.h"
 #include "document/COstrelDoc.h"
 #include "files/FileReplacer.h"
+#include "filtering/FileChangeTexts.h"
 #include "filtering/FileLineIndex.h"
 #include "filtering/FilterRun.h"
 #include "filtering/LineFeedCounter.h"
@@ -1029,8 +1030,7 @@ void COstrelView::WatchFile(std::uint64_t offset)
     connect(m_pFollower.get(), &CFileFollower::FileRestarted, this, &COstrelView::OnFileRestarted);
     connect(m_pFollower.get(), &CFileFollower::FileMissingChanged, this, [this](bool missing) {
         if (m_bFollow && !m_bShowsFilteredText)
-            SetStatusNote(missing ? QStringLiteral("The file is gone; following goes on when it is back")
-                                  : RestingNote());
+            SetStatusNote(missing ? QString::fromLatin1(FileChangeTexts::GoneNote) : RestingNote());
     });
     // Filter output follows through its run; the whole file through the follower.
     m_pFollower->SetFollowing(m_bFollow && !m_bShowsFilteredText);
@@ -1186,7 +1186,7 @@ void COstrelView::OnFileRestarted(bool replaced)
 {
     if (m_bShowsFilteredText)
         return; // the run that follows the file marks it in the output
-    const QString note = replaced ? QStringLiteral("File replaced") : QStringLiteral("File truncated");
+    const QString note = QString::fromLatin1(FileChangeTexts::RestartNote(replaced));
     if (m_pPaged) {
         // The paged view shows the file itself: it starts again on the new one, once the
         // follower that tells of it is done telling.
@@ -1201,8 +1201,7 @@ void COstrelView::OnFileRestarted(bool replaced)
     }
     const bool atEnd = IsCaretOnLastLine();
     // The marker on a line of its own, after whatever the old file left unfinished.
-    QByteArray marker =
-        replaced ? QByteArrayLiteral("<<< File Replaced >>>\n") : QByteArrayLiteral("<<< File Truncated >>>\n");
+    QByteArray marker(FileChangeTexts::RestartMarker(replaced));
     const long length = SendScintilla(SCI_GETLENGTH);
     if (length > 0 && SendScintilla(SCI_GETCHARAT, static_cast<unsigned long>(length - 1)) != '\n')
         marker.prepend('\n');

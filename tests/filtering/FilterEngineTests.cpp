@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -527,4 +528,191 @@ TEST(FilterEngineFollowTest, StartsAgainAfterTruncationAndRotation)
     using Event = FilterOutput::FileEvent;
     EXPECT_EQ(output.Events, (std::vector<Event>{Event::CaughtUp, Event::Truncated, Event::Replaced}));
     EXPECT_EQ(output.EventLineCounts, (std::vector<std::size_t>{3, 3, 5}));
+}
+
+namespace {
+
+// Waits until the followed run has output at least count lines.
+bool WaitForLines(FollowOutput& output, std::size_t count)
+{
+    for (int i = 0; i < 20000; ++i) {
+        {
+            std::lock_guard lock(output.Mutex);
+            if (output.Lines.size() >= count)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+std::string Numbered(const std::string& word, int from, int to)
+{
+    std::string text;
+    for (int line = from; line <= to; ++line)
+        text += word + " " + std::to_string(line) + "\n";
+    return text;
+}
+
+// An output that can be made to hold the run in its next write, as a full pipe does.
+class HoldingOutput : public FollowOutput
+{
+public:
+    void WriteLines(OutputBatch&& batch) override
+    {
+        {
+            std::unique_lock lock(m_HoldMutex);
+            if (m_bHold) {
+                m_bHeld = true;
+                m_Changed.notify_all();
+                m_Changed.wait(lock, [this] { return !m_bHold; });
+            }
+        }
+        FollowOutput::WriteLines(std::move(batch));
+    }
+    void Hold()
+    {
+        std::lock_guard lock(m_HoldMutex);
+        m_bHold = true;
+    }
+    void WaitUntilHeld()
+    {
+        std::unique_lock lock(m_HoldMutex);
+        m_Changed.wait(lock, [this] { return m_bHeld; });
+    }
+    void Release()
+    {
+        std::lock_guard lock(m_HoldMutex);
+        m_bHold = false;
+        m_Changed.notify_all();
+    }
+
+private:
+    std::mutex m_HoldMutex;
+    std::condition_variable m_Changed;
+    bool m_bHold = false; // guarded by m_HoldMutex
+    bool m_bHeld = false; // guarded by m_HoldMutex
+};
+
+} // namespace
+
+// Emptied and written again between two looks, to the size that was read or beyond: the bytes
+// read last are no longer where they were, so the file starts anew, marked, with nothing lost.
+TEST(FilterEngineFollowTest, NoticesARefillOfEqualOrLargerSize)
+{
+    TempDir dir;
+    const std::string first = Numbered("first", 1, 3);
+    const std::string path = dir.Write("log", first);
+    FilterEngine engine(FilterRun{path, {Literal(" ")}, false, true}, 64);
+    FollowOutput output;
+    std::stop_source stop;
+    std::thread follower([&] { engine.Run(stop.get_token(), output); });
+    ASSERT_TRUE(WaitUntilRead(engine, first.size()));
+
+    // One write of the whole new content: no moment of a shorter file is there to be seen.
+    const std::string same = Numbered("other", 1, 3);
+    ASSERT_EQ(same.size(), first.size());
+    {
+        std::ofstream rewrite(path, std::ios::binary | std::ios::trunc);
+        rewrite << same;
+    }
+    ASSERT_TRUE(WaitForLines(output, 6));
+    const std::string larger = Numbered("third", 1, 9);
+    {
+        std::ofstream rewrite(path, std::ios::binary | std::ios::trunc);
+        rewrite << larger;
+    }
+    ASSERT_TRUE(WaitForLines(output, 15));
+    stop.request_stop();
+    follower.join();
+
+    std::lock_guard lock(output.Mutex);
+    std::vector<KeptLine> expected;
+    for (int line = 1; line <= 3; ++line)
+        expected.push_back({line, "first " + std::to_string(line) + "\n", false});
+    for (int line = 1; line <= 3; ++line)
+        expected.push_back({line, "other " + std::to_string(line) + "\n", false});
+    for (int line = 1; line <= 9; ++line)
+        expected.push_back({line, "third " + std::to_string(line) + "\n", false});
+    EXPECT_EQ(output.Lines, expected);
+    using Event = FilterOutput::FileEvent;
+    EXPECT_EQ(output.Events, (std::vector<Event>{Event::CaughtUp, Event::Truncated, Event::Truncated}));
+    EXPECT_EQ(output.EventLineCounts, (std::vector<std::size_t>{3, 3, 6}));
+}
+
+// A last line without its line feed is the old file's last line when the file starts anew: it
+// is kept (with a line feed of its own) before the marker, at truncation and at rotation alike.
+TEST(FilterEngineFollowTest, KeepsTheUnfinishedLastLineWhenTheFileStartsAnew)
+{
+    TempDir dir;
+    const std::string first = "keep 1\nskip 2\nkeep unfinished";
+    const std::string path = dir.Write("log", first);
+    FilterEngine engine(FilterRun{path, {Literal("keep")}, false, true}, 16);
+    FollowOutput output;
+    std::stop_source stop;
+    std::thread follower([&] { engine.Run(stop.get_token(), output); });
+    ASSERT_TRUE(WaitUntilRead(engine, first.size()));
+
+    ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+    const std::string second = "keep new 1\nkeep half";
+    std::ofstream(path, std::ios::binary | std::ios::app) << second;
+    ASSERT_TRUE(WaitUntilRead(engine, second.size()));
+    const std::string next = dir.Write("log.new", "keep rotated 1\n");
+    std::filesystem::rename(next, path);
+    ASSERT_TRUE(WaitForLines(output, 5));
+    stop.request_stop();
+    follower.join();
+
+    std::lock_guard lock(output.Mutex);
+    const std::vector<KeptLine> expected = {
+        {1, "keep 1\n", false},    {3, "keep unfinished\n", false}, {1, "keep new 1\n", false},
+        {2, "keep half\n", false}, {1, "keep rotated 1\n", false},
+    };
+    EXPECT_EQ(output.Lines, expected);
+    using Event = FilterOutput::FileEvent;
+    EXPECT_EQ(output.Events, (std::vector<Event>{Event::CaughtUp, Event::Truncated, Event::Replaced}));
+    EXPECT_EQ(output.EventLineCounts, (std::vector<std::size_t>{1, 2, 4}));
+}
+
+// Copied and emptied (copytruncate) while the run waits for its output, then written again far
+// beyond where the run was: the run must not go on in the middle of the new file, but read it
+// from its first line.
+TEST(FilterEngineFollowTest, RefillWhileTheOutputIsHeldKeepsEveryNewLine)
+{
+    TempDir dir;
+    const std::string path = dir.Write("log", "start\n");
+    // Excluding what no line holds: every line is kept.
+    FilterEngine engine(FilterRun{path, {Literal("no line has this")}, true, true}, 256);
+    HoldingOutput output;
+    std::stop_source stop;
+    std::thread follower([&] { engine.Run(stop.get_token(), output); });
+    ASSERT_TRUE(WaitUntilRead(engine, 6));
+
+    output.Hold();
+    std::ofstream(path, std::ios::binary | std::ios::app) << Numbered("old", 1, 2000);
+    output.WaitUntilHeld(); // the run has read some of the old lines and waits to hand them over
+    const std::string fresh = Numbered("new", 1, 5000);
+    {
+        std::ofstream rewrite(path, std::ios::binary | std::ios::trunc);
+        rewrite << fresh;
+    }
+    output.Release();
+    ASSERT_TRUE(WaitUntilRead(engine, fresh.size()));
+    stop.request_stop();
+    follower.join();
+
+    std::lock_guard lock(output.Mutex);
+    using Event = FilterOutput::FileEvent;
+    ASSERT_EQ(output.Events.size(), 2u);
+    EXPECT_EQ(output.Events[1], Event::Truncated);
+    const std::size_t restart = output.EventLineCounts[1];
+    ASSERT_EQ(output.Lines.size() - restart, 5000u);
+    for (std::size_t i = 0; i < 5000; ++i) {
+        const KeptLine& line = output.Lines[restart + i];
+        ASSERT_EQ(line.Text, "new " + std::to_string(i + 1) + "\n") << "line " << i + 1 << " of the new file";
+        ASSERT_EQ(line.Number, static_cast<std::int64_t>(i + 1));
+    }
+    // Before the marker none of the new file's lines.
+    for (std::size_t i = 0; i < restart; ++i)
+        ASSERT_NE(output.Lines[i].Text.rfind("new ", 0), 0u) << output.Lines[i].Text;
 }

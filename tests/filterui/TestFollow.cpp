@@ -58,6 +58,7 @@ private Q_SLOTS:
     void wholeFileGrowsWithoutEditsOrReading();
     void caretOnTheLastLineScrollsWithTheEnd();
     void truncationAndRotationStartAgainWithMarkers();
+    void rewriteToTheSameSizeOrBeyondStartsAgain();
     void bigFollowedFileGoesOnPaged();
     void filteredViewShowsWhatAFreshApplyWould();
     void filteredFollowMarksTruncation();
@@ -187,6 +188,28 @@ void TestFollow::truncationAndRotationStartAgainWithMarkers()
     const long rotatedSecond = View()->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT) - 2;
     View()->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, static_cast<unsigned long>(rotatedSecond));
     QCOMPARE(View()->GetCaretLine(), 2);
+}
+
+void TestFollow::rewriteToTheSameSizeOrBeyondStartsAgain()
+{
+    FollowCommand()->trigger();
+    // Emptied and written again with as many bytes: only the bytes shown last tell it apart.
+    QByteArray same = NumberedLines(1, 50);
+    same.replace("info", "INFO");
+    QVERIFY(WriteFile(m_strPath, same, QIODevice::WriteOnly | QIODevice::Truncate));
+    QTRY_COMPARE(ViewText(), NumberedLines(1, 50) + QByteArray("<<< File Truncated >>>\n") + same);
+
+    // And again, longer, ending in an unfinished line that then goes with its file at a rotation.
+    const QByteArray longer = NumberedLines(1, 80) + "unfinished";
+    QVERIFY(WriteFile(m_strPath, longer, QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray markedLonger = "<<< File Truncated >>>\n" + longer;
+    QTRY_VERIFY(ViewText().endsWith(markedLonger));
+    const QString next = m_pDir->filePath(u"app.log.new"_s);
+    QVERIFY(WriteFile(next, "rotated 1\n", QIODevice::WriteOnly));
+    QVERIFY(std::rename(QFile::encodeName(next).constData(), QFile::encodeName(m_strPath).constData()) == 0);
+    QTRY_COMPARE(ViewText(), NumberedLines(1, 50) + "<<< File Truncated >>>\n" + same + "<<< File Truncated >>>\n" +
+                                 longer + "\n<<< File Replaced >>>\nrotated 1\n");
+    QVERIFY(!View()->isModified());
 }
 
 void TestFollow::bigFollowedFileGoesOnPaged()
