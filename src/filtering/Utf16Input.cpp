@@ -42,8 +42,7 @@ std::unique_ptr<Utf16Decoder> Utf16Decoder::Make(Utf16Layout layout)
 {
     if (layout.Order == Utf16Order::None)
         return nullptr;
-    const iconv_t converter =
-        ::iconv_open("UTF-8", layout.Order == Utf16Order::LittleEndian ? "UTF-16LE" : "UTF-16BE");
+    const iconv_t converter = ::iconv_open("UTF-8", layout.Order == Utf16Order::LittleEndian ? "UTF-16LE" : "UTF-16BE");
     if (converter == reinterpret_cast<iconv_t>(-1))
         return nullptr;
     return std::unique_ptr<Utf16Decoder>(new Utf16Decoder(converter, layout.BomSize));

@@ -24,8 +24,8 @@ std::string ToEncoding(const TempDir& dir, const std::string& text, const char* 
 {
     const std::string plain = dir.Write("utf8", text);
     const std::string converted = (dir.Path() / "converted").string();
-    if (std::system(("iconv -f UTF-8 -t " + std::string(encoding) + " < '" + plain + "' > '" + converted + "'")
-                        .c_str()) != 0)
+    if (std::system(
+            ("iconv -f UTF-8 -t " + std::string(encoding) + " < '" + plain + "' > '" + converted + "'").c_str()) != 0)
         return std::string();
     return ReadAll(converted);
 }
@@ -121,5 +121,7 @@ TEST(Utf16InputTest, ReplacesWhatIsNoCharacter)
                             "b\0\x00\xdc"
                             "c\0\x3d",
                             11);
-    EXPECT_EQ(Decode(dir, bytes, {Utf16Order::LittleEndian, 0}, 5), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD");
+    EXPECT_EQ(Decode(dir, bytes, {Utf16Order::LittleEndian, 0}, 5), "a\xEF\xBF\xBD"
+                                                                    "b\xEF\xBF\xBD"
+                                                                    "c\xEF\xBF\xBD");
 }

@@ -34,8 +34,8 @@ long MarginWidth(COstrelView* view)
 long DigitsWidth(COstrelView* view, int digits)
 {
     const QByteArray nines(digits, '9');
-    return view->SendScintilla(QsciScintillaBase::SCI_TEXTWIDTH, static_cast<unsigned long>(QsciScintillaBase::STYLE_LINENUMBER),
-                               nines.constData());
+    return view->SendScintilla(QsciScintillaBase::SCI_TEXTWIDTH,
+                               static_cast<unsigned long>(QsciScintillaBase::STYLE_LINENUMBER), nines.constData());
 }
 
 int DigitsOf(std::int64_t number)
