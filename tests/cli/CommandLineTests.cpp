@@ -479,68 +479,69 @@ TEST(CommandLineTest, FiltersUtf16LogsAsTheirText)
             RunShell("LC_ALL=C grep -n --no-group-separator -B 1 -E 'Fehler.*日本 [0-9]+5' " + Quote(plain)).Output)
             << encoding;
     }
+}
 
-    namespace {
+namespace {
 
-    std::string NumberedLines(const std::string& word, int from, int to)
-    {
-        std::string text;
-        for (int line = from; line <= to; ++line)
-            text += word + " " + std::to_string(line) + "\n";
-        return text;
-    }
+std::string NumberedLines(const std::string& word, int from, int to)
+{
+    std::string text;
+    for (int line = from; line <= to; ++line)
+        text += word + " " + std::to_string(line) + "\n";
+    return text;
+}
 
-    } // namespace
+} // namespace
 
-    // A file written again to its old size, an unfinished last line, and a folder at the name:
-    // nothing is lost, the unfinished line is printed when its file goes, and the folder is waited
-    // out like a missing file until a file has the name again.
-    TEST(CommandLineTest, FollowLosesNothingWhenTheFileStartsAnew)
-    {
-        TempDir dir;
-        const std::string log = dir.Write("a.log", "a 1\nunfinished");
-        RunningFilter filter({"-F", "-v", "-e", "no line has this", log});
-        ASSERT_TRUE(filter.WaitFor(false, "a 1\n"));
+// A file written again to its old size, an unfinished last line, and a folder at the name:
+// nothing is lost, the unfinished line is printed when its file goes, and the folder is waited
+// out like a missing file until a file has the name again.
+TEST(CommandLineTest, FollowLosesNothingWhenTheFileStartsAnew)
+{
+    TempDir dir;
+    const std::string log = dir.Write("a.log", "a 1\nunfinished");
+    RunningFilter filter({"-F", "-v", "-e", "no line has this", log});
+    ASSERT_TRUE(filter.WaitFor(false, "a 1\n"));
 
-        dir.Write("a.log", "b 1\nb 2\nb 3\nb 4\n"); // the same inode, emptied and written again, longer
-        ASSERT_TRUE(filter.WaitFor(false, "b 4\n"));
-        EXPECT_EQ(filter.Output(), "a 1\nunfinished\nb 1\nb 2\nb 3\nb 4\n");
-        ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file truncated\n"));
+    dir.Write("a.log", "b 1\nb 2\nb 3\nb 4\n"); // the same inode, emptied and written again, longer
+    ASSERT_TRUE(filter.WaitFor(false, "b 4\n"));
+    EXPECT_EQ(filter.Output(), "a 1\nunfinished\nb 1\nb 2\nb 3\nb 4\n");
+    ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file truncated\n"));
 
-        dir.Write("a.log", "c 1\nc 2\nc 3\nc 4\n"); // the same size as before
-        ASSERT_TRUE(filter.WaitFor(false, "c 4\n"));
-        EXPECT_EQ(filter.Output(), "a 1\nunfinished\nb 1\nb 2\nb 3\nb 4\nc 1\nc 2\nc 3\nc 4\n");
+    dir.Write("a.log", "c 1\nc 2\nc 3\nc 4\n"); // the same size as before
+    ASSERT_TRUE(filter.WaitFor(false, "c 4\n"));
+    EXPECT_EQ(filter.Output(), "a 1\nunfinished\nb 1\nb 2\nb 3\nb 4\nc 1\nc 2\nc 3\nc 4\n");
 
-        Append(log, "half");
-        ASSERT_EQ(::rename(log.c_str(), (log + ".1").c_str()), 0);
-        ASSERT_EQ(::mkdir(log.c_str(), 0700), 0);
-        ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file gone, waiting for it\n"));
-        dir.Write("a.log/inside", "not the log\n"); // the folder's own changes are not the file's
-        ASSERT_EQ(std::filesystem::remove_all(log), 2u);
-        const std::string next = dir.Write("a.log.new", "d 1\n");
-        ASSERT_EQ(::rename(next.c_str(), log.c_str()), 0);
-        ASSERT_TRUE(filter.WaitFor(false, "d 1\n"));
-        EXPECT_EQ(filter.Output(), "a 1\nunfinished\nb 1\nb 2\nb 3\nb 4\nc 1\nc 2\nc 3\nc 4\nhalf\nd 1\n");
-        ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file replaced\n"));
-        EXPECT_EQ(filter.Errors().find("not the log"), std::string::npos);
-    }
+    Append(log, "half");
+    ASSERT_EQ(::rename(log.c_str(), (log + ".1").c_str()), 0);
+    ASSERT_EQ(::mkdir(log.c_str(), 0700), 0);
+    ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file gone, waiting for it\n"));
+    dir.Write("a.log/inside", "not the log\n"); // the folder's own changes are not the file's
+    ASSERT_EQ(std::filesystem::remove_all(log), 2u);
+    const std::string next = dir.Write("a.log.new", "d 1\n");
+    ASSERT_EQ(::rename(next.c_str(), log.c_str()), 0);
+    ASSERT_TRUE(filter.WaitFor(false, "d 1\n"));
+    EXPECT_EQ(filter.Output(), "a 1\nunfinished\nb 1\nb 2\nb 3\nb 4\nc 1\nc 2\nc 3\nc 4\nhalf\nd 1\n");
+    ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file replaced\n"));
+    EXPECT_EQ(filter.Errors().find("not the log"), std::string::npos);
+}
 
-    // Copied and emptied while the program waits for a full pipe, then written again well beyond
-    // where it was reading: every line of the new file comes out, after the note.
-    TEST(CommandLineTest, FollowKeepsTheNewFileWhenTruncatedWhileOutputIsBackedUp)
-    {
-        TempDir dir;
-        const std::string log = dir.Write("a.log", "start\n");
-        RunningFilter filter({"-F", "-v", "-e", "no line has this", log});
-        ASSERT_TRUE(filter.WaitFor(false, "start\n"));
-        Append(log, NumberedLines("old", 1, 40000));
-        ASSERT_TRUE(filter.WaitUntilOutputBacksUp());
-        const std::string fresh = NumberedLines("new", 1, 20000);
-        ASSERT_EQ(::truncate(log.c_str(), 0), 0);
-        Append(log, fresh);
-        ASSERT_TRUE(filter.WaitFor(false, "new 20000\n"));
-        const std::size_t first = filter.Output().find("new 1\n");
-        ASSERT_NE(first, std::string::npos);
-        EXPECT_EQ(filter.Output().substr(first), fresh);
-        ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file truncated\n"));
-    }
+// Copied and emptied while the program waits for a full pipe, then written again well beyond
+// where it was reading: every line of the new file comes out, after the note.
+TEST(CommandLineTest, FollowKeepsTheNewFileWhenTruncatedWhileOutputIsBackedUp)
+{
+    TempDir dir;
+    const std::string log = dir.Write("a.log", "start\n");
+    RunningFilter filter({"-F", "-v", "-e", "no line has this", log});
+    ASSERT_TRUE(filter.WaitFor(false, "start\n"));
+    Append(log, NumberedLines("old", 1, 40000));
+    ASSERT_TRUE(filter.WaitUntilOutputBacksUp());
+    const std::string fresh = NumberedLines("new", 1, 20000);
+    ASSERT_EQ(::truncate(log.c_str(), 0), 0);
+    Append(log, fresh);
+    ASSERT_TRUE(filter.WaitFor(false, "new 20000\n"));
+    const std::size_t first = filter.Output().find("new 1\n");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(filter.Output().substr(first), fresh);
+    ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file truncated\n"));
+}
