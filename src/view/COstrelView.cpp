@@ -713,7 +713,24 @@ bool COstrelView::WriteViewText()
         Report({QStringLiteral("Save File Error"), SaveErrorText(error)});
         return false;
     }
+    ShowWrittenFile();
     return true;
+}
+
+void COstrelView::ShowWrittenFile()
+{
+    // The saver puts a new file in place of the old one: its stamp, its watch and its line
+    // numbers from now on. Watching the old file would call our own save a change on disk and
+    // keep the replaced file open, holding its disk space.
+    const std::string_view bytes = GetTextBytes();
+    CLineStartFinder lines;
+    lines.Feed(bytes.data(), bytes.size());
+    m_bShownLinesAreFileLines = !lines.SawLoneCarriageReturn();
+    m_RestartLines.clear();
+    m_bTextIncomplete = false;
+    m_ShownStamp = StampOf(m_pDocument->GetPathName());
+    UpdateMarginNumbering();
+    WatchFile(static_cast<std::uint64_t>(bytes.size()));
 }
 
 QString COstrelView::SuggestSaveAsPath() const

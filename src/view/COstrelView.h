@@ -127,6 +127,7 @@ public:
     // when the view is read-only for its own reasons. The end of the replacement, or -1.
     std::int64_t ReplaceTextRange(std::int64_t start, std::int64_t end, const QByteArray& bytes);
     // Writes the whole text to the document's path through a save file; reports a failure.
+    // Once written, the view shows and watches that file.
     bool WriteViewText();
     // Save As: asks for the new name and, for an existing file, whether to replace it. Filter
     // output is offered a new name beside its log ("app-filtered.log"), never the log itself.
@@ -279,6 +280,8 @@ private:
         OutputLineNumbers Numbers;
     };
     static FileStamp StampOf(const QString& path);
+    // The text shown has just been written to the document's path: that file is what is shown.
+    void ShowWrittenFile();
     void KeepShownText(StashedText& stash);
     void ShowStashedText(StashedText& stash);
     static void ReleaseStashedText(COstrelView& view, StashedText& stash);
