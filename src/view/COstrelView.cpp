@@ -722,6 +722,17 @@ void COstrelView::ShowWrittenFile()
     // The saver puts a new file in place of the old one: its stamp, its watch and its line
     // numbers from now on. Watching the old file would call our own save a change on disk and
     // keep the replaced file open, holding its disk space.
+    if (m_bShowsFilteredText) {
+        // The output, saved under its own name, is that file's whole text.
+        ReleaseStashedText(*this, m_WholeStash);
+        SetBackground(WholeFileBackground);
+        m_OutputLineNumbers.Clear();
+        SetShowsFilteredText(false);
+        m_bReceivingOutput = false;
+        SetTextReadOnly(false);
+    }
+    // Output kept for the toggle came from the file as it was before.
+    ReleaseStashedText(*this, m_OutputStash);
     const std::string_view bytes = GetTextBytes();
     CLineStartFinder lines;
     lines.Feed(bytes.data(), bytes.size());
@@ -856,10 +867,15 @@ bool COstrelView::StartPagedSaveAs(const QString& path)
             Q_EMIT SaveAsFinished(false);
             return;
         }
-        // The copy is the document's file from now on; what is shown is the same bytes.
+        // The copy is the document's file from now on: it is read and watched at the caret's
+        // line, numbered as its own lines (filter output too), and the original is let go.
+        const std::int64_t caretLine = GetCaretLine();
         m_pDocument->SetPathName(copied);
         m_pDocument->SetTitleShowsModified(false);
         SetChildFrameTitle(m_pDocument->GetTitle(), false);
+        ReleaseStashedText(*this, m_OutputStash);
+        m_nPendingFileLine = std::max<std::int64_t>(caretLine, 1);
+        ReloadDocumentText();
         Q_EMIT SaveAsFinished(true);
     });
     m_pCopier->Start();

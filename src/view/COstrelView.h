@@ -127,7 +127,8 @@ public:
     // when the view is read-only for its own reasons. The end of the replacement, or -1.
     std::int64_t ReplaceTextRange(std::int64_t start, std::int64_t end, const QByteArray& bytes);
     // Writes the whole text to the document's path through a save file; reports a failure.
-    // Once written, the view shows and watches that file.
+    // Once written, the view shows that file: it is watched, and filter output becomes its
+    // whole text, numbered as its own lines.
     bool WriteViewText();
     // Save As: asks for the new name and, for an existing file, whether to replace it. Filter
     // output is offered a new name beside its log ("app-filtered.log"), never the log itself.

@@ -146,6 +146,7 @@ private Q_SLOTS:
     void saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy();
     void saveKeepsTheFileItsOwnerModeAndOtherNames();
     void saveIsNoChangeOnDiskAndTheSavedFileIsWatched();
+    void savedFilterOutputBecomesItsOwnFile();
     void aFileThatFailsPartWayIsNeverSavedOverIt();
     void filterOutputIsAppendedWithoutUndoOrModifiedFlag();
     void reloadShowsTheGrownFileInWholeFileState();
@@ -505,6 +506,47 @@ void TestLogView::saveIsNoChangeOnDiskAndTheSavedFileIsWatched()
     QTRY_VERIFY_WITH_TIMEOUT(view->IsFileChangedOnDisk(), 5000);
     QVERIFY(m_pFrame->GetTabToolTip(m_pFrame->GetDocumentArea()->GetTabWidget(), 0)
                 .contains(QStringLiteral("File changed on disk")));
+}
+
+void TestLogView::savedFilterOutputBecomesItsOwnFile()
+{
+    QByteArray log;
+    for (int line = 1; line <= 10; ++line)
+        log += "line " + QByteArray::number(line) + '\n';
+    QString path;
+    COstrelView* view = Open(QStringLiteral("a.log"), log, &path);
+    QVERIFY(view);
+    COstrelDoc* document = view->GetDocument();
+    view->BeginFilterOutput();
+    view->AppendOutputLines(BatchOf(FileLines(log), {2, 5, 8}));
+    view->EndFilterOutput();
+    bool isContext = false;
+    QCOMPARE(view->FileLineOfViewLine(2, isContext), std::int64_t{8});
+
+    const QString saved = m_pDir->filePath(QStringLiteral("a-filtered.log"));
+    QVERIFY(view->SaveAs(saved));
+    QCOMPARE(TestSupport::ReadFile(saved), QByteArray("line 2\nline 5\nline 8\n"));
+    QCOMPARE(document->GetPathName(), saved);
+    // Numbered as that file's own lines, as the whole file it now is.
+    QVERIFY(!view->GetShowsFilteredText());
+    QVERIFY(view->GetFileLineNumbers().empty());
+    for (std::int64_t viewLine = 0; viewLine < 3; ++viewLine)
+        QCOMPARE(view->FileLineOfViewLine(viewLine, isContext), viewLine + 1);
+    QCOMPARE(view->GetGoToLineCount(), std::int64_t{4});
+    QTRY_COMPARE_WITH_TIMEOUT(OpenDeletedCopiesOf(path), 0, 5000);
+    QVERIFY(!view->IsFileChangedOnDisk());
+
+    // On the line of "line 8": Ctrl+double-click has no file line to go to, and the toggle makes
+    // the output of the saved file rather than showing line 8 of it or the first log.
+    view->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 2UL);
+    QVERIFY(!view->GoToFileLineAt(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+    QVERIFY(!view->HasKeptFilterOutput());
+    QCOMPARE(view->ToggleFilterOutput(), COstrelView::ToggleResult::NeedsRun);
+    QCOMPARE(Text(view), QByteArray("line 2\nline 5\nline 8\n"));
+    QCOMPARE(view->GetCaretLine(), std::int64_t{3});
+    // Saving it again writes nothing and asks for no new name: it is unmodified.
+    QVERIFY(document->OnFileSave());
+    QCOMPARE(TestSupport::ReadFile(path), log);
 }
 
 void TestLogView::aFileThatFailsPartWayIsNeverSavedOverIt()
