@@ -847,7 +847,9 @@ bool COstrelView::SaveAs(const QString& path)
 bool COstrelView::StartPagedSaveAs(const QString& path)
 {
     const QString target = QFileInfo(path).absoluteFilePath();
-    if (target == m_pDocument->GetPathName()) {
+    // What is shown: the document's file, or the file filter output too big for the editor went to.
+    const QString shown = QFileInfo(m_pPaged->GetPath()).absoluteFilePath();
+    if (target == shown) {
         Q_EMIT SaveAsFinished(true); // the file is already there, as it is shown
         return true;
     }
@@ -855,7 +857,7 @@ bool COstrelView::StartPagedSaveAs(const QString& path)
         Report({QStringLiteral("Save File Error"), QStringLiteral("A copy of this file is still being saved.")});
         return false;
     }
-    m_pCopier = std::make_unique<CFileCopier>(m_pDocument->GetPathName(), target);
+    m_pCopier = std::make_unique<CFileCopier>(shown, target);
     connect(m_pCopier.get(), &CFileCopier::Progress, this,
             [this](int percent) { SetStatusNote(QStringLiteral("Saving %1%").arg(percent)); });
     connect(m_pCopier.get(), &CFileCopier::Finished, this, [this](int error) {

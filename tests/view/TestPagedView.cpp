@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QScrollBar>
 #include <QSignalSpy>
 
 #include "filtering/FileLineIndex.h"
+#include "filtering/OutputLine.h"
 #include "support/QtTestSupport.h"
 #include "view/CPagedSearch.h"
 #include "view/CPagedText.h"
@@ -57,6 +59,17 @@ std::int64_t TopViewLine(COstrelView* view)
         static_cast<unsigned long>(view->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
 }
 
+// How many descriptors of this process lead to the file at path.
+int DescriptorsOf(const QString& path)
+{
+    int count = 0;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& entry : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (QFile::symLinkTarget(descriptors.filePath(entry)) == path)
+            ++count;
+    return count;
+}
+
 } // namespace
 
 class TestPagedView : public QObject
@@ -75,6 +88,7 @@ private Q_SLOTS:
     void findSearchesTheFileBeyondTheWindow();
     void saveAsCopiesTheFile();
     void saveAsOverAFileKeepsItsOwnerAndMode();
+    void theSavedCopyIsShownAndWatchedInsteadOfTheFile();
 
 private:
     COstrelView* Open(const QByteArray& bytes, const QString& name = QStringLiteral("big.log"));
@@ -393,6 +407,55 @@ void TestPagedView::saveAsOverAFileKeepsItsOwnerAndMode()
     QCOMPARE(TestSupport::ReadFile(target), log);
     QCOMPARE(QDir(m_pDir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("big.log"), QStringLiteral("private.log")}));
+}
+
+void TestPagedView::theSavedCopyIsShownAndWatchedInsteadOfTheFile()
+{
+    const QByteArray log = NumberedLog(3 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForIndex(view));
+    const QString original = view->GetDocument()->GetPathName();
+    view->GoToLine(5000);
+    QVERIFY(WaitForWindow(view));
+    QSignalSpy finished(view, &COstrelView::SaveAsFinished);
+    const QString copy = m_pDir->filePath(QStringLiteral("copy.log"));
+    QVERIFY(view->SaveAs(copy));
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(finished.at(0).at(0).toBool());
+    // The copy is read at the same line, and the original is no longer held.
+    QVERIFY(view->GetPagedText());
+    QCOMPARE(view->GetPagedText()->GetPath(), copy);
+    QVERIFY(WaitForIndex(view));
+    QTRY_COMPARE(view->GetCaretLine(), 5000);
+    QCOMPARE(DescriptorsOf(original), 0);
+
+    // Filter output too big for the editor, saved: it is that file now, numbered as its lines.
+    QByteArray kept;
+    view->BeginFilterOutput();
+    OutputBatch batch;
+    const QList<QByteArray> lines = LinesOf(log);
+    for (int number = 2; kept.size() < Megabyte + Megabyte / 4; number += 2) {
+        const QByteArray line = lines.at(number - 1) + '\n';
+        kept += line;
+        batch.Append(number, std::string_view(line.constData(), static_cast<std::size_t>(line.size())), false);
+    }
+    view->AppendOutputLines(batch);
+    view->EndFilterOutput();
+    QVERIFY(view->IsPaged() && view->GetShowsFilteredText());
+    QVERIFY(WaitForIndex(view));
+    bool isContext = false;
+    QCOMPARE(view->FileLineOfViewLine(0, isContext), 2);
+    const QString output = m_pDir->filePath(QStringLiteral("copy-filtered.log"));
+    QVERIFY(view->SaveAs(output));
+    QTRY_COMPARE(finished.size(), 2);
+    QVERIFY(finished.at(1).at(0).toBool());
+    QCOMPARE(TestSupport::ReadFile(output), kept);
+    QVERIFY(!view->GetShowsFilteredText());
+    QVERIFY(view->GetPagedText());
+    QCOMPARE(view->GetPagedText()->GetPath(), output);
+    QVERIFY(WaitForIndex(view));
+    QCOMPARE(view->FileLineOfViewLine(0, isContext), 1);
+    QCOMPARE(view->GetGoToLineCount(), static_cast<std::int64_t>(kept.count('\n')) + 1); // and the empty last one
 }
 
 OSTREL_QT_TEST_MAIN(TestPagedView, QApplication)
