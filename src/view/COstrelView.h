@@ -58,6 +58,9 @@ public:
     static bool LookIsDark();
     // A followed whole file beyond this many bytes is shown paged (see PageFollowedFile).
     static constexpr long DefaultFollowedEditorLimit = 64L * 1024 * 1024;
+    // A text beyond this many bytes is shown wrapped through the paged view's window: the editor
+    // wraps all of its text at once whenever the caret goes far (Ctrl+End, Go To, a find).
+    static constexpr std::int64_t WrappedEditorLimit = 256 * 1024;
 
     // The workspace gives the font, the printer and the owner of the find dialogs; a view
     // without one (a test's) uses the defaults.
@@ -177,6 +180,8 @@ public:
     const CMatchHighlighter& GetHighlighter() const { return *m_pHighlighter; }
     bool GetLineNumbersShown() const;
     int GetWordWrap() const { return m_nWordWrap; }
+    // The caret goes to the start. A text beyond WrappedEditorLimit wraps in the paged view (read
+    // only); one with unsaved edits that long stays unwrapped, and the status note says why.
     void SetWordWrap(int mode);
     void SetChildFrameTitle(const QString& name, bool modified);
     bool IsTextModified() const;
@@ -278,6 +283,7 @@ private:
         long Document = 0;
         FileStamp Stamp;
         bool EditorLinesAreFileLines = false;
+        std::int64_t Length = 0;
         OutputLineNumbers Numbers;
     };
     static FileStamp StampOf(const QString& path);
@@ -318,6 +324,12 @@ private:
     // Moves the filter output so far, and the batch, into a temporary file shown paged.
     bool SpillFilterOutput(const OutputBatch& batch);
     void StopPaged();
+    // The paged view's threshold and the followed editor limit for the wrap mode.
+    std::int64_t PagedThreshold() const;
+    long FollowedEditorLimit() const;
+    QString PagedNote() const;
+    // Shows the text as the new wrap mode needs (see SetWordWrap); false when it cannot wrap.
+    bool ShowTextForWrapMode();
     void SetStatusNote(const QString& note);
     void PlacePagedScrollBar();
     // The margin's numbers for what the view shows now: the editor's, or written per line.
@@ -363,6 +375,7 @@ private:
     std::unique_ptr<CFileFollower> m_pFollower;
     bool m_bFollow = false;
     bool m_bPagingFollowed = false;
+    bool m_bPagedForWrap = false;     // paged only because the text is too long to wrap in the editor
     bool m_bReadProblemNoted = false; // the paged view could not read part of its file
     long m_nFollowedEditorLimit = DefaultFollowedEditorLimit;
     bool m_bScrollsWithEnd = false;

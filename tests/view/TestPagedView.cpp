@@ -89,6 +89,7 @@ private Q_SLOTS:
     void saveAsCopiesTheFile();
     void saveAsOverAFileKeepsItsOwnerAndMode();
     void theSavedCopyIsShownAndWatchedInsteadOfTheFile();
+    void wrapShowsALongTextThroughASmallWindow();
 
 private:
     COstrelView* Open(const QByteArray& bytes, const QString& name = QStringLiteral("big.log"));
@@ -456,6 +457,64 @@ void TestPagedView::theSavedCopyIsShownAndWatchedInsteadOfTheFile()
     QVERIFY(WaitForIndex(view));
     QCOMPARE(view->FileLineOfViewLine(0, isContext), 1);
     QCOMPARE(view->GetGoToLineCount(), static_cast<std::int64_t>(kept.count('\n')) + 1); // and the empty last one
+}
+
+void TestPagedView::wrapShowsALongTextThroughASmallWindow()
+{
+    // Short enough for the editor, too long to wrap there at once.
+    const QByteArray log = NumberedLog(3 * COstrelView::WrappedEditorLimit);
+    const QList<QByteArray> lines = LinesOf(log);
+    const auto count = static_cast<std::int64_t>(lines.size());
+    COstrelView* view = Open(log);
+    QVERIFY(view && !view->IsPaged());
+    QTRY_VERIFY(!view->IsLoading());
+    view->SetWordWrap(COstrelView::WrapToWindow);
+    QCOMPARE(view->GetWordWrap(), int(COstrelView::WrapToWindow));
+    QVERIFY(view->SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE) != QsciScintillaBase::SC_WRAP_NONE);
+    QVERIFY(view->IsPaged());
+    QCOMPARE(view->GetPagedText()->GetWindowBytes(), CPagedText::WrappedWindowBytes);
+    QVERIFY(WaitForIndex(view));
+    QTRY_COMPARE(view->GetStatusNote(),
+                 QStringLiteral("Read-only while wrapped: the text is too long to wrap at once"));
+    // The ends and Go To land on their lines, never with more than the small window in the editor.
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(WaitForWindow(view));
+    QTRY_COMPARE(view->GetCaretLine(), count);
+    QVERIFY(view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) <= CPagedText::WrappedWindowBytes);
+    view->GoToLine(count / 2);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(view->GetCaretLine(), count / 2);
+    QCOMPARE(ViewLineText(view, CaretViewLine(view)), lines.at(count / 2 - 1));
+    // A reload keeps it so.
+    QVERIFY(view->ReloadDocumentText());
+    QVERIFY(view->IsPaged() && WaitForWindow(view));
+    QCOMPARE(view->GetWordWrap(), int(COstrelView::WrapToWindow));
+
+    // Unwrapped, the file is back in the editor, editable.
+    view->SetWordWrap(COstrelView::WrapNone);
+    QVERIFY(!view->IsPaged());
+    QTRY_VERIFY(!view->IsLoading());
+    QCOMPARE(TestSupport::TextOf(view), log);
+    QVERIFY(!view->isReadOnly());
+
+    // Unsaved edits that long cannot go to the paged view: the text stays unwrapped and says why.
+    QTest::keyClicks(view, QStringLiteral("edit "));
+    QVERIFY(view->IsTextModified());
+    view->SetWordWrap(COstrelView::WrapToWindow);
+    QCOMPARE(view->GetWordWrap(), int(COstrelView::WrapNone));
+    QVERIFY(!view->IsPaged());
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE), long(QsciScintillaBase::SC_WRAP_NONE));
+    QVERIFY(view->GetStatusNote().startsWith(QStringLiteral("Word Wrap is off")));
+
+    // A short text wraps in the editor as ever.
+    COstrelView* small = Open(NumberedLog(COstrelView::WrappedEditorLimit / 2), QStringLiteral("small.log"));
+    QVERIFY(small);
+    QTRY_VERIFY(!small->IsLoading());
+    small->SetWordWrap(COstrelView::WrapToWindow);
+    QVERIFY(!small->IsPaged());
+    QCOMPARE(small->GetWordWrap(), int(COstrelView::WrapToWindow));
+    small->SetTextUnmodified();
+    view->SetTextUnmodified();
 }
 
 OSTREL_QT_TEST_MAIN(TestPagedView, QApplication)
