@@ -61,24 +61,32 @@ Figures Measure(CMainFrame& frame, COstrelView*& view, bool wrap)
 {
     Figures figures;
     // A paged view reads its windows on a thread: a step has ended once its window is shown.
-    const auto settled = [&view] { return !view->IsLoading() && !(view->IsPaged() && view->GetPagedText()->IsMoving()); };
+    const auto settled = [&view] {
+        return !view->IsLoading() && !(view->IsPaged() && view->GetPagedText()->IsMoving());
+    };
     const auto idle = settled;
     const auto loaded = settled;
     const auto atEnd = [&view, settled] {
-        return settled() && view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS) ==
-                                view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) &&
+        return settled() &&
+               view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS) ==
+                   view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) &&
                (!view->IsPaged() || view->GetPagedText()->GetWindowEnd() >= view->GetPagedText()->GetFileSize());
     };
     if (wrap)
-        figures.WrapOn = TimeStep(view, [&frame] { frame.GetCommand(CommandId::WordWrap)->trigger(); }, idle);
-    figures.End = TimeStep(view, [view] { PressKey(view, Qt::Key_End, Qt::ControlModifier); }, atEnd);
-    figures.Home = TimeStep(view, [view] { PressKey(view, Qt::Key_Home, Qt::ControlModifier); }, idle);
+        figures.WrapOn = TimeStep(
+            view, [&frame] { frame.GetCommand(CommandId::WordWrap)->trigger(); }, idle);
+    figures.End = TimeStep(
+        view, [view] { PressKey(view, Qt::Key_End, Qt::ControlModifier); }, atEnd);
+    figures.Home = TimeStep(
+        view, [view] { PressKey(view, Qt::Key_Home, Qt::ControlModifier); }, idle);
     const std::int64_t middle = view->GetGoToLineCount() / 2;
     figures.GoTo = TimeStep(
         view, [view, middle] { view->GoToNumberedLine(middle); },
         [view, middle, settled] { return settled() && view->GetCaretLine() == middle; });
-    figures.Reload = TimeStep(view, [view] { view->ReloadDocumentText(); }, loaded);
-    figures.EndAfterReload = TimeStep(view, [view] { PressKey(view, Qt::Key_End, Qt::ControlModifier); }, atEnd);
+    figures.Reload = TimeStep(
+        view, [view] { view->ReloadDocumentText(); }, loaded);
+    figures.EndAfterReload = TimeStep(
+        view, [view] { PressKey(view, Qt::Key_End, Qt::ControlModifier); }, atEnd);
     figures.MemoryKiB = ResidentKiB();
     return figures;
 }
