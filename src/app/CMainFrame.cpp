@@ -247,6 +247,8 @@ void CMainFrame::CreateMenus()
     m_pEditMenu->addSeparator();
     m_pEditMenu->addAction(GetCommand(EditFind));
     m_pEditMenu->addAction(GetCommand(EditRepeat));
+    m_pEditMenu->addAction(GetCommand(EditFindPrevious));
+    m_pEditMenu->addAction(GetCommand(EditReplace));
     m_pEditMenu->addAction(GetCommand(EditGoTo));
     m_pEditMenu->addSeparator();
     m_pEditMenu->addAction(GetCommand(CommandId::FilterSettings));
@@ -433,6 +435,7 @@ void CMainFrame::UpdateCommandUI()
     GetCommand(CommandId::FilterSettings)->setEnabled(hasView);
     GetCommand(EditFind)->setEnabled(CanFind(view));
     GetCommand(EditRepeat)->setEnabled(hasView && CanFindNext());
+    GetCommand(EditFindPrevious)->setEnabled(hasView && CanFindNext());
     GetCommand(EditReplace)->setEnabled(editable && CanReplace(view));
     GetCommand(EditGoTo)->setEnabled(hasView);
     if (hasView)

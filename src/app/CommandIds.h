@@ -32,6 +32,7 @@ constexpr int FormatFont = 32784;
 constexpr int ViewLineNumbers = 32790;
 constexpr int ToggleFilterOutput = 32791;
 constexpr int ViewFollow = 32792;
+constexpr int EditFindPrevious = 32793;
 constexpr int ViewToolbars = 59392;
 constexpr int ViewStatusBar = 59393;
 constexpr int AppAbout = 57664;

@@ -39,6 +39,8 @@ const CommandEntry Commands[] = {
     {EditFind, "editFindAction", "&Find...", "Ctrl+F", "Find the specified text\nFind", nullptr, RunFindCommand},
     {EditRepeat, "editFindNextAction", "F&ind Next", "F3", "Repeat the last action\nRepeat", nullptr,
      RunFindNextCommand},
+    {EditFindPrevious, "editFindPreviousAction", "Find Pre&vious", "Shift+F3",
+     "Repeat the last search toward the start of the text\nFind Previous", nullptr, RunFindPreviousCommand},
     {EditGoTo, "editGoToAction", "&Go To", "Ctrl+G", "Go To Specified Line in File\nGo To Line", nullptr,
      RunGoToCommand},
     {FilterSettings, "filterSettingsAction", "Fi&lter Settings", "Ctrl+L", "Edit Filter Settings\nFilter"},

@@ -107,17 +107,24 @@ void CMyFindDlg::OnFindNext()
     m_bWholeWord = m_pWholeWordCheck->isChecked();
     m_bSearchDown = !m_pUpRadio->isChecked();
     if (COstrelView* view = m_ActiveView ? m_ActiveView() : nullptr)
-        Search(view);
+        Search(view, m_bSearchDown);
 }
 
 void CMyFindDlg::RepeatSearch(COstrelView* view)
 {
     if (m_strFindText.isEmpty() || !view)
         return;
-    Search(view);
+    Search(view, m_bSearchDown);
 }
 
-void CMyFindDlg::Search(COstrelView* view)
+void CMyFindDlg::RepeatSearchBackward(COstrelView* view)
+{
+    if (m_strFindText.isEmpty() || !view)
+        return;
+    Search(view, false);
+}
+
+void CMyFindDlg::Search(COstrelView* view, bool searchDown)
 {
     // A new search takes the place of one still running.
     StopSearch();
@@ -134,7 +141,7 @@ void CMyFindDlg::Search(COstrelView* view)
                         MoveDialogOffSelection(*this, *target);
                     Q_EMIT SearchFinished();
                 });
-        search->StartFindFromSelection(m_bSearchDown);
+        search->StartFindFromSelection(searchDown);
         return;
     }
     m_pSearch = std::make_unique<CViewSearch>(view, m_strFindText, m_bMatchCase, m_bWholeWord);
@@ -150,7 +157,7 @@ void CMyFindDlg::Search(COstrelView* view)
                     MoveDialogOffSelection(*this, *target);
                 Q_EMIT SearchFinished();
             });
-    search->StartFindFromSelection(m_bSearchDown);
+    search->StartFindFromSelection(searchDown);
 }
 
 void CMyFindDlg::StopSearch()

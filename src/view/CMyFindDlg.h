@@ -34,6 +34,8 @@ public:
     void ShowDialog();
     // F3: the remembered search in the view; nothing before the first press of Find Next.
     void RepeatSearch(COstrelView* view);
+    // Shift+F3: the remembered search toward the start of the view, whatever its direction.
+    void RepeatSearchBackward(COstrelView* view);
     bool IsSearching() const { return m_pSearch != nullptr || m_pPagedSearch != nullptr; }
 
     bool GetMatchCase() const { return m_bMatchCase; }
@@ -57,8 +59,9 @@ protected:
 
 private:
     void OnFindTextChanged(const QString& text);
-    // The remembered search in a view, with the wait cursor; "Search Text Not Found" on a miss.
-    void Search(COstrelView* view);
+    // The remembered text and options searched in a view, down or up from the selection;
+    // "Search Text Not Found" on a miss.
+    void Search(COstrelView* view, bool searchDown);
     void StopSearch();
 
     ActiveViewResolver m_ActiveView;

@@ -399,7 +399,7 @@ void COstrelView::OnLoadFinished(bool succeeded)
     m_pLoader.release()->deleteLater();
     if (succeeded) {
         WatchFile(static_cast<std::uint64_t>(SendScintilla(SCI_GETLENGTH)));
-        if (m_bFollow && SendScintilla(SCI_GETLENGTH) > m_nFollowedEditorLimit)
+        if (m_bFollow && SendScintilla(SCI_GETLENGTH) > FollowedEditorLimit())
             PageFollowedFile();
     }
     if (!succeeded) {
@@ -501,6 +501,7 @@ void COstrelView::KeepShownText(StashedText& stash)
     SendScintilla(SCI_ADDREFDOCUMENT, 0UL, stash.Document);
     stash.Stamp = m_ShownStamp;
     stash.EditorLinesAreFileLines = m_bShownLinesAreFileLines;
+    stash.Length = SendScintilla(SCI_GETLENGTH);
 }
 
 void COstrelView::ShowStashedText(StashedText& stash)
@@ -547,7 +548,9 @@ COstrelView::ToggleResult COstrelView::ToggleFilterOutput()
         // The whole file as it was last shown, when the file is still that, or gone: reading
         // it anew would show nothing better.
         const FileStamp now = m_pDocument ? StampOf(m_pDocument->GetPathName()) : FileStamp();
-        if (m_WholeStash.Document == 0 || !m_pDocument || !(m_WholeStash.Stamp == now || !now.IsValid())) {
+        // A text too long to wrap in the editor is read anew into the paged view instead.
+        if (m_WholeStash.Document == 0 || !m_pDocument || !(m_WholeStash.Stamp == now || !now.IsValid()) ||
+            (m_nWordWrap != WrapNone && m_WholeStash.Length > WrappedEditorLimit)) {
             // What Ctrl+double-click does on the caret's line: the file read anew. From the
             // empty line after the output, where Follow leaves the caret: at the file's end.
             const long caret = SendScintilla(SCI_GETCURRENTPOS);
@@ -591,6 +594,10 @@ COstrelView::ToggleResult COstrelView::ToggleFilterOutput()
         return ToggleResult::NeedsRun;
     if (!(m_OutputStash.Stamp == StampOf(m_pDocument->GetPathName()))) {
         ReleaseStashedText(*this, m_OutputStash); // the file changed: that output is out of date
+        return ToggleResult::NeedsRun;
+    }
+    if (m_nWordWrap != WrapNone && m_OutputStash.Length > WrappedEditorLimit) {
+        ReleaseStashedText(*this, m_OutputStash); // made anew, it goes to the paged view
         return ToggleResult::NeedsRun;
     }
     const std::int64_t caretFileLine =
@@ -721,7 +728,35 @@ bool COstrelView::WriteViewText()
         Report({QStringLiteral("Save File Error"), SaveErrorText(error)});
         return false;
     }
+    ShowWrittenFile();
     return true;
+}
+
+void COstrelView::ShowWrittenFile()
+{
+    // The saver puts a new file in place of the old one: its stamp, its watch and its line
+    // numbers from now on. Watching the old file would call our own save a change on disk and
+    // keep the replaced file open, holding its disk space.
+    if (m_bShowsFilteredText) {
+        // The output, saved under its own name, is that file's whole text.
+        ReleaseStashedText(*this, m_WholeStash);
+        SetBackground(WholeFileBackground);
+        m_OutputLineNumbers.Clear();
+        SetShowsFilteredText(false);
+        m_bReceivingOutput = false;
+        SetTextReadOnly(false);
+    }
+    // Output kept for the toggle came from the file as it was before.
+    ReleaseStashedText(*this, m_OutputStash);
+    const std::string_view bytes = GetTextBytes();
+    CLineStartFinder lines;
+    lines.Feed(bytes.data(), bytes.size());
+    m_bShownLinesAreFileLines = !lines.SawLoneCarriageReturn();
+    m_RestartLines.clear();
+    m_bTextIncomplete = false;
+    m_ShownStamp = StampOf(m_pDocument->GetPathName());
+    UpdateMarginNumbering();
+    WatchFile(static_cast<std::uint64_t>(bytes.size()));
 }
 
 QString COstrelView::SuggestSaveAsPath() const
@@ -827,7 +862,9 @@ bool COstrelView::SaveAs(const QString& path)
 bool COstrelView::StartPagedSaveAs(const QString& path)
 {
     const QString target = QFileInfo(path).absoluteFilePath();
-    if (target == m_pDocument->GetPathName()) {
+    // What is shown: the document's file, or the file filter output too big for the editor went to.
+    const QString shown = QFileInfo(m_pPaged->GetPath()).absoluteFilePath();
+    if (target == shown) {
         Q_EMIT SaveAsFinished(true); // the file is already there, as it is shown
         return true;
     }
@@ -835,22 +872,27 @@ bool COstrelView::StartPagedSaveAs(const QString& path)
         Report({QStringLiteral("Save File Error"), QStringLiteral("A copy of this file is still being saved.")});
         return false;
     }
-    m_pCopier = std::make_unique<CFileCopier>(m_pDocument->GetPathName(), target);
+    m_pCopier = std::make_unique<CFileCopier>(shown, target);
     connect(m_pCopier.get(), &CFileCopier::Progress, this,
             [this](int percent) { SetStatusNote(QStringLiteral("Saving %1%").arg(percent)); });
     connect(m_pCopier.get(), &CFileCopier::Finished, this, [this](int error) {
         const QString copied = m_pCopier->GetTarget();
         m_pCopier.release()->deleteLater();
-        SetStatusNote(m_pPaged ? QStringLiteral("Read-only: the file is larger than the editing limit") : QString());
+        SetStatusNote(m_pPaged ? PagedNote() : QString());
         if (error != 0) {
             Report({QStringLiteral("Save File Error"), SaveErrorText(error)});
             Q_EMIT SaveAsFinished(false);
             return;
         }
-        // The copy is the document's file from now on; what is shown is the same bytes.
+        // The copy is the document's file from now on: it is read and watched at the caret's
+        // line, numbered as its own lines (filter output too), and the original is let go.
+        const std::int64_t caretLine = GetCaretLine();
         m_pDocument->SetPathName(copied);
         m_pDocument->SetTitleShowsModified(false);
         SetChildFrameTitle(m_pDocument->GetTitle(), false);
+        ReleaseStashedText(*this, m_OutputStash);
+        m_nPendingFileLine = std::max<std::int64_t>(caretLine, 1);
+        ReloadDocumentText();
         Q_EMIT SaveAsFinished(true);
     });
     m_pCopier->Start();
@@ -892,7 +934,7 @@ void COstrelView::EndFilterOutput()
 void COstrelView::AppendOutputLines(const OutputBatch& batch)
 {
     const bool atEnd = m_bScrollsWithEnd && !m_pPaged && IsCaretOnLastLine();
-    const std::int64_t threshold = m_pWorkspace ? m_pWorkspace->GetPagedViewThreshold() : 0;
+    const std::int64_t threshold = PagedThreshold();
     if (m_pSpillFile) {
         const auto size = static_cast<qint64>(batch.Text.size());
         if (m_pSpillFile->write(batch.Text.data(), size) != size || !m_pSpillFile->flush())
@@ -1054,13 +1096,13 @@ void COstrelView::SetFollow(bool follow)
     }
     if (follow)
         SetFileChangedOnDisk(false);
-    if (follow && !m_pPaged && SendScintilla(SCI_GETLENGTH) > m_nFollowedEditorLimit)
+    if (follow && !m_pPaged && SendScintilla(SCI_GETLENGTH) > FollowedEditorLimit())
         PageFollowedFile();
 }
 
 QString COstrelView::RestingNote() const
 {
-    return m_pPaged ? QStringLiteral("Read-only: the file is larger than the editing limit") : QString();
+    return m_pPaged ? PagedRestingNote() : QString();
 }
 
 QString COstrelView::PagedNote() const
@@ -1127,7 +1169,7 @@ void COstrelView::AppendFollowedBytes(const QByteArray& bytes)
     }
     if (IsLoading() || bytes.isEmpty() || m_bShowsFilteredText)
         return;
-    if (SendScintilla(SCI_GETLENGTH) + bytes.size() > m_nFollowedEditorLimit && PageFollowedFile())
+    if (SendScintilla(SCI_GETLENGTH) + bytes.size() > FollowedEditorLimit() && PageFollowedFile())
         return;
     const bool atEnd = IsCaretOnLastLine();
     AppendFromFile(bytes);
@@ -1309,12 +1351,36 @@ void COstrelView::GoToLine(std::int64_t line)
                   static_cast<unsigned long>(std::max<std::int64_t>(0, visible - onScreen / 2)));
 }
 
-bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always)
+std::int64_t COstrelView::PagedThreshold() const
 {
     const std::int64_t threshold = m_pWorkspace ? m_pWorkspace->GetPagedViewThreshold() : 0;
+    if (m_nWordWrap == WrapNone)
+        return threshold;
+    return threshold > 0 ? std::min(threshold, WrappedEditorLimit) : WrappedEditorLimit;
+}
+
+long COstrelView::FollowedEditorLimit() const
+{
+    return m_nWordWrap == WrapNone ? m_nFollowedEditorLimit
+                                   : std::min(m_nFollowedEditorLimit, static_cast<long>(WrappedEditorLimit));
+}
+
+QString COstrelView::PagedRestingNote() const
+{
+    return m_bPagedForWrap ? QStringLiteral("Read-only while wrapped: the text is too long to wrap at once")
+                           : QStringLiteral("Read-only: the file is larger than the editing limit");
+}
+
+bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always)
+{
+    const std::int64_t threshold = PagedThreshold();
     if (!always && (threshold <= 0 || size < threshold))
         return false;
-    auto paged = std::make_unique<CPagedText>(*this, path);
+    // Only for wrapping when the editor would hold it otherwise.
+    const std::int64_t editingLimit = m_pWorkspace ? m_pWorkspace->GetPagedViewThreshold() : 0;
+    const bool forWrap = m_nWordWrap != WrapNone && (editingLimit <= 0 || size < editingLimit);
+    auto paged = std::make_unique<CPagedText>(
+        *this, path, m_nWordWrap != WrapNone ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes);
     ReplaceDocument(CPagedText::WindowBytes + FirstPartSlack);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
     SetTextReadOnly(true);
@@ -1328,6 +1394,7 @@ bool COstrelView::StartPaged(const QString& path, std::int64_t size, bool always
     }
     m_nPendingFileLine = 0;
     m_pPaged = std::move(paged);
+    m_bPagedForWrap = forWrap;
     // The index's progress only while nothing more pressing is to be said.
     connect(m_pPaged.get(), &CPagedText::IndexProgress, this, [this] {
         if (!m_bReadProblemNoted && !m_bFileChangedOnDisk)
@@ -1364,6 +1431,7 @@ void COstrelView::StopPaged()
     if (!m_pPaged)
         return;
     m_pPaged.reset();
+    m_bPagedForWrap = false;
     m_bReadProblemNoted = false;
     setViewportMargins(0, 0, 0, 0);
     SendScintilla(SCI_SETVSCROLLBAR, 1UL);
@@ -1410,9 +1478,64 @@ void COstrelView::resizeEvent(QResizeEvent* event)
 
 void COstrelView::SetWordWrap(int mode)
 {
+    if (mode == m_nWordWrap) {
+        SendScintilla(SCI_SETSEL, 0UL, 0L);
+        return;
+    }
+    const int before = m_nWordWrap;
     m_nWordWrap = mode;
+    // The editor wraps the whole text as soon as the caret goes far: a text too long for that
+    // is shown through the paged view's window first, a small one while wrapped.
+    if (!ShowTextForWrapMode()) {
+        m_nWordWrap = before;
+        return;
+    }
     setWrapMode(mode == WrapNone ? QsciScintilla::WrapNone : QsciScintilla::WrapWord);
     SendScintilla(SCI_SETSEL, 0UL, 0L);
+}
+
+bool COstrelView::ShowTextForWrapMode()
+{
+    const bool wrapped = m_nWordWrap != WrapNone;
+    if (m_pPaged) {
+        if (!wrapped && m_bPagedForWrap && !m_pSpillFile && m_pDocument) {
+            // The file fits the editor again: read into it, from the start as the wrap leaves it.
+            m_nPendingFileLine = 0;
+            ReloadDocumentText(); // a file that cannot be read stays shown as it is
+            return true;
+        }
+        const std::int64_t window = wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes;
+        if (m_pPaged->GetWindowBytes() == window)
+            return true;
+        // The same file through a window of the size for this mode, from its start.
+        const QString path = m_pPaged->GetPath();
+        std::unique_ptr<QTemporaryFile> spill = std::move(m_pSpillFile);
+        StopPaged();
+        m_pSpillFile = std::move(spill);
+        m_nPendingFileLine = 0;
+        StartPaged(path, QFileInfo(path).size(), true);
+        if (m_bShowsFilteredText)
+            SetBackground(FilterOutputBackground);
+        return true;
+    }
+    if (!wrapped || SendScintilla(SCI_GETLENGTH) <= WrappedEditorLimit)
+        return true;
+    if (m_bShowsFilteredText && !IsTextModified()) {
+        // The output so far goes to a file of its own; a run still going on appends there.
+        OutputBatch none;
+        return SpillFilterOutput(none);
+    }
+    if (!m_bShowsFilteredText && m_pDocument && !IsTextModified() && !m_bTextIncomplete && m_RestartLines.empty()) {
+        // The whole file, as it is on disk: its window is read from there.
+        StopLoading();
+        m_nPendingFileLine = 0;
+        const QString path = m_pDocument->GetPathName();
+        if (StartPaged(path, QFileInfo(path).size(), true))
+            return true;
+    }
+    // Unsaved edits live only in the editor: the text stays unwrapped rather than hold the window.
+    SetStatusNote(QStringLiteral("Word Wrap is off: the text is too long to wrap while it has unsaved changes"));
+    return false;
 }
 
 void COstrelView::SetChildFrameTitle(const QString& name, bool modified)

@@ -58,6 +58,9 @@ public:
     static bool LookIsDark();
     // A followed whole file beyond this many bytes is shown paged (see PageFollowedFile).
     static constexpr long DefaultFollowedEditorLimit = 64L * 1024 * 1024;
+    // A text beyond this many bytes is shown wrapped through the paged view's window: the editor
+    // wraps all of its text at once whenever the caret goes far (Ctrl+End, Go To, a find).
+    static constexpr std::int64_t WrappedEditorLimit = 256 * 1024;
 
     // The workspace gives the font, the printer and the owner of the find dialogs; a view
     // without one (a test's) uses the defaults.
@@ -127,6 +130,8 @@ public:
     // when the view is read-only for its own reasons. The end of the replacement, or -1.
     std::int64_t ReplaceTextRange(std::int64_t start, std::int64_t end, const QByteArray& bytes);
     // Writes the whole text to the document's path through a save file; reports a failure.
+    // Once written, the view shows that file: it is watched, and filter output becomes its
+    // whole text, numbered as its own lines.
     bool WriteViewText();
     // Save As: asks for the new name and, for an existing file, whether to replace it. Filter
     // output is offered a new name beside its log ("app-filtered.log"), never the log itself.
@@ -175,6 +180,8 @@ public:
     const CMatchHighlighter& GetHighlighter() const { return *m_pHighlighter; }
     bool GetLineNumbersShown() const;
     int GetWordWrap() const { return m_nWordWrap; }
+    // The caret goes to the start. A text beyond WrappedEditorLimit wraps in the paged view (read
+    // only); one with unsaved edits that long stays unwrapped, and the status note says why.
     void SetWordWrap(int mode);
     void SetChildFrameTitle(const QString& name, bool modified);
     bool IsTextModified() const;
@@ -276,9 +283,12 @@ private:
         long Document = 0;
         FileStamp Stamp;
         bool EditorLinesAreFileLines = false;
+        std::int64_t Length = 0;
         OutputLineNumbers Numbers;
     };
     static FileStamp StampOf(const QString& path);
+    // The text shown has just been written to the document's path: that file is what is shown.
+    void ShowWrittenFile();
     void KeepShownText(StashedText& stash);
     void ShowStashedText(StashedText& stash);
     static void ReleaseStashedText(COstrelView& view, StashedText& stash);
@@ -314,6 +324,13 @@ private:
     // Moves the filter output so far, and the batch, into a temporary file shown paged.
     bool SpillFilterOutput(const OutputBatch& batch);
     void StopPaged();
+    // The paged view's threshold and the followed editor limit for the wrap mode.
+    std::int64_t PagedThreshold() const;
+    long FollowedEditorLimit() const;
+    // Why the paged view is read-only: the file's size, or the wrap mode.
+    QString PagedRestingNote() const;
+    // Shows the text as the new wrap mode needs (see SetWordWrap); false when it cannot wrap.
+    bool ShowTextForWrapMode();
     void SetStatusNote(const QString& note);
     void PlacePagedScrollBar();
     // The margin's numbers for what the view shows now: the editor's, or written per line.
@@ -361,6 +378,7 @@ private:
     std::unique_ptr<CFileFollower> m_pFollower;
     bool m_bFollow = false;
     bool m_bPagingFollowed = false;
+    bool m_bPagedForWrap = false;     // paged only because the text is too long to wrap in the editor
     bool m_bReadProblemNoted = false; // the paged view could not read part of its file
     // While the editor loads: the lines the whole file is likely to have, for the margin's width.
     std::int64_t m_nExpectedLines = 0;

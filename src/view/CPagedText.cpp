@@ -27,7 +27,8 @@ unsigned long ToWParam(std::int64_t value)
 
 } // namespace
 
-CPagedText::CPagedText(COstrelView& view, const QString& path) : m_View(view), m_strPath(path)
+CPagedText::CPagedText(COstrelView& view, const QString& path, std::int64_t windowBytes)
+    : m_View(view), m_strPath(path), m_nWindowBytes(windowBytes > 0 ? windowBytes : WindowBytes)
 {
     m_IndexTimer.setInterval(IndexTimerMs);
     connect(&m_IndexTimer, &QTimer::timeout, this, &CPagedText::OnIndexTimer);
@@ -112,9 +113,10 @@ void CPagedText::ShowLine(std::int64_t line, bool selectWholeLine)
     placement.TargetLine = line;
     placement.SelectWholeLine = selectWholeLine;
     const FileLineIndex::Checkpoint near = m_pIndex->Locate(line);
-    const std::uint64_t back = near.Offset > WindowBytes / 3 ? near.Offset - WindowBytes / 3 : 0;
+    const std::uint64_t back =
+        near.Offset > static_cast<std::uint64_t>(m_nWindowBytes / 3) ? near.Offset - m_nWindowBytes / 3 : 0;
     FileLineIndex::Checkpoint start = m_pIndex->LocateOffset(back);
-    if (near.Offset - start.Offset > static_cast<std::uint64_t>(WindowBytes / 2))
+    if (near.Offset - start.Offset > static_cast<std::uint64_t>(m_nWindowBytes / 2))
         start = near; // long lines: the window starts where the line's neighbourhood is known
     RequestWindow(start.Offset, start.Line, false, placement);
 }
@@ -132,7 +134,7 @@ void CPagedText::ShowEnd()
     Placement placement;
     placement.What = Placement::Kind::End;
     const std::uint64_t size = GetFileSize();
-    if (size <= static_cast<std::uint64_t>(WindowBytes)) {
+    if (size <= static_cast<std::uint64_t>(m_nWindowBytes)) {
         RequestWindow(0, 0, false, placement);
         return;
     }
@@ -168,14 +170,15 @@ void CPagedText::ShowRange(std::uint64_t start, std::uint64_t end)
 void CPagedText::RequestAround(std::uint64_t offset, const Placement& placement)
 {
     // The target a third into the window: room to scroll both ways before it moves again.
-    const std::uint64_t back = offset > static_cast<std::uint64_t>(WindowBytes / 3) ? offset - WindowBytes / 3 : 0;
+    const std::uint64_t back =
+        offset > static_cast<std::uint64_t>(m_nWindowBytes / 3) ? offset - m_nWindowBytes / 3 : 0;
     if (back == 0) {
         RequestWindow(0, 0, false, placement);
         return;
     }
     if (m_pIndex->GetIndexedBytes() > back) {
         const FileLineIndex::Checkpoint start = m_pIndex->LocateOffset(back);
-        if (offset - start.Offset < static_cast<std::uint64_t>(WindowBytes * 2 / 3)) {
+        if (offset - start.Offset < static_cast<std::uint64_t>(m_nWindowBytes * 2 / 3)) {
             RequestWindow(start.Offset, start.Line, false, placement);
             return;
         }
@@ -193,7 +196,7 @@ void CPagedText::RequestWindow(std::uint64_t start, std::int64_t startLine, bool
     m_nPendingStartLine = startLine;
     m_bPendingAlign = alignToLine;
     m_PendingPlacement = placement;
-    m_pReader->Request(start, static_cast<std::size_t>(WindowBytes), m_nPendingTag);
+    m_pReader->Request(start, static_cast<std::size_t>(m_nWindowBytes), m_nPendingTag);
 }
 
 void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByteArray& bytes, int error)
@@ -248,7 +251,7 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
         }
     }
     qsizetype end = bytes.size();
-    const bool atFileEnd = bytes.size() < WindowBytes;
+    const bool atFileEnd = bytes.size() < m_nWindowBytes;
     if (!atFileEnd) {
         // A window ends with a whole line unless a single line fills it.
         const qsizetype lastFeed = bytes.lastIndexOf('\n');
@@ -389,11 +392,11 @@ void CPagedText::OnViewScrolled()
     placement.Caret =
         static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
     // Only when the window really moves: at a very long line it may have nowhere better to go.
-    const std::uint64_t back = placement.TargetOffset > static_cast<std::uint64_t>(WindowBytes / 3)
-                                   ? placement.TargetOffset - WindowBytes / 3
+    const std::uint64_t back = placement.TargetOffset > static_cast<std::uint64_t>(m_nWindowBytes / 3)
+                                   ? placement.TargetOffset - m_nWindowBytes / 3
                                    : 0;
-    if (back + static_cast<std::uint64_t>(WindowBytes / 16) > m_nWindowStart &&
-        back < m_nWindowStart + WindowBytes / 16)
+    if (back + static_cast<std::uint64_t>(m_nWindowBytes / 16) > m_nWindowStart &&
+        back < m_nWindowStart + m_nWindowBytes / 16)
         return;
     RequestAround(placement.TargetOffset, placement);
 }

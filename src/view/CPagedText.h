@@ -27,8 +27,12 @@ class CPagedText : public QObject
 public:
     // The window holds at most this much of the file; a longer line is shown in pieces of it.
     static constexpr std::int64_t WindowBytes = 2 * 1024 * 1024;
+    // The window of a wrapped view: the editor wraps all of it when the caret goes far.
+    static constexpr std::int64_t WrappedWindowBytes = 64 * 1024;
 
-    CPagedText(COstrelView& view, const QString& path);
+    // windowBytes: the most the window holds (WindowBytes when 0).
+    CPagedText(COstrelView& view, const QString& path, std::int64_t windowBytes = 0);
+    std::int64_t GetWindowBytes() const { return m_nWindowBytes; }
     ~CPagedText() override;
 
     // Opens the file, starts the index and asks for the first window (at the 1-based line
@@ -128,6 +132,7 @@ private:
 
     COstrelView& m_View;
     QString m_strPath;
+    std::int64_t m_nWindowBytes;
     std::unique_ptr<FileLineIndex> m_pIndex;
     CFileRangeReader* m_pReader = nullptr;
     QPointer<QScrollBar> m_pScrollBar;

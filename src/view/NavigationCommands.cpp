@@ -45,6 +45,12 @@ void RunFindNextCommand(COstrelView* view)
         g_pFindDlg->RepeatSearch(view);
 }
 
+void RunFindPreviousCommand(COstrelView* view)
+{
+    if (g_pFindDlg)
+        g_pFindDlg->RepeatSearchBackward(view);
+}
+
 bool CanFind(const COstrelView* view)
 {
     return view && view->GetEditor().GetLength() > 0;

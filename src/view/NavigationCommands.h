@@ -11,6 +11,8 @@ class COstrelView;
 void RunFindCommand(COstrelView* view);
 // Find Next (F3): the search of the last Find Next press, in this view; nothing before it.
 void RunFindNextCommand(COstrelView* view);
+// Find Previous (Shift+F3): that search toward the start of the text; nothing before it.
+void RunFindPreviousCommand(COstrelView* view);
 // Find and Replace are enabled while the view has text.
 bool CanFind(const COstrelView* view);
 // Find Next is enabled once Find has been chosen.

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFontComboBox>
 #include <QFontInfo>
 #include <QPrintDialog>
@@ -104,6 +105,18 @@ std::unique_ptr<QFile> OpenFailingFile(const QString& path, qint64 failAt)
     return file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? std::move(file) : nullptr;
 }
 
+// How many descriptors of this process lead to the file at path once it has been deleted.
+int OpenDeletedCopiesOf(const QString& path)
+{
+    const QString deleted = QFileInfo(path).absoluteFilePath() + QStringLiteral(" (deleted)");
+    int count = 0;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& entry : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (QFile::symLinkTarget(descriptors.filePath(entry)) == deleted)
+            ++count;
+    return count;
+}
+
 QByteArray WithoutLineEnd(QByteArray line)
 {
     while (line.endsWith('\n') || line.endsWith('\r'))
@@ -132,6 +145,8 @@ private Q_SLOTS:
     void saveAsAfterTheFileVanished();
     void saveNeverOverwritesTheLogWithFilterOutputOrAnOldCopy();
     void saveKeepsTheFileItsOwnerModeAndOtherNames();
+    void saveIsNoChangeOnDiskAndTheSavedFileIsWatched();
+    void savedFilterOutputBecomesItsOwnFile();
     void aFileThatFailsPartWayIsNeverSavedOverIt();
     void filterOutputIsAppendedWithoutUndoOrModifiedFlag();
     void reloadShowsTheGrownFileInWholeFileState();
@@ -457,6 +472,81 @@ void TestLogView::saveKeepsTheFileItsOwnerModeAndOtherNames()
     QCOMPARE(TestSupport::ReadFile(second), QByteArray("new alpha\n"));
     QCOMPARE(QDir(m_pDir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("owned.log"), QStringLiteral("second.log")}));
+}
+
+void TestLogView::saveIsNoChangeOnDiskAndTheSavedFileIsWatched()
+{
+    QString path;
+    COstrelView* view = Open(QStringLiteral("saved.log"), "one\ntwo\n", &path);
+    QVERIFY(view);
+    COstrelDoc* document = view->GetDocument();
+    view->SetFollow(true);
+    QTest::keyClicks(view, QStringLiteral("x"));
+    QVERIFY(document->OnFileSave());
+    QCOMPARE(TestSupport::ReadFile(path), QByteArray("xone\ntwo\n"));
+    // The saver put a new file in place of the old one: nothing holds the old one any more.
+    QTRY_COMPARE_WITH_TIMEOUT(OpenDeletedCopiesOf(path), 0, 5000);
+    QVERIFY(!view->IsFileChangedOnDisk());
+
+    // Followed from where the save ended: no "file replaced" marker, no second copy of the text.
+    QVERIFY(TestSupport::AppendFile(path, "three\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(Text(view), QByteArray("xone\ntwo\nthree\n"), 5000);
+    QVERIFY(!view->IsFileChangedOnDisk());
+    QVERIFY(!view->IsTextModified());
+
+    // Not following, a change by someone else after a save is still told, in the tab's tip too.
+    view->SetFollow(false);
+    QTest::keyClicks(view, QStringLiteral("y"));
+    QVERIFY(document->OnFileSave());
+    QTRY_COMPARE_WITH_TIMEOUT(OpenDeletedCopiesOf(path), 0, 5000);
+    QVERIFY(!view->IsFileChangedOnDisk());
+    QVERIFY(!m_pFrame->GetTabToolTip(m_pFrame->GetDocumentArea()->GetTabWidget(), 0)
+                 .contains(QStringLiteral("File changed on disk")));
+    QVERIFY(TestSupport::AppendFile(path, "four\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(view->IsFileChangedOnDisk(), 5000);
+    QVERIFY(m_pFrame->GetTabToolTip(m_pFrame->GetDocumentArea()->GetTabWidget(), 0)
+                .contains(QStringLiteral("File changed on disk")));
+}
+
+void TestLogView::savedFilterOutputBecomesItsOwnFile()
+{
+    QByteArray log;
+    for (int line = 1; line <= 10; ++line)
+        log += "line " + QByteArray::number(line) + '\n';
+    QString path;
+    COstrelView* view = Open(QStringLiteral("a.log"), log, &path);
+    QVERIFY(view);
+    COstrelDoc* document = view->GetDocument();
+    view->BeginFilterOutput();
+    view->AppendOutputLines(BatchOf(FileLines(log), {2, 5, 8}));
+    view->EndFilterOutput();
+    bool isContext = false;
+    QCOMPARE(view->FileLineOfViewLine(2, isContext), std::int64_t{8});
+
+    const QString saved = m_pDir->filePath(QStringLiteral("a-filtered.log"));
+    QVERIFY(view->SaveAs(saved));
+    QCOMPARE(TestSupport::ReadFile(saved), QByteArray("line 2\nline 5\nline 8\n"));
+    QCOMPARE(document->GetPathName(), saved);
+    // Numbered as that file's own lines, as the whole file it now is.
+    QVERIFY(!view->GetShowsFilteredText());
+    QVERIFY(view->GetFileLineNumbers().empty());
+    for (std::int64_t viewLine = 0; viewLine < 3; ++viewLine)
+        QCOMPARE(view->FileLineOfViewLine(viewLine, isContext), viewLine + 1);
+    QCOMPARE(view->GetGoToLineCount(), std::int64_t{4});
+    QTRY_COMPARE_WITH_TIMEOUT(OpenDeletedCopiesOf(path), 0, 5000);
+    QVERIFY(!view->IsFileChangedOnDisk());
+
+    // On the line of "line 8": Ctrl+double-click has no file line to go to, and the toggle makes
+    // the output of the saved file rather than showing line 8 of it or the first log.
+    view->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 2UL);
+    QVERIFY(!view->GoToFileLineAt(view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+    QVERIFY(!view->HasKeptFilterOutput());
+    QCOMPARE(view->ToggleFilterOutput(), COstrelView::ToggleResult::NeedsRun);
+    QCOMPARE(Text(view), QByteArray("line 2\nline 5\nline 8\n"));
+    QCOMPARE(view->GetCaretLine(), std::int64_t{3});
+    // Saving it again writes nothing and asks for no new name: it is unmodified.
+    QVERIFY(document->OnFileSave());
+    QCOMPARE(TestSupport::ReadFile(path), log);
 }
 
 void TestLogView::aFileThatFailsPartWayIsNeverSavedOverIt()

@@ -92,6 +92,12 @@ void TestMainFrame::menusFollowWhetherADocumentIsActive()
     QVERIFY(document);
     QCOMPARE(MenuTitles(frame), withDocument);
     QVERIFY(frame.GetCommand(CommandId::FileSave)->isEnabled());
+    // The search commands side by side, Replace beside Find.
+    QStringList editItems;
+    for (QAction* action : frame.findChild<QMenu*>(QStringLiteral("editMenu"))->actions())
+        editItems.append(action->isSeparator() ? QStringLiteral("|") : action->text());
+    QVERIFY2(editItems.join(u' ').contains(QStringLiteral("| &Find... F&ind Next Find Pre&vious &Replace... &Go To |")),
+             qPrintable(editItems.join(u' ')));
 
     QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
     QCOMPARE(MenuTitles(frame), withoutDocument);
@@ -119,6 +125,10 @@ void TestMainFrame::commandsCarryTextShortcutAndPrompt_data()
     row("cut", CommandId::EditCut, "Cu&t", "Ctrl+X, Shift+Del", "Cut the selection and put it on the Clipboard", "Cut");
     row("paste", CommandId::EditPaste, "&Paste", "Ctrl+V, Shift+Ins", "Insert Clipboard contents", "Paste");
     row("find next", CommandId::EditRepeat, "F&ind Next", "F3", "Repeat the last action", "Repeat");
+    row("find previous", CommandId::EditFindPrevious, "Find Pre&vious", "Shift+F3",
+        "Repeat the last search toward the start of the text", "Find Previous");
+    row("replace", CommandId::EditReplace, "&Replace...", "Ctrl+H", "Replace specific text with different text",
+        "Replace");
     row("go to", CommandId::EditGoTo, "&Go To", "Ctrl+G", "Go To Specified Line in File", "Go To Line");
     row("filter settings", CommandId::FilterSettings, "Fi&lter Settings", "Ctrl+L", "Edit Filter Settings", "Filter");
     row("delete all filters", CommandId::DeleteAllFilters, "&Delete All Filters", "Ctrl+D", "Delete All Filters",

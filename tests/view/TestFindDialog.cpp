@@ -71,6 +71,7 @@ private Q_SLOTS:
     void upFromTheStartFindsNothingAndUpWalksBack();
     void eachPressSearchesTheActiveView();
     void findNextRepeatsTheOptionsOfTheLastPress();
+    void findPreviousSearchesTowardTheStart();
     void cancelHidesAndFindShowsTheSameDialog();
     void replaceDialogReplacesAndCounts();
     void replaceOpensWithTheLastSearchedText();
@@ -112,6 +113,7 @@ void TestFindDialog::findNextDoesNothingUntilFindIsChosenAndPressed()
 
     QVERIFY(!CanFindNext());
     RunFindNextCommand(view.get());
+    RunFindPreviousCommand(view.get());
     QVERIFY(!g_pFindDlg);
 
     RunFindCommand(view.get());
@@ -274,6 +276,36 @@ void TestFindDialog::findNextRepeatsTheOptionsOfTheLastPress()
     PressFindNext();
     QCOMPARE(SelectionOf(view.get()), std::make_pair(6L, 11L));
     QVERIFY(!g_pFindDlg->GetSearchDown());
+}
+
+void TestFindDialog::findPreviousSearchesTowardTheStart()
+{
+    auto view = MakeView("Alpha beta alpha gamma alpha");
+    m_Workspace.Activate(view.get());
+    RunFindCommand(view.get());
+    SetFindControls(QStringLiteral("alpha"), true, false, true);
+    PressFindNext();
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(11L, 16L));
+    RunFindNextCommand(view.get());
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(23L, 28L));
+    // Back up with the remembered case: "Alpha" at the start is not a match.
+    RunFindPreviousCommand(view.get());
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(11L, 16L));
+    ModalWatcher watcher;
+    RunFindPreviousCommand(view.get());
+    QCOMPARE(watcher.BoxCount(), 1);
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(11L, 16L));
+    // The remembered direction is still down, for F3 and the next press alike.
+    QVERIFY(g_pFindDlg->GetSearchDown());
+    RunFindNextCommand(view.get());
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(23L, 28L));
+
+    // Remembered upwards, Find Previous still goes toward the start.
+    SetFindControls(QStringLiteral("a"), false, false, false);
+    PressFindNext();
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(21L, 22L));
+    RunFindPreviousCommand(view.get());
+    QCOMPARE(SelectionOf(view.get()), std::make_pair(18L, 19L));
 }
 
 void TestFindDialog::cancelHidesAndFindShowsTheSameDialog()

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QScrollBar>
 #include <QSignalSpy>
 
 #include "filtering/FileLineIndex.h"
+#include "filtering/OutputLine.h"
 #include "support/QtTestSupport.h"
 #include "view/CPagedSearch.h"
 #include "view/CPagedText.h"
@@ -57,6 +59,17 @@ std::int64_t TopViewLine(COstrelView* view)
         static_cast<unsigned long>(view->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
 }
 
+// How many descriptors of this process lead to the file at path.
+int DescriptorsOf(const QString& path)
+{
+    int count = 0;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& entry : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (QFile::symLinkTarget(descriptors.filePath(entry)) == path)
+            ++count;
+    return count;
+}
+
 } // namespace
 
 class TestPagedView : public QObject
@@ -78,6 +91,8 @@ private Q_SLOTS:
     void findSearchesTheOpenFileAfterItsNameIsGone();
     void saveAsCopiesTheFile();
     void saveAsOverAFileKeepsItsOwnerAndMode();
+    void theSavedCopyIsShownAndWatchedInsteadOfTheFile();
+    void wrapShowsALongTextThroughASmallWindow();
 
 private:
     COstrelView* Open(const QByteArray& bytes, const QString& name = QStringLiteral("big.log"));
@@ -508,6 +523,113 @@ void TestPagedView::saveAsOverAFileKeepsItsOwnerAndMode()
     QCOMPARE(TestSupport::ReadFile(target), log);
     QCOMPARE(QDir(m_pDir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("big.log"), QStringLiteral("private.log")}));
+}
+
+void TestPagedView::theSavedCopyIsShownAndWatchedInsteadOfTheFile()
+{
+    const QByteArray log = NumberedLog(3 * Megabyte);
+    COstrelView* view = Open(log);
+    QVERIFY(view && WaitForIndex(view));
+    const QString original = view->GetDocument()->GetPathName();
+    view->GoToLine(5000);
+    QVERIFY(WaitForWindow(view));
+    QSignalSpy finished(view, &COstrelView::SaveAsFinished);
+    const QString copy = m_pDir->filePath(QStringLiteral("copy.log"));
+    QVERIFY(view->SaveAs(copy));
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(finished.at(0).at(0).toBool());
+    // The copy is read at the same line, and the original is no longer held.
+    QVERIFY(view->GetPagedText());
+    QCOMPARE(view->GetPagedText()->GetPath(), copy);
+    QVERIFY(WaitForIndex(view));
+    QTRY_COMPARE(view->GetCaretLine(), 5000);
+    QCOMPARE(DescriptorsOf(original), 0);
+
+    // Filter output too big for the editor, saved: it is that file now, numbered as its lines.
+    QByteArray kept;
+    view->BeginFilterOutput();
+    OutputBatch batch;
+    const QList<QByteArray> lines = LinesOf(log);
+    for (int number = 2; kept.size() < Megabyte + Megabyte / 4; number += 2) {
+        const QByteArray line = lines.at(number - 1) + '\n';
+        kept += line;
+        batch.Append(number, std::string_view(line.constData(), static_cast<std::size_t>(line.size())), false);
+    }
+    view->AppendOutputLines(batch);
+    view->EndFilterOutput();
+    QVERIFY(view->IsPaged() && view->GetShowsFilteredText());
+    QVERIFY(WaitForIndex(view));
+    bool isContext = false;
+    QCOMPARE(view->FileLineOfViewLine(0, isContext), 2);
+    const QString output = m_pDir->filePath(QStringLiteral("copy-filtered.log"));
+    QVERIFY(view->SaveAs(output));
+    QTRY_COMPARE(finished.size(), 2);
+    QVERIFY(finished.at(1).at(0).toBool());
+    QCOMPARE(TestSupport::ReadFile(output), kept);
+    QVERIFY(!view->GetShowsFilteredText());
+    QVERIFY(view->GetPagedText());
+    QCOMPARE(view->GetPagedText()->GetPath(), output);
+    QVERIFY(WaitForIndex(view));
+    QCOMPARE(view->FileLineOfViewLine(0, isContext), 1);
+    QCOMPARE(view->GetGoToLineCount(), static_cast<std::int64_t>(kept.count('\n')) + 1); // and the empty last one
+}
+
+void TestPagedView::wrapShowsALongTextThroughASmallWindow()
+{
+    // Short enough for the editor, too long to wrap there at once.
+    const QByteArray log = NumberedLog(3 * COstrelView::WrappedEditorLimit);
+    const QList<QByteArray> lines = LinesOf(log);
+    const auto count = static_cast<std::int64_t>(lines.size());
+    COstrelView* view = Open(log);
+    QVERIFY(view && !view->IsPaged());
+    QTRY_VERIFY(!view->IsLoading());
+    view->SetWordWrap(COstrelView::WrapToWindow);
+    QCOMPARE(view->GetWordWrap(), int(COstrelView::WrapToWindow));
+    QVERIFY(view->SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE) != QsciScintillaBase::SC_WRAP_NONE);
+    QVERIFY(view->IsPaged());
+    QCOMPARE(view->GetPagedText()->GetWindowBytes(), CPagedText::WrappedWindowBytes);
+    QVERIFY(WaitForIndex(view));
+    QTRY_COMPARE(view->GetStatusNote(),
+                 QStringLiteral("Read-only while wrapped: the text is too long to wrap at once"));
+    // The ends and Go To land on their lines, never with more than the small window in the editor.
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(WaitForWindow(view));
+    QTRY_COMPARE(view->GetCaretLine(), count);
+    QVERIFY(view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) <= CPagedText::WrappedWindowBytes);
+    view->GoToLine(count / 2);
+    QVERIFY(WaitForWindow(view));
+    QCOMPARE(view->GetCaretLine(), count / 2);
+    QCOMPARE(ViewLineText(view, CaretViewLine(view)), lines.at(count / 2 - 1));
+    // A reload keeps it so.
+    QVERIFY(view->ReloadDocumentText());
+    QVERIFY(view->IsPaged() && WaitForWindow(view));
+    QCOMPARE(view->GetWordWrap(), int(COstrelView::WrapToWindow));
+
+    // Unwrapped, the file is back in the editor, editable.
+    view->SetWordWrap(COstrelView::WrapNone);
+    QVERIFY(!view->IsPaged());
+    QTRY_VERIFY(!view->IsLoading());
+    QCOMPARE(TestSupport::TextOf(view), log);
+    QVERIFY(!view->isReadOnly());
+
+    // Unsaved edits that long cannot go to the paged view: the text stays unwrapped and says why.
+    QTest::keyClicks(view, QStringLiteral("edit "));
+    QVERIFY(view->IsTextModified());
+    view->SetWordWrap(COstrelView::WrapToWindow);
+    QCOMPARE(view->GetWordWrap(), int(COstrelView::WrapNone));
+    QVERIFY(!view->IsPaged());
+    QCOMPARE(view->SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE), long(QsciScintillaBase::SC_WRAP_NONE));
+    QVERIFY(view->GetStatusNote().startsWith(QStringLiteral("Word Wrap is off")));
+
+    // A short text wraps in the editor as ever.
+    COstrelView* small = Open(NumberedLog(COstrelView::WrappedEditorLimit / 2), QStringLiteral("small.log"));
+    QVERIFY(small);
+    QTRY_VERIFY(!small->IsLoading());
+    small->SetWordWrap(COstrelView::WrapToWindow);
+    QVERIFY(!small->IsPaged());
+    QCOMPARE(small->GetWordWrap(), int(COstrelView::WrapToWindow));
+    small->SetTextUnmodified();
+    view->SetTextUnmodified();
 }
 
 OSTREL_QT_TEST_MAIN(TestPagedView, QApplication)
