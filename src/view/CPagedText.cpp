@@ -223,7 +223,7 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
         Q_EMIT ReadRecovered();
     }
     const std::uint64_t readEnd = offset + static_cast<std::uint64_t>(bytes.size());
-    if (bytes.size() < WindowBytes && readEnd < GetFileSize()) {
+    if (bytes.size() < m_nWindowBytes && readEnd < GetFileSize()) {
         // The file got shorter: the index finds its new end, and what it still has is shown.
         NoteFileChanged();
         if (bytes.isEmpty() && offset > 0) {
