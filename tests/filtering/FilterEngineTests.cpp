@@ -348,7 +348,9 @@ TEST(FilterEngineTest, LetsGoOfTheFileAsItGoes)
         const std::int64_t before = PeakMemory();
         auto outcome = RunOn(path, {Literal(pattern)});
         const std::int64_t grown = PeakMemory() - before;
-        EXPECT_LT(grown, size / 4) << pattern << ": the run held " << grown << " bytes of a " << size << " byte file";
+        // Holding the file would take all of it; what a run holds at most is a release step
+        // and its buffers, which the sanitizers' allocators make larger.
+        EXPECT_LT(grown, size / 2) << pattern << ": the run held " << grown << " bytes of a " << size << " byte file";
         if (std::string(pattern) == "NEEDLE") {
             ASSERT_EQ(outcome->Output.Lines.size(), 1u);
             EXPECT_EQ(outcome->Output.Lines[0].Number, static_cast<std::int64_t>(Lines) + 1);
