@@ -135,11 +135,7 @@ void CMyFindDlg::Search(COstrelView* view, bool searchDown)
                 [this, search, target = QPointer<COstrelView>(view)](CViewSearch::Outcome outcome) {
                     if (m_pPagedSearch.get() == search)
                         m_pPagedSearch.release()->deleteLater();
-                    if (outcome == CViewSearch::Outcome::NotFound)
-                        CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
-                    else if (outcome == CViewSearch::Outcome::Found && target)
-                        MoveDialogOffSelection(*this, *target);
-                    Q_EMIT SearchFinished();
+                    FinishSearch(outcome, target);
                 });
         search->StartFindFromSelection(searchDown);
         return;
@@ -151,13 +147,18 @@ void CMyFindDlg::Search(COstrelView* view, bool searchDown)
                 // It goes once its signal has returned; a short text finishes before Search returns.
                 if (m_pSearch.get() == search)
                     m_pSearch.release()->deleteLater();
-                if (outcome == CViewSearch::Outcome::NotFound)
-                    CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
-                else if (outcome == CViewSearch::Outcome::Found && target)
-                    MoveDialogOffSelection(*this, *target);
-                Q_EMIT SearchFinished();
+                FinishSearch(outcome, target);
             });
     search->StartFindFromSelection(searchDown);
+}
+
+void CMyFindDlg::FinishSearch(CViewSearch::Outcome outcome, const QPointer<COstrelView>& target)
+{
+    if (outcome == CViewSearch::Outcome::NotFound)
+        CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
+    else if (outcome == CViewSearch::Outcome::Found && target)
+        MoveDialogOffSelection(*this, *target);
+    Q_EMIT SearchFinished();
 }
 
 void CMyFindDlg::StopSearch()

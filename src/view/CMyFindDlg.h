@@ -8,8 +8,9 @@
 #include <QPointer>
 #include <QString>
 
+#include "view/CViewSearch.h"
+
 class COstrelView;
-class CViewSearch;
 class CPagedSearch;
 class QCheckBox;
 class QLineEdit;
@@ -63,6 +64,8 @@ private:
     // "Search Text Not Found" on a miss.
     void Search(COstrelView* view, bool searchDown);
     void StopSearch();
+    // Tells how a search ended: not found, or moves the dialog off what it found.
+    void FinishSearch(CViewSearch::Outcome outcome, const QPointer<COstrelView>& target);
 
     ActiveViewResolver m_ActiveView;
     bool m_bMatchCase = false;
