@@ -84,3 +84,52 @@ std::vector<std::int64_t> OutputLineNumbers::ToVector() const
         numbers.push_back(LineNumber(i));
     return numbers;
 }
+
+std::size_t OutputLineNumbers::FirstAtOrAfter(std::int64_t number) const
+{
+    // Numbers rise through the list; a probe that lands on a marker reads the numbered line after it.
+    std::size_t low = 0;
+    std::size_t high = m_nSize;
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        std::size_t probe = middle;
+        while (probe < high && LineNumber(probe) <= 0)
+            ++probe;
+        if (probe < high && LineNumber(probe) < number)
+            low = probe + 1;
+        else
+            high = middle;
+    }
+    while (low < m_nSize && LineNumber(low) <= 0)
+        ++low;
+    return low;
+}
+
+std::size_t OutputLineNumbers::NearestTo(std::int64_t fileLine) const
+{
+    std::size_t at = FirstAtOrAfter(fileLine);
+    const std::size_t end = EndOfNumbered();
+    if (at >= end)
+        return end > 0 ? end - 1 : 0;
+    // The numbered line before it, when it is nearer.
+    std::size_t before = at;
+    while (before > 0 && LineNumber(before - 1) <= 0)
+        --before;
+    if (before > 0 && fileLine - LineNumber(before - 1) < LineNumber(at) - fileLine)
+        return before - 1;
+    return at;
+}
+
+std::size_t OutputLineNumbers::EndOfNumbered() const
+{
+    std::size_t end = m_nSize;
+    while (end > 0 && LineNumber(end - 1) <= 0)
+        --end;
+    return end;
+}
+
+std::int64_t OutputLineNumbers::LastFileLine() const
+{
+    const std::size_t end = EndOfNumbered();
+    return end > 0 ? LineNumber(end - 1) : 0;
+}

@@ -48,6 +48,17 @@ public:
     // Every number, for tests and small outputs.
     std::vector<std::int64_t> ToVector() const;
 
+    // Lines without a file line (a marker, number 0 or less) are skipped by these searches.
+    // The kept line nearest a file line: the first at or after it, or the last before it when
+    // that one is nearer; 0 for an empty list.
+    std::size_t NearestTo(std::int64_t fileLine) const;
+    // The first line whose file line is number or more, or Size() when every one is less.
+    std::size_t FirstAtOrAfter(std::int64_t number) const;
+    // The last line with a file line, plus one; 0 when no line has one.
+    std::size_t EndOfNumbered() const;
+    // The file line of the last line that has one, or 0.
+    std::int64_t LastFileLine() const;
+
 private:
     struct Checkpoint
     {

@@ -86,15 +86,26 @@ void CEditor::AppendText(const char* bytes, std::size_t length)
     m_Editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<uintptr_t>(length), bytes);
 }
 
+void CEditor::AppendWithoutUndo(const char* bytes, std::size_t length)
+{
+    // Told first: a search's open undo group must end before collection stops.
+    NoteChange(EditorTextChange::Appending);
+    SetUndoCollection(false);
+    m_Editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<uintptr_t>(length), bytes);
+    SetUndoCollection(true);
+}
+
 void CEditor::ClearAll()
 {
     NoteChange(EditorTextChange::Replacing);
     Send(Sci::SCI_CLEARALL);
 }
 
-std::int64_t CEditor::ReplaceRange(std::int64_t start, std::int64_t end, const QByteArray& bytes)
+std::int64_t CEditor::ReplaceRange(std::int64_t start, std::int64_t end, const QByteArray& bytes, bool evenIfReadOnly)
 {
     NoteChange(EditorTextChange::Editing);
+    if (evenIfReadOnly)
+        SetReadOnly(false);
     Send(Sci::SCI_SETTARGETRANGE, W(start), L(end));
     m_Editor.SendScintilla(Sci::SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()), bytes.constData());
     return GetTargetEnd();
@@ -260,9 +271,9 @@ long CEditor::CreateDocument(std::int64_t sizeHint, int options) const
     return Send(Sci::SCI_CREATEDOCUMENT, W(sizeHint), static_cast<long>(options));
 }
 
-void CEditor::SetDocument(long document, bool release)
+void CEditor::SetDocument(long document, bool release, EditorTextChange change)
 {
-    NoteChange(EditorTextChange::Replacing);
+    NoteChange(change);
     Send(Sci::SCI_SETDOCPOINTER, 0UL, document);
     if (release)
         ReleaseDocument(document);

@@ -50,9 +50,13 @@ public:
     QByteArray GetSelectedText() const;
     void AppendText(const char* bytes, std::size_t length);
     void AppendText(const QByteArray& bytes) { AppendText(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
+    // Appends text that is no edit of the user's: it leaves no undo record.
+    void AppendWithoutUndo(const char* bytes, std::size_t length);
     void ClearAll();
-    // Replaces [start, end) and returns where the replacement ends.
-    std::int64_t ReplaceRange(std::int64_t start, std::int64_t end, const QByteArray& bytes);
+    // Replaces [start, end) and returns where the replacement ends. evenIfReadOnly: the editor is
+    // made editable for it (after the notice); the caller sets its read-only state again.
+    std::int64_t ReplaceRange(std::int64_t start, std::int64_t end, const QByteArray& bytes,
+                              bool evenIfReadOnly = false);
     // Tells the notice of a change the editor makes on its own (typing, Replace's own edits).
     void NoteChange(EditorTextChange change) const;
 
@@ -96,7 +100,8 @@ public:
     long GetDocument() const;
     long CreateDocument(std::int64_t sizeHint, int options) const;
     // Shows the document; one reference of the caller's is handed over when release is set.
-    void SetDocument(long document, bool release);
+    // Moving: the document holds the same text as the one shown (a whole text after its first part).
+    void SetDocument(long document, bool release, EditorTextChange change = EditorTextChange::Replacing);
     void AddDocumentReference(long document) const;
     void ReleaseDocument(long document) const;
     // Makes a loader that builds a document of its own: safe on a loading thread, as it

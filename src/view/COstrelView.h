@@ -11,27 +11,33 @@
 
 #include "filtering/OutputLineNumbers.h"
 #include "view/CEditor.h"
+#include "view/CFilterOutputText.h"
+#include "view/CFollowedFile.h"
+#include "view/CTextToggle.h"
+#include "view/CViewLoading.h"
+#include "view/CViewLooks.h"
+#include "view/CViewPaging.h"
+#include "view/CViewSaving.h"
 #include "view/QsciHeaders.h"
 
 class COstrelDoc;
-class CFileCopier;
-class CFileFollower;
 class CLineNumberMargin;
 class CMatchHighlighter;
 class CPagedText;
-class CTextLoader;
-class ILoader;
 class ILogWorkspace;
 struct CProblemReport;
 class QFile;
 class QPrinter;
-class QTemporaryFile;
-class QsciPrinter;
 struct OutputBatch;
 
 // The view of one log document: the file's bytes, unchanged, or the output of a filtering run.
 // The first part of a file shows at once; the whole text comes in on a loading thread and takes
 // its place. Commands that need the whole text, or edit it, wait for the load first.
+// The view presents; its parts each keep one kind of text and its state: loading the whole
+// file (CViewLoading), a file too big for the editor (CViewPaging), filter output
+// (CFilterOutputText), the texts put aside for Ctrl+T (CTextToggle), a followed file
+// (CFollowedFile), saving (CViewSaving) and the looks (CViewLooks). Only CEditor talks to the
+// editor.
 class COstrelView : public QsciScintilla
 {
     Q_OBJECT
@@ -46,18 +52,12 @@ public:
     // What is about to happen to the text, told before it happens (see CEditor).
     using TextChange = EditorTextChange;
 
-    // RGB(238, 255, 255) as the editor takes it (0x00BBGGRR): the background of filter output.
-    static constexpr std::uint32_t FilterOutputBackground = 0xFFFFEE;
-    static constexpr std::uint32_t WholeFileBackground = 0xFFFFFF;
-    // Their counterparts in a dark look: RGB(30, 30, 30) and RGB(22, 52, 56).
-    static constexpr std::uint32_t DarkWholeFileBackground = 0x1E1E1E;
-    static constexpr std::uint32_t DarkFilterOutputBackground = 0x383416;
-    // The background shown for one of the two above, in a light or a dark look.
-    static std::uint32_t ShownBackground(std::uint32_t color, bool dark);
-    // Whether the application's look is dark (its text fields' background is).
-    static bool LookIsDark();
-    // A followed whole file beyond this many bytes is shown paged (see PageFollowedFile).
-    static constexpr long DefaultFollowedEditorLimit = 64L * 1024 * 1024;
+    static constexpr std::uint32_t FilterOutputBackground = CViewLooks::FilterOutputBackground;
+    static constexpr std::uint32_t WholeFileBackground = CViewLooks::WholeFileBackground;
+    static constexpr std::uint32_t DarkWholeFileBackground = CViewLooks::DarkWholeFileBackground;
+    static constexpr std::uint32_t DarkFilterOutputBackground = CViewLooks::DarkFilterOutputBackground;
+    // A followed whole file beyond this many bytes is shown paged.
+    static constexpr long DefaultFollowedEditorLimit = CFollowedFile::DefaultEditorLimit;
     // A text beyond this many bytes is shown wrapped through the paged view's window: the editor
     // wraps all of its text at once whenever the caret goes far (Ctrl+End, Go To, a find).
     static constexpr std::int64_t WrappedEditorLimit = 256 * 1024;
@@ -78,11 +78,11 @@ public:
 
     // Replaces the text by the file's content; the first part at once, the rest from the loading thread.
     void LoadFile(std::unique_ptr<QFile> file);
-    bool IsLoading() const;
+    bool IsLoading() const { return m_Loading.IsLoading(); }
     // Waits for the whole text, showing a wait cursor; for commands that need all of it.
-    void FinishLoading();
+    void FinishLoading() { m_Loading.Finish(); }
     // Stops loading; the first part stays.
-    void StopLoading();
+    void StopLoading() { m_Loading.Stop(); }
     // Changes whenever the view is given a new text (a file, filter output); the whole text
     // taking the place of the first part is the same text.
     std::uint64_t GetTextGeneration() const { return m_nTextGeneration; }
@@ -90,8 +90,8 @@ public:
     // False, with a message, when the file cannot be opened; the view then keeps its text.
     bool ReloadDocumentText();
     // The view shows a window of a file too big for the editor: read-only, paged through.
-    bool IsPaged() const { return m_pPaged != nullptr; }
-    CPagedText* GetPagedText() const { return m_pPaged.get(); }
+    bool IsPaged() const { return m_Paging.IsPaged(); }
+    CPagedText* GetPagedText() const { return m_Paging.GetPagedText(); }
     // The paged view puts its window of the file into the editor.
     void ShowPagedWindow(const char* bytes, std::size_t size);
     // What the status bar should say of this view beyond its line ("Indexing 40%"), or nothing.
@@ -132,28 +132,31 @@ public:
     // Writes the whole text to the document's path through a save file; reports a failure.
     // Once written, the view shows that file: it is watched, and filter output becomes its
     // whole text, numbered as its own lines.
-    bool WriteViewText();
+    bool WriteViewText() { return m_Saving.WriteViewText(); }
     // Save As: asks for the new name and, for an existing file, whether to replace it. Filter
     // output is offered a new name beside its log ("app-filtered.log"), never the log itself.
-    bool RunSaveAs();
+    bool RunSaveAs() { return m_Saving.RunSaveAs(); }
     // Save As with the path chosen: the document becomes the new file once it is written. A
     // paged view copies its file on a thread: true once the copy is under way, and SaveAsFinished
     // tells how it ended.
-    bool SaveAs(const QString& path);
+    bool SaveAs(const QString& path) { return m_Saving.SaveAs(path); }
     // The name Save As offers first.
-    QString SuggestSaveAsPath() const;
+    QString SuggestSaveAsPath() const { return m_Saving.SuggestSaveAsPath(); }
     // The last load stopped early: only part of the file is shown, and it is never saved over it.
     bool IsTextIncomplete() const { return m_bTextIncomplete; }
     // Says why, and true, when saving to path would write an incomplete text over its file.
-    bool RefuseIncompleteSave(const QString& path);
-    static QString FailedToOpenMessage(const QString& path, const QString& reason);
+    bool RefuseIncompleteSave(const QString& path) { return m_Saving.RefuseIncompleteSave(path); }
+    static QString FailedToOpenMessage(const QString& path, const QString& reason)
+    {
+        return CViewLoading::FailedToOpenMessage(path, reason);
+    }
 
     // Empties the view for a filtering run's output: light cyan, no undo, modified flag clear,
     // read-only until EndFilterOutput.
-    void BeginFilterOutput();
-    void EndFilterOutput();
+    void BeginFilterOutput() { m_Output.Begin(); }
+    void EndFilterOutput() { m_Output.End(); }
     // Appends a batch of kept lines in one call, with no undo record and the modified flag clear.
-    void AppendOutputLines(const OutputBatch& batch);
+    void AppendOutputLines(const OutputBatch& batch) { m_Output.Append(batch); }
 
     // Paste and Select All as the editor allows them: Paste while the text takes an edit and the
     // clipboard holds text, Select All while there is text.
@@ -162,9 +165,9 @@ public:
     // The printer, or the file, a print goes to, and its colour and duplex settings.
     static void CopyPrinterChoice(const QPrinter& from, QPrinter& to);
     // The workspace's font changed: the view takes it.
-    void OnTextFormatChanged();
+    void OnTextFormatChanged() { m_Looks.ApplyFont(); }
     // While printing, the light look's colours: paper is white.
-    void SetPrintingColours(bool printing);
+    void SetPrintingColours(bool printing) { m_Looks.SetPrinting(printing); }
 
     std::int64_t GetCaretLine() const;
     // In filter output, the file line of the caret's line; 0 elsewhere or for a line without one.
@@ -179,7 +182,7 @@ public:
     void RefreshMarks();
     const CMatchHighlighter& GetHighlighter() const { return *m_pHighlighter; }
     bool GetLineNumbersShown() const;
-    int GetWordWrap() const { return m_nWordWrap; }
+    int GetWordWrap() const { return m_Paging.GetWordWrap(); }
     // The caret goes to the start. A text beyond WrappedEditorLimit wraps in the paged view (read
     // only); one with unsaved edits that long stays unwrapped, and the status note says why.
     void SetWordWrap(int mode);
@@ -189,8 +192,8 @@ public:
 
     bool GetShowsFilteredText() const { return m_bShowsFilteredText; }
     // The file line number of every output line shown (a copy: for tests and small outputs).
-    std::vector<std::int64_t> GetFileLineNumbers() const { return m_OutputLineNumbers.ToVector(); }
-    const OutputLineNumbers& GetOutputLineNumbers() const { return m_OutputLineNumbers; }
+    std::vector<std::int64_t> GetFileLineNumbers() const { return m_Output.Numbers().ToVector(); }
+    const OutputLineNumbers& GetOutputLineNumbers() const { return m_Output.Numbers(); }
     std::int64_t GetPendingFileLine() const { return m_nPendingFileLine; }
     void SetPendingFileLine(std::int64_t line) { m_nPendingFileLine = line; }
     // The 0-based line of filter output that holds a position: line feeds before it, so a lone
@@ -209,18 +212,18 @@ public:
     // Follow: bytes appended to a whole file shown appear at its end (the caret and the screen
     // go with the end while the caret is on the last line); a file truncated or replaced goes on
     // after a marker line from its start. Filter output follows through its run instead.
-    void SetFollow(bool follow);
-    bool GetFollow() const { return m_bFollow; }
+    void SetFollow(bool follow) { m_Following.SetFollow(follow); }
+    bool GetFollow() const { return m_Following.GetFollow(); }
     // While the caret is on the last line, new lines at the end take the caret and the screen along.
-    void SetScrollsWithEnd(bool scrolls) { m_bScrollsWithEnd = scrolls; }
-    void SetFollowedEditorLimit(long bytes) { m_nFollowedEditorLimit = bytes; }
+    void SetScrollsWithEnd(bool scrolls) { m_Following.SetScrollsWithEnd(scrolls); }
+    void SetFollowedEditorLimit(long bytes) { m_Following.SetEditorLimit(bytes); }
     // Appends bytes of a followed file to a whole file shown: no undo, the modified flag as it was.
-    void AppendFollowedBytes(const QByteArray& bytes);
+    void AppendFollowedBytes(const QByteArray& bytes) { m_Following.OnBytesAppended(bytes); }
     // The file on disk is no longer what the view shows (and the view does not follow it).
-    bool IsFileChangedOnDisk() const { return m_bFileChangedOnDisk; }
+    bool IsFileChangedOnDisk() const { return m_Following.IsChangedOnDisk(); }
 
     // Whether a filter output of this document is kept for the toggle.
-    bool HasKeptFilterOutput() const { return m_OutputStash.Document != 0; }
+    bool HasKeptFilterOutput() const { return m_Toggle.HasKeptOutput(); }
 
     // Ctrl+double-click at a position: the whole file again with that output line's file line
     // selected. False when the view shows the whole file or the line has no recorded number.
@@ -232,8 +235,8 @@ public Q_SLOTS:
     void paste() override;
     void removeSelectedText() override;
 
-    void OnFileSaveAs();
-    void OnFormatFont();
+    void OnFileSaveAs() { RunSaveAs(); }
+    void OnFormatFont() { m_Looks.ChooseFont(); }
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnDeleteAllFilters();
@@ -267,131 +270,63 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
-    // What identifies the file's content as it was read: it is the same while these are.
-    struct FileStamp
-    {
-        std::uint64_t Device = 0;
-        std::uint64_t Inode = 0;
-        std::int64_t Size = -1;
-        std::int64_t ModifiedNs = 0;
-        bool operator==(const FileStamp&) const = default;
-        bool IsValid() const { return Size >= 0; }
-    };
-    // A text put aside for the toggle: an editor document we hold a reference to.
-    struct StashedText
-    {
-        long Document = 0;
-        FileStamp Stamp;
-        bool EditorLinesAreFileLines = false;
-        std::int64_t Length = 0;
-        OutputLineNumbers Numbers;
-    };
-    static FileStamp StampOf(const QString& path);
-    // The text shown has just been written to the document's path: that file is what is shown.
-    void ShowWrittenFile();
-    void KeepShownText(StashedText& stash);
-    void ShowStashedText(StashedText& stash);
-    static void ReleaseStashedText(COstrelView& view, StashedText& stash);
-    // Whether the text shown is the whole file, unchanged, as it was read.
-    bool ShowsPristineWholeFile() const;
-    // The editor position where a 1-based file line starts in a whole file shown.
-    std::int64_t PositionOfFileLine(std::int64_t line);
+    // No style bytes (they would double the memory of a big log) and positions past 2 GiB.
+    static constexpr int DocumentOptions =
+        QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE | QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
+    // Room a new editor document gets beyond the text it is made for.
+    static constexpr std::int64_t DocumentSlack = 1024 * 1024;
+
+    friend class CFilterOutputText;
+    friend class CFollowedFile;
+    friend class CTextToggle;
+    friend class CViewLoading;
+    friend class CViewPaging;
+    friend class CViewSaving;
+
     // A fresh, unstyled editor document for a new text; settings that live in the document follow.
     void ReplaceDocument(std::int64_t sizeHint);
     // Code page and line ends, which the editor keeps with each document.
     void ApplyDocumentSettings();
-    ILoader* CreateDocumentLoader(std::int64_t room) const;
-    void ShowLoadedDocument(ILoader* loader);
-    void OnLoadFinished(bool succeeded);
-    // Editable again, no undo history, modified flag clear.
-    void EndLoading();
-    // A key that moves about the first part can go ahead while loading; any other waits for the load.
-    static bool KeyNeedsWholeText(const QKeyEvent* event);
-    // Selects the pending file line starting there (-1: not found) once its end is in the text.
-    void SelectPendingLine(std::int64_t lineStart, bool loadingDone);
-    void SetBackground(std::uint32_t color);
     // The editor's read-only flag, which each document keeps: the view's own state or a hold.
     void ApplyReadOnly();
-    void ApplyFont();
-    void ApplyLookColours();
     void SetShowsFilteredText(bool showsFilteredText);
-    bool ConfirmOverwrite(const QString& path) const;
+    // The whole file is shown again, in its colours, after filter output.
+    void ShowAsWholeFile();
     // Problems go to the workspace, which shows them.
     void Report(const CProblemReport& problem) const;
-    static QString SaveErrorText(int error);
-    // The paged view of a file at or above the threshold; false when it is smaller.
-    bool StartPaged(const QString& path, std::int64_t size, bool always = false);
-    // Moves the filter output so far, and the batch, into a temporary file shown paged.
-    bool SpillFilterOutput(const OutputBatch& batch);
-    void StopPaged();
-    // The paged view's threshold and the followed editor limit for the wrap mode.
-    std::int64_t PagedThreshold() const;
-    long FollowedEditorLimit() const;
-    // Why the paged view is read-only: the file's size, or the wrap mode.
-    QString PagedRestingNote() const;
-    // Shows the text as the new wrap mode needs (see SetWordWrap); false when it cannot wrap.
-    bool ShowTextForWrapMode();
     void SetStatusNote(const QString& note);
-    void PlacePagedScrollBar();
     // The margin's numbers for what the view shows now: the editor's, or written per line.
     void UpdateMarginNumbering();
-    // Watches the file the view shows from `offset` on: changes on disk, and following.
-    void WatchFile(std::uint64_t offset);
-    void OnFileRestarted(bool replaced);
-    // A followed whole file grown past the followed editor limit is shown paged from then on: the
-    // editor would copy its whole text each time it makes room. Deferred; false if it stays.
-    bool PageFollowedFile();
-    // Appends bytes of the followed file: no undo record, and no modified mark of their own.
-    void AppendFromFile(const QByteArray& bytes);
-    void SetFileChangedOnDisk(bool changed);
-    // The note of a view that is otherwise quiet: the paged view's, or none.
-    QString RestingNote() const;
-    // The paged view's note while nothing went wrong: the index's progress, then the resting note.
-    QString PagedNote() const;
+    // New lines were appended: the margin and the marks follow.
+    void NoteLinesAppended();
+    // Room on the right of the text for the paged view's own scroll bar.
+    void SetScrollBarRoom(int width);
     // Keeps the caret and the screen at the end when they were there before new text came.
     bool IsCaretOnLastLine() const;
     void FollowEnd();
-    // Save As of a paged view copies the file on a thread; the document moves once it is done.
-    bool StartPagedSaveAs(const QString& path);
+    // Selects the line starting there and brings it to the middle of the screen.
+    void SelectLineAt(std::int64_t lineStart, std::int64_t lineEnd);
+    // A key that moves about the first part can go ahead while loading; any other waits for the load.
+    static bool KeyNeedsWholeText(const QKeyEvent* event);
 
     CEditor m_Editor;
     COstrelDoc* m_pDocument;
     ILogWorkspace* m_pWorkspace;
+    CViewLooks m_Looks;
+    std::unique_ptr<CLineNumberMargin> m_pMargin;
+    std::unique_ptr<CMatchHighlighter> m_pHighlighter;
+    CViewLoading m_Loading;
+    CViewPaging m_Paging;
+    CFilterOutputText m_Output;
+    CTextToggle m_Toggle;
+    CFollowedFile m_Following;
+    CViewSaving m_Saving;
     bool m_bShowsFilteredText = false;
     bool m_bTextIncomplete = false;
     std::int64_t m_nPendingFileLine = 0;
     bool m_bPendingFileEnd = false; // the next load ends with the caret at the file's end
-    OutputLineNumbers m_OutputLineNumbers;
-    // Filter output too big for the editor goes to this file, shown paged; null otherwise.
-    std::unique_ptr<QTemporaryFile> m_pSpillFile;
-    int m_nWordWrap = WrapNone;
-    std::unique_ptr<CTextLoader> m_pLoader;
-    std::unique_ptr<CPagedText> m_pPaged;
-    std::unique_ptr<CFileCopier> m_pCopier;
-    std::unique_ptr<CLineNumberMargin> m_pMargin;
-    std::unique_ptr<CMatchHighlighter> m_pHighlighter;
-    FileStamp m_ShownStamp;                 // of the file as the text shown was read
-    bool m_bShownLinesAreFileLines = false; // no lone CR: the editor's lines are the file's
-    bool m_bReceivingOutput = false;        // a filtering run is appending to this view
-    StashedText m_WholeStash;
-    StashedText m_OutputStash;
-    std::unique_ptr<CFileFollower> m_pFollower;
-    bool m_bFollow = false;
-    bool m_bPagingFollowed = false;
-    bool m_bPagedForWrap = false;     // paged only because the text is too long to wrap in the editor
-    bool m_bReadProblemNoted = false; // the paged view could not read part of its file
-    // While the editor loads: the lines the whole file is likely to have, for the margin's width.
-    std::int64_t m_nExpectedLines = 0;
-    long m_nFollowedEditorLimit = DefaultFollowedEditorLimit;
-    bool m_bScrollsWithEnd = false;
-    bool m_bFileChangedOnDisk = false;
-    // Editor lines that mark where a followed file started anew: the numbers count from them.
-    std::vector<std::int64_t> m_RestartLines; // Save As of a paged file, while it copies
     QString m_strStatusNote;
-    bool m_bLoadShowsCursor = false;
     std::uint64_t m_nTextGeneration = 0;
-    std::uint32_t m_crBackground = WholeFileBackground; // as in a light look; see ShownBackground
-    bool m_bDarkLook = false;
     bool m_bReadOnly = false;
     int m_nSearchHolds = 0;
     long m_pInitialDocument = 0;

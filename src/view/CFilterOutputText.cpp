@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/CFilterOutputText.h"
+
+#include <algorithm>
+
+#include <QDir>
+#include <QTemporaryFile>
+
+#include "document/COstrelDoc.h"
+#include "filtering/OutputLine.h"
+#include "view/CLineNumberMargin.h"
+#include "view/CMatchHighlighter.h"
+#include "view/COstrelView.h"
+#include "view/CPagedText.h"
+
+CFilterOutputText::CFilterOutputText(COstrelView& view) : m_View(view) {}
+
+CFilterOutputText::~CFilterOutputText() = default;
+
+void CFilterOutputText::Begin()
+{
+    COstrelView& view = m_View;
+    // The whole file stays aside while it is as it was read: the toggle comes back to it at once.
+    view.m_Toggle.KeepWholeFileIfPristine();
+    view.m_Loading.Stop();
+    view.m_Paging.Stop();
+    view.ReplaceDocument(0);
+    const CTextToggle::FileStamp stamp =
+        view.m_pDocument ? CTextToggle::StampOf(view.m_pDocument->GetPathName()) : CTextToggle::FileStamp();
+    view.m_Toggle.SetShownText(stamp, view.m_Toggle.ShownLinesAreFileLines());
+    m_bReceiving = true;
+    view.m_Following.ClearRestarts();
+    view.m_Following.Watch(static_cast<std::uint64_t>(std::max<std::int64_t>(0, stamp.Size)));
+    view.m_bTextIncomplete = false;
+    view.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
+    m_Numbers.Clear();
+    view.m_nPendingFileLine = 0;
+    view.SetShowsFilteredText(true);
+    view.UpdateMarginNumbering();
+    view.m_Editor.SetSavePoint();
+    // Typed text would shift the output's lines against their recorded file lines.
+    view.SetTextReadOnly(true);
+}
+
+void CFilterOutputText::End()
+{
+    m_bReceiving = false;
+    if (!m_View.IsLoading())
+        m_View.SetTextReadOnly(false);
+}
+
+void CFilterOutputText::Append(const OutputBatch& batch)
+{
+    COstrelView& view = m_View;
+    CEditor& editor = view.m_Editor;
+    const bool atEnd = view.m_Following.ScrollsWithEnd() && !view.IsPaged() && view.IsCaretOnLastLine();
+    const std::int64_t threshold = view.m_Paging.Threshold();
+    if (m_pSpillFile) {
+        const auto size = static_cast<qint64>(batch.Text.size());
+        if (m_pSpillFile->write(batch.Text.data(), size) != size || !m_pSpillFile->flush())
+            view.SetStatusNote(QStringLiteral("Cannot keep the filter output: %1").arg(m_pSpillFile->errorString()));
+        else if (CPagedText* paged = view.GetPagedText())
+            paged->NoteFileGrew();
+    } else if (threshold > 0 && !view.IsPaged() &&
+               editor.GetLength() + static_cast<std::int64_t>(batch.Text.size()) >= threshold) {
+        Spill(batch);
+    } else if (!batch.Text.empty()) {
+        editor.SetReadOnly(false);
+        editor.AppendWithoutUndo(batch.Text.data(), batch.Text.size());
+        view.ApplyReadOnly();
+    }
+    editor.SetSavePoint();
+    std::int64_t largest = 0;
+    for (const OutputLine& line : batch.Lines) {
+        m_Numbers.Append(line.LineNumber, line.IsContext, line.Filter);
+        largest = std::max(largest, line.LineNumber);
+    }
+    view.m_pMargin->GrowLargest(largest);
+    view.NoteLinesAppended();
+    if (atEnd)
+        view.FollowEnd();
+}
+
+bool CFilterOutputText::Spill(const OutputBatch& batch)
+{
+    auto file = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("ostrel-output-XXXXXX.log")));
+    const std::string_view shown = m_View.GetTextBytes();
+    const bool written =
+        file->open() &&
+        file->write(shown.data(), static_cast<qint64>(shown.size())) == static_cast<qint64>(shown.size()) &&
+        file->write(batch.Text.data(), static_cast<qint64>(batch.Text.size())) ==
+            static_cast<qint64>(batch.Text.size()) &&
+        file->flush();
+    if (!written) {
+        m_View.SetStatusNote(QStringLiteral("Cannot keep the filter output: %1").arg(file->errorString()));
+        return false;
+    }
+    m_pSpillFile = std::move(file);
+    // Shown paged from now on, still as filter output.
+    if (!m_View.m_Paging.Start(m_pSpillFile->fileName(), m_pSpillFile->size(), true))
+        return false;
+    m_View.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
+    return true;
+}
+
+void CFilterOutputText::ShowNumbers(OutputLineNumbers numbers)
+{
+    m_Numbers = std::move(numbers);
+    m_View.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
+    m_View.SetShowsFilteredText(true);
+    m_View.UpdateMarginNumbering();
+}
+
+std::unique_ptr<QTemporaryFile> CFilterOutputText::TakeSpillFile()
+{
+    return std::move(m_pSpillFile);
+}
+
+void CFilterOutputText::PutSpillFile(std::unique_ptr<QTemporaryFile> file)
+{
+    m_pSpillFile = std::move(file);
+}
+
+QString CFilterOutputText::GoToFileLine(std::int64_t number)
+{
+    const std::size_t at = m_Numbers.FirstAtOrAfter(number);
+    if (at >= m_Numbers.Size()) {
+        // Past the last kept line: there, and say so.
+        m_View.GoToLine(static_cast<std::int64_t>(m_Numbers.EndOfNumbered()));
+        return QStringLiteral("File line %1 is past the last kept line: at file line %2")
+            .arg(number)
+            .arg(m_View.GetGoToLineCount());
+    }
+    m_View.GoToLine(static_cast<std::int64_t>(at) + 1);
+    const std::int64_t shown = m_Numbers.LineNumber(at);
+    return shown == number
+               ? QString()
+               : QStringLiteral("File line %1 is not kept: at the next kept line, file line %2").arg(number).arg(shown);
+}

@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "view/CViewPaging.h"
+
+#include <algorithm>
+
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTemporaryFile>
+
+#include "document/COstrelDoc.h"
+#include "filtering/OutputLine.h"
+#include "view/CLineNumberMargin.h"
+#include "view/COstrelView.h"
+#include "view/CPagedText.h"
+#include "view/ILogWorkspace.h"
+
+CViewPaging::CViewPaging(COstrelView& view) : m_View(view) {}
+
+CViewPaging::~CViewPaging() = default;
+
+std::int64_t CViewPaging::Threshold() const
+{
+    const std::int64_t threshold = m_View.m_pWorkspace ? m_View.m_pWorkspace->GetPagedViewThreshold() : 0;
+    if (m_nWordWrap == COstrelView::WrapNone)
+        return threshold;
+    return threshold > 0 ? std::min(threshold, COstrelView::WrappedEditorLimit) : COstrelView::WrappedEditorLimit;
+}
+
+QString CViewPaging::RestingNote() const
+{
+    if (!m_pPaged)
+        return QString();
+    return m_bForWrap ? QStringLiteral("Read-only while wrapped: the text is too long to wrap at once")
+                      : QStringLiteral("Read-only: the file is larger than the editing limit");
+}
+
+QString CViewPaging::Note() const
+{
+    if (m_pPaged && !m_pPaged->IsIndexComplete())
+        return QStringLiteral("Indexing %1%").arg(m_pPaged->GetIndexPercent());
+    return RestingNote();
+}
+
+bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
+{
+    COstrelView& view = m_View;
+    CEditor& editor = view.m_Editor;
+    const std::int64_t threshold = Threshold();
+    if (!always && (threshold <= 0 || size < threshold))
+        return false;
+    // Only for wrapping when the editor would hold it otherwise.
+    const std::int64_t editingLimit = view.m_pWorkspace ? view.m_pWorkspace->GetPagedViewThreshold() : 0;
+    const bool wrapped = m_nWordWrap != COstrelView::WrapNone;
+    const bool forWrap = wrapped && (editingLimit <= 0 || size < editingLimit);
+    auto paged =
+        std::make_unique<CPagedText>(view, path, wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes);
+    view.ReplaceDocument(CPagedText::WindowBytes + COstrelView::DocumentSlack);
+    editor.SetUndoCollection(false);
+    view.SetTextReadOnly(true);
+    // The paged view's own scroll bar stands for the whole file.
+    editor.SetVerticalScrollBar(false);
+    QString error;
+    if (!paged->Start(view.m_nPendingFileLine, error)) {
+        editor.SetVerticalScrollBar(true);
+        view.SetTextReadOnly(false);
+        return false;
+    }
+    view.m_nPendingFileLine = 0;
+    m_pPaged = std::move(paged);
+    m_bForWrap = forWrap;
+    Connect();
+    PlaceScrollBar();
+    view.UpdateMarginNumbering();
+    if (!view.m_Output.IsSpilled())
+        view.m_Following.Watch(static_cast<std::uint64_t>(size));
+    view.SetStatusNote(QStringLiteral("Indexing 0%"));
+    return true;
+}
+
+void CViewPaging::Connect()
+{
+    COstrelView& view = m_View;
+    // The index's progress only while nothing more pressing is to be said.
+    const auto noteProgress = [this] {
+        if (!m_bReadProblemNoted && !m_View.m_Following.IsChangedOnDisk())
+            m_View.SetStatusNote(Note());
+    };
+    QObject::connect(m_pPaged.get(), &CPagedText::IndexProgress, &view, noteProgress);
+    QObject::connect(m_pPaged.get(), &CPagedText::IndexFinished, &view, noteProgress);
+    QObject::connect(m_pPaged.get(), &CPagedText::ReadProblem, &view, [this](const QString& reason) {
+        m_bReadProblemNoted = true;
+        m_View.SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason));
+    });
+    // Read again: what the status bar said of it is no longer true.
+    QObject::connect(m_pPaged.get(), &CPagedText::ReadRecovered, &view, [this] {
+        m_bReadProblemNoted = false;
+        m_View.SetStatusNote(m_View.m_Following.IsChangedOnDisk() ? QStringLiteral("File changed on disk") : Note());
+    });
+    QObject::connect(m_pPaged.get(), &CPagedText::IndexProgress, &view, [this] {
+        if (m_pPaged)
+            m_View.m_pMargin->SetLargest(m_pPaged->GetExpectedLineCount());
+    });
+}
+
+void CViewPaging::Stop()
+{
+    COstrelView& view = m_View;
+    view.m_Output.TakeSpillFile().reset();
+    if (!m_pPaged)
+        return;
+    m_pPaged.reset();
+    m_bForWrap = false;
+    m_bReadProblemNoted = false;
+    view.SetScrollBarRoom(0);
+    view.m_Editor.SetVerticalScrollBar(true);
+    view.SetTextReadOnly(false);
+    view.m_Editor.SetUndoCollection(true);
+    view.SetStatusNote(QString());
+}
+
+void CViewPaging::PlaceScrollBar()
+{
+    QScrollBar* bar = m_pPaged ? m_pPaged->GetScrollBar() : nullptr;
+    if (!bar)
+        return;
+    const int width = bar->sizeHint().width();
+    m_View.SetScrollBarRoom(width);
+    const QRect area = m_View.viewport()->geometry();
+    bar->setGeometry(area.right() + 1, area.top(), width, area.height());
+}
+
+bool CViewPaging::SetWordWrap(int mode)
+{
+    const int before = m_nWordWrap;
+    m_nWordWrap = mode;
+    // The editor wraps the whole text as soon as the caret goes far: a text too long for that
+    // is shown through the paged view's window first, a small one while wrapped.
+    if (!ShowTextForWrapMode()) {
+        m_nWordWrap = before;
+        return false;
+    }
+    return true;
+}
+
+bool CViewPaging::ShowTextForWrapMode()
+{
+    COstrelView& view = m_View;
+    const bool wrapped = m_nWordWrap != COstrelView::WrapNone;
+    if (m_pPaged) {
+        if (!wrapped && m_bForWrap && !view.m_Output.IsSpilled() && view.m_pDocument) {
+            // The file fits the editor again: read into it, from the start as the wrap leaves it.
+            view.m_nPendingFileLine = 0;
+            view.ReloadDocumentText(); // a file that cannot be read stays shown as it is
+            return true;
+        }
+        const std::int64_t window = wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes;
+        if (m_pPaged->GetWindowBytes() == window)
+            return true;
+        // The same file through a window of the size for this mode, from its start.
+        const QString path = m_pPaged->GetPath();
+        std::unique_ptr<QTemporaryFile> spill = view.m_Output.TakeSpillFile();
+        Stop();
+        view.m_Output.PutSpillFile(std::move(spill));
+        view.m_nPendingFileLine = 0;
+        Start(path, QFileInfo(path).size(), true);
+        if (view.m_bShowsFilteredText)
+            view.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
+        return true;
+    }
+    if (!wrapped || view.m_Editor.GetLength() <= COstrelView::WrappedEditorLimit)
+        return true;
+    if (view.m_bShowsFilteredText && !view.IsTextModified()) {
+        // The output so far goes to a file of its own; a run still going on appends there.
+        OutputBatch none;
+        return view.m_Output.Spill(none);
+    }
+    if (!view.m_bShowsFilteredText && view.m_pDocument && !view.IsTextModified() && !view.m_bTextIncomplete &&
+        view.m_Following.Restarts().Empty()) {
+        // The whole file, as it is on disk: its window is read from there.
+        view.m_Loading.Stop();
+        view.m_nPendingFileLine = 0;
+        const QString path = view.m_pDocument->GetPathName();
+        if (Start(path, QFileInfo(path).size(), true))
+            return true;
+    }
+    // Unsaved edits live only in the editor: the text stays unwrapped rather than hold the window.
+    view.SetStatusNote(QStringLiteral("Word Wrap is off: the text is too long to wrap while it has unsaved changes"));
+    return false;
+}
