@@ -68,8 +68,8 @@ void CPagedSearch::StartFindFromSelection(bool searchDown)
         Q_EMIT Finished(paged ? CViewSearch::Outcome::NotFound : CViewSearch::Outcome::Stopped);
         return;
     }
-    const auto start = static_cast<std::uint64_t>(m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
-    const auto end = static_cast<std::uint64_t>(m_pView->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
+    const auto start = static_cast<std::uint64_t>(m_pView->GetEditor().GetSelectionStart());
+    const auto end = static_cast<std::uint64_t>(m_pView->GetEditor().GetSelectionEnd());
     const std::uint64_t from = paged->GetWindowStart() + (searchDown ? end : start);
     const std::uint64_t size = paged->GetFileSize();
     m_nSpan = searchDown ? (size > from ? size - from : 0) : from;

@@ -20,12 +20,12 @@ constexpr int IndexTimerMs = 100;
 // Lines kept beyond the screen before the window moves on.
 constexpr std::int64_t EdgeMarginLines = 2000;
 
-unsigned long ToWParam(std::int64_t value)
-{
-    return static_cast<unsigned long>(value);
-}
-
 } // namespace
+
+CEditor& CPagedText::Editor() const
+{
+    return m_View.GetEditor();
+}
 
 CPagedText::CPagedText(COstrelView& view, const QString& path, std::int64_t windowBytes)
     : m_View(view), m_strPath(path), m_nWindowBytes(windowBytes > 0 ? windowBytes : WindowBytes)
@@ -280,84 +280,76 @@ void CPagedText::DeferPastEnd(const Placement& placement)
 
 void CPagedText::ReadWindowAgain()
 {
-    COstrelView& view = m_View;
-    const std::int64_t first =
-        view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE,
-                           ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
+    const std::int64_t first = Editor().DocumentLineFromVisible(Editor().GetFirstVisibleLine());
     Placement placement;
     placement.What = Placement::Kind::Keep;
-    placement.TargetOffset =
-        m_nWindowStart +
-        static_cast<std::uint64_t>(view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(first)));
+    placement.TargetOffset = m_nWindowStart + static_cast<std::uint64_t>(Editor().PositionFromLine(first));
     if (placement.TargetOffset >= GetFileSize()) {
         ShowEnd(); // nothing on screen is left
         return;
     }
-    placement.Anchor = static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETANCHOR);
-    placement.Caret =
-        static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    placement.Anchor = static_cast<std::int64_t>(m_nWindowStart) + Editor().GetAnchor();
+    placement.Caret = static_cast<std::int64_t>(m_nWindowStart) + Editor().GetCurrentPosition();
     RequestAround(placement.TargetOffset, placement);
 }
 
 void CPagedText::PlaceInWindow(const Placement& placement)
 {
-    COstrelView& view = m_View;
-    const std::int64_t length = view.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-    const std::int64_t onScreen = std::max<std::int64_t>(1, view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
+    const std::int64_t length = Editor().GetLength();
+    const std::int64_t onScreen = std::max<std::int64_t>(1, Editor().GetLinesOnScreen());
     auto clampToWindow = [&](std::uint64_t offset) {
         return std::clamp<std::int64_t>(static_cast<std::int64_t>(offset) - static_cast<std::int64_t>(m_nWindowStart),
                                         0, length);
     };
     auto topAt = [&](std::int64_t viewLine, std::int64_t linesAbove) {
-        const std::int64_t visible = view.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, ToWParam(viewLine));
-        view.SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE,
-                           ToWParam(std::max<std::int64_t>(0, visible - linesAbove)));
+        const std::int64_t visible = Editor().VisibleFromDocumentLine(viewLine);
+        Editor().SetFirstVisibleLine(std::max<std::int64_t>(0, visible - linesAbove));
     };
     switch (placement.What) {
     case Placement::Kind::Line: {
         std::int64_t viewLine = 0;
         if (m_nWindowFirstLine >= 0)
-            viewLine = std::clamp<std::int64_t>(placement.TargetLine - m_nWindowFirstLine, 0,
-                                                view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT) - 1);
-        const std::int64_t start = view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(viewLine));
+            viewLine =
+                std::clamp<std::int64_t>(placement.TargetLine - m_nWindowFirstLine, 0, Editor().GetLineCount() - 1);
+        const std::int64_t start = Editor().PositionFromLine(viewLine);
         std::int64_t end = start;
         if (placement.SelectWholeLine) {
-            end = view.SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, ToWParam(viewLine));
-            if (end > start && view.SendScintilla(QsciScintillaBase::SCI_GETCHARAT, ToWParam(end - 1)) == '\r')
+            end = Editor().GetLineEndPosition(viewLine);
+            if (end > start && Editor().GetCharAt(end - 1) == '\r')
                 --end;
         }
-        view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(start), static_cast<long>(end));
+        Editor().SetSelection(start, end);
         topAt(viewLine, placement.TargetLine == 0 ? 0 : onScreen / 3);
         break;
     }
     case Placement::Kind::Offset: {
         const std::int64_t position = clampToWindow(placement.TargetOffset);
-        const std::int64_t viewLine = view.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(position));
-        const std::int64_t lineStart = view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(viewLine));
-        view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(lineStart), static_cast<long>(lineStart));
+        const std::int64_t viewLine = Editor().LineFromPosition(position);
+        const std::int64_t lineStart = Editor().PositionFromLine(viewLine);
+        Editor().SetSelection(lineStart, lineStart);
         topAt(viewLine, 0);
         break;
     }
     case Placement::Kind::Range: {
         const std::int64_t start = clampToWindow(placement.TargetOffset);
         const std::int64_t end = clampToWindow(placement.TargetEnd);
-        view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(start), static_cast<long>(end));
-        const std::int64_t viewLine = view.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(start));
+        Editor().SetSelection(start, end);
+        const std::int64_t viewLine = Editor().LineFromPosition(start);
         topAt(viewLine, onScreen / 3);
         break;
     }
     case Placement::Kind::End:
-        view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(length), static_cast<long>(length));
-        view.SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
+        Editor().SetSelection(length, length);
+        Editor().ScrollCaret();
         break;
     case Placement::Kind::Keep: {
         const std::int64_t top = clampToWindow(placement.TargetOffset);
-        const std::int64_t viewLine = view.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(top));
+        const std::int64_t viewLine = Editor().LineFromPosition(top);
         if (placement.Caret >= 0) {
             const std::int64_t caret = clampToWindow(static_cast<std::uint64_t>(placement.Caret));
             const std::int64_t anchor =
                 placement.Anchor >= 0 ? clampToWindow(static_cast<std::uint64_t>(placement.Anchor)) : caret;
-            view.SendScintilla(QsciScintillaBase::SCI_SETSEL, ToWParam(anchor), static_cast<long>(caret));
+            Editor().SetSelection(anchor, caret);
         }
         topAt(viewLine, 0);
         break;
@@ -370,14 +362,10 @@ void CPagedText::OnViewScrolled()
     if (IsMoving() || !m_pIndex)
         return;
     UpdateScrollBar();
-    COstrelView& view = m_View;
-    const std::int64_t lines = view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
-    const std::int64_t onScreen = std::max<std::int64_t>(1, view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
-    const std::int64_t first =
-        view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE,
-                           ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
-    const std::int64_t caretLine = view.SendScintilla(
-        QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+    const std::int64_t lines = Editor().GetLineCount();
+    const std::int64_t onScreen = std::max<std::int64_t>(1, Editor().GetLinesOnScreen());
+    const std::int64_t first = Editor().DocumentLineFromVisible(Editor().GetFirstVisibleLine());
+    const std::int64_t caretLine = Editor().LineFromPosition(Editor().GetCurrentPosition());
     const std::int64_t margin = std::min(EdgeMarginLines, std::max<std::int64_t>(onScreen, lines / 4));
     const bool nearStart = m_nWindowStart > 0 && std::min(first, caretLine) < margin;
     const bool nearEnd = m_nWindowEnd < GetFileSize() && std::max(first + onScreen, caretLine) > lines - margin;
@@ -385,12 +373,9 @@ void CPagedText::OnViewScrolled()
         return;
     Placement placement;
     placement.What = Placement::Kind::Keep;
-    placement.TargetOffset =
-        m_nWindowStart +
-        static_cast<std::uint64_t>(view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(first)));
-    placement.Anchor = static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETANCHOR);
-    placement.Caret =
-        static_cast<std::int64_t>(m_nWindowStart) + view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    placement.TargetOffset = m_nWindowStart + static_cast<std::uint64_t>(Editor().PositionFromLine(first));
+    placement.Anchor = static_cast<std::int64_t>(m_nWindowStart) + Editor().GetAnchor();
+    placement.Caret = static_cast<std::int64_t>(m_nWindowStart) + Editor().GetCurrentPosition();
     // Only when the window really moves: at a very long line it may have nowhere better to go.
     const std::uint64_t back = placement.TargetOffset > static_cast<std::uint64_t>(m_nWindowBytes / 3)
                                    ? placement.TargetOffset - m_nWindowBytes / 3
@@ -403,10 +388,8 @@ void CPagedText::OnViewScrolled()
 
 bool CPagedText::MovePastEdge(bool down)
 {
-    COstrelView& view = m_View;
-    const std::int64_t caretLine = view.SendScintilla(
-        QsciScintillaBase::SCI_LINEFROMPOSITION, ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
-    const std::int64_t lines = view.SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+    const std::int64_t caretLine = Editor().LineFromPosition(Editor().GetCurrentPosition());
+    const std::int64_t lines = Editor().GetLineCount();
     Placement placement;
     placement.What = Placement::Kind::Offset;
     const bool atEnd = down && caretLine >= lines - 1 && m_nWindowEnd < GetFileSize();
@@ -415,9 +398,8 @@ bool CPagedText::MovePastEdge(bool down)
         return true; // the next part is on its way
     if (atEnd) {
         placement.TargetOffset = m_nWindowEnd;
-        const std::int64_t length = view.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-        const bool endsLine =
-            length > 0 && view.SendScintilla(QsciScintillaBase::SCI_GETCHARAT, ToWParam(length - 1)) == '\n';
+        const std::int64_t length = Editor().GetLength();
+        const bool endsLine = length > 0 && Editor().GetCharAt(length - 1) == '\n';
         const std::int64_t nextLine = endsLine && m_nWindowFirstLine >= 0 ? m_nWindowFirstLine + lines - 1 : -1;
         RequestWindow(m_nWindowEnd, nextLine, false, placement);
         m_bPendingInsideLine = !endsLine;
@@ -493,18 +475,12 @@ void CPagedText::UpdateScrollBar()
 {
     if (!m_pScrollBar)
         return;
-    COstrelView& view = m_View;
     const int shift = ScrollShift();
-    const std::int64_t first =
-        view.SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE,
-                           ToWParam(view.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
-    const std::int64_t onScreen = std::max<std::int64_t>(1, view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
-    const std::uint64_t top =
-        m_nWindowStart +
-        static_cast<std::uint64_t>(view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(first)));
+    const std::int64_t first = Editor().DocumentLineFromVisible(Editor().GetFirstVisibleLine());
+    const std::int64_t onScreen = std::max<std::int64_t>(1, Editor().GetLinesOnScreen());
+    const std::uint64_t top = m_nWindowStart + static_cast<std::uint64_t>(Editor().PositionFromLine(first));
     const std::int64_t bottomLine = first + onScreen;
-    const std::int64_t bottomPosition =
-        view.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, ToWParam(bottomLine));
+    const std::int64_t bottomPosition = Editor().PositionFromLine(bottomLine);
     const std::uint64_t bottom =
         bottomPosition < 0 ? m_nWindowEnd : m_nWindowStart + static_cast<std::uint64_t>(bottomPosition);
     const std::uint64_t page = std::max<std::uint64_t>(1, bottom > top ? bottom - top : 1);
@@ -521,8 +497,7 @@ void CPagedText::OnScrollBarAction(int action)
 {
     if (m_bUpdatingScrollBar)
         return;
-    COstrelView& view = m_View;
-    const std::int64_t onScreen = std::max<std::int64_t>(1, view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
+    const std::int64_t onScreen = std::max<std::int64_t>(1, Editor().GetLinesOnScreen());
     switch (action) {
     case QAbstractSlider::SliderSingleStepAdd:
     case QAbstractSlider::SliderSingleStepSub:
@@ -532,7 +507,7 @@ void CPagedText::OnScrollBarAction(int action)
         const bool down =
             action == QAbstractSlider::SliderSingleStepAdd || action == QAbstractSlider::SliderPageStepAdd;
         const std::int64_t lines = page ? onScreen : 1;
-        view.SendScintilla(QsciScintillaBase::SCI_LINESCROLL, 0UL, static_cast<long>(down ? lines : -lines));
+        Editor().ScrollLines(down ? lines : -lines);
         UpdateScrollBar();
         OnViewScrolled();
         break;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTimer>
 
+class CEditor;
 class COstrelView;
 class CFileRangeReader;
 class FileLineIndex;
@@ -97,6 +98,7 @@ Q_SIGNALS:
     void ReadRecovered();
 
 private:
+    CEditor& Editor() const;
     // What to do once a window has been read.
     struct Placement
     {

@@ -7,8 +7,8 @@
 
 #include "document/COstrelDoc.h"
 #include "filtering/LineFeedCounter.h"
-#include "view/COstrelView.h"
 #include "view/CLineStartFinder.h"
+#include "view/COstrelView.h"
 #include "view/CPagedText.h"
 
 CTextToggle::FileStamp CTextToggle::StampOf(const QString& path)
@@ -162,8 +162,8 @@ CTextToggle::Result CTextToggle::ToOutput()
     const std::int64_t caretFileLine =
         m_bShownLinesAreFileLines || view.IsPaged()
             ? view.GetCaretLine()
-            : static_cast<std::int64_t>(CountLineFeeds(view.GetTextBytes().data(),
-                                                       static_cast<std::size_t>(editor.GetCurrentPosition()))) +
+            : static_cast<std::int64_t>(
+                  CountLineFeeds(view.GetTextBytes().data(), static_cast<std::size_t>(editor.GetCurrentPosition()))) +
                   1;
     KeepWholeFileIfPristine();
     view.m_Paging.Stop();

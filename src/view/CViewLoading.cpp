@@ -66,15 +66,15 @@ void CViewLoading::Load(std::unique_ptr<QFile> file)
         [&editor](const char* bytes, std::size_t length) { editor.AppendText(bytes, length); },
         [this](std::int64_t room) { return CreateDocumentLoader(room); });
     QObject::connect(m_pLoader.get(), &CTextLoader::Progress, &m_View, &COstrelView::LoadProgress);
-    QObject::connect(m_pLoader.get(), &CTextLoader::Finished, &m_View, [this](bool succeeded) { OnFinished(succeeded); });
+    QObject::connect(m_pLoader.get(), &CTextLoader::Finished, &m_View,
+                     [this](bool succeeded) { OnFinished(succeeded); });
     m_nExpectedLines = 0;
     m_pLoader->Start(FirstLoadBudget, FirstPartSize);
     if (!IsLoading())
         return;
     // The margin as wide from the first part on as the file's last line needs.
-    m_nExpectedLines = CLineNumberMargin::EstimateLineCount(static_cast<std::uint64_t>(size),
-                                                            static_cast<std::uint64_t>(editor.GetLength()),
-                                                            editor.GetLineCount() - 1);
+    m_nExpectedLines = CLineNumberMargin::EstimateLineCount(
+        static_cast<std::uint64_t>(size), static_cast<std::uint64_t>(editor.GetLength()), editor.GetLineCount() - 1);
     m_View.UpdateMarginNumbering();
     // The first part is swapped for the whole text at the end: edits would be lost, so the
     // commands that edit wait for the load first.
@@ -138,8 +138,9 @@ void CViewLoading::OnFinished(bool succeeded)
     // A line the first part already showed is not selected again: the user may have moved on.
     const std::int64_t lineStart = m_View.m_nPendingFileLine > 0 ? m_pLoader->GetWantedLineStart() : -1;
     const QString error = m_pLoader->GetErrorString();
-    m_View.m_Toggle.SetShownText(succeeded && m_View.m_pDocument ? CTextToggle::StampOf(m_View.m_pDocument->GetPathName())
-                                                                 : CTextToggle::FileStamp(),
+    m_View.m_Toggle.SetShownText(succeeded && m_View.m_pDocument
+                                     ? CTextToggle::StampOf(m_View.m_pDocument->GetPathName())
+                                     : CTextToggle::FileStamp(),
                                  succeeded && !m_pLoader->HasLoneCarriageReturn());
     End();
     m_View.m_Following.ClearRestarts();

@@ -50,8 +50,7 @@ double ContrastRatio(std::uint32_t a, std::uint32_t b)
 
 CViewLooks::CViewLooks(CEditor& editor, ILogWorkspace* workspace, std::function<void()> stylesChanged)
     : m_Editor(editor), m_pWorkspace(workspace), m_StylesChanged(std::move(stylesChanged)), m_bDarkLook(LookIsDark())
-{
-}
+{}
 
 std::uint32_t CViewLooks::ShownBackground(std::uint32_t color, bool dark)
 {
@@ -147,7 +146,8 @@ bool CViewLooks::ChooseFont()
     const int size = m_Editor.GetStyleSize(QsciScintillaBase::STYLE_DEFAULT);
     QFont shown(QString::fromUtf8(m_Editor.GetStyleFont(QsciScintillaBase::STYLE_DEFAULT)));
     if (size > 0)
-        shown.setPointSizeF(static_cast<double>(size) / static_cast<double>(QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER));
+        shown.setPointSizeF(static_cast<double>(size) /
+                            static_cast<double>(QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER));
     shown.setFamily(QFontInfo(shown).family());
     shown.setBold(m_Editor.GetStyleBold(QsciScintillaBase::STYLE_DEFAULT));
     shown.setItalic(m_Editor.GetStyleItalic(QsciScintillaBase::STYLE_DEFAULT));

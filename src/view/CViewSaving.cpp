@@ -86,7 +86,8 @@ bool CViewSaving::RunSaveAs()
     if (!m_View.m_pDocument)
         return false;
     const QFileInfo suggested(SuggestSaveAsPath());
-    QFileDialog dialog(nullptr, QString(), suggested.absolutePath(), QStringLiteral("Log Files (*.log);;All Files (*)"));
+    QFileDialog dialog(nullptr, QString(), suggested.absolutePath(),
+                       QStringLiteral("Log Files (*.log);;All Files (*)"));
     dialog.setObjectName(QStringLiteral("saveAsDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers of the lines a view shows: filter output's file lines with the searches Go To
 // and Ctrl+T use, and a followed file's lines counted anew after each restart marker.
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <random>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "filtering/OutputLineNumbers.h"
 #include "filtering/RestartedLineNumbers.h"
