@@ -89,8 +89,8 @@ int main(int argc, char** argv)
         count.push_back(TimeCount(argv[1], feeds));
     }
     if (static_cast<std::uint64_t>(lines) != feeds + 1) {
-        std::fprintf(stderr, "the index counts %lld lines, the count %llu line feeds\n",
-                     static_cast<long long>(lines), static_cast<unsigned long long>(feeds));
+        std::fprintf(stderr, "the index counts %lld lines, the count %llu line feeds\n", static_cast<long long>(lines),
+                     static_cast<unsigned long long>(feeds));
         return 1;
     }
     std::printf("%s: %lld lines, median of %d runs\n", argv[1], static_cast<long long>(lines), runs);
