@@ -7,15 +7,20 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
+
+#include "filtering/LineFeedCounter.h"
 
 namespace {
 
-constexpr std::size_t BlockSize = 4 * 1024 * 1024;
+// Bytes a thread reads at a time: few enough to stay in its cache while they are scanned.
+constexpr std::size_t ReadSize = 256 * 1024;
 
 } // namespace
 
-FileLineIndex::FileLineIndex(std::string path) : m_strPath(std::move(path))
+FileLineIndex::FileLineIndex(std::string path, std::size_t partSize)
+    : m_strPath(std::move(path)), m_nPartSize(std::clamp<std::size_t>(partSize, 1, std::size_t{1} << 30))
 {
     m_Checkpoints.push_back(0);
 }
@@ -62,44 +67,105 @@ void FileLineIndex::Extend()
     m_Thread = std::jthread([this](const std::stop_token& stop) { IndexToEnd(stop); });
 }
 
+namespace {
+
+// One stretch of the file read by one thread: the line starts in it, relative to its offset.
+struct Part
+{
+    std::uint64_t Offset = 0;
+    std::size_t Size = 0;
+    std::size_t Got = 0; // less than Size: the file ended, or a read failed
+    int Error = 0;
+    std::vector<std::uint32_t> Starts;
+};
+
+void ReadPart(int fd, Part& part, char* buffer, const std::stop_token& stop)
+{
+    part.Got = 0;
+    part.Error = 0;
+    part.Starts.clear();
+    while (part.Got < part.Size && !stop.stop_requested()) {
+        const std::size_t want = std::min(ReadSize, part.Size - part.Got);
+        const ssize_t got = ::pread(fd, buffer, want, static_cast<off_t>(part.Offset + part.Got));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            part.Error = errno;
+            break;
+        }
+        if (got == 0)
+            break;
+        FindLineStarts(buffer, static_cast<std::size_t>(got), static_cast<std::uint32_t>(part.Got), part.Starts);
+        part.Got += static_cast<std::size_t>(got);
+    }
+}
+
+} // namespace
+
 void FileLineIndex::IndexToEnd(const std::stop_token& stop)
 {
-    auto buffer = std::make_unique<char[]>(BlockSize);
+    auto buffers = std::make_unique<char[]>(2 * ReadSize);
+    Part parts[2];
     std::uint64_t offset = m_nIndexedBytes.load(std::memory_order_relaxed);
     std::int64_t lineFeeds = m_nLineFeeds.load(std::memory_order_relaxed);
     std::vector<std::uint64_t> found;
     while (!stop.stop_requested()) {
-        const ssize_t got = ::pread(m_nFd, buffer.get(), BlockSize, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            m_nReadError.store(errno);
-            break;
+        // Far from the end the file is read on two threads, in two parts side by side, and the
+        // second part's line starts are numbered once the first part's count is known.
+        const std::uint64_t expected = m_nStartSize.load(std::memory_order_acquire);
+        const bool split = expected > offset && (expected - offset) / 2 >= m_nPartSize;
+        const std::size_t partCount = split ? 2 : 1;
+        for (std::size_t i = 0; i < partCount; ++i) {
+            parts[i].Offset = offset + i * m_nPartSize;
+            parts[i].Size = m_nPartSize;
         }
-        if (got == 0) {
+        std::thread helper;
+        if (split) {
+            try {
+                helper = std::thread([&] { ReadPart(m_nFd, parts[1], buffers.get() + ReadSize, stop); });
+            } catch (const std::system_error&) {
+                // No second thread: the same parts, one after the other.
+            }
+        }
+        ReadPart(m_nFd, parts[0], buffers.get(), stop);
+        if (helper.joinable())
+            helper.join();
+        else if (split)
+            ReadPart(m_nFd, parts[1], buffers.get() + ReadSize, stop);
+        if (stop.stop_requested())
+            break;
+        if (parts[0].Got == 0 && parts[0].Error == 0) {
             if (RewindIfShorter(offset, lineFeeds))
                 continue;
             break;
         }
         found.clear();
-        const char* const begin = buffer.get();
-        const char* const end = begin + got;
-        for (const char* at = begin;;) {
-            const void* feed = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
-            if (!feed)
+        int error = 0;
+        for (std::size_t i = 0; i < partCount; ++i) {
+            const Part& part = parts[i];
+            // The line after feed number lineFeeds + j + 1 is a checkpoint when that number is a
+            // multiple of Stride.
+            const std::vector<std::uint32_t>& starts = part.Starts;
+            for (auto j = static_cast<std::size_t>(Stride - 1 - lineFeeds % Stride); j < starts.size(); j += Stride)
+                found.push_back(part.Offset + starts[j]);
+            lineFeeds += static_cast<std::int64_t>(starts.size());
+            offset += part.Got;
+            error = part.Error;
+            // A part that ended early ends what is known: the next one may have read a file that
+            // changed meanwhile.
+            if (part.Got < part.Size)
                 break;
-            at = static_cast<const char*>(feed) + 1;
-            // The line after this feed is number lineFeeds + 1 (0-based).
-            if (++lineFeeds % Stride == 0)
-                found.push_back(offset + static_cast<std::uint64_t>(at - begin));
         }
-        offset += static_cast<std::uint64_t>(got);
         {
             std::lock_guard lock(m_mutex);
             m_Checkpoints.insert(m_Checkpoints.end(), found.begin(), found.end());
         }
         m_nLineFeeds.store(lineFeeds, std::memory_order_release);
         m_nIndexedBytes.store(offset, std::memory_order_release);
+        if (error != 0) {
+            m_nReadError.store(error);
+            break;
+        }
     }
     m_bComplete.store(true, std::memory_order_release);
 }

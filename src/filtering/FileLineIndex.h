@@ -18,7 +18,7 @@
 // that grows meanwhile), and then stops; Extend reads on from where it stopped. A file found
 // shorter than what was indexed (truncated) is taken as it now is: the index drops what lies past
 // the new end and counts on from its last line start before it. Every query may come from any
-// thread while the index is built.
+// thread while the index is built. Far from the end, two threads read side by side.
 class FileLineIndex
 {
 public:
@@ -31,7 +31,11 @@ public:
         std::uint64_t Offset = 0;
     };
 
-    explicit FileLineIndex(std::string path);
+    // Bytes each of the two threads reads in one round; the file is split into rounds only where
+    // at least two parts remain before the size it had.
+    static constexpr std::size_t DefaultPartSize = 16 * 1024 * 1024;
+
+    explicit FileLineIndex(std::string path, std::size_t partSize = DefaultPartSize);
     ~FileLineIndex();
     FileLineIndex(const FileLineIndex&) = delete;
     FileLineIndex& operator=(const FileLineIndex&) = delete;
@@ -68,6 +72,7 @@ private:
     bool RewindIfShorter(std::uint64_t& offset, std::int64_t& lineFeeds);
 
     std::string m_strPath;
+    std::size_t m_nPartSize;
     int m_nFd = -1;
     std::atomic<std::uint64_t> m_nStartSize{0};
     mutable std::mutex m_mutex;

@@ -16,6 +16,13 @@ std::uint64_t CountScalar(const char* data, std::size_t size)
     return count;
 }
 
+void FindScalar(const char* data, std::size_t size, std::uint32_t base, std::vector<std::uint32_t>& starts)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        if (data[i] == '\n')
+            starts.push_back(base + static_cast<std::uint32_t>(i) + 1);
+}
+
 #ifdef OSTREL_HAVE_X86
 
 std::uint64_t CountSse2(const char* data, std::size_t size)
@@ -55,6 +62,43 @@ __attribute__((target("avx2"))) std::uint64_t CountAvx2(const char* data, std::s
     return count + CountScalar(data + i, size - i);
 }
 
+void PushBits(std::uint64_t mask, std::uint32_t at, std::vector<std::uint32_t>& starts)
+{
+    for (; mask != 0; mask &= mask - 1)
+        starts.push_back(at + static_cast<std::uint32_t>(__builtin_ctzll(mask)) + 1);
+}
+
+void FindSse2(const char* data, std::size_t size, std::uint32_t base, std::vector<std::uint32_t>& starts)
+{
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        std::uint64_t mask = 0;
+        for (int part = 0; part < 4; ++part) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + part * 16));
+            const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)));
+            mask |= static_cast<std::uint64_t>(bits) << (part * 16);
+        }
+        PushBits(mask, base + static_cast<std::uint32_t>(i), starts);
+    }
+    FindScalar(data + i, size - i, base + static_cast<std::uint32_t>(i), starts);
+}
+
+__attribute__((target("avx2"))) void FindAvx2(const char* data, std::size_t size, std::uint32_t base,
+                                              std::vector<std::uint32_t>& starts)
+{
+    const __m256i lineFeed = _mm256_set1_epi8('\n');
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32));
+        const auto lowBits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lineFeed)));
+        const auto highBits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lineFeed)));
+        PushBits(lowBits | (static_cast<std::uint64_t>(highBits) << 32), base + static_cast<std::uint32_t>(i), starts);
+    }
+    FindScalar(data + i, size - i, base + static_cast<std::uint32_t>(i), starts);
+}
+
 bool HasAvx2()
 {
     static const bool hasAvx2 = [] {
@@ -74,5 +118,17 @@ std::uint64_t CountLineFeeds(const char* data, std::size_t size)
     return HasAvx2() ? CountAvx2(data, size) : CountSse2(data, size);
 #else
     return CountScalar(data, size);
+#endif
+}
+
+void FindLineStarts(const char* data, std::size_t size, std::uint32_t base, std::vector<std::uint32_t>& starts)
+{
+#ifdef OSTREL_HAVE_X86
+    if (HasAvx2())
+        FindAvx2(data, size, base, starts);
+    else
+        FindSse2(data, size, base, starts);
+#else
+    FindScalar(data, size, base, starts);
 #endif
 }

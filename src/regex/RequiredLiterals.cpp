@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 #include "regex/ByteCommonness.h"
@@ -13,6 +14,8 @@ namespace {
 
 // Larger automatons are not analysed: every subject is then tried.
 constexpr std::size_t kMaxAnalysedNodes = 4096;
+// Steps the search for nodes that every match passes through may take at most.
+constexpr std::size_t kMaxRequiredSearchSteps = 8'000'000;
 
 unsigned char Folded(unsigned char byte)
 {
@@ -58,27 +61,33 @@ void Unite(LiteralSet& into, const LiteralSet& from)
         into = LiteralSet::None();
 }
 
-// How often a set's literals are likely to occur: the commonness of the three rarest bytes of
-// each (a missing byte counts as a common one), summed over the set.
-int Commonness(const LiteralSet& set, bool caseSensitive)
+// About log2 of the share of positions in a text where a literal starts: its rarest byte counts
+// in full, the next one half, every other one a quarter, since the bytes of the words a text
+// repeats come together far more often than chance would have it.
+double LiteralCost(const std::string& literal, bool caseSensitive)
 {
-    int total = 0;
-    for (const std::string& item : set.Items) {
-        int rarest[3] = {70, 70, 70};
-        for (const char c : item) {
-            int value = ByteCommonness(static_cast<unsigned char>(c), caseSensitive);
-            for (int& slot : rarest)
-                if (value < slot)
-                    std::swap(value, slot);
-        }
-        total += rarest[0] + rarest[1] + rarest[2];
-    }
-    return total;
+    std::vector<double> logs;
+    logs.reserve(literal.size());
+    for (const char c : literal)
+        logs.push_back(std::log2(ByteCommonness(static_cast<unsigned char>(c), caseSensitive) / 1e6));
+    std::sort(logs.begin(), logs.end());
+    double cost = 0;
+    for (std::size_t i = 0; i < logs.size(); ++i)
+        cost += logs[i] * (i == 0 ? 1.0 : i == 1 ? 0.5 : 0.25);
+    return cost;
 }
 
-// Prefers sets that rule out more subjects: a valid one; then one whose shortest literal is
-// longer (up to four bytes, beyond which the bytes matter more than the length); then one of
-// rarer bytes; then fewer literals; then longer ones.
+// The same for a set: the shares add up, and a set costs twice as much to look for as one literal.
+double SetCost(const LiteralSet& set, bool caseSensitive)
+{
+    double share = 0;
+    for (const std::string& item : set.Items)
+        share += std::exp2(LiteralCost(item, caseSensitive));
+    return std::log2(share) + (set.Items.size() > 1 ? 1.0 : 0.0);
+}
+
+// Prefers sets that rule out more subjects: a valid one; then one that occurs less often; then
+// fewer literals; then longer ones.
 bool IsBetter(const LiteralSet& a, const LiteralSet& b, bool caseSensitive)
 {
     if (a.Valid != b.Valid)
@@ -87,17 +96,15 @@ bool IsBetter(const LiteralSet& a, const LiteralSet& b, bool caseSensitive)
         return false;
     if (a.Items.empty() != b.Items.empty())
         return a.Items.empty();
-    const std::size_t shortA = a.ShortestLength();
-    const std::size_t shortB = b.ShortestLength();
-    if (std::min<std::size_t>(shortA, 4) != std::min<std::size_t>(shortB, 4))
-        return shortA > shortB;
-    const int commonA = Commonness(a, caseSensitive);
-    const int commonB = Commonness(b, caseSensitive);
-    if (commonA != commonB)
-        return commonA < commonB;
+    if (a.Items.empty())
+        return false;
+    const double costA = SetCost(a, caseSensitive);
+    const double costB = SetCost(b, caseSensitive);
+    if (costA != costB)
+        return costA < costB;
     if (a.Items.size() != b.Items.size())
         return a.Items.size() < b.Items.size();
-    return shortA > shortB;
+    return a.ShortestLength() > b.ShortestLength();
 }
 
 class Analysis
@@ -128,11 +135,18 @@ public:
         if (FindExactLiterals(result))
             return result;
         ComputeSets();
-        LiteralSet start;
+        LiteralSet best;
         for (const std::uint32_t node : m_Nfa.GetStartNodes())
-            Unite(start, m_Sets[node]);
-        if (start.Valid)
-            result.Literals = std::move(start.Items);
+            Unite(best, m_Sets[node]);
+        // The sets above are chosen node by node, each branch for itself; a literal that every
+        // branch leads to may be rarer than what the branches chose.
+        for (std::string& chain : RequiredChains()) {
+            LiteralSet single{true, {std::move(chain)}};
+            if (IsBetter(single, best, m_Nfa.IsCaseSensitive()))
+                best = std::move(single);
+        }
+        if (best.Valid)
+            result.Literals = std::move(best.Items);
         return result;
     }
 
@@ -176,6 +190,60 @@ private:
             node = m_Successors[node].front();
         }
         return chain;
+    }
+
+    // A node that takes no byte at all, not even the end, ends every path that reaches it.
+    bool IsPassable(std::uint32_t index) const
+    {
+        const RegexNfa::Node& node = m_Nfa.GetNodes()[index];
+        return node.ConsumesEnd ||
+               std::any_of(node.Bytes.begin(), node.Bytes.end(), [](std::uint64_t word) { return word != 0; });
+    }
+
+    // Whether some path from a start node may end without passing through the node avoided.
+    bool EndsAvoiding(std::uint32_t avoided, std::vector<bool>& seen, std::vector<std::uint32_t>& pending) const
+    {
+        std::fill(seen.begin(), seen.end(), false);
+        pending.clear();
+        const auto enter = [&](std::uint32_t node) {
+            if (node != avoided && !seen[node] && IsPassable(node)) {
+                seen[node] = true;
+                pending.push_back(node);
+            }
+        };
+        for (const std::uint32_t node : m_Nfa.GetStartNodes())
+            enter(node);
+        while (!pending.empty()) {
+            const std::uint32_t node = pending.back();
+            pending.pop_back();
+            if (m_Accepts[node])
+                return true;
+            for (const std::uint32_t successor : m_Successors[node])
+                enter(successor);
+        }
+        return false;
+    }
+
+    // The literals from the nodes every match passes through: from such a node on, every path
+    // takes its chain. Skipped when the search would take too long.
+    std::vector<std::string> RequiredChains() const
+    {
+        const std::size_t count = m_Nfa.GetNodes().size();
+        std::size_t edges = 0;
+        std::size_t literalNodes = 0;
+        for (std::uint32_t node = 0; node < count; ++node) {
+            edges += m_Successors[node].size();
+            literalNodes += LiteralByte(node) >= 0 ? 1 : 0;
+        }
+        std::vector<std::string> chains;
+        if (literalNodes * (count + edges) > kMaxRequiredSearchSteps)
+            return chains;
+        std::vector<bool> seen(count);
+        std::vector<std::uint32_t> pending;
+        for (std::uint32_t node = 0; node < count; ++node)
+            if (LiteralByte(node) >= 0 && !EndsAvoiding(node, seen, pending))
+                chains.push_back(Chain(node));
+        return chains;
     }
 
     // When every attempt begins with a fixed literal that ends in a match, a subject matches

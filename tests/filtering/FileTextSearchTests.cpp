@@ -165,6 +165,53 @@ TEST(FileLineIndexTest, LocatesLinesAndOffsets)
     EXPECT_EQ(error, EISDIR);
 }
 
+// Read in parts on two threads, the index is the one a single pass builds: for text with CR LF
+// and without a final line feed, empty files, files of line feeds only, and parts whose edges
+// fall on line feeds, just before and just after them.
+TEST(FileLineIndexTest, ReadInPartsEqualsOnePass)
+{
+    TempDir dir;
+    std::mt19937 random(2026);
+    std::vector<std::string> texts = {"", "\n", "\n\n\n", std::string(300, '\n'), "no line feed at all"};
+    for (int round = 0; round < 12; ++round) {
+        std::string text;
+        const int lines = static_cast<int>(random() % 400);
+        for (int i = 0; i < lines; ++i)
+            text += std::string(random() % 20, 'x') + (random() % 3 == 0 ? "\r\n" : "\n");
+        if (random() % 2)
+            text += "tail";
+        texts.push_back(text);
+    }
+    // Lines of 8 bytes: parts of 8, 16 or 64 end right on a line feed, of 7 and 9 beside one.
+    std::string even;
+    for (int i = 0; i < 500; ++i)
+        even += "line" + std::to_string(100 + i % 900).substr(0, 3) + "\n";
+    texts.push_back(even);
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        const std::string& text = texts[t];
+        std::vector<std::uint64_t> starts = {0};
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (text[i] == '\n')
+                starts.push_back(i + 1);
+        const std::string path = dir.Write("parts" + std::to_string(t), text);
+        for (const std::size_t partSize : {std::size_t{1}, std::size_t{7}, std::size_t{8}, std::size_t{9},
+                                           std::size_t{16}, std::size_t{64}, std::size_t{1000}}) {
+            FileLineIndex index(path, partSize);
+            int error = 0;
+            ASSERT_TRUE(index.Start(error)) << error;
+            while (!index.IsComplete())
+                std::this_thread::yield();
+            ASSERT_EQ(index.GetLineCount(), static_cast<std::int64_t>(starts.size())) << t << " " << partSize;
+            ASSERT_EQ(index.GetIndexedBytes(), text.size());
+            for (std::int64_t line = 0; line < static_cast<std::int64_t>(starts.size()); ++line) {
+                const FileLineIndex::Checkpoint known = index.Locate(line);
+                ASSERT_EQ(known.Line, line / FileLineIndex::Stride * FileLineIndex::Stride) << t << " " << partSize;
+                ASSERT_EQ(known.Offset, starts[static_cast<std::size_t>(known.Line)]) << t << " " << partSize;
+            }
+        }
+    }
+}
+
 // A file cut short after it was indexed: Extend finds it shorter and counts what is left, cut at
 // a line start, inside a line, at a checkpoint, before the first one and to nothing; and a file
 // that grows again afterwards is counted on from there.

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "RegexPatternGenerator.h"
 #include "RegexTestSupport.h"
 #include "regex/RegexDfa.h"
 #include "regex/RegexNfa.h"
@@ -113,9 +115,9 @@ TEST(RequiredLiterals, FindsWhatEveryMatchHolds)
         {"(WARN)|(ERROR)", false, {"warn", "error"}, true}, // lowered: found folding A to Z
         {"ERROR", true, {"ERROR"}, true},
         {"WAR(N)?", true, {"WAR"}, true},
-        {"ERROR.*timeout after \\z ms", true, {"ERROR"}, false}, // capitals are rarer than words
-        {"^2026-12", true, {"2026-12"}, false},                  // anchored: a hit is not a match
-        {"timeout\\n", true, {"timeout"}, false},                // line ends never: CR LF reads as LF
+        {"ERROR.*timeout after \\z ms", true, {"timeout after "}, false}, // fourteen bytes beat five capitals
+        {"^2026-12", true, {"2026-12"}, false},                           // anchored: a hit is not a match
+        {"timeout\\n", true, {"timeout"}, false},                         // line ends never: CR LF reads as LF
         {"a\r\nb", true, {"b"}, false},
         {"x!yz", true, {"xz"}, false},                                  // the negation consumes nothing
         {"{a}bc\\0d", true, {"abc"}, false},                            // the back reference reads anything
@@ -136,6 +138,93 @@ TEST(RequiredLiterals, FindsWhatEveryMatchHolds)
         EXPECT_EQ(found.IsMatch, c.IsMatch) << Printable(c.Pattern);
         EXPECT_EQ(found.CaseSensitive, c.CaseSensitive) << Printable(c.Pattern);
     }
+}
+
+// The prefilter looks for the rarest literal every match holds, wherever it stands; a literal
+// that only some matches hold is never taken, however rare.
+TEST(RequiredLiterals, ChoosesTheRarestRequiredLiteral)
+{
+    const std::vector<LiteralCase> cases = {
+        // Behind two alternations and a class: the branches' own literals are common.
+        {"((Server)|(Pool)|(TokenCache)|(Scheduler)|(Blob)|(Outbox)) - ((Request)|(Write)) [a-z0-9 ]+ failed: "
+         "upstream returned status 50",
+         true,
+         {" failed: upstream returned status 50"},
+         false},
+        {"((worker)|(pool))-\\z\\] \\w+ +\\w+\\.\\w+ - Write to volume", true, {" - Write to volume"}, false},
+        {"\\[worker-\\d\\d\\] ERROR", true, {"] ERROR"}, false},
+        {"[a-zA-Z]+Error: ", true, {"Error: "}, false},
+        // Between two required literals the rarer one; a set of rare branches beats a common
+        // literal every match holds.
+        {"the ((Deadlock)|(Segfault)) in", true, {"Deadlock in", "Segfault in"}, false},
+        {"foo((bar)|(baz))qux", true, {"barqux", "bazqux"}, false},
+        {"a*b(cdef)*g", true, {"b"}, false},
+        // Ignoring case: lowered, and ranked with both cases of each letter.
+        {"[a-z]+ ((REQUEST)|(JOB)) \\z FAILED: upstream", false, {" failed: upstream"}, false},
+        // Not held by every match: in an optional group, in one branch only, or repeated any
+        // number of times.
+        {"x(OutOfMemoryError)?y", true, {"x"}, false},
+        {"((OutOfMemoryError)|(a))b", true, {"OutOfMemoryErrorb", "ab"}, true},
+        {"((OutOfMemoryError)|(a))\\z", true, {"OutOfMemoryError", "a"}, false},
+        {"ab(Deadlock)*c", true, {"ab"}, false},
+        {"((Segfault)|(x))?y", true, {"y"}, true},
+        {"{Segfault}?y\\0", true, {"y"}, false},
+    };
+    for (const LiteralCase& c : cases) {
+        const Regex regex = Compiled({c.Pattern, c.CaseSensitive});
+        RequiredLiterals found = FindRequiredLiterals(regex);
+        std::sort(found.Literals.begin(), found.Literals.end());
+        std::vector<std::string> expected = c.Literals;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(found.Literals, expected) << Printable(c.Pattern);
+        EXPECT_EQ(found.IsMatch, c.IsMatch) << Printable(c.Pattern);
+    }
+}
+
+bool Holds(const std::string& subject, const std::string& literal, bool caseSensitive)
+{
+    if (caseSensitive)
+        return subject.find(literal) != std::string::npos;
+    std::string lowered = subject;
+    for (char& c : lowered)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lowered.find(literal) != std::string::npos;
+}
+
+// Random expressions of the whole grammar, back references and negations included: every
+// subject the backtracker matches holds one of the literals, and when a hit is said to be a
+// match, every subject holding one matches.
+TEST(RequiredLiterals, EveryMatchHoldsOneOfThem)
+{
+    RegexPatternGenerator generator(20261210);
+    int withLiterals = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::string pattern = generator.Pattern(round % 2 == 0);
+        const bool caseSensitive = generator.Next(3) != 0;
+        Regex regex;
+        if (regex.Parse(pattern, caseSensitive) != RegexErrorNone)
+            continue;
+        const RequiredLiterals found = FindRequiredLiterals(regex);
+        if (found.Literals.empty())
+            continue;
+        ++withLiterals;
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            const std::string subject = generator.Subject();
+            const bool held = std::any_of(found.Literals.begin(), found.Literals.end(),
+                                          [&](const std::string& l) { return Holds(subject, l, found.CaseSensitive); });
+            const bool matches = Backtracks(regex, subject);
+            if (matches) {
+                ASSERT_TRUE(held) << "pattern \"" << Printable(pattern) << "\" subject \"" << Printable(subject)
+                                  << "\"";
+            }
+            if (found.IsMatch) {
+                ASSERT_EQ(matches, held) << "pattern \"" << Printable(pattern) << "\" subject \"" << Printable(subject)
+                                         << "\"";
+            }
+        }
+    }
+    EXPECT_GT(withLiterals, 300); // the check above ran on many expressions
 }
 
 } // namespace
