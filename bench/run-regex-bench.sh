@@ -4,7 +4,11 @@
 # literal workloads and for expressions of the shapes users type, each beside the equivalent
 # expression of the other tools.
 #
-#   bench/run-regex-bench.sh [SIZE] [BUILD_DIR] [RUNS]    defaults: 1G, build, 5
+#   bench/run-regex-bench.sh [SIZE] [BUILD_DIR] [RUNS] [OPTIONS] [ROWS]
+#       defaults: 1G, build, 5, none, all
+#
+# OPTIONS go to ostrel-filter before its filters (for instance "-j 2"); ROWS "literal" runs only
+# the literal workloads (the first six rows).
 #
 # Every tool writes to /dev/zero (GNU grep stops at the first match when its output is /dev/null)
 # and numbers its lines. Each figure is the median of RUNS runs after one warm-up, by hyperfine.
@@ -14,6 +18,8 @@ cd "$(dirname "$0")/.."
 size=${1:-1G}
 build=${2:-build}
 runs=${3:-5}
+options=${4:-}
+rows=${5:-all}
 filter="$build/src/cli/ostrel-filter"
 generator="$build/bench/ostrel-loggen"
 [ -x "$filter" ] && [ -x "$generator" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
@@ -37,6 +43,7 @@ add_row "frequent literal" "-e WARN" "-F WARN" "-F WARN"
 add_row "five literals" "-e OutOfMemoryError -e Deadlock -e Segfault -e 'Checksum mismatch' -e 'upload 99999'" "-F -e OutOfMemoryError -e Deadlock -e Segfault -e 'Checksum mismatch' -e 'upload 99999'" "-F -e OutOfMemoryError -e Deadlock -e Segfault -e 'Checksum mismatch' -e 'upload 99999'"
 add_row "exclude" "-v -e INFO" "-v -F INFO" "-v -F INFO"
 add_row "context 2/3" "-B 2 -A 3 -e 'timeout after'" "-B 2 -A 3 -F 'timeout after'" "-B 2 -A 3 -F 'timeout after'"
+[ "$rows" == literal ] && literal_rows=${#names[@]}
 add_row "leading .*" "-r '.*Exception'" "-E '.*Exception'" "'.*Exception'"
 add_row "alternation of groups" "-r '(ConnectionReset)|(NullPointerException)|(status=503)'" "-E '(ConnectionReset)|(NullPointerException)|(status=503)'" "'(ConnectionReset)|(NullPointerException)|(status=503)'"
 add_row "alternation, frequent" "-r '(WARN)|(ERROR)'" "-E '(WARN)|(ERROR)'" "'(WARN)|(ERROR)'"
@@ -54,19 +61,22 @@ add_row "case-insensitive expression" "-i -r 'error.*db-\z'" "-i -E 'error.*db-[
 add_row "ends in the newline abbreviation" "-r 'completed in \z ms\n'" "-E 'completed in [0-9]+ ms\$'" "'completed in [0-9]+ ms\$'"
 add_row "expression with .* and \z" "-r 'ERROR.*timeout after \z ms'" "-E 'ERROR.*timeout after [0-9]+ ms'" "'ERROR.*timeout after [0-9]+ ms'"
 
+if [ "$rows" == literal ]; then
+    names=("${names[@]:0:$literal_rows}")
+fi
 for index in "${!names[@]}"; do
     hyperfine --style none --warmup 1 --runs "$runs" --ignore-failure --output /dev/zero \
         --export-json "$results/$index.json" \
-        --command-name ostrel "$filter -n ${ours[$index]} $log" \
+        --command-name ostrel "$filter $options -n ${ours[$index]} $log" \
         --command-name grep "grep -a -n --no-group-separator ${greps[$index]} $log" \
         --command-name rg "rg -a -n --no-heading --no-config --no-context-separator ${rgs[$index]} $log" > /dev/null
     echo "${names[$index]}" > "$results/$index.name"
 done
 
-python3 - "$results" "${#names[@]}" "$log" <<'EOF'
+python3 - "$results" "${#names[@]}" "$log" "$options" <<'EOF'
 import json, statistics, sys
 folder, count, log = sys.argv[1], int(sys.argv[2]), sys.argv[3]
-print(f"{log}, median of the runs in seconds; ratios are ostrel / other")
+print(f"{log}, ostrel-filter {sys.argv[4]}, median of the runs in seconds; ratios are ostrel / other")
 print(f"| {'workload':34} | {'ostrel':>7} | {'grep':>7} | {'rg':>7} | {'/grep':>6} | {'/rg':>6} |")
 print(f"|{'-' * 36}|{'-' * 9}|{'-' * 9}|{'-' * 9}|{'-' * 8}|{'-' * 8}|")
 for i in range(count):

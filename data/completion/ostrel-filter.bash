@@ -33,16 +33,16 @@ _ostrel_filter()
         mapfile -t COMPREPLY < <(compgen -f -X '!*.[Ff][Ll][Tt]' -- "$cur"; compgen -d -- "$cur")
         return 0
         ;;
-    -e | --literal | -r | --regex | -B | --before | -A | --after)
-        # A filter's text or a line count: nothing to offer.
+    -e | --literal | -r | --regex | -B | --before | -A | --after | -j | --threads)
+        # A filter's text, a line count or a thread count: nothing to offer.
         return 0
         ;;
     esac
 
     if [[ $cur == -* ]]; then
         local options="--literal --regex --ignore-case --case-sensitive --before --after --filters
-            --exclude --line-numbers --follow --with-filename --no-filename --recursive --help --version
-            -e -r -i -s -B -A -f -v -n -F -H -R -h"
+            --exclude --line-numbers --follow --with-filename --no-filename --recursive --threads --help --version
+            -e -r -i -s -B -A -f -v -n -F -H -R -j -h"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return 0
     fi

@@ -24,6 +24,7 @@ enum class Option
     Recursive,
     WithFileName,
     NoFileName,
+    Threads,
 };
 
 struct OptionName
@@ -50,6 +51,7 @@ constexpr OptionName OptionNames[] = {
     {'R', "recursive", Option::Recursive, false},
     {'H', "with-filename", Option::WithFileName, false},
     {'\0', "no-filename", Option::NoFileName, false},
+    {'j', "threads", Option::Threads, true},
 };
 
 const OptionName* FindShort(char name)
@@ -137,6 +139,15 @@ bool Apply(const OptionName& option, const std::string& value, ParserState& stat
     case Option::NoFileName:
         options.FileNamePrefix = CommandLineOptions::FileNames::Never;
         break;
+    case Option::Threads: {
+        std::int32_t threads = 0;
+        if (!ParseLineCount(value, threads) || threads < 1) {
+            error = "invalid thread count '" + value + "' for --threads";
+            return false;
+        }
+        options.Threads = static_cast<unsigned>(threads);
+        break;
+    }
     }
     return true;
 }
@@ -249,6 +260,7 @@ std::string CommandLineHelp()
            "                            more than one file is read)\n"
            "      --no-filename         never prefix lines with the file's name\n"
            "  -R, --recursive           read every file beneath a folder named, in name order\n"
+           "  -j, --threads N           filter each file on N threads (default: one per core; 1: one pass)\n"
            "  -h, --help                show this help and exit\n"
            "      --version             show the version and exit\n"
            "\n"

@@ -38,6 +38,8 @@ struct CommandLineOptions
         Never,       // --no-filename
     };
     FileNames FileNamePrefix = FileNames::WhenSeveral;
+    // Threads that filter one file together; 0: as many as there are cores.
+    unsigned Threads = 0;
     // The logs in the order given; "-" is standard input.
     std::vector<std::string> Paths;
 };

@@ -13,6 +13,7 @@
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterSettings.h"
 #include "filtering/FilterSettingsFile.h"
+#include "filtering/ParallelFilterEngine.h"
 #include "regex/Regex.h"
 
 namespace {
@@ -250,7 +251,7 @@ int RunFilterCommand(const CommandLineOptions& options, TextEncoding encoding, i
         run.Path = RunPathOf(file);
         output.StartFile(ShownNameOf(file));
         // Each file is a run of its own: its lines count from 1, no context reaches into the next.
-        FilterEngine engine(run);
+        ParallelFilterEngine engine(run, options.Threads);
         engine.SetShownName(ShownNameOf(file));
         failed = engine.Run(std::stop_token(), output) == EngineResult::Failed || failed;
         if (several)

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
-#include <optional>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,14 +15,11 @@
 #include "filtering/FileChangeClassifier.h"
 #include "filtering/FileChangeWaiter.h"
 #include "filtering/LineFeedCounter.h"
-#include "filtering/MappedFile.h"
 #include "filtering/Utf16Input.h"
 
 namespace {
 
 constexpr std::size_t BatchFlushSize = 1024 * 1024;
-constexpr std::size_t kReleaseStep = 32 * 1024 * 1024; // how much of a mapping is let go of at a time
-
 // Closes the file however the run ends.
 class FileDescriptor
 {
@@ -101,7 +97,8 @@ void CollectLineStartsBefore(const char* floor, const char* from, std::int64_t l
     }
 }
 
-// The decoder a regular file's first bytes call for: an archive's, UTF-16's, or none.
+} // namespace
+
 std::unique_ptr<InputDecoder> MakeInputDecoder(int fd)
 {
     unsigned char sample[Utf16SampleSize];
@@ -112,8 +109,6 @@ std::unique_ptr<InputDecoder> MakeInputDecoder(int fd)
         return Decompressor::Make(compression);
     return Utf16Decoder::Make(DetectUtf16(sample, size));
 }
-
-} // namespace
 
 std::string OpenErrorMessage(const std::string& path, int error)
 {
@@ -156,6 +151,8 @@ FilterEngine::FilterEngine(FilterRun run, std::size_t blockSize)
 EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
 {
     m_pOutput = &output;
+    if (m_Chunk)
+        return RunChunk(stop);
     const std::string& path = m_Run.Path;
 
     // Opening a named pipe without O_NONBLOCK waits for a writer, and no stop request reaches
@@ -179,28 +176,44 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     const bool mayBlock = S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) || S_ISSOCK(status.st_mode);
     const auto fileSize = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
-    bool regular = S_ISREG(status.st_mode);
-    if (regular) {
+    if (S_ISREG(status.st_mode)) {
         try {
             m_pDecoder = MakeInputDecoder(file.Get());
         } catch (const std::bad_alloc&) {
             output.ReportError(OutOfMemoryMessage(GetShownName()));
             return EngineResult::OutOfMemory;
         }
-        if (m_pDecoder) {
-            // Read as the text it holds, from its start to its end: there is no mapping of that
-            // text, and a finished archive gets nothing appended.
-            regular = false;
-            m_Run.Follow = false;
-        }
+        if (m_pDecoder)
+            m_Run.Follow = false; // read as the text it holds, to its end: a finished archive gets nothing appended
     }
+    ReportParseErrors();
+    return Decide(file.Get(), mayBlock, fileSize, stop);
+}
+
+EngineResult FilterEngine::RunChunk(std::stop_token& stop)
+{
+    m_Run.Follow = false;
+    m_nChunkOffset = m_Chunk->ReadBegin;
+    if (m_Chunk->ReportsParseErrors)
+        ReportParseErrors();
+    // The share read of the piece is its progress; a piece that reads on to the file's end has none.
+    const std::uint64_t size = m_Chunk->ReadEnd == UINT64_MAX ? 0 : m_Chunk->ReadEnd - m_Chunk->ReadBegin;
+    return Decide(m_Chunk->Fd, false, size, stop);
+}
+
+void FilterEngine::ReportParseErrors()
+{
     for (std::size_t i = 0; i < m_Matchers.size(); ++i)
         if (m_Matchers[i].GetParseError() != RegexErrorNone)
-            output.ReportError(RegexParseErrorMessage(m_Matchers[i].GetParseError()));
+            m_pOutput->ReportError(RegexParseErrorMessage(m_Matchers[i].GetParseError()));
+}
 
+EngineResult FilterEngine::Decide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop)
+{
+    FilterOutput& output = *m_pOutput;
     EngineResult result = EngineResult::Finished;
     try {
-        result = ReadAndDecide(file.Get(), mayBlock, regular, fileSize, stop);
+        result = ReadAndDecide(fd, mayBlock, fileSize, stop);
     } catch (const std::bad_alloc&) {
         // The block buffer is gone with the unwinding; hand over what was kept, if that still fits.
         m_BeforeContextLines.clear();
@@ -220,6 +233,8 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
 
 std::size_t FilterEngine::ReadInput(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop)
 {
+    if (m_Chunk)
+        return ReadChunk(buffer, size);
     if (!m_pDecoder)
         return ReadSome(fd, buffer, size, mayBlock, stop);
     const std::size_t got = m_pDecoder->Read(fd, buffer, size);
@@ -231,19 +246,15 @@ std::size_t FilterEngine::ReadInput(int fd, char* buffer, std::size_t size, bool
     return got;
 }
 
-// A regular file is decided from a mapping of what it held at the start, then read on from there
-// for whatever was written since.
-EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize,
-                                         std::stop_token& stop)
+// Read into one reused buffer, block by block: on a hot page cache that is much faster than a
+// mapping, whose page faults cost more than the copy a read makes, and a file truncated under the
+// run just ends where it now ends.
+EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop)
 {
     std::size_t capacity = m_nBlockSize;
     std::unique_ptr<char[]> buffer(new char[capacity]);
     std::size_t carried = 0; // bytes of an unfinished line kept at the start of the buffer
     std::uint64_t bytesRead = 0;
-    // The mapping lives on while the file is read on: lines dropped at its end are counted only
-    // if a line read after it needs its number.
-    std::optional<MappedFile> mapping;
-    bool countMappedLines = false;
     std::optional<FileChangeWaiter> waiter;
     // A followed regular file: what was read of it tells a rewrite from growth.
     const bool watching = m_Run.Follow && !mayBlock;
@@ -252,21 +263,8 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
         waiter.emplace(m_Run.Path);
     if (watching)
         IdentifyOpenFile(fd, known);
-    const auto countBeforeReadLines = [&](std::size_t bytes) {
-        if (!countMappedLines)
-            return true;
-        countMappedLines = false;
-        m_bBlocksStay = false;
-        if (bytes == 0) {
-            m_pUncounted = nullptr; // no line follows that needs a number
-            return true;
-        }
-        return CountMappedDroppedLines(*mapping);
-    };
     // The file starts anew from its first byte: so do its lines, and nothing before carries over.
     const auto forgetFile = [&](FilterOutput::FileEvent event) {
-        mapping.reset();
-        countMappedLines = false;
         StartFileAgain();
         carried = 0;
         bytesRead = 0;
@@ -279,8 +277,6 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     const auto finishLastLine = [&]() {
         if (carried == 0)
             return;
-        if (!countBeforeReadLines(carried))
-            m_pUncounted = nullptr; // shrank under the mapping: its lines can no longer be counted
         if (carried == capacity) {
             std::unique_ptr<char[]> larger(new char[capacity + 1]);
             std::memcpy(larger.get(), buffer.get(), carried);
@@ -320,45 +316,6 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
         forgetFile(replaced ? FilterOutput::FileEvent::Replaced : FilterOutput::FileEvent::Truncated);
         return Restart::Done;
     };
-    if (regular && fileSize > 0) {
-        mapping.emplace(fd, fileSize);
-        if (mapping->GetData() != nullptr) {
-            std::string mappedTail;
-            switch (DecideMapped(*mapping, stop, buffer, capacity, carried, mappedTail)) {
-            case MappedOutcome::Stopped:
-                FlushBatch();
-                return EngineResult::Stopped;
-            case MappedOutcome::Shrank:
-                FlushBatch(); // the file ends where it now ends, as a read would have found
-                if (!m_Run.Follow)
-                    return EngineResult::Finished;
-                // A followed file truncated under the mapping starts anew.
-                carried = 0;
-                if (::lseek(fd, 0, SEEK_SET) < 0)
-                    return EngineResult::Finished;
-                forgetFile(FilterOutput::FileEvent::Truncated);
-                break;
-            case MappedOutcome::Done:
-                break;
-            }
-            countMappedLines = mapping.has_value();
-            bytesRead = mapping ? mapping->GetSize() : 0;
-            if (watching && mapping) {
-                known.Offset = bytesRead;
-                known.Tail = std::move(mappedTail);
-            }
-            if (::lseek(fd, static_cast<off_t>(bytesRead), SEEK_SET) < 0) {
-                if (!countBeforeReadLines(carried)) {
-                    FlushBatch();
-                    return EngineResult::Finished;
-                }
-                if (carried > 0)
-                    ProcessBlock(buffer.get(), buffer.get() + carried, stop);
-                FlushBatch();
-                return EngineResult::Finished;
-            }
-        }
-    }
     for (bool endOfFile = false; !endOfFile;) {
         if (carried == capacity) {
             // A line longer than the buffer: grow it, keeping the part already read.
@@ -440,18 +397,11 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
             }
             blockEnd = static_cast<const char*>(lastLineFeed) + 1;
         }
-        if (!countBeforeReadLines(static_cast<std::size_t>(blockEnd - data))) {
-            FlushBatch(); // the file shrank under the mapping
-            if (!m_Run.Follow || ::lseek(fd, 0, SEEK_SET) < 0)
-                return EngineResult::Finished;
-            carried = 0;
-            forgetFile(FilterOutput::FileEvent::Truncated);
-            continue;
-        }
         const bool stopped = !ProcessBlock(data, blockEnd, stop);
         const std::size_t rest = static_cast<std::size_t>(data + carried + got - blockEnd);
         std::memmove(data, blockEnd, rest);
         carried = rest;
+        NoteChunkEnd(carried);
         const std::uint64_t fileBytesUsed = m_pDecoder ? m_pDecoder->GetFileBytesUsed() : bytesRead;
         if (fileSize > 0)
             m_nProgressPercent.store(static_cast<int>(std::min<std::uint64_t>(100, fileBytesUsed * 100 / fileSize)),
@@ -467,57 +417,62 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, bool regular, st
     return EngineResult::Finished;
 }
 
-FilterEngine::MappedOutcome FilterEngine::DecideMapped(MappedFile& mapping, std::stop_token& stop,
-                                                       std::unique_ptr<char[]>& buffer, std::size_t& capacity,
-                                                       std::size_t& carried, std::string& tail)
+// A piece is read up to its own end first, so that a block ends there and the number of its last
+// line is known before any line after it is decided; then on to where reading stops.
+std::size_t FilterEngine::ReadChunk(char* buffer, std::size_t size)
 {
-    const char* const data = mapping.GetData();
-    const char* const end = data + mapping.GetSize();
-    MappedReadGuard guard(data, end);
-    if (sigsetjmp(guard.GetJump(), 1) != 0)
-        return MappedOutcome::Shrank;
-    // The unfinished last line and the last bytes are taken first, before any line is decided
-    // and handed over: a followed file written anew meanwhile then shows as such when it is
-    // next looked at, rather than lending the new file's bytes to the old one's last line.
-    const void* lastLineFeed = ::memrchr(data, '\n', mapping.GetSize());
-    const char* const linesEnd = lastLineFeed ? static_cast<const char*>(lastLineFeed) + 1 : data;
-    carried = static_cast<std::size_t>(end - linesEnd);
-    if (carried > capacity) {
-        capacity = carried;
-        buffer.reset(new char[capacity]);
+    const std::uint64_t limit = m_nChunkOffset < m_Chunk->KeepEnd ? m_Chunk->KeepEnd : m_Chunk->ReadEnd;
+    if (m_nChunkOffset >= limit)
+        return 0;
+    size = static_cast<std::size_t>(std::min<std::uint64_t>(size, limit - m_nChunkOffset));
+    for (;;) {
+        const ssize_t got = ::pread(m_Chunk->Fd, buffer, size, static_cast<off_t>(m_nChunkOffset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return 0; // a read error ends the file, as in a run of the whole file
+        m_nChunkOffset += static_cast<std::uint64_t>(got);
+        return static_cast<std::size_t>(got);
     }
-    std::memcpy(buffer.get(), linesEnd, carried);
-    tail.assign(end - std::min<std::size_t>(FileReadState::TailBytes, mapping.GetSize()), end);
-    // The mapping holds every block until the run ends: dropped lines wait to be counted until a
-    // kept line needs its number, which a run that keeps nothing more never does.
-    m_bBlocksStay = true;
-    std::ptrdiff_t released = 0;
-    for (const char* position = data; position < linesEnd;) {
-        // Blocks of whole lines, each at least a block long unless the lines end first.
-        const char* windowEnd =
-            position + std::min<std::size_t>(m_nBlockSize, static_cast<std::size_t>(linesEnd - position));
-        const void* lineFeed = ::memrchr(position, '\n', static_cast<std::size_t>(windowEnd - position));
-        if (lineFeed == nullptr)
-            lineFeed = std::memchr(windowEnd, '\n', static_cast<std::size_t>(linesEnd - windowEnd));
-        const char* blockEnd = static_cast<const char*>(lineFeed) + 1;
-        const bool stopped = !ProcessBlock(position, blockEnd, stop);
-        CountDroppedLines(blockEnd); // while the block is still in the cache
-        position = blockEnd;
-        // What was decided is not needed again but to count dropped lines: they are counted
-        // while the pages are fresh from the scan, and the pages are let go of, so the run's
-        // memory stays small however large the file, even when it keeps nothing.
-        if (position - data >= static_cast<std::ptrdiff_t>(kReleaseStep) + released) {
-            CountDroppedLines(position);
-            mapping.Release(position);
-            released = position - data;
-        }
-        m_nProgressPercent.store(static_cast<int>(static_cast<std::uint64_t>(position - data) * 100 /
-                                                  static_cast<std::uint64_t>(end - data)),
-                                 std::memory_order_relaxed);
-        if (stopped)
-            return MappedOutcome::Stopped;
+}
+
+void FilterEngine::NoteChunkEnd(std::size_t carried)
+{
+    if (!m_Chunk || m_bChunkEndReached || carried != 0 || m_nChunkOffset < m_Chunk->KeepEnd)
+        return;
+    m_bChunkEndReached = true;
+    m_nChunkLastLine = m_nLineNumber;
+}
+
+bool FilterEngine::IsInChunk(std::int64_t lineNumber) const
+{
+    return !m_Chunk ||
+           (lineNumber > m_Chunk->LinesBeforeKeep && (!m_bChunkEndReached || lineNumber <= m_nChunkLastLine));
+}
+
+std::int64_t FilterEngine::GetChunkLineCount() const
+{
+    if (!m_Chunk)
+        return m_nLineNumber;
+    return std::max<std::int64_t>(0,
+                                  (m_bChunkEndReached ? m_nChunkLastLine : m_nLineNumber) - m_Chunk->LinesBeforeKeep);
+}
+
+// Only the piece's own lines leave it, numbered from its first line.
+void FilterEngine::TrimBatchToChunk()
+{
+    const std::int64_t before = m_Chunk->LinesBeforeKeep;
+    const bool allInside = IsInChunk(m_Batch.Lines.front().LineNumber) && IsInChunk(m_Batch.Lines.back().LineNumber);
+    if (allInside) {
+        for (OutputLine& line : m_Batch.Lines)
+            line.LineNumber -= before;
+        return;
     }
-    return MappedOutcome::Done; // m_bBlocksStay stays set: the mapping outlives what follows
+    OutputBatch inside;
+    for (const OutputLine& line : m_Batch.Lines)
+        if (IsInChunk(line.LineNumber))
+            inside.Append(line.LineNumber - before, m_Batch.LineText(line), line.IsContext, line.Filter);
+    m_Batch = std::move(inside);
 }
 
 void FilterEngine::StartFileAgain()
@@ -527,7 +482,6 @@ void FilterEngine::StartFileAgain()
     m_nMatchedIndex = 0;
     m_BeforeContextLines.clear();
     m_pUncounted = nullptr;
-    m_bBlocksStay = false;
     m_pLastKeptEnd = nullptr;
 }
 
@@ -577,24 +531,8 @@ bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_to
             return false;
     }
     RememberBeforeContext(end);
-    if (!m_bBlocksStay)
-        CountDroppedLines(end); // the buffer is about to be reused
+    CountDroppedLines(end); // the buffer is about to be reused
     FlushBatch();
-    return true;
-}
-
-bool FilterEngine::CountMappedDroppedLines(const MappedFile& mapping)
-{
-    if (m_pUncounted == nullptr)
-        return true;
-    // The dropped lines reach up to the unfinished line the read took over, which ends the
-    // mapping's last line feed.
-    const char* const data = mapping.GetData();
-    MappedReadGuard guard(data, data + mapping.GetSize());
-    if (sigsetjmp(guard.GetJump(), 1) != 0)
-        return false;
-    const void* lineFeed = ::memrchr(data, '\n', mapping.GetSize());
-    CountDroppedLines(lineFeed != nullptr ? static_cast<const char*>(lineFeed) + 1 : data);
     return true;
 }
 
@@ -643,11 +581,16 @@ int FilterEngine::DecideLine(const char* lineStart, const char* lineEnd, std::st
             throw std::bad_alloc();
         case LineMatch::TooComplex:
             // Not known either, but bounded: the user hears of it once per filter, and the line
-            // goes on as not matched by this filter.
+            // goes on as not matched by this filter. A piece tells only of its own lines.
+            if (!IsInChunk(m_nLineNumber))
+                break;
             ++m_nTooComplexLines;
             if (!m_TooComplexReported[i]) {
                 m_TooComplexReported[i] = true;
-                m_pOutput->ReportError(TooComplexMessage(m_nLineNumber, GetShownName()));
+                if (m_Chunk)
+                    m_Chunk->OnTooComplex(i, m_nLineNumber - m_Chunk->LinesBeforeKeep);
+                else
+                    m_pOutput->ReportError(TooComplexMessage(m_nLineNumber, GetShownName()));
             }
             break;
         case LineMatch::NoMatch:
@@ -732,6 +675,9 @@ void FilterEngine::FlushBatch()
 {
     if (m_Batch.Empty())
         return;
-    m_pOutput->WriteLines(std::move(m_Batch));
+    if (m_Chunk)
+        TrimBatchToChunk();
+    if (!m_Batch.Empty())
+        m_pOutput->WriteLines(std::move(m_Batch));
     m_Batch = OutputBatch();
 }

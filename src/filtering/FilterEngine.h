@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -14,7 +16,6 @@
 #include "filtering/FilterRun.h"
 #include "filtering/InputDecoder.h"
 #include "filtering/LineMatcher.h"
-#include "filtering/MappedFile.h"
 #include "filtering/MultiLiteralScanner.h"
 #include "filtering/OutputLine.h"
 #include "regex/RegexMatchContext.h"
@@ -33,6 +34,26 @@ std::string OpenErrorMessage(const std::string& path, int error);
 std::string OutOfMemoryMessage(const std::string& path);
 // The message of an expression that needed more work on a line than its budget allows.
 std::string TooComplexMessage(std::int64_t lineNumber, const std::string& path);
+// The decoder a regular file's first bytes call for: an archive's, UTF-16's, or none.
+std::unique_ptr<InputDecoder> MakeInputDecoder(int fd);
+
+// One piece of a regular file that a run decides on its own, beside the runs of the other pieces.
+// It reads from ReadBegin, as many lines before its own first line as an after-context reaches,
+// and on past its own end to ReadEnd, as many lines as a before-context reaches back: its own
+// lines are then decided as in a run of the whole file. Offsets are line starts (or the end).
+struct FileChunk
+{
+    int Fd = -1; // the open file, read with pread; it stays open for the run
+    std::uint64_t ReadBegin = 0;
+    std::uint64_t KeepBegin = 0;      // the piece's first line
+    std::uint64_t KeepEnd = 0;        // one past its last line; UINT64_MAX: to the file's end, however far then
+    std::uint64_t ReadEnd = 0;        // at least KeepEnd
+    std::int64_t LinesBeforeKeep = 0; // lines in [ReadBegin, KeepBegin)
+    bool ReportsParseErrors = false;  // the first piece tells of faulty expressions, once for all
+    // The first line of the piece an expression was too complex for, once per filter; numbered
+    // from the piece's first line, like the lines it outputs.
+    std::function<void(std::size_t filter, std::int64_t lineNumber)> OnTooComplex;
+};
 
 // Reads a log file and keeps the lines its filters select, with their context.
 //
@@ -76,26 +97,31 @@ public:
     // How messages name the log when not by its path ("(standard input)" for /dev/stdin).
     void SetShownName(std::string name) { m_strShownName = std::move(name); }
 
-private:
-    enum class MappedOutcome
-    {
-        Done,    // up to the last line feed; the unfinished line after it is in the buffer
-        Stopped, // a stop request
-        Shrank,  // the file became shorter than the mapping
-    };
+    // Decide one piece of the file instead of the whole (not followed, not decoded); call before
+    // Run. Its kept lines are numbered from the piece's first line.
+    void SetChunk(FileChunk chunk) { m_Chunk = std::move(chunk); }
+    // After Run: whether the piece was read to its end (not cut short by a stop, an error or a
+    // file truncated meanwhile), and how many of its own lines were read.
+    bool ReachedChunkEnd() const { return m_bChunkEndReached; }
+    std::int64_t GetChunkLineCount() const;
 
+private:
     // The name messages give the log.
     const std::string& GetShownName() const { return m_strShownName.empty() ? m_Run.Path : m_strShownName; }
     // A compressed or UTF-16 file is read through its decoder; what it cannot read is told once.
     std::size_t ReadInput(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop);
-    EngineResult ReadAndDecide(int fd, bool mayBlock, bool regular, std::uint64_t fileSize, std::stop_token& stop);
-    MappedOutcome DecideMapped(MappedFile& mapping, std::stop_token& stop, std::unique_ptr<char[]>& buffer,
-                               std::size_t& capacity, std::size_t& carried, std::string& tail);
+    EngineResult RunChunk(std::stop_token& stop);
+    void ReportParseErrors();
+    EngineResult Decide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop);
+    EngineResult ReadAndDecide(int fd, bool mayBlock, std::uint64_t fileSize, std::stop_token& stop);
+    std::size_t ReadChunk(char* buffer, std::size_t size);
+    void NoteChunkEnd(std::size_t carried);
+    bool IsInChunk(std::int64_t lineNumber) const;
+    void TrimBatchToChunk();
     bool ProcessBlock(const char* begin, const char* end, std::stop_token& stop);
     int DecideLine(const char* lineStart, const char* lineEnd, std::stop_token& stop);
     void KeepNonMatchingLines(const char* begin, const char* end);
     void CountDroppedLines(const char* upTo);
-    bool CountMappedDroppedLines(const MappedFile& mapping);
     void KeepMatch(const char* lineStart, const char* lineEnd);
     void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext, int filter = -1);
     void RememberBeforeContext(const char* blockEnd);
@@ -120,7 +146,6 @@ private:
     std::deque<std::string> m_BeforeContextLines; // lines of earlier blocks not kept since the last kept line
     std::int64_t m_nLineNumber = 0;               // lines decided so far, but for those from m_pUncounted on
     const char* m_pUncounted = nullptr;           // start of dropped lines not counted yet, or null
-    bool m_bBlocksStay = false;                   // blocks lie in a mapping, not in a reused buffer
     std::int64_t m_nAfterCount = 0;
     std::size_t m_nMatchedIndex = 0;
     std::vector<const char*> m_LineStarts; // scratch for collecting context lines
@@ -134,4 +159,8 @@ private:
     std::atomic<std::uint64_t> m_nReadOffset{0};
     std::unique_ptr<InputDecoder> m_pDecoder; // a compressed or UTF-16 file's, or null
     std::string m_strShownName;
+    std::optional<FileChunk> m_Chunk;
+    std::uint64_t m_nChunkOffset = 0; // where the next read of the piece starts
+    bool m_bChunkEndReached = false;
+    std::int64_t m_nChunkLastLine = 0; // the number of the piece's last line, once reached
 };

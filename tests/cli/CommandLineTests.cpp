@@ -545,3 +545,40 @@ TEST(CommandLineTest, FollowKeepsTheNewFileWhenTruncatedWhileOutputIsBackedUp)
     EXPECT_EQ(filter.Output().substr(first), fresh);
     ASSERT_TRUE(filter.WaitFor(true, "ostrel-filter: " + log + ": file truncated\n"));
 }
+
+// Any number of threads prints the bytes one pass prints, numbers and context included; the
+// thread count must be a whole number of at least one.
+TEST(CommandLineTest, PrintsTheSameOnAnyNumberOfThreads)
+{
+    CommandLineOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"-j", "3", "-e", "x", "a.log"}, options, error)) << error;
+    EXPECT_EQ(options.Threads, 3u);
+    ASSERT_TRUE(ParseCommandLine({"--threads=1", "-e", "x", "a.log"}, options, error)) << error;
+    EXPECT_EQ(options.Threads, 1u);
+    for (const char* bad : {"0", "-2", "two", ""}) {
+        CommandLineOptions rejected;
+        EXPECT_FALSE(ParseCommandLine({"-j", bad, "-e", "x", "a.log"}, rejected, error)) << bad;
+        EXPECT_NE(error.find("thread count"), std::string::npos) << error;
+    }
+
+    TempDir dir;
+    std::string log;
+    for (int i = 0; log.size() < 5u * 1024 * 1024; ++i)
+        log += std::to_string(i) +
+               (i % 97 == 0  ? " ERROR timeout"
+                : i % 5 == 0 ? " WARN slow"
+                             : " INFO fine") +
+               (i % 3 == 0 ? "\r\n" : "\n");
+    const std::string path = dir.Write("big.log", log);
+    for (const char* filters :
+         {"-e ERROR", "-B 3 -A 2 -e timeout -A 0 -e WARN", "-v -e INFO", "-i -r 'error.*out\\n'"}) {
+        const auto one = RunShell(Quote(Filter) + " -j 1 -n " + filters + " " + Quote(path));
+        ASSERT_EQ(one.Status, 0) << filters;
+        for (const char* threads : {"2", "3", "7"}) {
+            const auto several = RunShell(Quote(Filter) + " -j " + threads + " -n " + filters + " " + Quote(path));
+            EXPECT_EQ(several.Status, 0) << filters;
+            EXPECT_TRUE(several.Output == one.Output) << filters << " on " << threads << " threads";
+        }
+    }
+}

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "filtering/ParallelFilterEngine.h"
+
+#include <algorithm>
+#include <deque>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "filtering/ChunkPlan.h"
+#include "filtering/ChunkQueue.h"
+
+namespace {
+
+// Standard input under any of its names: it may be a file, but it is read as a stream.
+bool IsStandardInput(const std::string& path)
+{
+    return path == "/dev/stdin" || path == "/dev/fd/0" || path == "/proc/self/fd/0";
+}
+
+class OpenFile
+{
+public:
+    explicit OpenFile(const std::string& path) : m_nFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
+    ~OpenFile()
+    {
+        if (m_nFd >= 0)
+            ::close(m_nFd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int Get() const { return m_nFd; }
+
+private:
+    int m_nFd;
+};
+
+} // namespace
+
+ParallelFilterEngine::ParallelFilterEngine(FilterRun run, unsigned threads, std::size_t blockSize)
+    : m_Run(std::move(run)), m_nThreads(threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency())),
+      m_nBlockSize(blockSize)
+{}
+
+ParallelFilterEngine::~ParallelFilterEngine() = default;
+
+std::unique_ptr<FilterEngine> ParallelFilterEngine::MakeEngine() const
+{
+    auto engine = std::make_unique<FilterEngine>(m_Run, m_nBlockSize);
+    engine->SetShownName(m_strShownName);
+    if (m_nStackLimit != 0)
+        engine->SetExpressionStackLimit(m_nStackLimit);
+    return engine;
+}
+
+EngineResult ParallelFilterEngine::Run(std::stop_token stop, FilterOutput& output)
+{
+    m_nChunkCount = 1;
+    if (m_Run.Follow || IsStandardInput(m_Run.Path) || (m_nThreads < 2 && !m_bSplitsGiven))
+        return RunOnePass(stop, output);
+    OpenFile file(m_Run.Path);
+    struct stat status
+    {
+    };
+    // What cannot be opened, sized or cut is left to one pass, which tells why as it always does.
+    if (file.Get() < 0 || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return RunOnePass(stop, output);
+    try {
+        if (MakeInputDecoder(file.Get()) != nullptr)
+            return RunOnePass(stop, output);
+    } catch (const std::bad_alloc&) {
+        return RunOnePass(stop, output);
+    }
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    return RunChunks(file.Get(), size, stop, output);
+}
+
+EngineResult ParallelFilterEngine::RunOnePass(std::stop_token stop, FilterOutput& output)
+{
+    std::unique_ptr<FilterEngine> engine = MakeEngine();
+    const EngineResult result = engine->Run(std::move(stop), output);
+    m_nTooComplexLines = engine->GetTooComplexLineCount();
+    return result;
+}
+
+EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::stop_token stop, FilterOutput& output)
+{
+    std::int64_t maxBefore = 0;
+    std::int64_t maxAfter = 0;
+    for (const RunFilter& filter : m_Run.Filters) {
+        maxBefore = std::max<std::int64_t>(maxBefore, filter.OutputBeforeMatch);
+        maxAfter = std::max<std::int64_t>(maxAfter, filter.OutputAfterMatch);
+    }
+    const unsigned count = static_cast<unsigned>(std::min<std::uint64_t>(m_nThreads, size / MinChunkSize));
+    std::vector<FileChunk> chunks =
+        PlanFileChunks(fd, size, m_bSplitsGiven ? m_SplitOffsets : EvenSplits(size, count), maxBefore, maxAfter);
+    if (chunks.size() < 2)
+        return RunOnePass(stop, output);
+    m_nChunkCount = chunks.size();
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    // The pieces stop when the caller stops, and when the writer ends early.
+    std::stop_source ending;
+    std::stop_callback forward(stop, [&] { ending.request_stop(); });
+    std::vector<std::unique_ptr<ChunkQueue>> queues;
+    for (std::size_t i = 0; i < chunks.size(); ++i)
+        queues.push_back(std::make_unique<ChunkQueue>(m_nBufferLimit, ending.get_token()));
+    std::vector<std::jthread> workers; // joined before the queues go
+    workers.reserve(chunks.size());
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        ChunkQueue& queue = *queues[i];
+        chunks[i].OnTooComplex = [&queue](std::size_t filter, std::int64_t line) {
+            queue.ReportTooComplex(filter, line);
+        };
+        workers.emplace_back([this, &queue, chunk = std::move(chunks[i]), token = ending.get_token()]() mutable {
+            ChunkQueue::Ending end;
+            try {
+                std::unique_ptr<FilterEngine> engine = MakeEngine();
+                engine->SetChunk(std::move(chunk));
+                end.Result = engine->Run(token, queue);
+                end.LineCount = engine->GetChunkLineCount();
+                end.ReachedEnd = engine->ReachedChunkEnd();
+                end.TooComplexLines = engine->GetTooComplexLineCount();
+            } catch (const std::bad_alloc&) {
+                end.Result = EngineResult::OutOfMemory;
+                try {
+                    queue.ReportError(OutOfMemoryMessage(m_strShownName.empty() ? m_Run.Path : m_strShownName));
+                } catch (const std::bad_alloc&) {
+                }
+            }
+            queue.Finish(end);
+        });
+    }
+
+    const std::string& shownName = m_strShownName.empty() ? m_Run.Path : m_strShownName;
+    std::vector<bool> tooComplexReported(m_Run.Filters.size(), false);
+    std::int64_t lineOffset = 0;
+    EngineResult result = EngineResult::Finished;
+    m_nTooComplexLines = 0;
+    std::deque<ChunkQueue::Item> items;
+    for (std::size_t i = 0; i < queues.size(); ++i) {
+        ChunkQueue::Ending end;
+        while (queues[i]->Take(items, end)) {
+            for (ChunkQueue::Item& item : items) {
+                switch (item.What) {
+                case ChunkQueue::Item::Kind::Lines:
+                    for (OutputLine& line : item.Batch.Lines)
+                        line.LineNumber += lineOffset;
+                    output.WriteLines(std::move(item.Batch));
+                    break;
+                case ChunkQueue::Item::Kind::Error:
+                    output.ReportError(item.Message);
+                    break;
+                case ChunkQueue::Item::Kind::TooComplex:
+                    if (!tooComplexReported[item.Filter]) {
+                        tooComplexReported[item.Filter] = true;
+                        output.ReportError(TooComplexMessage(lineOffset + item.LineNumber, shownName));
+                    }
+                    break;
+                }
+            }
+            items.clear();
+        }
+        m_nTooComplexLines += end.TooComplexLines;
+        lineOffset += end.LineCount;
+        result = end.Result;
+        // A piece that ended short (a stop, no memory, a file cut short under the run) ends the
+        // run there, as one pass would have ended.
+        if (result != EngineResult::Finished || (!end.ReachedEnd && i + 1 < queues.size()))
+            break;
+    }
+    ending.request_stop();
+    workers.clear();
+    for (const std::unique_ptr<ChunkQueue>& queue : queues)
+        m_nPeakBufferedBytes = std::max(m_nPeakBufferedBytes, queue->GetPeakBytes());
+    return result;
+}
