@@ -25,7 +25,7 @@ class ParallelFilterEngine
 {
 public:
     static constexpr std::size_t DefaultBufferLimit = 8 * 1024 * 1024; // per piece
-    static constexpr std::uint64_t MinChunkSize = 1024 * 1024;        // smaller pieces are not worth a thread
+    static constexpr std::uint64_t MinChunkSize = 1024 * 1024;         // smaller pieces are not worth a thread
 
     // threads 0: as many as the machine has cores.
     ParallelFilterEngine(FilterRun run, unsigned threads, std::size_t blockSize = FilterEngine::DefaultBlockSize);

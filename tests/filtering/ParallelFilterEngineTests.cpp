@@ -126,7 +126,8 @@ TEST(ParallelFilterEngineTest, AgreesWithOnePassWhereverTheFileIsCut)
         const std::size_t blockSize = std::uniform_int_distribution<std::size_t>(1, 64)(random);
         const std::vector<std::uint64_t> splits = RandomSplits(random, log);
         const Outcome whole = RunOnePass(run, blockSize);
-        const Outcome split = RunSplit(run, blockSize, splits, std::uniform_int_distribution<std::size_t>(1, 256)(random));
+        const Outcome split =
+            RunSplit(run, blockSize, splits, std::uniform_int_distribution<std::size_t>(1, 256)(random));
         std::string where;
         for (const std::uint64_t offset : splits)
             where += std::to_string(offset) + " ";
