@@ -431,7 +431,7 @@ void CMainFrame::UpdateCommandUI()
     GetCommand(CommandId::ToggleFilterOutput)
         ->setEnabled(hasView &&
                      (view->GetShowsFilteredText() || view->HasKeptFilterOutput() ||
-                      (GetActiveLogDocument() && GetActiveLogDocument()->GetFilterSettings().GetCount() > 0)));
+                      (GetActiveLogDocument() && GetActiveLogDocument()->GetFilterSettings().GetEnabledCount() > 0)));
     GetCommand(CommandId::FilterSettings)->setEnabled(hasView);
     GetCommand(EditFind)->setEnabled(CanFind(view));
     GetCommand(EditRepeat)->setEnabled(hasView && CanFindNext());
@@ -685,7 +685,7 @@ void CMainFrame::OnFollow(bool follow)
         return;
     view->SetFollow(follow);
     // Filter output follows through a run of its own: the filters are applied anew, following.
-    if (follow && view->GetShowsFilteredText() && document->GetFilterSettings().GetCount() > 0)
+    if (follow && view->GetShowsFilteredText() && document->GetFilterSettings().GetEnabledCount() > 0)
         document->ApplyOwnFilters(GetExcludeMatches());
     UpdateCommandUI();
 }
@@ -698,7 +698,7 @@ void CMainFrame::OnToggleFilterOutput()
         return;
     // No output kept, or the file changed since: the document's filters are applied anew.
     if (view->ToggleFilterOutput() == COstrelView::ToggleResult::NeedsRun &&
-        document->GetFilterSettings().GetCount() > 0)
+        document->GetFilterSettings().GetEnabledCount() > 0)
         document->ApplyOwnFilters(GetExcludeMatches());
     UpdateCommandUI();
 }

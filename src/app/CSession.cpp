@@ -42,7 +42,7 @@ CSession CSession::Capture(const CDocumentArea& area)
             for (int i = 0; i < filters.GetCount(); ++i) {
                 saved.Filters.push_back({QString::fromStdU16String(filters.GetFilterString(i)), filters.GetRegExp(i),
                                          filters.GetCaseSensitive(i), filters.GetOutputBeforeMatch(i),
-                                         filters.GetOutputAfterMatch(i)});
+                                         filters.GetOutputAfterMatch(i), filters.GetEnabled(i)});
             }
             if (frame == active)
                 session.m_nActiveDocument = static_cast<int>(session.m_Documents.size());
@@ -73,7 +73,8 @@ CSession CSession::Read(QSettings& settings)
                                         settings.value(QStringLiteral("RegExp")).toInt(),
                                         settings.value(QStringLiteral("CaseSensitive")).toInt() != 0,
                                         settings.value(QStringLiteral("OutputBeforeMatch")).toInt(),
-                                        settings.value(QStringLiteral("OutputAfterMatch")).toInt()});
+                                        settings.value(QStringLiteral("OutputAfterMatch")).toInt(),
+                                        settings.value(QStringLiteral("Enabled"), 1).toInt() != 0});
         }
         settings.endArray();
         if (!document.Path.isEmpty())
@@ -106,6 +107,9 @@ void CSession::Write(QSettings& settings) const
             settings.setValue(QStringLiteral("CaseSensitive"), filter.CaseSensitive ? 1 : 0);
             settings.setValue(QStringLiteral("OutputBeforeMatch"), filter.OutputBeforeMatch);
             settings.setValue(QStringLiteral("OutputAfterMatch"), filter.OutputAfterMatch);
+            // Only a switched-off filter says so: a session written before keeps reading the same.
+            if (!filter.Enabled)
+                settings.setValue(QStringLiteral("Enabled"), 0);
         }
         settings.endArray();
     }
@@ -171,6 +175,7 @@ QString CSession::Restore(CMainFrame& frame) const
             filters.SetCaseSensitive(index, filter.CaseSensitive);
             filters.SetOutputBeforeMatch(index, filter.OutputBeforeMatch);
             filters.SetOutputAfterMatch(index, filter.OutputAfterMatch);
+            filters.SetEnabled(index, filter.Enabled);
         }
         filters.SetExcludeMatches(saved.ExcludeMatches);
         if (static_cast<int>(i) == m_nActiveDocument)

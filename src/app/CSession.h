@@ -24,6 +24,7 @@ public:
         bool CaseSensitive = false;
         int OutputBeforeMatch = 0;
         int OutputAfterMatch = 0;
+        bool Enabled = true;
     };
     struct Document
     {

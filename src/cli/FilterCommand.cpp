@@ -157,6 +157,11 @@ bool AddFiltersFromFile(const CommandLineFilter& source, TextEncoding encoding, 
         error = result.Message;
         return false;
     }
+    // A file whose filters are all switched off gives nothing to filter by, as an empty one does.
+    if (settings.GetEnabledCount() == 0) {
+        error = "ostrel-filter: no filter switched on in filter settings file \"" + source.Text + "\"";
+        return false;
+    }
     const FilterRun fromFile = MakeFilterRun(settings, std::string(), encoding);
     run.Filters.insert(run.Filters.end(), fromFile.Filters.begin(), fromFile.Filters.end());
     run.ExcludeMatches = run.ExcludeMatches || fromFile.ExcludeMatches;

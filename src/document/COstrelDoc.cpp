@@ -94,9 +94,9 @@ bool COstrelDoc::ApplyFilters(const FilterSettings& settings)
 {
     if (!m_pView || IsFiltering())
         return false;
-    if (settings.GetCount() == 0) {
-        // Nothing to filter by: the whole file again. A file that cannot be read leaves the
-        // view as it was rather than empty.
+    if (settings.GetEnabledCount() == 0) {
+        // Nothing to filter by, or every filter switched off: the whole file again. A file that cannot be read leaves
+        // the view as it was rather than empty.
         return m_pView->ReloadDocumentText();
     }
     // A file that is gone now leaves the text shown as it is (the toggle still has it), and

@@ -53,9 +53,9 @@ public:
     void SetPathName(const QString& path);
 
     // Apply: the file filtered by these settings (their filters and exclude switch) into the view,
-    // with the workspace's progress window; an empty list shows the whole file again. One run at
-    // a time: while one goes on, nothing starts (false). A run of this document that still
-    // follows the file gives way to the new one. The settings are copied.
+    // with the workspace's progress window; an empty list, or one whose filters are all off, shows the whole file
+    // again. One run at a time: while one goes on, nothing starts (false). A run of this document that still follows
+    // the file gives way to the new one. The settings are copied.
     bool ApplyFilters(const FilterSettings& settings);
     // The document's own filters applied anew, with the exclude switch given: for the toggle and
     // Follow when the output has to be made again.

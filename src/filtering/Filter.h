@@ -13,6 +13,7 @@ struct Filter
     std::int32_t OutputBeforeMatch = 0; // lines before a match that are output with it
     std::int32_t OutputAfterMatch = 0;  // lines after a match that are output with it
     std::u16string FilterString;
+    bool Enabled = true; // a switched-off filter stays in its list but takes no part in a run
 
     bool operator==(const Filter&) const = default;
 };

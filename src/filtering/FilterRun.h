@@ -30,6 +30,6 @@ struct FilterRun
     bool Follow = false;
 };
 
-// Copies the settings' filters and ExcludeMatches into a run, encoding each filter string with
-// the codec the file is shown in.
+// Copies the settings' switched-on filters and ExcludeMatches into a run, encoding each filter
+// string with the codec the file is shown in. With every filter off the run has no filters.
 FilterRun MakeFilterRun(const FilterSettings& settings, const std::string& path, TextEncoding encoding);

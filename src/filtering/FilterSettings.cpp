@@ -48,6 +48,7 @@ void FilterSettings::CopyFiltersFrom(const FilterSettings& other)
         SetCaseSensitive(i, other.GetCaseSensitive(i));
         SetOutputBeforeMatch(i, other.GetOutputBeforeMatch(i));
         SetOutputAfterMatch(i, other.GetOutputAfterMatch(i));
+        SetEnabled(i, other.GetEnabled(i));
     }
 }
 
@@ -102,6 +103,26 @@ void FilterSettings::SetOutputAfterMatch(int index, std::int32_t lines)
 {
     if (IsValidIndex(index))
         m_Filters[static_cast<std::size_t>(index)]->OutputAfterMatch = lines;
+}
+
+bool FilterSettings::GetEnabled(int index) const
+{
+    const Filter* filter = GetFilter(index);
+    return filter ? filter->Enabled : false;
+}
+
+void FilterSettings::SetEnabled(int index, bool enabled)
+{
+    if (IsValidIndex(index))
+        m_Filters[static_cast<std::size_t>(index)]->Enabled = enabled;
+}
+
+int FilterSettings::GetEnabledCount() const
+{
+    int count = 0;
+    for (int i = 0; i < m_nCount; ++i)
+        count += m_Filters[static_cast<std::size_t>(i)]->Enabled ? 1 : 0;
+    return count;
 }
 
 void FilterSettings::SetPath(const std::u16string& path)

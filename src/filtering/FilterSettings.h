@@ -39,6 +39,12 @@ public:
     void SetOutputBeforeMatch(int index, std::int32_t lines);
     std::int32_t GetOutputAfterMatch(int index) const;
     void SetOutputAfterMatch(int index, std::int32_t lines);
+    // Whether the filter takes part in a run; a new filter does. A switched-off filter keeps its
+    // place, and counts towards MaxFilters like any other.
+    bool GetEnabled(int index) const;
+    void SetEnabled(int index, bool enabled);
+    // How many filters a run would use.
+    int GetEnabledCount() const;
     // The filter at index, or null for an invalid index.
     const Filter* GetFilter(int index) const;
 

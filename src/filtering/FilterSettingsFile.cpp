@@ -116,13 +116,138 @@ constexpr IntegerKey FilterIntegerKeys[] = {
     {u"OutputAfterMatch", &PendingFilter::OutputAfterMatch},
 };
 
+// A switched-off filter is written as comment lines, so that a reader that knows nothing of them
+// sees only the filters that are on: a marker line, then the filter's own block with "#" in
+// place of the first column of each line. A commented line is exactly as long as the line it
+// stands for, so the strings that fit one piece of the reader fit here too.
+constexpr std::u16string_view SwitchedOffMarker = u"# Ostrel: switched off";
+constexpr std::string_view SwitchedOffMarkerBytes = "# Ostrel: switched off";
+
+// The lines of a switched-off block after the marker, each with the text its value follows.
+enum class SwitchedOffLine
+{
+    FilterStart,
+    FilterString,
+    RegExp,
+    CaseSensitive,
+    OutputBeforeMatch,
+    OutputAfterMatch,
+    FilterEnd,
+    Complete,
+};
+
+constexpr std::u16string_view SwitchedOffLinePrefixes[] = {
+    u"#<Filter>",         u"#  FilterString=",      u"#  RegExp=",
+    u"#  CaseSensitive=", u"#  OutputBeforeMatch=", u"#  OutputAfterMatch=",
+    u"#</Filter>",
+};
+
+// Recognises switched-off blocks among the comment lines it is given, whole lines at a time.
+// It is strict: only the exact lines the writer produces, one after the other, make a block; any
+// other line, a blank one included, ends the candidate, and its lines stay plain comments. A line
+// longer than one piece of the reader never belongs to a block, since its rest would be read as
+// a line of its own.
+class CSwitchedOffBlockReader
+{
+public:
+    // Takes the next line (without its line feed) while the reader is outside every block; true
+    // when that line completed a block, whose filter is then Filter().
+    bool TakeLine(std::u16string_view line);
+    // Any line read inside a block of the file ends a candidate.
+    void Reset() { m_eNext = SwitchedOffLine::Complete; }
+    const PendingFilter& Completed() const { return m_Pending; }
+
+private:
+    bool TakeBlockLine(std::u16string_view line);
+
+    SwitchedOffLine m_eNext = SwitchedOffLine::Complete; // Complete: no candidate under way
+    PendingFilter m_Pending;
+};
+
+// The value of a block line: a decimal integer exactly as the writer formats it.
+bool ParseCanonicalInteger(std::u16string_view text, std::int32_t& value)
+{
+    if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == u'0'))
+        return false;
+    std::int64_t number = 0;
+    for (const char16_t c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+        number = number * 10 + (c - u'0');
+    }
+    if (number > std::numeric_limits<std::int32_t>::max())
+        return false;
+    value = static_cast<std::int32_t>(number);
+    return true;
+}
+
+bool CSwitchedOffBlockReader::TakeLine(std::u16string_view line)
+{
+    if (line.size() > MaxPieceLength) {
+        Reset();
+        return false;
+    }
+    if (m_eNext != SwitchedOffLine::Complete && TakeBlockLine(line))
+        return m_eNext == SwitchedOffLine::Complete;
+    // Not the next line of a block: perhaps the start of one.
+    m_eNext = line == SwitchedOffMarker ? SwitchedOffLine::FilterStart : SwitchedOffLine::Complete;
+    m_Pending = PendingFilter();
+    return false;
+}
+
+bool CSwitchedOffBlockReader::TakeBlockLine(std::u16string_view line)
+{
+    const std::u16string_view prefix = SwitchedOffLinePrefixes[static_cast<int>(m_eNext)];
+    if (!line.starts_with(prefix))
+        return false;
+    const std::u16string_view value = line.substr(prefix.size());
+    switch (m_eNext) {
+    case SwitchedOffLine::FilterStart:
+    case SwitchedOffLine::FilterEnd:
+        if (!value.empty())
+            return false;
+        break;
+    case SwitchedOffLine::FilterString:
+        // Between quotes, with nothing a saved string cannot hold.
+        if (value.size() < 2 || !value.starts_with(u'"') || !value.ends_with(u'"') ||
+            !IsSavableFilterString(value.substr(1, value.size() - 2)))
+            return false;
+        m_Pending.FilterString.assign(value.substr(1, value.size() - 2));
+        break;
+    case SwitchedOffLine::RegExp:
+        if (!ParseCanonicalInteger(value, m_Pending.RegExp))
+            return false;
+        break;
+    case SwitchedOffLine::CaseSensitive:
+        if (value != u"0" && value != u"1")
+            return false;
+        m_Pending.CaseSensitive = value == u"1" ? 1 : 0;
+        break;
+    case SwitchedOffLine::OutputBeforeMatch:
+        if (!ParseCanonicalInteger(value, m_Pending.OutputBeforeMatch))
+            return false;
+        break;
+    case SwitchedOffLine::OutputAfterMatch:
+        if (!ParseCanonicalInteger(value, m_Pending.OutputAfterMatch))
+            return false;
+        break;
+    case SwitchedOffLine::Complete:
+        return false;
+    }
+    m_eNext = static_cast<SwitchedOffLine>(static_cast<int>(m_eNext) + 1);
+    return true;
+}
+
 // The reader's state machine, fed one piece of a line at a time.
 class CFilterFileReader
 {
 public:
     CFilterFileReader(const std::string& path, FilterSettings& target) : m_strPath(path), m_Target(target) {}
 
-    // Handles the next line; false when it is an error and reading must stop.
+    // Handles the next line of the file, with its line feed if it has one, one piece at a time;
+    // false when it is an error and reading must stop.
+    bool ReadFileLine(std::u16string_view line);
+    // Handles the next piece of a line.
     bool ReadLine(std::u16string_view line);
     FilterFileResult Finish() const;
     // The file is longer than a filter settings file can be: the line where reading stopped is
@@ -134,6 +259,7 @@ private:
     bool HandleSettings(std::u16string_view text, std::u16string_view line);
     bool HandleFilter(std::u16string_view text, std::u16string_view line);
     bool Fail(FilterFileStatus status, std::u16string_view line);
+    void AddFilter(const PendingFilter& filter, bool enabled);
 
     const std::string& m_strPath;
     FilterSettings& m_Target;
@@ -141,9 +267,36 @@ private:
     std::int64_t m_nLineNumber = 0; // blank lines and comments cost nothing, so a file may hold very many
     int m_nFilterIndex = -1;        // list index of the filter being read; stays >= 0 once "<Filter>" was seen
     PendingFilter m_Pending;
+    CSwitchedOffBlockReader m_SwitchedOff;
     FilterFileResult m_Error;
     bool m_bFailed = false;
 };
+
+bool CFilterFileReader::ReadFileLine(std::u16string_view line)
+{
+    // A switched-off block is made of comment lines, which the pieces below pass over; it is
+    // recognised on the whole lines, and only where a "<Filter>" could start.
+    if (m_State != ReaderState::Outside) {
+        m_SwitchedOff.Reset();
+    } else if (m_SwitchedOff.TakeLine(line.ends_with(u'\n') ? line.substr(0, line.size() - 1) : line)) {
+        m_nFilterIndex = m_Target.GetCount();
+        AddFilter(m_SwitchedOff.Completed(), false);
+    }
+    for (std::size_t piece = 0; piece < line.size(); piece += MaxPieceLength)
+        if (!ReadLine(line.substr(piece, MaxPieceLength)))
+            return false;
+    return true;
+}
+
+void CFilterFileReader::AddFilter(const PendingFilter& filter, bool enabled)
+{
+    // A full list ignores the add, and the setters on the noted index with it.
+    m_Target.AddFilter(filter.FilterString, filter.RegExp);
+    m_Target.SetCaseSensitive(m_nFilterIndex, filter.CaseSensitive != 0);
+    m_Target.SetOutputBeforeMatch(m_nFilterIndex, filter.OutputBeforeMatch);
+    m_Target.SetOutputAfterMatch(m_nFilterIndex, filter.OutputAfterMatch);
+    m_Target.SetEnabled(m_nFilterIndex, enabled);
+}
 
 bool CFilterFileReader::ReadLine(std::u16string_view line)
 {
@@ -172,7 +325,7 @@ bool CFilterFileReader::HandleOutside(std::u16string_view text)
         return true;
     }
     if (StartsWithKeyword(text, u"<Filter>")) {
-        // The index is noted now; a full list ignores the add at "</Filter>" and the setters with it.
+        // The index is noted now, for the setters at "</Filter>".
         m_nFilterIndex = m_Target.GetCount();
         m_Pending = PendingFilter();
         m_State = ReaderState::Filter;
@@ -214,10 +367,7 @@ bool CFilterFileReader::HandleFilter(std::u16string_view text, std::u16string_vi
         }
     }
     if (StartsWithKeyword(text, u"</Filter>")) {
-        m_Target.AddFilter(m_Pending.FilterString, m_Pending.RegExp);
-        m_Target.SetCaseSensitive(m_nFilterIndex, m_Pending.CaseSensitive != 0);
-        m_Target.SetOutputBeforeMatch(m_nFilterIndex, m_Pending.OutputBeforeMatch);
-        m_Target.SetOutputAfterMatch(m_nFilterIndex, m_Pending.OutputAfterMatch);
+        AddFilter(m_Pending, true);
         m_State = ReaderState::Outside;
         return true;
     }
@@ -317,14 +467,19 @@ std::string FormatFilterSettingsAs(const FilterSettings& settings, TextEncoding 
     out += "</FilterSettings>\r\n";
     for (int i = 0; i < settings.GetCount(); ++i) {
         const Filter& filter = *settings.GetFilter(i);
-        out += "<Filter>\r\n";
+        // A switched-off filter's lines are comments: "#" takes the first column of each.
+        const char* start = filter.Enabled ? "" : "#";
+        const char* indent = filter.Enabled ? "   " : "#  ";
+        if (!filter.Enabled)
+            out.append(SwitchedOffMarkerBytes).append("\r\n");
+        out += start + std::string("<Filter>\r\n");
         // Written as it stands: a double quote inside cannot be escaped and will not load back.
-        out += "   FilterString=\"" + EncodeText(filter.FilterString, encoding) + "\"\r\n";
-        out += "   RegExp=" + std::to_string(filter.RegExp) + "\r\n";
-        out += "   CaseSensitive=" + std::to_string(filter.CaseSensitive ? 1 : 0) + "\r\n";
-        out += "   OutputBeforeMatch=" + std::to_string(filter.OutputBeforeMatch) + "\r\n";
-        out += "   OutputAfterMatch=" + std::to_string(filter.OutputAfterMatch) + "\r\n";
-        out += "</Filter>\r\n";
+        out += indent + std::string("FilterString=\"") + EncodeText(filter.FilterString, encoding) + "\"\r\n";
+        out += indent + std::string("RegExp=") + std::to_string(filter.RegExp) + "\r\n";
+        out += indent + std::string("CaseSensitive=") + std::to_string(filter.CaseSensitive ? 1 : 0) + "\r\n";
+        out += indent + std::string("OutputBeforeMatch=") + std::to_string(filter.OutputBeforeMatch) + "\r\n";
+        out += indent + std::string("OutputAfterMatch=") + std::to_string(filter.OutputAfterMatch) + "\r\n";
+        out += start + std::string("</Filter>\r\n");
     }
     return out;
 }
@@ -427,10 +582,8 @@ FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings&
         // CR LF reads as one line feed; a lone CR is data.
         if (lineFeed != std::string::npos && line.size() >= 2 && line[line.size() - 2] == u'\r')
             line.erase(line.size() - 2, 1);
-        const std::u16string_view text(line);
-        for (std::size_t piece = 0; piece < text.size(); piece += MaxPieceLength)
-            if (!reader.ReadLine(text.substr(piece, MaxPieceLength)))
-                return reader.Finish();
+        if (!reader.ReadFileLine(line))
+            return reader.Finish();
     }
     return reader.Finish();
 }

@@ -31,13 +31,17 @@ struct FilterFileResult
 
 // Reads a filter settings file into target, whose filters are cleared first and filled as the
 // file is read (ExcludeMatches follows the file's setting). Stops at the first bad line.
-// path is the file name as the file system spells it (bytes).
+// Switched-off filters come back from the comment blocks the writer makes of them; a comment
+// that is not exactly such a block stays a comment. path is the file name as the file system
+// spells it (bytes).
 FilterFileResult ReadFilterSettingsFile(const std::string& path, FilterSettings& target);
 
 // Writes the settings' filters and ExcludeMatches in the file layout, replacing the file as a
 // whole (FileReplacer), so a failure leaves the old file intact and a replaced file keeps its
 // owner, group, mode, symbolic links and other names. A read-only file is not replaced.
 // Settings with a filter string that would not load back as it is are refused (Unsavable).
+// A switched-off filter is written as comment lines, so that a reader that ignores comments sees
+// only the filters that are on; a list without one is written as it always was.
 FilterFileResult WriteFilterSettingsFile(const std::string& path, const FilterSettings& settings);
 
 // The longest filter string whose written line, up to its closing quote, fits into the 254

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QSettings>
 #include <QSizeGrip>
 #include <QStandardPaths>
@@ -269,14 +270,13 @@ void CFilterSettingsDlg::CreateControls()
     m_pFiltersLabel = CreateLabel(this, u"Filters"_s, u"filtersLabel"_s);
     m_pFilterLabel = CreateLabel(this, u"Filter"_s, u"filterLabel"_s);
     m_pFilterList = new CLastColumnAutoResizingListCtrl(this);
-    // A filter's colour goes with its place in the list: rows that move or go recolour the rest.
-    const auto recolour = [this] {
-        for (int row = 0; row < m_pFilterList->topLevelItemCount(); ++row)
-            ShowRowColour(row);
-    };
+    // A filter's colour goes with its place among the filters that are on: rows that move, go or
+    // are switched recolour the rest.
+    const auto recolour = [this] { ShowRowColours(); };
     connect(m_pFilterList->model(), &QAbstractItemModel::rowsRemoved, this, recolour);
     connect(m_pFilterList->model(), &QAbstractItemModel::rowsMoved, this, recolour);
     connect(m_pFilterList->model(), &QAbstractItemModel::rowsInserted, this, recolour);
+    connect(m_pFilterList, &QTreeWidget::itemChanged, this, &CFilterSettingsDlg::OnFilterItemChanged);
     m_pFilterList->setObjectName(u"filterList"_s);
     m_pRegExpSyntaxButton = CreateButton(this, u"RegExp Syntax"_s, u"regExpSyntaxButton"_s);
     m_pEnableTooltipsCheck = CreateCheckBox(this, u"Enable Tooltips"_s, u"enableTooltipsCheck"_s);
@@ -575,6 +575,10 @@ void CFilterSettingsDlg::CopyToActiveDocument()
 void CFilterSettingsDlg::FillRow(int nRow, const FilterSettings& settings, int nFilter)
 {
     QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow);
+    // Filling a row changes its item again and again; none of that is the user's switch.
+    const QScopedValueRollback<bool> filling(m_bFillingRow, true);
+    pItem->setFlags(pItem->flags() | Qt::ItemIsUserCheckable);
+    pItem->setCheckState(ColumnFilter, settings.GetEnabled(nFilter) ? Qt::Checked : Qt::Unchecked);
     const bool bRegExp = settings.GetRegExp(nFilter) != 0;
     pItem->setText(ColumnFilter, QString::fromStdU16String(settings.GetFilterString(nFilter)));
     pItem->setData(ColumnFilter, CLastColumnAutoResizingListCtrl::ItemDataRole, bRegExp ? 1 : 0);
@@ -587,15 +591,62 @@ void CFilterSettingsDlg::FillRow(int nRow, const FilterSettings& settings, int n
     ShowRowColour(nRow);
 }
 
+bool CFilterSettingsDlg::IsRowSwitchedOn(int nRow) const
+{
+    // A row not filled yet has no check box: it counts as on until it has one.
+    const QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow);
+    return pItem && pItem->data(ColumnFilter, Qt::CheckStateRole).toInt() != static_cast<int>(Qt::Unchecked);
+}
+
 void CFilterSettingsDlg::ShowRowColour(int nRow)
 {
-    // The colour that marks the lines this filter keeps, as a swatch before its string.
-    if (QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow)) {
-        const std::uint32_t colour = FilterColour(nRow);
-        pItem->setData(ColumnFilter, Qt::DecorationRole,
-                       QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                              static_cast<int>((colour >> 16) & 0xFF)));
+    int nColourIndex = 0;
+    for (int nAbove = 0; nAbove < nRow; ++nAbove)
+        nColourIndex += IsRowSwitchedOn(nAbove) ? 1 : 0;
+    ShowRowColour(nRow, nColourIndex);
+}
+
+void CFilterSettingsDlg::ShowRowColours()
+{
+    int nColourIndex = 0;
+    for (int nRow = 0; nRow < m_pFilterList->topLevelItemCount(); ++nRow) {
+        ShowRowColour(nRow, nColourIndex);
+        nColourIndex += IsRowSwitchedOn(nRow) ? 1 : 0;
     }
+}
+
+void CFilterSettingsDlg::ShowRowColour(int nRow, int nColourIndex)
+{
+    // The colour that marks the lines this filter keeps, as a swatch before its string. A run
+    // numbers only the filters that are on, so they take the colours in turn; one that is off
+    // marks nothing and shows a grey swatch.
+    QTreeWidgetItem* pItem = m_pFilterList->topLevelItem(nRow);
+    if (!pItem)
+        return;
+    const QScopedValueRollback<bool> filling(m_bFillingRow, true);
+    if (!IsRowSwitchedOn(nRow)) {
+        pItem->setData(ColumnFilter, Qt::DecorationRole,
+                       m_pFilterList->palette().color(QPalette::Disabled, QPalette::Text));
+        return;
+    }
+    const std::uint32_t colour = FilterColour(nColourIndex);
+    pItem->setData(ColumnFilter, Qt::DecorationRole,
+                   QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                          static_cast<int>((colour >> 16) & 0xFF)));
+}
+
+void CFilterSettingsDlg::OnFilterItemChanged(QTreeWidgetItem* pItem, int nColumn)
+{
+    if (m_bFillingRow || nColumn != ColumnFilter)
+        return;
+    const int nRow = m_pFilterList->indexOfTopLevelItem(pItem);
+    const bool bOn = pItem->checkState(ColumnFilter) != Qt::Unchecked;
+    if (nRow < 0 || nRow >= m_FilterSettings.GetCount() || bOn == m_FilterSettings.GetEnabled(nRow))
+        return;
+    // Switching a filter is an edit of the list like any other: the document takes it at once.
+    m_FilterSettings.SetEnabled(nRow, bOn);
+    ShowRowColours();
+    CopyToActiveDocument();
 }
 
 void CFilterSettingsDlg::RefreshFilterList()

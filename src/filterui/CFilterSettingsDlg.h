@@ -25,6 +25,7 @@ class QPushButton;
 class QSettings;
 class QSizeGrip;
 class QTimer;
+class QTreeWidgetItem;
 class QUrl;
 
 // The single modeless filter settings dialog. It holds the working filter list, shows it in
@@ -96,7 +97,7 @@ public Q_SLOTS:
     void OnRegExpSyntax();
     void OnEnableTooltips();
     // Filters the active document with the working list: its view shows only the kept lines.
-    // With no filters the whole file is shown again; with no active document nothing happens.
+    // With no filters, or every filter off, the whole file is shown again; with no active document nothing happens.
     void OnApplyFilterSettings();
 
 protected:
@@ -132,12 +133,19 @@ private:
     // The selected row for Edit or Delete; -1 after telling the user there is none.
     int GetChosenRow(const QString& noFilterText, const QString& caption);
     void FillRow(int nRow, const FilterSettings& settings, int nFilter);
+    // Whether the row's check box is set (a row without one yet counts as set).
+    bool IsRowSwitchedOn(int nRow) const;
     void ShowRowColour(int nRow);
+    void ShowRowColour(int nRow, int nColourIndex);
+    void ShowRowColours();
+    // A click or Space on a row's check box switches its filter on or off.
+    void OnFilterItemChanged(QTreeWidgetItem* pItem, int nColumn);
 
     FilterSettings m_FilterSettings;
     QString m_strFilter;
     bool m_bToolTipsActive = true;
     bool m_bColumnsFitted = false; // set by the first layout with the list shown
+    bool m_bFillingRow = false;    // the program, not the user, is changing a row's item
     QRect m_HiddenGeometry;        // where it was when the user hid it; null before
     QString m_strFilterError;
     std::function<bool(const QUrl&)> m_HelpOpener;

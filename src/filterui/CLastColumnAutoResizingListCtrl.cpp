@@ -215,6 +215,24 @@ void CLastColumnAutoResizingListCtrl::keyPressEvent(QKeyEvent* pEvent)
         pEvent->accept();
         return;
     }
+    // Space belongs to the selected row's check box, whichever cell has the focus: left to the
+    // view it would toggle only when the current cell is the one that holds the box, and it would
+    // toggle the current row even when that row is not selected.
+    if (pEvent->key() == Qt::Key_Space && (modifiers & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        const QList<QTreeWidgetItem*> selected = selectedItems();
+        QTreeWidgetItem* pSelected = selected.isEmpty() ? nullptr : selected.first();
+        if (pSelected && HasCheckBox(pSelected)) {
+            pSelected->setCheckState(0, pSelected->checkState(0) == Qt::Unchecked ? Qt::Checked : Qt::Unchecked);
+            pEvent->accept();
+            return;
+        }
+        // With no row selected Space selects the current one and switches nothing.
+        if (!pSelected && currentItem() && HasCheckBox(currentItem())) {
+            currentItem()->setSelected(true);
+            pEvent->accept();
+            return;
+        }
+    }
     QTreeWidget::keyPressEvent(pEvent);
 }
 
@@ -222,20 +240,53 @@ void CLastColumnAutoResizingListCtrl::drawRow(QPainter* pPainter, const QStyleOp
                                               const QModelIndex& index) const
 {
     const QModelIndex first = index.sibling(index.row(), 0);
+    const bool bGreyed = IsRowGreyed(first);
     if (first.data(ItemDataRole).toInt() == 0) {
-        QTreeWidget::drawRow(pPainter, option, index);
+        if (!bGreyed) {
+            QTreeWidget::drawRow(pPainter, option, index);
+            return;
+        }
+        // The text of a row that is switched off takes the colour of disabled text.
+        QStyleOptionViewItem rowOption(option);
+        const QColor greyed = option.palette.color(QPalette::Disabled, QPalette::Text);
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            rowOption.palette.setColor(group, QPalette::Text, greyed);
+        QTreeWidget::drawRow(pPainter, rowOption, index);
         return;
     }
     // The row is painted in our own colours: its selection uses them instead of the usual
-    // highlight, and an unselected row is red on white whatever the palette.
+    // highlight, and an unselected row is red on white whatever the palette (a pale red when
+    // the row is switched off).
     const bool bSelected = selectionModel() && selectionModel()->isSelected(first);
+    const QColor text = bGreyed ? GetGreyedTextColor() : m_crNormalText;
     QStyleOptionViewItem rowOption(option);
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        rowOption.palette.setColor(group, QPalette::Text, m_crNormalText);
+        rowOption.palette.setColor(group, QPalette::Text, text);
         rowOption.palette.setColor(group, QPalette::Base, m_crNormalBk);
         rowOption.palette.setColor(group, QPalette::Highlight, m_crSelectedBk);
         rowOption.palette.setColor(group, QPalette::HighlightedText, m_crSelectedText);
     }
     pPainter->fillRect(option.rect, bSelected ? m_crSelectedBk : m_crNormalBk);
     QTreeWidget::drawRow(pPainter, rowOption, index);
+}
+
+bool CLastColumnAutoResizingListCtrl::HasCheckBox(const QTreeWidgetItem* pItem)
+{
+    // Items may be checked by the user by default; only one given a state shows a box.
+    return pItem->flags().testFlag(Qt::ItemIsUserCheckable) && pItem->flags().testFlag(Qt::ItemIsEnabled) &&
+           pItem->data(0, Qt::CheckStateRole).isValid();
+}
+
+bool CLastColumnAutoResizingListCtrl::IsRowGreyed(const QModelIndex& first) const
+{
+    const QVariant state = first.data(Qt::CheckStateRole);
+    return first.flags().testFlag(Qt::ItemIsUserCheckable) && state.isValid() &&
+           state.toInt() == static_cast<int>(Qt::Unchecked);
+}
+
+QColor CLastColumnAutoResizingListCtrl::GetGreyedTextColor() const
+{
+    // Half way from the row's red to its white.
+    return QColor((m_crNormalText.red() + m_crNormalBk.red()) / 2, (m_crNormalText.green() + m_crNormalBk.green()) / 2,
+                  (m_crNormalText.blue() + m_crNormalBk.blue()) / 2);
 }

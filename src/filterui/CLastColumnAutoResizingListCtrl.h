@@ -10,6 +10,8 @@ class CNonExtendableHeaderCtrl;
 // Widening another column narrows the last one and narrowing it gives the width back; a
 // double-click on a divider fits that column; Ctrl with the keypad's plus fits every column.
 // Rows whose item data (ItemDataRole of column 0) is non-zero are drawn in colours of their own.
+// A row whose column 0 is checkable and unchecked is drawn greyed; Space toggles the check box of
+// the selected row, as a click on it does.
 // Every group of width changes runs with updates off and ends in one repaint.
 class CLastColumnAutoResizingListCtrl : public QTreeWidget
 {
@@ -35,6 +37,12 @@ public:
     QColor GetSelectedTextColor() const { return m_crSelectedText; }
     QColor GetNormalBkColor() const { return m_crNormalBk; }
     QColor GetNormalTextColor() const { return m_crNormalText; }
+    // The text colour of a switched-off row among those drawn in our own colours.
+    QColor GetGreyedTextColor() const;
+    // Whether the row of this column-0 index is drawn greyed: its check box is there and clear.
+    bool IsRowGreyed(const QModelIndex& first) const;
+    // Whether the item shows a check box in column 0 that the user may toggle.
+    static bool HasCheckBox(const QTreeWidgetItem* pItem);
 
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;

@@ -186,6 +186,24 @@ TEST(CommandLineTest, TakesFilterFilesWithTheirExcludeSwitch)
               "1:one\n3-three\n4:four warn\n");
 }
 
+TEST(CommandLineTest, LeavesSwitchedOffFiltersOfAFilterFileOut)
+{
+    TempDir dir;
+    const std::string log = dir.Write("a.log", "one\ntwo ERROR\nthree\nfour warn\n");
+    const std::string warnOff =
+        "# Ostrel: switched off\r\n#<Filter>\r\n#  FilterString=\"warn\"\r\n#  RegExp=0\r\n"
+        "#  CaseSensitive=0\r\n#  OutputBeforeMatch=1\r\n#  OutputAfterMatch=0\r\n#</Filter>\r\n";
+    const std::string mixed =
+        dir.Write("mixed.flt", warnOff + "<Filter>\r\n   FilterString=\"error\"\r\n</Filter>\r\n" + warnOff);
+    EXPECT_EQ(RunShell(Quote(Filter) + " -n -f " + Quote(mixed) + " " + Quote(log)).Output, "2:two ERROR\n");
+
+    // With every filter off the file gives nothing to filter by, like a file without filters.
+    const std::string allOff = dir.Write("off.flt", warnOff);
+    const ProcessResult result = RunShell(Quote(Filter) + " -f " + Quote(allOff) + " " + Quote(log) + " 2>&1");
+    EXPECT_EQ(result.Status, 2) << result.Output;
+    EXPECT_NE(result.Output.find("no filter switched on in filter settings file"), std::string::npos) << result.Output;
+}
+
 // A 24 MB line under a 256 MB address limit: the backtracker alone would need far more stack than
 // that. A negation is decided by the linear fallback, the automaton needs no stack at all, and a
 // back reference, which only the backtracker can decide, is reported as too complex for the line

@@ -22,6 +22,7 @@ private Q_SLOTS:
     void dividerDoubleClickFitsThatColumn();
     void ctrlKeypadPlusFitsEveryColumn();
     void regularExpressionRowsDrawnInOwnColours();
+    void uncheckedRowsDrawnGreyedAndSwitchedBySpace();
     void scrollsBackToTopWhenEverythingFits();
     void growingListKeepsItsLastRowAtTheBottom();
 
@@ -247,6 +248,51 @@ void TestFilterListCtrl::regularExpressionRowsDrawnInOwnColours()
     QCOMPARE(image.pixelColor(regExpBackground), pList->GetNormalBkColor());
     QVERIFY2(IsNear(image.pixelColor(plainBackground), highlight), "a plain row keeps the usual selection");
     QVERIFY(!IsNear(image.pixelColor(plainBackground), pList->GetSelectedBkColor()));
+}
+
+void TestFilterListCtrl::uncheckedRowsDrawnGreyedAndSwitchedBySpace()
+{
+    auto pList = MakeList(3);
+    QVERIFY(pList);
+    pList->topLevelItem(0)->setText(0, u"REGEXP ROW"_s);
+    pList->topLevelItem(0)->setData(0, CLastColumnAutoResizingListCtrl::ItemDataRole, 1);
+    pList->topLevelItem(1)->setText(0, u"PLAIN ROW"_s);
+    for (int nRow = 0; nRow < 2; ++nRow)
+        pList->topLevelItem(nRow)->setCheckState(0, Qt::Unchecked);
+    // The third row has no check box: it is never greyed, and Space leaves it without one.
+    QVERIFY(!CLastColumnAutoResizingListCtrl::HasCheckBox(pList->topLevelItem(2)));
+    QVERIFY(!pList->IsRowGreyed(pList->model()->index(2, 0)));
+
+    const auto textOf = [&pList](int nRow) {
+        const QRect row = pList->visualItemRect(pList->topLevelItem(nRow)).adjusted(0, 1, 0, -1);
+        return QRect(row.left(), row.top(), 150, row.height());
+    };
+    const QColor plainText = pList->palette().color(QPalette::Active, QPalette::Text);
+    const QColor greyedText = pList->palette().color(QPalette::Disabled, QPalette::Text);
+    QVERIFY2(!IsNear(plainText, greyedText), "the style must tell disabled text apart");
+    pList->setCurrentItem(nullptr);
+    QImage image = pList->viewport()->grab().toImage();
+    QVERIFY2(CountPixels(image, textOf(0), pList->GetGreyedTextColor()) > 10, "pale red text");
+    QCOMPARE(CountPixels(image, textOf(0), pList->GetNormalTextColor()), 0);
+    QVERIFY2(CountPixels(image, textOf(1), greyedText) > 10, "greyed text");
+    QCOMPARE(CountPixels(image, textOf(1), plainText), 0);
+
+    // Space on the selected row checks its box, from any cell; the rows come back in full colour.
+    pList->setFocus();
+    pList->setCurrentIndex(pList->model()->index(0, 2));
+    QTest::keyClick(pList.get(), Qt::Key_Space);
+    QCOMPARE(pList->topLevelItem(0)->checkState(0), Qt::Checked);
+    pList->setCurrentIndex(pList->model()->index(1, 0));
+    QTest::keyClick(pList.get(), Qt::Key_Space);
+    QCOMPARE(pList->topLevelItem(1)->checkState(0), Qt::Checked);
+    pList->setCurrentItem(nullptr);
+    image = pList->viewport()->grab().toImage();
+    QVERIFY2(CountPixels(image, textOf(0), pList->GetNormalTextColor()) > 10, "red text again");
+    QVERIFY2(CountPixels(image, textOf(1), plainText) > 10, "plain text again");
+
+    pList->setCurrentIndex(pList->model()->index(2, 0));
+    QTest::keyClick(pList.get(), Qt::Key_Space);
+    QVERIFY(!pList->topLevelItem(2)->data(0, Qt::CheckStateRole).isValid());
 }
 
 void TestFilterListCtrl::scrollsBackToTopWhenEverythingFits()

@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QSizeGrip>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
@@ -109,6 +110,8 @@ private Q_SLOTS:
     void copyPasteBetweenDocumentsAndReloadOnActivation();
     void optionControlsCopyToDocument();
     void saveThenLoadRoundTrip();
+    void checkBoxSwitchesFiltersByClickAndSpace();
+    void switchedOffFiltersSurviveCopyPasteSaveAndLoad();
     void filterStringsKeepToWhatAFileCarries();
     void loadReportsReaderErrorsAndKeepsList();
     void loadThenPasteOfEmptyClipboard();
@@ -141,6 +144,12 @@ private:
     void AddFilter(const QString& text, bool bRegExp = false, bool bCaseSensitive = false, int nBefore = 0,
                    int nAfter = 0);
     QStringList RowCells(int nRow) const;
+    // The switch of each row as its check box shows it, and as the working list holds it.
+    QList<bool> RowSwitches() const;
+    QList<bool> ListSwitches(const FilterSettings& settings) const;
+    // Clicks the check box of a row, where the list's style draws it.
+    void ClickCheckBox(int nRow);
+    QColor RowSwatch(int nRow) const;
     QStringList EnabledListButtons() const;
     // Runs an operation that shows a message box; returns "caption: text", or "" when none came.
     QString MessageOf(const std::function<void()>& operation);
@@ -236,6 +245,52 @@ QStringList TestFilterSettingsDlg::RowCells(int nRow) const
     for (int nColumn = 0; pItem && nColumn < 5; ++nColumn)
         cells.append(pItem->text(nColumn));
     return cells;
+}
+
+QList<bool> TestFilterSettingsDlg::RowSwitches() const
+{
+    QList<bool> switches;
+    const QTreeWidget* pList = m_pDlg->GetFilterList();
+    for (int nRow = 0; nRow < pList->topLevelItemCount(); ++nRow)
+        switches.append(pList->topLevelItem(nRow)->checkState(0) == Qt::Checked);
+    return switches;
+}
+
+QList<bool> TestFilterSettingsDlg::ListSwitches(const FilterSettings& settings) const
+{
+    QList<bool> switches;
+    for (int i = 0; i < settings.GetCount(); ++i)
+        switches.append(settings.GetEnabled(i));
+    return switches;
+}
+
+namespace {
+// The item view's own layout of a cell, so that a click lands on the check box it draws.
+class CellLayout : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::initStyleOption;
+};
+} // namespace
+
+void TestFilterSettingsDlg::ClickCheckBox(int nRow)
+{
+    CLastColumnAutoResizingListCtrl* pList = m_pDlg->GetFilterList();
+    const QModelIndex index = pList->model()->index(nRow, 0);
+    QStyleOptionViewItem option;
+    option.initFrom(pList->viewport());
+    option.rect = pList->visualRect(index);
+    option.widget = pList;
+    CellLayout layout;
+    layout.initStyleOption(&option, index);
+    const QRect box = pList->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, pList);
+    QVERIFY(!box.isEmpty());
+    QTest::mouseClick(pList->viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
+}
+
+QColor TestFilterSettingsDlg::RowSwatch(int nRow) const
+{
+    return m_pDlg->GetFilterList()->topLevelItem(nRow)->data(0, Qt::DecorationRole).value<QColor>();
 }
 
 QStringList TestFilterSettingsDlg::EnabledListButtons() const
@@ -833,6 +888,124 @@ void TestFilterSettingsDlg::saveThenLoadRoundTrip()
     QVERIFY(LoadFiltersFrom(plainPath));
     QVERIFY(!m_pDlg->GetFilterSettings().GetExcludeMatches());
     QVERIFY(!Child<QCheckBox>("excludeCheck")->isChecked());
+}
+
+void TestFilterSettingsDlg::checkBoxSwitchesFiltersByClickAndSpace()
+{
+    OpenDialog();
+    AddFilter(u"one"_s);
+    AddFilter(u"t.o"_s, true, true, 1, 2);
+    AddFilter(u"three"_s);
+    CLastColumnAutoResizingListCtrl* pList = m_pDlg->GetFilterList();
+    QCOMPARE(RowSwitches(), (QList<bool>{true, true, true}));
+    const QColor secondColour = RowSwatch(1);
+    const QColor thirdColour = RowSwatch(2);
+    QVERIFY(secondColour != thirdColour);
+
+    // A click on the box switches the filter off: the row stays, greyed, and the document has it
+    // at once, as after any other edit of the list.
+    ClickCheckBox(1);
+    QCOMPARE(RowSwitches(), (QList<bool>{true, false, true}));
+    QCOMPARE(ListSwitches(m_pDlg->GetFilterSettings()), (QList<bool>{true, false, true}));
+    QCOMPARE(ListSwitches(m_pDocA->GetFilterSettings()), (QList<bool>{true, false, true}));
+    QCOMPARE(pList->topLevelItemCount(), 3);
+    QCOMPARE(RowCells(1), (QStringList{u"t.o"_s, u"X"_s, u"X"_s, u"1"_s, u"2"_s}));
+    QVERIFY(pList->IsRowGreyed(pList->model()->index(1, 0)));
+    QVERIFY(!pList->IsRowGreyed(pList->model()->index(0, 0)));
+    // Its colour goes to the next filter that is on, which is the filter the run numbers second.
+    QCOMPARE(RowSwatch(2), secondColour);
+    QVERIFY(RowSwatch(1) != secondColour && RowSwatch(1) != thirdColour);
+    // The row drawn greyed really looks different from the same row switched on.
+    pList->clearSelection();
+    const QImage off = pList->viewport()->grab(pList->visualRect(pList->model()->index(1, 0))).toImage();
+    ClickCheckBox(1);
+    QCOMPARE(RowSwitches(), (QList<bool>{true, true, true}));
+    QCOMPARE(ListSwitches(m_pDocA->GetFilterSettings()), (QList<bool>{true, true, true}));
+    QCOMPARE(RowSwatch(2), thirdColour);
+    pList->clearSelection();
+    const QImage on = pList->viewport()->grab(pList->visualRect(pList->model()->index(1, 0))).toImage();
+    QVERIFY(off != on);
+
+    // Space switches the selected row, whichever of its cells is current.
+    pList->setFocus();
+    pList->setCurrentIndex(pList->model()->index(2, 3));
+    QVERIFY(pList->topLevelItem(2)->isSelected());
+    QTest::keyClick(pList, Qt::Key_Space);
+    QCOMPARE(RowSwitches(), (QList<bool>{true, true, false}));
+    QCOMPARE(ListSwitches(m_pDocA->GetFilterSettings()), (QList<bool>{true, true, false}));
+    pList->setCurrentIndex(pList->model()->index(0, 0));
+    QTest::keyClick(pList, Qt::Key_Space);
+    QCOMPARE(RowSwitches(), (QList<bool>{false, true, false}));
+    QTest::keyClick(pList, Qt::Key_Space);
+    QCOMPARE(RowSwitches(), (QList<bool>{true, true, false}));
+    // Without a selected row Space switches nothing: it selects the current row.
+    pList->clearSelection();
+    QTest::keyClick(pList, Qt::Key_Space);
+    QCOMPARE(ListSwitches(m_pDlg->GetFilterSettings()), (QList<bool>{true, true, false}));
+    QCOMPARE(RowSwitches(), (QList<bool>{true, true, false}));
+    QVERIFY(pList->topLevelItem(0)->isSelected());
+
+    // Editing a switched-off filter keeps it off; a new filter comes on.
+    pList->setCurrentItem(pList->topLevelItem(2));
+    OnNextModal([](QWidget* pModal) {
+        if (auto* pEditor = qobject_cast<CEditFilterSettingsDlg*>(pModal)) {
+            pEditor->findChild<QLineEdit*>(u"filterStringEdit"_s)->setText(u"THREE"_s);
+            pEditor->accept();
+        } else {
+            pModal->close();
+        }
+    });
+    Button("editFilterButton")->click();
+    TestSupport::DropPendingModalHandlers();
+    QCOMPARE(m_pDlg->GetFilterSettings().GetFilterString(2), u"THREE");
+    QCOMPARE(RowSwitches(), (QList<bool>{true, true, false}));
+    AddFilter(u"four"_s);
+    QCOMPARE(RowSwitches(), (QList<bool>{true, true, false, true}));
+    QCOMPARE(ListSwitches(m_pDocA->GetFilterSettings()), (QList<bool>{true, true, false, true}));
+    QCOMPARE(RowSwatch(3), thirdColour);
+
+    // Deleting a filter above a switched-off one keeps it off, in its new place.
+    pList->setCurrentItem(pList->topLevelItem(0));
+    Button("deleteFilterButton")->click();
+    QCOMPARE(RowSwitches(), (QList<bool>{true, false, true}));
+    QCOMPARE(ListSwitches(m_pDocA->GetFilterSettings()), (QList<bool>{true, false, true}));
+    QCOMPARE(RowSwatch(2), secondColour);
+}
+
+void TestFilterSettingsDlg::switchedOffFiltersSurviveCopyPasteSaveAndLoad()
+{
+    OpenDialog();
+    AddFilter(u"on"_s);
+    AddFilter(u"off"_s, true);
+    m_pDlg->GetFilterList()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    Button("copyAllButton")->click();
+    QCOMPARE(ListSwitches(g_FilterClipboard), (QList<bool>{true, false}));
+
+    QVERIFY(m_pWorkspace->OpenDocumentFile(m_pDocB->GetPathName()) == m_pDocB);
+    Button("pasteAllButton")->click();
+    QCOMPARE(RowSwitches(), (QList<bool>{true, false}));
+    QCOMPARE(ListSwitches(m_pDlg->GetFilterSettings()), (QList<bool>{true, false}));
+    QVERIFY(m_pDlg->GetFilterList()->IsRowGreyed(m_pDlg->GetFilterList()->model()->index(1, 0)));
+
+    QVERIFY(SaveFiltersTo(m_pDir->filePath(u"switched.flt"_s)));
+    Button("deleteAllButton")->click();
+    QCOMPARE(m_pDlg->GetFilterList()->topLevelItemCount(), 0);
+    QVERIFY(LoadFiltersFrom(m_pDir->filePath(u"switched.flt"_s)));
+    QCOMPARE(FiltersOf(m_pDlg->GetFilterSettings()),
+             (QList<FilterRow>{{u"on"_s, 0, false, 0, 0}, {u"off"_s, 1, false, 0, 0}}));
+    QCOMPARE(RowSwitches(), (QList<bool>{true, false}));
+    QCOMPARE(ListSwitches(m_pDocB->GetFilterSettings()), (QList<bool>{true, false}));
+
+    // A file of switched-off filters only loads them, all greyed.
+    FilterSettings allOff;
+    SetFilters(allOff, {{u"a"_s, 0, false, 0, 0}, {u"b"_s, 0, true, 0, 0}});
+    allOff.SetEnabled(0, false);
+    allOff.SetEnabled(1, false);
+    const QString allOffPath = m_pDir->filePath(u"alloff.flt"_s);
+    QVERIFY(WriteFilterSettingsFile(QFile::encodeName(allOffPath).toStdString(), allOff).Ok());
+    QVERIFY(LoadFiltersFrom(allOffPath));
+    QCOMPARE(RowSwitches(), (QList<bool>{false, false}));
+    QCOMPARE(EnabledListButtons().size(), 7);
 }
 
 void TestFilterSettingsDlg::filterStringsKeepToWhatAFileCarries()

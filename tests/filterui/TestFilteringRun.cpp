@@ -103,6 +103,7 @@ private Q_SLOTS:
     void cleanup();
 
     void applyWithoutFiltersShowsTheWholeFile();
+    void switchedOffFiltersTakeNoPartInARun();
     void runKeepsMatchesWithContextAndLinksBack();
     void marginShowsTheFileLineOfEveryKeptLine();
     void matchesAreMarkedOnScreenOnly();
@@ -261,6 +262,41 @@ void TestFilteringRun::applyWithoutFiltersShowsTheWholeFile()
     QCOMPARE(Background(), long(COstrelView::WholeFileBackground));
     QVERIFY(ApplyButton()->isEnabled());
     QVERIFY(Dialog().findChild<QLineEdit*>(u"filterStringEdit"_s)->text().isEmpty());
+}
+
+void TestFilteringRun::switchedOffFiltersTakeNoPartInARun()
+{
+    // "info line 1" would keep lines 1 and 10 to 19 and take the first colour; switched off it
+    // keeps nothing, and the ERROR lines keep the colour they have on their own.
+    AddFilter(u"info line 1"_s, false, 0, 1);
+    AddFilter(u"ERROR"_s);
+    QTreeWidget* list = Dialog().findChild<QTreeWidget*>(u"filterList"_s);
+    QVERIFY(list);
+    list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    QVERIFY(!Dialog().GetFilterSettings().GetEnabled(0));
+    QVERIFY(!m_pDoc->GetFilterSettings().GetEnabled(0));
+    Apply();
+    WaitForRunEnd();
+    QCOMPARE(ViewText(), QByteArray("ERROR line 10\nERROR line 20\nERROR line 30\nERROR line 40\nERROR line 50\n"));
+    QCOMPARE(View()->GetFileLineNumbers(), (std::vector<std::int64_t>{10, 20, 30, 40, 50}));
+    for (int line = 0; line < 5; ++line) {
+        bool context = true;
+        int filter = -1;
+        View()->FileLineOfViewLine(line, context, filter);
+        QCOMPARE(filter, 0);
+        QVERIFY(!context);
+    }
+
+    // Every filter off: Apply does what it does with an empty list, the whole file without a run.
+    list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    QCOMPARE(Dialog().GetFilterSettings().GetEnabledCount(), 0);
+    QCOMPARE(Dialog().GetFilterSettings().GetCount(), 2);
+    Apply();
+    QVERIFY2(!Progress(), "no run without a filter that is on");
+    QTRY_COMPARE(ViewText(), NumberedLog(50));
+    QVERIFY(!View()->GetShowsFilteredText());
+    QCOMPARE(Background(), long(COstrelView::WholeFileBackground));
+    QVERIFY(ApplyButton()->isEnabled());
 }
 
 void TestFilteringRun::marginShowsTheFileLineOfEveryKeptLine()
