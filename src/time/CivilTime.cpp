@@ -40,8 +40,8 @@ std::int64_t DaysFromCivil(int year, int month, int day)
 
 std::int64_t MicrosFromCivil(const CivilDateTime& time)
 {
-    const std::int64_t seconds = DaysFromCivil(time.Year, time.Month, time.Day) * 86400 + time.Hour * 3600 +
-                                 time.Minute * 60 + time.Second;
+    const std::int64_t seconds =
+        DaysFromCivil(time.Year, time.Month, time.Day) * 86400 + time.Hour * 3600 + time.Minute * 60 + time.Second;
     return seconds * MicrosPerSecond + time.Micro;
 }
 

@@ -16,8 +16,7 @@ constexpr std::size_t BlockBytes = 16 * 1024;
 
 IndexedFileLines::IndexedFileLines(const FileLineIndex& index)
     : m_Index(index), m_nLineCount(index.GetLineCount()), m_Block(BlockBytes)
-{
-}
+{}
 
 std::int64_t IndexedFileLines::GetLineCount()
 {
@@ -32,9 +31,8 @@ bool IndexedFileLines::ReadBlock(std::uint64_t offset)
         return true;
     std::size_t got = 0;
     while (got < m_Block.size()) {
-        const ssize_t count =
-            ::pread(m_Index.GetFileDescriptor(), m_Block.data() + got, m_Block.size() - got,
-                    static_cast<off_t>(offset + got));
+        const ssize_t count = ::pread(m_Index.GetFileDescriptor(), m_Block.data() + got, m_Block.size() - got,
+                                      static_cast<off_t>(offset + got));
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)

@@ -159,8 +159,7 @@ bool ParseKlog(Cursor c, const TimeContext& context, LineTime& time)
         return false;
     ++c.p;
     CivilDateTime civil;
-    if (!c.Number(2, civil.Month) || !c.Number(2, civil.Day) || !c.Take(' ') || !c.TimeOfDay(civil) ||
-        c.NextIsDigit())
+    if (!c.Number(2, civil.Month) || !c.Number(2, civil.Day) || !c.Take(' ') || !c.TimeOfDay(civil) || c.NextIsDigit())
         return false;
     civil.Year = civil.Month > context.LatestMonth ? context.Year - 1 : context.Year;
     return Finish(civil, context.LocalOffsetSeconds, time);

@@ -139,9 +139,9 @@ std::int64_t ResolveTimeEntry(const TimeEntry& entry, const LineTime& first, con
         std::int64_t dayStart = local / MicrosPerDay * MicrosPerDay;
         if (dayStart > local)
             dayStart -= MicrosPerDay;
-        const std::int64_t clock = ((entry.Civil.Hour * 60 + entry.Civil.Minute) * 60 + entry.Civil.Second) *
-                                       MicrosPerSecond +
-                                   entry.Civil.Micro;
+        const std::int64_t clock =
+            ((entry.Civil.Hour * 60 + entry.Civil.Minute) * 60 + entry.Civil.Second) * MicrosPerSecond +
+            entry.Civil.Micro;
         const std::int64_t sameDay = dayStart + clock - zone;
         if (sameDay < first.Micros && sameDay + MicrosPerDay <= last.Micros)
             return sameDay + MicrosPerDay;

@@ -3,8 +3,7 @@
 
 TimedLines::TimedLines(ILineReader& reader, TimeLayout layout, const TimeContext& context)
     : m_Reader(reader), m_Layout(layout), m_Context(context), m_nLineCount(reader.GetLineCount())
-{
-}
+{}
 
 bool TimedLines::TimeOfLine(std::int64_t line, LineTime& time)
 {

@@ -37,8 +37,8 @@ struct ParseCase
     const char* Line;
     TimeLayout Layout;
     bool Parses;
-    std::int64_t Micros;       // UTC, when it parses
-    std::int32_t Offset = 0;   // of the zone the line is written in
+    std::int64_t Micros;     // UTC, when it parses
+    std::int32_t Offset = 0; // of the zone the line is written in
 };
 
 // The context of the cases: a file last written in December 2026, one hour east of UTC.
@@ -69,14 +69,15 @@ TEST(CivilTime, AgreesWithTheLibraryCalendarAndRoundTrips)
         CivilDateTime civil;
         civil.Year = 1600 + static_cast<int>(random() % 900);
         civil.Month = 1 + static_cast<int>(random() % 12);
-        civil.Day = 1 + static_cast<int>(random() % static_cast<unsigned>(CivilTime::DaysInMonth(civil.Year, civil.Month)));
+        civil.Day =
+            1 + static_cast<int>(random() % static_cast<unsigned>(CivilTime::DaysInMonth(civil.Year, civil.Month)));
         civil.Hour = static_cast<int>(random() % 24);
         civil.Minute = static_cast<int>(random() % 60);
         civil.Second = static_cast<int>(random() % 60);
         civil.Micro = static_cast<int>(random() % 1000000);
         const std::int64_t micros = CivilTime::MicrosFromCivil(civil);
-        ASSERT_EQ(micros, Micros(civil.Year, civil.Month, civil.Day, civil.Hour, civil.Minute, civil.Second,
-                                 civil.Micro))
+        ASSERT_EQ(micros,
+                  Micros(civil.Year, civil.Month, civil.Day, civil.Hour, civil.Minute, civil.Second, civil.Micro))
             << civil.Year << '-' << civil.Month << '-' << civil.Day;
         const CivilDateTime back = CivilTime::CivilFromMicros(micros);
         ASSERT_EQ(std::tie(back.Year, back.Month, back.Day, back.Hour, back.Minute, back.Second, back.Micro),
@@ -112,7 +113,9 @@ TEST(LineTime, EachLayoutWithZonesFractionsAndPrefixes)
         {"[2026-12-09 21:01:12.5] worker", Iso, true, at + 500000 - 3600000000LL, 3600},
         {"time=\"2026-12-09T21:01:12Z\" level=info", Iso, true, at, 0},
         {"<34>1 2026-12-09T21:01:12.003Z host app", Iso, true, at + 3000, 0},
-        {"\xEF\xBB\xBF" "2026-12-09T21:01:12Z first line", Iso, true, at, 0},
+        {"\xEF\xBB\xBF"
+         "2026-12-09T21:01:12Z first line",
+         Iso, true, at, 0},
         {"2028-02-29T00:00:00Z leap day", Iso, true, Micros(2028, 2, 29, 0, 0, 0), 0},
         {"2026-12-31T23:59:60Z leap second", Iso, true, Micros(2027, 1, 1, 0, 0, 0), 0},
         // Lines that only look like one.
@@ -149,8 +152,7 @@ TEST(LineTime, EachLayoutWithZonesFractionsAndPrefixes)
         {"127.0.0.1 - - 09/Dec/2026:21:01:12 +0000", TimeLayout::CommonLog, false, 0},
 
         // klog: level letter, month and day, the year from the context.
-        {"I1209 21:01:12.345678   12345 main.go:10] serving", TimeLayout::Klog, true,
-         at + 345678 - 3600000000LL, 3600},
+        {"I1209 21:01:12.345678   12345 main.go:10] serving", TimeLayout::Klog, true, at + 345678 - 3600000000LL, 3600},
         {"E1209 21:01:12 1 x.go:1] failed", TimeLayout::Klog, true, at - 3600000000LL, 3600},
         {"X1209 21:01:12.345678 1 x.go:1]", TimeLayout::Klog, false, 0},
         {"I1309 21:01:12.345678 1 x.go:1]", TimeLayout::Klog, false, 0},
@@ -184,8 +186,8 @@ TEST(LineTime, EachLayoutWithZonesFractionsAndPrefixes)
 TEST(LineTime, LayoutsDoNotReadEachOther)
 {
     const char* lines[] = {
-        "2026-12-09T21:01:12Z x", "Dec  9 21:01:12 host", "1.2.3.4 - - [09/Dec/2026:21:01:12 +0000] \"GET\"",
-        "I1209 21:01:12.345678 1 x.go:1]", "1796850072 x", "1796850072345 x",
+        "2026-12-09T21:01:12Z x",          "Dec  9 21:01:12 host", "1.2.3.4 - - [09/Dec/2026:21:01:12 +0000] \"GET\"",
+        "I1209 21:01:12.345678 1 x.go:1]", "1796850072 x",         "1796850072345 x",
     };
     const TimeContext context = December2026();
     for (std::size_t i = 0; i < std::size(lines); ++i) {

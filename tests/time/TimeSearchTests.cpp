@@ -133,8 +133,8 @@ TEST(TimedLines, GoesToTheFirstLineAtOrAfterATime)
     // Two untimed lines above the first time, a stack trace, equal times.
     constexpr std::int64_t B = 1796850000;
     const std::vector<std::optional<std::int64_t>> seconds = {
-        std::nullopt, std::nullopt, B + 100, B + 110,      std::nullopt, std::nullopt,
-        B + 120,      B + 120,      B + 120, B + 130,      std::nullopt, B + 140,
+        std::nullopt, std::nullopt, B + 100, B + 110, std::nullopt, std::nullopt,
+        B + 120,      B + 120,      B + 120, B + 130, std::nullopt, B + 140,
     };
     struct Case
     {
@@ -142,13 +142,11 @@ TEST(TimedLines, GoesToTheFirstLineAtOrAfterATime)
         std::int64_t Line;
     };
     const Case cases[] = {
-        {B + 50, 0},   // before the first line: line 1
-        {B + 100, 0},  // the first time itself: the lines above it take it
-        {B + 101, 3},  {B + 110, 3},
-        {B + 111, 6},  // past the trace to the next time
-        {B + 120, 6},  // the first of equal times
-        {B + 121, 9},  {B + 140, 11},
-        {B + 141, 11}, // past the last: the last line
+        {B + 50, 0},                                    // before the first line: line 1
+        {B + 100, 0},                                   // the first time itself: the lines above it take it
+        {B + 101, 3},     {B + 110, 3},  {B + 111, 6},  // past the trace to the next time
+        {B + 120, 6},                                   // the first of equal times
+        {B + 121, 9},     {B + 140, 11}, {B + 141, 11}, // past the last: the last line
         {B + 100000, 11},
     };
     for (const Case& c : cases) {
@@ -301,8 +299,8 @@ TEST(IndexedFileLines, ReadsLinesThroughTheIndexAndFindsTimes)
     std::vector<std::string> expected;
     // More lines than the index's stride, long ones among them, and CR LF ends.
     for (int i = 0; i < 1000; ++i) {
-        std::string line = "2026-12-09T21:" + std::string(i / 60 < 10 ? "0" : "") + std::to_string(i / 60 % 60) +
-                           ":" + (i % 60 < 10 ? "0" : "") + std::to_string(i % 60) + "Z line " + std::to_string(i);
+        std::string line = "2026-12-09T21:" + std::string(i / 60 < 10 ? "0" : "") + std::to_string(i / 60 % 60) + ":" +
+                           (i % 60 < 10 ? "0" : "") + std::to_string(i % 60) + "Z line " + std::to_string(i);
         if (i % 97 == 5)
             line += std::string(40000, 'x');
         if (i % 13 == 0)

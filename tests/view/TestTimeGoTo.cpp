@@ -160,7 +160,7 @@ void TestTimeGoTo::equalTimesGoToTheFirstAndTheEndsClamp()
         const char* Entry;
         int Line;
     } cases[] = {
-        {"20:00:05", 3}, {"20:00:10", 3}, {"20:00:11", 6}, {"19:00", 1},
+        {"20:00:05", 3}, {"20:00:10", 3}, {"20:00:11", 6},         {"19:00", 1},
         {"20:00", 1},    {"23:00", 9},    {"2026-12-10 00:00", 9},
     };
     for (const auto& c : cases) {
@@ -175,8 +175,7 @@ void TestTimeGoTo::textWithoutTimesSaysSoAndTheDialogStays()
     auto view = MakeView("one\ntwo\nGET /orders?id=1796850072 done\nfour\n");
     ModalWatcher watcher;
     // The time is refused with the reason, a bad time with how to write one; then a line number.
-    QCOMPARE(RunGoTo(view.get(), watcher, {QStringLiteral("14:05"), QStringLiteral("25:61"), QStringLiteral("3")}),
-             3);
+    QCOMPARE(RunGoTo(view.get(), watcher, {QStringLiteral("14:05"), QStringLiteral("25:61"), QStringLiteral("3")}), 3);
     QCOMPARE(watcher.BoxTexts, (QStringList{CTimeGoTo::NoTimesMessage(), CGoToDlg::BadTimeMessage()}));
     QCOMPARE(view->GetCaretLine(), 3);
 }
