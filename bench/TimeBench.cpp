@@ -118,7 +118,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < Searches; ++i) {
         IndexedFileLines lines(index);
         TimedLines timed(lines, TimeLayout::Iso8601, context);
-        const std::int64_t target = first + static_cast<std::int64_t>(random() % static_cast<unsigned long>(lineCount)) * 1000000;
+        const std::int64_t target =
+            first + static_cast<std::int64_t>(random() % static_cast<unsigned long>(lineCount)) * 1000000;
         if (timed.FindLineAtOrAfter(target) < 0)
             std::printf("no line found\n");
         bytes += lines.GetBytesRead();
