@@ -39,6 +39,7 @@
 #include "filterui/CFilteringProgressDlg.h"
 #include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
+#include "view/CTimeGoTo.h"
 #include "view/NavigationCommands.h"
 #include "view/ProblemReports.h"
 
@@ -384,6 +385,8 @@ void CMainFrame::CreateStatusBar()
         bar->addPermanentWidget(pane);
         return pane;
     };
+    m_pTimesPane = addPane("timesPane", QString());
+    m_pTimesPane->setVisible(false);
     m_pLinePane = addPane("linePane", QString(30, u' '));
     m_pLinePane->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pCapsPane = addPane("capsPane", QStringLiteral("CAP"));
@@ -458,6 +461,16 @@ void CMainFrame::UpdateLinePane()
     const std::int64_t fileLine = view->GetCaretFileLine();
     m_pLinePane->setText(fileLine > 0 ? QStringLiteral("Line: %1 (file %2)").arg(view->GetCaretLine()).arg(fileLine)
                                       : QStringLiteral("Line: %1").arg(view->GetCaretLine()));
+}
+
+void CMainFrame::UpdateTimesPane()
+{
+    COstrelView* view = GetActiveLogView();
+    const TimeLayout layout = view && !view->IsLoading() ? CTimeGoTo(*view).DetectLayout() : TimeLayout::None;
+    const std::string_view name = TimeLayoutName(layout);
+    m_pTimesPane->setText(QStringLiteral("Times: ") %
+                          QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    m_pTimesPane->setVisible(layout != TimeLayout::None);
 }
 
 void CMainFrame::UpdateWindowTitle()
@@ -767,17 +780,22 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
         });
         connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, [this] {
             UpdateReadyText();
+            UpdateTimesPane();
             UpdateCommandUI();
         });
         connect(m_pConnectedView, &COstrelView::LoadProgress, this,
                 [this](int percent) { m_pMessagePane->setText(QStringLiteral("Loading %1%").arg(percent)); });
         connect(m_pConnectedView, &COstrelView::LoadFinished, this, [this] {
             m_pMessagePane->setText(GetReadyText());
+            UpdateTimesPane();
             UpdateCommandUI();
         });
-        // A paged view says what it is doing (indexing) and why it cannot be edited.
+        // A paged view says what it is doing (indexing) and why it cannot be edited; its first
+        // lines are known once the index has begun.
         connect(m_pConnectedView, &COstrelView::StatusNoteChanged, this, [this](const QString& note) {
             m_pMessagePane->setText(note.isEmpty() ? GetReadyText() : note);
+            if (m_pConnectedView && m_pConnectedView->IsPaged() && m_pTimesPane->isHidden())
+                UpdateTimesPane();
             UpdateCommandUI();
         });
         connect(m_pConnectedView, &QObject::destroyed, this, [this] { m_pConnectedView = nullptr; });
@@ -797,6 +815,7 @@ void CMainFrame::OnActiveChildFrameChanged(CChildFrame* frame)
     }
     UpdateCommandUI();
     UpdateLinePane();
+    UpdateTimesPane();
     UpdateWindowTitle();
     Q_EMIT m_Signals.ActiveLogViewChanged(m_pConnectedView);
 }

@@ -128,6 +128,8 @@ private:
     void ShowMenus(bool withDocument);
     void UpdateCommandUI();
     void UpdateLinePane();
+    // The layout of the active view's times ("Times: syslog"); hidden when it shows none.
+    void UpdateTimesPane();
     void UpdateWindowTitle();
     void UpdateReadyText();
     void OnActiveChildFrameChanged(CChildFrame* frame);
@@ -166,6 +168,7 @@ private:
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
     QLabel* m_pLinePane = nullptr;
+    QLabel* m_pTimesPane = nullptr;
     QLabel* m_pCapsPane = nullptr;
     QLabel* m_pNumPane = nullptr;
     QLabel* m_pScrollPane = nullptr;

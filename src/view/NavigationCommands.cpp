@@ -10,6 +10,7 @@
 #include "view/CMyFindDlg.h"
 #include "view/COstrelView.h"
 #include "view/CReplaceDlg.h"
+#include "view/CTimeGoTo.h"
 #include "view/ILogWorkspace.h"
 
 namespace {
@@ -86,8 +87,19 @@ void RunGoToCommand(COstrelView* view)
     dialog.m_nLine = static_cast<int>(std::clamp<std::int64_t>(
         view->GetShowsFilteredText() && caretFileLine > 0 ? caretFileLine : view->GetCaretLine(), 1,
         CGoToDlg::MaxLine));
+    dialog.m_FindTimeLine = [target](const TimeEntry& entry, std::int64_t& line, QString& message) {
+        if (!target) {
+            message = CTimeGoTo::NoTimesMessage();
+            return false;
+        }
+        return CTimeGoTo(*target).FindLine(entry, line, message);
+    };
     if (dialog.exec() != QDialog::Accepted || !target)
         return;
+    if (dialog.m_nTimeLine > 0) {
+        view->GoToLine(dialog.m_nTimeLine);
+        return;
+    }
     const QString note = view->GoToNumberedLine(dialog.m_nLine);
     if (ILogWorkspace* workspace = view->GetWorkspace(); workspace && !note.isEmpty())
         workspace->ShowStatusNote(note);

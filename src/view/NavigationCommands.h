@@ -20,5 +20,6 @@ bool CanFindNext();
 // Replace (Ctrl+H): creates the one Replace dialog on first use, then shows it.
 void RunReplaceCommand(COstrelView* view);
 bool CanReplace(const COstrelView* view);
-// Go To (Ctrl+G): asks for a line and puts the caret at its start, scrolled into view.
+// Go To (Ctrl+G): asks for a line or a time and puts the caret at the start of that line (for a
+// time, the first line at or after it), scrolled into view.
 void RunGoToCommand(COstrelView* view);

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void toolbarFallsBackToItsOwnIcons();
     void disabledMenuItemsReadInTheDarkLook();
     void printPreviewLeavesNoPromptInTheStatusBar();
+    void timesPaneNamesTheLayoutOfTheActiveView();
 
 private:
     QString MakeLog(const QString& name, const QByteArray& bytes);
@@ -675,6 +676,30 @@ void TestMainFrame::toolbarFallsBackToItsOwnIcons()
     QIcon::setThemeSearchPaths(searchPaths);
     QIcon::setThemeName(theme);
     QIcon::setFallbackThemeName(fallback);
+}
+
+void TestMainFrame::timesPaneNamesTheLayoutOfTheActiveView()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    auto* pane = frame.findChild<QLabel*>(QStringLiteral("timesPane"));
+    QVERIFY(pane);
+    QVERIFY(pane->isHidden());
+    const QString syslog =
+        MakeLog(QStringLiteral("messages"), "Dec  9 21:01:12 host a: x\nDec  9 21:01:13 host b: y\n");
+    const QString plain = MakeLog(QStringLiteral("notes.txt"), "no times\nhere\n");
+    QVERIFY(frame.OpenDocumentFile(syslog));
+    QTRY_VERIFY(!frame.GetActiveLogView()->IsLoading());
+    QTRY_COMPARE(pane->text(), QStringLiteral("Times: syslog"));
+    QVERIFY(pane->isVisibleTo(frame.statusBar()));
+    QVERIFY(frame.OpenDocumentFile(plain));
+    QTRY_VERIFY(!frame.GetActiveLogView()->IsLoading());
+    QTRY_VERIFY(pane->isHidden());
+    // Back to the first document: its layout again.
+    QVERIFY(frame.OpenDocumentFile(syslog));
+    QTRY_COMPARE(pane->text(), QStringLiteral("Times: syslog"));
+    QVERIFY(!pane->isHidden());
 }
 
 OSTREL_QT_TEST_MAIN(TestMainFrame, COstrelApp)
