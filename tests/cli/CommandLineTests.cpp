@@ -211,7 +211,7 @@ TEST(CommandLineTest, LeavesSwitchedOffFiltersOfAFilterFileOut)
 // reserves more than such a limit allows.)
 TEST(CommandLineTest, ReportsALineTooLongForTheStack)
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "needs an address limit the sanitizer cannot run under";
 #endif
     TempDir dir;

@@ -45,8 +45,9 @@ std::size_t ReferenceNearest(const std::vector<std::int64_t>& lines, std::int64_
         if (lines[i] <= 0)
             continue;
         const std::int64_t distance = lines[i] >= fileLine ? lines[i] - fileLine : fileLine - lines[i];
-        const bool tieToLater = distance == bestDistance && lines[i] >= fileLine && lines[best] < fileLine;
-        if (best == lines.size() || distance < bestDistance || tieToLater) {
+        const bool first = best == lines.size();
+        const bool tieToLater = !first && distance == bestDistance && lines[i] >= fileLine && lines[best] < fileLine;
+        if (first || distance < bestDistance || tieToLater) {
             best = i;
             bestDistance = distance;
         }
