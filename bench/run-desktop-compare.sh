@@ -18,6 +18,7 @@ cat "$log" > /dev/null
 export QT_QPA_PLATFORM=offscreen
 for program in ostrel-gui-bench ostrel-view-bench ostrel-paged-bench "ostrel-filter-gui-bench"; do
     args=("$log")
+    [ "$program" = ostrel-view-bench ] && args+=(OutOfMemoryError)
     [ "$program" = ostrel-filter-gui-bench ] && args+=(OutOfMemoryError WARN)
     echo "== $program (A: $a, B: $b)"
     farm-bench -n "$runs" --timeout 900 --vs "$b/bench/$program ${args[*]}" -- "$a/bench/$program" "${args[@]}"
