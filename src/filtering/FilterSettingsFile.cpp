@@ -472,14 +472,15 @@ std::string FormatFilterSettingsAs(const FilterSettings& settings, TextEncoding 
         const char* indent = filter.Enabled ? "   " : "#  ";
         if (!filter.Enabled)
             out.append(SwitchedOffMarkerBytes).append("\r\n");
-        out += start + std::string("<Filter>\r\n");
+        // Appended piece by piece: no temporaries (GCC 12 warns falsely on const char* + string&&).
+        out.append(start).append("<Filter>\r\n");
         // Written as it stands: a double quote inside cannot be escaped and will not load back.
-        out += indent + std::string("FilterString=\"") + EncodeText(filter.FilterString, encoding) + "\"\r\n";
-        out += indent + std::string("RegExp=") + std::to_string(filter.RegExp) + "\r\n";
-        out += indent + std::string("CaseSensitive=") + std::to_string(filter.CaseSensitive ? 1 : 0) + "\r\n";
-        out += indent + std::string("OutputBeforeMatch=") + std::to_string(filter.OutputBeforeMatch) + "\r\n";
-        out += indent + std::string("OutputAfterMatch=") + std::to_string(filter.OutputAfterMatch) + "\r\n";
-        out += start + std::string("</Filter>\r\n");
+        out.append(indent).append("FilterString=\"").append(EncodeText(filter.FilterString, encoding)).append("\"\r\n");
+        out.append(indent).append("RegExp=").append(std::to_string(filter.RegExp)).append("\r\n");
+        out.append(indent).append("CaseSensitive=").append(filter.CaseSensitive ? "1" : "0").append("\r\n");
+        out.append(indent).append("OutputBeforeMatch=").append(std::to_string(filter.OutputBeforeMatch)).append("\r\n");
+        out.append(indent).append("OutputAfterMatch=").append(std::to_string(filter.OutputAfterMatch)).append("\r\n");
+        out.append(start).append("</Filter>\r\n");
     }
     return out;
 }
