@@ -14,29 +14,13 @@
 #include "filtering/CompressedInput.h"
 #include "filtering/FileChangeClassifier.h"
 #include "filtering/FileChangeWaiter.h"
+#include "filtering/FileDescriptor.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/Utf16Input.h"
 
 namespace {
 
 constexpr std::size_t BatchFlushSize = 1024 * 1024;
-// Closes the file however the run ends.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : m_nFd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_nFd >= 0)
-            ::close(m_nFd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_nFd; }
-
-private:
-    int m_nFd;
-};
 
 // Reads as much as the file gives, up to size bytes. A read error ends the file: the run keeps
 // what it read rather than retrying a failing device forever. A pipe or device may have nothing

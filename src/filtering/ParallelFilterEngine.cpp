@@ -11,6 +11,7 @@
 
 #include "filtering/ChunkPlan.h"
 #include "filtering/ChunkQueue.h"
+#include "filtering/FileDescriptor.h"
 
 namespace {
 
@@ -19,23 +20,6 @@ bool IsStandardInput(const std::string& path)
 {
     return path == "/dev/stdin" || path == "/dev/fd/0" || path == "/proc/self/fd/0";
 }
-
-class OpenFile
-{
-public:
-    explicit OpenFile(const std::string& path) : m_nFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
-    ~OpenFile()
-    {
-        if (m_nFd >= 0)
-            ::close(m_nFd);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int Get() const { return m_nFd; }
-
-private:
-    int m_nFd;
-};
 
 } // namespace
 
@@ -60,7 +44,7 @@ EngineResult ParallelFilterEngine::Run(std::stop_token stop, FilterOutput& outpu
     m_nChunkCount = 1;
     if (m_Run.Follow || IsStandardInput(m_Run.Path) || (m_nThreads < 2 && !m_bSplitsGiven))
         return RunOnePass(stop, output);
-    OpenFile file(m_Run.Path);
+    FileDescriptor file(::open(m_Run.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status
     {
     };

@@ -27,7 +27,7 @@ void CFilterOutputText::Begin()
     view.ReplaceDocument(0);
     const CTextToggle::FileStamp stamp =
         view.m_pDocument ? CTextToggle::StampOf(view.m_pDocument->GetPathName()) : CTextToggle::FileStamp();
-    view.m_Toggle.SetShownText(stamp, view.m_Toggle.ShownLinesAreFileLines());
+    view.m_Toggle.SetShownStamp(stamp);
     m_bReceiving = true;
     view.m_Following.ClearRestarts();
     view.m_Following.Watch(static_cast<std::uint64_t>(std::max<std::int64_t>(0, stamp.Size)));

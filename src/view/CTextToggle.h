@@ -41,6 +41,8 @@ public:
     Result Toggle();
     // The text shown is now one read from the file as stamped; linesAreFileLines: no lone CR.
     void SetShownText(const FileStamp& stamp, bool linesAreFileLines);
+    // The text shown now stands for the file as stamped (filter output made from it).
+    void SetShownStamp(const FileStamp& stamp) { m_ShownStamp = stamp; }
     const FileStamp& GetShownStamp() const { return m_ShownStamp; }
     bool ShownLinesAreFileLines() const { return m_bShownLinesAreFileLines; }
     void SetShownLinesAreFileLines(bool same) { m_bShownLinesAreFileLines = same; }
