@@ -8,12 +8,13 @@
 
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
+#include "logtext/PagedFileText.h"
 #include "view/CLineNumberMargin.h"
 #include "view/CMatchHighlighter.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 
-CFilterOutputText::CFilterOutputText(COstrelView& view) : m_View(view) {}
+CFilterOutputText::CFilterOutputText(COstrelView& view) : m_View(view), m_Text(view.m_EditorLines) {}
 
 CFilterOutputText::~CFilterOutputText() = default;
 
@@ -33,7 +34,8 @@ void CFilterOutputText::Begin()
     view.m_Following.Watch(static_cast<std::uint64_t>(std::max<std::int64_t>(0, stamp.Size)));
     view.m_bTextIncomplete = false;
     view.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
-    m_Numbers.Clear();
+    m_Text.ClearNumbers();
+    m_Text.ReadFrom(view.m_EditorLines, false);
     view.m_nPendingFileLine = 0;
     view.SetShowsFilteredText(true);
     view.UpdateMarginNumbering();
@@ -70,11 +72,10 @@ void CFilterOutputText::Append(const OutputBatch& batch)
         view.ApplyReadOnly();
     }
     editor.SetSavePoint();
+    m_Text.Append(batch.Lines);
     std::int64_t largest = 0;
-    for (const OutputLine& line : batch.Lines) {
-        m_Numbers.Append(line.LineNumber, line.IsContext, line.Filter);
+    for (const OutputLine& line : batch.Lines)
         largest = std::max(largest, line.LineNumber);
-    }
     view.m_pMargin->GrowLargest(largest);
     view.NoteLinesAppended();
     if (atEnd)
@@ -105,7 +106,8 @@ bool CFilterOutputText::Spill(const OutputBatch& batch)
 
 void CFilterOutputText::ShowNumbers(OutputLineNumbers numbers)
 {
-    m_Numbers = std::move(numbers);
+    m_Text.SetNumbers(std::move(numbers));
+    m_Text.ReadFrom(m_View.m_EditorLines, false);
     m_View.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
     m_View.SetShowsFilteredText(true);
     m_View.UpdateMarginNumbering();
@@ -121,19 +123,12 @@ void CFilterOutputText::PutSpillFile(std::unique_ptr<QTemporaryFile> file)
     m_pSpillFile = std::move(file);
 }
 
-QString CFilterOutputText::GoToFileLine(std::int64_t number)
+void CFilterOutputText::ReadFromPagedFile(const PagedFileText& paged)
 {
-    const std::size_t at = m_Numbers.FirstAtOrAfter(number);
-    if (at >= m_Numbers.Size()) {
-        // Past the last kept line: there, and say so.
-        m_View.GoToLine(static_cast<std::int64_t>(m_Numbers.EndOfNumbered()));
-        return QStringLiteral("File line %1 is past the last kept line: at file line %2")
-            .arg(number)
-            .arg(m_View.GetGoToLineCount());
-    }
-    m_View.GoToLine(static_cast<std::int64_t>(at) + 1);
-    const std::int64_t shown = m_Numbers.LineNumber(at);
-    return shown == number
-               ? QString()
-               : QStringLiteral("File line %1 is not kept: at the next kept line, file line %2").arg(number).arg(shown);
+    m_Text.ReadFrom(paged.Lines(), true);
+}
+
+void CFilterOutputText::ReadFromEditor()
+{
+    m_Text.ReadFrom(m_View.m_EditorLines, false);
 }

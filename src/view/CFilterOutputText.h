@@ -7,8 +7,10 @@
 #include <QString>
 
 #include "filtering/OutputLineNumbers.h"
+#include "logtext/FilterOutputText.h"
 
 class COstrelView;
+class PagedFileText;
 class QTemporaryFile;
 struct OutputBatch;
 
@@ -32,25 +34,27 @@ public:
     bool IsReceiving() const { return m_bReceiving; }
     void StopReceiving() { m_bReceiving = false; }
 
-    const OutputLineNumbers& Numbers() const { return m_Numbers; }
+    // The output as a text: its lines, where each came from, Go To by file line.
+    const FilterOutputText& Text() const { return m_Text; }
+    const OutputLineNumbers& Numbers() const { return m_Text.Numbers(); }
     // Hands the numbers over (to the text put aside for Ctrl+T); none are left.
-    OutputLineNumbers TakeNumbers() { return std::move(m_Numbers); }
+    OutputLineNumbers TakeNumbers() { return m_Text.TakeNumbers(); }
     // Shows output put aside before, with its numbers: light cyan, numbered by file lines.
     void ShowNumbers(OutputLineNumbers numbers);
-    void ClearNumbers() { m_Numbers.Clear(); }
+    void ClearNumbers() { m_Text.ClearNumbers(); }
+    // The paged view of the spill file started or stopped: the output's lines are read from it,
+    // or from the editor again.
+    void ReadFromPagedFile(const PagedFileText& paged);
+    void ReadFromEditor();
 
     // The file that output too big for the editor went to, or null.
     bool IsSpilled() const { return m_pSpillFile != nullptr; }
     std::unique_ptr<QTemporaryFile> TakeSpillFile();
     void PutSpillFile(std::unique_ptr<QTemporaryFile> file);
 
-    // Go To in filter output takes the file's line numbers: the kept line of a file line, or the
-    // next kept one. What the status bar should say when that is not the line asked for.
-    QString GoToFileLine(std::int64_t number);
-
 private:
     COstrelView& m_View;
-    OutputLineNumbers m_Numbers;
+    FilterOutputText m_Text;
     std::unique_ptr<QTemporaryFile> m_pSpillFile;
     bool m_bReceiving = false; // a filtering run is appending to the view
 };

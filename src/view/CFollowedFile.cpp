@@ -13,7 +13,7 @@
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 
-CFollowedFile::CFollowedFile(COstrelView& view) : m_View(view) {}
+CFollowedFile::CFollowedFile(COstrelView& view) : m_View(view), m_Text(view.m_EditorLines) {}
 
 CFollowedFile::~CFollowedFile() = default;
 
@@ -119,10 +119,10 @@ void CFollowedFile::OnBytesAppended(const QByteArray& bytes)
     AppendFromFile(bytes);
     if (m_bScrollsWithEnd && atEnd)
         view.FollowEnd();
-    if (m_Restarts.Empty())
+    if (!m_Text.HasRestarts())
         view.m_pMargin->SetLargest(editor.GetLineCount());
     else
-        view.m_pMargin->GrowLargest(editor.GetLineCount() - m_Restarts.LastMarker());
+        view.m_pMargin->GrowLargest(editor.GetLineCount() - m_Text.Restarts().LastMarker());
     view.NoteLinesAppended();
 }
 
@@ -201,7 +201,7 @@ void CFollowedFile::OnRestarted(bool replaced)
     if (length > 0 && editor.GetCharAt(length - 1) != '\n')
         marker.prepend('\n');
     AppendFromFile(marker);
-    m_Restarts.AddMarker(editor.GetLineCount() - 2);
+    m_Text.AddRestart(editor.GetLineCount() - 2);
     view.m_Toggle.SetShownLinesAreFileLines(false);
     view.UpdateMarginNumbering();
     if (m_bScrollsWithEnd && atEnd)

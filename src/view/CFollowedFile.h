@@ -6,7 +6,7 @@
 
 #include <QByteArray>
 
-#include "filtering/RestartedLineNumbers.h"
+#include "logtext/FollowedFileText.h"
 
 class CFileFollower;
 class COstrelView;
@@ -49,9 +49,10 @@ public:
     // Following a whole file longer than the editor's limit: shown paged from now on (deferred).
     void PageIfTooLong();
 
-    // The marker lines where the file started anew, and the file lines after them.
-    const RestartedLineNumbers& Restarts() const { return m_Restarts; }
-    void ClearRestarts() { m_Restarts.Clear(); }
+    // The whole file as followed: the marker lines where the file started anew, and the file
+    // lines after them.
+    const FollowedFileText& Text() const { return m_Text; }
+    void ClearRestarts() { m_Text.ClearRestarts(); }
 
 private:
     void OnRestarted(bool replaced);
@@ -67,5 +68,5 @@ private:
     bool m_bScrollsWithEnd = false;
     bool m_bChangedOnDisk = false;
     long m_nEditorLimit = DefaultEditorLimit;
-    RestartedLineNumbers m_Restarts;
+    FollowedFileText m_Text;
 };

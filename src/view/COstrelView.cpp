@@ -22,6 +22,7 @@
 #include "filtering/FilterRun.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/TextCodec.h"
+#include "logtext/PagedFileText.h"
 #include "view/CLineNumberMargin.h"
 #include "view/CMatchHighlighter.h"
 #include "view/CPagedText.h"
@@ -32,11 +33,11 @@
 
 COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget* parent)
     : QsciScintilla(parent), m_Editor(*this, [this](EditorTextChange change) { Q_EMIT TextAboutToChange(change); }),
-      m_pDocument(document), m_pWorkspace(workspace), m_Looks(m_Editor, workspace,
-                                                              [this] {
-                                                                  if (m_pMargin)
-                                                                      m_pMargin->ApplyStyles();
-                                                              }),
+      m_EditorLines(m_Editor), m_pDocument(document), m_pWorkspace(workspace), m_Looks(m_Editor, workspace,
+                                                                                       [this] {
+                                                                                           if (m_pMargin)
+                                                                                               m_pMargin->ApplyStyles();
+                                                                                       }),
       m_Loading(*this), m_Paging(*this), m_Output(*this), m_Toggle(*this), m_Following(*this), m_Saving(*this)
 {
     setObjectName(QStringLiteral("logView"));
@@ -241,19 +242,26 @@ void COstrelView::Report(const CProblemReport& problem) const
     ReportProblem(m_pWorkspace, problem);
 }
 
+const ShownText& COstrelView::Shown() const
+{
+    if (m_bShowsFilteredText)
+        return m_Output.Text();
+    if (const PagedFileText* paged = m_Paging.GetText())
+        return *paged;
+    return m_Following.Text();
+}
+
+std::int64_t COstrelView::ShownLineOfViewLine(std::int64_t viewLine) const
+{
+    const CPagedText* paged = GetPagedText();
+    return paged ? paged->FileLineOfViewLine(viewLine) : viewLine;
+}
+
 std::int64_t COstrelView::GetCaretLine() const
 {
-    const std::int64_t line = m_Editor.LineFromPosition(m_Editor.GetCurrentPosition());
-    if (const CPagedText* paged = GetPagedText()) {
-        // The file's line; 0 while the index has not reached the window yet.
-        const std::int64_t fileLine = paged->FileLineOfViewLine(line);
-        return fileLine < 0 ? 0 : fileLine + 1;
-    }
-    if (!m_Following.Restarts().Empty() && !m_bShowsFilteredText) {
-        bool isContext = false;
-        return FileLineOfViewLine(line, isContext);
-    }
-    return line + 1;
+    // 0 while the paged view's window is not placed yet.
+    const std::int64_t line = ShownLineOfViewLine(m_Editor.LineFromPosition(m_Editor.GetCurrentPosition()));
+    return line < 0 ? 0 : Shown().PlaceNumberOf(line);
 }
 
 std::int64_t COstrelView::GetCaretFileLine() const
@@ -272,23 +280,11 @@ std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isCont
 
 std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isContext, int& filter) const
 {
-    isContext = false;
-    filter = -1;
-    std::int64_t line = viewLine; // 0-based: of the output when filtered, of the file otherwise
-    if (const CPagedText* paged = GetPagedText()) {
-        line = paged->FileLineOfViewLine(viewLine);
-        if (line < 0)
-            return 0;
-    }
-    if (!m_bShowsFilteredText)
-        return m_Following.Restarts().FileLineOf(line);
-    const OutputLineNumbers& numbers = m_Output.Numbers();
-    if (line >= static_cast<std::int64_t>(numbers.Size()))
-        return 0;
-    const auto index = static_cast<std::size_t>(line);
-    isContext = numbers.IsContext(index);
-    filter = numbers.Filter(index);
-    return numbers.LineNumber(index);
+    const std::int64_t line = ShownLineOfViewLine(viewLine);
+    const ShownLineOrigin origin = line < 0 ? ShownLineOrigin() : Shown().OriginOf(line);
+    isContext = origin.IsContext;
+    filter = origin.Filter;
+    return origin.FileLine;
 }
 
 void COstrelView::RefreshMarks()
@@ -357,13 +353,14 @@ void COstrelView::UpdateMarginNumbering()
         return;
     m_pHighlighter->Invalidate();
     const CPagedText* paged = GetPagedText();
-    if (!paged && !m_bShowsFilteredText && m_Following.Restarts().Empty()) {
+    const ShownText& shown = Shown();
+    if (!paged && shown.IsNumberedByPlace()) {
+        // The editor counts the lines itself.
         m_pMargin->SetNumbering({}, std::max(m_Editor.GetLineCount(), m_Loading.GetExpectedLines()));
         return;
     }
-    std::int64_t largest = paged ? paged->GetExpectedLineCount() : m_Editor.GetLineCount();
-    if (m_bShowsFilteredText)
-        largest = std::max(largest, m_Output.Numbers().LastFileLine());
+    const std::int64_t shownLines = paged ? paged->GetExpectedLineCount() : m_Editor.GetLineCount();
+    const std::int64_t largest = std::max(shownLines, shown.GetLastNumber());
     m_pMargin->SetNumbering([this](std::int64_t viewLine, bool& isContext,
                                    int& filter) { return FileLineOfViewLine(viewLine, isContext, filter); },
                             largest);
@@ -371,26 +368,34 @@ void COstrelView::UpdateMarginNumbering()
 
 std::int64_t COstrelView::GetGoToLineCount()
 {
-    // Filter output is numbered by the file's lines, as the margin shows: up to the last kept one.
-    if (m_bShowsFilteredText) {
-        if (const std::int64_t last = m_Output.Numbers().LastFileLine(); last > 0)
-            return last;
-    }
-    if (const CPagedText* paged = GetPagedText())
-        return paged->GetIndex().GetLineCount();
-    // The line count is that of the whole text.
-    FinishLoading();
-    return m_Editor.GetLineCount();
+    // The count is that of the whole text; filter output is numbered by the file's lines, as the
+    // margin shows: up to the last kept one.
+    if (!IsPaged())
+        FinishLoading();
+    return Shown().GetLastNumber();
 }
 
 QString COstrelView::GoToNumberedLine(std::int64_t number)
 {
-    if (m_bShowsFilteredText && !m_Output.Numbers().Empty())
-        return m_Output.GoToFileLine(number);
-    const std::int64_t count = GetGoToLineCount();
-    GoToLine(std::min(number, count));
-    return number > count ? QStringLiteral("Line %1 is past the end: at the last line, %2").arg(number).arg(count)
-                          : QString();
+    if (!IsPaged())
+        FinishLoading();
+    const NumberedLineFound found = Shown().FindNumber(number);
+    GoToLine(found.Line + 1);
+    switch (found.How) {
+    case NumberedLineFound::Reach::Exact:
+        return QString();
+    case NumberedLineFound::Reach::Next:
+        return QStringLiteral("File line %1 is not kept: at the next kept line, file line %2")
+            .arg(number)
+            .arg(found.Number);
+    case NumberedLineFound::Reach::PastEnd:
+        break;
+    }
+    return found.ByFileLine
+               ? QStringLiteral("File line %1 is past the last kept line: at file line %2")
+                     .arg(number)
+                     .arg(found.Number)
+               : QStringLiteral("Line %1 is past the end: at the last line, %2").arg(number).arg(found.Number);
 }
 
 void COstrelView::GoToLine(std::int64_t line)
@@ -472,20 +477,21 @@ std::int64_t COstrelView::OutputLineFromPosition(std::int64_t position)
 
 bool COstrelView::GoToFileLineAt(std::int64_t position)
 {
-    if (!m_bShowsFilteredText)
+    const ShownText& shown = Shown();
+    if (!shown.IsFilterOutput())
         return false;
     const std::int64_t outputLine = OutputLineFromPosition(position);
-    const OutputLineNumbers& numbers = m_Output.Numbers();
-    if (outputLine < 0 || outputLine >= static_cast<std::int64_t>(numbers.Size()))
-        return false;
-    m_nPendingFileLine = numbers.LineNumber(static_cast<std::size_t>(outputLine));
+    const std::int64_t fileLine = outputLine < 0 ? 0 : shown.OriginOf(outputLine).FileLine;
+    if (fileLine <= 0)
+        return false; // a marker, or the empty line after the output
+    m_nPendingFileLine = fileLine;
     ReloadDocumentText();
     return true;
 }
 
 void COstrelView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (m_bShowsFilteredText && event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier)) {
+    if (Shown().IsFilterOutput() && event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier)) {
         const QPoint point = event->position().toPoint();
         // A line without a recorded file line (the end marker, an empty last line) does nothing.
         GoToFileLineAt(m_Editor.PositionFromPoint(point.x(), point.y()));

@@ -11,6 +11,7 @@
 
 #include "filtering/OutputLineNumbers.h"
 #include "view/CEditor.h"
+#include "view/CEditorLines.h"
 #include "view/CFilterOutputText.h"
 #include "view/CFollowedFile.h"
 #include "view/CTextToggle.h"
@@ -68,6 +69,12 @@ public:
     ~COstrelView() override;
 
     COstrelDoc* GetDocument() const { return m_pDocument; }
+    // The text shown, of whichever kind (the whole file, paged, filter output, a followed file
+    // that started anew): it numbers the lines and says where each comes from.
+    const ShownText& Shown() const;
+    // The 0-based line of the shown text at an editor line: the paged view maps its window onto
+    // the file; -1 while the window is not placed.
+    std::int64_t ShownLineOfViewLine(std::int64_t viewLine) const;
     // The editor's messages, all of them; its text changes tell TextAboutToChange first.
     CEditor& GetEditor() { return m_Editor; }
     const CEditor& GetEditor() const { return m_Editor; }
@@ -310,6 +317,7 @@ private:
     static bool KeyNeedsWholeText(const QKeyEvent* event);
 
     CEditor m_Editor;
+    CEditorLines m_EditorLines; // before the parts that read it
     COstrelDoc* m_pDocument;
     ILogWorkspace* m_pWorkspace;
     CViewLooks m_Looks;

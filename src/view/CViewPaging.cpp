@@ -9,6 +9,7 @@
 
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
+#include "logtext/PagedFileText.h"
 #include "view/CLineNumberMargin.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
@@ -67,12 +68,18 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
     }
     view.m_nPendingFileLine = 0;
     m_pPaged = std::move(paged);
+    m_pText = std::make_unique<PagedFileText>(m_pPaged->GetIndex());
     m_bForWrap = forWrap;
     Connect();
     PlaceScrollBar();
-    view.UpdateMarginNumbering();
-    if (!view.m_Output.IsSpilled())
+    if (view.m_Output.IsSpilled()) {
+        view.m_Output.ReadFromPagedFile(*m_pText);
+    } else {
+        // The file itself from now on: markers of earlier restarts are not in it.
+        view.m_Following.ClearRestarts();
         view.m_Following.Watch(static_cast<std::uint64_t>(size));
+    }
+    view.UpdateMarginNumbering();
     view.SetStatusNote(QStringLiteral("Indexing 0%"));
     return true;
 }
@@ -108,6 +115,8 @@ void CViewPaging::Stop()
     view.m_Output.TakeSpillFile().reset();
     if (!m_pPaged)
         return;
+    view.m_Output.ReadFromEditor();
+    m_pText.reset();
     m_pPaged.reset();
     m_bForWrap = false;
     m_bReadProblemNoted = false;
@@ -175,7 +184,7 @@ bool CViewPaging::ShowTextForWrapMode()
         return view.m_Output.Spill(none);
     }
     if (!view.m_bShowsFilteredText && view.m_pDocument && !view.IsTextModified() && !view.m_bTextIncomplete &&
-        view.m_Following.Restarts().Empty()) {
+        !view.m_Following.Text().HasRestarts()) {
         // The whole file, as it is on disk: its window is read from there.
         view.m_Loading.Stop();
         view.m_nPendingFileLine = 0;

@@ -8,6 +8,7 @@
 
 class COstrelView;
 class CPagedText;
+class PagedFileText;
 
 // A view's paged mode: a file too big for the editor (or too long to wrap in it) is shown
 // through a window that moves over the file, read-only, with a scroll bar that stands for the
@@ -22,6 +23,8 @@ public:
 
     bool IsPaged() const { return m_pPaged != nullptr; }
     CPagedText* GetPagedText() const { return m_pPaged.get(); }
+    // The paged file as a text: its lines through the line index, numbered as the file's.
+    const PagedFileText* GetText() const { return m_pText.get(); }
     // The paged view of a file at or above the threshold; false when it is smaller (or cannot be read).
     bool Start(const QString& path, std::int64_t size, bool always = false);
     void Stop();
@@ -47,6 +50,7 @@ private:
 
     COstrelView& m_View;
     std::unique_ptr<CPagedText> m_pPaged;
+    std::unique_ptr<PagedFileText> m_pText; // reads m_pPaged's index
     int m_nWordWrap = 0;
     bool m_bForWrap = false; // paged only because the text is too long to wrap in the editor
     bool m_bReadProblemNoted = false;

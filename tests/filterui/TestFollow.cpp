@@ -60,6 +60,7 @@ private Q_SLOTS:
     void truncationAndRotationStartAgainWithMarkers();
     void rewriteToTheSameSizeOrBeyondStartsAgain();
     void bigFollowedFileGoesOnPaged();
+    void pagedAfterARestartNumbersTheFileItself();
     void filteredViewShowsWhatAFreshApplyWould();
     void filteredFollowMarksTruncation();
     void filteredFollowEndsWhenTheWholeFileIsShown();
@@ -227,6 +228,35 @@ void TestFollow::bigFollowedFileGoesOnPaged()
 
     m_pFrame->GetCommand(CommandId::ViewFollow)->trigger();
     QVERIFY(!View()->GetFollow());
+}
+
+void TestFollow::pagedAfterARestartNumbersTheFileItself()
+{
+    FollowCommand()->trigger();
+    QVERIFY(WriteFile(m_strPath, NumberedLines(1, 40), QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray restarted = QByteArray("<<< File Truncated >>>\n") + NumberedLines(1, 40);
+    QTRY_VERIFY(ViewText().endsWith(restarted));
+    // After the marker the lines count from 1 again.
+    const auto viewLineOf = [this](const QByteArray& line) {
+        const QByteArray wanted = QByteArray("\n") + line + '\n';
+        const qsizetype at = ViewText().lastIndexOf(wanted);
+        return at < 0 ? std::int64_t(-1)
+                      : std::int64_t(View()->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
+                                                           static_cast<unsigned long>(at + 1)));
+    };
+    bool isContext = false;
+    QCOMPARE(View()->FileLineOfViewLine(viewLineOf("info line 31"), isContext), std::int64_t(31));
+
+    // Grown past the editor's limit, the file itself is shown paged: no marker is in it, and its
+    // lines are numbered as the file's, also past where the marker stood.
+    View()->SetFollowedEditorLimit(View()->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) + 50);
+    View()->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    QVERIFY(Append(m_strPath, NumberedLines(41, 70)));
+    QTRY_VERIFY(View()->IsPaged());
+    QTRY_VERIFY(ViewText().endsWith(NumberedLines(60, 70)));
+    QVERIFY(!ViewText().contains("<<<"));
+    QCOMPARE(View()->FileLineOfViewLine(viewLineOf("ERROR line 60"), isContext), std::int64_t(60));
+    QCOMPARE(View()->FileLineOfViewLine(viewLineOf("info line 66"), isContext), std::int64_t(66));
 }
 
 void TestFollow::filteredViewShowsWhatAFreshApplyWould()
