@@ -214,6 +214,13 @@ TEST(CompressedTextIndexTest, ReadsAnyRangeAsTheReferenceToolDecompresses)
         else
             EXPECT_EQ(index.GetSeekPointCount(), 1u) << layout.Name;
 
+        // From a point inside the first member (which a gzip read enters as raw deflate data and
+        // leaves past its unchecked trailer) on into the second.
+        const std::size_t boundary = text.size() / 3;
+        std::vector<char> across(200000);
+        ASSERT_EQ(index.ReadAt(boundary - 100000, across.data(), across.size()), across.size()) << layout.Name;
+        EXPECT_TRUE(std::string(across.data(), across.size()) == reference.substr(boundary - 100000, across.size()))
+            << layout.Name;
         // Without seek points every read backwards starts over: fewer of them.
         ExpectRangesMatch(index, reference, ++seed, layout.Name, layout.Seeks ? 60 : 15);
         EXPECT_TRUE(ReadWhole(index) == reference) << layout.Name;
