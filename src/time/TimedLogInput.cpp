@@ -65,8 +65,8 @@ TimedLogInput::OpenResult TimedLogInput::Open()
     const bool seekable = S_ISREG(status.st_mode);
     ::posix_fadvise(m_pFile->Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     // Only a regular file is looked at for an archive or UTF-16, as a filtering run does.
-    m_pReader = std::make_unique<ForwardLineReader>(m_pFile->Get(),
-                                                    seekable ? MakeInputDecoder(m_pFile->Get()) : nullptr);
+    m_pReader =
+        std::make_unique<ForwardLineReader>(m_pFile->Get(), seekable ? MakeInputDecoder(m_pFile->Get()) : nullptr);
     if (!DetectLayout(seekable))
         return OpenResult::NoTimes;
     if (seekable) {
