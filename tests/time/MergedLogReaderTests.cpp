@@ -93,8 +93,7 @@ std::vector<ExpectedLine> NaiveMerge(const std::vector<std::vector<ExpectedLine>
     for (;;) {
         std::optional<std::size_t> best;
         for (std::size_t i = 0; i < inputs.size(); ++i)
-            if (next[i] < inputs[i].size() &&
-                (!best || inputs[i][next[i]].Time < inputs[*best][next[*best]].Time))
+            if (next[i] < inputs[i].size() && (!best || inputs[i][next[i]].Time < inputs[*best][next[*best]].Time))
                 best = i;
         if (!best)
             return merged;
@@ -110,8 +109,8 @@ std::string Joined(const std::vector<WrittenLine>& lines)
     return text;
 }
 
-std::unique_ptr<TimedLogInput> OpenInput(const std::string& path, TimedLogInput::OpenResult expected =
-                                                                      TimedLogInput::OpenResult::Opened)
+std::unique_ptr<TimedLogInput> OpenInput(const std::string& path,
+                                         TimedLogInput::OpenResult expected = TimedLogInput::OpenResult::Opened)
 {
     auto input = std::make_unique<TimedLogInput>(path, path);
     input->SetContext(Utc);
@@ -191,8 +190,8 @@ TEST(MergedLogReaderTest, MergesAsAStableSortByTime)
                 const std::string second =
                     dir.Write("second", Joined({written[i].begin() + static_cast<long>(half), written[i].end()}));
                 const std::string packed = path + ".gz";
-                ASSERT_EQ(std::system(("gzip -c '" + first + "' > '" + packed + "' && gzip -c '" + second +
-                                       "' >> '" + packed + "'")
+                ASSERT_EQ(std::system(("gzip -c '" + first + "' > '" + packed + "' && gzip -c '" + second + "' >> '" +
+                                       packed + "'")
                                           .c_str()),
                           0);
                 paths.push_back(packed);
@@ -227,9 +226,8 @@ TEST(MergedLogReaderTest, KeepsTheOrderOfALogWhoseTimesGoBackwards)
 TEST(MergedLogReaderTest, MergesALogWithItself)
 {
     TempDir dir;
-    const std::string log =
-        dir.Write("a", "starts untimed\n" + IsoLine(1, "one\n") + "  more of one\n" + IsoLine(1, "also one\n") +
-                           IsoLine(2, "two"));
+    const std::string log = dir.Write("a", "starts untimed\n" + IsoLine(1, "one\n") + "  more of one\n" +
+                                               IsoLine(1, "also one\n") + IsoLine(2, "two"));
     std::vector<std::string> seen;
     for (const ExpectedLine& line : ReadMerge({log, log}))
         seen.push_back(std::to_string(line.Input) + ":" + std::to_string(line.LineNumber));
@@ -243,8 +241,8 @@ TEST(MergedLogReaderTest, MergesLogsOfDifferentLayouts)
     const std::int64_t t = DayStart + 21 * 3600; // 2026-12-01 21:00:00 UTC
     const std::string iso =
         dir.Write("iso", "2026-12-01T22:00:01+01:00 tag=iso:01\n2026-12-01 21:00:04.500Z tag=iso:04.5\n");
-    const std::string epoch =
-        dir.Write("epoch", std::to_string(t + 2) + " tag=epoch:02\n" + std::to_string(t + 4) + ".250 tag=epoch:04.25\n");
+    const std::string epoch = dir.Write("epoch", std::to_string(t + 2) + " tag=epoch:02\n" + std::to_string(t + 4) +
+                                                     ".250 tag=epoch:04.25\n");
     const std::string millis = dir.Write("millis", std::to_string((t + 3) * 1000 + 999) + " tag=millis:03.999\n");
     const std::string syslog = dir.Write("syslog", "Dec  1 21:00:00 host tag=syslog:00\n"
                                                    "Dec  1 21:00:05 host tag=syslog:05\n");
@@ -289,8 +287,7 @@ TEST(MergedLogReaderTest, MergesAVeryLongLine)
     TempDir dir;
     const std::string body(100u << 20, 'x');
     const std::string longLog = dir.Write("long", IsoLine(2, body) + "\n" + IsoLine(4, "after long\n"));
-    const std::string shortLog =
-        dir.Write("short", IsoLine(1, "one\n") + IsoLine(3, "three\n") + IsoLine(5, "five\n"));
+    const std::string shortLog = dir.Write("short", IsoLine(1, "one\n") + IsoLine(3, "three\n") + IsoLine(5, "five\n"));
     const std::vector<ExpectedLine> merged = ReadMerge({longLog, shortLog});
     ASSERT_EQ(merged.size(), 5u);
     EXPECT_EQ(merged[1].Text.size(), body.size() + 22);
