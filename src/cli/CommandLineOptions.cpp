@@ -25,6 +25,7 @@ enum class Option
     WithFileName,
     NoFileName,
     Threads,
+    Merge,
 };
 
 struct OptionName
@@ -52,6 +53,7 @@ constexpr OptionName OptionNames[] = {
     {'H', "with-filename", Option::WithFileName, false},
     {'\0', "no-filename", Option::NoFileName, false},
     {'j', "threads", Option::Threads, true},
+    {'\0', "merge", Option::Merge, false},
 };
 
 const OptionName* FindShort(char name)
@@ -148,6 +150,9 @@ bool Apply(const OptionName& option, const std::string& value, ParserState& stat
         options.Threads = static_cast<unsigned>(threads);
         break;
     }
+    case Option::Merge:
+        options.Merge = true;
+        break;
     }
     return true;
 }
@@ -225,8 +230,13 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLineOpti
         error = "no log file given (use - for standard input)";
         return false;
     }
-    if (options.Filters.empty()) {
+    if (options.Filters.empty() && !options.Merge) {
         error = "no filter given (use -e, -r or -f)";
+        return false;
+    }
+    // A merge ends with the ends of its files: it waits for none of them to grow.
+    if (options.Follow && options.Merge) {
+        error = "--follow cannot follow a merge";
         return false;
     }
     // Following waits at the end of one file for ever: a second one would never be reached.
@@ -261,6 +271,9 @@ std::string CommandLineHelp()
            "      --no-filename         never prefix lines with the file's name\n"
            "  -R, --recursive           read every file beneath a folder named, in name order\n"
            "  -j, --threads N           filter each file on N threads (default: one per core; 1: one pass)\n"
+           "      --merge               merge the files' lines by their times into one stream and filter\n"
+           "                            that (no filter: output every line); each line after its file's\n"
+           "                            name, numbered with -n as in its file\n"
            "  -h, --help                show this help and exit\n"
            "      --version             show the version and exit\n"
            "\n"

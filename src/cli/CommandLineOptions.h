@@ -38,6 +38,9 @@ struct CommandLineOptions
         Never,       // --no-filename
     };
     FileNames FileNamePrefix = FileNames::WhenSeveral;
+    // The files' lines merged by their times into one stream that the filters decide; without
+    // filters every line is output.
+    bool Merge = false;
     // Threads that filter one file together; 0: as many as there are cores.
     unsigned Threads = 0;
     // The logs in the order given; "-" is standard input.

@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cli/DescriptorWriting.h"
+#include "cli/MergeCommand.h"
 #include "filtering/FileChangeTexts.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterSettings.h"
@@ -17,27 +19,6 @@
 #include "regex/Regex.h"
 
 namespace {
-
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-void WriteMessage(int fd, const std::string& message)
-{
-    const std::string line = message + "\n";
-    WriteAll(fd, line.data(), line.size());
-}
 
 // Writes kept lines as they come, each with its own bytes, optionally behind its line number.
 class StreamOutput : public FilterOutput
@@ -247,6 +228,8 @@ int RunFilterCommand(const CommandLineOptions& options, TextEncoding encoding, i
         return FilterCommandError;
     }
     const std::vector<std::string> files = ExpandLogArguments(options.Paths, options.Recursive);
+    if (options.Merge)
+        return RunMergeCommand(options, files, run, outputFd, errorFd);
     const bool several = files.size() > 1 || options.Recursive;
     StreamOutput output(outputFd, errorFd, options.LineNumbers);
     output.SetFileNames(options.FileNamePrefix == CommandLineOptions::FileNames::Always ||

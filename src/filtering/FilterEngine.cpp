@@ -137,6 +137,11 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     m_pOutput = &output;
     if (m_Chunk)
         return RunChunk(stop);
+    if (m_pGivenInput) {
+        m_Run.Follow = false;
+        ReportParseErrors();
+        return Decide(-1, false, 0, stop);
+    }
     const std::string& path = m_Run.Path;
 
     // Opening a named pipe without O_NONBLOCK waits for a writer, and no stop request reaches
@@ -219,11 +224,12 @@ std::size_t FilterEngine::ReadInput(int fd, char* buffer, std::size_t size, bool
 {
     if (m_Chunk)
         return ReadChunk(buffer, size);
-    if (!m_pDecoder)
+    InputDecoder* const decoder = m_pGivenInput ? m_pGivenInput : m_pDecoder.get();
+    if (!decoder)
         return ReadSome(fd, buffer, size, mayBlock, stop);
-    const std::size_t got = m_pDecoder->Read(fd, buffer, size);
+    const std::size_t got = decoder->Read(fd, buffer, size);
     if (got == 0) {
-        const std::string fault = m_pDecoder->TakeFaultMessage(GetShownName());
+        const std::string fault = decoder->TakeFaultMessage(GetShownName());
         if (!fault.empty())
             m_pOutput->ReportError(fault);
     }

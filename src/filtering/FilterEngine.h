@@ -100,6 +100,9 @@ public:
     // Decide one piece of the file instead of the whole (not followed, not decoded); call before
     // Run. Its kept lines are numbered from the piece's first line.
     void SetChunk(FileChunk chunk) { m_Chunk = std::move(chunk); }
+    // Read the text from input instead of opening the run's file, which then only names the log
+    // in messages; not followed. The input is not owned and must outlive the run. Call before Run.
+    void SetInput(InputDecoder& input) { m_pGivenInput = &input; }
     // After Run: whether the piece was read to its end (not cut short by a stop, an error or a
     // file truncated meanwhile), and how many of its own lines were read.
     bool ReachedChunkEnd() const { return m_bChunkEndReached; }
@@ -158,6 +161,7 @@ private:
     std::int64_t m_nTooComplexLines = 0;
     std::atomic<std::uint64_t> m_nReadOffset{0};
     std::unique_ptr<InputDecoder> m_pDecoder; // a compressed or UTF-16 file's, or null
+    InputDecoder* m_pGivenInput = nullptr;    // read instead of the file when set
     std::string m_strShownName;
     std::optional<FileChunk> m_Chunk;
     std::uint64_t m_nChunkOffset = 0; // where the next read of the piece starts

@@ -600,3 +600,127 @@ TEST(CommandLineTest, PrintsTheSameOnAnyNumberOfThreads)
         }
     }
 }
+
+namespace {
+
+// Lines with rising times, many of them equal, every line with a time of its own (as sort -m
+// needs), a word to filter by now and then.
+std::string TimedLog(std::mt19937& random, int lines, const std::string& name)
+{
+    std::string text;
+    int seconds = static_cast<int>(random() % 30);
+    for (int line = 1; line <= lines; ++line) {
+        seconds += random() % 3 == 0 ? 1 : 0;
+        char stamp[64];
+        std::snprintf(stamp, sizeof stamp, "2026-12-01 10:%02d:%02d", seconds / 60 % 60, seconds % 60);
+        text += std::string(stamp) + (random() % 5 == 0 ? " WARN " : " INFO ") + name + " line " +
+                std::to_string(line) + "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+// --merge: each file's lines after its name in the order a stable merge by time gives them, as
+// sort -m -s writes the files' lines with their names put before them; with -n each line's own
+// number in its file; filters decide the merged stream, context counted in it.
+TEST(CommandLineTest, MergesFilesByTimeAsSortDoes)
+{
+    if (RunShell("command -v sort sed grep >/dev/null && echo yes").Output != "yes\n")
+        GTEST_SKIP() << "sort, sed or grep is not installed";
+    CommandLineOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"--merge", "a.log", "b.log"}, options, error)) << error;
+    EXPECT_TRUE(options.Merge);
+    EXPECT_TRUE(options.Filters.empty());
+
+    std::mt19937 random(11);
+    for (int round = 0; round < 8; ++round) {
+        TempDir dir;
+        const std::string cd = "cd " + Quote(dir.Path().string()) + " && ";
+        std::vector<std::string> names;
+        std::vector<std::string> texts;
+        for (const char* name : {"a.log", "b.log", "c.log"}) {
+            names.push_back(name);
+            texts.push_back(TimedLog(random, static_cast<int>(random() % 500), name));
+            dir.Write(name, texts.back());
+        }
+        // "a.log:2026-12-01 10:00:05 ...": the key is the date and the time after the name.
+        const auto sorted = RunShell(cd + "for f in a.log b.log c.log; do sed \"s|^|$f:|\" $f > $f.named; done && "
+                                          "LC_ALL=C sort -m -s -k1.7,2 a.log.named b.log.named c.log.named");
+        const auto merged = RunShell(cd + Quote(Filter) + " --merge a.log b.log c.log");
+        ASSERT_EQ(merged.Output, sorted.Output) << "round " << round;
+        EXPECT_EQ(merged.Status, sorted.Output.empty() ? 1 : 0);
+
+        // With -n: "NAME:N:text", text being line N of that file.
+        const auto numbered = RunShell(cd + Quote(Filter) + " --merge -n a.log b.log c.log");
+        std::string withoutNumbers;
+        for (std::size_t start = 0; start < numbered.Output.size();) {
+            const std::size_t end = numbered.Output.find('\n', start) + 1;
+            const std::string line = numbered.Output.substr(start, end - start);
+            start = end;
+            const std::size_t nameEnd = line.find(':');
+            const std::size_t numberEnd = line.find(':', nameEnd + 1);
+            const std::string text = line.substr(numberEnd + 1);
+            const std::string name = line.substr(0, nameEnd);
+            const int number = std::stoi(line.substr(nameEnd + 1, numberEnd - nameEnd - 1));
+            ASSERT_NE(text.find(name + " line " + std::to_string(number) + "\n"), std::string::npos) << line;
+            withoutNumbers += name + ":" + text;
+        }
+        EXPECT_EQ(withoutNumbers, merged.Output) << "round " << round;
+
+        // Filters and their context decide the merged stream, as grep decides the merged text.
+        for (const std::string filters : {" -e WARN", " -B 2 -A 1 -e WARN", " -v -e WARN", " -B 1 -e 'b.log line 1'"}) {
+            const auto filtered =
+                RunShell(cd + Quote(Filter) + " --merge --no-filename" + filters + " a.log b.log c.log");
+            const auto grep =
+                RunShell(cd + Quote(Filter) + " --merge --no-filename a.log b.log c.log | LC_ALL=C grep " +
+                         "-a --no-group-separator -F" + filters);
+            EXPECT_EQ(filtered.Output, grep.Output) << "round " << round << filters;
+            EXPECT_EQ(filtered.Status, grep.Status) << "round " << round << filters;
+        }
+    }
+}
+
+// A file without times, one that cannot be opened, and --follow are refused before any line is
+// written; standard input takes part under its name; a damaged archive gives its lines up to the
+// damage, a message naming it, and exit 2.
+TEST(CommandLineTest, RefusesAMergeItCannotMake)
+{
+    TempDir dir;
+    const std::string timed = dir.Write("timed.log", "2026-12-01 10:00:01 one\n2026-12-01 10:00:03 three\n");
+    const std::string untimed = dir.Write("untimed.log", "no time\nat all\n");
+    auto result = RunShell(Quote(Filter) + " --merge " + Quote(timed) + " " + Quote(untimed) + " 2>&1");
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_EQ(result.Output, "ostrel-filter: no times were recognised in " + untimed + "\n");
+    const std::string missing = (dir.Path() / "missing.log").string();
+    result = RunShell(Quote(Filter) + " --merge " + Quote(timed) + " " + Quote(missing) + " 2>&1");
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_EQ(result.Output, "ERROR Opening " + missing + ": No such file or directory\n");
+    result = RunShell(Quote(Filter) + " --merge -F " + Quote(timed) + " 2>&1");
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_NE(result.Output.find("--follow cannot follow a merge"), std::string::npos) << result.Output;
+    EXPECT_EQ(RunShell(Quote(Filter) + " --merge -e nothing " + Quote(timed)).Status, 1);
+
+    result = RunShell("printf '2026-12-01 10:00:02 two' | " + Quote(Filter) + " --merge -n " + Quote(timed) + " -");
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Output, timed + ":1:2026-12-01 10:00:01 one\n(standard input):1:2026-12-01 10:00:02 two\n" +
+                                 timed + ":2:2026-12-01 10:00:03 three\n");
+
+    if (RunShell("command -v gzip >/dev/null && echo yes").Output != "yes\n")
+        return;
+    std::string text;
+    for (int i = 0; i < 50000; ++i)
+        text += "2026-12-01 09:00:00 packed " + std::to_string(i) + "\n";
+    const std::string plain = dir.Write("plain.log", text);
+    const std::string cut = (dir.Path() / "cut.gz").string();
+    ASSERT_EQ(RunShell("gzip -c < " + Quote(plain) + " | head -c 20000 > " + Quote(cut) + " && echo ok").Output,
+              "ok\n");
+    result = RunShell(Quote(Filter) + " --merge " + Quote(cut) + " " + Quote(timed) + " 2>&1 >/dev/null");
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_EQ(result.Output.rfind("ERROR Reading " + cut + ": the gzip data is damaged at byte 20000", 0), 0u)
+        << result.Output;
+    result = RunShell(Quote(Filter) + " --merge --no-filename " + Quote(cut) + " " + Quote(timed) + " 2>/dev/null");
+    EXPECT_EQ(result.Output.rfind("2026-12-01 09:00:00 packed 0\n", 0), 0u);
+    EXPECT_NE(result.Output.find("\n2026-12-01 10:00:01 one\n2026-12-01 10:00:03 three\n"), std::string::npos);
+}
