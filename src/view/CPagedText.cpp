@@ -42,6 +42,7 @@ CPagedText::~CPagedText()
 bool CPagedText::Start(std::int64_t selectedLine, QString& error)
 {
     m_pIndex = std::make_unique<FileLineIndex>(QFile::encodeName(m_strPath).toStdString());
+    m_pIndex->SaveInUserCache();
     int errorNumber = 0;
     if (!m_pIndex->Start(errorNumber)) {
         error = QString::fromLocal8Bit(std::strerror(errorNumber));
