@@ -40,9 +40,10 @@ FileLineIndex::~FileLineIndex()
         ::close(m_nFd);
 }
 
-void FileLineIndex::SaveInUserCache()
+void FileLineIndex::SaveInUserCache(std::uint64_t minimumSize)
 {
     SetSaveFolder(SavedLineIndex::DefaultFolder());
+    m_nSaveMinimumSize = minimumSize;
 }
 
 bool FileLineIndex::Start(int& error)
@@ -188,7 +189,7 @@ void FileLineIndex::IndexToEnd(const std::stop_token& stop)
 
 void FileLineIndex::TakeSavedIndex()
 {
-    if (m_strSaveFolder.empty())
+    if (m_strSaveFolder.empty() || m_nStartSize.load(std::memory_order_acquire) < m_nSaveMinimumSize)
         return;
     SavedLineIndex::Contents saved;
     try {
@@ -210,7 +211,7 @@ void FileLineIndex::TakeSavedIndex()
 void FileLineIndex::SaveIfWorthIt()
 {
     const std::uint64_t indexed = m_nIndexedBytes.load(std::memory_order_acquire);
-    if (m_strSaveFolder.empty() || indexed == m_nSavedBytes ||
+    if (m_strSaveFolder.empty() || indexed < m_nSaveMinimumSize || indexed == m_nSavedBytes ||
         (m_nSavedBytes != 0 && indexed < m_nSavedBytes + std::max(ResaveGrowth, m_nSavedBytes / 8)))
         return;
     try {

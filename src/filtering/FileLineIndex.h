@@ -46,8 +46,9 @@ public:
 
     // Keeps the index in the folder between runs; call before Start. Empty: not kept.
     void SetSaveFolder(std::string folder) { m_strSaveFolder = std::move(folder); }
-    // Keeps the index in the user's cache folder (SavedLineIndex::DefaultFolder).
-    void SaveInUserCache();
+    // Keeps the index of a file of at least minimumSize bytes in the user's cache folder
+    // (SavedLineIndex::DefaultFolder); call before Start.
+    void SaveInUserCache(std::uint64_t minimumSize = 0);
 
     // Opens the file (never waiting for a pipe's writer) and starts indexing it. False, with errno
     // in error, when it cannot be opened or is no regular file.
@@ -98,6 +99,7 @@ private:
     std::atomic<bool> m_bComplete{false};
     std::atomic<int> m_nReadError{0};
     std::string m_strSaveFolder;
+    std::uint64_t m_nSaveMinimumSize = 0;
     std::atomic<std::uint64_t> m_nReusedBytes{0};
     bool m_bSavedIndexTried = false; // indexing thread only
     std::uint64_t m_nSavedBytes = 0; // indexing thread only: what the saved index covers

@@ -208,8 +208,7 @@ bool SavedLineIndex::Load(const std::string& path, int fd, std::int64_t stride, 
     const std::string absolute = AbsolutePath(path);
     if (std::memcmp(header.Magic, Magic, sizeof Magic) != 0 || header.Version != Version ||
         header.Stride != static_cast<std::uint64_t>(stride) || header.PathLength != absolute.size() ||
-        header.CheckpointCount == 0 ||
-        header.CheckpointCount > (entrySize - sizeof header) / sizeof(std::uint64_t) ||
+        header.CheckpointCount == 0 || header.CheckpointCount > (entrySize - sizeof header) / sizeof(std::uint64_t) ||
         entrySize != sizeof header + header.PathLength + header.CheckpointCount * sizeof(std::uint64_t))
         return false;
 
@@ -250,7 +249,8 @@ bool SavedLineIndex::Load(const std::string& path, int fd, std::int64_t stride, 
 
 bool SavedLineIndex::Save(const std::string& path, int fd, std::int64_t stride, const Contents& contents) const
 {
-    if (m_strFolder.empty() || stride <= 0 || !AreConsistent(contents.Checkpoints, contents.LineFeeds, stride, contents.Size))
+    if (m_strFolder.empty() || stride <= 0 ||
+        !AreConsistent(contents.Checkpoints, contents.LineFeeds, stride, contents.Size))
         return false;
     const std::string absolute = AbsolutePath(path);
     const std::uint64_t entrySize =
@@ -291,9 +291,10 @@ bool SavedLineIndex::Save(const std::string& path, int fd, std::int64_t stride, 
     bool written = false;
     {
         FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        written = file.Get() >= 0 && WriteAll(file.Get(), &header, sizeof header) &&
-                  WriteAll(file.Get(), absolute.data(), absolute.size()) &&
-                  WriteAll(file.Get(), contents.Checkpoints.data(), contents.Checkpoints.size() * sizeof(std::uint64_t));
+        written =
+            file.Get() >= 0 && WriteAll(file.Get(), &header, sizeof header) &&
+            WriteAll(file.Get(), absolute.data(), absolute.size()) &&
+            WriteAll(file.Get(), contents.Checkpoints.data(), contents.Checkpoints.size() * sizeof(std::uint64_t));
         written = written && ::close(file.Release()) == 0;
     }
     if (!written || ::rename(temporary.c_str(), entryPath.c_str()) != 0) {

@@ -25,7 +25,7 @@ public:
     // What an index knows of its file: the offset of every Stride-th line start, from line 0.
     struct Contents
     {
-        std::uint64_t Size = 0;  // bytes of the file it covers
+        std::uint64_t Size = 0; // bytes of the file it covers
         std::int64_t LineFeeds = 0;
         std::vector<std::uint64_t> Checkpoints;
     };
