@@ -164,12 +164,18 @@ TEST(FilterWorkerTest, StopsWhenAskedAndOnDestruction)
         EXPECT_LT(kept.size(), 300000u * 6 / 7);
     }
 
-    // Destroying a running worker stops it; nothing is left running.
+    // Destroying a running worker stops it; nothing is left running once the threads it left
+    // behind (and the threads of their pieces) have seen the stop.
+    std::thread([] {}).join();
+    const int threadsBefore = ThreadCount();
     for (int i = 0; i < 10; ++i) {
         FilterWorker worker(FilterRun{path, {Literal("row")}, false});
         std::string error;
         ASSERT_TRUE(worker.Start(error));
     }
+    for (int i = 0; i < 30000 && ThreadCount() > threadsBefore; ++i)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
 }
 
 TEST(FilterWorkerTest, ReportsErrorsThroughTheReporter)
