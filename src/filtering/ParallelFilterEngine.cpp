@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -123,7 +124,7 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
             queue.ReportTooComplex(filter, line);
         };
         chunks[i].OwnBytesRead = &m_nPieceBytesRead;
-        workers.emplace_back([this, &queue, chunk = std::move(chunks[i]), token = ending.get_token()]() mutable {
+        auto decidePiece = [this, &queue, chunk = std::move(chunks[i]), token = ending.get_token()]() mutable {
             ChunkQueue::Ending end;
             try {
                 std::unique_ptr<FilterEngine> engine = MakeEngine();
@@ -140,7 +141,17 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
                 }
             }
             queue.Finish(end);
-        });
+        };
+        try {
+            workers.emplace_back(std::move(decidePiece));
+        } catch (const std::system_error&) {
+            // No thread for every piece: the pieces begun stop unseen, and one pass decides all.
+            ending.request_stop();
+            workers.clear();
+            m_nPieceBytesTotal.store(0, std::memory_order_release);
+            m_nChunkCount = 1;
+            return RunOnePass(stop, output);
+        }
     }
 
     const std::string& shownName = m_strShownName.empty() ? m_Run.Path : m_strShownName;
