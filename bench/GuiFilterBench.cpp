@@ -4,10 +4,14 @@
 // the view has painted the kept lines. Then, per literal, how long a click on Cancel waits while
 // kept lines are being appended: from the click entering the event queue to the marker shown.
 //
-//   ostrel-filter-gui-bench FILE LITERAL...    one run per literal, each case-sensitive, no context
-//                                              (QT_QPA_PLATFORM=offscreen when there is no display)
+//   ostrel-filter-gui-bench FILE [--threads N] LITERAL...
+//       one run per literal, each case-sensitive, no context, on N threads (Settings/FilterThreads:
+//       0, the default, one per core; 1 one pass); QT_QPA_PLATFORM=offscreen when there is no display
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,14 +36,21 @@ using namespace BenchSupport;
 
 int main(int argc, char** argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: ostrel-filter-gui-bench FILE LITERAL...\n");
+    int firstLiteral = 2;
+    unsigned threads = 0;
+    if (argc > 3 && std::strcmp(argv[2], "--threads") == 0) {
+        threads = static_cast<unsigned>(std::max(0, std::atoi(argv[3])));
+        firstLiteral = 4;
+    }
+    if (argc <= firstLiteral) {
+        std::fprintf(stderr, "usage: ostrel-filter-gui-bench FILE [--threads N] LITERAL...\n");
         return 2;
     }
     CMemoryTuning::RestartWithHugePages(argv);
     QTemporaryDir configDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
     COstrelApp app(argc, argv);
+    app.SetFilterThreads(threads);
     CMainFrame frame;
     frame.LoadFrame();
     frame.resize(1200, 800);
@@ -51,7 +62,7 @@ int main(int argc, char** argv)
         return 1;
     WaitFor([view] { return !view->IsLoading(); });
     std::printf("%-24s %12s %14s %12s %12s\n", "filter", "worker done", "window closed", "kept lines", "cancel");
-    for (int i = 2; i < argc; ++i) {
+    for (int i = firstLiteral; i < argc; ++i) {
         const QString literal = QString::fromLocal8Bit(argv[i]);
         QElapsedTimer clock;
         clock.start();

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the paged view of a big log in the desktop program: File Open until the first screen,
 // the index, memory, and how long Ctrl+End, Go To and scroll-bar drags wait for their window,
-// while the index is being built and once it is complete.
+// while the index is being built and once it is complete. The index is built from the file
+// (nothing saved by earlier runs is used), or with --saved-index taken from where a run before
+// the timed one saved it.
 //
-//   ostrel-paged-bench FILE        (QT_QPA_PLATFORM=offscreen when there is no display)
+//   ostrel-paged-bench FILE [--saved-index]     (QT_QPA_PLATFORM=offscreen when there is no display)
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -17,6 +21,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include "BenchSupport.h"
@@ -75,12 +80,26 @@ void TimeJumps(COstrelView* view, const char* when, std::mt19937& random)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: ostrel-paged-bench FILE\n");
+    if (argc < 2 || (argc > 2 && std::strcmp(argv[2], "--saved-index") != 0)) {
+        std::fprintf(stderr, "usage: ostrel-paged-bench FILE [--saved-index]\n");
         return 2;
     }
     QTemporaryDir configDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
+    // Saved indexes in a folder of this run's own.
+    QTemporaryDir cacheDir;
+    ::setenv("XDG_CACHE_HOME", QFile::encodeName(cacheDir.path()).constData(), 1);
+    if (argc > 2) {
+        FileLineIndex earlier(argv[1]);
+        earlier.SaveInUserCache();
+        int error = 0;
+        if (!earlier.Start(error)) {
+            std::fprintf(stderr, "cannot open %s\n", argv[1]);
+            return 2;
+        }
+        while (!earlier.IsComplete())
+            QThread::msleep(1);
+    }
     COstrelApp app(argc, argv);
     app.SetPagedViewThresholdMB(1);
     const QString path = QString::fromLocal8Bit(argv[1]);
@@ -132,7 +151,8 @@ int main(int argc, char** argv)
     std::printf("file                       %.2f GB, %lld lines\n", gigabytes, static_cast<long long>(lines));
     std::printf("File Open returned         %.1f ms\n", openReturnedMs);
     std::printf("first screen painted       %.1f ms\n", firstScreenMs);
-    std::printf("index complete             %.0f ms (%.2f GB/s)\n", indexedMs, gigabytes / (indexedMs / 1000.0));
+    std::printf("index complete             %.0f ms (%.2f GB/s)%s\n", indexedMs, gigabytes / (indexedMs / 1000.0),
+                paged->GetIndex().GetReusedBytes() > 0 ? ", saved index taken" : "");
     std::printf("longest event-loop pause   %.1f ms while indexing\n", longestPause);
     std::printf("Find, not in the file      %.0f ms (%.2f GB/s)\n", findMs, gigabytes / (findMs / 1000.0));
     std::printf("resident, index complete   %.0f MB (%.0f MB before opening; budget %.0f MB)\n",

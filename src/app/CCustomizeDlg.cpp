@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -15,10 +16,12 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/COstrelApp.h"
 #include "app/CToolBarManager.h"
 
 namespace {
@@ -167,6 +170,24 @@ QWidget* CCustomizeDlg::CreateOptionsPage()
     connect(m_pTextLabelsCheck, &QCheckBox::toggled, m_pManager, &CToolBarManager::SetTextLabels);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(m_pTextLabelsCheck);
+
+    // The threads a filtering run decides a plain file on; the next run takes the new number.
+    if (COstrelApp* app = COstrelApp::GetInstance()) {
+        auto* threads = new QSpinBox(page);
+        threads->setObjectName(QStringLiteral("filterThreadsSpin"));
+        threads->setRange(0, static_cast<int>(COstrelApp::MaxFilterThreads));
+        threads->setSpecialValueText(QStringLiteral("One per core"));
+        threads->setValue(static_cast<int>(app->GetFilterThreads()));
+        connect(threads, &QSpinBox::valueChanged, this,
+                [app](int value) { app->SetFilterThreads(static_cast<unsigned>(value)); });
+        auto* label = new QLabel(QStringLiteral("&Threads a filter runs on:"), page);
+        label->setBuddy(threads);
+        auto* row = new QHBoxLayout;
+        row->addWidget(label);
+        row->addWidget(threads);
+        row->addStretch(1);
+        layout->addLayout(row);
+    }
     layout->addStretch(1);
     return page;
 }

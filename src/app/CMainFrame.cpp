@@ -730,6 +730,12 @@ std::int64_t CMainFrame::GetPagedViewThreshold() const
     return app ? app->GetPagedViewThresholdMB() * 1024 * 1024 : 0;
 }
 
+unsigned CMainFrame::GetFilterThreadCount() const
+{
+    const COstrelApp* app = COstrelApp::GetInstance();
+    return app ? app->GetFilterThreads() : 0;
+}
+
 bool CMainFrame::GetToolTipsEnabled() const
 {
     const COstrelApp* app = COstrelApp::GetInstance();

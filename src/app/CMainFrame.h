@@ -67,6 +67,7 @@ public:
     void SetTextFormat(const CTextFormat& format) override;
     QPrinter& GetPrinter() override;
     std::int64_t GetPagedViewThreshold() const override;
+    unsigned GetFilterThreadCount() const override;
     bool GetShowLineNumbers() const override;
     bool GetToolTipsEnabled() const override;
     void SetToolTipsEnabled(bool enabled) override;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/COstrelApp.h"
 
+#include <algorithm>
 #include <unistd.h>
 
 #include <QDir>
@@ -128,6 +129,7 @@ void COstrelApp::ReadSettings(QSettings& settings)
     m_bShowLineNumbers = settings.value(QStringLiteral("LineNumbers"), 1).toInt() != 0;
     m_bRestoreSession = settings.value(QStringLiteral("RestoreSession"), 1).toInt() != 0;
     m_bAskBeforeOpeningMany = settings.value(QStringLiteral("AskBeforeOpeningMany"), 1).toInt() != 0;
+    SetFilterThreads(std::max(0, settings.value(QStringLiteral("FilterThreads"), 0).toInt()));
     m_strOpenFolder = settings.value(QStringLiteral("OpenFolder")).toString();
     settings.endGroup();
 
@@ -156,6 +158,7 @@ void COstrelApp::WriteSettings(QSettings& settings) const
     settings.setValue(QStringLiteral("LineNumbers"), m_bShowLineNumbers ? 1 : 0);
     settings.setValue(QStringLiteral("RestoreSession"), m_bRestoreSession ? 1 : 0);
     settings.setValue(QStringLiteral("AskBeforeOpeningMany"), m_bAskBeforeOpeningMany ? 1 : 0);
+    settings.setValue(QStringLiteral("FilterThreads"), m_nFilterThreads);
     if (m_strOpenFolder.isEmpty())
         settings.remove(QStringLiteral("OpenFolder"));
     else

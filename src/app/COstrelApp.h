@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -91,6 +92,11 @@ public:
     // first, on by default.
     bool GetAskBeforeOpeningMany() const { return m_bAskBeforeOpeningMany; }
     void SetAskBeforeOpeningMany(bool ask) { m_bAskBeforeOpeningMany = ask; }
+    // Settings/FilterThreads: the threads a filtering run of a plain file uses; 0 (the default)
+    // for one per core, 1 for one pass.
+    unsigned GetFilterThreads() const { return m_nFilterThreads; }
+    void SetFilterThreads(unsigned threads) { m_nFilterThreads = std::min(threads, MaxFilterThreads); }
+    static constexpr unsigned MaxFilterThreads = 256;
 
     // Where File Open starts: the active document's folder, else the folder of the last file
     // chosen in it (kept from run to run as Settings/OpenFolder), else the working folder.
@@ -134,6 +140,7 @@ private:
     bool m_bShowLineNumbers = true;
     bool m_bRestoreSession = true;
     bool m_bAskBeforeOpeningMany = true;
+    unsigned m_nFilterThreads = 0;
     QStringList m_RecentFiles;
     QString m_strOpenFolder; // of the last file chosen in File Open
     CStartOptions m_StartOptions;

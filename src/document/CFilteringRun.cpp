@@ -61,6 +61,7 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
         QMetaObject::invokeMethod(
             this, [this, serial] { OnWorkerFinished(serial); }, Qt::QueuedConnection);
     });
+    worker->GetEngine().SetThreadCount(m_pWorkspace ? m_pWorkspace->GetFilterThreadCount() : 0);
     // Through the one scheduled turn: a turn posted straight from the worker could come up before
     // a click that waits in the queue, and Cancel would wait behind it.
     worker->GetQueue().SetNotification(

@@ -16,6 +16,13 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return m_nFd; }
+    // Gives the descriptor up: the caller closes it.
+    int Release()
+    {
+        const int fd = m_nFd;
+        m_nFd = -1;
+        return fd;
+    }
 
 private:
     int m_nFd;

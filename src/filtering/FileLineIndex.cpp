@@ -6,16 +6,21 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
 #include "filtering/LineFeedCounter.h"
+#include "filtering/SavedLineIndex.h"
 
 namespace {
 
 // Bytes a thread reads at a time: few enough to stay in its cache while they are scanned.
 constexpr std::size_t ReadSize = 256 * 1024;
+// A complete index is saved again when it covers at least this much more than the saved one, or
+// an eighth more: a followed log is not written out on every line it gets.
+constexpr std::uint64_t ResaveGrowth = 16 * 1024 * 1024;
 
 } // namespace
 
@@ -33,6 +38,12 @@ FileLineIndex::~FileLineIndex()
     }
     if (m_nFd >= 0)
         ::close(m_nFd);
+}
+
+void FileLineIndex::SaveInUserCache(std::uint64_t minimumSize)
+{
+    SetSaveFolder(SavedLineIndex::DefaultFolder());
+    m_nSaveMinimumSize = minimumSize;
 }
 
 bool FileLineIndex::Start(int& error)
@@ -104,6 +115,10 @@ void ReadPart(int fd, Part& part, char* buffer, const std::stop_token& stop)
 
 void FileLineIndex::IndexToEnd(const std::stop_token& stop)
 {
+    if (!m_bSavedIndexTried) {
+        m_bSavedIndexTried = true;
+        TakeSavedIndex();
+    }
     auto buffers = std::make_unique<char[]>(2 * ReadSize);
     Part parts[2];
     std::uint64_t offset = m_nIndexedBytes.load(std::memory_order_relaxed);
@@ -167,7 +182,51 @@ void FileLineIndex::IndexToEnd(const std::stop_token& stop)
             break;
         }
     }
+    if (!stop.stop_requested() && m_nReadError.load() == 0)
+        SaveIfWorthIt();
     m_bComplete.store(true, std::memory_order_release);
+}
+
+void FileLineIndex::TakeSavedIndex()
+{
+    if (m_strSaveFolder.empty() || m_nStartSize.load(std::memory_order_acquire) < m_nSaveMinimumSize)
+        return;
+    SavedLineIndex::Contents saved;
+    try {
+        if (!SavedLineIndex(m_strSaveFolder).Load(m_strPath, m_nFd, Stride, saved))
+            return;
+    } catch (const std::bad_alloc&) {
+        return; // read from the start instead
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_Checkpoints = std::move(saved.Checkpoints);
+    }
+    m_nLineFeeds.store(saved.LineFeeds, std::memory_order_release);
+    m_nIndexedBytes.store(saved.Size, std::memory_order_release);
+    m_nReusedBytes.store(saved.Size, std::memory_order_release);
+    m_nSavedBytes = saved.Size;
+}
+
+void FileLineIndex::SaveIfWorthIt()
+{
+    const std::uint64_t indexed = m_nIndexedBytes.load(std::memory_order_acquire);
+    if (m_strSaveFolder.empty() || indexed < m_nSaveMinimumSize || indexed == m_nSavedBytes ||
+        (m_nSavedBytes != 0 && indexed < m_nSavedBytes + std::max(ResaveGrowth, m_nSavedBytes / 8)))
+        return;
+    try {
+        SavedLineIndex::Contents contents;
+        {
+            std::lock_guard lock(m_mutex);
+            contents.Checkpoints = m_Checkpoints;
+        }
+        contents.Size = indexed;
+        contents.LineFeeds = m_nLineFeeds.load(std::memory_order_acquire);
+        if (SavedLineIndex(m_strSaveFolder).Save(m_strPath, m_nFd, Stride, contents))
+            m_nSavedBytes = indexed;
+    } catch (const std::exception&) {
+        // Not saved: the next run reads the file again.
+    }
 }
 
 bool FileLineIndex::RewindIfShorter(std::uint64_t& offset, std::int64_t& lineFeeds)

@@ -19,6 +19,10 @@
 // shorter than what was indexed (truncated) is taken as it now is: the index drops what lies past
 // the new end and counts on from its last line start before it. Every query may come from any
 // thread while the index is built. Far from the end, two threads read side by side.
+//
+// With a save folder the index is kept between runs (SavedLineIndex): a saved index that still
+// describes the file is taken at the start, and only what lies past it is read; a complete index
+// is saved again once it covers much more than the saved one.
 class FileLineIndex
 {
 public:
@@ -40,6 +44,12 @@ public:
     FileLineIndex(const FileLineIndex&) = delete;
     FileLineIndex& operator=(const FileLineIndex&) = delete;
 
+    // Keeps the index in the folder between runs; call before Start. Empty: not kept.
+    void SetSaveFolder(std::string folder) { m_strSaveFolder = std::move(folder); }
+    // Keeps the index of a file of at least minimumSize bytes in the user's cache folder
+    // (SavedLineIndex::DefaultFolder); call before Start.
+    void SaveInUserCache(std::uint64_t minimumSize = 0);
+
     // Opens the file (never waiting for a pipe's writer) and starts indexing it. False, with errno
     // in error, when it cannot be opened or is no regular file.
     bool Start(int& error);
@@ -54,6 +64,8 @@ public:
     // Lines known so far; with IsComplete, all the file's lines.
     std::int64_t GetLineCount() const;
     bool IsComplete() const { return m_bComplete.load(std::memory_order_acquire); }
+    // The bytes of the file a saved index covered when indexing started (0: none was taken).
+    std::uint64_t GetReusedBytes() const { return m_nReusedBytes.load(std::memory_order_acquire); }
     // errno of a read that failed (the index then ends there), or 0.
     int GetReadError() const { return m_nReadError.load(); }
 
@@ -70,6 +82,11 @@ private:
     // At the end of what can be read: whether the file is now shorter than `offset`, and if so,
     // offset and lineFeeds back at the last line start the index still holds. Indexing thread only.
     bool RewindIfShorter(std::uint64_t& offset, std::int64_t& lineFeeds);
+    // Takes the saved index, if it still describes the file, before the first read. Indexing
+    // thread only, like the next.
+    void TakeSavedIndex();
+    // Saves the complete index when the saved one covers much less of the file.
+    void SaveIfWorthIt();
 
     std::string m_strPath;
     std::size_t m_nPartSize;
@@ -81,5 +98,10 @@ private:
     std::atomic<std::int64_t> m_nLineFeeds{0};
     std::atomic<bool> m_bComplete{false};
     std::atomic<int> m_nReadError{0};
+    std::string m_strSaveFolder;
+    std::uint64_t m_nSaveMinimumSize = 0;
+    std::atomic<std::uint64_t> m_nReusedBytes{0};
+    bool m_bSavedIndexTried = false; // indexing thread only
+    std::uint64_t m_nSavedBytes = 0; // indexing thread only: what the saved index covers
     std::jthread m_Thread;
 };

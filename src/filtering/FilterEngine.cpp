@@ -421,7 +421,14 @@ std::size_t FilterEngine::ReadChunk(char* buffer, std::size_t size)
             continue;
         if (got <= 0)
             return 0; // a read error ends the file, as in a run of the whole file
+        const std::uint64_t from = m_nChunkOffset;
         m_nChunkOffset += static_cast<std::uint64_t>(got);
+        if (m_Chunk->OwnBytesRead) {
+            const std::uint64_t ownFrom = std::max(from, m_Chunk->KeepBegin);
+            const std::uint64_t ownTo = std::min(m_nChunkOffset, m_Chunk->KeepEnd);
+            if (ownTo > ownFrom)
+                m_Chunk->OwnBytesRead->fetch_add(ownTo - ownFrom, std::memory_order_relaxed);
+        }
         return static_cast<std::size_t>(got);
     }
 }

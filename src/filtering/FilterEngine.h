@@ -53,6 +53,8 @@ struct FileChunk
     // The first line of the piece an expression was too complex for, once per filter; numbered
     // from the piece's first line, like the lines it outputs.
     std::function<void(std::size_t filter, std::int64_t lineNumber)> OnTooComplex;
+    // When set, counts the bytes of the piece's own lines as they are read (from any thread).
+    std::atomic<std::uint64_t>* OwnBytesRead = nullptr;
 };
 
 // Reads a log file and keeps the lines its filters select, with their context.

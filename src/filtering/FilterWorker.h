@@ -15,10 +15,14 @@
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterRun.h"
 #include "filtering/OutputLineQueue.h"
+#include "filtering/ParallelFilterEngine.h"
 
-// One filtering run on a thread of its own. Kept lines go into the run's own queue in batches;
-// errors go to the reporter, which is called on the worker thread and may block until the user
-// has seen the message (it must stop waiting when the run's stop token is signalled).
+// One filtering run on a thread of its own. A plain file that is not followed is cut into pieces
+// decided side by side on more threads (ParallelFilterEngine, one per core unless set otherwise),
+// whose lines are handed over in file order, numbered as in one pass. Kept lines go into the
+// run's own queue in batches; errors go to the reporter, which is called on the worker thread and
+// may block until the user has seen the message (it must stop waiting when the run's stop token
+// is signalled).
 //
 // The thread owns everything it uses, so a thread stuck in a system call that ignores the stop
 // request (a read on a hung mount) can be left behind: the destructor stops the run, cuts the
@@ -41,6 +45,9 @@ public:
     // The run's hand-over of kept lines; set its notification before Start.
     OutputLineQueue& GetQueue() { return m_pState->Queue; }
 
+    // The run's engine, to set its threads or where it cuts the file; only before Start.
+    ParallelFilterEngine& GetEngine() { return m_pState->Engine; }
+
     // Replaces the error reporter; only before Start.
     void SetErrorReporter(ErrorReporter reportError) { m_pState->ReportError = std::move(reportError); }
 
@@ -56,7 +63,7 @@ public:
     // Waits until the run has ended, at most timeout; true when it has.
     bool WaitForFinish(std::chrono::milliseconds timeout);
 
-    // The share of the file read, 0 to 100 (100 once finished).
+    // The share of the file read, over all its pieces, 0 to 100 (100 once finished).
     int GetProgressPercent() const;
     // The run has ended: the file was read, a stop was honoured, the file could not be read or
     // memory ran out.
@@ -72,9 +79,9 @@ private:
     // What the thread uses; shared so that it outlives an owner that gave up waiting.
     struct State
     {
-        explicit State(FilterRun run) : Engine(std::move(run)) {}
+        explicit State(FilterRun run) : Engine(std::move(run), 0) {}
 
-        FilterEngine Engine;
+        ParallelFilterEngine Engine;
         OutputLineQueue Queue;
         std::mutex CallbackMutex;      // held while a callback runs, and while the owner cuts them
         ErrorReporter ReportError;     // guarded by CallbackMutex once started

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -24,9 +25,24 @@ bool IsStandardInput(const std::string& path)
 } // namespace
 
 ParallelFilterEngine::ParallelFilterEngine(FilterRun run, unsigned threads, std::size_t blockSize)
-    : m_Run(std::move(run)), m_nThreads(threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency())),
-      m_nBlockSize(blockSize)
-{}
+    : m_Run(std::move(run)), m_nBlockSize(blockSize)
+{
+    SetThreadCount(threads);
+}
+
+void ParallelFilterEngine::SetThreadCount(unsigned threads)
+{
+    m_nThreads = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+}
+
+int ParallelFilterEngine::GetProgressPercent() const
+{
+    if (const std::uint64_t total = m_nPieceBytesTotal.load(std::memory_order_acquire); total != 0)
+        return static_cast<int>(
+            std::min<std::uint64_t>(100, m_nPieceBytesRead.load(std::memory_order_relaxed) * 100 / total));
+    std::lock_guard lock(m_ProgressMutex);
+    return m_pOnePass ? m_pOnePass->GetProgressPercent() : m_nOnePassPercent;
+}
 
 ParallelFilterEngine::~ParallelFilterEngine() = default;
 
@@ -64,8 +80,15 @@ EngineResult ParallelFilterEngine::Run(std::stop_token stop, FilterOutput& outpu
 EngineResult ParallelFilterEngine::RunOnePass(std::stop_token stop, FilterOutput& output)
 {
     std::unique_ptr<FilterEngine> engine = MakeEngine();
+    {
+        std::lock_guard lock(m_ProgressMutex);
+        m_pOnePass = engine.get();
+    }
     const EngineResult result = engine->Run(std::move(stop), output);
     m_nTooComplexLines = engine->GetTooComplexLineCount();
+    std::lock_guard lock(m_ProgressMutex);
+    m_nOnePassPercent = engine->GetProgressPercent();
+    m_pOnePass = nullptr;
     return result;
 }
 
@@ -83,6 +106,8 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
     if (chunks.size() < 2)
         return RunOnePass(stop, output);
     m_nChunkCount = chunks.size();
+    m_nPieceBytesRead.store(0, std::memory_order_relaxed);
+    m_nPieceBytesTotal.store(std::max<std::uint64_t>(size, 1), std::memory_order_release);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // The pieces stop when the caller stops, and when the writer ends early.
@@ -98,7 +123,8 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
         chunks[i].OnTooComplex = [&queue](std::size_t filter, std::int64_t line) {
             queue.ReportTooComplex(filter, line);
         };
-        workers.emplace_back([this, &queue, chunk = std::move(chunks[i]), token = ending.get_token()]() mutable {
+        chunks[i].OwnBytesRead = &m_nPieceBytesRead;
+        auto decidePiece = [this, &queue, chunk = std::move(chunks[i]), token = ending.get_token()]() mutable {
             ChunkQueue::Ending end;
             try {
                 std::unique_ptr<FilterEngine> engine = MakeEngine();
@@ -115,7 +141,17 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
                 }
             }
             queue.Finish(end);
-        });
+        };
+        try {
+            workers.emplace_back(std::move(decidePiece));
+        } catch (const std::system_error&) {
+            // No thread for every piece: the pieces begun stop unseen, and one pass decides all.
+            ending.request_stop();
+            workers.clear();
+            m_nPieceBytesTotal.store(0, std::memory_order_release);
+            m_nChunkCount = 1;
+            return RunOnePass(stop, output);
+        }
     }
 
     const std::string& shownName = m_strShownName.empty() ? m_Run.Path : m_strShownName;

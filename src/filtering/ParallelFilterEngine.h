@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -44,8 +45,14 @@ public:
         m_SplitOffsets = std::move(offsets);
         m_bSplitsGiven = true;
     }
+    // threads 0: as many as the machine has cores; 1: one pass. Before Run.
+    void SetThreadCount(unsigned threads);
     // How many bytes of kept lines a piece waiting for its turn may hold.
     void SetBufferLimit(std::size_t bytes) { m_nBufferLimit = bytes; }
+
+    // The share of the file read so far, over all pieces, 0 to 100 (100 once it was read to its
+    // end); safe to call from any thread while Run runs.
+    int GetProgressPercent() const;
 
     // After Run: the pieces the file was cut into (1 for one pass), the most bytes a piece held
     // while it waited, and as FilterEngine::GetTooComplexLineCount.
@@ -59,7 +66,7 @@ private:
     std::unique_ptr<FilterEngine> MakeEngine() const;
 
     FilterRun m_Run;
-    unsigned m_nThreads;
+    unsigned m_nThreads = 1;
     std::size_t m_nBlockSize;
     std::size_t m_nBufferLimit = DefaultBufferLimit;
     std::size_t m_nStackLimit = 0; // 0: the engine's own
@@ -69,4 +76,11 @@ private:
     std::size_t m_nChunkCount = 0;
     std::size_t m_nPeakBufferedBytes = 0;
     std::int64_t m_nTooComplexLines = 0;
+
+    // Progress, read from other threads while Run runs.
+    mutable std::mutex m_ProgressMutex;
+    const FilterEngine* m_pOnePass = nullptr; // guarded by m_ProgressMutex: the one-pass run's engine
+    int m_nOnePassPercent = 0;                // guarded by m_ProgressMutex: where it ended
+    std::atomic<std::uint64_t> m_nPieceBytesRead{0};
+    std::atomic<std::uint64_t> m_nPieceBytesTotal{0}; // 0: not cut into pieces
 };

@@ -42,6 +42,8 @@ CPagedText::~CPagedText()
 bool CPagedText::Start(std::int64_t selectedLine, QString& error)
 {
     m_pIndex = std::make_unique<FileLineIndex>(QFile::encodeName(m_strPath).toStdString());
+    if (m_bSavesIndex)
+        m_pIndex->SaveInUserCache(m_nSaveMinimumSize);
     int errorNumber = 0;
     if (!m_pIndex->Start(errorNumber)) {
         error = QString::fromLocal8Bit(std::strerror(errorNumber));

@@ -40,6 +40,12 @@ public:
     // `selectedLine` selected, or the start for 0). False, with the reason, when the file cannot
     // be read.
     bool Start(std::int64_t selectedLine, QString& error);
+    // Before Start: the index of a file of at least minimumSize bytes is kept between runs.
+    void SaveIndexBetweenRuns(std::uint64_t minimumSize)
+    {
+        m_bSavesIndex = true;
+        m_nSaveMinimumSize = minimumSize;
+    }
 
     QScrollBar* GetScrollBar() const { return m_pScrollBar; }
     const FileLineIndex& GetIndex() const { return *m_pIndex; }
@@ -136,6 +142,8 @@ private:
     QString m_strPath;
     std::int64_t m_nWindowBytes;
     std::unique_ptr<FileLineIndex> m_pIndex;
+    bool m_bSavesIndex = false;
+    std::uint64_t m_nSaveMinimumSize = 0;
     CFileRangeReader* m_pReader = nullptr;
     QPointer<QScrollBar> m_pScrollBar;
     QTimer m_IndexTimer;

@@ -55,6 +55,9 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
     const bool forWrap = wrapped && (editingLimit <= 0 || size < editingLimit);
     auto paged =
         std::make_unique<CPagedText>(view, path, wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes);
+    // A log of the paged size is indexed once; the filter output of a run is not kept.
+    if (editingLimit > 0 && !view.m_Output.IsSpilled())
+        paged->SaveIndexBetweenRuns(static_cast<std::uint64_t>(editingLimit));
     view.ReplaceDocument(CPagedText::WindowBytes + COstrelView::DocumentSlack);
     editor.SetUndoCollection(false);
     view.SetTextReadOnly(true);

@@ -85,6 +85,8 @@ public:
     virtual bool GetShowLineNumbers() const = 0;
     // Files of this size or more are shown in a read-only paged view; 0 for never.
     virtual std::int64_t GetPagedViewThreshold() const = 0;
+    // The threads a filtering run of a plain file decides it on: 0 for one per core, 1 for one pass.
+    virtual unsigned GetFilterThreadCount() const = 0;
     // Whether the filter dialog shows its tooltips; kept in memory until exit.
     virtual bool GetToolTipsEnabled() const = 0;
     virtual void SetToolTipsEnabled(bool enabled) = 0;

@@ -130,6 +130,7 @@ private Q_SLOTS:
     void saveOfFilterOutputNeverOffersTheLog();
     void excludingOutputSaysSoInStatusBarAndTab();
     void filterDialogOpensAgainWhereItWas();
+    void severalThreadsShowWhatOnePassShows();
 
 private:
     QString WriteLog(const QString& name, const QByteArray& bytes);
@@ -1065,6 +1066,33 @@ void TestFilteringRun::filterDialogOpensAgainWhereItWas()
         QCOMPARE(dlg.geometry(), moved);
         QTRY_COMPARE(dlg.windowHandle()->geometry(), moved);
     }
+}
+
+void TestFilteringRun::severalThreadsShowWhatOnePassShows()
+{
+    // Big enough to be cut into pieces of a thread each, with context over the pieces' edges.
+    COstrelApp* app = COstrelApp::GetInstance();
+    const QByteArray log = NumberedLog(400000);
+    m_pDoc = m_pFrame->OpenDocumentFile(WriteLog(u"cut.log"_s, log));
+    QVERIFY(m_pDoc);
+    QTRY_VERIFY_WITH_TIMEOUT(!View()->IsLoading(), 20000);
+    ShowFilterSettingsDialog(*m_pFrame);
+    AddFilter(u"ERROR line 1"_s, false, 2, 1);
+    AddFilter(u"line 2\\d*5\\n"_s, true, 0, 3);
+    QByteArray shown[2];
+    std::vector<std::int64_t> numbers[2];
+    for (const unsigned threads : {1u, 4u}) {
+        app->SetFilterThreads(threads);
+        Apply();
+        WaitForRunEnd();
+        const int i = threads == 1 ? 0 : 1;
+        shown[i] = ViewText();
+        numbers[i] = View()->GetFileLineNumbers();
+    }
+    app->SetFilterThreads(0);
+    QVERIFY(numbers[0].size() > 10000);
+    QCOMPARE(numbers[1], numbers[0]);
+    QVERIFY(shown[1] == shown[0]);
 }
 
 OSTREL_QT_TEST_MAIN(TestFilteringRun, COstrelApp)

@@ -6,6 +6,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -29,6 +32,7 @@ private Q_SLOTS:
     void toolBarLimitsDeleteAndReset();
     void customizeIsReachedFromEveryBar();
     void userImagesGoToCommandsWithoutImage();
+    void filterThreadsAreChosenOnTheOptionsPage();
 
 private:
     static QListWidget* List(CCustomizeDlg& dialog, const char* name);
@@ -267,6 +271,36 @@ void TestCustomize::userImagesGoToCommandsWithoutImage()
     QVERIFY(big.write(QByteArray(CToolBarManager::MaxUserImagesFileSize, '\0')) > 0);
     big.close();
     QCOMPARE(manager->LoadUserImages(m_pDir->path()), 3); // the BMP instead
+}
+
+void TestCustomize::filterThreadsAreChosenOnTheOptionsPage()
+{
+    COstrelApp* app = COstrelApp::GetInstance();
+    QCOMPARE(app->GetFilterThreads(), 0u);
+    CMainFrame frame;
+    frame.LoadFrame();
+    CCustomizeDlg* dialog = frame.ShowCustomizeDialog();
+    auto* threads = dialog->findChild<QSpinBox*>(QStringLiteral("filterThreadsSpin"));
+    QVERIFY(threads);
+    QCOMPARE(threads->value(), 0);
+    QCOMPARE(threads->text(), QStringLiteral("One per core"));
+    threads->setValue(3);
+    QCOMPARE(app->GetFilterThreads(), 3u);
+    QCOMPARE(frame.GetFilterThreadCount(), 3u);
+
+    // Kept in the settings file; what cannot be a count of threads is read as the nearest one.
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("threads.conf")), QSettings::IniFormat);
+    app->WriteSettings(settings);
+    QCOMPARE(settings.value(QStringLiteral("Settings/FilterThreads")).toInt(), 3);
+    for (const auto& [stored, read] : {std::pair{-4, 0u}, std::pair{1, 1u}, std::pair{100000, 256u}}) {
+        settings.setValue(QStringLiteral("Settings/FilterThreads"), stored);
+        app->ReadSettings(settings);
+        QCOMPARE(app->GetFilterThreads(), read);
+    }
+    settings.remove(QStringLiteral("Settings/FilterThreads"));
+    app->ReadSettings(settings);
+    QCOMPARE(app->GetFilterThreads(), 0u);
 }
 
 OSTREL_QT_TEST_MAIN(TestCustomize, COstrelApp)

@@ -82,6 +82,8 @@ public:
     void SetShowLineNumbers(bool shown) { m_bShowLineNumbers = shown; }
     std::int64_t GetPagedViewThreshold() const override { return m_nPagedViewThreshold; }
     void SetPagedViewThreshold(std::int64_t bytes) { m_nPagedViewThreshold = bytes; }
+    unsigned GetFilterThreadCount() const override { return m_nFilterThreads; }
+    void SetFilterThreadCount(unsigned threads) { m_nFilterThreads = threads; }
     bool GetToolTipsEnabled() const override { return m_bToolTipsEnabled; }
     void SetToolTipsEnabled(bool enabled) override { m_bToolTipsEnabled = enabled; }
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
@@ -173,6 +175,7 @@ private:
     QPrinter m_Printer;
     bool m_bToolTipsEnabled = true;
     std::int64_t m_nPagedViewThreshold = 0;
+    unsigned m_nFilterThreads = 0;
     bool m_bShowLineNumbers = false;
     CWorkspaceSignals m_Signals;
     std::vector<CProblemReport> m_Reports;

@@ -93,6 +93,7 @@ private Q_SLOTS:
     void saveAsOverAFileKeepsItsOwnerAndMode();
     void theSavedCopyIsShownAndWatchedInsteadOfTheFile();
     void wrapShowsALongTextThroughASmallWindow();
+    void aSecondOpenTakesTheSavedIndex();
 
 private:
     COstrelView* Open(const QByteArray& bytes, const QString& name = QStringLiteral("big.log"));
@@ -630,6 +631,45 @@ void TestPagedView::wrapShowsALongTextThroughASmallWindow()
     QCOMPARE(small->GetWordWrap(), int(COstrelView::WrapToWindow));
     small->SetTextUnmodified();
     view->SetTextUnmodified();
+}
+
+void TestPagedView::aSecondOpenTakesTheSavedIndex()
+{
+    const QByteArray log = NumberedLog(3 * Megabyte);
+    const QList<QByteArray> lines = LinesOf(log);
+    const auto count = static_cast<std::int64_t>(lines.size());
+    for (const bool reused : {false, true}) {
+        // The file is written once: its second open finds it as it was.
+        COstrelView* view =
+            reused ? m_pWorkspace->OpenDocumentFile(m_pDir->filePath(QStringLiteral("big.log")))->GetView() : Open(log);
+        QVERIFY(view && view->IsPaged());
+        QVERIFY(WaitForIndex(view));
+        QCOMPARE(view->GetPagedText()->GetIndex().GetReusedBytes(), reused ? std::uint64_t(log.size()) : 0u);
+        QCOMPARE(view->GetGoToLineCount(), lines.size());
+        for (const std::int64_t line : {count / 2 + 1, count - 1}) {
+            view->GoToLine(line);
+            QVERIFY(WaitForWindow(view));
+            QCOMPARE(view->GetCaretLine(), line);
+            QCOMPARE(ViewLineText(view, CaretViewLine(view)), lines.at(line - 1));
+        }
+        m_pWorkspace->CloseDocument(view->GetDocument());
+    }
+
+    // Below the threshold nothing is kept, even where the view pages the file to wrap it.
+    const QByteArray wrapped = NumberedLog(3 * COstrelView::WrappedEditorLimit);
+    m_pWorkspace->SetPagedViewThreshold(wrapped.size() + Megabyte);
+    for (int round = 0; round < 2; ++round) {
+        COstrelView* view =
+            round ? m_pWorkspace->OpenDocumentFile(m_pDir->filePath(QStringLiteral("wrapped.log")))->GetView()
+                  : Open(wrapped, QStringLiteral("wrapped.log"));
+        QVERIFY(view && !view->IsPaged());
+        QTRY_VERIFY(!view->IsLoading());
+        view->SetWordWrap(COstrelView::WrapToWindow);
+        QVERIFY(view->IsPaged());
+        QVERIFY(WaitForIndex(view));
+        QCOMPARE(view->GetPagedText()->GetIndex().GetReusedBytes(), 0u);
+        m_pWorkspace->CloseDocument(view->GetDocument());
+    }
 }
 
 OSTREL_QT_TEST_MAIN(TestPagedView, QApplication)
