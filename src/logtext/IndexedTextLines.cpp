@@ -4,14 +4,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
-
 #include <unistd.h>
+#include <vector>
 
 #include "filtering/FileLineIndex.h"
 
-namespace
-{
+namespace {
 constexpr std::size_t ReadBlockBytes = 64 * 1024;
 }
 
@@ -34,7 +32,8 @@ bool IndexedTextLines::ReadLines(std::int64_t first, std::int64_t count, std::st
     // Line feeds are counted from the known start: lines before `first` are skipped, lines up to
     // `end` are kept, and the read stops at the line feed that ends the last of them.
     while (line < end) {
-        const ssize_t got = ::pread(m_Index.GetFileDescriptor(), block.data(), block.size(), static_cast<off_t>(offset));
+        const ssize_t got =
+            ::pread(m_Index.GetFileDescriptor(), block.data(), block.size(), static_cast<off_t>(offset));
         if (got < 0) {
             if (errno == EINTR)
                 continue;

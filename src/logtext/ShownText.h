@@ -19,9 +19,9 @@ struct NumberedLineFound
 {
     enum class Reach
     {
-        Exact,    // the line of that number
-        Next,     // no line has it: the next line that has a greater one
-        PastEnd,  // past the last numbered line: the last one
+        Exact,   // the line of that number
+        Next,    // no line has it: the next line that has a greater one
+        PastEnd, // past the last numbered line: the last one
     };
     std::int64_t Line = 0;   // 0-based line of the text
     std::int64_t Number = 0; // the number of that line

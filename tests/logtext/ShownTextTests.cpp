@@ -80,7 +80,8 @@ OutputBatch MakeBatch(const std::vector<std::int64_t>& fileLines, const std::vec
     OutputBatch batch;
     for (std::size_t i = 0; i < fileLines.size(); ++i) {
         const std::int64_t line = fileLines[i];
-        const std::string text = line > 0 ? source[static_cast<std::size_t>(line - 1)] : std::string("<<< marker >>>\n");
+        const std::string text =
+            line > 0 ? source[static_cast<std::size_t>(line - 1)] : std::string("<<< marker >>>\n");
         batch.Append(line, text, i % 3 == 1, line > 0 ? static_cast<int>(i % 4) : -1);
     }
     return batch;
