@@ -25,6 +25,7 @@ enum class Option
     WithFileName,
     NoFileName,
     Threads,
+    Records,
 };
 
 struct OptionName
@@ -52,6 +53,7 @@ constexpr OptionName OptionNames[] = {
     {'H', "with-filename", Option::WithFileName, false},
     {'\0', "no-filename", Option::NoFileName, false},
     {'j', "threads", Option::Threads, true},
+    {'\0', "records", Option::Records, false},
 };
 
 const OptionName* FindShort(char name)
@@ -138,6 +140,9 @@ bool Apply(const OptionName& option, const std::string& value, ParserState& stat
         break;
     case Option::NoFileName:
         options.FileNamePrefix = CommandLineOptions::FileNames::Never;
+        break;
+    case Option::Records:
+        options.Records = true;
         break;
     case Option::Threads: {
         std::int32_t threads = 0;
@@ -261,6 +266,8 @@ std::string CommandLineHelp()
            "      --no-filename         never prefix lines with the file's name\n"
            "  -R, --recursive           read every file beneath a folder named, in name order\n"
            "  -j, --threads N           filter each file on N threads (default: one per core; 1: one pass)\n"
+           "      --records             filter records, not lines: a line without a time belongs to the\n"
+           "                            line above; context counts records (read in one pass)\n"
            "  -h, --help                show this help and exit\n"
            "      --version             show the version and exit\n"
            "\n"

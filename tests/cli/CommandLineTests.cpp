@@ -13,40 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include "ShellSupport.h"
 #include "cli/CommandLineOptions.h"
 #include "cli/FilterCommand.h"
 #include "support/TempDir.h"
 
 namespace {
-
-struct ProcessResult
-{
-    int Status = -1;
-    std::string Output;
-};
-
-ProcessResult RunShell(const std::string& command)
-{
-    ProcessResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    std::array<char, 65536> buffer;
-    std::size_t got;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        result.Output.append(buffer.data(), got);
-    const int status = ::pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 const std::string Filter = OSTREL_FILTER_BINARY;
 
