@@ -26,6 +26,7 @@ enum class Option
     NoFileName,
     Threads,
     Merge,
+    Records,
 };
 
 struct OptionName
@@ -54,6 +55,7 @@ constexpr OptionName OptionNames[] = {
     {'\0', "no-filename", Option::NoFileName, false},
     {'j', "threads", Option::Threads, true},
     {'\0', "merge", Option::Merge, false},
+    {'\0', "records", Option::Records, false},
 };
 
 const OptionName* FindShort(char name)
@@ -140,6 +142,9 @@ bool Apply(const OptionName& option, const std::string& value, ParserState& stat
         break;
     case Option::NoFileName:
         options.FileNamePrefix = CommandLineOptions::FileNames::Never;
+        break;
+    case Option::Records:
+        options.Records = true;
         break;
     case Option::Threads: {
         std::int32_t threads = 0;
@@ -239,6 +244,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLineOpti
         error = "--follow cannot follow a merge";
         return false;
     }
+    // Each merged file has a layout of its own; the records of the merged stream would need one.
+    if (options.Records && options.Merge) {
+        error = "--records cannot be used with --merge";
+        return false;
+    }
     // Following waits at the end of one file for ever: a second one would never be reached.
     if (options.Follow && (files.size() > 1 || options.Recursive)) {
         error = "--follow takes one log file";
@@ -274,6 +284,8 @@ std::string CommandLineHelp()
            "      --merge               merge the files' lines by their times into one stream and filter\n"
            "                            that (no filter: output every line); each line after its file's\n"
            "                            name, numbered with -n as in its file\n"
+           "      --records             filter records, not lines: a line without a time belongs to the\n"
+           "                            line above; context counts records (read in one pass)\n"
            "  -h, --help                show this help and exit\n"
            "      --version             show the version and exit\n"
            "\n"

@@ -27,6 +27,8 @@ struct CommandLineOptions
     bool ExcludeMatches = false;
     bool LineNumbers = false;
     bool Follow = false;
+    // Decide records (a line with a time and the lines after it without one) instead of lines.
+    bool Records = false;
     bool ShowHelp = false;
     bool ShowVersion = false;
     // Folders named are read with every file beneath them.

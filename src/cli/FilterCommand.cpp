@@ -77,6 +77,11 @@ public:
             WriteMessage(m_nErrorFd, FileChangeTexts::CommandLineGoneNote("ostrel-filter", m_strPath));
     }
 
+    void NoteNoTimesRecognised() override
+    {
+        WriteMessage(m_nErrorFd, "ostrel-filter: no times recognised in " + m_strPath + "; each line is a record");
+    }
+
     // The file whose lines come next, as its lines and notes name it.
     void StartFile(std::string path)
     {
@@ -158,6 +163,7 @@ bool BuildFilterRun(const CommandLineOptions& options, TextEncoding encoding, Fi
         run.Path = RunPathOf(options.Paths.front());
     run.ExcludeMatches = options.ExcludeMatches;
     run.Follow = options.Follow;
+    run.Records = options.Records;
     for (const CommandLineFilter& source : options.Filters) {
         if (source.SourceKind == CommandLineFilter::Kind::FilterFile) {
             if (!AddFiltersFromFile(source, encoding, run, error))

@@ -17,6 +17,7 @@
 #include "filtering/FileDescriptor.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/Utf16Input.h"
+#include "time/LocalTimeContext.h"
 
 namespace {
 
@@ -174,6 +175,12 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
         }
         if (m_pDecoder)
             m_Run.Follow = false; // read as the text it holds, to its end: a finished archive gets nothing appended
+    }
+    if (m_Run.Records) {
+        // Times without a year or zone are read as of when the file was last written.
+        const std::time_t written = S_ISREG(status.st_mode) ? status.st_mtime : std::time(nullptr);
+        m_pRecordBoundaries = std::make_unique<RecordBoundaries>(LocalTimeContext(written));
+        m_pRecords = std::make_unique<RecordDecider>(m_Run, m_Batch);
     }
     ReportParseErrors();
     return Decide(file.Get(), mayBlock, fileSize, stop);
@@ -340,6 +347,17 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fi
             known.Advance(std::string_view(data + carried, got));
         }
         if (got == 0 && watching) {
+            if (m_pRecords && carried > 0 && !m_pRecordBoundaries->IsLayoutKnown()) {
+                // The lines so far are all there is for now: they tell the layout.
+                const void* lastLineFeed = ::memrchr(data, '\n', carried);
+                if (lastLineFeed) {
+                    const char* linesEnd = static_cast<const char*>(lastLineFeed) + 1;
+                    AwaitsTimeLayout(data, linesEnd, true);
+                    ProcessBlock(data, linesEnd, stop);
+                    carried = static_cast<std::size_t>(data + carried - linesEnd);
+                    std::memmove(data, linesEnd, carried);
+                }
+            }
             // At the end of a followed file: an unfinished last line waits for its line feed.
             FlushBatch();
             m_nReadOffset.store(bytesRead, std::memory_order_release);
@@ -375,7 +393,8 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fi
         const char* blockEnd = data + carried + got;
         if (!endOfFile) {
             const void* lastLineFeed = ::memrchr(data + carried, '\n', got);
-            if (!lastLineFeed) {
+            if (!lastLineFeed ||
+                (m_pRecords && AwaitsTimeLayout(data, static_cast<const char*>(lastLineFeed) + 1, false))) {
                 carried += got;
                 if (stop.stop_requested()) {
                     FlushBatch();
@@ -403,6 +422,8 @@ EngineResult FilterEngine::ReadAndDecide(int fd, bool mayBlock, std::uint64_t fi
         if (restartAfterBlock && startAgain(false) == Restart::Failed)
             return EngineResult::Finished;
     }
+    if (m_pRecords)
+        m_pRecords->Finish();
     FlushBatch();
     return EngineResult::Finished;
 }
@@ -474,6 +495,13 @@ void FilterEngine::TrimBatchToChunk()
 
 void FilterEngine::StartFileAgain()
 {
+    if (m_pRecords) {
+        // The old file's last record is complete: it is decided before the new file's lines.
+        m_pRecords->Finish();
+        FlushBatch();
+        m_pRecords->Reset();
+        m_pRecordBoundaries->Forget();
+    }
     m_nLineNumber = 0;
     m_nAfterCount = 0;
     m_nMatchedIndex = 0;
@@ -484,6 +512,8 @@ void FilterEngine::StartFileAgain()
 
 bool FilterEngine::ProcessBlock(const char* begin, const char* end, std::stop_token& stop)
 {
+    if (m_pRecords)
+        return ProcessRecordBlock(begin, end, stop);
     m_pBlockBegin = begin;
     m_pBlockEnd = end;
     m_pLastKeptEnd = nullptr;
@@ -677,4 +707,58 @@ void FilterEngine::FlushBatch()
     if (!m_Batch.Empty())
         m_pOutput->WriteLines(std::move(m_Batch));
     m_Batch = OutputBatch();
+}
+
+bool FilterEngine::AwaitsTimeLayout(const char* begin, const char* end, bool final)
+{
+    if (m_pRecordBoundaries->IsLayoutKnown())
+        return false;
+    if (!m_pRecordBoundaries->DetectLayout(std::string_view(begin, static_cast<std::size_t>(end - begin)), final))
+        return true;
+    if (m_pRecordBoundaries->GetLayout() == TimeLayout::None && m_pRecordBoundaries->SawLines())
+        m_pOutput->NoteNoTimesRecognised();
+    return false;
+}
+
+// Every line is looked at for a time; only those with a literal hit (or every line, when a
+// filter has no literal) are tried against the filters, and none once the record's decision
+// cannot change.
+bool FilterEngine::ProcessRecordBlock(const char* begin, const char* end, std::stop_token& stop)
+{
+    AwaitsTimeLayout(begin, end, true);
+    m_pBlockBegin = begin;
+    m_pBlockEnd = end;
+    const char* hit = m_bEveryLineIsCandidate ? begin : m_Scanner.Find(begin, end);
+    for (const char* position = begin; position < end;) {
+        const char* lineEnd = FindLineEnd(position, end);
+        ++m_nLineNumber;
+        const std::string_view line(position, static_cast<std::size_t>(lineEnd - position));
+        m_pRecords->AddLine(position, lineEnd, m_nLineNumber,
+                            m_pRecordBoundaries->StartsRecord(line, m_nLineNumber == 1));
+        if (!m_bEveryLineIsCandidate && hit < position)
+            hit = m_Scanner.Find(position, end);
+        const bool candidate = m_bEveryLineIsCandidate || hit < lineEnd;
+        if (candidate && m_pRecords->GetRecordFilter() != 0) {
+            if (!m_LineHits.empty()) {
+                std::fill(m_LineHits.begin(), m_LineHits.end(), 0);
+                if (m_Scanner.GetCount() == 1 && !m_bEveryLineIsCandidate)
+                    m_LineHits[0] = 1; // the hit that made the line a candidate is the only literal there is
+                else
+                    m_Scanner.Collect(m_bEveryLineIsCandidate ? position : hit, lineEnd, m_LineHits.data());
+            }
+            const int matched = DecideLine(position, lineEnd, stop);
+            if (matched >= 0)
+                m_pRecords->NoteMatch(matched);
+        }
+        if (m_Batch.Text.size() >= BatchFlushSize)
+            FlushBatch();
+        position = lineEnd;
+        if (stop.stop_requested()) {
+            m_pRecords->EndBlock();
+            return false;
+        }
+    }
+    m_pRecords->EndBlock();
+    FlushBatch();
+    return true;
 }

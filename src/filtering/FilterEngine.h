@@ -18,6 +18,8 @@
 #include "filtering/LineMatcher.h"
 #include "filtering/MultiLiteralScanner.h"
 #include "filtering/OutputLine.h"
+#include "filtering/RecordBoundaries.h"
+#include "filtering/RecordDecider.h"
 #include "regex/RegexMatchContext.h"
 
 enum class EngineResult
@@ -66,6 +68,11 @@ struct FileChunk
 // one pass over a block, so lines without a possible match cost only their share of that pass;
 // a line with a hit is then decided filter by filter in list order. Synchronous: the caller
 // runs it on a thread of its own.
+//
+// A run of records (FilterRun::Records) decides records instead of lines, as RecordDecider
+// tells; the layout of the times that begin records is detected from the file's first lines,
+// which are held until the sample is full, the file ends or a followed file's end is reached.
+// It is decided in one pass, never as pieces.
 class FilterEngine
 {
 public:
@@ -99,8 +106,8 @@ public:
     // How messages name the log when not by its path ("(standard input)" for /dev/stdin).
     void SetShownName(std::string name) { m_strShownName = std::move(name); }
 
-    // Decide one piece of the file instead of the whole (not followed, not decoded); call before
-    // Run. Its kept lines are numbered from the piece's first line.
+    // Decide one piece of the file instead of the whole (not followed, not decoded, not a run of
+    // records); call before Run. Its kept lines are numbered from the piece's first line.
     void SetChunk(FileChunk chunk) { m_Chunk = std::move(chunk); }
     // Read the text from input instead of opening the run's file, which then only names the log
     // in messages; not followed. The input is not owned and must outlive the run. Call before Run.
@@ -130,6 +137,10 @@ private:
     void KeepMatch(const char* lineStart, const char* lineEnd);
     void KeepLine(const char* lineStart, const char* lineEnd, std::int64_t lineNumber, bool isContext, int filter = -1);
     void RememberBeforeContext(const char* blockEnd);
+    bool ProcessRecordBlock(const char* begin, const char* end, std::stop_token& stop);
+    // Whether the lines read so far, [begin, end), are too few to tell the layout of their times
+    // yet; once they are not, the layout is known.
+    bool AwaitsTimeLayout(const char* begin, const char* end, bool final);
     void FlushBatch();
     // A followed file that was truncated or replaced: line 1 comes next, nothing carries over.
     void StartFileAgain();
@@ -169,4 +180,7 @@ private:
     std::uint64_t m_nChunkOffset = 0; // where the next read of the piece starts
     bool m_bChunkEndReached = false;
     std::int64_t m_nChunkLastLine = 0; // the number of the piece's last line, once reached
+    // A run of records: where they begin, and how they are decided; null otherwise.
+    std::unique_ptr<RecordBoundaries> m_pRecordBoundaries;
+    std::unique_ptr<RecordDecider> m_pRecords;
 };

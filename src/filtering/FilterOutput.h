@@ -28,4 +28,9 @@ public:
         Missing,
     };
     virtual void NoteFileEvent(FileEvent /*event*/) {}
+
+    // A run deciding records found no time in the first lines of a file that has lines: each
+    // of its lines is a record of its own. Told once per file (again when a followed file starts
+    // anew).
+    virtual void NoteNoTimesRecognised() {}
 };

@@ -28,6 +28,9 @@ struct FilterRun
     // Follow the file: at its end the run waits for more and decides it as it comes, starting
     // again from line 1 when the file is truncated or replaced, until it is stopped.
     bool Follow = false;
+    // Decide records instead of lines: a line without a time belongs to the line above it, and
+    // the filters, their context and exclude then keep or drop whole records.
+    bool Records = false;
 };
 
 // Copies the settings' switched-on filters and ExcludeMatches into a run, encoding each filter

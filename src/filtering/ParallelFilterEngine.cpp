@@ -58,7 +58,9 @@ std::unique_ptr<FilterEngine> ParallelFilterEngine::MakeEngine() const
 EngineResult ParallelFilterEngine::Run(std::stop_token stop, FilterOutput& output)
 {
     m_nChunkCount = 1;
-    if (m_Run.Follow || IsStandardInput(m_Run.Path) || (m_nThreads < 2 && !m_bSplitsGiven))
+    // Records are decided in one pass: a piece would have to start where a record does, and
+    // reach as many records past its edges as the context does.
+    if (m_Run.Follow || m_Run.Records || IsStandardInput(m_Run.Path) || (m_nThreads < 2 && !m_bSplitsGiven))
         return RunOnePass(stop, output);
     FileDescriptor file(::open(m_Run.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status

@@ -21,7 +21,8 @@
 // ones run on, each holding up to a byte limit of kept lines before it waits.
 //
 // Whatever cannot be cut (a pipe, standard input, a followed file, a compressed or UTF-16 file, a
-// small file, one thread) is filtered in one pass, as by FilterEngine. Synchronous, like it.
+// small file, one thread, a run of records) is filtered in one pass, as by FilterEngine.
+// Synchronous, like it.
 class ParallelFilterEngine
 {
 public:

@@ -13,40 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include "ShellSupport.h"
 #include "cli/CommandLineOptions.h"
 #include "cli/FilterCommand.h"
 #include "support/TempDir.h"
 
 namespace {
-
-struct ProcessResult
-{
-    int Status = -1;
-    std::string Output;
-};
-
-ProcessResult RunShell(const std::string& command)
-{
-    ProcessResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    std::array<char, 65536> buffer;
-    std::size_t got;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        result.Output.append(buffer.data(), got);
-    const int status = ::pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 const std::string Filter = OSTREL_FILTER_BINARY;
 
@@ -700,6 +672,9 @@ TEST(CommandLineTest, RefusesAMergeItCannotMake)
     result = RunShell(Quote(Filter) + " --merge -F " + Quote(timed) + " 2>&1");
     EXPECT_EQ(result.Status, 2);
     EXPECT_NE(result.Output.find("--follow cannot follow a merge"), std::string::npos) << result.Output;
+    result = RunShell(Quote(Filter) + " --merge --records " + Quote(timed) + " 2>&1");
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_NE(result.Output.find("--records cannot be used with --merge"), std::string::npos) << result.Output;
     EXPECT_EQ(RunShell(Quote(Filter) + " --merge -e nothing " + Quote(timed)).Status, 1);
 
     result = RunShell("printf '2026-12-01 10:00:02 two' | " + Quote(Filter) + " --merge -n " + Quote(timed) + " -");
