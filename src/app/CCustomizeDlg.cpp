@@ -176,7 +176,7 @@ QWidget* CCustomizeDlg::CreateOptionsPage()
         auto* threads = new QSpinBox(page);
         threads->setObjectName(QStringLiteral("filterThreadsSpin"));
         threads->setRange(0, static_cast<int>(COstrelApp::MaxFilterThreads));
-        threads->setSpecialValueText(QStringLiteral("One per core"));
+        threads->setSpecialValueText(QStringLiteral("All cores but one"));
         threads->setValue(static_cast<int>(app->GetFilterThreads()));
         connect(threads, &QSpinBox::valueChanged, this,
                 [app](int value) { app->SetFilterThreads(static_cast<unsigned>(value)); });

@@ -93,7 +93,7 @@ public:
     bool GetAskBeforeOpeningMany() const { return m_bAskBeforeOpeningMany; }
     void SetAskBeforeOpeningMany(bool ask) { m_bAskBeforeOpeningMany = ask; }
     // Settings/FilterThreads: the threads a filtering run of a plain file uses; 0 (the default)
-    // for one per core, 1 for one pass.
+    // for every core but the one the window shows the output on, 1 for one pass.
     unsigned GetFilterThreads() const { return m_nFilterThreads; }
     void SetFilterThreads(unsigned threads) { m_nFilterThreads = std::min(threads, MaxFilterThreads); }
     static constexpr unsigned MaxFilterThreads = 256;

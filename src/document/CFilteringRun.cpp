@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/CFilteringRun.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
+#include <thread>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,6 +48,16 @@ CFilteringRun::~CFilteringRun()
     EndRun();
 }
 
+unsigned CFilteringRun::DesktopThreadCount(unsigned chosen)
+{
+    // The window's thread shows what the workers keep, and with many kept lines it is the
+    // slowest part: unless the user chose a number, it keeps a core to itself.
+    if (chosen != 0)
+        return chosen;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 1 ? cores - 1 : 1;
+}
+
 bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, TextEncoding encoding)
 {
     if (m_bRunning || !document || !document->GetView())
@@ -61,7 +73,7 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
         QMetaObject::invokeMethod(
             this, [this, serial] { OnWorkerFinished(serial); }, Qt::QueuedConnection);
     });
-    worker->GetEngine().SetThreadCount(m_pWorkspace ? m_pWorkspace->GetFilterThreadCount() : 0);
+    worker->GetEngine().SetThreadCount(DesktopThreadCount(m_pWorkspace ? m_pWorkspace->GetFilterThreadCount() : 0));
     // Through the one scheduled turn: a turn posted straight from the worker could come up before
     // a click that waits in the queue, and Cancel would wait behind it.
     worker->GetQueue().SetNotification(

@@ -43,6 +43,9 @@ public:
     static inline const QString CancelledMarker = QStringLiteral("<<< Filtering Cancelled By User >>>");
 
     explicit CFilteringRun(QObject* parent = nullptr);
+    // The threads a run uses for the number the user chose: 0 for one per core but one, which
+    // the window keeps for showing the output (at least one thread).
+    static unsigned DesktopThreadCount(unsigned chosen);
     ~CFilteringRun() override;
 
     // Starts a run of the filters on the document's file, into its view, which is emptied and

@@ -283,7 +283,7 @@ void TestCustomize::filterThreadsAreChosenOnTheOptionsPage()
     auto* threads = dialog->findChild<QSpinBox*>(QStringLiteral("filterThreadsSpin"));
     QVERIFY(threads);
     QCOMPARE(threads->value(), 0);
-    QCOMPARE(threads->text(), QStringLiteral("One per core"));
+    QCOMPARE(threads->text(), QStringLiteral("All cores but one"));
     threads->setValue(3);
     QCOMPARE(app->GetFilterThreads(), 3u);
     QCOMPARE(frame.GetFilterThreadCount(), 3u);
