@@ -25,8 +25,6 @@ struct OutputBatch
 
     void Append(std::int64_t lineNumber, std::string_view bytes, bool isContext, int filter = -1)
     {
-        // The text first: a read of a mapped file may be cut short by its fault guard, and then
-        // no line may point at text that is not there.
         Text.append(bytes);
         Lines.push_back(OutputLine{lineNumber, Text.size() - bytes.size(), bytes.size(), isContext, filter});
     }
