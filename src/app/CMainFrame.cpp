@@ -692,27 +692,19 @@ bool CMainFrame::GetShowLineNumbers() const
 
 void CMainFrame::OnFollow(bool follow)
 {
-    COstrelView* view = GetActiveLogView();
     COstrelDoc* document = GetActiveLogDocument();
-    if (!view || !document)
+    if (!document)
         return;
-    view->SetFollow(follow);
-    // Filter output follows through a run of its own: the filters are applied anew, following.
-    if (follow && view->GetShowsFilteredText() && document->GetFilterSettings().GetEnabledCount() > 0)
-        document->ApplyOwnFilters(GetExcludeMatches());
+    document->SetFollow(follow, GetExcludeMatches());
     UpdateCommandUI();
 }
 
 void CMainFrame::OnToggleFilterOutput()
 {
-    COstrelView* view = GetActiveLogView();
     COstrelDoc* document = GetActiveLogDocument();
-    if (!view || !document)
+    if (!document)
         return;
-    // No output kept, or the file changed since: the document's filters are applied anew.
-    if (view->ToggleFilterOutput() == COstrelView::ToggleResult::NeedsRun &&
-        document->GetFilterSettings().GetEnabledCount() > 0)
-        document->ApplyOwnFilters(GetExcludeMatches());
+    document->ToggleFilterOutput(GetExcludeMatches());
     UpdateCommandUI();
 }
 

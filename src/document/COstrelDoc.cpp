@@ -13,6 +13,7 @@
 
 #include "document/CFilteringRun.h"
 #include "filtering/FilterEngine.h"
+#include "view/CFileFollower.h"
 #include "view/COstrelView.h"
 #include "view/ProblemReports.h"
 
@@ -149,6 +150,34 @@ bool COstrelDoc::ApplyOwnFilters(bool excludeMatches)
     return ApplyFilters(settings);
 }
 
+void COstrelDoc::SetFollow(bool follow, bool excludeMatches)
+{
+    if (!m_pView)
+        return;
+    m_pView->SetFollow(follow);
+    if (follow && m_pView->GetShowsFilteredText() && m_FilterSettings.GetEnabledCount() > 0)
+        ApplyOwnFilters(excludeMatches);
+}
+
+void COstrelDoc::ToggleFilterOutput(bool excludeMatches)
+{
+    if (m_pView && m_pView->ToggleFilterOutput() == COstrelView::ToggleResult::NeedsRun &&
+        m_FilterSettings.GetEnabledCount() > 0)
+        ApplyOwnFilters(excludeMatches);
+}
+
+CFileFollower& COstrelDoc::WatchFile(std::uint64_t offset)
+{
+    m_pFollower.reset();
+    m_pFollower = std::make_unique<CFileFollower>(GetPathName(), offset);
+    return *m_pFollower;
+}
+
+void COstrelDoc::StopWatchingFile()
+{
+    m_pFollower.reset();
+}
+
 CFilteringRun* COstrelDoc::GetFilteringRun() const
 {
     return m_pRun;
@@ -162,6 +191,7 @@ bool COstrelDoc::IsFiltering() const
 void COstrelDoc::OnCloseDocument()
 {
     m_bLoadPending = false;
+    m_pFollower.reset();
     Q_EMIT Closing();
     if (m_pView)
         m_pView->StopLoading();

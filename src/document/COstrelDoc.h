@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include <QObject>
@@ -12,6 +13,7 @@
 
 // One open log file: its path and filters, and the values the main window keeps for its tab.
 // The document keeps no copy of the text: the file on disk is the source, the view shows it.
+class CFileFollower;
 class CFilteringRun;
 class QFile;
 
@@ -67,6 +69,19 @@ public:
     // toggle) holds the lines that match no filter.
     bool GetOutputExcludesMatches() const { return m_bOutputExcludesMatches; }
 
+    // Follow on or off. Filter output follows through a run of its own, so switching Follow on
+    // while it is shown applies the document's filters anew, with the exclude switch given.
+    void SetFollow(bool follow, bool excludeMatches);
+    // Ctrl+T: the whole file or the filter output, whichever is not shown; output that is not
+    // kept, or was made from the file as it was before, is made anew by the document's filters.
+    void ToggleFilterOutput(bool excludeMatches);
+
+    // The watch on the file: tells of changes on disk and, following, hands on what was
+    // appended. Made anew for each text read from the file, which holds `offset` bytes of it.
+    CFileFollower& WatchFile(std::uint64_t offset);
+    void StopWatchingFile();
+    CFileFollower* GetFileFollower() const { return m_pFollower.get(); }
+
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
 
@@ -94,6 +109,7 @@ private:
     void LoadPendingText();
 
     bool m_bLoadPending = false;
+    std::unique_ptr<CFileFollower> m_pFollower;
     QPointer<CFilteringRun> m_pRun; // the run under way; runs that follow in the background are children too
     bool m_bTitleShowsModified = false;
     bool m_bOutputExcludesMatches = false; // of the last run started

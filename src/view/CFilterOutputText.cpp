@@ -9,12 +9,20 @@
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
 #include "logtext/PagedFileText.h"
+#include "logtext/StringTextLines.h"
 #include "view/CLineNumberMargin.h"
 #include "view/CMatchHighlighter.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 
-CFilterOutputText::CFilterOutputText(COstrelView& view) : m_View(view), m_Text(view.m_EditorLines) {}
+namespace {
+// What output put aside reads: its lines are in an editor document that is not shown.
+const StringTextLines NoLines;
+} // namespace
+
+CFilterOutputText::CFilterOutputText(COstrelView& view)
+    : m_View(view), m_pText(std::make_unique<FilterOutputText>(view.m_EditorLines))
+{}
 
 CFilterOutputText::~CFilterOutputText() = default;
 
@@ -34,8 +42,8 @@ void CFilterOutputText::Begin()
     view.m_Following.Watch(static_cast<std::uint64_t>(std::max<std::int64_t>(0, stamp.Size)));
     view.m_bTextIncomplete = false;
     view.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
-    m_Text.ClearNumbers();
-    m_Text.ReadFrom(view.m_EditorLines, false);
+    m_pText->ClearNumbers();
+    m_pText->ReadFrom(view.m_EditorLines, false);
     view.m_nPendingFileLine = 0;
     view.SetShowsFilteredText(true);
     view.UpdateMarginNumbering();
@@ -72,7 +80,7 @@ void CFilterOutputText::Append(const OutputBatch& batch)
         view.ApplyReadOnly();
     }
     editor.SetSavePoint();
-    m_Text.Append(batch.Lines);
+    m_pText->Append(batch.Lines);
     std::int64_t largest = 0;
     for (const OutputLine& line : batch.Lines)
         largest = std::max(largest, line.LineNumber);
@@ -104,10 +112,18 @@ bool CFilterOutputText::Spill(const OutputBatch& batch)
     return true;
 }
 
-void CFilterOutputText::ShowNumbers(OutputLineNumbers numbers)
+std::unique_ptr<FilterOutputText> CFilterOutputText::TakeText()
 {
-    m_Text.SetNumbers(std::move(numbers));
-    m_Text.ReadFrom(m_View.m_EditorLines, false);
+    std::unique_ptr<FilterOutputText> taken = std::move(m_pText);
+    taken->ReadFrom(NoLines, false);
+    m_pText = std::make_unique<FilterOutputText>(m_View.m_EditorLines);
+    return taken;
+}
+
+void CFilterOutputText::ShowText(std::unique_ptr<FilterOutputText> text)
+{
+    m_pText = std::move(text);
+    m_pText->ReadFrom(m_View.m_EditorLines, false);
     m_View.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
     m_View.SetShowsFilteredText(true);
     m_View.UpdateMarginNumbering();
@@ -125,10 +141,10 @@ void CFilterOutputText::PutSpillFile(std::unique_ptr<QTemporaryFile> file)
 
 void CFilterOutputText::ReadFromPagedFile(const PagedFileText& paged)
 {
-    m_Text.ReadFrom(paged.Lines(), true);
+    m_pText->ReadFrom(paged.Lines(), true);
 }
 
 void CFilterOutputText::ReadFromEditor()
 {
-    m_Text.ReadFrom(m_View.m_EditorLines, false);
+    m_pText->ReadFrom(m_View.m_EditorLines, false);
 }

@@ -35,13 +35,14 @@ public:
     void StopReceiving() { m_bReceiving = false; }
 
     // The output as a text: its lines, where each came from, Go To by file line.
-    const FilterOutputText& Text() const { return m_Text; }
-    const OutputLineNumbers& Numbers() const { return m_Text.Numbers(); }
-    // Hands the numbers over (to the text put aside for Ctrl+T); none are left.
-    OutputLineNumbers TakeNumbers() { return m_Text.TakeNumbers(); }
-    // Shows output put aside before, with its numbers: light cyan, numbered by file lines.
-    void ShowNumbers(OutputLineNumbers numbers);
-    void ClearNumbers() { m_Text.ClearNumbers(); }
+    const FilterOutputText& Text() const { return *m_pText; }
+    const OutputLineNumbers& Numbers() const { return m_pText->Numbers(); }
+    // Hands the text over (to be put aside for Ctrl+T), reading no lines while it is aside; an
+    // empty one is left.
+    std::unique_ptr<FilterOutputText> TakeText();
+    // Shows output put aside before, now in the editor again: light cyan, numbered by file lines.
+    void ShowText(std::unique_ptr<FilterOutputText> text);
+    void ClearNumbers() { m_pText->ClearNumbers(); }
     // The paged view of the spill file started or stopped: the output's lines are read from it,
     // or from the editor again.
     void ReadFromPagedFile(const PagedFileText& paged);
@@ -54,7 +55,7 @@ public:
 
 private:
     COstrelView& m_View;
-    FilterOutputText m_Text;
+    std::unique_ptr<FilterOutputText> m_pText;
     std::unique_ptr<QTemporaryFile> m_pSpillFile;
     bool m_bReceiving = false; // a filtering run is appending to the view
 };

@@ -17,44 +17,58 @@ CFollowedFile::CFollowedFile(COstrelView& view) : m_View(view), m_Text(view.m_Ed
 
 CFollowedFile::~CFollowedFile() = default;
 
+bool CFollowedFile::ShowsTheFile() const
+{
+    return m_View.Shown().TakesFollowedBytes();
+}
+
+CFileFollower* CFollowedFile::Follower() const
+{
+    return m_bWatching && m_View.m_pDocument ? m_View.m_pDocument->GetFileFollower() : nullptr;
+}
+
 void CFollowedFile::Watch(std::uint64_t offset)
 {
-    m_pFollower.reset();
+    StopWatching();
     SetChangedOnDisk(false);
     COstrelView& view = m_View;
     if (!view.m_pDocument)
         return;
-    m_pFollower = std::make_unique<CFileFollower>(view.m_pDocument->GetPathName(), offset);
-    QObject::connect(m_pFollower.get(), &CFileFollower::ChangedOnDisk, &view, [this] {
+    CFileFollower* follower = &view.m_pDocument->WatchFile(offset);
+    m_bWatching = true;
+    QObject::connect(follower, &CFileFollower::ChangedOnDisk, &view, [this] {
         // Filter output that follows its file is never out of date.
-        if (!(m_bFollow && m_View.m_bShowsFilteredText))
+        if (!(m_bFollow && !ShowsTheFile()))
             SetChangedOnDisk(true);
         // The paged view reads the file itself: it shows the file as it now is.
-        if (CPagedText* paged = m_View.GetPagedText(); paged && !m_View.m_bShowsFilteredText)
+        if (CPagedText* paged = m_View.GetPagedText(); paged && ShowsTheFile())
             paged->NoteFileChanged();
     });
-    QObject::connect(m_pFollower.get(), &CFileFollower::BytesAppended, &view,
+    QObject::connect(follower, &CFileFollower::BytesAppended, &view,
                      [this](const QByteArray& bytes) { OnBytesAppended(bytes); });
-    QObject::connect(m_pFollower.get(), &CFileFollower::FileRestarted, &view,
-                     [this](bool replaced) { OnRestarted(replaced); });
-    QObject::connect(m_pFollower.get(), &CFileFollower::FileMissingChanged, &view, [this](bool missing) {
-        if (m_bFollow && !m_View.m_bShowsFilteredText)
+    QObject::connect(follower, &CFileFollower::FileRestarted, &view, [this](bool replaced) { OnRestarted(replaced); });
+    QObject::connect(follower, &CFileFollower::FileMissingChanged, &view, [this](bool missing) {
+        if (m_bFollow && ShowsTheFile())
             m_View.SetStatusNote(missing ? QString::fromLatin1(FileChangeTexts::GoneNote)
                                          : m_View.m_Paging.RestingNote());
     });
     // Filter output follows through its run; the whole file through the follower.
-    m_pFollower->SetFollowing(m_bFollow && !view.m_bShowsFilteredText);
+    follower->SetFollowing(m_bFollow && ShowsTheFile());
 }
 
 void CFollowedFile::StopWatching()
 {
-    m_pFollower.reset();
+    if (!m_bWatching)
+        return;
+    m_bWatching = false;
+    if (m_View.m_pDocument)
+        m_View.m_pDocument->StopWatchingFile();
 }
 
 void CFollowedFile::SetWholeFileShown(bool whole)
 {
-    if (m_pFollower)
-        m_pFollower->SetFollowing(m_bFollow && whole);
+    if (CFileFollower* follower = Follower())
+        follower->SetFollowing(m_bFollow && whole);
 }
 
 void CFollowedFile::SetFollow(bool follow)
@@ -65,14 +79,14 @@ void CFollowedFile::SetFollow(bool follow)
     m_bFollow = follow;
     m_bScrollsWithEnd = follow;
     Q_EMIT view.FollowChanged(follow);
-    if (m_pFollower) {
-        const bool following = follow && !view.m_bShowsFilteredText;
+    if (CFileFollower* follower = Follower()) {
+        const bool following = follow && ShowsTheFile();
         if (following && m_bChangedOnDisk && !view.IsPaged()) {
             // What changed while nobody followed cannot be told apart: the file is read anew.
             view.ReloadDocumentText();
             return;
         }
-        m_pFollower->SetFollowing(following);
+        follower->SetFollowing(following);
     }
     if (follow)
         SetChangedOnDisk(false);
@@ -111,7 +125,7 @@ void CFollowedFile::OnBytesAppended(const QByteArray& bytes)
         paged->NoteFileGrew();
         return;
     }
-    if (view.IsLoading() || bytes.isEmpty() || view.m_bShowsFilteredText)
+    if (view.IsLoading() || bytes.isEmpty() || !ShowsTheFile())
         return;
     if (editor.GetLength() + bytes.size() > EditorLimit() && PageFollowedFile())
         return;
@@ -147,10 +161,9 @@ void CFollowedFile::PageIfTooLong()
 bool CFollowedFile::PageFollowedFile()
 {
     COstrelView& view = m_View;
-    const auto mustStay = [&view] {
+    const auto mustStay = [this, &view] {
         // The user's edits stay in the editor, whatever growing it costs.
-        return view.IsPaged() || view.m_bShowsFilteredText || view.IsLoading() || view.IsTextModified() ||
-               !view.m_pDocument;
+        return view.IsPaged() || !ShowsTheFile() || view.IsLoading() || view.IsTextModified() || !view.m_pDocument;
     };
     if (mustStay() || m_bPaging)
         return false;
@@ -178,7 +191,7 @@ bool CFollowedFile::PageFollowedFile()
 void CFollowedFile::OnRestarted(bool replaced)
 {
     COstrelView& view = m_View;
-    if (view.m_bShowsFilteredText)
+    if (!ShowsTheFile())
         return; // the run that follows the file marks it in the output
     const QString note = QString::fromLatin1(FileChangeTexts::RestartNote(replaced));
     if (view.IsPaged()) {

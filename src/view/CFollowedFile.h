@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include <QByteArray>
 
@@ -15,7 +14,7 @@ class COstrelView;
 // appended to a whole file shown come to its end (the caret and the screen go with the end while
 // the caret is on the last line); a file truncated or replaced goes on after a marker line from
 // its start. A whole file grown past the editor's limit is shown paged from then on. Filter
-// output follows through its run instead.
+// output follows through its run instead. The follower itself is the document's.
 class CFollowedFile
 {
 public:
@@ -61,8 +60,14 @@ private:
     // Appends bytes of the followed file: no undo record, and no modified mark of their own.
     void AppendFromFile(const QByteArray& bytes);
 
+    // The view shows the file itself, whole or paged, rather than filter output made from it:
+    // the text that the bytes appended to the file belong to.
+    bool ShowsTheFile() const;
+    // The document's follower while this view watches the file, else null.
+    CFileFollower* Follower() const;
+
     COstrelView& m_View;
-    std::unique_ptr<CFileFollower> m_pFollower;
+    bool m_bWatching = false;
     bool m_bFollow = false;
     bool m_bPaging = false; // a switch to the paged view is on its way
     bool m_bScrollsWithEnd = false;

@@ -47,7 +47,7 @@ void CTextToggle::KeepOutput()
 {
     Release(m_OutputStash);
     Keep(m_OutputStash);
-    m_OutputStash.Numbers = m_View.m_Output.TakeNumbers();
+    m_OutputStash.Output = m_View.m_Output.TakeText();
 }
 
 void CTextToggle::Keep(StashedText& stash)
@@ -149,7 +149,7 @@ CTextToggle::Result CTextToggle::ToOutput()
 {
     COstrelView& view = m_View;
     CEditor& editor = view.m_Editor;
-    if (m_OutputStash.Document == 0 || !view.m_pDocument)
+    if (m_OutputStash.Document == 0 || !m_OutputStash.Output || !view.m_pDocument)
         return Result::NeedsRun;
     if (!(m_OutputStash.Stamp == StampOf(view.m_pDocument->GetPathName()))) {
         Release(m_OutputStash); // the file changed: that output is out of date
@@ -167,9 +167,9 @@ CTextToggle::Result CTextToggle::ToOutput()
                   1;
     KeepWholeFileIfPristine();
     view.m_Paging.Stop();
-    OutputLineNumbers numbers = std::move(m_OutputStash.Numbers);
+    std::unique_ptr<FilterOutputText> output = std::move(m_OutputStash.Output);
     Show(m_OutputStash);
-    view.m_Output.ShowNumbers(std::move(numbers));
+    view.m_Output.ShowText(std::move(output));
     // The kept line nearest the caret's file line: the first at or after it, or the last before.
     const std::int64_t outputLine = static_cast<std::int64_t>(view.m_Output.Numbers().NearestTo(caretFileLine));
     const std::int64_t start = editor.PositionFromLine(outputLine);

@@ -2,10 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include <QString>
 
-#include "filtering/OutputLineNumbers.h"
+#include "logtext/FilterOutputText.h"
 
 class COstrelView;
 
@@ -51,7 +52,7 @@ public:
 
     // The whole file shown goes aside, while it is as it was read (before filter output replaces it).
     void KeepWholeFileIfPristine();
-    // Finished filter output shown goes aside with its numbers (before the whole file replaces it).
+    // Finished filter output shown goes aside as a text, with its numbers (before the whole file replaces it).
     void KeepOutput();
     bool HasKeptOutput() const { return m_OutputStash.Document != 0; }
     void ReleaseWholeFile() { Release(m_WholeStash); }
@@ -65,7 +66,7 @@ private:
         FileStamp Stamp;
         bool EditorLinesAreFileLines = false;
         std::int64_t Length = 0;
-        OutputLineNumbers Numbers;
+        std::unique_ptr<FilterOutputText> Output; // the output's numbers, with the output put aside
     };
     // Whether the text shown is the whole file, unchanged, as it was read.
     bool ShowsPristineWholeFile() const;

@@ -12,6 +12,7 @@
 
 #include "document/CFilteringRun.h"
 #include "support/QtTestSupport.h"
+#include "view/CFileFollower.h"
 #include "view/NavigationCommands.h"
 
 using namespace Qt::StringLiterals;
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void oneRunAtATimePerDocument();
     void questionsGoToTheWorkspace();
     void goToInFilterOutputTakesFileLines();
+    void theDocumentDecidesTheToggleAndFollow();
 
 private:
     static void SetFilters(FilterSettings& settings, const QStringList& literals, bool regExp = false);
@@ -224,3 +226,49 @@ void TestDocumentRun::goToInFilterOutputTakesFileLines()
 
 OSTREL_QT_TEST_MAIN(TestDocumentRun, QApplication)
 #include "TestDocumentRun.moc"
+
+void TestDocumentRun::theDocumentDecidesTheToggleAndFollow()
+{
+    const QString path = m_pDir->filePath(u"app.log"_s);
+    QVERIFY(TestSupport::WriteFile(path, "INFO a\nERROR b\nINFO c\nERROR d\n"));
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    QVERIFY(document);
+    QTRY_VERIFY(!document->GetView()->IsLoading());
+    COstrelView* view = document->GetView();
+    QVERIFY2(document->GetFileFollower(), "the document watches the file it shows");
+
+    // Ctrl+T with no output made yet runs the document's filters.
+    SetFilters(document->GetFilterSettings(), {u"ERROR"_s});
+    document->ToggleFilterOutput(false);
+    QTRY_VERIFY(!document->IsFiltering());
+    QVERIFY(view->GetShowsFilteredText());
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{2, 4}));
+
+    // Back and forth while the file is as it was: the output comes back with its numbers, no run.
+    QSignalSpy runs(document, &COstrelDoc::FilteringChanged);
+    document->ToggleFilterOutput(false);
+    QVERIFY(!view->GetShowsFilteredText());
+    QCOMPARE(TestSupport::TextOf(view), QByteArray("INFO a\nERROR b\nINFO c\nERROR d\n"));
+    document->ToggleFilterOutput(false);
+    QVERIFY(view->GetShowsFilteredText());
+    QCOMPARE(TestSupport::TextOf(view), QByteArray("ERROR b\nERROR d\n"));
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{2, 4}));
+    QCOMPARE(view->GoToNumberedLine(4), QString());
+    QCOMPARE(view->GetCaretFileLine(), 4);
+    QCOMPARE(runs.size(), 0);
+
+    // Follow switched on in filter output makes the output again, following: appended lines
+    // that match arrive with their file line numbers.
+    document->SetFollow(true, false);
+    QVERIFY(view->GetFollow());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    QVERIFY(file.write("INFO e\nERROR f\n") == 15);
+    file.close();
+    QTRY_COMPARE(TestSupport::TextOf(view), QByteArray("ERROR b\nERROR d\nERROR f\n"));
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{2, 4, 6}));
+
+    // Closing the document ends the watch.
+    document->OnCloseDocument();
+    QVERIFY(!document->GetFileFollower());
+}
