@@ -41,7 +41,7 @@ _ostrel_filter()
 
     if [[ $cur == -* ]]; then
         local options="--literal --regex --ignore-case --case-sensitive --before --after --filters
-            --exclude --line-numbers --follow --with-filename --no-filename --recursive --threads --merge --records --help --version
+            --exclude --line-numbers --follow --with-filename --no-filename --recursive --threads --merge --records --set --help --version
             -e -r -i -s -B -A -f -v -n -F -H -R -j -h"
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return 0

@@ -27,6 +27,7 @@ enum class Option
     Threads,
     Merge,
     Records,
+    Set,
 };
 
 struct OptionName
@@ -56,6 +57,7 @@ constexpr OptionName OptionNames[] = {
     {'j', "threads", Option::Threads, true},
     {'\0', "merge", Option::Merge, false},
     {'\0', "records", Option::Records, false},
+    {'\0', "set", Option::Set, false},
 };
 
 const OptionName* FindShort(char name)
@@ -158,6 +160,9 @@ bool Apply(const OptionName& option, const std::string& value, ParserState& stat
     case Option::Merge:
         options.Merge = true;
         break;
+    case Option::Set:
+        options.RotatedSets = true;
+        break;
     }
     return true;
 }
@@ -249,6 +254,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLineOpti
         error = "--records cannot be used with --merge";
         return false;
     }
+    // The live file of a set is rotated under a follower; a rotated set is read to its end.
+    if (options.Follow && options.RotatedSets) {
+        error = "--follow cannot follow a rotated set";
+        return false;
+    }
     // Following waits at the end of one file for ever: a second one would never be reached.
     if (options.Follow && (files.size() > 1 || options.Recursive)) {
         error = "--follow takes one log file";
@@ -280,6 +290,8 @@ std::string CommandLineHelp()
            "                            more than one file is read)\n"
            "      --no-filename         never prefix lines with the file's name\n"
            "  -R, --recursive           read every file beneath a folder named, in name order\n"
+           "      --set                 read each FILE with its rotated files (FILE.1, FILE.2.gz, ...,\n"
+           "                            FILE-20261201, ...), oldest first, each as a file of its own\n"
            "  -j, --threads N           filter each file on N threads (default: one per core; 1: one pass)\n"
            "      --merge               merge the files' lines by their times into one stream and filter\n"
            "                            that (no filter: output every line); each line after its file's\n"

@@ -43,6 +43,8 @@ struct CommandLineOptions
     // The files' lines merged by their times into one stream that the filters decide; without
     // filters every line is output.
     bool Merge = false;
+    // Each log named is read with its rotated files (app.log.1, app.log.2.gz, ...), oldest first.
+    bool RotatedSets = false;
     // Threads that filter one file together; 0: as many as there are cores.
     unsigned Threads = 0;
     // The logs in the order given; "-" is standard input.

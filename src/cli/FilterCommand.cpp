@@ -16,6 +16,7 @@
 #include "filtering/FilterSettings.h"
 #include "filtering/FilterSettingsFile.h"
 #include "filtering/ParallelFilterEngine.h"
+#include "filtering/RotatedSet.h"
 #include "regex/Regex.h"
 
 namespace {
@@ -197,10 +198,17 @@ std::string ShownNameOf(const std::string& argument)
     return argument == "-" ? std::string("(standard input)") : argument;
 }
 
-std::vector<std::string> ExpandLogArguments(const std::vector<std::string>& arguments, bool recursive)
+std::vector<std::string> ExpandLogArguments(const std::vector<std::string>& arguments, bool recursive, bool rotatedSets)
 {
     std::vector<std::string> files;
     for (const std::string& argument : arguments) {
+        std::vector<RotatedSetMember> set;
+        std::string setError;
+        if (rotatedSets && argument != "-" && FindRotatedSet(argument, set, setError)) {
+            for (const RotatedSetMember& member : set)
+                files.push_back(member.Path);
+            continue;
+        }
         std::error_code error;
         if (!recursive || argument == "-" || !std::filesystem::is_directory(argument, error)) {
             files.push_back(argument); // a folder without -R is told as one, by the run
@@ -233,7 +241,7 @@ int RunFilterCommand(const CommandLineOptions& options, TextEncoding encoding, i
         WriteMessage(errorFd, error);
         return FilterCommandError;
     }
-    const std::vector<std::string> files = ExpandLogArguments(options.Paths, options.Recursive);
+    const std::vector<std::string> files = ExpandLogArguments(options.Paths, options.Recursive, options.RotatedSets);
     if (options.Merge)
         return RunMergeCommand(options, files, run, outputFd, errorFd);
     const bool several = files.size() > 1 || options.Recursive;

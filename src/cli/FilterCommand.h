@@ -26,9 +26,10 @@ bool BuildFilterRun(const CommandLineOptions& options, TextEncoding encoding, Fi
 std::string RunPathOf(const std::string& argument);
 std::string ShownNameOf(const std::string& argument);
 
-// The logs the arguments name: each file as given, and with recursive each folder's files
-// beneath it in name order.
-std::vector<std::string> ExpandLogArguments(const std::vector<std::string>& arguments, bool recursive);
+// The logs the arguments name: each file as given, with recursive each folder's files beneath it
+// in name order, and with rotatedSets each log's rotated files before it, oldest first.
+std::vector<std::string> ExpandLogArguments(const std::vector<std::string>& arguments, bool recursive,
+                                            bool rotatedSets = false);
 
 // Filters each file in turn and writes the kept lines to outputFd, messages to errorFd.
 // Returns a FilterCommandStatus.

@@ -406,6 +406,44 @@ TEST(CommandLineTest, ReadsSeveralFilesAsGrepDoes)
     }
 }
 
+// A rotated set, oldest first, against grep on the same texts uncompressed under the same names.
+TEST(CommandLineTest, ReadsARotatedSetOldestFirstAsGrepReadsItsFiles)
+{
+    if (RunShell("command -v grep gzip zstd >/dev/null && echo yes").Output != "yes\n")
+        GTEST_SKIP() << "grep or a compressor is not installed";
+    TempDir dir;
+    std::filesystem::create_directories(dir.Path() / "packed");
+    std::filesystem::create_directories(dir.Path() / "plain");
+    const std::vector<std::pair<std::string, std::string>> set = {
+        {"app.log.3.gz", "gzip"}, {"app.log.2.zst", "zstd -q"}, {"app.log.1", ""}, {"app.log", ""}};
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        std::string content;
+        for (int line = 1; line <= 30 + static_cast<int>(i); ++line)
+            content += (line % 4 == 0 ? "WARN in " : "INFO in ") + set[i].first + " " + std::to_string(line) + "\n";
+        const std::string plain = dir.Write("plain/" + set[i].first, content);
+        const std::string packed = (dir.Path() / "packed" / set[i].first).string();
+        const std::string pack = set[i].second.empty() ? "cat" : set[i].second + " -c";
+        ASSERT_EQ(RunShell(pack + " < " + Quote(plain) + " > " + Quote(packed) + " && echo ok").Output, "ok\n");
+    }
+    std::string names;
+    for (const auto& member : set)
+        names += " " + member.first;
+    const auto grep = RunShell("cd " + Quote((dir.Path() / "plain").string()) +
+                               " && LC_ALL=C grep -a -H -n --no-group-separator -B 1 -F -e WARN" + names);
+    for (const std::string named : {"app.log", "app.log.2.zst"}) {
+        const auto ours = RunShell("cd " + Quote((dir.Path() / "packed").string()) + " && " + Quote(Filter) +
+                                   " --set -n -B 1 -e WARN " + named);
+        EXPECT_EQ(ours.Output, grep.Output) << named;
+        EXPECT_EQ(ours.Status, 0) << named;
+    }
+    // Not a set that can be followed; a set of nothing says which file is missing.
+    EXPECT_EQ(RunShell(Quote(Filter) + " --set -F -e WARN x.log 2>&1").Status, 2);
+    const auto missing =
+        RunShell(Quote(Filter) + " --set -e WARN " + Quote((dir.Path() / "none.log").string()) + " 2>&1");
+    EXPECT_EQ(missing.Status, 2);
+    EXPECT_NE(missing.Output.find("none.log"), std::string::npos) << missing.Output;
+}
+
 // A damaged archive: the lines before the damage, a message naming the file and the place, exit
 // 2; the next file is still read.
 TEST(CommandLineTest, ReadsADamagedArchiveUpToTheDamage)
