@@ -474,13 +474,7 @@ void CMainFrame::OnTabMoved(int from, int to)
 
 void CMainFrame::OnMoveToTabGroup(QTabWidget*, QTabWidget* to)
 {
-    COstrelDoc* moved = GetActiveLogDocument();
-    if (!moved)
-        return;
-    int index = -1;
-    QWidget* window = nullptr;
-    moved->GetTabPosition(index, window);
-    moved->SetTabPosition(index, to);
+    COpenDocuments::NoteMovedToGroup(GetActiveLogDocument(), to);
 }
 
 void CMainFrame::SyncTabPositions()

@@ -27,9 +27,10 @@ class COstrelView;
 class QMenu;
 class QTabWidget;
 
-// The main window: menus, the standard toolbar, the status bar, the document tabs, the
-// application looks, and the list of open log documents. It is the workspace of its views and
-// dialogs: the active view, the owner of dialogs, the font and printer of the settings.
+// The main window: it wires together its command actions, menus, standard toolbar, status panes,
+// document tabs and application looks, each a class of its own, and the list of open log
+// documents. It is the workspace of its views and dialogs: the active view, the owner of
+// dialogs, the font and printer of the settings.
 class CMainFrame : public QMainWindow, public ILogWorkspace
 {
     Q_OBJECT

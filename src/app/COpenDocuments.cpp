@@ -46,6 +46,16 @@ void COpenDocuments::NoteTabMoved(COstrelDoc* moved, int from, int to)
     moved->SetTabPosition(to, tabWindow);
 }
 
+void COpenDocuments::NoteMovedToGroup(COstrelDoc* moved, QTabWidget* to)
+{
+    if (!moved)
+        return;
+    int index = -1;
+    QWidget* window = nullptr;
+    moved->GetTabPosition(index, window);
+    moved->SetTabPosition(index, to);
+}
+
 void COpenDocuments::RenumberTabs(const QList<QTabWidget*>& groups)
 {
     // A tab that closes or changes groups shifts the ones after it in both groups: renumber all,

@@ -20,6 +20,8 @@ public:
     // A tab dragged from one index to another of its group: the moved document takes the new
     // index, those it passed move up or down by one. Nothing for a document not in the list.
     void NoteTabMoved(COstrelDoc* moved, int from, int to);
+    // A tab moved to another group keeps its index until its activation gives it the new one.
+    static void NoteMovedToGroup(COstrelDoc* moved, QTabWidget* to);
     // Every document's tab position from where its tab stands now in the groups.
     static void RenumberTabs(const QList<QTabWidget*>& groups);
 

@@ -128,6 +128,12 @@ void TestMainFrameParts::tabMovesShiftTheDocumentsBetween()
     QCOMPARE(afterLeft, (QList<int>{3, 1, 2, 0}));
     for (int i = 0; i < 4; ++i)
         QCOMPARE(TabGroup(documents[i]), &left);
+
+    // A tab moved to the other group keeps its index there until it is activated.
+    COpenDocuments::NoteMovedToGroup(&documents[2], &right);
+    QCOMPARE(TabGroup(documents[2]), &right);
+    QCOMPARE(TabIndex(documents[2]), 2);
+    COpenDocuments::NoteMovedToGroup(nullptr, &right);
 }
 
 void TestMainFrameParts::tabMovesOfUnknownOrUnplacedDocumentsChangeNothing()
