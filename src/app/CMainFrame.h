@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <map>
 #include <memory>
 
 #include <QList>
@@ -10,24 +9,28 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/CDocumentOpener.h"
+#include "app/COpenDocuments.h"
 #include "view/ILogWorkspace.h"
 
+class CApplicationLooks;
 class CChildFrame;
+class CCommandActions;
 class CCustomizeDlg;
 class CDocumentArea;
-class CKeyboardIndicators;
+class CMainMenus;
+class CRecentFileActions;
+class CStatusPanes;
 class CToolBarManager;
 class COstrelDoc;
 class COstrelView;
-class QActionGroup;
-class QLabel;
 class QMenu;
 class QTabWidget;
-struct CommandEntry;
 
-// The main window: menus, the standard toolbar, the status bar, the document tabs, the
-// application looks, and the list of open log documents. It is the workspace of its views and
-// dialogs: the active view, the owner of dialogs, the font and printer of the settings.
+// The main window: it wires together its command actions, menus, standard toolbar, status panes,
+// document tabs and application looks, each a class of its own, and the list of open log
+// documents. It is the workspace of its views and dialogs: the active view, the owner of
+// dialogs, the font and printer of the settings.
 class CMainFrame : public QMainWindow, public ILogWorkspace
 {
     Q_OBJECT
@@ -45,7 +48,7 @@ public:
     // activate the new tab is added behind the current one.
     COstrelDoc* OpenDocumentFile(const QString& path, bool loadWhenShown = false, bool activate = true);
     // Past this many files at once, opening asks first.
-    static constexpr int ManyFiles = 50;
+    static constexpr int ManyFiles = CDocumentOpener::ManyFiles;
     // Opens the files as one batch: the last one ends up active, and the others read their text
     // when first shown, so a thousand files cost a thousand tabs, not a thousand loads. Past
     // ManyFiles files it asks first when ask is set (and opens none when the answer is no).
@@ -58,7 +61,7 @@ public:
 
     void AddOpenDocument(COstrelDoc* document);
     void RemoveOpenDocument(COstrelDoc* document);
-    const QList<COstrelDoc*>& GetOpenDocuments() const { return m_OpenDocuments; }
+    const QList<COstrelDoc*>& GetOpenDocuments() const { return m_OpenDocuments.Get(); }
 
     COstrelView* GetActiveLogView() const override;
     COstrelDoc* GetActiveLogDocument() const override;
@@ -96,7 +99,7 @@ public:
 
     // The action of a command number, or null.
     QAction* GetCommand(int id) const;
-    unsigned GetApplicationLook() const { return m_nApplicationLook; }
+    unsigned GetApplicationLook() const;
     // Installs a look (205 to 219; anything else is the Office 2007 look) and stores it at once.
     void SetApplicationLook(unsigned look);
 
@@ -120,64 +123,38 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void CreateCommands();
-    QAction* AddCommand(const CommandEntry& entry);
-    void CreateMenus();
+    void ConnectCommands();
     void CreateToolBar();
-    void CreateStatusBar();
     void RebuildFileMenus();
-    void ShowMenus(bool withDocument);
     void UpdateCommandUI();
-    void UpdateLinePane();
-    // The layout of the active view's times ("Times: syslog"); hidden when it shows none.
-    void UpdateTimesPane();
     void UpdateWindowTitle();
-    void UpdateReadyText();
+    void WireChildFrame(CChildFrame* frame, const QString& absolutePath);
     void OnActiveChildFrameChanged(CChildFrame* frame);
+    void FollowActiveView(CChildFrame* frame);
     void OnModifiedTimer();
     void OnTabMoved(int from, int to);
     void OnMoveToTabGroup(QTabWidget* from, QTabWidget* to);
     void OnNextPane(int step);
     void OnWindowsDialog();
-    void ReleaseCommandKeys(COstrelView* view) const;
-    void FillToolBarsMenu(QMenu* menu);
-    void OnWordWrap();
     void OnLineNumbers(bool shown);
     void OnToggleFilterOutput();
     void OnFollow(bool follow);
-    void OnApplicationLook(QAction* action);
-    void OnFileOpen();
     void OnFileClose();
     void OnFileSave();
-    void OpenDroppedFile(const QString& path);
     void SaveWorkspace() const;
 
     CWorkspaceSignals m_Signals;
     std::unique_ptr<QPrinter> m_pOwnPrinter; // without the application's
-    unsigned m_nApplicationLook = 0;
-    QList<COstrelDoc*> m_OpenDocuments;
-    std::map<int, QAction*> m_Commands;
-    QList<QAction*> m_RecentFileActions;
-    QActionGroup* m_pLookGroup = nullptr;
-    QMenu* m_pFileMenuNoDocument = nullptr;
-    QMenu* m_pFileMenu = nullptr;
-    QMenu* m_pEditMenu = nullptr;
-    QMenu* m_pFormatMenu = nullptr;
-    QMenu* m_pViewMenu = nullptr;
-    QMenu* m_pHelpMenu = nullptr;
-    int m_nMenusShown = -1;
-    QToolBar* m_pToolBar = nullptr;
-    QLabel* m_pMessagePane = nullptr;
-    QLabel* m_pLinePane = nullptr;
-    QLabel* m_pTimesPane = nullptr;
-    QLabel* m_pCapsPane = nullptr;
-    QLabel* m_pNumPane = nullptr;
-    QLabel* m_pScrollPane = nullptr;
+    COpenDocuments m_OpenDocuments;
+    std::unique_ptr<CCommandActions> m_pCommands;
+    std::unique_ptr<CRecentFileActions> m_pRecentFiles;
+    std::unique_ptr<CMainMenus> m_pMenus;
+    std::unique_ptr<CDocumentOpener> m_pOpener;
+    CApplicationLooks* m_pLooks = nullptr;
+    CStatusPanes* m_pStatusPanes = nullptr;
     CDocumentArea* m_pDocumentArea = nullptr;
     CToolBarManager* m_pToolBarManager = nullptr;
-    CKeyboardIndicators* m_pKeyboardIndicators = nullptr;
     QPointer<CCustomizeDlg> m_pCustomizeDlg;
     COstrelView* m_pConnectedView = nullptr;
-    QMetaObject::Connection m_FilteringConnection; // the active document's runs
     QTimer m_ModifiedTimer;
 };

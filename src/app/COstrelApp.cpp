@@ -177,6 +177,28 @@ void COstrelApp::WriteSettings(QSettings& settings) const
     settings.sync();
 }
 
+CTextFormat COstrelApp::GetTextFormat() const
+{
+    CTextFormat format;
+    format.Face = m_strTextFont;
+    format.Color = m_crTextColor;
+    format.Height = m_nTextHeight;
+    format.Offset = m_nTextOffset;
+    format.Mask = m_nTextMask;
+    format.Effects = m_nTextEffects;
+    return format;
+}
+
+void COstrelApp::SetTextFormat(const CTextFormat& format)
+{
+    m_strTextFont = format.Face;
+    m_crTextColor = format.Color;
+    m_nTextHeight = format.Height;
+    m_nTextOffset = format.Offset;
+    m_nTextMask = format.Mask;
+    m_nTextEffects = format.Effects;
+}
+
 QPrinter& COstrelApp::GetPrinter()
 {
     if (!m_pPrinter) {

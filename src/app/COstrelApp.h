@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "app/CCommandLine.h"
+#include "view/ILogWorkspace.h"
 
 class CMainFrame;
 class COstrelDoc;
@@ -75,6 +76,9 @@ public:
     void SetTextColor(std::uint32_t color) { m_crTextColor = color; }
     QString GetTextFont() const { return m_strTextFont; }
     void SetTextFont(const QString& face) { m_strTextFont = face; }
+    // The display font of the views as one value, from and to the settings above.
+    CTextFormat GetTextFormat() const;
+    void SetTextFormat(const CTextFormat& format);
 
     // Settings/PagedViewThreshold: files of this many megabytes or more open in the paged view;
     // 0 means never.

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QMainWindow>
+#include <QMenu>
 #include <QSettings>
 #include <QToolBar>
 #include <QToolButton>
@@ -59,6 +60,15 @@ QList<QToolBar*> CToolBarManager::GetToolBars() const
         bars.append(m_pStandardToolBar);
     bars.append(GetUserToolBars());
     return bars;
+}
+
+void CToolBarManager::FillToolBarsMenu(QMenu* menu) const
+{
+    menu->clear();
+    for (QToolBar* bar : GetToolBars())
+        menu->addAction(bar->toggleViewAction());
+    menu->addSeparator();
+    menu->addAction(m_pCustomizeCommand);
 }
 
 QList<QToolBar*> CToolBarManager::GetUserToolBars() const

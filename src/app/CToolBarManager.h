@@ -11,6 +11,7 @@
 
 class QAction;
 class QMainWindow;
+class QMenu;
 class QSettings;
 class QToolBar;
 
@@ -41,6 +42,8 @@ public:
     QList<QToolBar*> GetToolBars() const;
     QList<QToolBar*> GetUserToolBars() const;
     bool IsUserToolBar(const QToolBar* bar) const;
+    // The menu anew: every toolbar's show/hide action, then the customise command.
+    void FillToolBarsMenu(QMenu* menu) const;
     // The window number of a toolbar: 0xE800 for the standard one, 0xE828 + n for user ones.
     int GetToolBarId(const QToolBar* bar) const;
 

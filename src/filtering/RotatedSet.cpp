@@ -8,8 +8,7 @@
 #include <string_view>
 #include <sys/stat.h>
 
-namespace
-{
+namespace {
 
 constexpr std::string_view CompressedSuffixes[] = {".gz", ".zst", ".xz", ".bz2"};
 

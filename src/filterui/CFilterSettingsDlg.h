@@ -11,21 +11,17 @@
 #include <QString>
 
 #include "filtering/FilterSettings.h"
+#include "filterui/CDelayedToolTips.h"
+#include "filterui/CFilterSettingsControls.h"
+#include "filterui/CRegExpSyntaxHelp.h"
 
+class CFilterListRows;
 class CFilteringRun;
 class CLastColumnAutoResizingListCtrl;
 class COstrelDoc;
 class COstrelView;
 class ILogWorkspace;
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class QSettings;
-class QSizeGrip;
-class QTimer;
-class QTreeWidgetItem;
 class QUrl;
 
 // The single modeless filter settings dialog. It holds the working filter list, shows it in
@@ -53,7 +49,7 @@ public:
     // The working list: the filters and the exclude switch that a filtering run uses.
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
-    CLastColumnAutoResizingListCtrl* GetFilterList() const { return m_pFilterList; }
+    CLastColumnAutoResizingListCtrl* GetFilterList() const { return m_Controls.m_pFilterList; }
     // The filtering run of this dialog; null before the first Apply.
     // The run of the active document under way, or null.
     CFilteringRun* GetFilteringRun() const;
@@ -70,7 +66,7 @@ public:
     static QString FindRegExpSyntaxHelp();
     // What opens the help document in the desktop's viewer; false when no viewer could be
     // started, and the dialog then shows the document in a window of its own.
-    void SetHelpOpener(std::function<bool(const QUrl&)> opener) { m_HelpOpener = std::move(opener); }
+    void SetHelpOpener(std::function<bool(const QUrl&)> opener) { m_RegExpHelp.SetOpener(std::move(opener)); }
 
     // The dialog's place and size, kept under Workspace from one run to the next.
     void SaveWindowPlacement(QSettings& settings) const;
@@ -79,8 +75,8 @@ public:
     void setVisible(bool bVisible) override;
 
     // Tips appear this long after the mouse came to rest and wrap at this width.
-    static constexpr int ToolTipDelayMs = 2000;
-    static constexpr int ToolTipMaxWidth = 200;
+    static constexpr int ToolTipDelayMs = CDelayedToolTips::DelayMs;
+    static constexpr int ToolTipMaxWidth = CDelayedToolTips::MaxWidth;
     // A tip as rich text: as wide as its text up to the maximum width, wrapped beyond it. A
     // filter string may break anywhere.
     static QString FormatToolTip(const QString& text, bool bBreakAnywhere = false);
@@ -108,81 +104,33 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
-    void CreateControls();
-    void SetTabOrder();
-    void SetToolTips();
+    void ConnectControls();
     void LayoutControls();
-    void LayoutFilterGroup();
     void OnActiveLogViewChanged(COstrelView* pView);
     // Apply is enabled while the active document has no run under way.
     void FollowActiveDocumentRun();
     bool HandleReturnKey(QObject* pWatched);
-    // A tip asked for by a control or a cell: shown once the mouse has rested long enough.
-    bool RequestToolTip(QWidget* pWidget, const QPoint& globalPos, const QString& text);
-    void ShowPendingToolTip();
-    void CancelPendingToolTip();
-    // The whole filter string of the cell at a point of the list, when the cell cuts it off.
-    QString GetCellToolTip(const QPoint& viewportPos) const;
     // The expression's parse error under the filter field, while Regular Expression is checked.
     void UpdateFilterError();
-    void ShowHelpWindow(const QString& path);
     void SetListButtons(bool bHasFilters);
     void EnableAllListButtons();
     void ResetInputControls();
-    int GetSelectionMark() const;
     // The selected row for Edit or Delete; -1 after telling the user there is none.
     int GetChosenRow(const QString& noFilterText, const QString& caption);
-    void FillRow(int nRow, const FilterSettings& settings, int nFilter);
-    // Whether the row's check box is set (a row without one yet counts as set).
-    bool IsRowSwitchedOn(int nRow) const;
-    void ShowRowColour(int nRow);
-    void ShowRowColour(int nRow, int nColourIndex);
-    void ShowRowColours();
-    // A click or Space on a row's check box switches its filter on or off.
-    void OnFilterItemChanged(QTreeWidgetItem* pItem, int nColumn);
+    void OnRowSwitched(int nRow, bool bOn);
 
     FilterSettings m_FilterSettings;
     QString m_strFilter;
-    bool m_bToolTipsActive = true;
     bool m_bColumnsFitted = false; // set by the first layout with the list shown
-    bool m_bFillingRow = false;    // the program, not the user, is changing a row's item
     QRect m_HiddenGeometry;        // where it was when the user hid it; null before
     QString m_strFilterError;
-    std::function<bool(const QUrl&)> m_HelpOpener;
-    QTimer* m_pToolTipTimer = nullptr;
-    QPointer<QWidget> m_pToolTipWidget; // the control whose tip waits for the timer
-    QPoint m_ToolTipPos;
-    QString m_strToolTip;
-    QPointer<QWidget> m_pHelpWindow;
     ILogWorkspace& m_Workspace;
     QMetaObject::Connection m_DocumentPathConnection;
     QMetaObject::Connection m_DocumentRunConnection; // to the active document's run state
-
-    QGroupBox* m_pFilterGroup = nullptr;
-    QLabel* m_pFilterLabel = nullptr;
-    QLineEdit* m_pFilterEdit = nullptr;
-    QLabel* m_pFilterErrorLabel = nullptr;
-    QCheckBox* m_pRegExpCheck = nullptr;
-    QPushButton* m_pRegExpSyntaxButton = nullptr;
-    QCheckBox* m_pCaseSensitiveCheck = nullptr;
-    QLineEdit* m_pLinesBeforeEdit = nullptr;
-    QLabel* m_pLinesBeforeLabel = nullptr;
-    QLineEdit* m_pLinesAfterEdit = nullptr;
-    QLabel* m_pLinesAfterLabel = nullptr;
-    QPushButton* m_pAddButton = nullptr;
-    QLabel* m_pFiltersLabel = nullptr;
-    CLastColumnAutoResizingListCtrl* m_pFilterList = nullptr;
-    QPushButton* m_pEditButton = nullptr;
-    QPushButton* m_pDeleteButton = nullptr;
-    QPushButton* m_pCopyAllButton = nullptr;
-    QPushButton* m_pPasteAllButton = nullptr;
-    QPushButton* m_pDeleteAllButton = nullptr;
-    QPushButton* m_pLoadButton = nullptr;
-    QPushButton* m_pSaveButton = nullptr;
-    QCheckBox* m_pExcludeCheck = nullptr;
-    QCheckBox* m_pEnableTooltipsCheck = nullptr;
-    QPushButton* m_pApplyButton = nullptr;
-    QSizeGrip* m_pSizeGrip = nullptr;
+    CFilterSettingsControls m_Controls;
+    CFilterListRows* m_pRows = nullptr;
+    CDelayedToolTips* m_pToolTips = nullptr;
+    CRegExpSyntaxHelp m_RegExpHelp;
 };
 
 // The single filter settings dialog, created by the first Filter Settings command and kept until

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 
 #include "filtering/FilterSettingsFile.h"
+#include "filtering/TextCodec.h"
+#include "regex/Regex.h"
 
 namespace {
 
@@ -34,4 +36,11 @@ void KeepFilterStringSavable(QLineEdit* edit)
         edit->setText(kept); // emits textChanged again, with nothing left to remove
         edit->setCursorPosition(static_cast<int>(cursor));
     });
+}
+
+QString FilterExpressionError(const QString& text, bool bCaseSensitive)
+{
+    Regex regex;
+    const std::int32_t code = regex.Parse(EncodeText(text.toStdU16String(), LocaleTextEncoding()), bCaseSensitive);
+    return code == RegexErrorNone ? QString() : QString::fromUtf8(RegexErrorText(code));
 }

@@ -1,24 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sys/stat.h>
 
+#include <gtest/gtest.h>
+
 #include "filtering/RotatedSet.h"
 
-namespace
-{
+namespace {
 
 class RotatedSetTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_Dir = std::filesystem::temp_directory_path() /
-                ("ostrel-rotated-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_Dir =
+            std::filesystem::temp_directory_path() / ("ostrel-rotated-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_Dir);
         std::filesystem::create_directories(m_Dir);
     }
@@ -47,20 +46,19 @@ protected:
 TEST_F(RotatedSetTest, NumberedFilesComeOldestFirstWithTheLiveFileLast)
 {
     // Written in a shuffled order: the folder's order must not matter.
-    std::vector<std::string> names = {"app.log", "app.log.1", "app.log.2.gz", "app.log.3.zst",
+    std::vector<std::string> names = {"app.log",       "app.log.1",     "app.log.2.gz", "app.log.3.zst",
                                       "app.log.10.xz", "app.log.9.bz2", "app.log.4"};
     std::shuffle(names.begin(), names.end(), std::mt19937(3));
     for (const std::string& name : names)
         Touch(name);
     // Look-alikes of other logs and of no rotation stay out.
-    for (const char* other : {"app.log.bak", "app.log.1.gz.tmp", "app.logx", "app.log.x1", "other.log.1", "app.log.",
-                              "app.log.1234567"})
+    for (const char* other :
+         {"app.log.bak", "app.log.1.gz.tmp", "app.logx", "app.log.x1", "other.log.1", "app.log.", "app.log.1234567"})
         Touch(other);
     std::filesystem::create_directory(m_Dir / "app.log.5"); // a folder is no log
 
-    const std::vector<std::string> expected = {"app.log.10.xz", "app.log.9.bz2", "app.log.4",
-                                               "app.log.3.zst", "app.log.2.gz",  "app.log.1",
-                                               "app.log"};
+    const std::vector<std::string> expected = {"app.log.10.xz", "app.log.9.bz2", "app.log.4", "app.log.3.zst",
+                                               "app.log.2.gz",  "app.log.1",     "app.log"};
     EXPECT_EQ(NamesOf((m_Dir / "app.log").string()), expected);
     // Any member names the same set.
     EXPECT_EQ(NamesOf((m_Dir / "app.log.3.zst").string()), expected);
@@ -120,7 +118,8 @@ TEST_F(RotatedSetTest, TellsRotatedNamesApart)
     EXPECT_TRUE(IsRotatedName("a.log", "a.log_20261201.zst", kind, age));
     EXPECT_EQ(kind, RotatedSetMember::Kind::Dated);
     EXPECT_EQ(age, "20261201");
-    for (const char* name : {"a.log", "a.log.gz", "a.log-1", "a.log.1a", "a.log-2026-1-01", "a.log-30001201", "b.log.1"})
+    for (const char* name :
+         {"a.log", "a.log.gz", "a.log-1", "a.log.1a", "a.log-2026-1-01", "a.log-30001201", "b.log.1"})
         EXPECT_FALSE(IsRotatedName("a.log", name, kind, age)) << name;
 }
 

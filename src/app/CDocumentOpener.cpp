@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CDocumentOpener.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "app/CChildFrame.h"
+#include "app/CCommandActions.h"
+#include "app/CDocumentArea.h"
+#include "app/COpenDocuments.h"
+#include "app/COstrelApp.h"
+#include "document/COstrelDoc.h"
+#include "view/COstrelView.h"
+#include "view/ILogWorkspace.h"
+
+CDocumentOpener::CDocumentOpener(ILogWorkspace& workspace, CDocumentArea& area, COpenDocuments& documents,
+                                 const CCommandActions& commands, WireFrame wireFrame)
+    : m_Workspace(workspace), m_DocumentArea(area), m_OpenDocuments(documents), m_Commands(commands),
+      m_WireFrame(std::move(wireFrame))
+{}
+
+COstrelDoc* CDocumentOpener::Open(const QString& path, bool loadWhenShown, bool activate)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    for (CChildFrame* frame : m_DocumentArea.GetChildFrames()) {
+        if (frame->GetDocument()->GetPathName() == absolute) {
+            if (activate)
+                m_DocumentArea.SetActiveChildFrame(frame);
+            return frame->GetDocument();
+        }
+    }
+    auto* frame = new CChildFrame(&m_Workspace);
+    COstrelDoc* document = frame->GetDocument();
+    COstrelView* view = frame->GetView();
+    view->OnInitialUpdate();
+    m_Commands.ReleaseKeysFromEditor(*view);
+    if (!document->OnOpenDocument(absolute, loadWhenShown)) {
+        delete frame;
+        return nullptr;
+    }
+    m_OpenDocuments.Add(document);
+    view->SetChildFrameTitle(document->GetTitle(), false);
+    m_WireFrame(frame, absolute);
+    m_DocumentArea.AddChildFrame(frame, activate);
+    return document;
+}
+
+bool CDocumentOpener::ConfirmOpeningMany(qsizetype count) const
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Ostrel"), QStringLiteral("Open all %1 files?").arg(count),
+                    QMessageBox::Yes | QMessageBox::No, m_Workspace.GetDialogOwner());
+    box.setObjectName(QStringLiteral("openManyFilesBox"));
+    box.setInformativeText(QStringLiteral("Each file opens in a tab of its own."));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QList<COstrelDoc*> CDocumentOpener::OpenMany(const QStringList& paths, bool ask)
+{
+    QList<COstrelDoc*> documents(paths.size(), nullptr);
+    if (ask && paths.size() > ManyFiles && !ConfirmOpeningMany(paths.size()))
+        return documents;
+    m_DocumentArea.HoldTabTexts(true);
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const bool last = i + 1 == paths.size();
+        if (last)
+            m_DocumentArea.HoldTabTexts(false); // the active tab is named as it is shown
+        documents[i] = Open(paths.at(i), !last, last);
+    }
+    return documents;
+}
+
+void CDocumentOpener::OpenNotingRecent(const QString& path)
+{
+    COstrelApp* app = COstrelApp::GetInstance();
+    if (!app)
+        Open(path, false, true);
+    else if (Open(path, false, true))
+        app->AddToRecentFileList(path);
+    else
+        app->RemoveFromRecentFileList(path); // an entry that no longer opens is no use
+}
+
+void CDocumentOpener::OpenUrls(const QList<QUrl>& urls)
+{
+    QStringList paths;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    COstrelApp* app = COstrelApp::GetInstance();
+    const QList<COstrelDoc*> documents = OpenMany(paths, !app || app->GetAskBeforeOpeningMany());
+    if (app)
+        app->NoteOpenedFiles(paths, documents);
+}

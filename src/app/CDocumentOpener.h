@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <functional>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class CChildFrame;
+class CCommandActions;
+class CDocumentArea;
+class COpenDocuments;
+class COstrelDoc;
+class ILogWorkspace;
+class QUrl;
+class QWidget;
+
+// Opens log files as documents in tabs of the document area: one file, a batch of them (asking
+// first when there are many), a dropped file or a recent-file entry.
+class CDocumentOpener
+{
+public:
+    // Past this many files at once, opening asks first.
+    static constexpr int ManyFiles = 50;
+    // Connects a new tab to the window before the tab is added; the path is the file's absolute one.
+    using WireFrame = std::function<void(CChildFrame* frame, const QString& absolutePath)>;
+
+    CDocumentOpener(ILogWorkspace& workspace, CDocumentArea& area, COpenDocuments& documents,
+                    const CCommandActions& commands, WireFrame wireFrame);
+
+    // The document of the file, in a new tab or in the tab that has it open already. With
+    // loadWhenShown its text is read only when its tab is first shown; without activate the tab
+    // is added behind the current one. Null when the file could not be opened.
+    COstrelDoc* Open(const QString& path, bool loadWhenShown, bool activate);
+    // One batch: the last file ends up active, the others read their text when first shown. Past
+    // ManyFiles files it asks first when ask is set, and opens none on No. For each path, its
+    // document or null.
+    QList<COstrelDoc*> OpenMany(const QStringList& paths, bool ask);
+    // A file dropped on a view or chosen from the recent-file list: the list gains it when it
+    // opens and loses it when it no longer does.
+    void OpenNotingRecent(const QString& path);
+    // The local files among the URLs, as one batch that the application notes.
+    void OpenUrls(const QList<QUrl>& urls);
+
+private:
+    bool ConfirmOpeningMany(qsizetype count) const;
+
+    ILogWorkspace& m_Workspace;
+    CDocumentArea& m_DocumentArea;
+    COpenDocuments& m_OpenDocuments;
+    const CCommandActions& m_Commands;
+    WireFrame m_WireFrame;
+};

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CStatusPanes.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+#include "app/CKeyboardIndicators.h"
+#include "document/COstrelDoc.h"
+#include "view/COstrelView.h"
+#include "view/CTimeGoTo.h"
+#include "view/FilterOutputCommands.h"
+
+CStatusPanes::CStatusPanes(QStatusBar& bar) : QObject(&bar)
+{
+    bar.setObjectName(QStringLiteral("statusBar"));
+    m_pMessagePane = new QLabel(QStringLiteral("Ready"), &bar);
+    m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
+    bar.addWidget(m_pMessagePane, 1);
+
+    auto addPane = [&bar](const char* name, const QString& widthText) {
+        auto* pane = new QLabel(&bar);
+        pane->setObjectName(QString::fromLatin1(name));
+        pane->setFrameShape(QFrame::StyledPanel);
+        pane->setFrameShadow(QFrame::Sunken);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(widthText) + 8);
+        bar.addPermanentWidget(pane);
+        return pane;
+    };
+    m_pTimesPane = addPane("timesPane", QString());
+    m_pTimesPane->setVisible(false);
+    m_pLinePane = addPane("linePane", QString(30, u' '));
+    m_pLinePane->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QLabel* capsPane = addPane("capsPane", QStringLiteral("CAP"));
+    QLabel* numPane = addPane("numPane", QStringLiteral("NUM"));
+    QLabel* scrollPane = addPane("scrollPane", QStringLiteral("SCRL"));
+    m_pKeyboardIndicators = new CKeyboardIndicators(capsPane, numPane, scrollPane, this);
+}
+
+QString CStatusPanes::ReadyText(const COstrelView* view, const COstrelDoc* document)
+{
+    return view && document && view->GetShowsFilteredText() ? DescribeFilterOutput(*document) : QStringLiteral("Ready");
+}
+
+void CStatusPanes::FollowView(COstrelView* view, COstrelDoc* document)
+{
+    if (m_pView)
+        disconnect(m_pView, nullptr, this, nullptr);
+    disconnect(m_FilteringConnection);
+    m_pView = view;
+    m_pDocument = document;
+    if (!view) {
+        SetMessage(QStringLiteral("Ready"));
+        return;
+    }
+    ConnectView();
+    if (!view->GetStatusNote().isEmpty())
+        SetMessage(view->GetStatusNote());
+    else
+        SetMessage(view->IsLoading() ? QStringLiteral("Loading...") : ReadyText(view, document));
+    // A new run over filter output keeps the view's state but may change what it holds.
+    if (document)
+        m_FilteringConnection = connect(document, &COstrelDoc::FilteringChanged, this, &CStatusPanes::UpdateReadyText);
+}
+
+void CStatusPanes::ConnectView()
+{
+    connect(m_pView, &COstrelView::CaretMoved, this, [this] { ShowCaretLine(m_pView); });
+    connect(m_pView, &COstrelView::ShowsFilteredTextChanged, this, [this] {
+        UpdateReadyText();
+        ShowTimeLayout(m_pView);
+    });
+    connect(m_pView, &COstrelView::LoadProgress, this,
+            [this](int percent) { SetMessage(QStringLiteral("Loading %1%").arg(percent)); });
+    connect(m_pView, &COstrelView::LoadFinished, this, [this] {
+        SetMessage(ReadyText(m_pView, m_pDocument));
+        ShowTimeLayout(m_pView);
+    });
+    // A paged view says what it is doing (indexing) and why it cannot be edited; its first
+    // lines are known once the index has begun.
+    connect(m_pView, &COstrelView::StatusNoteChanged, this, [this](const QString& note) {
+        SetMessage(note.isEmpty() ? ReadyText(m_pView, m_pDocument) : note);
+        if (m_pView && m_pView->IsPaged() && !IsTimeLayoutShown())
+            ShowTimeLayout(m_pView);
+    });
+}
+
+void CStatusPanes::UpdateReadyText()
+{
+    if (m_pView && !m_pView->IsLoading() && m_pView->GetStatusNote().isEmpty())
+        SetMessage(ReadyText(m_pView, m_pDocument));
+}
+
+void CStatusPanes::SetMessage(const QString& text)
+{
+    m_pMessagePane->setText(text);
+}
+
+void CStatusPanes::ShowCaretLine(const COstrelView* view)
+{
+    if (!view) {
+        m_pLinePane->setText(QString());
+        return;
+    }
+    // In filter output the line of the file, too.
+    const std::int64_t fileLine = view->GetCaretFileLine();
+    m_pLinePane->setText(fileLine > 0 ? QStringLiteral("Line: %1 (file %2)").arg(view->GetCaretLine()).arg(fileLine)
+                                      : QStringLiteral("Line: %1").arg(view->GetCaretLine()));
+}
+
+void CStatusPanes::ShowTimeLayout(COstrelView* view)
+{
+    const TimeLayout layout = view && !view->IsLoading() ? CTimeGoTo(*view).DetectLayout() : TimeLayout::None;
+    const std::string_view name = TimeLayoutName(layout);
+    m_pTimesPane->setText(QStringLiteral("Times: ") %
+                          QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    m_pTimesPane->setVisible(layout != TimeLayout::None);
+}
+
+bool CStatusPanes::IsTimeLayoutShown() const
+{
+    return !m_pTimesPane->isHidden();
+}

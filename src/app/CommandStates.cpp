@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CommandStates.h"
+
+#include <QAction>
+
+#include "app/CCommandActions.h"
+#include "app/CommandIds.h"
+#include "view/COstrelView.h"
+#include "view/FilterOutputCommands.h"
+#include "view/NavigationCommands.h"
+
+void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView* view, const COstrelDoc* document)
+{
+    using namespace CommandId;
+    const auto enable = [&commands](int id, bool enabled) { commands.Get(id)->setEnabled(enabled); };
+    const bool hasView = view != nullptr;
+    for (int id : {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, WordWrap, FormatFont})
+        enable(id, hasView);
+    enable(EditSelectAll, hasView && view->CanSelectAll());
+    const bool hasSelection = hasView && view->hasSelectedText();
+    const bool editable = hasView && !view->IsPaged();
+    enable(EditCut, hasSelection && editable);
+    enable(EditCopy, hasSelection);
+    enable(EditClear, hasSelection && editable);
+    enable(EditPaste, editable && view->CanPaste());
+    enable(EditUndo, editable && view->isUndoAvailable());
+    enable(EditRedo, editable && view->isRedoAvailable());
+    enable(DeleteAllFilters, hasView && view->GetShowsFilteredText());
+    enable(CommandId::ToggleFilterOutput, hasView && CanToggleFilterOutput(*view, document));
+    enable(CommandId::FilterSettings, hasView);
+    enable(EditFind, CanFind(view));
+    enable(EditRepeat, hasView && CanFindNext());
+    enable(EditFindPrevious, hasView && CanFindNext());
+    enable(EditReplace, editable && CanReplace(view));
+    enable(EditGoTo, hasView);
+    if (hasView)
+        commands.Get(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
+    enable(ViewFollow, hasView);
+    commands.Get(ViewFollow)->setChecked(hasView && view->GetFollow());
+}
