@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
-
+#include <cstring>
 
 CompressedIndexedText::CompressedIndexedText(const std::string& path, std::uint64_t seekSpacing)
     : m_pIndex(std::make_unique<CompressedTextIndex>(path, seekSpacing))
@@ -29,7 +29,20 @@ bool CompressedIndexedText::Start(int& error)
 std::int64_t CompressedIndexedText::ReadRange(std::uint64_t offset, char* buffer, std::size_t size, int&) const
 {
     // Damage, or a failed read of the compressed file, ends the text there; the pass reports it.
-    return static_cast<std::int64_t>(m_pIndex->ReadAt(offset, buffer, size));
+    std::lock_guard lock(m_TailMutex);
+    std::size_t got = 0;
+    const std::uint64_t tailStart = m_nTailEnd - m_Tail.size();
+    if (offset >= tailStart && offset < m_nTailEnd) {
+        got = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_nTailEnd - offset));
+        std::memcpy(buffer, m_Tail.data() + (offset - tailStart), got);
+        if (got == size)
+            return static_cast<std::int64_t>(got);
+    }
+    got += m_pIndex->ReadAt(offset + got, buffer + got, size - got);
+    const std::size_t kept = std::min(got, TailBytes);
+    m_Tail.assign(buffer + got - kept, kept);
+    m_nTailEnd = offset + got;
+    return static_cast<std::int64_t>(got);
 }
 
 std::uint64_t CompressedIndexedText::GetExpectedSize() const

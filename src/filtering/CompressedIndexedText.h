@@ -2,6 +2,8 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <string>
 
 #include "filtering/CompressedTextIndex.h"
 #include "filtering/IndexedText.h"
@@ -49,6 +51,14 @@ public:
     std::size_t GetIndexMemory() const override;
 
 private:
+    // The end of the last read is kept: a read that overlaps it (Find reads its blocks with a
+    // few bytes of the one before) takes those bytes from here and goes on where the index's
+    // cursor stopped, instead of decompressing again from a seek point, or from the start.
+    static constexpr std::size_t TailBytes = 64 * 1024;
+
     // ReadAt changes the index's reading cursor, which its own lock guards.
     std::unique_ptr<CompressedTextIndex> m_pIndex;
+    mutable std::mutex m_TailMutex;
+    mutable std::string m_Tail;           // guarded by m_TailMutex: the last bytes of the last read
+    mutable std::uint64_t m_nTailEnd = 0; // guarded by m_TailMutex: where they end in the text
 };

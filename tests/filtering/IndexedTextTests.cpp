@@ -86,7 +86,8 @@ void PrintTo(const Packing& packing, std::ostream* out)
 }
 
 class IndexedTextKinds : public ::testing::TestWithParam<Packing>
-{};
+{
+};
 
 } // namespace
 
@@ -118,8 +119,8 @@ TEST_P(IndexedTextKinds, ReadsTheSameLinesBytesAndOccurrencesAsThePlainFile)
     const std::vector<std::string> lines = SplitLines(text);
     const IndexedTextLines textLines(*indexed);
     ASSERT_EQ(textLines.GetLineCount(), static_cast<std::int64_t>(lines.size()));
-    for (std::int64_t first : {std::int64_t{0}, std::int64_t{1}, std::int64_t{63}, std::int64_t{64},
-                               std::int64_t{499}, textLines.GetLineCount() - 3, textLines.GetLineCount() - 1}) {
+    for (std::int64_t first : {std::int64_t{0}, std::int64_t{1}, std::int64_t{63}, std::int64_t{64}, std::int64_t{499},
+                               textLines.GetLineCount() - 3, textLines.GetLineCount() - 1}) {
         std::string bytes;
         std::string problem;
         ASSERT_TRUE(textLines.ReadLines(first, 3, bytes, problem)) << problem;
@@ -147,6 +148,11 @@ TEST_P(IndexedTextKinds, ReadsTheSameLinesBytesAndOccurrencesAsThePlainFile)
     EXPECT_EQ(search.FindForward(*indexed, middle, stop.get_token()).Offset, text.find("disk full", middle));
     EXPECT_EQ(search.FindBackward(*indexed, text.size(), stop.get_token()).Offset, text.rfind("disk full"));
     EXPECT_EQ(search.FindForward(*indexed, 0, stop.get_token()).Offset, text.find("disk full"));
+    // Small blocks: every read overlaps the one before by a few bytes.
+    FileTextSearch smallBlocks("disk full", true, false);
+    smallBlocks.SetBlockSize(4093);
+    EXPECT_EQ(smallBlocks.FindForward(*indexed, middle, stop.get_token()).Offset, text.find("disk full", middle));
+    EXPECT_EQ(smallBlocks.FindBackward(*indexed, middle, stop.get_token()).Offset, text.rfind("disk full", middle - 1));
     const FileTextSearch absent("not in the log", false, false);
     EXPECT_EQ(absent.FindForward(*indexed, 0, stop.get_token()).Offset, FileTextSearch::NotFound);
 }
@@ -155,7 +161,9 @@ INSTANTIATE_TEST_SUITE_P(Packings, IndexedTextKinds,
                          ::testing::Values(Packing{"plain", "", ""}, Packing{"gzip", "gzip -c", "gzip"},
                                            Packing{"zstd", "zstd -q -c", "zstd"}, Packing{"xz", "xz -c", "xz"},
                                            Packing{"bzip2", "bzip2 -c", "bzip2"}),
-                         [](const ::testing::TestParamInfo<Packing>& packing) { return std::string(packing.param.Name); });
+                         [](const ::testing::TestParamInfo<Packing>& packing) {
+                             return std::string(packing.param.Name);
+                         });
 
 TEST(IndexedText, GzipOfSeveralMembersIsOneText)
 {

@@ -22,7 +22,8 @@ QByteArray NumberedLog(int lines)
     QByteArray log;
     for (int line = 1; line <= lines; ++line) {
         const QByteArray time = QByteArray::number(10 + line / 360000 % 10) + ':' +
-                                QByteArray::number(10 + line / 6000 % 50) + ':' + QByteArray::number(10 + line / 100 % 50);
+                                QByteArray::number(10 + line / 6000 % 50) + ':' +
+                                QByteArray::number(10 + line / 100 % 50);
         log += "2026-12-10 " + time + " line " + QByteArray::number(line) + (line % 1000 == 7 ? " ERROR" : " INFO") +
                ' ' + QByteArray(line % 37, 'x') + '\n';
     }
@@ -211,8 +212,9 @@ void TestCompressedView::eachPackingShowsThePlainFilesLines()
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
     QCOMPARE(finished.front().front().value<CViewSearch::Outcome>(), CViewSearch::Outcome::Found);
     QVERIFY(WaitForWindow(view));
-    const std::uint64_t selected = view->GetPagedText()->GetWindowStart() +
-                                   static_cast<std::uint64_t>(view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+    const std::uint64_t selected =
+        view->GetPagedText()->GetWindowStart() +
+        static_cast<std::uint64_t>(view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
     QCOMPARE(selected, static_cast<std::uint64_t>(m_Log.indexOf("Needle")));
     QCOMPARE(view->selectedText(), u"Needle"_s);
     QVERIFY(m_pWorkspace->GetReports().empty());
