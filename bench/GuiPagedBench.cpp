@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <QApplication>
@@ -28,6 +29,7 @@
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
 #include "filtering/FileLineIndex.h"
+#include "filtering/IndexedText.h"
 #include "view/COstrelView.h"
 #include "view/CPagedSearch.h"
 #include "view/CPagedText.h"
@@ -103,7 +105,7 @@ int main(int argc, char** argv)
     COstrelApp app(argc, argv);
     app.SetPagedViewThresholdMB(1);
     const QString path = QString::fromLocal8Bit(argv[1]);
-    const double gigabytes = static_cast<double>(QFile(path).size()) / 1e9;
+    double gigabytes = static_cast<double>(QFile(path).size()) / 1e9;
     std::mt19937 random(7);
 
     CMainFrame frame;
@@ -148,11 +150,19 @@ int main(int argc, char** argv)
     WaitFor([&searched] { return searched; });
     const double findMs = Milliseconds(findClock);
 
-    std::printf("file                       %.2f GB, %lld lines\n", gigabytes, static_cast<long long>(lines));
+    const std::string packing = paged->GetIndex().GetPackingName();
+    const bool reused = paged->GetIndex().GetReusedBytes() > 0;
+    // A compressed file: its text's size, which is what is read and indexed.
+    if (!packing.empty())
+        gigabytes = static_cast<double>(paged->GetIndex().GetSize()) / 1e9;
+    std::printf("file                       %.2f GB%s, %lld lines\n", gigabytes,
+                packing.empty() ? "" : (" of text in a " + packing + " file").c_str(), static_cast<long long>(lines));
     std::printf("File Open returned         %.1f ms\n", openReturnedMs);
     std::printf("first screen painted       %.1f ms\n", firstScreenMs);
     std::printf("index complete             %.0f ms (%.2f GB/s)%s\n", indexedMs, gigabytes / (indexedMs / 1000.0),
-                paged->GetIndex().GetReusedBytes() > 0 ? ", saved index taken" : "");
+                reused ? ", saved index taken" : "");
+    std::printf("index memory               %.2f MB%s\n", static_cast<double>(paged->GetIndex().GetIndexMemory()) / 1e6,
+                packing.empty() ? "" : (" (line starts and " + packing + " seek points)").c_str());
     std::printf("longest event-loop pause   %.1f ms while indexing\n", longestPause);
     std::printf("Find, not in the file      %.0f ms (%.2f GB/s)\n", findMs, gigabytes / (findMs / 1000.0));
     std::printf("resident, index complete   %.0f MB (%.0f MB before opening; budget %.0f MB)\n",

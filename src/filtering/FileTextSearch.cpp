@@ -6,6 +6,8 @@
 #include <memory>
 #include <unistd.h>
 
+#include "filtering/TextRangeReader.h"
+
 namespace {
 
 enum class ByteClass
@@ -33,22 +35,19 @@ bool StartsWord(ByteClass at, ByteClass before)
     return (at == ByteClass::Word || at == ByteClass::Punctuation) && at != before;
 }
 
-// Reads as much of [offset, offset + size) as the file has; -1 with errno on failure.
-ssize_t ReadAt(int fd, char* buffer, std::size_t size, std::uint64_t offset)
+// The caller's descriptor, read as it is (not duplicated).
+class BorrowedDescriptor : public TextRangeReader
 {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t count = ::pread(fd, buffer + got, size - got, static_cast<off_t>(offset + got));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return -1;
-        if (count == 0)
-            break;
-        got += static_cast<std::size_t>(count);
+public:
+    explicit BorrowedDescriptor(int fd) : m_nFd(fd) {}
+    std::int64_t ReadRange(std::uint64_t offset, char* buffer, std::size_t size, int& error) const override
+    {
+        return DescriptorRangeReader::ReadFromDescriptor(m_nFd, offset, buffer, size, error);
     }
-    return static_cast<ssize_t>(got);
-}
+
+private:
+    int m_nFd;
+};
 
 } // namespace
 
@@ -73,6 +72,19 @@ bool FileTextSearch::IsWholeWord(const char* block, std::size_t blockSize, std::
 FileTextSearch::Result FileTextSearch::FindForward(int fd, std::uint64_t from, const std::stop_token& stop,
                                                    std::atomic<std::uint64_t>* searched) const
 {
+    return FindForward(BorrowedDescriptor(fd), from, stop, searched);
+}
+
+FileTextSearch::Result FileTextSearch::FindBackward(int fd, std::uint64_t before, const std::stop_token& stop,
+                                                    std::atomic<std::uint64_t>* searched) const
+{
+    return FindBackward(BorrowedDescriptor(fd), before, stop, searched);
+}
+
+FileTextSearch::Result FileTextSearch::FindForward(const TextRangeReader& text, std::uint64_t from,
+                                                   const std::stop_token& stop,
+                                                   std::atomic<std::uint64_t>* searched) const
+{
     Result result;
     const std::size_t length = m_strPattern.size();
     if (length == 0)
@@ -88,9 +100,10 @@ FileTextSearch::Result FileTextSearch::FindForward(int fd, std::uint64_t from, c
         }
         const bool hasBefore = position > 0;
         const std::uint64_t readFrom = hasBefore ? position - 1 : 0;
-        const ssize_t got = ReadAt(fd, buffer.get(), room, readFrom);
+        int error = 0;
+        const std::int64_t got = text.ReadRange(readFrom, buffer.get(), room, error);
         if (got < 0) {
-            result.Error = errno;
+            result.Error = error;
             return result;
         }
         const auto size = static_cast<std::size_t>(got);
@@ -121,7 +134,8 @@ FileTextSearch::Result FileTextSearch::FindForward(int fd, std::uint64_t from, c
     }
 }
 
-FileTextSearch::Result FileTextSearch::FindBackward(int fd, std::uint64_t before, const std::stop_token& stop,
+FileTextSearch::Result FileTextSearch::FindBackward(const TextRangeReader& text, std::uint64_t before,
+                                                    const std::stop_token& stop,
                                                     std::atomic<std::uint64_t>* searched) const
 {
     Result result;
@@ -139,9 +153,10 @@ FileTextSearch::Result FileTextSearch::FindBackward(int fd, std::uint64_t before
         const std::uint64_t blockStart = limit > m_nBlockSize ? limit - m_nBlockSize : 0;
         const bool hasBefore = blockStart > 0;
         const std::uint64_t readFrom = hasBefore ? blockStart - 1 : 0;
-        const ssize_t got = ReadAt(fd, buffer.get(), room, readFrom);
+        int error = 0;
+        const std::int64_t got = text.ReadRange(readFrom, buffer.get(), room, error);
         if (got < 0) {
-            result.Error = errno;
+            result.Error = error;
             return result;
         }
         const auto size = static_cast<std::size_t>(got);

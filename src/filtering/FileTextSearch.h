@@ -9,6 +9,8 @@
 
 #include "filtering/LiteralSearcher.h"
 
+class TextRangeReader;
+
 // Finds a byte string in a file by reading it a block at a time: the first occurrence at or
 // after an offset, or the last one that starts before it. Ignoring case folds A to Z only. A
 // whole-word search takes an occurrence only where it begins and ends a word, with the bytes
@@ -35,6 +37,11 @@ public:
     Result FindForward(int fd, std::uint64_t from, const std::stop_token& stop,
                        std::atomic<std::uint64_t>* searched = nullptr) const;
     Result FindBackward(int fd, std::uint64_t before, const std::stop_token& stop,
+                        std::atomic<std::uint64_t>* searched = nullptr) const;
+    // The same through any reader of a text (a compressed file's text, say).
+    Result FindForward(const TextRangeReader& text, std::uint64_t from, const std::stop_token& stop,
+                       std::atomic<std::uint64_t>* searched = nullptr) const;
+    Result FindBackward(const TextRangeReader& text, std::uint64_t before, const std::stop_token& stop,
                         std::atomic<std::uint64_t>* searched = nullptr) const;
 
     std::size_t GetPatternSize() const { return m_strPattern.size(); }

@@ -2,12 +2,10 @@
 #include "logtext/IndexedTextLines.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
-#include "filtering/FileLineIndex.h"
+#include "filtering/IndexedText.h"
 
 namespace {
 constexpr std::size_t ReadBlockBytes = 64 * 1024;
@@ -15,7 +13,7 @@ constexpr std::size_t ReadBlockBytes = 64 * 1024;
 
 std::int64_t IndexedTextLines::GetLineCount() const
 {
-    return m_Index.GetLineCount();
+    return m_Text.GetLineCount();
 }
 
 bool IndexedTextLines::ReadLines(std::int64_t first, std::int64_t count, std::string& bytes, std::string& error) const
@@ -25,19 +23,17 @@ bool IndexedTextLines::ReadLines(std::int64_t first, std::int64_t count, std::st
     first = std::clamp<std::int64_t>(first, 0, end);
     if (first == end)
         return true;
-    const FileLineIndex::Checkpoint start = m_Index.Locate(first);
+    const IndexedText::Checkpoint start = m_Text.Locate(first);
     std::int64_t line = start.Line;
     std::uint64_t offset = start.Offset;
     std::vector<char> block(ReadBlockBytes);
     // Line feeds are counted from the known start: lines before `first` are skipped, lines up to
     // `end` are kept, and the read stops at the line feed that ends the last of them.
     while (line < end) {
-        const ssize_t got =
-            ::pread(m_Index.GetFileDescriptor(), block.data(), block.size(), static_cast<off_t>(offset));
+        int readError = 0;
+        const std::int64_t got = m_Text.ReadRange(offset, block.data(), block.size(), readError);
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            error = std::strerror(errno);
+            error = std::strerror(readError);
             return false;
         }
         if (got == 0)

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "time/IndexedFileLines.h"
 
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
-#include "filtering/FileLineIndex.h"
+#include "filtering/PlainIndexedText.h"
 
 namespace {
 
@@ -14,9 +12,16 @@ constexpr std::size_t BlockBytes = 16 * 1024;
 
 } // namespace
 
-IndexedFileLines::IndexedFileLines(const FileLineIndex& index)
-    : m_Index(index), m_nLineCount(index.GetLineCount()), m_Block(BlockBytes)
+IndexedFileLines::IndexedFileLines(const IndexedText& text)
+    : m_Text(text), m_nLineCount(text.GetLineCount()), m_Block(BlockBytes)
 {}
+
+IndexedFileLines::IndexedFileLines(const FileLineIndex& index)
+    : m_pOwnText(std::make_unique<PlainIndexedText>(index)), m_Text(*m_pOwnText), m_nLineCount(index.GetLineCount()),
+      m_Block(BlockBytes)
+{}
+
+IndexedFileLines::~IndexedFileLines() = default;
 
 std::int64_t IndexedFileLines::GetLineCount()
 {
@@ -29,16 +34,9 @@ bool IndexedFileLines::ReadBlock(std::uint64_t offset)
     const bool inside = offset >= m_nBlockOffset && offset < m_nBlockOffset + m_nBlockSize;
     if (inside && (offset - m_nBlockOffset + LineTimePrefixBytes <= m_nBlockSize || m_nBlockSize < m_Block.size()))
         return true;
-    std::size_t got = 0;
-    while (got < m_Block.size()) {
-        const ssize_t count = ::pread(m_Index.GetFileDescriptor(), m_Block.data() + got, m_Block.size() - got,
-                                      static_cast<off_t>(offset + got));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            break;
-        got += static_cast<std::size_t>(count);
-    }
+    int error = 0;
+    const std::int64_t read = m_Text.ReadRange(offset, m_Block.data(), m_Block.size(), error);
+    const std::size_t got = read > 0 ? static_cast<std::size_t>(read) : 0;
     m_nBytesRead += got;
     m_nBlockOffset = offset;
     m_nBlockSize = got;
@@ -47,7 +45,7 @@ bool IndexedFileLines::ReadBlock(std::uint64_t offset)
 
 bool IndexedFileLines::FindLineOffset(std::int64_t line, std::uint64_t& offset)
 {
-    FileLineIndex::Checkpoint from = m_Index.Locate(line);
+    IndexedText::Checkpoint from = m_Text.Locate(line);
     if (m_nLastLine >= from.Line && m_nLastLine <= line)
         from = {m_nLastLine, m_nLastOffset};
     std::int64_t current = from.Line;

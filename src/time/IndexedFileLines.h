@@ -2,20 +2,26 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "time/TimedLines.h"
 
 class FileLineIndex;
+class IndexedText;
+class PlainIndexedText;
 
-// The lines of a file through its sparse line index: a line is found from the index's nearest
+// The lines of a text through its sparse line index: a line is found from the index's nearest
 // line start before it by reading on from there, and only the start of each line is kept. The
-// lines are those the index knows so far. Reads the file with pread on the index's descriptor;
-// for one thread at a time.
+// lines are those the index knows so far. For one thread at a time.
 class IndexedFileLines : public ILineReader
 {
 public:
+    // The text (or the index) must outlive this object.
+    explicit IndexedFileLines(const IndexedText& text);
+    // A plain file through its index.
     explicit IndexedFileLines(const FileLineIndex& index);
+    ~IndexedFileLines() override;
 
     std::int64_t GetLineCount() override;
     std::string_view GetLineStart(std::int64_t line) override;
@@ -29,7 +35,8 @@ private:
     // The offset of the start of `line`, walking from the nearest known start; false past the end.
     bool FindLineOffset(std::int64_t line, std::uint64_t& offset);
 
-    const FileLineIndex& m_Index;
+    std::unique_ptr<PlainIndexedText> m_pOwnText; // the plain file of an index, when made from one
+    const IndexedText& m_Text;
     std::int64_t m_nLineCount;
     std::vector<char> m_Block;
     std::uint64_t m_nBlockOffset = 0;

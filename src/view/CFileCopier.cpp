@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "view/CFileCopier.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <QFile>
 
 #include "files/FileReplacer.h"
+#include "filtering/IndexedText.h"
 
 namespace {
 
@@ -23,6 +25,12 @@ CFileCopier::CFileCopier(QString source, QString target, QObject* parent)
 {
     m_Timer.setInterval(100);
     connect(&m_Timer, &QTimer::timeout, this, &CFileCopier::OnTimer);
+}
+
+CFileCopier::CFileCopier(std::shared_ptr<const IndexedText> text, QString target, QObject* parent)
+    : CFileCopier(QString(), std::move(target), parent)
+{
+    m_pText = std::move(text);
 }
 
 CFileCopier::~CFileCopier()
@@ -39,8 +47,17 @@ CFileCopier::~CFileCopier()
 
 void CFileCopier::Start()
 {
-    m_Thread = std::thread([state = m_pState, source = QFile::encodeName(m_strSource),
-                            target = QFile::encodeName(m_strTarget)] { Copy(state, source, target); });
+    if (m_pText) {
+        m_Thread = std::thread([state = m_pState, text = m_pText, target = QFile::encodeName(m_strTarget)] {
+            const int error = CopyText(
+                state, *text, [&text] { return text->GetExpectedSize(); }, target);
+            state->Error = error;
+            state->bDone.store(true);
+        });
+    } else {
+        m_Thread = std::thread([state = m_pState, source = QFile::encodeName(m_strSource),
+                                target = QFile::encodeName(m_strTarget)] { CopyFile(state, source, target); });
+    }
     m_Timer.start();
 }
 
@@ -49,7 +66,7 @@ void CFileCopier::Stop()
     m_pState->bStop.store(true);
 }
 
-void CFileCopier::Copy(const std::shared_ptr<State>& state, const QByteArray& source, const QByteArray& target)
+void CFileCopier::CopyFile(const std::shared_ptr<State>& state, const QByteArray& source, const QByteArray& target)
 {
     const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) {
@@ -61,33 +78,41 @@ void CFileCopier::Copy(const std::shared_ptr<State>& state, const QByteArray& so
     {
     };
     ::fstat(in, &status);
-    state->Size.store(static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0)));
+    const auto size = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
+    const DescriptorRangeReader file(in);
+    ::close(in);
+    state->Error = CopyText(
+        state, file, [size] { return size; }, target);
+    state->bDone.store(true);
+}
+
+int CFileCopier::CopyText(const std::shared_ptr<State>& state, const TextRangeReader& text,
+                          const std::function<std::uint64_t()>& size, const QByteArray& target)
+{
+    state->Size.store(size());
     // The copy waits in an unnamed file until it is complete: a stop, a failure or a killed
     // program leaves the target as it was, and a replaced target keeps its owner, mode and links.
     FileReplacer replacer(target.toStdString());
     int error = replacer.Begin();
     auto buffer = std::make_unique<char[]>(ChunkSize);
+    std::uint64_t offset = 0;
     while (error == 0 && !state->bStop.load()) {
-        const ssize_t got = ::read(in, buffer.get(), ChunkSize);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            error = errno;
+        const std::int64_t got = text.ReadRange(offset, buffer.get(), ChunkSize, error);
         if (got <= 0)
             break;
         error = replacer.Write(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
+        offset += static_cast<std::uint64_t>(got);
         if (error == 0)
-            state->Copied.fetch_add(static_cast<std::uint64_t>(got));
+            state->Copied.store(offset);
+        state->Size.store(std::max(offset, size()));
     }
-    ::close(in);
     if (error == 0 && state->bStop.load())
         error = ECANCELED;
     if (error == 0)
         error = replacer.Commit();
     else
         replacer.Abandon();
-    state->Error = error;
-    state->bDone.store(true);
+    return error;
 }
 
 void CFileCopier::OnTimer()

@@ -1,21 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "view/CFileRangeReader.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <thread>
-#include <unistd.h>
 
-CFileRangeReader::CFileRangeReader(int fd, QObject* parent) : QObject(parent), m_pState(std::make_shared<State>())
+#include "filtering/TextRangeReader.h"
+
+CFileRangeReader::CFileRangeReader(int fd, QObject* parent)
+    : CFileRangeReader(std::make_shared<DescriptorRangeReader>(fd), parent)
+{}
+
+CFileRangeReader::CFileRangeReader(std::shared_ptr<const TextRangeReader> text, QObject* parent)
+    : QObject(parent), m_pState(std::make_shared<State>())
 {
     m_pState->pOwner = this;
-    m_pState->Fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-}
-
-CFileRangeReader::State::~State()
-{
-    if (Fd >= 0)
-        ::close(Fd);
+    m_pState->Text = std::move(text);
 }
 
 CFileRangeReader::~CFileRangeReader()
@@ -25,8 +23,8 @@ CFileRangeReader::~CFileRangeReader()
         m_pState->bStopped = true;
         m_pState->pOwner = nullptr;
     }
-    // A read may hang on a dead mount: the thread, holding the state, closes the descriptor
-    // when it gets back.
+    // A read may hang on a dead mount: the thread, holding the state, lets the text go when it
+    // gets back.
 }
 
 void CFileRangeReader::Request(std::uint64_t offset, std::size_t size, std::uint64_t tag)
@@ -54,20 +52,9 @@ void CFileRangeReader::ThreadMain(const std::shared_ptr<State>& state)
             state->bHasRequest = false;
         }
         QByteArray bytes(static_cast<qsizetype>(request.Size), Qt::Uninitialized);
-        std::size_t got = 0;
         int error = 0;
-        while (got < request.Size) {
-            const ssize_t count =
-                ::pread(state->Fd, bytes.data() + got, request.Size - got, static_cast<off_t>(request.Offset + got));
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count < 0)
-                error = errno;
-            if (count <= 0)
-                break;
-            got += static_cast<std::size_t>(count);
-        }
-        bytes.truncate(static_cast<qsizetype>(got));
+        const std::int64_t got = state->Text->ReadRange(request.Offset, bytes.data(), request.Size, error);
+        bytes.truncate(static_cast<qsizetype>(got > 0 ? got : 0));
         std::lock_guard lock(state->Mutex);
         if (!state->pOwner)
             return;

@@ -8,10 +8,12 @@
 #include <QByteArray>
 #include <QObject>
 
-// Reads ranges of a file off the window's thread, so the window never waits for the disk or a
+// Reads ranges of a file (or of any text) off the window's thread, so the window never waits for the disk or a
 // slow mount. One request at a time: a new one replaces a request that has not started yet.
 // The thread runs only while there is something to read, so an idle reader costs none; a
 // thread stuck in a read is left behind when the reader goes, and reaches nothing afterwards.
+class TextRangeReader;
+
 class CFileRangeReader : public QObject
 {
     Q_OBJECT
@@ -19,6 +21,8 @@ class CFileRangeReader : public QObject
 public:
     // fd is duplicated: the reader has a descriptor of its own.
     explicit CFileRangeReader(int fd, QObject* parent = nullptr);
+    // Reads through text (a compressed file's text, say), which the reader's thread keeps alive.
+    explicit CFileRangeReader(std::shared_ptr<const TextRangeReader> text, QObject* parent = nullptr);
     ~CFileRangeReader() override;
 
     // Asks for [offset, offset + size); the answer comes as RangeRead with the same tag.
@@ -39,13 +43,12 @@ private:
     struct State
     {
         std::mutex Mutex;
-        bool bHasRequest = false; // guarded by Mutex
-        bool bStopped = false;    // guarded by Mutex
-        bool bReading = false;    // guarded by Mutex: a thread is serving requests
-        RangeRequest Pending;     // guarded by Mutex
-        CFileRangeReader* pOwner; // guarded by Mutex; null once the reader is gone
-        int Fd = -1;              // closed by the last of the reader and its thread
-        ~State();
+        bool bHasRequest = false;                    // guarded by Mutex
+        bool bStopped = false;                       // guarded by Mutex
+        bool bReading = false;                       // guarded by Mutex: a thread is serving requests
+        RangeRequest Pending;                        // guarded by Mutex
+        CFileRangeReader* pOwner;                    // guarded by Mutex; null once the reader is gone
+        std::shared_ptr<const TextRangeReader> Text; // let go by the last of the reader and its thread
     };
 
     static void ThreadMain(const std::shared_ptr<State>& state);

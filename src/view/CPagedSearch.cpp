@@ -3,15 +3,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <fcntl.h>
 #include <stop_token>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 #include <QCoreApplication>
 
 #include "filtering/FileTextSearch.h"
+#include "filtering/IndexedText.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 
@@ -73,29 +72,24 @@ void CPagedSearch::StartFindFromSelection(bool searchDown)
     const std::uint64_t from = paged->GetWindowStart() + (searchDown ? end : start);
     const std::uint64_t size = paged->GetFileSize();
     m_nSpan = searchDown ? (size > from ? size - from : 0) : from;
-    // The file the view has open, whatever has become of its name since (deleted, replaced).
-    const int fd = ::fcntl(paged->GetFileDescriptor(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) {
-        Q_EMIT Finished(CViewSearch::Outcome::NotFound);
-        return;
-    }
+    // The text the view has open, whatever has become of its file's name since (deleted, replaced);
+    // the thread keeps it alive.
+    std::shared_ptr<const IndexedText> text = paged->GetSharedText();
     auto state = std::make_shared<State>();
     state->Owner = this;
     m_pState = state;
     auto search = std::make_shared<const FileTextSearch>(m_strPattern, m_bMatchCase, m_bWholeWord);
     try {
-        std::thread([state, search, fd, from, searchDown] {
+        std::thread([state, search, text, from, searchDown] {
             const FileTextSearch::Result result =
-                searchDown ? search->FindForward(fd, from, state->Stop.get_token(), &state->Searched)
-                           : search->FindBackward(fd, from, state->Stop.get_token(), &state->Searched);
-            ::close(fd);
+                searchDown ? search->FindForward(*text, from, state->Stop.get_token(), &state->Searched)
+                           : search->FindBackward(*text, from, state->Stop.get_token(), &state->Searched);
             QMetaObject::invokeMethod(qApp, [state, result] {
                 if (state->Owner)
                     state->Owner->OnResult(result.Offset, result.Stopped, result.Error);
             });
         }).detach();
     } catch (const std::system_error&) {
-        ::close(fd);
         m_pState.reset();
         Q_EMIT Finished(CViewSearch::Outcome::NotFound);
         return;

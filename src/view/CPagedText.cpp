@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QScrollBar>
 
-#include "filtering/FileLineIndex.h"
+#include "filtering/IndexedText.h"
 #include "filtering/LineFeedCounter.h"
 #include "view/CFileRangeReader.h"
 #include "view/CLineNumberMargin.h"
@@ -41,15 +41,14 @@ CPagedText::~CPagedText()
 
 bool CPagedText::Start(std::int64_t selectedLine, QString& error)
 {
-    m_pIndex = std::make_unique<FileLineIndex>(QFile::encodeName(m_strPath).toStdString());
-    if (m_bSavesIndex)
-        m_pIndex->SaveInUserCache(m_nSaveMinimumSize);
     int errorNumber = 0;
-    if (!m_pIndex->Start(errorNumber)) {
+    m_pText = MakeIndexedText(QFile::encodeName(m_strPath).toStdString(), m_bSavesIndex ? m_nSaveMinimumSize : 0);
+    if (!m_pText->Start(errorNumber)) {
+        m_pText.reset();
         error = QString::fromLocal8Bit(std::strerror(errorNumber));
         return false;
     }
-    m_pReader = new CFileRangeReader(m_pIndex->GetFileDescriptor(), this);
+    m_pReader = new CFileRangeReader(m_pText, this);
     connect(m_pReader, &CFileRangeReader::RangeRead, this, &CPagedText::OnRangeRead);
 
     m_pScrollBar = new QScrollBar(Qt::Vertical, &m_View);
@@ -69,30 +68,22 @@ bool CPagedText::Start(std::int64_t selectedLine, QString& error)
 
 std::uint64_t CPagedText::GetFileSize() const
 {
-    return std::max(m_pIndex->GetStartSize(), m_pIndex->GetIndexedBytes());
-}
-
-int CPagedText::GetFileDescriptor() const
-{
-    return m_pIndex->GetFileDescriptor();
+    return m_pText->GetSize();
 }
 
 int CPagedText::GetIndexPercent() const
 {
-    if (m_pIndex->IsComplete())
-        return 100;
-    const std::uint64_t size = std::max<std::uint64_t>(1, m_pIndex->GetStartSize());
-    return static_cast<int>(std::min<std::uint64_t>(99, m_pIndex->GetIndexedBytes() * 100 / size));
+    return m_pText->GetIndexPercent();
 }
 
 bool CPagedText::IsIndexComplete() const
 {
-    return m_pIndex->IsComplete();
+    return m_pText->IsComplete();
 }
 
 std::int64_t CPagedText::GetExpectedLineCount() const
 {
-    return std::max(m_pIndex->GetLineCount(), m_nEstimatedLines);
+    return std::max(m_pText->GetLineCount(), m_nEstimatedLines);
 }
 
 std::int64_t CPagedText::FileLineOfViewLine(std::int64_t viewLine) const
@@ -103,21 +94,21 @@ std::int64_t CPagedText::FileLineOfViewLine(std::int64_t viewLine) const
 void CPagedText::ShowLine(std::int64_t line, bool selectWholeLine)
 {
     line = std::max<std::int64_t>(0, line);
-    if (!m_pIndex->IsComplete() && line >= m_pIndex->GetLineCount() - 1) {
+    if (!m_pText->IsComplete() && line >= m_pText->GetLineCount() - 1) {
         // Not indexed yet: the line is shown once the index has reached it.
         m_nDeferredLine = line;
         m_bDeferredSelects = selectWholeLine;
         return;
     }
-    line = std::min(line, m_pIndex->GetLineCount() - 1);
+    line = std::min(line, m_pText->GetLineCount() - 1);
     Placement placement;
     placement.What = Placement::Kind::Line;
     placement.TargetLine = line;
     placement.SelectWholeLine = selectWholeLine;
-    const FileLineIndex::Checkpoint near = m_pIndex->Locate(line);
+    const IndexedText::Checkpoint near = m_pText->Locate(line);
     const std::uint64_t back =
         near.Offset > static_cast<std::uint64_t>(m_nWindowBytes / 3) ? near.Offset - m_nWindowBytes / 3 : 0;
-    FileLineIndex::Checkpoint start = m_pIndex->LocateOffset(back);
+    IndexedText::Checkpoint start = m_pText->LocateOffset(back);
     if (near.Offset - start.Offset > static_cast<std::uint64_t>(m_nWindowBytes / 2))
         start = near; // long lines: the window starts where the line's neighbourhood is known
     RequestWindow(start.Offset, start.Line, false, placement);
@@ -133,6 +124,11 @@ void CPagedText::ShowStart()
 
 void CPagedText::ShowEnd()
 {
+    if (!m_pText->IsSizeKnown()) {
+        // A compressed text's end is where its index ends: shown once it is there.
+        m_bDeferredEnd = true;
+        return;
+    }
     Placement placement;
     placement.What = Placement::Kind::End;
     const std::uint64_t size = GetFileSize();
@@ -178,8 +174,8 @@ void CPagedText::RequestAround(std::uint64_t offset, const Placement& placement)
         RequestWindow(0, 0, false, placement);
         return;
     }
-    if (m_pIndex->GetIndexedBytes() > back) {
-        const FileLineIndex::Checkpoint start = m_pIndex->LocateOffset(back);
+    if (m_pText->GetIndexedBytes() > back) {
+        const IndexedText::Checkpoint start = m_pText->LocateOffset(back);
         if (offset - start.Offset < static_cast<std::uint64_t>(m_nWindowBytes * 2 / 3)) {
             RequestWindow(start.Offset, start.Line, false, placement);
             return;
@@ -233,13 +229,13 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
             return;
         }
     }
-    if (m_nEstimatedLines == 0 && !m_pIndex->IsComplete() && !bytes.isEmpty()) {
+    if (m_nEstimatedLines == 0 && !m_pText->IsComplete() && !bytes.isEmpty()) {
         // The first window's lines, as long on average as the rest of the file's: the margin is
         // as wide from the start as the last line needs.
         const auto feeds =
             static_cast<std::int64_t>(CountLineFeeds(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-        m_nEstimatedLines =
-            CLineNumberMargin::EstimateLineCount(GetFileSize(), static_cast<std::uint64_t>(bytes.size()), feeds);
+        m_nEstimatedLines = CLineNumberMargin::EstimateLineCount(m_pText->GetExpectedSize(),
+                                                                 static_cast<std::uint64_t>(bytes.size()), feeds);
     }
     qsizetype begin = 0;
     bool insideLine = m_bPendingInsideLine;
@@ -361,7 +357,7 @@ void CPagedText::PlaceInWindow(const Placement& placement)
 
 void CPagedText::OnViewScrolled()
 {
-    if (IsMoving() || !m_pIndex)
+    if (IsMoving() || !m_pText)
         return;
     UpdateScrollBar();
     const std::int64_t lines = Editor().GetLineCount();
@@ -430,24 +426,24 @@ void CPagedText::NoteFileChanged()
 
 void CPagedText::OnIndexTimer()
 {
-    if (m_bGrew && m_pIndex->IsComplete()) {
+    if (m_bGrew && m_pText->IsComplete()) {
         m_bGrew = false;
-        m_pIndex->Extend();
+        m_pText->Extend();
     }
     Q_EMIT IndexProgress(GetIndexPercent());
-    if (m_nDeferredLine >= 0 && (m_pIndex->IsComplete() || m_pIndex->GetLineCount() - 1 > m_nDeferredLine)) {
+    if (m_nDeferredLine >= 0 && (m_pText->IsComplete() || m_pText->GetLineCount() - 1 > m_nDeferredLine)) {
         const std::int64_t line = std::exchange(m_nDeferredLine, -1);
         ShowLine(line, m_bDeferredSelects);
     }
     if (m_nWindowFirstLine < 0 && m_nResolveTag == 0 && !IsMoving() && !m_bWindowStartsInsideLine &&
-        m_pIndex->GetIndexedBytes() >= m_nWindowStart) {
+        m_pText->GetIndexedBytes() >= m_nWindowStart) {
         // The index has reached the window: read the few lines from the last known start to it.
-        const FileLineIndex::Checkpoint known = m_pIndex->LocateOffset(m_nWindowStart);
+        const IndexedText::Checkpoint known = m_pText->LocateOffset(m_nWindowStart);
         m_nResolveLine = known.Line;
         m_nResolveTag = m_nNextTag++;
         m_pReader->Request(known.Offset, static_cast<std::size_t>(m_nWindowStart - known.Offset), m_nResolveTag);
     }
-    const bool indexed = m_pIndex->IsComplete() && !m_bGrew;
+    const bool indexed = m_pText->IsComplete() && !m_bGrew;
     if (indexed) {
         m_nEstimatedLines = 0; // the index knows
         if (std::exchange(m_bDeferredEnd, false))

@@ -10,15 +10,16 @@
 #include <QString>
 #include <QTimer>
 
+#include "filtering/IndexedText.h"
+
 class CEditor;
 class COstrelView;
 class CFileRangeReader;
-class FileLineIndex;
 class QScrollBar;
 
-// Shows a file too big to hold in the editor: the editor holds a window of a few megabytes of
-// it, a sparse index of line starts is built on a thread, and a scroll bar of its own stands for
-// the whole file. Scrolling near the window's edges, the scroll bar, Ctrl+Home and Ctrl+End,
+// Shows a file too big to hold in the editor, or a compressed one: the editor holds a window of a
+// few megabytes of its text, a sparse index of line starts is built on a thread, and a scroll bar
+// of its own stands for the whole text. Scrolling near the window's edges, the scroll bar, Ctrl+Home and Ctrl+End,
 // Go To and Find move the window; every read happens on a reader thread, so the window never
 // waits for the disk. Positions in the editor are file offsets less the window's start.
 class CPagedText : public QObject
@@ -36,7 +37,8 @@ public:
     std::int64_t GetWindowBytes() const { return m_nWindowBytes; }
     ~CPagedText() override;
 
-    // Opens the file, starts the index and asks for the first window (at the 1-based line
+    // Opens the file (its text decompressed when its first bytes say it is compressed), starts the
+    // index and asks for the first window (at the 1-based line
     // `selectedLine` selected, or the start for 0). False, with the reason, when the file cannot
     // be read.
     bool Start(std::int64_t selectedLine, QString& error);
@@ -48,8 +50,10 @@ public:
     }
 
     QScrollBar* GetScrollBar() const { return m_pScrollBar; }
-    const FileLineIndex& GetIndex() const { return *m_pIndex; }
-    // The file's size as far as it is known (it may grow).
+    // The text shown, with its line index: the file's, or a compressed file's decompressed text.
+    const IndexedText& GetIndex() const { return *m_pText; }
+    std::shared_ptr<const IndexedText> GetSharedText() const { return m_pText; }
+    // The text's size as far as it is known (a file may grow, a compressed text is still indexed).
     std::uint64_t GetFileSize() const;
     int GetIndexPercent() const;
     bool IsIndexComplete() const;
@@ -60,8 +64,6 @@ public:
     // The file offset of the window's start, and of an editor position.
     std::uint64_t GetWindowStart() const { return m_nWindowStart; }
     const QString& GetPath() const { return m_strPath; }
-    // The descriptor of the file shown, open since Start; read it with pread only (it is shared).
-    int GetFileDescriptor() const;
     std::uint64_t GetWindowEnd() const { return m_nWindowEnd; }
     // The 0-based file line of an editor line, or -1 while the index has not reached the window.
     std::int64_t FileLineOfViewLine(std::int64_t viewLine) const;
@@ -71,7 +73,7 @@ public:
     // Puts the 0-based file line at the top third of the screen, with the caret at its start
     // (selectWholeLine: the line selected, without its line end).
     void ShowLine(std::int64_t line, bool selectWholeLine);
-    // The start and the end of the file, the caret with them.
+    // The start and the end of the file, the caret with them (a compressed text's end once it is known).
     void ShowStart();
     void ShowEnd();
     // The line that holds the offset at the top of the screen (the scroll bar's drag).
@@ -141,7 +143,7 @@ private:
     COstrelView& m_View;
     QString m_strPath;
     std::int64_t m_nWindowBytes;
-    std::unique_ptr<FileLineIndex> m_pIndex;
+    std::shared_ptr<IndexedText> m_pText; // shared with the reader's thread
     bool m_bSavesIndex = false;
     std::uint64_t m_nSaveMinimumSize = 0;
     CFileRangeReader* m_pReader = nullptr;

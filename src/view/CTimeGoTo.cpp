@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "document/COstrelDoc.h"
+#include "filtering/IndexedText.h"
 #include "time/IndexedFileLines.h"
 #include "time/TimeEntry.h"
 #include "time/TimeLayoutDetector.h"

@@ -3,17 +3,20 @@
 
 #include <algorithm>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QTemporaryFile>
 
 #include "document/COstrelDoc.h"
+#include "filtering/IndexedText.h"
 #include "filtering/OutputLine.h"
 #include "logtext/PagedFileText.h"
 #include "view/CLineNumberMargin.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 #include "view/ILogWorkspace.h"
+#include "view/ProblemReports.h"
 
 CViewPaging::CViewPaging(COstrelView& view) : m_View(view) {}
 
@@ -31,6 +34,16 @@ QString CViewPaging::RestingNote() const
 {
     if (!m_pPaged)
         return QString();
+    const IndexedText& text = m_pPaged->GetIndex();
+    if (text.IsComplete() && !text.GetDamage().empty())
+        return QString::fromLocal8Bit(text.GetDamage());
+    const std::string packing = text.GetPackingName();
+    if (!packing.empty()) {
+        // Reads that decompress a long stretch first make scrolling slow: the note says why.
+        const std::string access = text.DescribeAccess();
+        return access.empty() ? QStringLiteral("Read-only: a %1-compressed file").arg(QString::fromLatin1(packing))
+                              : QStringLiteral("Read-only, slow to scroll: %1").arg(QString::fromLocal8Bit(access));
+    }
     return m_bForWrap ? QStringLiteral("Read-only while wrapped: the text is too long to wrap at once")
                       : QStringLiteral("Read-only: the file is larger than the editing limit");
 }
@@ -47,12 +60,15 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
     COstrelView& view = m_View;
     CEditor& editor = view.m_Editor;
     const std::int64_t threshold = Threshold();
-    if (!always && (threshold <= 0 || size < threshold))
+    // A compressed file is read through its index whatever its size: the editor holds bytes as
+    // they are in the file, and those are not its text.
+    const bool compressed = IsCompressedFile(QFile::encodeName(path).toStdString());
+    if (!always && !compressed && (threshold <= 0 || size < threshold))
         return false;
     // Only for wrapping when the editor would hold it otherwise.
     const std::int64_t editingLimit = view.m_pWorkspace ? view.m_pWorkspace->GetPagedViewThreshold() : 0;
     const bool wrapped = m_nWordWrap != COstrelView::WrapNone;
-    const bool forWrap = wrapped && (editingLimit <= 0 || size < editingLimit);
+    const bool forWrap = wrapped && !compressed && (editingLimit <= 0 || size < editingLimit);
     auto paged =
         std::make_unique<CPagedText>(view, path, wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes);
     // A log of the paged size is indexed once; the filter output of a run is not kept.
@@ -80,7 +96,9 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
     } else {
         // The file itself from now on: markers of earlier restarts are not in it.
         view.m_Following.ClearRestarts();
-        view.m_Following.Watch(static_cast<std::uint64_t>(size));
+        // A compressed log is shown as it was opened: bytes appended to it are no lines of text.
+        if (m_pText->TakesFollowedBytes())
+            view.m_Following.Watch(static_cast<std::uint64_t>(size));
     }
     view.UpdateMarginNumbering();
     view.SetStatusNote(QStringLiteral("Indexing 0%"));
@@ -97,6 +115,7 @@ void CViewPaging::Connect()
     };
     QObject::connect(m_pPaged.get(), &CPagedText::IndexProgress, &view, noteProgress);
     QObject::connect(m_pPaged.get(), &CPagedText::IndexFinished, &view, noteProgress);
+    QObject::connect(m_pPaged.get(), &CPagedText::IndexFinished, &view, [this] { ReportDamage(); });
     QObject::connect(m_pPaged.get(), &CPagedText::ReadProblem, &view, [this](const QString& reason) {
         m_bReadProblemNoted = true;
         m_View.SetStatusNote(QStringLiteral("Cannot read the file: %1").arg(reason));
@@ -112,6 +131,18 @@ void CViewPaging::Connect()
     });
 }
 
+void CViewPaging::ReportDamage()
+{
+    if (!m_pPaged || m_bDamageReported)
+        return;
+    const std::string damage = m_pPaged->GetIndex().GetDamage();
+    if (damage.empty())
+        return;
+    // Once per text: the text before the damage stays shown.
+    m_bDamageReported = true;
+    m_View.Report({QStringLiteral("Ostrel"), QString::fromLocal8Bit(damage), CProblemReport::Kind::Warning});
+}
+
 void CViewPaging::Stop()
 {
     COstrelView& view = m_View;
@@ -123,6 +154,7 @@ void CViewPaging::Stop()
     m_pPaged.reset();
     m_bForWrap = false;
     m_bReadProblemNoted = false;
+    m_bDamageReported = false;
     view.SetScrollBarRoom(0);
     view.m_Editor.SetVerticalScrollBar(true);
     view.SetTextReadOnly(false);

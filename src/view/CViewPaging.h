@@ -10,7 +10,8 @@ class COstrelView;
 class CPagedText;
 class PagedFileText;
 
-// A view's paged mode: a file too big for the editor (or too long to wrap in it) is shown
+// A view's paged mode: a file too big for the editor (or too long to wrap in it), or a compressed
+// file of any size, is shown
 // through a window that moves over the file, read-only, with a scroll bar that stands for the
 // whole file. Also the word-wrap mode, which decides the window's size.
 class CViewPaging
@@ -25,7 +26,8 @@ public:
     CPagedText* GetPagedText() const { return m_pPaged.get(); }
     // The paged file as a text: its lines through the line index, numbered as the file's.
     const PagedFileText* GetText() const { return m_pText.get(); }
-    // The paged view of a file at or above the threshold; false when it is smaller (or cannot be read).
+    // The paged view of a file at or above the threshold, or of a compressed file; false when it is
+    // smaller (or cannot be read).
     bool Start(const QString& path, std::int64_t size, bool always = false);
     void Stop();
     // The paged view's threshold for the wrap mode: a wrapped editor holds less.
@@ -47,6 +49,8 @@ private:
     // Shows the text as the new wrap mode needs; false when it cannot wrap.
     bool ShowTextForWrapMode();
     void Connect();
+    // A compressed text that ended in damage: said once, naming the file.
+    void ReportDamage();
 
     COstrelView& m_View;
     std::unique_ptr<CPagedText> m_pPaged;
@@ -54,4 +58,5 @@ private:
     int m_nWordWrap = 0;
     bool m_bForWrap = false; // paged only because the text is too long to wrap in the editor
     bool m_bReadProblemNoted = false;
+    bool m_bDamageReported = false;
 };

@@ -11,6 +11,7 @@
 
 #include "document/COstrelDoc.h"
 #include "files/FileReplacer.h"
+#include "filtering/IndexedText.h"
 #include "view/CFileCopier.h"
 #include "view/CLineStartFinder.h"
 #include "view/COstrelView.h"
@@ -167,7 +168,9 @@ bool CViewSaving::StartPagedSaveAs(const QString& path)
     const QString target = QFileInfo(path).absoluteFilePath();
     // What is shown: the document's file, or the file filter output too big for the editor went to.
     const QString shown = QFileInfo(view.GetPagedText()->GetPath()).absoluteFilePath();
-    if (target == shown) {
+    // A compressed file's text is written out decompressed, even over the file itself.
+    const bool packed = !view.GetPagedText()->GetIndex().GetPackingName().empty();
+    if (target == shown && !packed) {
         Q_EMIT view.SaveAsFinished(true); // the file is already there, as it is shown
         return true;
     }
@@ -175,7 +178,7 @@ bool CViewSaving::StartPagedSaveAs(const QString& path)
         view.Report({QStringLiteral("Save File Error"), QStringLiteral("A copy of this file is still being saved.")});
         return false;
     }
-    m_pCopier = std::make_unique<CFileCopier>(shown, target);
+    m_pCopier = std::make_unique<CFileCopier>(view.GetPagedText()->GetSharedText(), target);
     QObject::connect(m_pCopier.get(), &CFileCopier::Progress, &view,
                      [&view](int percent) { view.SetStatusNote(QStringLiteral("Saving %1%").arg(percent)); });
     QObject::connect(m_pCopier.get(), &CFileCopier::Finished, &view, [this, &view](int error) {
