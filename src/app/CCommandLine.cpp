@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CCommandLine.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QCommandLineOption>
@@ -143,8 +144,20 @@ CCommandLine::Result CCommandLine::Parse(const QStringList& arguments)
         }
         }
     }
-    for (const QString& file : parser.positionalArguments())
+    // "-" before "--" is standard input; after it, a file of that name.
+    qsizetype dashes = 0;
+    for (qsizetype i = 1; i < ours.size() && ours.at(i) != u"--"_s; ++i)
+        dashes += ours.at(i) == u"-"_s ? 1 : 0;
+    if (!result.Options.SettingsFile.isEmpty() && parser.value(u"settings"_s) == u"-"_s)
+        dashes = std::max<qsizetype>(0, dashes - 1);
+    result.Options.StandardInput = dashes > 0;
+    for (const QString& file : parser.positionalArguments()) {
+        if (file == u"-"_s && dashes > 0) {
+            --dashes;
+            continue;
+        }
         result.Options.Files.append(file.isEmpty() ? file : QFileInfo(file).absoluteFilePath());
+    }
     return result;
 }
 

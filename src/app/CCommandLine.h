@@ -7,10 +7,11 @@
 // What a start of the program was asked to do.
 struct CStartOptions
 {
-    QStringList Files;        // the files to open, absolute, in the order given
-    bool NewInstance = false; // a window of its own: the files are never handed over
-    QString SettingsFile;     // absolute; empty for the user's usual settings
-    QStringList QtArguments;  // Qt's own arguments that a session manager adds ("-session ID")
+    QStringList Files;          // the files to open, absolute, in the order given
+    bool NewInstance = false;   // a window of its own: the files are never handed over
+    bool StandardInput = false; // "-": standard input is read into a tab, in a window of its own
+    QString SettingsFile;       // absolute; empty for the user's usual settings
+    QStringList QtArguments;    // Qt's own arguments that a session manager adds ("-session ID")
 };
 
 // The desktop program's command line, read with QCommandLineParser from the options table in

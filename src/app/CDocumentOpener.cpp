@@ -11,6 +11,7 @@
 #include "app/COpenDocuments.h"
 #include "app/COstrelApp.h"
 #include "document/COstrelDoc.h"
+#include "document/CStreamCapture.h"
 #include "view/COstrelView.h"
 #include "view/ILogWorkspace.h"
 
@@ -30,19 +31,46 @@ COstrelDoc* CDocumentOpener::Open(const QString& path, bool loadWhenShown, bool 
             return frame->GetDocument();
         }
     }
-    auto* frame = new CChildFrame(&m_Workspace);
+    CChildFrame* frame = CreateFrame(absolute, loadWhenShown);
+    if (!frame)
+        return nullptr;
     COstrelDoc* document = frame->GetDocument();
+    m_OpenDocuments.Add(document);
+    frame->GetView()->SetChildFrameTitle(document->GetTitle(), false);
+    m_WireFrame(frame, absolute);
+    m_DocumentArea.AddChildFrame(frame, activate);
+    return document;
+}
+
+CChildFrame* CDocumentOpener::CreateFrame(const QString& absolutePath, bool loadWhenShown)
+{
+    auto* frame = new CChildFrame(&m_Workspace);
     COstrelView* view = frame->GetView();
     view->OnInitialUpdate();
     m_Commands.ReleaseKeysFromEditor(*view);
-    if (!document->OnOpenDocument(absolute, loadWhenShown)) {
+    if (!frame->GetDocument()->OnOpenDocument(absolutePath, loadWhenShown)) {
         delete frame;
         return nullptr;
     }
+    return frame;
+}
+
+COstrelDoc* CDocumentOpener::OpenStream(std::unique_ptr<CStreamCapture> capture)
+{
+    const QString path = capture->GetSpoolPath();
+    CChildFrame* frame = CreateFrame(path, false);
+    if (!frame)
+        return nullptr; // the capture goes, and stops the stream
+    COstrelDoc* document = frame->GetDocument();
+    document->SetStreamCapture(std::move(capture));
+    // Never a recent file, never in the session: the stream is there once.
     m_OpenDocuments.Add(document);
-    view->SetChildFrameTitle(document->GetTitle(), false);
-    m_WireFrame(frame, absolute);
-    m_DocumentArea.AddChildFrame(frame, activate);
+    frame->GetView()->SetChildFrameTitle(document->GetTitle(), false);
+    m_WireFrame(frame, path);
+    m_DocumentArea.AddChildFrame(frame, true);
+    // The caret on the last line goes along with what comes, as in a terminal.
+    frame->GetView()->SetScrollsWithEnd(true);
+    document->SetFollow(true, false);
     return document;
 }
 

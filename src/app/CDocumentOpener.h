@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QList>
 #include <QString>
@@ -12,6 +13,7 @@ class CCommandActions;
 class CDocumentArea;
 class COpenDocuments;
 class COstrelDoc;
+class CStreamCapture;
 class ILogWorkspace;
 class QUrl;
 class QWidget;
@@ -33,6 +35,9 @@ public:
     // loadWhenShown its text is read only when its tab is first shown; without activate the tab
     // is added behind the current one. Null when the file could not be opened.
     COstrelDoc* Open(const QString& path, bool loadWhenShown, bool activate);
+    // A stream tab, active: the document follows the capture's spool file with Follow on and
+    // owns the capture. Null, with the reason shown, when the spool file could not be opened.
+    COstrelDoc* OpenStream(std::unique_ptr<CStreamCapture> capture);
     // One batch: the last file ends up active, the others read their text when first shown. Past
     // ManyFiles files it asks first when ask is set, and opens none on No. For each path, its
     // document or null.
@@ -44,6 +49,8 @@ public:
     void OpenUrls(const QList<QUrl>& urls);
 
 private:
+    // A new tab with the file open in it, not yet added; null when the file could not be opened.
+    CChildFrame* CreateFrame(const QString& absolutePath, bool loadWhenShown);
     bool ConfirmOpeningMany(qsizetype count) const;
 
     ILogWorkspace& m_Workspace;

@@ -25,11 +25,13 @@
 #include "app/CRecentFileActions.h"
 #include "app/CSession.h"
 #include "app/CStatusPanes.h"
+#include "app/CStreamOpener.h"
 #include "app/CToolBarManager.h"
 #include "app/CWindowsDlg.h"
 #include "app/CommandIds.h"
 #include "app/CommandStates.h"
 #include "document/COstrelDoc.h"
+#include "document/CStreamCapture.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
 #include "view/COstrelSettings.h"
@@ -73,6 +75,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_pOpener = std::make_unique<CDocumentOpener>(
         *this, *m_pDocumentArea, m_OpenDocuments, *m_pCommands,
         [this](CChildFrame* frame, const QString& absolutePath) { WireChildFrame(frame, absolutePath); });
+    m_pStreamOpener = std::make_unique<CStreamOpener>(*this, *m_pOpener);
     ConnectCommands();
     m_pLooks = new CApplicationLooks(*m_pCommands, this);
     connect(m_pLooks, &CApplicationLooks::LookChanged, this, &CMainFrame::UpdateCommandUI);
@@ -142,6 +145,8 @@ void CMainFrame::ConnectCommands()
         if (app())
             app()->OnFileOpen();
     });
+    onTriggered(FileOpenCommandOutput, [this] { m_pStreamOpener->AskAndOpenCommand(); });
+    onTriggered(FileStopCommand, [this] { OnStopCommand(); });
     onTriggered(FileClose, [this] { OnFileClose(); });
     onTriggered(FileSave, [this] { OnFileSave(); });
     onTriggered(FilePrintSetup, [app] {
@@ -252,6 +257,7 @@ void CMainFrame::WireChildFrame(CChildFrame* frame, const QString& absolutePath)
 {
     COstrelDoc* document = frame->GetDocument();
     connect(document, &COstrelDoc::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
+    connect(document, &COstrelDoc::StreamEnded, this, &CMainFrame::UpdateCommandUI);
     connect(frame, &CChildFrame::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
     // Part of a file is not a document: a tab whose file could not be read to its end goes.
     connect(
@@ -554,6 +560,12 @@ void CMainFrame::OnFileClose()
 {
     if (CChildFrame* frame = GetActiveChildFrame())
         CloseChildFrame(frame);
+}
+
+void CMainFrame::OnStopCommand()
+{
+    if (COstrelDoc* document = GetActiveLogDocument(); document && document->GetStreamCapture())
+        document->GetStreamCapture()->Stop();
 }
 
 void CMainFrame::OnFileSave()

@@ -21,6 +21,7 @@ class CDocumentArea;
 class CMainMenus;
 class CRecentFileActions;
 class CStatusPanes;
+class CStreamOpener;
 class CToolBarManager;
 class COstrelDoc;
 class COstrelView;
@@ -54,6 +55,8 @@ public:
     // ManyFiles files it asks first when ask is set (and opens none when the answer is no).
     // Returns, for each path, its document or null when it was not opened.
     QList<COstrelDoc*> OpenDocumentFiles(const QStringList& paths, bool ask);
+    // Standard input and command output in tabs of their own.
+    CStreamOpener& GetStreamOpener() const { return *m_pStreamOpener; }
     // Closes a document's tab after asking to save; false when the user cancels.
     bool CloseChildFrame(CChildFrame* frame);
     // Closes every tab but that one's, asking to save each; false when the user cancels one.
@@ -140,6 +143,7 @@ private:
     void OnToggleFilterOutput();
     void OnFollow(bool follow);
     void OnFileClose();
+    void OnStopCommand();
     void OnFileSave();
     void SaveWorkspace() const;
 
@@ -150,6 +154,7 @@ private:
     std::unique_ptr<CRecentFileActions> m_pRecentFiles;
     std::unique_ptr<CMainMenus> m_pMenus;
     std::unique_ptr<CDocumentOpener> m_pOpener;
+    std::unique_ptr<CStreamOpener> m_pStreamOpener;
     CApplicationLooks* m_pLooks = nullptr;
     CStatusPanes* m_pStatusPanes = nullptr;
     CDocumentArea* m_pDocumentArea = nullptr;

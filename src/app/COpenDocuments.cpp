@@ -5,6 +5,7 @@
 
 #include "app/CChildFrame.h"
 #include "document/COstrelDoc.h"
+#include "document/CStreamCapture.h"
 #include "view/COstrelView.h"
 #include "view/FilterOutputCommands.h"
 
@@ -68,6 +69,19 @@ void COpenDocuments::RenumberTabs(const QList<QTabWidget*>& groups)
     }
 }
 
+QString COpenDocuments::StreamToolTip(const CStreamCapture& capture)
+{
+    // The command, how it stands, and the last lines of what it said on standard error.
+    constexpr qsizetype ErrorLinesShown = 10;
+    QString tip = capture.GetTitle() + u'\n' + (capture.IsRunning() ? capture.GetRunningText() : capture.GetEndText());
+    QStringList errors = capture.GetErrorText().split(u'\n');
+    if (errors.size() > ErrorLinesShown)
+        errors = errors.mid(errors.size() - ErrorLinesShown);
+    if (!capture.GetErrorText().isEmpty())
+        tip += u'\n' + errors.join(u'\n');
+    return tip;
+}
+
 QString COpenDocuments::GetTabToolTip(const QTabWidget* group, int index) const
 {
     for (const COstrelDoc* document : m_Documents) {
@@ -76,6 +90,8 @@ QString COpenDocuments::GetTabToolTip(const QTabWidget* group, int index) const
         document->GetTabPosition(tabIndex, tabWindow);
         if (tabIndex != index || tabWindow != group)
             continue;
+        if (const CStreamCapture* capture = document->GetStreamCapture())
+            return StreamToolTip(*capture);
         QString tip = document->GetPathName();
         const COstrelView* view = document->GetView();
         if (view && view->GetShowsFilteredText())

@@ -5,6 +5,7 @@
 #include <QString>
 
 class COstrelDoc;
+class CStreamCapture;
 class QTabWidget;
 
 // The log documents open in the main window, in the order they were opened, and the place each
@@ -26,9 +27,11 @@ public:
     static void RenumberTabs(const QList<QTabWidget*>& groups);
 
     // The tooltip of a tab: the full path of the first open document whose tab position is this
-    // group and index, with a line for filter output and one for a file changed on disk; empty
-    // when none is.
+    // group and index, with a line for filter output and one for a file changed on disk (for a
+    // stream, StreamToolTip); empty when none is.
     QString GetTabToolTip(const QTabWidget* group, int index) const;
+    // A stream tab's tooltip: its command, how it stands, the last lines of its standard error.
+    static QString StreamToolTip(const CStreamCapture& capture);
 
 private:
     QList<COstrelDoc*> m_Documents;

@@ -15,6 +15,7 @@
 #include "app/CMainFrame.h"
 #include "app/CSession.h"
 #include "app/CSingleInstance.h"
+#include "app/CStreamOpener.h"
 #include "document/COstrelDoc.h"
 #include "view/COstrelSettings.h"
 #include "view/CViewAccessibility.h"
@@ -54,8 +55,9 @@ QString COstrelApp::GetVersionText()
 
 bool COstrelApp::HandOverToRunningInstance() const
 {
-    // A start without a file is a program of its own, as ever.
-    if (m_StartOptions.NewInstance || m_StartOptions.Files.isEmpty())
+    // A start without a file is a program of its own, as ever; so is one that reads its own
+    // standard input, which no other process can.
+    if (m_StartOptions.NewInstance || m_StartOptions.StandardInput || m_StartOptions.Files.isEmpty())
         return false;
     return CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), m_StartOptions.Files);
 }
@@ -77,6 +79,7 @@ bool COstrelApp::InitInstance()
     connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
     m_pSingleInstance->Listen(CSingleInstance::ServerName(COstrelSettings::GetFileName()));
 
+    CStreamOpener::SweepLeftovers();
     if (m_bRestoreSession) {
         COstrelSettings settings;
         const QString note = CSession::Read(settings).Restore(*m_pMainFrame);
@@ -87,6 +90,8 @@ bool COstrelApp::InitInstance()
     // the files open all the same, the last one ends up active.
     m_pMainFrame->show();
     OpenDocumentFiles(m_StartOptions.Files);
+    if (m_StartOptions.StandardInput)
+        m_pMainFrame->GetStreamOpener().OpenInput(STDIN_FILENO);
     return true;
 }
 

@@ -34,6 +34,9 @@ CSession CSession::Capture(const CDocumentArea& area)
             if (!frame || !frame->GetDocument())
                 continue;
             const COstrelDoc* document = frame->GetDocument();
+            // A stream cannot be read again at the next start.
+            if (document->IsStream())
+                continue;
             const FilterSettings& filters = document->GetFilterSettings();
             Document saved;
             saved.Path = document->GetPathName();

@@ -6,6 +6,7 @@
 
 #include "app/CKeyboardIndicators.h"
 #include "document/COstrelDoc.h"
+#include "document/CStreamCapture.h"
 #include "view/COstrelView.h"
 #include "view/CTimeGoTo.h"
 #include "view/FilterOutputCommands.h"
@@ -39,7 +40,11 @@ CStatusPanes::CStatusPanes(QStatusBar& bar) : QObject(&bar)
 
 QString CStatusPanes::ReadyText(const COstrelView* view, const COstrelDoc* document)
 {
-    return view && document && view->GetShowsFilteredText() ? DescribeFilterOutput(*document) : QStringLiteral("Ready");
+    if (view && document && view->GetShowsFilteredText())
+        return DescribeFilterOutput(*document);
+    if (const CStreamCapture* capture = document ? document->GetStreamCapture() : nullptr)
+        return capture->GetStatusText();
+    return QStringLiteral("Ready");
 }
 
 void CStatusPanes::FollowView(COstrelView* view, COstrelDoc* document)
@@ -47,6 +52,7 @@ void CStatusPanes::FollowView(COstrelView* view, COstrelDoc* document)
     if (m_pView)
         disconnect(m_pView, nullptr, this, nullptr);
     disconnect(m_FilteringConnection);
+    disconnect(m_StreamConnection);
     m_pView = view;
     m_pDocument = document;
     if (!view) {
@@ -59,8 +65,10 @@ void CStatusPanes::FollowView(COstrelView* view, COstrelDoc* document)
     else
         SetMessage(view->IsLoading() ? QStringLiteral("Loading...") : ReadyText(view, document));
     // A new run over filter output keeps the view's state but may change what it holds.
-    if (document)
+    if (document) {
         m_FilteringConnection = connect(document, &COstrelDoc::FilteringChanged, this, &CStatusPanes::UpdateReadyText);
+        m_StreamConnection = connect(document, &COstrelDoc::StreamEnded, this, &CStatusPanes::UpdateReadyText);
+    }
 }
 
 void CStatusPanes::ConnectView()

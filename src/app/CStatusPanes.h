@@ -49,4 +49,5 @@ private:
     QPointer<COstrelView> m_pView;
     QPointer<COstrelDoc> m_pDocument;
     QMetaObject::Connection m_FilteringConnection; // the document's runs
+    QMetaObject::Connection m_StreamConnection;    // the end of the document's stream
 };

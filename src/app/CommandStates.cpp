@@ -5,6 +5,8 @@
 
 #include "app/CCommandActions.h"
 #include "app/CommandIds.h"
+#include "document/COstrelDoc.h"
+#include "document/CStreamCapture.h"
 #include "view/COstrelView.h"
 #include "view/FilterOutputCommands.h"
 #include "view/NavigationCommands.h"
@@ -14,11 +16,17 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     using namespace CommandId;
     const auto enable = [&commands](int id, bool enabled) { commands.Get(id)->setEnabled(enabled); };
     const bool hasView = view != nullptr;
-    for (int id : {FileClose, FileSave, FileSaveAs, FilePrint, FilePrintPreview, WordWrap, FormatFont})
+    for (int id : {FileClose, FilePrint, FilePrintPreview, WordWrap, FormatFont})
         enable(id, hasView);
+    // A stream that still writes its file is saved once it has ended.
+    const bool streaming = hasView && view->IsStreamReadOnly();
+    for (int id : {FileSave, FileSaveAs})
+        enable(id, hasView && !streaming);
+    const CStreamCapture* capture = document ? document->GetStreamCapture() : nullptr;
+    enable(FileStopCommand, capture && capture->IsRunning());
     enable(EditSelectAll, hasView && view->CanSelectAll());
     const bool hasSelection = hasView && view->hasSelectedText();
-    const bool editable = hasView && !view->IsPaged();
+    const bool editable = hasView && !view->IsPaged() && !streaming;
     enable(EditCut, hasSelection && editable);
     enable(EditCopy, hasSelection);
     enable(EditClear, hasSelection && editable);

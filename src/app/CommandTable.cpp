@@ -13,6 +13,10 @@ using View = COstrelView;
 const CommandEntry Commands[] = {
     {FileNew, "fileNewAction", "&New", "Ctrl+N", ""},
     {FileOpen, "fileOpenAction", "&Open...", "Ctrl+O", "Open an existing document\nOpen"},
+    {FileOpenCommandOutput, "fileOpenCommandOutputAction", "Open Co&mmand Output...", "",
+     "Run a command and show its output as it comes\nOpen Command Output"},
+    {FileStopCommand, "fileStopCommandAction", "S&top Command", "",
+     "Stop the command or the standard input that the active document shows\nStop Command"},
     {FileClose, "fileCloseAction", "&Close", "Ctrl+W|Ctrl+F4", "Close the active document\nClose"},
     {FileSave, "fileSaveAction", "&Save", "Ctrl+S", "Save the active document\nSave"},
     {FileSaveAs, "fileSaveAsAction", "Save &As...", "", "Save the active document with a new name\nSave As",

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 
 #include "document/CFilteringRun.h"
+#include "document/CStreamCapture.h"
 #include "filtering/FilterEngine.h"
 #include "view/CFileFollower.h"
 #include "view/COstrelView.h"
@@ -188,10 +189,29 @@ bool COstrelDoc::IsFiltering() const
     return m_pRun && m_pRun->IsRunning();
 }
 
+void COstrelDoc::SetStreamCapture(std::unique_ptr<CStreamCapture> capture)
+{
+    m_pCapture = std::move(capture);
+    if (!m_pCapture)
+        return;
+    SetTitle(m_pCapture->GetTitle());
+    if (m_pView)
+        m_pView->SetStreamReadOnly(m_pCapture->IsRunning());
+    connect(m_pCapture.get(), &CStreamCapture::Ended, this, &COstrelDoc::OnStreamEnded);
+}
+
+void COstrelDoc::OnStreamEnded()
+{
+    if (m_pView)
+        m_pView->SetStreamReadOnly(false);
+    Q_EMIT StreamEnded();
+}
+
 void COstrelDoc::OnCloseDocument()
 {
     m_bLoadPending = false;
     m_pFollower.reset();
+    m_pCapture.reset(); // stops the stream and removes its file
     Q_EMIT Closing();
     if (m_pView)
         m_pView->StopLoading();
@@ -201,8 +221,9 @@ bool COstrelDoc::OnFileSave()
 {
     if (!m_pView)
         return false;
-    if (m_pView->GetShowsFilteredText())
-        return m_pView->RunSaveAs();
+    // A stream's text is saved under a name of its own, never over its spool file.
+    if (m_pView->GetShowsFilteredText() || IsStream())
+        return !m_pView->IsStreamReadOnly() && m_pView->RunSaveAs();
     if (!IsModified())
         return true;
     if (m_pView->RefuseIncompleteSave(GetPathName()))
@@ -254,7 +275,10 @@ void COstrelDoc::SetPathName(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     m_FilterSettings.SetPath(absolute.toStdU16String());
-    SetTitle(QString::fromStdU16String(m_FilterSettings.GetFileName()));
+    // A stream whose text was saved after it ended is that file from now on.
+    if (m_pCapture && !m_pCapture->IsRunning() && absolute != m_pCapture->GetSpoolPath())
+        m_pCapture.reset();
+    SetTitle(m_pCapture ? m_pCapture->GetTitle() : QString::fromStdU16String(m_FilterSettings.GetFileName()));
     Q_EMIT PathNameChanged(absolute);
 }
 

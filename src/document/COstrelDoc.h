@@ -15,6 +15,7 @@
 // The document keeps no copy of the text: the file on disk is the source, the view shows it.
 class CFileFollower;
 class CFilteringRun;
+class CStreamCapture;
 class QFile;
 
 class COstrelDoc : public QObject
@@ -82,6 +83,14 @@ public:
     void StopWatchingFile();
     CFileFollower* GetFileFollower() const { return m_pFollower.get(); }
 
+    // A stream tab: the capture that fills the file the document follows (its spool file). The
+    // document takes it, is read-only while it runs and never saves over the spool file; closing
+    // the document stops the stream and removes the file. Once the stream has ended, a Save As
+    // makes the copy the document's file and the capture goes.
+    void SetStreamCapture(std::unique_ptr<CStreamCapture> capture);
+    CStreamCapture* GetStreamCapture() const { return m_pCapture.get(); }
+    bool IsStream() const { return m_pCapture != nullptr; }
+
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
 
@@ -99,6 +108,8 @@ Q_SIGNALS:
     void Closing();
     // A run of the document started (true) or ended, or goes on following in the background (false).
     void FilteringChanged(bool running);
+    // The stream of a stream tab ended (see GetStreamCapture()->GetEndText()).
+    void StreamEnded();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,7 +120,10 @@ private:
     void LoadPendingText();
 
     bool m_bLoadPending = false;
+    void OnStreamEnded();
+
     std::unique_ptr<CFileFollower> m_pFollower;
+    std::unique_ptr<CStreamCapture> m_pCapture;
     QPointer<CFilteringRun> m_pRun; // the run under way; runs that follow in the background are children too
     bool m_bTitleShowsModified = false;
     bool m_bOutputExcludesMatches = false; // of the last run started

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -56,7 +57,19 @@ pid_t PidOfName(const char* name)
 bool ProcessRuns(pid_t pid)
 {
     // EPERM: it runs, as another user.
-    return ::kill(pid, 0) == 0 || errno == EPERM;
+    if (::kill(pid, 0) != 0 && errno != EPERM)
+        return false;
+    // A process that ended but was not reaped yet ("Z"), as under a parent that never waits,
+    // writes nothing any more.
+    const std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
+    FILE* stat = std::fopen(statPath.c_str(), "re");
+    if (!stat)
+        return true;
+    char line[512] = {};
+    const bool read = std::fgets(line, sizeof line, stat) != nullptr;
+    std::fclose(stat);
+    const char* nameEnd = read ? std::strrchr(line, ')') : nullptr;
+    return !(nameEnd && nameEnd[1] == ' ' && nameEnd[2] == 'Z');
 }
 
 } // namespace

@@ -223,14 +223,20 @@ void COstrelView::SetTextReadOnly(bool readOnly)
         Q_EMIT ReadOnlyChanged(readOnly);
 }
 
+void COstrelView::SetStreamReadOnly(bool readOnly)
+{
+    m_bStreamReadOnly = readOnly;
+    ApplyReadOnly();
+}
+
 void COstrelView::ApplyReadOnly()
 {
-    m_Editor.SetReadOnly(m_bReadOnly || m_nSearchHolds > 0);
+    m_Editor.SetReadOnly(m_bReadOnly || m_bStreamReadOnly || m_nSearchHolds > 0);
 }
 
 std::int64_t COstrelView::ReplaceTextRange(std::int64_t start, std::int64_t end, const QByteArray& bytes)
 {
-    if (m_bReadOnly)
+    if (m_bReadOnly || m_bStreamReadOnly)
         return -1;
     const std::int64_t replacedEnd = m_Editor.ReplaceRange(start, end, bytes, true);
     ApplyReadOnly();

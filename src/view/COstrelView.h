@@ -133,6 +133,9 @@ public:
     // Read-only for the view's own reasons: loading, or the output of a running filter.
     bool IsTextReadOnly() const { return m_bReadOnly; }
     void SetTextReadOnly(bool readOnly);
+    // Read-only to the user whatever else the view does: a stream that still writes the file.
+    bool IsStreamReadOnly() const { return m_bStreamReadOnly; }
+    void SetStreamReadOnly(bool readOnly);
     // Replaces [start, end) by the bytes, with undo, even while a search holds the text; nothing
     // when the view is read-only for its own reasons. The end of the replacement, or -1.
     std::int64_t ReplaceTextRange(std::int64_t start, std::int64_t end, const QByteArray& bytes);
@@ -336,6 +339,7 @@ private:
     QString m_strStatusNote;
     std::uint64_t m_nTextGeneration = 0;
     bool m_bReadOnly = false;
+    bool m_bStreamReadOnly = false;
     int m_nSearchHolds = 0;
     long m_pInitialDocument = 0;
 };

@@ -27,6 +27,18 @@ pid_t DeadPid()
     return child;
 }
 
+// A child that has ended and is kept unreaped (a zombie) until Reap.
+pid_t UnreapedPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    // waitid with WNOWAIT waits for the end and leaves the child to be reaped later.
+    siginfo_t info = {};
+    ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT);
+    return child;
+}
+
 void Touch(const fs::path& path)
 {
     std::ofstream(path) << "x";
@@ -84,11 +96,16 @@ TEST(SpoolFileTests, SweepRemovesOnlyTheFilesOfDeadProcesses)
     const fs::path parent = folder / ("spool-" + std::to_string(::getppid()) + "-stdin-abcdef");
     const fs::path foreign = folder / "notes.txt";
     const fs::path badPid = folder / "spool-x-stdin-abcdef";
-    for (const fs::path& path : {dead, parent, foreign, badPid})
+    const pid_t zombie = UnreapedPid();
+    const fs::path unreaped = folder / ("spool-" + std::to_string(zombie) + "-command-abcdef");
+    for (const fs::path& path : {dead, parent, foreign, badPid, unreaped})
         Touch(path);
 
-    EXPECT_EQ(SpoolFile::SweepLeftovers(folder.string()), 1);
+    EXPECT_EQ(SpoolFile::SweepLeftovers(folder.string()), 2);
+    int status = 0;
+    ::waitpid(zombie, &status, 0);
     EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(unreaped));
     for (const fs::path& kept : {fs::path(mine.GetPath()), parent, foreign, badPid})
         EXPECT_TRUE(fs::exists(kept)) << kept;
     EXPECT_EQ(SpoolFile::SweepLeftovers((folder / "missing").string()), 0);
