@@ -209,9 +209,12 @@ void CMainFrame::CreateToolBar()
                                                     ViewFollow, EditCut, EditCopy, EditPaste, 0, FilePrint, AppAbout});
     // Commands without an image of their own take the user images in menu order.
     QList<int> withoutImage;
+    // The stream commands came after the user image strips were laid out: they take none, so a
+    // strip made for the menus before still gives each command its image.
     for (QAction* command : GetMenuCommands()) {
-        if (command->icon().isNull())
-            withoutImage.append(command->data().toInt());
+        const int id = command->data().toInt();
+        if (command->icon().isNull() && id != FileOpenCommandOutput && id != FileStopCommand)
+            withoutImage.append(id);
     }
     m_pToolBarManager->SetUserImageCommands(withoutImage);
     m_pToolBarManager->LoadUserImages(QDir::currentPath());

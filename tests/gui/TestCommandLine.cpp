@@ -17,6 +17,8 @@ private Q_SLOTS:
     void initTestCase();
     void startsWithFilesAndOptions_data();
     void startsWithFilesAndOptions();
+    void dashReadsStandardInput_data();
+    void dashReadsStandardInput();
     void wrongOptionsAreRefused_data();
     void wrongOptionsAreRefused();
     void helpAndVersionComeBeforeAnythingElse();
@@ -92,6 +94,39 @@ void TestCommandLine::startsWithFilesAndOptions()
     QCOMPARE(result.Options.NewInstance, newInstance);
     QCOMPARE(result.Options.SettingsFile, settings);
     QCOMPARE(result.Options.QtArguments, qtArguments);
+}
+
+void TestCommandLine::dashReadsStandardInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("standardInput");
+    QTest::addColumn<QStringList>("files");
+    const QString here = QDir::currentPath() + u'/';
+    QTest::newRow("alone") << QStringList({QStringLiteral("-")}) << true << QStringList();
+    QTest::newRow("among files, which keep their order")
+        << QStringList({QStringLiteral("a.log"), QStringLiteral("-"), QStringLiteral("b.log")}) << true
+        << QStringList({here + QStringLiteral("a.log"), here + QStringLiteral("b.log")});
+    QTest::newRow("twice is one tab") << QStringList({QStringLiteral("-"), QStringLiteral("-")}) << true
+                                      << QStringList();
+    QTest::newRow("after -- a file of that name")
+        << QStringList({QStringLiteral("--"), QStringLiteral("-")}) << false << QStringList({here + u'-'});
+    QTest::newRow("both") << QStringList({QStringLiteral("-"), QStringLiteral("--"), QStringLiteral("-")}) << true
+                          << QStringList({here + u'-'});
+    QTest::newRow("the settings file's name")
+        << QStringList({QStringLiteral("--settings"), QStringLiteral("-"), QStringLiteral("a.log")}) << false
+        << QStringList({here + QStringLiteral("a.log")});
+}
+
+void TestCommandLine::dashReadsStandardInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, standardInput);
+    QFETCH(QStringList, files);
+    arguments.prepend(QStringLiteral("/usr/bin/ostrel"));
+    const CCommandLine::Result result = CCommandLine::Parse(arguments);
+    QVERIFY2(result.Next == CCommandLine::Action::Run, qPrintable(result.Error));
+    QCOMPARE(result.Options.StandardInput, standardInput);
+    QCOMPARE(result.Options.Files, files);
 }
 
 void TestCommandLine::wrongOptionsAreRefused_data()
