@@ -1,4 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 #include <QByteArray>
@@ -16,6 +19,12 @@ int main(int argc, char** argv)
     const CCommandLine::Result command = CCommandLine::Parse(CCommandLine::ArgumentsOf(argc, argv));
     if (command.Next != CCommandLine::Action::Run)
         return CCommandLine::Finish(command);
+    // With standard input closed, the first file the program opened would take its number and be
+    // read as the input.
+    if (command.Options.StandardInput && ::fcntl(STDIN_FILENO, F_GETFD) < 0) {
+        std::fputs("ostrel: standard input is closed\n", stderr);
+        return 1;
+    }
     CMemoryTuning::RestartWithHugePages(argv);
     // The restart above comes first: it keeps the process, so a hand-over below is made once.
     COstrelSettings::SetFileName(command.Options.SettingsFile);

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void helpListsEveryOptionOnOneLine();
     void programAnswersWithoutDisplay_data();
     void programAnswersWithoutDisplay();
+    void closedStandardInputIsRefused();
 
 private:
     QTemporaryDir m_Dir;
@@ -251,6 +252,22 @@ void TestCommandLine::programAnswersWithoutDisplay()
     QCOMPARE(program.readAllStandardOutput(), out);
     QCOMPARE(program.readAllStandardError(), err);
     QCOMPARE(program.exitCode(), exitCode);
+}
+
+void TestCommandLine::closedStandardInputIsRefused()
+{
+    // Whatever the program opened first would take descriptor 0 and be read as the input.
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QStringLiteral("exec \"$0\" - <&-"), QStringLiteral(OSTREL_EXECUTABLE)});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.readAllStandardError(), QByteArray("ostrel: standard input is closed\n"));
+    QCOMPARE(program.exitCode(), 1);
 }
 
 OSTREL_QT_TEST_MAIN(TestCommandLine, QApplication)

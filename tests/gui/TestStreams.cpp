@@ -98,7 +98,8 @@ void TestStreams::commandOutputShowsItsLinesAndExitStatus()
     // The spool file is private to the user and lives while the tab does.
     const QStringList spools = SpoolFiles();
     QCOMPARE(spools.size(), 1);
-    QVERIFY2(spools.first().startsWith(QStringLiteral("spool-%1-command-").arg(::getpid())), qPrintable(spools.first()));
+    QVERIFY2(spools.first().startsWith(QStringLiteral("spool-%1-command-").arg(::getpid())),
+             qPrintable(spools.first()));
     const QFileInfo spool(m_pRuntime->filePath(QStringLiteral("ostrel/") + spools.first()));
     QCOMPARE(spool.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
              QFile::Permissions());
@@ -212,7 +213,8 @@ void TestStreams::dialogKeepsTheRecentCommands()
     // Run again, a command moves to the front; one more pushes out the oldest.
     recent = CCommandOutputDlg::WithRecentCommand(recent, QStringLiteral("cmd 5"));
     recent = CCommandOutputDlg::WithRecentCommand(recent, QStringLiteral("cmd 11"));
-    QCOMPARE(recent.mid(0, 3), QStringList({QStringLiteral("cmd 11"), QStringLiteral("cmd 5"), QStringLiteral("cmd 10")}));
+    QCOMPARE(recent.mid(0, 3),
+             QStringList({QStringLiteral("cmd 11"), QStringLiteral("cmd 5"), QStringLiteral("cmd 10")}));
     QCOMPARE(recent.size(), CCommandOutputDlg::MaxRecentCommands);
     QVERIFY(!recent.contains(QStringLiteral("cmd 1")));
     QCOMPARE(recent.count(QStringLiteral("cmd 5")), 1);
