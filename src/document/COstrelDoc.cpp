@@ -200,6 +200,11 @@ void COstrelDoc::SetStreamCapture(std::unique_ptr<CStreamCapture> capture)
     connect(m_pCapture.get(), &CStreamCapture::Ended, this, &COstrelDoc::OnStreamEnded);
 }
 
+bool COstrelDoc::IsStream() const
+{
+    return m_pCapture && GetPathName() == m_pCapture->GetSpoolPath();
+}
+
 void COstrelDoc::OnStreamEnded()
 {
     if (m_pView)
@@ -275,10 +280,7 @@ void COstrelDoc::SetPathName(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     m_FilterSettings.SetPath(absolute.toStdU16String());
-    // A stream whose text was saved after it ended is that file from now on.
-    if (m_pCapture && !m_pCapture->IsRunning() && absolute != m_pCapture->GetSpoolPath())
-        m_pCapture.reset();
-    SetTitle(m_pCapture ? m_pCapture->GetTitle() : QString::fromStdU16String(m_FilterSettings.GetFileName()));
+    SetTitle(IsStream() ? m_pCapture->GetTitle() : QString::fromStdU16String(m_FilterSettings.GetFileName()));
     Q_EMIT PathNameChanged(absolute);
 }
 

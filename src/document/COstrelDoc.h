@@ -86,10 +86,11 @@ public:
     // A stream tab: the capture that fills the file the document follows (its spool file). The
     // document takes it, is read-only while it runs and never saves over the spool file; closing
     // the document stops the stream and removes the file. Once the stream has ended, a Save As
-    // makes the copy the document's file and the capture goes.
+    // makes the copy the document's file: from then on it is no stream (the spool file still
+    // goes with the tab, so that a Save As that fails can go back to it).
     void SetStreamCapture(std::unique_ptr<CStreamCapture> capture);
-    CStreamCapture* GetStreamCapture() const { return m_pCapture.get(); }
-    bool IsStream() const { return m_pCapture != nullptr; }
+    CStreamCapture* GetStreamCapture() const { return IsStream() ? m_pCapture.get() : nullptr; }
+    bool IsStream() const;
 
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }

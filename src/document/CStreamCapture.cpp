@@ -2,6 +2,7 @@
 #include "document/CStreamCapture.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "files/SpoolFile.h"
 
@@ -13,7 +14,8 @@ CStreamCapture::~CStreamCapture() = default;
 
 QString CStreamCapture::GetSpoolPath() const
 {
-    return QFile::decodeName(QByteArray::fromStdString(m_pSpool->GetPath()));
+    // Written as the document writes its path, so that the two compare.
+    return QFileInfo(QFile::decodeName(QByteArray::fromStdString(m_pSpool->GetPath()))).absoluteFilePath();
 }
 
 QString CStreamCapture::GetErrorText() const

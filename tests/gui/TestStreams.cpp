@@ -198,6 +198,17 @@ void TestStreams::pipeGrowsAsItIsWrittenAndIsReadOnlyUntilItEnds()
     QTRY_VERIFY(!document->GetView()->isReadOnly());
     QTRY_VERIFY(frame.GetCommand(CommandId::FileSaveAs)->isEnabled());
     QCOMPARE(ShownText(*document), QStringLiteral("one\ntwo\nthree"));
+    QVERIFY(CSession::Capture(*frame.GetDocumentArea()).GetDocuments().empty());
+
+    // Saved as a file of its own, the text is that file from then on: no stream, in the session.
+    QTemporaryDir saved;
+    const QString copy = saved.filePath(QStringLiteral("copy.log"));
+    QVERIFY(document->GetView()->SaveAs(copy));
+    QCOMPARE(TestSupport::ReadFile(copy), QByteArray("one\ntwo\nthree"));
+    QVERIFY(!document->IsStream());
+    QVERIFY(!document->GetStreamCapture());
+    QCOMPARE(document->GetTitle(), QStringLiteral("copy.log"));
+    QCOMPARE(CSession::Capture(*frame.GetDocumentArea()).GetDocuments().size(), std::size_t{1});
     QVERIFY(frame.CloseChildFrame(frame.GetActiveChildFrame()));
     QCOMPARE(SpoolFiles(), QStringList());
     ::close(fds[0]);
