@@ -8,6 +8,7 @@
 struct CStartOptions
 {
     QStringList Files;        // the files to open, absolute, in the order given
+    QStringList RotatedSets;  // --set: a file of each rotated set to open as one document, absolute
     bool NewInstance = false; // a window of its own: the files are never handed over
     QString SettingsFile;     // absolute; empty for the user's usual settings
     QStringList QtArguments;  // Qt's own arguments that a session manager adds ("-session ID")

@@ -33,6 +33,9 @@ public:
     // loadWhenShown its text is read only when its tab is first shown; without activate the tab
     // is added behind the current one. Null when the file could not be opened.
     COstrelDoc* Open(const QString& path, bool loadWhenShown, bool activate);
+    // The rotated set the file belongs to, as one document in a new tab, or the tab that has
+    // that set open already. Null when no file of the set could be read.
+    COstrelDoc* OpenRotatedSet(const QString& path);
     // One batch: the last file ends up active, the others read their text when first shown. Past
     // ManyFiles files it asks first when ask is set, and opens none on No. For each path, its
     // document or null.
@@ -44,6 +47,8 @@ public:
     void OpenUrls(const QList<QUrl>& urls);
 
 private:
+    // The tab of a document already open for the path (a set, or a single file), or null.
+    CChildFrame* FindOpen(const QString& absolutePath, bool rotatedSet) const;
     bool ConfirmOpeningMany(qsizetype count) const;
 
     ILogWorkspace& m_Workspace;

@@ -142,6 +142,10 @@ void CMainFrame::ConnectCommands()
         if (app())
             app()->OnFileOpen();
     });
+    onTriggered(FileOpenRotatedSet, [app] {
+        if (app())
+            app()->OnFileOpenRotatedSet();
+    });
     onTriggered(FileClose, [this] { OnFileClose(); });
     onTriggered(FileSave, [this] { OnFileSave(); });
     onTriggered(FilePrintSetup, [app] {

@@ -76,7 +76,7 @@ QString COpenDocuments::GetTabToolTip(const QTabWidget* group, int index) const
         document->GetTabPosition(tabIndex, tabWindow);
         if (tabIndex != index || tabWindow != group)
             continue;
-        QString tip = document->GetPathName();
+        QString tip = document->GetToolTip();
         const COstrelView* view = document->GetView();
         if (view && view->GetShowsFilteredText())
             tip += u'\n' + DescribeFilterOutput(*document);

@@ -13,6 +13,8 @@ using View = COstrelView;
 const CommandEntry Commands[] = {
     {FileNew, "fileNewAction", "&New", "Ctrl+N", ""},
     {FileOpen, "fileOpenAction", "&Open...", "Ctrl+O", "Open an existing document\nOpen"},
+    {FileOpenRotatedSet, "fileOpenRotatedSetAction", "Open Rotated &Set...", "",
+     "Open a log with its rotated files as one read-only document, oldest first\nOpen Rotated Set"},
     {FileClose, "fileCloseAction", "&Close", "Ctrl+W|Ctrl+F4", "Close the active document\nClose"},
     {FileSave, "fileSaveAction", "&Save", "Ctrl+S", "Save the active document\nSave"},
     {FileSaveAs, "fileSaveAsAction", "Save &As...", "", "Save the active document with a new name\nSave As",

@@ -160,8 +160,8 @@ std::int64_t RotatedSetText::ReadRange(std::uint64_t offset, char* buffer, std::
         if (within < span.Bytes) {
             // Only what was indexed: the live file may have grown since.
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - total, span.Bytes - within));
-            const std::int64_t got = m_Members[static_cast<std::size_t>(span.Member)]->ReadRange(
-                within, buffer + total, want, error);
+            const std::int64_t got =
+                m_Members[static_cast<std::size_t>(span.Member)]->ReadRange(within, buffer + total, want, error);
             if (got < 0)
                 return total > 0 ? static_cast<std::int64_t>(total) : -1;
             total += static_cast<std::size_t>(got);

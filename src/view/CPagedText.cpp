@@ -42,7 +42,8 @@ CPagedText::~CPagedText()
 bool CPagedText::Start(std::int64_t selectedLine, QString& error)
 {
     int errorNumber = 0;
-    m_pText = MakeIndexedText(QFile::encodeName(m_strPath).toStdString(), m_bSavesIndex ? m_nSaveMinimumSize : 0);
+    if (!m_pText)
+        m_pText = MakeIndexedText(QFile::encodeName(m_strPath).toStdString(), m_bSavesIndex ? m_nSaveMinimumSize : 0);
     if (!m_pText->Start(errorNumber)) {
         m_pText.reset();
         error = QString::fromLocal8Bit(std::strerror(errorNumber));

@@ -42,6 +42,9 @@ public:
     // `selectedLine` selected, or the start for 0). False, with the reason, when the file cannot
     // be read.
     bool Start(std::int64_t selectedLine, QString& error);
+    // Before Start: the text to show instead of the file at the path (a rotated set); Start
+    // starts it.
+    void UseText(std::shared_ptr<IndexedText> text) { m_pText = std::move(text); }
     // Before Start: the index of a file of at least minimumSize bytes is kept between runs.
     void SaveIndexBetweenRuns(std::uint64_t minimumSize)
     {

@@ -40,7 +40,8 @@ std::string MemberText(const std::string& name, int lines, bool finalLineFeed)
 }
 
 // Writes the text packed by the command (empty: as it is) under the name.
-std::string WritePacked(const TempDir& dir, const std::string& name, const std::string& text, const std::string& command)
+std::string WritePacked(const TempDir& dir, const std::string& name, const std::string& text,
+                        const std::string& command)
 {
     const std::string plain = dir.Write(name + ".plain", text);
     if (command.empty())
@@ -189,15 +190,15 @@ TEST_F(RotatedSetTextTest, MapsEveryLineToItsMemberAndLineAtTheBoundaries)
     };
     const Case cases[] = {
         {0, {0, 0}},
-        {2999, {0, 2999}},                  // the oldest member's last line
-        {3000, {1, 0}},                     // its final line feed starts the next member
-        {3000 + 2499, {1, 2499}},           // a last line without a line feed stays a line
-        {3000 + 2500, {3, 0}},              // the empty member has none: the one-line member's
-        {3000 + 2501, {4, 0}},              // its added line feed ends that line
-        {3000 + 2501 + 4099, {4, 4099}},    // the last line of app.log.1
-        {3000 + 2501 + 4100, {5, 0}},       // the live file's first line
-        {lastLine, {5, 699}},               // and its last, without a line feed
-        {lastLine + 50, {5, 749}},          // past the end: still the live file
+        {2999, {0, 2999}},               // the oldest member's last line
+        {3000, {1, 0}},                  // its final line feed starts the next member
+        {3000 + 2499, {1, 2499}},        // a last line without a line feed stays a line
+        {3000 + 2500, {3, 0}},           // the empty member has none: the one-line member's
+        {3000 + 2501, {4, 0}},           // its added line feed ends that line
+        {3000 + 2501 + 4099, {4, 4099}}, // the last line of app.log.1
+        {3000 + 2501 + 4100, {5, 0}},    // the live file's first line
+        {lastLine, {5, 699}},            // and its last, without a line feed
+        {lastLine + 50, {5, 749}},       // past the end: still the live file
         {-3, {0, 0}},
     };
     for (const Case& c : cases)
