@@ -259,6 +259,7 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
     }
     m_nWindowStart = offset + static_cast<std::uint64_t>(begin);
     m_nWindowEnd = offset + static_cast<std::uint64_t>(end);
+    m_bWindowAtTextEnd = atFileEnd;
     m_nWindowFirstLine = m_bPendingAlign || insideLine ? -1 : m_nPendingStartLine;
     m_bWindowStartsInsideLine = insideLine;
     m_View.ShowPagedWindow(bytes.constData() + begin, static_cast<std::size_t>(end - begin));
@@ -452,6 +453,11 @@ void CPagedText::OnIndexTimer()
         else if (!IsMoving() && m_nWindowEnd > GetFileSize())
             ReadWindowAgain();
     }
+    // A text that is known only as far as its index has come (a rotated set waits for each file
+    // before the next) was shown to where it then ended: the window fills up as it grows.
+    if (m_bWindowAtTextEnd && !m_pText->IsFollowable() && !IsMoving() &&
+        m_nWindowEnd - m_nWindowStart < static_cast<std::uint64_t>(m_nWindowBytes) && m_nWindowEnd < GetFileSize())
+        ReadWindowAgain();
     UpdateScrollBar();
     // A followed file read at its end stays at its end: the window goes where the index now ends.
     if (m_bKeepsEnd && indexed && !IsMoving() && m_nWindowEnd < GetFileSize())
