@@ -3,15 +3,15 @@
 // numbered in its own file, the start of each file marked, files that cannot be read left out
 // with their reason, and filtering refused with the reason.
 #include <memory>
+#include <unistd.h>
 
 #include <QProcess>
-#include <unistd.h>
 
 #include "document/COstrelDoc.h"
 #include "filtering/FilterSettings.h"
 #include "support/QtTestSupport.h"
-#include "view/CPagedText.h"
 #include "view/COstrelView.h"
+#include "view/CPagedText.h"
 
 using TestSupport::TestWorkspace;
 using namespace Qt::StringLiterals;
