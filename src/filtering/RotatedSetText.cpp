@@ -184,6 +184,8 @@ std::uint64_t RotatedSetText::GetSize() const
     const Span next = NextSpanLocked();
     if (next.Member >= 0)
         return next.Offset + next.Bytes;
+    if (m_Placed.empty())
+        return 0; // not started
     const Placed& last = m_Placed.back();
     return last.Offset + last.Bytes + (last.AddsLineFeed ? 1 : 0);
 }
@@ -207,6 +209,8 @@ std::uint64_t RotatedSetText::GetIndexedBytes() const
     const Span next = NextSpanLocked();
     if (next.Member >= 0)
         return next.Offset + m_Members[static_cast<std::size_t>(next.Member)]->GetIndexedBytes();
+    if (m_Placed.empty())
+        return 0;
     const Placed& last = m_Placed.back();
     return last.Offset + last.Bytes + (last.AddsLineFeed ? 1 : 0);
 }
@@ -217,6 +221,8 @@ std::int64_t RotatedSetText::GetLineCount() const
     const Span next = NextSpanLocked();
     if (next.Member >= 0)
         return next.FirstLine + m_Members[static_cast<std::size_t>(next.Member)]->GetLineCount();
+    if (m_Placed.empty())
+        return 1; // as an empty text has
     return m_Placed.back().FirstLine + m_Placed.back().Lines;
 }
 

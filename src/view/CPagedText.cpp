@@ -260,6 +260,7 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
     m_nWindowStart = offset + static_cast<std::uint64_t>(begin);
     m_nWindowEnd = offset + static_cast<std::uint64_t>(end);
     m_bWindowAtTextEnd = atFileEnd;
+    m_nSizeAtWindowRead = GetFileSize();
     m_nWindowFirstLine = m_bPendingAlign || insideLine ? -1 : m_nPendingStartLine;
     m_bWindowStartsInsideLine = insideLine;
     m_View.ShowPagedWindow(bytes.constData() + begin, static_cast<std::size_t>(end - begin));
@@ -455,8 +456,11 @@ void CPagedText::OnIndexTimer()
     }
     // A text that is known only as far as its index has come (a rotated set waits for each file
     // before the next) was shown to where it then ended: the window fills up as it grows.
+    // Only once it has grown since: a text whose reads end early (a file cut short) is not read
+    // again and again.
     if (m_bWindowAtTextEnd && !m_pText->IsFollowable() && !IsMoving() &&
-        m_nWindowEnd - m_nWindowStart < static_cast<std::uint64_t>(m_nWindowBytes) && m_nWindowEnd < GetFileSize())
+        m_nWindowEnd - m_nWindowStart < static_cast<std::uint64_t>(m_nWindowBytes) &&
+        GetFileSize() > m_nSizeAtWindowRead)
         ReadWindowAgain();
     UpdateScrollBar();
     // A followed file read at its end stays at its end: the window goes where the index now ends.

@@ -249,11 +249,18 @@ TEST_F(RotatedSetTextTest, LeavesOutMembersThatCannotBeReadAndSaysWhy)
     EXPECT_EQ(ReadEverything(set, 1000), MemberText("two", 10, true) + MemberText("live", 5, false));
     EXPECT_EQ(set.MemberOfLine(10), (RotatedSetText::MemberLine{1, 0}));
 
-    // None readable: the set does not start, with the reason.
+    // None readable: the set does not start, with the reason, and answers as an empty text.
     RotatedSetText none({gone});
     EXPECT_FALSE(none.Start(error));
     EXPECT_EQ(error, ENOENT);
     ASSERT_EQ(none.GetSkippedMembers().size(), 1U);
+    EXPECT_EQ(none.GetSize(), 0U);
+    EXPECT_EQ(none.GetIndexedBytes(), 0U);
+    EXPECT_EQ(none.GetLineCount(), 1);
+    EXPECT_FALSE(none.IsComplete());
+    char byte = 0;
+    EXPECT_EQ(none.ReadRange(0, &byte, 1, error), 0);
+    EXPECT_EQ(none.MemberOfLine(0).Member, -1);
 }
 
 TEST_F(RotatedSetTextTest, ASetOfOneFileIsThatFile)
