@@ -195,6 +195,8 @@ void CPagedText::RequestWindow(std::uint64_t start, std::int64_t startLine, bool
     m_nPendingStartLine = startLine;
     m_bPendingAlign = alignToLine;
     m_PendingPlacement = placement;
+    // The size before the read: the text may grow while it is under way.
+    m_nSizeAtRequest = GetFileSize();
     m_pReader->Request(start, static_cast<std::size_t>(m_nWindowBytes), m_nPendingTag);
 }
 
@@ -260,7 +262,7 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
     m_nWindowStart = offset + static_cast<std::uint64_t>(begin);
     m_nWindowEnd = offset + static_cast<std::uint64_t>(end);
     m_bWindowAtTextEnd = atFileEnd;
-    m_nSizeAtWindowRead = GetFileSize();
+    m_nSizeAtWindowRead = m_nSizeAtRequest;
     m_nWindowFirstLine = m_bPendingAlign || insideLine ? -1 : m_nPendingStartLine;
     m_bWindowStartsInsideLine = insideLine;
     m_View.ShowPagedWindow(bytes.constData() + begin, static_cast<std::size_t>(end - begin));

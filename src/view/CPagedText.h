@@ -158,7 +158,8 @@ private:
     std::int64_t m_nWindowFirstLine = -1; // the file line of the window's first line, -1 unknown
     bool m_bWindowStartsInsideLine = false;
     bool m_bWindowAtTextEnd = false;       // the window's read reached the end of the text as it was then
-    std::uint64_t m_nSizeAtWindowRead = 0; // the text's known size when the window was shown
+    std::uint64_t m_nSizeAtWindowRead = 0; // the text's known size when the window was asked for
+    std::uint64_t m_nSizeAtRequest = 0;    // the same for the window read under way
 
     std::uint64_t m_nNextTag = 1;
     std::uint64_t m_nPendingTag = 0; // the window read whose answer is awaited, 0 for none
