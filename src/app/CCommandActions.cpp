@@ -61,6 +61,8 @@ void CCommandActions::SetToolBarIcons() const
 {
     using namespace CommandId;
     Get(FileOpen)->setIcon(ToolBarIcon(QStringLiteral("document-open"), QStringLiteral("open")));
+    // The set is opened from a file too: the look of Open, so user images go to the commands without one.
+    Get(FileOpenRotatedSet)->setIcon(ToolBarIcon(QStringLiteral("folder-open"), QStringLiteral("open")));
     Get(FileSave)->setIcon(ToolBarIcon(QStringLiteral("document-save"), QStringLiteral("save")));
     Get(CommandId::FilterSettings)->setIcon(ToolBarIcon(QStringLiteral("edit-find"), QStringLiteral("filter")));
     Get(DeleteAllFilters)->setIcon(ToolBarIcon(QStringLiteral("edit-clear"), QStringLiteral("clear-filters")));

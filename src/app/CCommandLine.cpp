@@ -142,6 +142,13 @@ CCommandLine::Result CCommandLine::Parse(const QStringList& arguments)
             result.Options.SettingsFile = file.absoluteFilePath();
             break;
         }
+        case ProgramOptionId::RotatedSet:
+            for (const QString& value : parser.values(LongName(option))) {
+                if (value.isEmpty())
+                    return Failure(u"option '--%1' needs a file name"_s.arg(LongName(option)));
+                result.Options.RotatedSets.append(QFileInfo(value).absoluteFilePath());
+            }
+            break;
         }
     }
     // "-" before "--" is standard input; after it, a file of that name.

@@ -24,12 +24,10 @@ CDocumentOpener::CDocumentOpener(ILogWorkspace& workspace, CDocumentArea& area, 
 COstrelDoc* CDocumentOpener::Open(const QString& path, bool loadWhenShown, bool activate)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    for (CChildFrame* frame : m_DocumentArea.GetChildFrames()) {
-        if (frame->GetDocument()->GetPathName() == absolute) {
-            if (activate)
-                m_DocumentArea.SetActiveChildFrame(frame);
-            return frame->GetDocument();
-        }
+    if (CChildFrame* open = FindOpen(absolute, false)) {
+        if (activate)
+            m_DocumentArea.SetActiveChildFrame(open);
+        return open->GetDocument();
     }
     CChildFrame* frame = CreateFrame(absolute, loadWhenShown);
     if (!frame)
@@ -71,6 +69,43 @@ COstrelDoc* CDocumentOpener::OpenStream(std::unique_ptr<CStreamCapture> capture)
     // The caret on the last line goes along with what comes, as in a terminal.
     frame->GetView()->SetScrollsWithEnd(true);
     document->SetFollow(true, false);
+    return document;
+}
+
+CChildFrame* CDocumentOpener::FindOpen(const QString& absolutePath, bool rotatedSet) const
+{
+    for (CChildFrame* frame : m_DocumentArea.GetChildFrames()) {
+        const COstrelDoc* document = frame->GetDocument();
+        if (document->IsRotatedSet() != rotatedSet)
+            continue;
+        // A set is the same set whichever of its files was chosen.
+        if (rotatedSet ? document->GetRotatedSetFiles().contains(absolutePath)
+                       : document->GetPathName() == absolutePath)
+            return frame;
+    }
+    return nullptr;
+}
+
+COstrelDoc* CDocumentOpener::OpenRotatedSet(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (CChildFrame* open = FindOpen(absolute, true)) {
+        m_DocumentArea.SetActiveChildFrame(open);
+        return open->GetDocument();
+    }
+    auto* frame = new CChildFrame(&m_Workspace);
+    COstrelDoc* document = frame->GetDocument();
+    COstrelView* view = frame->GetView();
+    view->OnInitialUpdate();
+    m_Commands.ReleaseKeysFromEditor(*view);
+    if (!document->OnOpenRotatedSet(absolute)) {
+        delete frame;
+        return nullptr;
+    }
+    m_OpenDocuments.Add(document);
+    view->SetChildFrameTitle(document->GetTitle(), false);
+    m_WireFrame(frame, document->GetPathName());
+    m_DocumentArea.AddChildFrame(frame, true);
     return document;
 }
 

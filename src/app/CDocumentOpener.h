@@ -38,6 +38,9 @@ public:
     // A stream tab, active: the document follows the capture's spool file with Follow on and
     // owns the capture. Null, with the reason shown, when the spool file could not be opened.
     COstrelDoc* OpenStream(std::unique_ptr<CStreamCapture> capture);
+    // The rotated set the file belongs to, as one document in a new tab, or the tab that has
+    // that set open already. Null when no file of the set could be read.
+    COstrelDoc* OpenRotatedSet(const QString& path);
     // One batch: the last file ends up active, the others read their text when first shown. Past
     // ManyFiles files it asks first when ask is set, and opens none on No. For each path, its
     // document or null.
@@ -51,6 +54,8 @@ public:
 private:
     // A new tab with the file open in it, not yet added; null when the file could not be opened.
     CChildFrame* CreateFrame(const QString& absolutePath, bool loadWhenShown);
+    // The tab of a document already open for the path (a set, or a single file), or null.
+    CChildFrame* FindOpen(const QString& absolutePath, bool rotatedSet) const;
     bool ConfirmOpeningMany(qsizetype count) const;
 
     ILogWorkspace& m_Workspace;

@@ -147,6 +147,10 @@ void CMainFrame::ConnectCommands()
     });
     onTriggered(FileOpenCommandOutput, [this] { m_pStreamOpener->AskAndOpenCommand(); });
     onTriggered(FileStopCommand, [this] { OnStopCommand(); });
+    onTriggered(FileOpenRotatedSet, [app] {
+        if (app())
+            app()->OnFileOpenRotatedSet();
+    });
     onTriggered(FileClose, [this] { OnFileClose(); });
     onTriggered(FileSave, [this] { OnFileSave(); });
     onTriggered(FilePrintSetup, [app] {

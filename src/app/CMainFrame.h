@@ -48,6 +48,8 @@ public:
     // already. With loadWhenShown its text is read only when its tab is first shown; without
     // activate the new tab is added behind the current one.
     COstrelDoc* OpenDocumentFile(const QString& path, bool loadWhenShown = false, bool activate = true);
+    // Opens the rotated set the file belongs to as one document (see CDocumentOpener).
+    COstrelDoc* OpenRotatedSet(const QString& path) { return m_pOpener->OpenRotatedSet(path); }
     // Past this many files at once, opening asks first.
     static constexpr int ManyFiles = CDocumentOpener::ManyFiles;
     // Opens the files as one batch: the last one ends up active, and the others read their text

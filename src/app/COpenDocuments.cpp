@@ -92,7 +92,7 @@ QString COpenDocuments::GetTabToolTip(const QTabWidget* group, int index) const
             continue;
         if (const CStreamCapture* capture = document->GetStreamCapture())
             return StreamToolTip(*capture);
-        QString tip = document->GetPathName();
+        QString tip = document->GetToolTip();
         const COstrelView* view = document->GetView();
         if (view && view->GetShowsFilteredText())
             tip += u'\n' + DescribeFilterOutput(*document);

@@ -56,8 +56,10 @@ QString COstrelApp::GetVersionText()
 bool COstrelApp::HandOverToRunningInstance() const
 {
     // A start without a file is a program of its own, as ever; so is one that reads its own
-    // standard input, which no other process can.
-    if (m_StartOptions.NewInstance || m_StartOptions.StandardInput || m_StartOptions.Files.isEmpty())
+    // standard input, which no other process can. The running one takes files only: a start
+    // that opens rotated sets runs on its own too.
+    if (m_StartOptions.NewInstance || m_StartOptions.StandardInput || m_StartOptions.Files.isEmpty() ||
+        !m_StartOptions.RotatedSets.isEmpty())
         return false;
     return CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), m_StartOptions.Files);
 }
@@ -90,6 +92,8 @@ bool COstrelApp::InitInstance()
     // the files open all the same, the last one ends up active.
     m_pMainFrame->show();
     OpenDocumentFiles(m_StartOptions.Files);
+    for (const QString& set : m_StartOptions.RotatedSets)
+        m_pMainFrame->OpenRotatedSet(set);
     if (m_StartOptions.StandardInput)
         m_pMainFrame->GetStreamOpener().OpenInput(STDIN_FILENO);
     return true;
@@ -270,6 +274,16 @@ void COstrelApp::OnFileOpen()
         return;
     m_strOpenFolder = QFileInfo(path).absolutePath();
     OpenDocumentFile(path);
+}
+
+void COstrelApp::OnFileOpenRotatedSet()
+{
+    const QString path = QFileDialog::getOpenFileName(m_pMainFrame.get(), QStringLiteral("Open Rotated Set"),
+                                                      GetFileOpenFolder(), QStringLiteral("All Files (*)"));
+    if (path.isEmpty() || !m_pMainFrame)
+        return;
+    m_strOpenFolder = QFileInfo(path).absolutePath();
+    m_pMainFrame->OpenRotatedSet(path);
 }
 
 void COstrelApp::OnFilePrintSetup()

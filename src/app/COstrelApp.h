@@ -121,6 +121,8 @@ public Q_SLOTS:
     // Documents are opened from files only: File New opens nothing.
     void OnFileNew();
     void OnFileOpen();
+    // File > Open Rotated Set: any file of the set, chosen in the file dialog.
+    void OnFileOpenRotatedSet();
     void OnFilePrintSetup();
     // Opens the file as a log document (or activates it when it is open already).
     COstrelDoc* OpenDocumentFile(const QString& path);

@@ -40,6 +40,7 @@ CSession CSession::Capture(const CDocumentArea& area)
             const FilterSettings& filters = document->GetFilterSettings();
             Document saved;
             saved.Path = document->GetPathName();
+            saved.RotatedSet = document->IsRotatedSet();
             saved.Group = static_cast<int>(groupIndex);
             saved.ExcludeMatches = filters.GetExcludeMatches();
             for (int i = 0; i < filters.GetCount(); ++i) {
@@ -67,6 +68,7 @@ CSession CSession::Read(QSettings& settings)
         settings.setArrayIndex(i);
         Document document;
         document.Path = settings.value(QStringLiteral("Path")).toString();
+        document.RotatedSet = settings.value(QStringLiteral("RotatedSet")).toInt() != 0;
         document.Group = std::max(0, settings.value(QStringLiteral("Group")).toInt());
         document.ExcludeMatches = settings.value(QStringLiteral("ExcludeMatches")).toInt() != 0;
         const int filters = settings.beginReadArray(QStringLiteral("Filters"));
@@ -99,6 +101,9 @@ void CSession::Write(QSettings& settings) const
         const Document& document = m_Documents[i];
         settings.setArrayIndex(static_cast<int>(i));
         settings.setValue(QStringLiteral("Path"), document.Path);
+        // Only a set says so: a session written before reads the same.
+        if (document.RotatedSet)
+            settings.setValue(QStringLiteral("RotatedSet"), 1);
         settings.setValue(QStringLiteral("Group"), document.Group);
         settings.setValue(QStringLiteral("ExcludeMatches"), document.ExcludeMatches ? 1 : 0);
         settings.beginWriteArray(QStringLiteral("Filters"), static_cast<int>(document.Filters.size()));
@@ -155,7 +160,10 @@ QString CSession::Restore(CMainFrame& frame) const
         const Document& saved = m_Documents[i];
         // Checked first: a file that went away is a note, not a message box at every start.
         QString reason = WhyNotReopened(saved.Path);
-        COstrelDoc* document = reason.isEmpty() ? frame.OpenDocumentFile(saved.Path, true) : nullptr;
+        // A set is read at once: its files are looked up anew, and it has no text to wait with.
+        COstrelDoc* document = nullptr;
+        if (reason.isEmpty())
+            document = saved.RotatedSet ? frame.OpenRotatedSet(saved.Path) : frame.OpenDocumentFile(saved.Path, true);
         if (!document) {
             const QString name = QFileInfo(saved.Path).fileName();
             if (reason.isEmpty())

@@ -29,6 +29,7 @@ public:
     struct Document
     {
         QString Path;
+        bool RotatedSet = false; // the set Path belongs to, as one document
         int Group = 0;
         bool ExcludeMatches = false;
         std::vector<Filter> Filters;

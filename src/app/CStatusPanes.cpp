@@ -110,6 +110,14 @@ void CStatusPanes::ShowCaretLine(const COstrelView* view)
         m_pLinePane->setText(QString());
         return;
     }
+    // In a rotated set the file the line is in, and its line there.
+    QString fileName;
+    std::int64_t lineInFile = 0;
+    if (view->GetCaretFilePlace(fileName, lineInFile)) {
+        m_pLinePane->setText(
+            QStringLiteral("%1: line %2 (set line %3)").arg(fileName).arg(lineInFile).arg(view->GetCaretLine()));
+        return;
+    }
     // In filter output the line of the file, too.
     const std::int64_t fileLine = view->GetCaretFileLine();
     m_pLinePane->setText(fileLine > 0 ? QStringLiteral("Line: %1 (file %2)").arg(view->GetCaretLine()).arg(fileLine)

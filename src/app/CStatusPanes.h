@@ -30,8 +30,8 @@ public:
     // nothing but "Ready" without a view.
     void FollowView(COstrelView* view, COstrelDoc* document);
     void SetMessage(const QString& text);
-    // The caret's line of the view ("Line: 12", in filter output "Line: 3 (file 12)"); empty
-    // without a view.
+    // The caret's line of the view ("Line: 12", in filter output "Line: 3 (file 12)", in a
+    // rotated set "app.log.2.gz: line 12 (set line 3012)"); empty without a view.
     void ShowCaretLine(const COstrelView* view);
     // The layout of the view's times ("Times: syslog"); hidden while it shows none or loads.
     void ShowTimeLayout(COstrelView* view);

@@ -43,6 +43,7 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     enable(EditGoTo, hasView);
     if (hasView)
         commands.Get(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
-    enable(ViewFollow, hasView);
+    // A rotated set is shown as it was opened.
+    enable(ViewFollow, hasView && !view->IsRotatedSet());
     commands.Get(ViewFollow)->setChecked(hasView && view->GetFollow());
 }

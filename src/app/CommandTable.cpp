@@ -13,6 +13,8 @@ using View = COstrelView;
 const CommandEntry Commands[] = {
     {FileNew, "fileNewAction", "&New", "Ctrl+N", ""},
     {FileOpen, "fileOpenAction", "&Open...", "Ctrl+O", "Open an existing document\nOpen"},
+    {FileOpenRotatedSet, "fileOpenRotatedSetAction", "Open Rotated &Set...", "",
+     "Open a log with its rotated files as one read-only document, oldest first\nOpen Rotated Set"},
     {FileOpenCommandOutput, "fileOpenCommandOutputAction", "Open Co&mmand Output...", "",
      "Run a command and show its output as it comes\nOpen Command Output"},
     {FileStopCommand, "fileStopCommandAction", "S&top Command", "",

@@ -11,6 +11,7 @@ enum class ProgramOptionId
     Version,
     NewInstance,
     Settings,
+    RotatedSet,
 };
 
 struct ProgramOption
@@ -29,6 +30,8 @@ inline constexpr ProgramOption ProgramOptions[] = {
      "open a window of its own instead of handing the files to the running one"},
     {ProgramOptionId::Settings, '\0', "settings", "FILE",
      "keep the settings in FILE instead of ~/.config/Quorrel/Ostrel.conf"},
+    {ProgramOptionId::RotatedSet, '\0', "set", "FILE",
+     "open FILE with its rotated files (FILE.1, FILE.2.gz, ...) as one document"},
 };
 
 // The program's name as the usage line and the messages give it.

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 #include <QApplication>
 #include <QEvent>
@@ -14,6 +15,7 @@
 #include "document/CFilteringRun.h"
 #include "document/CStreamCapture.h"
 #include "filtering/FilterEngine.h"
+#include "filtering/RotatedSet.h"
 #include "view/CFileFollower.h"
 #include "view/COstrelView.h"
 #include "view/ProblemReports.h"
@@ -41,6 +43,42 @@ bool COstrelDoc::OnOpenDocument(const QString& path, bool loadWhenShown)
         return true;
     }
     return StartLoading(std::move(file));
+}
+
+bool COstrelDoc::OnOpenRotatedSet(const QString& path)
+{
+    if (!m_pView)
+        return false;
+    std::vector<RotatedSetMember> members;
+    std::string error;
+    if (!FindRotatedSet(QFile::encodeName(path).toStdString(), members, error)) {
+        ReportProblem(m_pView->GetWorkspace(),
+                      {QStringLiteral("Ostrel"),
+                       QStringLiteral("Failed to open document.\n\n%1").arg(QString::fromLocal8Bit(error.c_str())),
+                       CProblemReport::Kind::Warning});
+        return false;
+    }
+    QStringList files;
+    for (const RotatedSetMember& member : members)
+        files.append(QFileInfo(QFile::decodeName(member.Path.c_str())).absoluteFilePath());
+    // Named after the live file; a set whose live file is gone after its newest file.
+    SetPathName(files.constLast());
+    m_RotatedSetFiles = files;
+    SetTitle(GetTitle() + QStringLiteral(" (set)"));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool loaded = m_pView->LoadRotatedSet(files);
+    QApplication::restoreOverrideCursor();
+    return loaded;
+}
+
+QString COstrelDoc::GetToolTip() const
+{
+    if (!IsRotatedSet())
+        return GetPathName();
+    QString tip = QStringLiteral("Rotated set of %1 files, oldest first:").arg(m_RotatedSetFiles.size());
+    for (const QString& file : m_RotatedSetFiles)
+        tip += u'\n' + file;
+    return tip;
 }
 
 bool COstrelDoc::eventFilter(QObject* watched, QEvent* event)
@@ -96,6 +134,15 @@ bool COstrelDoc::ApplyFilters(const FilterSettings& settings)
 {
     if (!m_pView || IsFiltering())
         return false;
+    if (IsRotatedSet() && settings.GetEnabledCount() > 0) {
+        // The engine reads one file: a set is filtered by ostrel-filter for now.
+        ReportProblem(m_pView->GetWorkspace(),
+                      {QStringLiteral("Ostrel"),
+                       QStringLiteral("A rotated set cannot be filtered in the window yet.\n\n"
+                                      "Filter its files with ostrel-filter --set, or open them one by one."),
+                       CProblemReport::Kind::Warning});
+        return false;
+    }
     if (settings.GetEnabledCount() == 0) {
         // Nothing to filter by, or every filter switched off: the whole file again. A file that cannot be read leaves
         // the view as it was rather than empty.
@@ -153,7 +200,8 @@ bool COstrelDoc::ApplyOwnFilters(bool excludeMatches)
 
 void COstrelDoc::SetFollow(bool follow, bool excludeMatches)
 {
-    if (!m_pView)
+    // A set is shown as it was opened.
+    if (!m_pView || IsRotatedSet())
         return;
     m_pView->SetFollow(follow);
     if (follow && m_pView->GetShowsFilteredText() && m_FilterSettings.GetEnabledCount() > 0)
@@ -279,6 +327,7 @@ QString COstrelDoc::GetPathName() const
 void COstrelDoc::SetPathName(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    m_RotatedSetFiles.clear();
     m_FilterSettings.SetPath(absolute.toStdU16String());
     SetTitle(IsStream() ? m_pCapture->GetTitle() : QString::fromStdU16String(m_FilterSettings.GetFileName()));
     Q_EMIT PathNameChanged(absolute);

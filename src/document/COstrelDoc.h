@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include "filtering/FilterSettings.h"
 #include "view/COstrelView.h"
@@ -37,6 +38,15 @@ public:
     // loadWhenShown the file is only checked now and read when the view is first shown (a tab
     // opened behind others); a file that cannot be opened by then is announced by OpenFailed too.
     bool OnOpenDocument(const QString& path, bool loadWhenShown = false);
+    // Opens the rotated set the file belongs to (the file may be any of its files) as one
+    // read-only text, oldest file first. The document is named after the live file, with
+    // " (set)" after its name. False, after a message, when no file of the set can be read.
+    bool OnOpenRotatedSet(const QString& path);
+    // The document shows a rotated set; its files, oldest first (empty for a single file).
+    bool IsRotatedSet() const { return !m_RotatedSetFiles.isEmpty(); }
+    const QStringList& GetRotatedSetFiles() const { return m_RotatedSetFiles; }
+    // What the tab's tip says: the full path, or for a set the files it is made of.
+    QString GetToolTip() const;
     // Whether the text waits for the view to be shown.
     bool IsLoadPending() const { return m_bLoadPending; }
     // Stops loading and announces the close (Closing); the frame then destroys the document.
@@ -51,7 +61,8 @@ public:
 
     QString GetTitle() const { return m_strTitle; }
     void SetTitle(const QString& title);
-    // The full path of the file; also the filter settings' Path and FileName.
+    // The full path of the file; also the filter settings' Path and FileName. A new path makes
+    // the document that file's alone (a set saved under a new name).
     QString GetPathName() const;
     void SetPathName(const QString& path);
 
@@ -133,5 +144,6 @@ private:
     QPointer<QWidget> m_pTabWindow;
     FilterSettings m_FilterSettings;
     QString m_strTitle;
+    QStringList m_RotatedSetFiles; // a rotated set's files, oldest first; empty for one file
     QPointer<COstrelView> m_pView;
 };

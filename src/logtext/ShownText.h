@@ -6,11 +6,14 @@
 
 // Where a line a document shows comes from: the file line it stands for (1-based; 0 for a line
 // of no file, such as a marker), whether a filter kept it as context, and which filter kept it.
+// In a text made of several files (a rotated set), whether the line is the first of a file after
+// the first one.
 struct ShownLineOrigin
 {
     std::int64_t FileLine = 0;
     bool IsContext = false;
     int Filter = -1;
+    bool StartsFile = false;
     bool operator==(const ShownLineOrigin&) const = default;
 };
 
@@ -55,6 +58,10 @@ public:
     virtual std::int64_t GetLastNumber() const = 0;
     // The line of a number in this text's numbering (Go To); numbers below 1 go to the first line.
     virtual NumberedLineFound FindNumber(std::int64_t number) const;
+
+    // The name of the file a line comes from, for a text made of several files (a rotated set);
+    // empty for a text of one file, whose name the document gives.
+    virtual std::string FileNameOf(std::int64_t) const { return std::string(); }
 
     // Filter output: its lines are the file lines a run kept; Ctrl+T and Ctrl+double-click lead
     // from them to the whole file.

@@ -15,6 +15,8 @@ constexpr int Margin = 0;
 constexpr int ContextStyle = 40;
 // Per filter colour, a style for its matches' numbers and one for its context's.
 constexpr int FilterStyleBase = 41;
+// The number of a line where the next file of a rotated set starts.
+constexpr int FileStartStyle = FilterStyleBase + static_cast<int>(FilterPalette.size()) * 2;
 
 int FilterStyle(int filter, bool isContext)
 {
@@ -114,12 +116,13 @@ void CLineNumberMargin::Refresh()
     m_TextLines[editor.GetDocument()] = {first, last};
     std::string text;
     for (std::int64_t line = first; line <= last; ++line) {
-        bool isContext = false;
-        int filter = -1;
-        const std::int64_t number = m_FileLineOf(line, isContext, filter);
-        text = number > 0 ? std::to_string(number) : std::string();
-        const int style = filter >= 0 ? FilterStyle(filter, isContext)
-                                      : (isContext ? ContextStyle : QsciScintillaBase::STYLE_LINENUMBER);
+        const ShownLineOrigin origin = m_FileLineOf(line);
+        text = origin.FileLine > 0 ? std::to_string(origin.FileLine) : std::string();
+        int style = origin.IsContext ? ContextStyle : QsciScintillaBase::STYLE_LINENUMBER;
+        if (origin.Filter >= 0)
+            style = FilterStyle(origin.Filter, origin.IsContext);
+        else if (origin.StartsFile)
+            style = FileStartStyle;
         editor.SetMarginText(line, text.c_str());
         editor.SetMarginStyle(line, style);
     }
@@ -172,6 +175,11 @@ void CLineNumberMargin::ApplyStyles()
             editor.SetStyleFore(style, isContext ? (dark ? 0x909090L : 0x888888L) : (dark ? 0xE0E0E0L : 0x303030L));
         }
     }
+    // Where a file of a set starts: white on blue, bold, plain to see at a glance.
+    editor.SetStyleBack(FileStartStyle, dark ? 0x9A5A20L : 0xC07830L);
+    editor.SetStyleFore(FileStartStyle, 0xFFFFFFL);
+    editor.SetStyleBold(FileStartStyle, true);
+    editor.SetStyleSize(FileStartStyle, size);
     m_nWrittenFirst = m_nWrittenLast = -1;
     m_nDigits = 0;
     UpdateWidth();

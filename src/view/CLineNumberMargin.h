@@ -7,20 +7,23 @@
 #include <map>
 #include <utility>
 
+#include "logtext/ShownText.h"
+
 class COstrelView;
 
 // The line-number margin of a view. A whole file in the editor shows the editor's own numbers,
 // which are the file's; filter output and a paged window show the file line of each line,
 // written into the margin for the lines on screen only, so a view of any size costs only its
-// screen. Context lines of filter output have dimmer numbers.
+// screen. Context lines of filter output have dimmer numbers; in a rotated set the first line of
+// each file after the first has its number on a colour of its own, where one file gives way to
+// the next.
 class CLineNumberMargin
 {
 public:
-    // The 1-based file line shown at an editor line (0 for none: the end marker, the empty line
-    // after the last line feed), and whether it is context.
-    // The file line of a view line (0: none), whether it is context, and the filter that kept it
-    // (-1: none), whose colour tints the line's number.
-    using FileLineOf = std::function<std::int64_t(std::int64_t viewLine, bool& isContext, int& filter)>;
+    // Where the text at an editor line comes from: its 1-based file line (0 for none: the end
+    // marker, the empty line after the last line feed), whether it is context, the filter that
+    // kept it (-1: none), whose colour tints the line's number, and whether a file starts there.
+    using FileLineOf = std::function<ShownLineOrigin(std::int64_t viewLine)>;
 
     explicit CLineNumberMargin(COstrelView& view);
 

@@ -156,6 +156,12 @@ bool COstrelView::ReloadDocumentText()
 {
     if (!m_pDocument)
         return false;
+    if (m_pDocument->IsRotatedSet()) {
+        // The set's files as they are now: the live file may be gone, the older ones still there.
+        ShowAsWholeFile();
+        m_Toggle.ReleaseWholeFile();
+        return LoadRotatedSet(m_pDocument->GetRotatedSetFiles());
+    }
     const QString path = m_pDocument->GetPathName();
     QString error;
     auto file = OpenLogFile(path, error);
@@ -170,6 +176,39 @@ bool COstrelView::ReloadDocumentText()
     ShowAsWholeFile();
     m_Toggle.ReleaseWholeFile();
     LoadFile(std::move(file));
+    return true;
+}
+
+bool COstrelView::LoadRotatedSet(const QStringList& paths)
+{
+    m_Loading.Stop();
+    m_Paging.Stop();
+    m_Following.StopWatching();
+    m_Following.SetChangedOnDisk(false);
+    m_bTextIncomplete = false;
+    std::vector<RotatedSetText::SkippedMember> skipped;
+    QString error;
+    const bool started = m_Paging.StartSet(paths, skipped, error);
+    if (!started) {
+        const QString path = skipped.empty() ? paths.value(0) : QFile::decodeName(skipped.front().Path.c_str());
+        Report({QStringLiteral("Ostrel"), FailedToOpenMessage(path, error), CProblemReport::Kind::Warning});
+        return false;
+    }
+    if (!skipped.empty()) {
+        // The rest of the set is shown all the same; the files left out are named once.
+        QString list;
+        for (const RotatedSetText::SkippedMember& member : skipped)
+            list += QFile::decodeName(member.Path.c_str()) % QStringLiteral(": ") %
+                    QString::fromLocal8Bit(member.Reason.c_str()) % u'\n';
+        list.chop(1);
+        Report({QStringLiteral("Ostrel"),
+                QStringLiteral("Some files of the rotated set cannot be read and are left out:\n\n%1").arg(list),
+                CProblemReport::Kind::Warning});
+    }
+    if (m_bPendingFileEnd) {
+        m_bPendingFileEnd = false;
+        GetPagedText()->ShowEnd();
+    }
     return true;
 }
 
@@ -252,7 +291,7 @@ const ShownText& COstrelView::Shown() const
 {
     if (m_bShowsFilteredText)
         return m_Output.Text();
-    if (const PagedFileText* paged = m_Paging.GetText())
+    if (const ShownText* paged = m_Paging.GetText())
         return *paged;
     return m_Following.Text();
 }
@@ -268,6 +307,25 @@ std::int64_t COstrelView::GetCaretLine() const
     // 0 while the paged view's window is not placed yet.
     const std::int64_t line = ShownLineOfViewLine(m_Editor.LineFromPosition(m_Editor.GetCurrentPosition()));
     return line < 0 ? 0 : Shown().PlaceNumberOf(line);
+}
+
+bool COstrelView::GetCaretFilePlace(QString& name, std::int64_t& line) const
+{
+    const std::int64_t shownLine = ShownLineOfViewLine(m_Editor.LineFromPosition(m_Editor.GetCurrentPosition()));
+    if (shownLine < 0 || m_bShowsFilteredText)
+        return false;
+    const std::string file = Shown().FileNameOf(shownLine);
+    if (file.empty())
+        return false;
+    name = QFile::decodeName(file.c_str());
+    line = Shown().OriginOf(shownLine).FileLine;
+    return true;
+}
+
+ShownLineOrigin COstrelView::OriginOfViewLine(std::int64_t viewLine) const
+{
+    const std::int64_t line = ShownLineOfViewLine(viewLine);
+    return line < 0 ? ShownLineOrigin() : Shown().OriginOf(line);
 }
 
 std::int64_t COstrelView::GetCaretFileLine() const
@@ -286,8 +344,7 @@ std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isCont
 
 std::int64_t COstrelView::FileLineOfViewLine(std::int64_t viewLine, bool& isContext, int& filter) const
 {
-    const std::int64_t line = ShownLineOfViewLine(viewLine);
-    const ShownLineOrigin origin = line < 0 ? ShownLineOrigin() : Shown().OriginOf(line);
+    const ShownLineOrigin origin = OriginOfViewLine(viewLine);
     isContext = origin.IsContext;
     filter = origin.Filter;
     return origin.FileLine;
@@ -367,9 +424,7 @@ void COstrelView::UpdateMarginNumbering()
     }
     const std::int64_t shownLines = paged ? paged->GetExpectedLineCount() : m_Editor.GetLineCount();
     const std::int64_t largest = std::max(shownLines, shown.GetLastNumber());
-    m_pMargin->SetNumbering([this](std::int64_t viewLine, bool& isContext,
-                                   int& filter) { return FileLineOfViewLine(viewLine, isContext, filter); },
-                            largest);
+    m_pMargin->SetNumbering([this](std::int64_t viewLine) { return OriginOfViewLine(viewLine); }, largest);
 }
 
 std::int64_t COstrelView::GetGoToLineCount()

@@ -10,6 +10,7 @@
 #include <QByteArray>
 
 #include "filtering/OutputLineNumbers.h"
+#include "logtext/ShownText.h"
 #include "view/CEditor.h"
 #include "view/CEditorLines.h"
 #include "view/CFilterOutputText.h"
@@ -86,6 +87,12 @@ public:
     // Replaces the text by the file's content; the first part at once, the rest from the loading thread.
     void LoadFile(std::unique_ptr<QFile> file);
     bool IsLoading() const { return m_Loading.IsLoading(); }
+    // Replaces the text by a rotated set's files, oldest first, as one read-only paged text.
+    // Files that cannot be read are left out, and one message names each with its reason; false,
+    // after a message, when none of them can be read.
+    bool LoadRotatedSet(const QStringList& paths);
+    // The view shows a rotated set (paged, read-only, not followed).
+    bool IsRotatedSet() const { return m_Paging.IsRotatedSet(); }
     // Waits for the whole text, showing a wait cursor; for commands that need all of it.
     void FinishLoading() { m_Loading.Finish(); }
     // Stops loading; the first part stays.
@@ -180,6 +187,11 @@ public:
     void SetPrintingColours(bool printing) { m_Looks.SetPrinting(printing); }
 
     std::int64_t GetCaretLine() const;
+    // In a text of several files (a rotated set), the caret's file name and its line there
+    // (1-based); false for a text of one file, or while the window is not placed.
+    bool GetCaretFilePlace(QString& name, std::int64_t& line) const;
+    // Where the text at an editor line comes from (nothing while the paged window is not placed).
+    ShownLineOrigin OriginOfViewLine(std::int64_t viewLine) const;
     // In filter output, the file line of the caret's line; 0 elsewhere or for a line without one.
     std::int64_t GetCaretFileLine() const;
     // The file line (1-based, 0 for none) shown at an editor line, and whether it is context.

@@ -42,7 +42,8 @@ CPagedText::~CPagedText()
 bool CPagedText::Start(std::int64_t selectedLine, QString& error)
 {
     int errorNumber = 0;
-    m_pText = MakeIndexedText(QFile::encodeName(m_strPath).toStdString(), m_bSavesIndex ? m_nSaveMinimumSize : 0);
+    if (!m_pText)
+        m_pText = MakeIndexedText(QFile::encodeName(m_strPath).toStdString(), m_bSavesIndex ? m_nSaveMinimumSize : 0);
     if (!m_pText->Start(errorNumber)) {
         m_pText.reset();
         error = QString::fromLocal8Bit(std::strerror(errorNumber));
@@ -194,6 +195,8 @@ void CPagedText::RequestWindow(std::uint64_t start, std::int64_t startLine, bool
     m_nPendingStartLine = startLine;
     m_bPendingAlign = alignToLine;
     m_PendingPlacement = placement;
+    // The size before the read: the text may grow while it is under way.
+    m_nSizeAtRequest = GetFileSize();
     m_pReader->Request(start, static_cast<std::size_t>(m_nWindowBytes), m_nPendingTag);
 }
 
@@ -258,6 +261,8 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
     }
     m_nWindowStart = offset + static_cast<std::uint64_t>(begin);
     m_nWindowEnd = offset + static_cast<std::uint64_t>(end);
+    m_bWindowAtTextEnd = atFileEnd;
+    m_nSizeAtWindowRead = m_nSizeAtRequest;
     m_nWindowFirstLine = m_bPendingAlign || insideLine ? -1 : m_nPendingStartLine;
     m_bWindowStartsInsideLine = insideLine;
     m_View.ShowPagedWindow(bytes.constData() + begin, static_cast<std::size_t>(end - begin));
@@ -451,6 +456,14 @@ void CPagedText::OnIndexTimer()
         else if (!IsMoving() && m_nWindowEnd > GetFileSize())
             ReadWindowAgain();
     }
+    // A text that is known only as far as its index has come (a rotated set waits for each file
+    // before the next) was shown to where it then ended: the window fills up as it grows.
+    // Only once it has grown since: a text whose reads end early (a file cut short) is not read
+    // again and again.
+    if (m_bWindowAtTextEnd && !m_pText->IsFollowable() && !IsMoving() &&
+        m_nWindowEnd - m_nWindowStart < static_cast<std::uint64_t>(m_nWindowBytes) &&
+        GetFileSize() > m_nSizeAtWindowRead)
+        ReadWindowAgain();
     UpdateScrollBar();
     // A followed file read at its end stays at its end: the window goes where the index now ends.
     if (m_bKeepsEnd && indexed && !IsMoving() && m_nWindowEnd < GetFileSize())

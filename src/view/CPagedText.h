@@ -42,6 +42,9 @@ public:
     // `selectedLine` selected, or the start for 0). False, with the reason, when the file cannot
     // be read.
     bool Start(std::int64_t selectedLine, QString& error);
+    // Before Start: the text to show instead of the file at the path (a rotated set); Start
+    // starts it.
+    void UseText(std::shared_ptr<IndexedText> text) { m_pText = std::move(text); }
     // Before Start: the index of a file of at least minimumSize bytes is kept between runs.
     void SaveIndexBetweenRuns(std::uint64_t minimumSize)
     {
@@ -154,6 +157,9 @@ private:
     std::uint64_t m_nWindowEnd = 0;
     std::int64_t m_nWindowFirstLine = -1; // the file line of the window's first line, -1 unknown
     bool m_bWindowStartsInsideLine = false;
+    bool m_bWindowAtTextEnd = false;       // the window's read reached the end of the text as it was then
+    std::uint64_t m_nSizeAtWindowRead = 0; // the text's known size when the window was asked for
+    std::uint64_t m_nSizeAtRequest = 0;    // the same for the window read under way
 
     std::uint64_t m_nNextTag = 1;
     std::uint64_t m_nPendingTag = 0; // the window read whose answer is awaited, 0 for none

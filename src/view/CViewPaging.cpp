@@ -12,6 +12,7 @@
 #include "filtering/IndexedText.h"
 #include "filtering/OutputLine.h"
 #include "logtext/PagedFileText.h"
+#include "logtext/RotatedSetShownText.h"
 #include "view/CLineNumberMargin.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
@@ -21,6 +22,13 @@
 CViewPaging::CViewPaging(COstrelView& view) : m_View(view) {}
 
 CViewPaging::~CViewPaging() = default;
+
+const ShownText* CViewPaging::GetText() const
+{
+    if (m_pSetText)
+        return m_pSetText.get();
+    return m_pText.get();
+}
 
 std::int64_t CViewPaging::Threshold() const
 {
@@ -37,6 +45,8 @@ QString CViewPaging::RestingNote() const
     const IndexedText& text = m_pPaged->GetIndex();
     if (text.IsComplete() && !text.GetDamage().empty())
         return QString::fromLocal8Bit(text.GetDamage());
+    if (m_pSet)
+        return QStringLiteral("Read-only: a rotated set of %1 files, oldest first").arg(m_SetPaths.size());
     const std::string packing = text.GetPackingName();
     if (!packing.empty()) {
         // Reads that decompress a long stretch first make scrolling slow: the note says why.
@@ -58,7 +68,6 @@ QString CViewPaging::Note() const
 bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
 {
     COstrelView& view = m_View;
-    CEditor& editor = view.m_Editor;
     const std::int64_t threshold = Threshold();
     // A compressed file is read through its index whatever its size: the editor holds bytes as
     // they are in the file, and those are not its text.
@@ -74,19 +83,9 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
     // A log of the paged size is indexed once; the filter output of a run is not kept.
     if (editingLimit > 0 && !view.m_Output.IsSpilled())
         paged->SaveIndexBetweenRuns(static_cast<std::uint64_t>(editingLimit));
-    view.ReplaceDocument(CPagedText::WindowBytes + COstrelView::DocumentSlack);
-    editor.SetUndoCollection(false);
-    view.SetTextReadOnly(true);
-    // The paged view's own scroll bar stands for the whole file.
-    editor.SetVerticalScrollBar(false);
     QString error;
-    if (!paged->Start(view.m_nPendingFileLine, error)) {
-        editor.SetVerticalScrollBar(true);
-        view.SetTextReadOnly(false);
+    if (!StartPaged(std::move(paged), error))
         return false;
-    }
-    view.m_nPendingFileLine = 0;
-    m_pPaged = std::move(paged);
     m_pText = std::make_unique<PagedFileText>(m_pPaged->GetIndex());
     m_bForWrap = forWrap;
     Connect();
@@ -100,6 +99,59 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
         if (m_pText->TakesFollowedBytes())
             view.m_Following.Watch(static_cast<std::uint64_t>(size));
     }
+    view.UpdateMarginNumbering();
+    view.SetStatusNote(QStringLiteral("Indexing 0%"));
+    return true;
+}
+
+bool CViewPaging::StartPaged(std::unique_ptr<CPagedText> paged, QString& error)
+{
+    COstrelView& view = m_View;
+    CEditor& editor = view.m_Editor;
+    view.ReplaceDocument(CPagedText::WindowBytes + COstrelView::DocumentSlack);
+    editor.SetUndoCollection(false);
+    view.SetTextReadOnly(true);
+    // The paged view's own scroll bar stands for the whole file.
+    editor.SetVerticalScrollBar(false);
+    if (!paged->Start(view.m_nPendingFileLine, error)) {
+        editor.SetVerticalScrollBar(true);
+        view.SetTextReadOnly(false);
+        return false;
+    }
+    view.m_nPendingFileLine = 0;
+    m_pPaged = std::move(paged);
+    return true;
+}
+
+bool CViewPaging::StartSet(const QStringList& paths, std::vector<RotatedSetText::SkippedMember>& skipped,
+                           QString& error)
+{
+    COstrelView& view = m_View;
+    if (paths.isEmpty())
+        return false;
+    std::vector<std::string> members;
+    for (const QString& path : paths)
+        members.push_back(QFile::encodeName(path).toStdString());
+    // The members of the paged size keep their indexes between runs, as such a log alone does.
+    const std::int64_t editingLimit = view.m_pWorkspace ? view.m_pWorkspace->GetPagedViewThreshold() : 0;
+    auto set = std::make_shared<RotatedSetText>(std::move(members),
+                                                static_cast<std::uint64_t>(std::max<std::int64_t>(0, editingLimit)));
+    const bool wrapped = m_nWordWrap != COstrelView::WrapNone;
+    auto paged = std::make_unique<CPagedText>(view, paths.back(),
+                                              wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes);
+    paged->UseText(set);
+    const bool started = StartPaged(std::move(paged), error);
+    skipped = set->GetSkippedMembers();
+    if (!started)
+        return false;
+    m_pSet = std::move(set);
+    m_pSetText = std::make_unique<RotatedSetShownText>(*m_pSet);
+    m_SetPaths = paths;
+    m_bForWrap = false;
+    Connect();
+    PlaceScrollBar();
+    // A set is shown as it was opened: it is not followed.
+    view.m_Following.ClearRestarts();
     view.UpdateMarginNumbering();
     view.SetStatusNote(QStringLiteral("Indexing 0%"));
     return true;
@@ -151,7 +203,10 @@ void CViewPaging::Stop()
         return;
     view.m_Output.ReadFromEditor();
     m_pText.reset();
+    m_pSetText.reset();
     m_pPaged.reset();
+    m_pSet.reset();
+    m_SetPaths.clear();
     m_bForWrap = false;
     m_bReadProblemNoted = false;
     m_bDamageReported = false;
@@ -200,6 +255,16 @@ bool CViewPaging::ShowTextForWrapMode()
         const std::int64_t window = wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes;
         if (m_pPaged->GetWindowBytes() == window)
             return true;
+        if (m_pSet) {
+            // The same set through a window of the size for this mode, from its start; its files
+            // left out were reported when it opened.
+            const QStringList paths = m_SetPaths;
+            Stop();
+            view.m_nPendingFileLine = 0;
+            std::vector<RotatedSetText::SkippedMember> skipped;
+            QString error;
+            return StartSet(paths, skipped, error);
+        }
         // The same file through a window of the size for this mode, from its start.
         const QString path = m_pPaged->GetPath();
         std::unique_ptr<QTemporaryFile> spill = view.m_Output.TakeSpillFile();

@@ -3,12 +3,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include <QString>
+#include <QStringList>
+
+#include "filtering/RotatedSetText.h"
 
 class COstrelView;
 class CPagedText;
 class PagedFileText;
+class RotatedSetShownText;
+class ShownText;
 
 // A view's paged mode: a file too big for the editor (or too long to wrap in it), or a compressed
 // file of any size, is shown
@@ -24,8 +30,13 @@ public:
 
     bool IsPaged() const { return m_pPaged != nullptr; }
     CPagedText* GetPagedText() const { return m_pPaged.get(); }
-    // The paged file as a text: its lines through the line index, numbered as the file's.
-    const PagedFileText* GetText() const { return m_pText.get(); }
+    // The paged text: a file's lines through the line index, numbered as the file's, or a
+    // rotated set's, numbered in each of its files.
+    const ShownText* GetText() const;
+    // The files of a rotated set shown as one text, oldest first; false with the first file's
+    // reason when none of them can be read. Files that cannot be read are left out and listed.
+    bool StartSet(const QStringList& paths, std::vector<RotatedSetText::SkippedMember>& skipped, QString& error);
+    bool IsRotatedSet() const { return m_pSet != nullptr; }
     // The paged view of a file at or above the threshold, or of a compressed file; false when it is
     // smaller (or cannot be read).
     bool Start(const QString& path, std::int64_t size, bool always = false);
@@ -46,6 +57,9 @@ public:
     bool IsReadProblemNoted() const { return m_bReadProblemNoted; }
 
 private:
+    // Readies the editor for a window of paged's text and starts it; false, with the editor as
+    // it was, when its text cannot be read.
+    bool StartPaged(std::unique_ptr<CPagedText> paged, QString& error);
     // Shows the text as the new wrap mode needs; false when it cannot wrap.
     bool ShowTextForWrapMode();
     void Connect();
@@ -54,7 +68,10 @@ private:
 
     COstrelView& m_View;
     std::unique_ptr<CPagedText> m_pPaged;
-    std::unique_ptr<PagedFileText> m_pText; // reads m_pPaged's index
+    std::unique_ptr<PagedFileText> m_pText; // reads m_pPaged's index; null for a set
+    std::shared_ptr<RotatedSetText> m_pSet; // the set m_pPaged shows, or null
+    std::unique_ptr<RotatedSetShownText> m_pSetText;
+    QStringList m_SetPaths; // the set's files as they were asked for, for showing them anew
     int m_nWordWrap = 0;
     bool m_bForWrap = false; // paged only because the text is too long to wrap in the editor
     bool m_bReadProblemNoted = false;

@@ -170,7 +170,8 @@ bool CViewSaving::StartPagedSaveAs(const QString& path)
     const QString shown = QFileInfo(view.GetPagedText()->GetPath()).absoluteFilePath();
     // A compressed file's text is written out decompressed, even over the file itself.
     const bool packed = !view.GetPagedText()->GetIndex().GetPackingName().empty();
-    if (target == shown && !packed) {
+    // A set's text is not any one of its files: it is written out too.
+    if (target == shown && !packed && !view.IsRotatedSet()) {
         Q_EMIT view.SaveAsFinished(true); // the file is already there, as it is shown
         return true;
     }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void fileNewAndUnreadableFilesOpenNothing();
     void recentFileThatNoLongerOpensLeavesTheList();
     void lastSessionComesBackAtNextStart();
+    void rotatedSetComesBackAsASet();
     void startFilesOpenPastOneThatCannot();
     void settingsFileOfItsOwnTakesEverything();
     void fileOpenStartsInTheActiveDocumentsFolder();
@@ -271,6 +273,37 @@ void TestApplication::lastSessionComesBackAtNextStart()
     QVERIFY(app->InitInstance());
     QVERIFY(!app->GetRestoreSession());
     QVERIFY(app->GetMainFrame()->GetOpenDocuments().isEmpty());
+    app->ExitInstance(0);
+    app->setQuitOnLastWindowClosed(true);
+}
+
+void TestApplication::rotatedSetComesBackAsASet()
+{
+    COstrelSettings().clear();
+    QTemporaryDir dir;
+    const QString older = dir.filePath(QStringLiteral("app.log.1"));
+    const QString live = dir.filePath(QStringLiteral("app.log"));
+    QVERIFY(TestSupport::WriteFile(older, "old\n"));
+    QVERIFY(TestSupport::WriteFile(live, "new\n"));
+    COstrelApp* app = COstrelApp::GetInstance();
+    app->setQuitOnLastWindowClosed(false);
+    QVERIFY(app->InitInstance());
+    QVERIFY(app->GetMainFrame()->OpenRotatedSet(older));
+    QVERIFY(app->OpenDocumentFile(live));
+    QVERIFY(app->GetMainFrame()->close());
+    app->ExitInstance(0);
+
+    // The set and the live file alone, each as it was; a file rotated in meanwhile joins the set.
+    const QString rotated = dir.filePath(QStringLiteral("app.log.2"));
+    QVERIFY(TestSupport::WriteFile(rotated, "older\n"));
+    QVERIFY(app->InitInstance());
+    const QList<COstrelDoc*> documents = app->GetMainFrame()->GetOpenDocuments();
+    QCOMPARE(documents.size(), 2);
+    const auto set = std::find_if(documents.begin(), documents.end(), [](COstrelDoc* d) { return d->IsRotatedSet(); });
+    QVERIFY(set != documents.end());
+    QCOMPARE((*set)->GetRotatedSetFiles(), QStringList({rotated, older, live}));
+    QCOMPARE(std::count_if(documents.begin(), documents.end(), [](COstrelDoc* d) { return d->IsRotatedSet(); }), 1);
+    QVERIFY(app->GetMainFrame()->close());
     app->ExitInstance(0);
     app->setQuitOnLastWindowClosed(true);
 }

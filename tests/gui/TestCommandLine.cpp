@@ -19,6 +19,7 @@ private Q_SLOTS:
     void startsWithFilesAndOptions();
     void dashReadsStandardInput_data();
     void dashReadsStandardInput();
+    void rotatedSetsAreTakenApartFromFiles();
     void wrongOptionsAreRefused_data();
     void wrongOptionsAreRefused();
     void helpAndVersionComeBeforeAnythingElse();
@@ -130,6 +131,21 @@ void TestCommandLine::dashReadsStandardInput()
     QCOMPARE(result.Options.Files, files);
 }
 
+void TestCommandLine::rotatedSetsAreTakenApartFromFiles()
+{
+    const QString here = QDir::currentPath() + u'/';
+    const CCommandLine::Result result =
+        CCommandLine::Parse({QStringLiteral("ostrel"), QStringLiteral("--set"), QStringLiteral("logs/app.log.2.gz"),
+                             QStringLiteral("b.log"), QStringLiteral("--set=/var/log/syslog"), QStringLiteral("--"),
+                             QStringLiteral("--set")});
+    QVERIFY2(result.Next == CCommandLine::Action::Run, qPrintable(result.Error));
+    // In the order given, made absolute; after "--" it is a file's name.
+    QCOMPARE(result.Options.RotatedSets,
+             QStringList({here + QStringLiteral("logs/app.log.2.gz"), QStringLiteral("/var/log/syslog")}));
+    QCOMPARE(result.Options.Files, QStringList({here + QStringLiteral("b.log"), here + QStringLiteral("--set")}));
+    QVERIFY(CCommandLine::GetHelpText().contains(QStringLiteral("--set FILE")));
+}
+
 void TestCommandLine::wrongOptionsAreRefused_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -149,6 +165,10 @@ void TestCommandLine::wrongOptionsAreRefused_data()
         << QStringList({QStringLiteral("--settings")}) << QStringLiteral("missing value after '--settings'");
     QTest::newRow("settings with an empty value")
         << QStringList({QStringLiteral("--settings=")}) << QStringLiteral("option '--settings' needs a file name");
+    QTest::newRow("set without a value") << QStringList({QStringLiteral("--set")})
+                                         << QStringLiteral("missing value after '--set'");
+    QTest::newRow("set with an empty value")
+        << QStringList({QStringLiteral("--set=")}) << QStringLiteral("option '--set' needs a file name");
     QTest::newRow("a switch with a value") << QStringList({QStringLiteral("--new-instance=1")})
                                            << QStringLiteral("unexpected value after '--new-instance'");
     QTest::newRow("settings in a folder")

@@ -24,6 +24,7 @@
 #include "support/QtTestSupport.h"
 #include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
+#include "view/CPagedText.h"
 
 class TestMainFrame : public QObject
 {
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void deleteAllFiltersEnabledOnlyForFilterOutput();
     void wordWrapCheckFollowsActiveView();
     void tabsShowPathsLinesAndOpenEachFileOnce();
+    void rotatedSetOpensAsOneTabThatNamesItsFiles();
     void droppedFilesOpen();
     void manyFilesAskFirstAndLoadWhenShown();
     void geometryComesBackAtNextStart();
@@ -433,6 +435,45 @@ void TestMainFrame::tabsShowPathsLinesAndOpenEachFileOnce()
     QCOMPARE(area->GetTabToolTip(0), renamed);
     QCOMPARE(area->GetTabWidget()->tabText(0), QStringLiteral("renamed.log"));
     QCOMPARE(frame.windowTitle(), QStringLiteral("renamed.log - Ostrel"));
+}
+
+void TestMainFrame::rotatedSetOpensAsOneTabThatNamesItsFiles()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QString older = MakeLog(QStringLiteral("app.log.1"), "old 1\nold 2\nold 3");
+    const QString live = MakeLog(QStringLiteral("app.log"), "new 1\nnew 2\n");
+    QAction* openSet = frame.GetCommand(CommandId::FileOpenRotatedSet);
+    QVERIFY(openSet->isEnabled());
+    QCOMPARE(openSet->text(), QStringLiteral("Open Rotated &Set..."));
+
+    COstrelDoc* set = frame.OpenRotatedSet(older);
+    QVERIFY(set && set->IsRotatedSet());
+    CDocumentArea* area = frame.GetDocumentArea();
+    QCOMPARE(area->GetTabWidget()->tabText(0), QStringLiteral("app.log (set)"));
+    const QString tip = area->GetTabToolTip(0);
+    QVERIFY2(tip.contains(older + u'\n' + live), qPrintable(tip));
+    // The same set from its other file; the live file alone is a document of its own.
+    QCOMPARE(frame.OpenRotatedSet(live), set);
+    QCOMPARE(area->GetTabWidget()->count(), 1);
+    COstrelDoc* alone = frame.OpenDocumentFile(live);
+    QVERIFY(alone && alone != set && !alone->IsRotatedSet());
+    QCOMPARE(area->GetTabWidget()->count(), 2);
+    QCOMPARE(frame.OpenRotatedSet(older), set);
+
+    // The status bar names the file of the caret's line and its line there.
+    COstrelView* view = frame.GetActiveLogView();
+    QCOMPARE(view, set->GetView());
+    QTRY_VERIFY(view->GetPagedText() && view->GetPagedText()->IsIndexComplete() && !view->GetPagedText()->IsMoving());
+    auto* linePane = frame.findChild<QLabel*>(QStringLiteral("linePane"));
+    view->GoToLine(5);
+    QTRY_COMPARE(linePane->text(), QStringLiteral("app.log: line 2 (set line 5)"));
+    view->GoToLine(3);
+    QTRY_COMPARE(linePane->text(), QStringLiteral("app.log.1: line 3 (set line 3)"));
+    // What the window cannot do with a set yet is off.
+    QTRY_VERIFY(!frame.GetCommand(CommandId::ViewFollow)->isEnabled());
+    QVERIFY(!frame.GetCommand(CommandId::ToggleFilterOutput)->isEnabled());
 }
 
 void TestMainFrame::droppedFilesOpen()
