@@ -87,6 +87,9 @@ public:
     // The file changed on disk without being followed: the index looks at its end again, and a
     // file that got shorter is shown as it now is (the window and the index end where it ends).
     void NoteFileChanged();
+    // Whether the index is to look at the file's end again, as after NoteFileGrew or a read that
+    // came back short.
+    bool IsRecheckingEnd() const { return m_bGrew; }
     // Whether the window goes with the end of a growing file, once the index has reached it.
     void SetKeepsEnd(bool keeps) { m_bKeepsEnd = keeps; }
     bool KeepsEnd() const { return m_bKeepsEnd; }

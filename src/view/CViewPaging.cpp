@@ -218,16 +218,32 @@ bool CViewPaging::ShowTextForWrapMode()
         OutputBatch none;
         return view.m_Output.Spill(none);
     }
-    if (!view.m_bShowsFilteredText && view.m_pDocument && !view.IsTextModified() && !view.m_bTextIncomplete &&
-        !view.m_Following.Text().HasRestarts()) {
+    QString reason = ReasonNotToPage();
+    if (reason.isEmpty()) {
         // The whole file, as it is on disk: its window is read from there.
         view.m_Loading.Stop();
         view.m_nPendingFileLine = 0;
         const QString path = view.m_pDocument->GetPathName();
         if (Start(path, QFileInfo(path).size(), true))
             return true;
+        reason = QStringLiteral("its file cannot be read again");
     }
-    // Unsaved edits live only in the editor: the text stays unwrapped rather than hold the window.
-    view.SetStatusNote(QStringLiteral("Word Wrap is off: the text is too long to wrap while it has unsaved changes"));
+    // The text stays unwrapped rather than hold the window, and the status bar says why.
+    view.SetStatusNote(QStringLiteral("Word Wrap is off: the text is too long to wrap while %1").arg(reason));
     return false;
+}
+
+QString CViewPaging::ReasonNotToPage() const
+{
+    const COstrelView& view = m_View;
+    // Each of these texts differs from the file on disk, so the file's window would not show it.
+    if (view.IsTextModified())
+        return QStringLiteral("it has unsaved changes");
+    if (!view.m_pDocument)
+        return QStringLiteral("it has no file to read it from");
+    if (view.m_bTextIncomplete)
+        return QStringLiteral("only part of its file could be read");
+    if (view.m_Following.Text().HasRestarts())
+        return QStringLiteral("it holds the marks of its file's restarts");
+    return QString();
 }
