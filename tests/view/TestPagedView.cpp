@@ -94,6 +94,7 @@ private Q_SLOTS:
     void theSavedCopyIsShownAndWatchedInsteadOfTheFile();
     void wrapShowsALongTextThroughASmallWindow();
     void aFullWrappedWindowIsNoSignOfAShorterFile();
+    void wrapNumbersLinesAsTheFileWithoutALoneReturn();
     void aSecondOpenTakesTheSavedIndex();
 
 private:
@@ -661,7 +662,35 @@ void TestPagedView::aFullWrappedWindowIsNoSignOfAShorterFile()
     QVERIFY(recheckedAfterRead.size() >= 3);
     QVERIFY(!recheckedAfterRead.contains(true));
     QVERIFY(!view->IsFileChangedOnDisk());
-    QCOMPARE(view->GetStatusNote(), QStringLiteral("Read-only while wrapped: the text is too long to wrap at once"));
+    QTRY_COMPARE(view->GetStatusNote(),
+                 QStringLiteral("Read-only while wrapped: the text is too long to wrap at once"));
+}
+
+void TestPagedView::wrapNumbersLinesAsTheFileWithoutALoneReturn()
+{
+    // The editor ends a line at a carriage return alone; the file's index does not. Wrapped, the
+    // text is numbered as the index numbers it, whether or not the editor's lines were taken.
+    for (const bool loneReturns : {false, true}) {
+        QByteArray log = NumberedLog(3 * COstrelView::WrappedEditorLimit);
+        if (loneReturns)
+            for (qsizetype at = 1000; at < log.size(); at += 7919)
+                log[at] = '\r';
+        const QList<QByteArray> lines = LinesOf(log);
+        const auto count = static_cast<std::int64_t>(lines.size());
+        COstrelView* view = Open(log, loneReturns ? QStringLiteral("returns.log") : QStringLiteral("plain.log"));
+        QVERIFY(view);
+        QTRY_VERIFY(!view->IsLoading());
+        view->SetWordWrap(COstrelView::WrapToWindow);
+        QVERIFY(view->IsPaged() && WaitForIndex(view));
+        QCOMPARE(view->GetGoToLineCount(), count);
+        for (const std::int64_t line : {count / 3, count - 2}) {
+            view->GoToLine(line);
+            QVERIFY(WaitForWindow(view));
+            QCOMPARE(view->GetCaretLine(), line);
+            QVERIFY(TestSupport::TextOf(view).contains(QByteArray(lines.at(line - 1)).append('\n')));
+        }
+        m_pWorkspace->CloseDocument(view->GetDocument());
+    }
 }
 
 void TestPagedView::aSecondOpenTakesTheSavedIndex()
