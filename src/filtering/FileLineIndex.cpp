@@ -118,6 +118,9 @@ void FileLineIndex::IndexToEnd(const std::stop_token& stop)
     if (!m_bSavedIndexTried) {
         m_bSavedIndexTried = true;
         TakeSavedIndex();
+        if (m_nReusedBytes.load(std::memory_order_relaxed) == 0)
+            TakeKnownLinesIfTheyHold();
+        m_Known = KnownLines();
     }
     auto buffers = std::make_unique<char[]>(2 * ReadSize);
     Part parts[2];
@@ -206,6 +209,45 @@ void FileLineIndex::TakeSavedIndex()
     m_nIndexedBytes.store(saved.Size, std::memory_order_release);
     m_nReusedBytes.store(saved.Size, std::memory_order_release);
     m_nSavedBytes = saved.Size;
+}
+
+namespace {
+
+// Whether the file holds `expected` at `offset`.
+bool HoldsBytes(int fd, std::uint64_t offset, const std::string& expected)
+{
+    std::string found(expected.size(), '\0');
+    std::size_t got = 0;
+    while (got < found.size()) {
+        const ssize_t read = ::pread(fd, found.data() + got, found.size() - got, static_cast<off_t>(offset + got));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read <= 0)
+            return false;
+        got += static_cast<std::size_t>(read);
+    }
+    return found == expected;
+}
+
+} // namespace
+
+void FileLineIndex::TakeKnownLinesIfTheyHold()
+{
+    KnownLines& known = m_Known;
+    const std::uint64_t size = m_nStartSize.load(std::memory_order_acquire);
+    const auto expectedCheckpoints = static_cast<std::size_t>(known.LineFeeds / Stride + 1);
+    // Lines that do not add up, or a file that no longer starts and ends with the bytes counted,
+    // are read instead.
+    if (known.Size == 0 || known.Size > size || known.Checkpoints.size() != expectedCheckpoints ||
+        known.Checkpoints.front() != 0 || known.Head.size() > known.Size || known.Tail.size() > known.Size ||
+        !HoldsBytes(m_nFd, 0, known.Head) || !HoldsBytes(m_nFd, known.Size - known.Tail.size(), known.Tail))
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_Checkpoints = std::move(known.Checkpoints);
+    }
+    m_nLineFeeds.store(known.LineFeeds, std::memory_order_release);
+    m_nIndexedBytes.store(known.Size, std::memory_order_release);
 }
 
 void FileLineIndex::SaveIfWorthIt()

@@ -35,6 +35,18 @@ public:
         std::uint64_t Offset = 0;
     };
 
+    // The line starts of the file's first Size bytes as another reader of them counted them (an
+    // editor that holds the file): the offset of every Stride-th line from line 0, and the bytes
+    // that began and ended those Size bytes then, to tell whether the file still starts so.
+    struct KnownLines
+    {
+        std::uint64_t Size = 0;
+        std::int64_t LineFeeds = 0;
+        std::vector<std::uint64_t> Checkpoints;
+        std::string Head;
+        std::string Tail;
+    };
+
     // Bytes each of the two threads reads in one round; the file is split into rounds only where
     // at least two parts remain before the size it had.
     static constexpr std::size_t DefaultPartSize = 16 * 1024 * 1024;
@@ -49,6 +61,10 @@ public:
     // Keeps the index of a file of at least minimumSize bytes in the user's cache folder
     // (SavedLineIndex::DefaultFolder); call before Start.
     void SaveInUserCache(std::uint64_t minimumSize = 0);
+
+    // Before Start: lines the index takes instead of reading them, when no saved index is taken
+    // and the file still holds Head and Tail where they were; read as ever otherwise.
+    void TakeKnownLines(KnownLines lines) { m_Known = std::move(lines); }
 
     // Opens the file (never waiting for a pipe's writer) and starts indexing it. False, with errno
     // in error, when it cannot be opened or is no regular file.
@@ -85,6 +101,8 @@ private:
     // Takes the saved index, if it still describes the file, before the first read. Indexing
     // thread only, like the next.
     void TakeSavedIndex();
+    // Takes m_Known when it still describes the file's start. Indexing thread only.
+    void TakeKnownLinesIfTheyHold();
     // Saves the complete index when the saved one covers much less of the file.
     void SaveIfWorthIt();
 
@@ -101,6 +119,7 @@ private:
     std::string m_strSaveFolder;
     std::uint64_t m_nSaveMinimumSize = 0;
     std::atomic<std::uint64_t> m_nReusedBytes{0};
+    KnownLines m_Known;              // indexing thread only once started
     bool m_bSavedIndexTried = false; // indexing thread only
     std::uint64_t m_nSavedBytes = 0; // indexing thread only: what the saved index covers
     std::jthread m_Thread;

@@ -17,9 +17,14 @@ class IndexedText : public TextRangeReader
 {
 public:
     using Checkpoint = FileLineIndex::Checkpoint;
+    using KnownLines = FileLineIndex::KnownLines;
 
     // Opens the file and starts the index; false, with errno in error, when it cannot be read.
     virtual bool Start(int& error) = 0;
+    // Before Start: the line starts of the file's bytes as an editor holding them counted them,
+    // taken while the file still holds those bytes. A text that is not the file's bytes (a
+    // compressed one) ignores them.
+    virtual void TakeKnownLines(KnownLines lines) { static_cast<void>(lines); }
     // Indexes what was appended to the file since the index reached its end (a followed log);
     // nothing for a text that does not grow.
     virtual void Extend() = 0;

@@ -24,6 +24,12 @@ PlainIndexedText::PlainIndexedText(const FileLineIndex& index) : m_Index(index) 
 
 PlainIndexedText::~PlainIndexedText() = default;
 
+void PlainIndexedText::TakeKnownLines(KnownLines lines)
+{
+    if (m_pOwnIndex)
+        m_pOwnIndex->TakeKnownLines(std::move(lines));
+}
+
 bool PlainIndexedText::Start(int& error)
 {
     return !m_pOwnIndex || m_pOwnIndex->Start(error);

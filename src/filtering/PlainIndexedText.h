@@ -16,6 +16,7 @@ public:
     explicit PlainIndexedText(const FileLineIndex& index);
     ~PlainIndexedText() override;
 
+    void TakeKnownLines(KnownLines lines) override;
     bool Start(int& error) override;
     void Extend() override;
     std::int64_t ReadRange(std::uint64_t offset, char* buffer, std::size_t size, int& error) const override;

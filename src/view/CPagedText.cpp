@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include <QFile>
@@ -19,6 +20,8 @@ namespace {
 constexpr int IndexTimerMs = 100;
 // Lines kept beyond the screen before the window moves on.
 constexpr std::int64_t EdgeMarginLines = 2000;
+// The most a window read skips to start where it should, at least.
+constexpr std::int64_t MinSkippedBytes = 256 * 1024;
 
 } // namespace
 
@@ -44,6 +47,8 @@ bool CPagedText::Start(std::int64_t selectedLine, QString& error)
     int errorNumber = 0;
     if (!m_pText)
         m_pText = MakeIndexedText(QFile::encodeName(m_strPath).toStdString(), m_bSavesIndex ? m_nSaveMinimumSize : 0);
+    if (m_KnownLines.Size > 0)
+        m_pText->TakeKnownLines(std::exchange(m_KnownLines, IndexedText::KnownLines()));
     if (!m_pText->Start(errorNumber)) {
         m_pText.reset();
         error = QString::fromLocal8Bit(std::strerror(errorNumber));
@@ -110,9 +115,19 @@ void CPagedText::ShowLine(std::int64_t line, bool selectWholeLine)
     const std::uint64_t back =
         near.Offset > static_cast<std::uint64_t>(m_nWindowBytes / 3) ? near.Offset - m_nWindowBytes / 3 : 0;
     IndexedText::Checkpoint start = m_pText->LocateOffset(back);
-    if (near.Offset - start.Offset > static_cast<std::uint64_t>(m_nWindowBytes / 2))
+    if (near.Offset - start.Offset > MaxSkippedBytes())
         start = near; // long lines: the window starts where the line's neighbourhood is known
-    RequestWindow(start.Offset, start.Line, false, placement);
+    // Read from the known line start before, through the lines up to the target (at most a stride
+    // of them, a window's worth is assumed), and cut the window around the target once it is found.
+    Focus focus;
+    focus.Line = line;
+    RequestWindow(start.Offset, start.Line, false, placement, focus,
+                  static_cast<std::size_t>(near.Offset - start.Offset) + static_cast<std::size_t>(m_nWindowBytes));
+}
+
+std::uint64_t CPagedText::MaxSkippedBytes() const
+{
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(m_nWindowBytes, MinSkippedBytes));
 }
 
 void CPagedText::ShowStart()
@@ -176,9 +191,14 @@ void CPagedText::RequestAround(std::uint64_t offset, const Placement& placement)
         return;
     }
     if (m_pText->GetIndexedBytes() > back) {
+        // From the known line start before, the lines up to `back` read and counted, then cut off:
+        // the window starts where it should and knows its first line.
         const IndexedText::Checkpoint start = m_pText->LocateOffset(back);
-        if (offset - start.Offset < static_cast<std::uint64_t>(m_nWindowBytes * 2 / 3)) {
-            RequestWindow(start.Offset, start.Line, false, placement);
+        if (back - start.Offset <= MaxSkippedBytes()) {
+            Focus focus;
+            focus.Offset = static_cast<std::int64_t>(offset);
+            RequestWindow(start.Offset, start.Line, false, placement, focus,
+                          static_cast<std::size_t>(back - start.Offset));
             return;
         }
     }
@@ -189,15 +209,56 @@ void CPagedText::RequestAround(std::uint64_t offset, const Placement& placement)
 void CPagedText::RequestWindow(std::uint64_t start, std::int64_t startLine, bool alignToLine,
                                const Placement& placement)
 {
+    RequestWindow(start, startLine, alignToLine, placement, Focus(), 0);
+}
+
+void CPagedText::RequestWindow(std::uint64_t start, std::int64_t startLine, bool alignToLine,
+                               const Placement& placement, Focus focus, std::size_t extraBytes)
+{
     m_nPendingTag = m_nNextTag++;
     m_nResolveTag = 0; // a new window finds its own line number
     m_bPendingInsideLine = false;
     m_nPendingStartLine = startLine;
     m_bPendingAlign = alignToLine;
     m_PendingPlacement = placement;
+    // A focus needs the line numbers of what it cuts off.
+    m_PendingFocus = startLine >= 0 && !alignToLine ? focus : Focus();
+    m_nPendingBytes = static_cast<std::size_t>(m_nWindowBytes) +
+                      (m_PendingFocus.Offset >= 0 || m_PendingFocus.Line >= 0 ? extraBytes : 0);
     // The size before the read: the text may grow while it is under way.
     m_nSizeAtRequest = GetFileSize();
-    m_pReader->Request(start, static_cast<std::size_t>(m_nWindowBytes), m_nPendingTag);
+    m_pReader->Request(start, m_nPendingBytes, m_nPendingTag);
+}
+
+qsizetype CPagedText::FocusedBegin(const QByteArray& bytes, std::uint64_t offset, qsizetype& target) const
+{
+    target = -1;
+    if (m_PendingFocus.Line >= 0) {
+        // The target line's start: so many line feeds after the read's first line.
+        std::int64_t feeds = m_PendingFocus.Line - m_nPendingStartLine;
+        qsizetype at = 0;
+        while (feeds > 0 && at >= 0) {
+            at = bytes.indexOf('\n', at);
+            if (at >= 0)
+                ++at;
+            --feeds;
+        }
+        if (at < 0 || at >= bytes.size())
+            return 0; // beyond what was read: the window starts at the read's start
+        target = at;
+    } else if (m_PendingFocus.Offset >= static_cast<std::int64_t>(offset)) {
+        target = std::min<qsizetype>(bytes.size(),
+                                     static_cast<qsizetype>(m_PendingFocus.Offset - static_cast<std::int64_t>(offset)));
+    }
+    if (target < 0)
+        return 0;
+    // A cut of a few lines is not worth it: the known line start serves, as a move that short
+    // would not be made either (OnViewScrolled).
+    const qsizetype keepFrom = target - static_cast<qsizetype>(m_nWindowBytes / 3);
+    if (keepFrom < static_cast<qsizetype>(m_nWindowBytes / 16))
+        return 0;
+    const qsizetype feed = bytes.indexOf('\n', keepFrom - 1);
+    return feed >= 0 && feed + 1 < bytes.size() ? std::min(feed + 1, target) : 0;
 }
 
 void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByteArray& bytes, int error)
@@ -224,7 +285,8 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
         Q_EMIT ReadRecovered();
     }
     const std::uint64_t readEnd = offset + static_cast<std::uint64_t>(bytes.size());
-    if (bytes.size() < m_nWindowBytes && readEnd < GetFileSize()) {
+    const auto asked = static_cast<qsizetype>(m_nPendingBytes);
+    if (bytes.size() < asked && readEnd < GetFileSize()) {
         // The file got shorter: the index finds its new end, and what it still has is shown.
         NoteFileChanged();
         if (bytes.isEmpty() && offset > 0) {
@@ -243,6 +305,7 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
     qsizetype begin = 0;
     bool insideLine = m_bPendingInsideLine;
     m_bPendingInsideLine = false;
+    std::int64_t firstLine = m_nPendingStartLine;
     if (m_bPendingAlign) {
         const qsizetype feed = bytes.indexOf('\n');
         if (feed >= 0 && feed + 1 < bytes.size()) {
@@ -251,19 +314,31 @@ void CPagedText::OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByt
             insideLine = true; // one line longer than the window: shown from here
         }
     }
-    qsizetype end = bytes.size();
-    const bool atFileEnd = bytes.size() < m_nWindowBytes;
+    qsizetype target = -1;
+    if (!m_bPendingAlign && (m_PendingFocus.Offset >= 0 || m_PendingFocus.Line >= 0))
+        begin = FocusedBegin(bytes, offset, target);
+    // What was read past the window's size after its start is left for the next move.
+    qsizetype end = std::min<qsizetype>(bytes.size(), begin + static_cast<qsizetype>(m_nWindowBytes));
+    const bool atFileEnd = bytes.size() < asked && end == bytes.size();
     if (!atFileEnd) {
-        // A window ends with a whole line unless a single line fills it.
-        const qsizetype lastFeed = bytes.lastIndexOf('\n');
+        // A window ends with a whole line unless a single line fills it; a target line too long
+        // for the rest of the window starts it, to be shown in pieces.
+        qsizetype lastFeed = bytes.lastIndexOf('\n', end - 1);
+        if (target > begin && lastFeed < target && target < bytes.size()) {
+            begin = target;
+            end = std::min<qsizetype>(bytes.size(), begin + static_cast<qsizetype>(m_nWindowBytes));
+            lastFeed = bytes.lastIndexOf('\n', end - 1);
+        }
         if (lastFeed >= begin)
             end = lastFeed + 1;
     }
+    if (!m_bPendingAlign && firstLine >= 0 && begin > 0)
+        firstLine += static_cast<std::int64_t>(CountLineFeeds(bytes.constData(), static_cast<std::size_t>(begin)));
     m_nWindowStart = offset + static_cast<std::uint64_t>(begin);
     m_nWindowEnd = offset + static_cast<std::uint64_t>(end);
     m_bWindowAtTextEnd = atFileEnd;
     m_nSizeAtWindowRead = m_nSizeAtRequest;
-    m_nWindowFirstLine = m_bPendingAlign || insideLine ? -1 : m_nPendingStartLine;
+    m_nWindowFirstLine = m_bPendingAlign || insideLine ? -1 : firstLine;
     m_bWindowStartsInsideLine = insideLine;
     m_View.ShowPagedWindow(bytes.constData() + begin, static_cast<std::size_t>(end - begin));
     PlaceInWindow(m_PendingPlacement);
@@ -369,7 +444,10 @@ void CPagedText::OnViewScrolled()
     const std::int64_t onScreen = std::max<std::int64_t>(1, Editor().GetLinesOnScreen());
     const std::int64_t first = Editor().DocumentLineFromVisible(Editor().GetFirstVisibleLine());
     const std::int64_t caretLine = Editor().LineFromPosition(Editor().GetCurrentPosition());
-    const std::int64_t margin = std::min(EdgeMarginLines, std::max<std::int64_t>(onScreen, lines / 4));
+    // A small window (a wrapped one) leaves room for a margin at both ends and the screen between,
+    // or every placement would be near an edge and move the window again.
+    const std::int64_t room = std::max<std::int64_t>(1, (lines - onScreen) / 3);
+    const std::int64_t margin = std::min({EdgeMarginLines, std::max<std::int64_t>(onScreen, lines / 4), room});
     const bool nearStart = m_nWindowStart > 0 && std::min(first, caretLine) < margin;
     const bool nearEnd = m_nWindowEnd < GetFileSize() && std::max(first + onScreen, caretLine) > lines - margin;
     if (!nearStart && !nearEnd)

@@ -30,7 +30,7 @@ public:
     // The window holds at most this much of the file; a longer line is shown in pieces of it.
     static constexpr std::int64_t WindowBytes = 2 * 1024 * 1024;
     // The window of a wrapped view: the editor wraps all of it when the caret goes far.
-    static constexpr std::int64_t WrappedWindowBytes = 64 * 1024;
+    static constexpr std::int64_t WrappedWindowBytes = 16 * 1024;
 
     // windowBytes: the most the window holds (WindowBytes when 0).
     CPagedText(COstrelView& view, const QString& path, std::int64_t windowBytes = 0);
@@ -51,6 +51,10 @@ public:
         m_bSavesIndex = true;
         m_nSaveMinimumSize = minimumSize;
     }
+
+    // Before Start: the file's line starts as the editor that held it counted them, so that the
+    // index need not read them again (taken only while the file still starts with those bytes).
+    void TakeKnownLines(IndexedText::KnownLines lines) { m_KnownLines = std::move(lines); }
 
     QScrollBar* GetScrollBar() const { return m_pScrollBar; }
     // The text shown, with its line index: the file's, or a compressed file's decompressed text.
@@ -90,6 +94,9 @@ public:
     // The file changed on disk without being followed: the index looks at its end again, and a
     // file that got shorter is shown as it now is (the window and the index end where it ends).
     void NoteFileChanged();
+    // Whether the index is to look at the file's end again, as after NoteFileGrew or a read that
+    // came back short.
+    bool IsRecheckingEnd() const { return m_bGrew; }
     // Whether the window goes with the end of a growing file, once the index has reached it.
     void SetKeepsEnd(bool keeps) { m_bKeepsEnd = keeps; }
     bool KeepsEnd() const { return m_bKeepsEnd; }
@@ -130,7 +137,23 @@ private:
         std::int64_t Caret = -1;
     };
 
+    // Where a window read from a line start the index knows is cut so that its target stands a
+    // third into it: at an offset, or at a line counted from the read's start.
+    struct Focus
+    {
+        std::int64_t Offset = -1;
+        std::int64_t Line = -1;
+    };
+
     void RequestWindow(std::uint64_t start, std::int64_t startLine, bool alignToLine, const Placement& placement);
+    // Reads extraBytes more than a window, to cut the window at the focus.
+    void RequestWindow(std::uint64_t start, std::int64_t startLine, bool alignToLine, const Placement& placement,
+                       Focus focus, std::size_t extraBytes);
+    // The offset in bytes the window starts at for the pending focus: a line start a third of a
+    // window before it, or 0; target: the focus in bytes, -1 when it is not in them.
+    qsizetype FocusedBegin(const QByteArray& bytes, std::uint64_t offset, qsizetype& target) const;
+    // The most bytes before a window's start read only to count their lines.
+    std::uint64_t MaxSkippedBytes() const;
     void RequestAround(std::uint64_t offset, const Placement& placement);
     void OnRangeRead(std::uint64_t tag, std::uint64_t offset, const QByteArray& bytes, int error);
     void PlaceInWindow(const Placement& placement);
@@ -147,6 +170,7 @@ private:
     QString m_strPath;
     std::int64_t m_nWindowBytes;
     std::shared_ptr<IndexedText> m_pText; // shared with the reader's thread
+    IndexedText::KnownLines m_KnownLines; // handed to the text at Start
     bool m_bSavesIndex = false;
     std::uint64_t m_nSaveMinimumSize = 0;
     CFileRangeReader* m_pReader = nullptr;
@@ -165,6 +189,8 @@ private:
     std::uint64_t m_nPendingTag = 0; // the window read whose answer is awaited, 0 for none
     std::int64_t m_nPendingStartLine = -1;
     bool m_bPendingAlign = false;
+    Focus m_PendingFocus;
+    std::size_t m_nPendingBytes = 0;   // what the pending read asked for
     bool m_bPendingInsideLine = false; // the window asked for continues a line
     Placement m_PendingPlacement;
     std::uint64_t m_nResolveTag = 0; // the read that finds the window's first line number

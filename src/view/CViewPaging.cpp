@@ -10,6 +10,7 @@
 
 #include "document/COstrelDoc.h"
 #include "filtering/IndexedText.h"
+#include "filtering/LineFeedCounter.h"
 #include "filtering/OutputLine.h"
 #include "logtext/PagedFileText.h"
 #include "logtext/RotatedSetShownText.h"
@@ -18,6 +19,31 @@
 #include "view/CPagedText.h"
 #include "view/ILogWorkspace.h"
 #include "view/ProblemReports.h"
+
+namespace {
+
+// The editor's line starts as the index counts them: every Stride-th, and the bytes at both ends
+// to tell the file still holds them. False when the editor counts lines otherwise (a carriage
+// return alone ends a line there, not in the index) or holds nothing.
+bool KnownLinesOf(CEditor& editor, IndexedText::KnownLines& known)
+{
+    const std::string_view text = editor.GetText();
+    const std::int64_t lines = editor.GetLineCount();
+    if (text.empty() || static_cast<std::int64_t>(CountLineFeeds(text.data(), text.size())) + 1 != lines)
+        return false;
+    known.Size = text.size();
+    known.LineFeeds = lines - 1;
+    known.Checkpoints.reserve(static_cast<std::size_t>(known.LineFeeds / FileLineIndex::Stride + 1));
+    for (std::int64_t line = 0; line < lines; line += FileLineIndex::Stride)
+        known.Checkpoints.push_back(static_cast<std::uint64_t>(editor.PositionFromLine(line)));
+    constexpr std::size_t SampleBytes = 4096;
+    const std::size_t sample = std::min(SampleBytes, text.size());
+    known.Head.assign(text.substr(0, sample));
+    known.Tail.assign(text.substr(text.size() - sample));
+    return true;
+}
+
+} // namespace
 
 CViewPaging::CViewPaging(COstrelView& view) : m_View(view) {}
 
@@ -83,6 +109,12 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
     // A log of the paged size is indexed once; the filter output of a run is not kept.
     if (editingLimit > 0 && !view.m_Output.IsSpilled())
         paged->SaveIndexBetweenRuns(static_cast<std::uint64_t>(editingLimit));
+    // The editor holds the very file that is to be wrapped: its lines need not be counted again,
+    // so Go To right after Word Wrap lands at once.
+    IndexedText::KnownLines known;
+    if (forWrap && !view.m_bShowsFilteredText && !view.IsTextModified() && !view.m_Following.IsChangedOnDisk() &&
+        view.m_Editor.GetLength() == size && KnownLinesOf(view.m_Editor, known))
+        paged->TakeKnownLines(std::move(known));
     QString error;
     if (!StartPaged(std::move(paged), error))
         return false;
@@ -283,16 +315,32 @@ bool CViewPaging::ShowTextForWrapMode()
         OutputBatch none;
         return view.m_Output.Spill(none);
     }
-    if (!view.m_bShowsFilteredText && view.m_pDocument && !view.IsTextModified() && !view.m_bTextIncomplete &&
-        !view.m_Following.Text().HasRestarts()) {
+    QString reason = ReasonNotToPage();
+    if (reason.isEmpty()) {
         // The whole file, as it is on disk: its window is read from there.
         view.m_Loading.Stop();
         view.m_nPendingFileLine = 0;
         const QString path = view.m_pDocument->GetPathName();
         if (Start(path, QFileInfo(path).size(), true))
             return true;
+        reason = QStringLiteral("its file cannot be read again");
     }
-    // Unsaved edits live only in the editor: the text stays unwrapped rather than hold the window.
-    view.SetStatusNote(QStringLiteral("Word Wrap is off: the text is too long to wrap while it has unsaved changes"));
+    // The text stays unwrapped rather than hold the window, and the status bar says why.
+    view.SetStatusNote(QStringLiteral("Word Wrap is off: the text is too long to wrap while %1").arg(reason));
     return false;
+}
+
+QString CViewPaging::ReasonNotToPage() const
+{
+    const COstrelView& view = m_View;
+    // Each of these texts differs from the file on disk, so the file's window would not show it.
+    if (view.IsTextModified())
+        return QStringLiteral("it has unsaved changes");
+    if (!view.m_pDocument)
+        return QStringLiteral("it has no file to read it from");
+    if (view.m_bTextIncomplete)
+        return QStringLiteral("only part of its file could be read");
+    if (view.m_Following.Text().HasRestarts())
+        return QStringLiteral("it holds the marks of its file's restarts");
+    return QString();
 }

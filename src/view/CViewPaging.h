@@ -62,6 +62,9 @@ private:
     bool StartPaged(std::unique_ptr<CPagedText> paged, QString& error);
     // Shows the text as the new wrap mode needs; false when it cannot wrap.
     bool ShowTextForWrapMode();
+    // Why the text in the editor cannot be shown through the file's window (it is not what the
+    // file holds), in words that end "while …"; empty when it can.
+    QString ReasonNotToPage() const;
     void Connect();
     // A compressed text that ended in damage: said once, naming the file.
     void ReportDamage();

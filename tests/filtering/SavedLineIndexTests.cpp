@@ -57,10 +57,12 @@ struct BuiltIndex
     std::vector<std::uint64_t> Checkpoints;
 };
 
-BuiltIndex Build(const std::string& path, const std::string& folder)
+BuiltIndex Build(const std::string& path, const std::string& folder, FileLineIndex::KnownLines known = {})
 {
     FileLineIndex index(path);
     index.SetSaveFolder(folder);
+    if (known.Size > 0)
+        index.TakeKnownLines(std::move(known));
     int error = 0;
     EXPECT_TRUE(index.Start(error)) << error;
     for (int i = 0; i < 60000 && !index.IsComplete(); ++i)
@@ -79,6 +81,19 @@ void ExpectIndexOf(const BuiltIndex& built, const std::string& text)
     const Expected expected = IndexOf(text);
     EXPECT_EQ(built.LineCount, expected.LineCount);
     EXPECT_EQ(built.Checkpoints, expected.Checkpoints);
+}
+
+// The lines of text as an editor holding it would hand them over.
+FileLineIndex::KnownLines KnownLinesOf(const std::string& text)
+{
+    const Expected expected = IndexOf(text);
+    FileLineIndex::KnownLines known;
+    known.Size = text.size();
+    known.LineFeeds = expected.LineCount - 1;
+    known.Checkpoints = expected.Checkpoints;
+    known.Head = text.substr(0, 4096);
+    known.Tail = text.substr(text.size() - std::min<std::size_t>(4096, text.size()));
+    return known;
 }
 
 struct timespec ModificationTime(const std::string& path)
@@ -248,6 +263,53 @@ TEST(FileLineIndexSavedTest, AGrownFileKeepsTheSavedPart)
     const BuiltIndex rewritten = Build(path, folder);
     EXPECT_EQ(rewritten.Reused, 0u);
     ExpectIndexOf(rewritten, changed);
+}
+
+TEST(FileLineIndexKnownTest, KnownLinesAreTakenWhileTheFileStillHoldsTheirBytes)
+{
+    TempDir dir;
+    const std::string folder = (dir.Path() / "cache").string();
+    // Same size, same first and last 4096 bytes, other lines between: what is taken shows
+    // whether the known lines or the file's own were used.
+    const std::string ends(4096, 'e');
+    const std::string known = ends + "\n" + RandomLines(5, 20000) + ends;
+    std::string file = known;
+    for (std::size_t i = 4200; i < file.size() - 4200; ++i)
+        file[i] = file[i] == '\n' ? 'x' : file[i];
+    const std::string path = dir.Write("big.log", file);
+    const BuiltIndex taken = Build(path, "", KnownLinesOf(known));
+    ExpectIndexOf(taken, known);
+
+    // Grown since: the known part is taken, and the rest is counted on from its end.
+    dir.Write("big.log", known);
+    const std::string more = "rest of the last line\n" + RandomLines(6, 500, false);
+    Append(path, more);
+    ExpectIndexOf(Build(path, "", KnownLinesOf(known)), known + more);
+
+    // Read instead: the file no longer starts, or ends, with the known bytes, or is shorter.
+    std::string changed = known;
+    changed[10] = '\n';
+    dir.Write("big.log", changed);
+    ExpectIndexOf(Build(path, "", KnownLinesOf(known)), changed);
+    changed = known;
+    changed[known.size() - 10] = '\n';
+    dir.Write("big.log", changed);
+    ExpectIndexOf(Build(path, "", KnownLinesOf(known)), changed);
+    dir.Write("big.log", known.substr(0, known.size() / 2));
+    ExpectIndexOf(Build(path, "", KnownLinesOf(known)), known.substr(0, known.size() / 2));
+
+    // Lines that do not add up are read instead, whatever the bytes say.
+    dir.Write("big.log", file);
+    FileLineIndex::KnownLines uneven = KnownLinesOf(known);
+    uneven.Checkpoints.pop_back();
+    ExpectIndexOf(Build(path, "", uneven), file);
+
+    // A saved index comes first; known lines do not stand in for it.
+    dir.Write("big.log", file);
+    ASSERT_EQ(Build(path, folder).Reused, 0u);
+    const BuiltIndex saved = Build(path, folder, KnownLinesOf(known));
+    EXPECT_EQ(saved.Reused, file.size());
+    ExpectIndexOf(saved, file);
 }
 
 TEST(FileLineIndexSavedTest, ADamagedEntryIsIgnoredAndWrittenAnew)

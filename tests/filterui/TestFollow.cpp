@@ -61,6 +61,7 @@ private Q_SLOTS:
     void rewriteToTheSameSizeOrBeyondStartsAgain();
     void bigFollowedFileGoesOnPaged();
     void pagedAfterARestartNumbersTheFileItself();
+    void aTextWithRestartMarksStaysUnwrappedAndSaysWhy();
     void filteredViewShowsWhatAFreshApplyWould();
     void filteredFollowMarksTruncation();
     void filteredFollowEndsWhenTheWholeFileIsShown();
@@ -257,6 +258,26 @@ void TestFollow::pagedAfterARestartNumbersTheFileItself()
     QVERIFY(!ViewText().contains("<<<"));
     QCOMPARE(View()->FileLineOfViewLine(viewLineOf("ERROR line 60"), isContext), std::int64_t(60));
     QCOMPARE(View()->FileLineOfViewLine(viewLineOf("info line 66"), isContext), std::int64_t(66));
+}
+
+void TestFollow::aTextWithRestartMarksStaysUnwrappedAndSaysWhy()
+{
+    FollowCommand()->trigger();
+    QVERIFY(WriteFile(m_strPath, NumberedLines(1, 40), QIODevice::WriteOnly | QIODevice::Truncate));
+    QTRY_VERIFY(ViewText().contains("<<< File Truncated >>>\n"));
+    // Too long to wrap in the editor, and unlike its file: the file's window cannot show it.
+    QVERIFY(Append(m_strPath, NumberedLines(41, 30000)));
+    QTRY_VERIFY(ViewText().endsWith(NumberedLines(29990, 30000)));
+    QVERIFY(View()->SendScintilla(QsciScintillaBase::SCI_GETLENGTH) > COstrelView::WrappedEditorLimit);
+    QVERIFY(!View()->IsPaged());
+    FollowCommand()->trigger();
+    QVERIFY(!View()->GetFollow());
+    View()->SetWordWrap(COstrelView::WrapToWindow);
+    QCOMPARE(View()->GetWordWrap(), int(COstrelView::WrapNone));
+    QVERIFY(!View()->IsPaged());
+    QCOMPARE(View()->GetStatusNote(), u"Word Wrap is off: the text is too long to wrap while it holds the marks of "
+                                      u"its file's restarts"_s);
+    QVERIFY(ViewText().contains("<<< File Truncated >>>\n"));
 }
 
 void TestFollow::filteredViewShowsWhatAFreshApplyWould()

@@ -93,6 +93,8 @@ private Q_SLOTS:
     void saveAsOverAFileKeepsItsOwnerAndMode();
     void theSavedCopyIsShownAndWatchedInsteadOfTheFile();
     void wrapShowsALongTextThroughASmallWindow();
+    void aFullWrappedWindowIsNoSignOfAShorterFile();
+    void wrapNumbersLinesAsTheFileWithoutALoneReturn();
     void aSecondOpenTakesTheSavedIndex();
 
 private:
@@ -631,6 +633,64 @@ void TestPagedView::wrapShowsALongTextThroughASmallWindow()
     QCOMPARE(small->GetWordWrap(), int(COstrelView::WrapToWindow));
     small->SetTextUnmodified();
     view->SetTextUnmodified();
+}
+
+void TestPagedView::aFullWrappedWindowIsNoSignOfAShorterFile()
+{
+    const QByteArray log = NumberedLog(3 * COstrelView::WrappedEditorLimit);
+    const QList<QByteArray> lines = LinesOf(log);
+    const auto count = static_cast<std::int64_t>(lines.size());
+    COstrelView* view = Open(log);
+    QVERIFY(view);
+    QTRY_VERIFY(!view->IsLoading());
+    view->SetWordWrap(COstrelView::WrapToWindow);
+    QVERIFY(view->IsPaged() && WaitForIndex(view));
+    CPagedText* paged = view->GetPagedText();
+    QVERIFY(CPagedText::WrappedWindowBytes < CPagedText::WindowBytes);
+    // A window read in the middle of the file comes back as full as a wrapped window is: the file
+    // did not get shorter, so the index has no reason to look at its end again.
+    QList<bool> recheckedAfterRead;
+    QObject::connect(paged, &CPagedText::WindowShown, view,
+                     [&recheckedAfterRead, paged] { recheckedAfterRead.append(paged->IsRecheckingEnd()); });
+    for (const std::int64_t line : {count / 2, count / 4, count - 10}) {
+        view->GoToLine(line);
+        QVERIFY(WaitForWindow(view));
+        QCOMPARE(view->GetCaretLine(), line);
+        QCOMPARE(ViewLineText(view, CaretViewLine(view)), lines.at(line - 1));
+        QVERIFY(paged->GetWindowEnd() < static_cast<std::uint64_t>(log.size()) || line == count - 10);
+    }
+    QVERIFY(recheckedAfterRead.size() >= 3);
+    QVERIFY(!recheckedAfterRead.contains(true));
+    QVERIFY(!view->IsFileChangedOnDisk());
+    QTRY_COMPARE(view->GetStatusNote(),
+                 QStringLiteral("Read-only while wrapped: the text is too long to wrap at once"));
+}
+
+void TestPagedView::wrapNumbersLinesAsTheFileWithoutALoneReturn()
+{
+    // The editor ends a line at a carriage return alone; the file's index does not. Wrapped, the
+    // text is numbered as the index numbers it, whether or not the editor's lines were taken.
+    for (const bool loneReturns : {false, true}) {
+        QByteArray log = NumberedLog(3 * COstrelView::WrappedEditorLimit);
+        if (loneReturns)
+            for (qsizetype at = 1000; at < log.size(); at += 7919)
+                log[at] = '\r';
+        const QList<QByteArray> lines = LinesOf(log);
+        const auto count = static_cast<std::int64_t>(lines.size());
+        COstrelView* view = Open(log, loneReturns ? QStringLiteral("returns.log") : QStringLiteral("plain.log"));
+        QVERIFY(view);
+        QTRY_VERIFY(!view->IsLoading());
+        view->SetWordWrap(COstrelView::WrapToWindow);
+        QVERIFY(view->IsPaged() && WaitForIndex(view));
+        QCOMPARE(view->GetGoToLineCount(), count);
+        for (const std::int64_t line : {count / 3, count - 2}) {
+            view->GoToLine(line);
+            QVERIFY(WaitForWindow(view));
+            QCOMPARE(view->GetCaretLine(), line);
+            QVERIFY(TestSupport::TextOf(view).contains(QByteArray(lines.at(line - 1)).append('\n')));
+        }
+        m_pWorkspace->CloseDocument(view->GetDocument());
+    }
 }
 
 void TestPagedView::aSecondOpenTakesTheSavedIndex()
