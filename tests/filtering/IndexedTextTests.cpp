@@ -19,6 +19,7 @@
 #include "filtering/PlainIndexedText.h"
 #include "logtext/IndexedTextLines.h"
 #include "support/TempDir.h"
+#include "support/TextLines.h"
 
 namespace {
 
@@ -60,16 +61,6 @@ void WaitUntilComplete(const IndexedText& text)
 {
     while (!text.IsComplete())
         std::this_thread::yield();
-}
-
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1)
-        lines.push_back(text.substr(start, feed + 1 - start));
-    lines.push_back(text.substr(start));
-    return lines;
 }
 
 struct Packing
@@ -116,7 +107,7 @@ TEST_P(IndexedTextKinds, ReadsTheSameLinesBytesAndOccurrencesAsThePlainFile)
     EXPECT_GT(indexed->GetIndexMemory(), 0U);
 
     // Every line, read in ranges that start anywhere between the index's checkpoints.
-    const std::vector<std::string> lines = SplitLines(text);
+    const std::vector<std::string> lines = SplitKeepingLineEnds(text);
     const IndexedTextLines textLines(*indexed);
     ASSERT_EQ(textLines.GetLineCount(), static_cast<std::int64_t>(lines.size()));
     for (std::int64_t first : {std::int64_t{0}, std::int64_t{1}, std::int64_t{63}, std::int64_t{64}, std::int64_t{499},
@@ -179,7 +170,7 @@ TEST(IndexedText, GzipOfSeveralMembersIsOneText)
     WaitUntilComplete(*indexed);
     const std::string whole = first + "\n" + second;
     ASSERT_EQ(indexed->GetSize(), whole.size());
-    EXPECT_EQ(indexed->GetLineCount(), static_cast<std::int64_t>(SplitLines(whole).size()));
+    EXPECT_EQ(indexed->GetLineCount(), static_cast<std::int64_t>(SplitKeepingLineEnds(whole).size()));
     std::string tail(second.size() + 5, '\0');
     const std::int64_t got = indexed->ReadRange(first.size() - 4, tail.data(), tail.size(), error);
     EXPECT_EQ(tail.substr(0, static_cast<std::size_t>(got)), whole.substr(first.size() - 4));

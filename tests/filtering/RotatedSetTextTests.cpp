@@ -18,6 +18,7 @@
 #include "filtering/RotatedSetText.h"
 #include "logtext/IndexedTextLines.h"
 #include "support/TempDir.h"
+#include "support/TextLines.h"
 
 namespace {
 
@@ -64,16 +65,6 @@ std::string ReadEverything(const IndexedText& text, std::size_t chunk)
             return all;
         all.append(buffer.data(), static_cast<std::size_t>(got));
     }
-}
-
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1)
-        lines.push_back(text.substr(start, feed + 1 - start));
-    lines.push_back(text.substr(start));
-    return lines;
 }
 
 struct MemberSpec
@@ -147,7 +138,7 @@ TEST_F(RotatedSetTextTest, ReadsTheMembersEndToEndWithTheLineFeedsTheyLack)
         EXPECT_EQ(ReadEverything(set, chunk), expected) << "in reads of " << chunk;
 
     // Every line, from ranges that start anywhere.
-    const std::vector<std::string> lines = SplitLines(expected);
+    const std::vector<std::string> lines = SplitKeepingLineEnds(expected);
     const IndexedTextLines setLines(set);
     ASSERT_EQ(setLines.GetLineCount(), static_cast<std::int64_t>(lines.size()));
     std::mt19937 random(11);

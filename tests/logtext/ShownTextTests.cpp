@@ -19,6 +19,7 @@
 #include "logtext/StringTextLines.h"
 #include "logtext/WholeFileText.h"
 #include "support/TempDir.h"
+#include "support/TextLines.h"
 
 namespace {
 
@@ -41,17 +42,6 @@ std::string RandomText(std::mt19937& random)
 }
 
 // The lines by a plain split: each with its line feed; one more line than line feeds.
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines(1);
-    for (const char c : text) {
-        lines.back() += c;
-        if (c == '\n')
-            lines.emplace_back();
-    }
-    return lines;
-}
-
 std::string Join(const std::vector<std::string>& lines, std::int64_t first, std::int64_t count)
 {
     std::string joined;
@@ -95,7 +85,7 @@ TEST(ShownTextTest, RangesOfLinesMatchAPlainSplitInMemoryAndThroughTheFileIndex)
     TempDir folder;
     for (int round = 0; round < 40; ++round) {
         const std::string text = RandomText(random);
-        const std::vector<std::string> lines = SplitLines(text);
+        const std::vector<std::string> lines = SplitKeepingLineEnds(text);
         const std::string path = folder.Write("log-" + std::to_string(round) + ".log", text);
         FileLineIndex index(path, 4096);
         int error = 0;
@@ -220,7 +210,7 @@ TEST(ShownTextTest, FilterOutputKeepsFileLinesAcrossBatchesAndTheSpill)
         }
         ASSERT_TRUE(output.ReadsFrom(spill->Lines()));
         ASSERT_EQ(output.Numbers().Size(), numbers.size());
-        const std::vector<std::string> shownLines = SplitLines(shown);
+        const std::vector<std::string> shownLines = SplitKeepingLineEnds(shown);
         for (int probe = 0; probe < 40; ++probe) {
             const auto line = static_cast<std::int64_t>(random() % numbers.size());
             const ShownLineOrigin origin = output.OriginOf(line);
