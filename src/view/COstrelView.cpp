@@ -181,35 +181,7 @@ bool COstrelView::ReloadDocumentText()
 
 bool COstrelView::LoadRotatedSet(const QStringList& paths)
 {
-    m_Loading.Stop();
-    m_Paging.Stop();
-    m_Following.StopWatching();
-    m_Following.SetChangedOnDisk(false);
-    m_bTextIncomplete = false;
-    std::vector<RotatedSetText::SkippedMember> skipped;
-    QString error;
-    const bool started = m_Paging.StartSet(paths, skipped, error);
-    if (!started) {
-        const QString path = skipped.empty() ? paths.value(0) : QFile::decodeName(skipped.front().Path.c_str());
-        Report({QStringLiteral("Ostrel"), FailedToOpenMessage(path, error), CProblemReport::Kind::Warning});
-        return false;
-    }
-    if (!skipped.empty()) {
-        // The rest of the set is shown all the same; the files left out are named once.
-        QString list;
-        for (const RotatedSetText::SkippedMember& member : skipped)
-            list += QFile::decodeName(member.Path.c_str()) % QStringLiteral(": ") %
-                    QString::fromLocal8Bit(member.Reason.c_str()) % u'\n';
-        list.chop(1);
-        Report({QStringLiteral("Ostrel"),
-                QStringLiteral("Some files of the rotated set cannot be read and are left out:\n\n%1").arg(list),
-                CProblemReport::Kind::Warning});
-    }
-    if (m_bPendingFileEnd) {
-        m_bPendingFileEnd = false;
-        GetPagedText()->ShowEnd();
-    }
-    return true;
+    return m_Paging.ShowSet(paths);
 }
 
 COstrelView::ToggleResult COstrelView::ToggleFilterOutput()

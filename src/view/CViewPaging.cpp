@@ -155,6 +155,41 @@ bool CViewPaging::StartPaged(std::unique_ptr<CPagedText> paged, QString& error)
     return true;
 }
 
+bool CViewPaging::ShowSet(const QStringList& paths)
+{
+    COstrelView& view = m_View;
+    view.m_Loading.Stop();
+    Stop();
+    view.m_Following.StopWatching();
+    view.m_Following.SetChangedOnDisk(false);
+    view.m_bTextIncomplete = false;
+    std::vector<RotatedSetText::SkippedMember> skipped;
+    QString error;
+    const bool started = StartSet(paths, skipped, error);
+    if (!started) {
+        const QString path = skipped.empty() ? paths.value(0) : QFile::decodeName(skipped.front().Path.c_str());
+        view.Report(
+            {QStringLiteral("Ostrel"), COstrelView::FailedToOpenMessage(path, error), CProblemReport::Kind::Warning});
+        return false;
+    }
+    if (!skipped.empty()) {
+        // The rest of the set is shown all the same; the files left out are named once.
+        QString list;
+        for (const RotatedSetText::SkippedMember& member : skipped)
+            list += QFile::decodeName(member.Path.c_str()) % QStringLiteral(": ") %
+                    QString::fromLocal8Bit(member.Reason.c_str()) % u'\n';
+        list.chop(1);
+        view.Report({QStringLiteral("Ostrel"),
+                     QStringLiteral("Some files of the rotated set cannot be read and are left out:\n\n%1").arg(list),
+                     CProblemReport::Kind::Warning});
+    }
+    if (view.m_bPendingFileEnd) {
+        view.m_bPendingFileEnd = false;
+        m_pPaged->ShowEnd();
+    }
+    return true;
+}
+
 bool CViewPaging::StartSet(const QStringList& paths, std::vector<RotatedSetText::SkippedMember>& skipped,
                            QString& error)
 {

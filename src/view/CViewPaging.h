@@ -36,6 +36,9 @@ public:
     // The files of a rotated set shown as one text, oldest first; false with the first file's
     // reason when none of them can be read. Files that cannot be read are left out and listed.
     bool StartSet(const QStringList& paths, std::vector<RotatedSetText::SkippedMember>& skipped, QString& error);
+    // Shows the set in place of what the view showed; false, with the reason reported, when no
+    // file of it can be read. The files left out are reported once.
+    bool ShowSet(const QStringList& paths);
     bool IsRotatedSet() const { return m_pSet != nullptr; }
     // The paged view of a file at or above the threshold, or of a compressed file; false when it is
     // smaller (or cannot be read).
