@@ -67,7 +67,7 @@ std::string ReadEverything(const IndexedText& text, std::size_t chunk)
     }
 }
 
-struct MemberSpec
+struct MemberPlan
 {
     const char* Name;
     int Lines;
@@ -76,7 +76,7 @@ struct MemberSpec
 };
 
 // Dated and numbered members, plain and packed, some without a final line feed, one empty.
-const MemberSpec MixedSet[] = {
+const MemberPlan MixedSet[] = {
     {"app.log-20261201.gz", 3000, true, "gzip -c"},
     {"app.log.4.zst", 2500, false, "zstd -q -c"},
     {"app.log.3", 0, false, ""},
@@ -92,12 +92,12 @@ protected:
     std::vector<std::string> WriteSet(const TempDir& dir, std::string& expected, std::vector<std::int64_t>& firsts)
     {
         std::vector<std::string> paths;
-        for (const MemberSpec& spec : MixedSet) {
-            const std::string text = MemberText(spec.Name, spec.Lines, spec.FinalLineFeed);
-            paths.push_back(WritePacked(dir, spec.Name, text, spec.Command));
+        for (const MemberPlan& member : MixedSet) {
+            const std::string text = MemberText(member.Name, member.Lines, member.FinalLineFeed);
+            paths.push_back(WritePacked(dir, member.Name, text, member.Command));
             firsts.push_back(static_cast<std::int64_t>(std::count(expected.begin(), expected.end(), '\n')));
             expected += text;
-            if (!text.empty() && text.back() != '\n' && &spec != &MixedSet[std::size(MixedSet) - 1])
+            if (!text.empty() && text.back() != '\n' && &member != &MixedSet[std::size(MixedSet) - 1])
                 expected += '\n';
         }
         return paths;
