@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include "app/NumberedSettings.h"
+
 namespace {
 const QString RecentCommandGroup = QStringLiteral("Recent Command List");
 } // namespace
@@ -55,27 +57,16 @@ void CCommandOutputDlg::UpdateOkButton()
 QStringList CCommandOutputDlg::ReadRecentCommands(QSettings& settings)
 {
     QStringList commands;
-    settings.beginGroup(RecentCommandGroup);
-    for (int i = 1; i <= MaxRecentCommands; ++i) {
-        const QString command = settings.value(QStringLiteral("Command%1").arg(i)).toString();
+    for (const QString& command :
+         ReadNumberedValues(settings, RecentCommandGroup, QStringLiteral("Command"), MaxRecentCommands))
         if (!command.trimmed().isEmpty() && !commands.contains(command))
             commands.append(command);
-    }
-    settings.endGroup();
     return commands;
 }
 
 void CCommandOutputDlg::WriteRecentCommands(QSettings& settings, const QStringList& commands)
 {
-    settings.beginGroup(RecentCommandGroup);
-    for (int i = 1; i <= MaxRecentCommands; ++i) {
-        const QString key = QStringLiteral("Command%1").arg(i);
-        if (i <= commands.size())
-            settings.setValue(key, commands.at(i - 1));
-        else
-            settings.remove(key);
-    }
-    settings.endGroup();
+    WriteNumberedValues(settings, RecentCommandGroup, QStringLiteral("Command"), commands, MaxRecentCommands);
 }
 
 QStringList CCommandOutputDlg::WithRecentCommand(QStringList commands, const QString& command)

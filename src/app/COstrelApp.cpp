@@ -16,6 +16,7 @@
 #include "app/CSession.h"
 #include "app/CSingleInstance.h"
 #include "app/CStreamOpener.h"
+#include "app/NumberedSettings.h"
 #include "document/COstrelDoc.h"
 #include "view/COstrelSettings.h"
 #include "view/CViewAccessibility.h"
@@ -142,14 +143,7 @@ void COstrelApp::ReadSettings(QSettings& settings)
     m_strOpenFolder = settings.value(QStringLiteral("OpenFolder")).toString();
     settings.endGroup();
 
-    m_RecentFiles.clear();
-    settings.beginGroup(RecentFileGroup);
-    for (int i = 1; i <= MaxRecentFiles; ++i) {
-        const QString path = settings.value(QStringLiteral("File%1").arg(i)).toString();
-        if (!path.isEmpty())
-            m_RecentFiles.append(path);
-    }
-    settings.endGroup();
+    m_RecentFiles = ReadNumberedValues(settings, RecentFileGroup, QStringLiteral("File"), MaxRecentFiles);
     Q_EMIT RecentFileListChanged();
 }
 
@@ -174,15 +168,7 @@ void COstrelApp::WriteSettings(QSettings& settings) const
         settings.setValue(QStringLiteral("OpenFolder"), m_strOpenFolder);
     settings.endGroup();
 
-    settings.beginGroup(RecentFileGroup);
-    for (int i = 1; i <= MaxRecentFiles; ++i) {
-        const QString key = QStringLiteral("File%1").arg(i);
-        if (i <= m_RecentFiles.size())
-            settings.setValue(key, m_RecentFiles.at(i - 1));
-        else
-            settings.remove(key);
-    }
-    settings.endGroup();
+    WriteNumberedValues(settings, RecentFileGroup, QStringLiteral("File"), m_RecentFiles, MaxRecentFiles);
     settings.sync();
 }
 

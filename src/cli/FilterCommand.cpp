@@ -9,8 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "cli/DescriptorWriting.h"
 #include "cli/MergeCommand.h"
+#include "files/DescriptorWriting.h"
 #include "filtering/FileChangeTexts.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterSettings.h"

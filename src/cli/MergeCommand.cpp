@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "cli/DescriptorWriting.h"
 #include "cli/FilterCommand.h"
+#include "files/DescriptorWriting.h"
 #include "filtering/FilterEngine.h"
 #include "time/MergedLogInput.h"
 #include "time/MergedLogReader.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/DescriptorWriting.h"
+#include "files/DescriptorWriting.h"
 
 #include <cerrno>
 #include <unistd.h>

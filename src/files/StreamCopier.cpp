@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "files/DescriptorWriting.h"
+
 StreamCopier::StreamCopier(int sourceFd, int targetFd, EndHandler onEnd)
     : m_nSource(sourceFd), m_nTarget(targetFd), m_nWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       m_OnEnd(std::move(onEnd)), m_Thread([this](std::stop_token stop) { Run(std::move(stop)); })
@@ -28,22 +30,6 @@ void StreamCopier::Stop()
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = ::write(m_nWakeFd, &one, sizeof one);
     }
-}
-
-int StreamCopier::WriteAll(const char* bytes, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(m_nTarget, bytes, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-        m_nBytes.fetch_add(static_cast<std::uint64_t>(written), std::memory_order_relaxed);
-    }
-    return 0;
 }
 
 void StreamCopier::Run(std::stop_token stop)
@@ -88,9 +74,11 @@ void StreamCopier::Run(std::stop_token stop)
         }
         if (got == 0)
             break;
-        if (const int failed = WriteAll(buffer.data(), static_cast<std::size_t>(got)); failed != 0) {
+        if (!WriteAll(m_nTarget, buffer.data(), static_cast<std::size_t>(got))) {
             end = End::WriteFailed;
-            error = failed;
+            error = errno;
+        } else {
+            m_nBytes.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
         }
     }
     m_bEnded.store(true, std::memory_order_release);

@@ -41,8 +41,6 @@ public:
 
 private:
     void Run(std::stop_token stop);
-    // Writes all of the bytes; 0 or errno.
-    int WriteAll(const char* bytes, std::size_t size);
 
     int m_nSource;
     int m_nTarget;

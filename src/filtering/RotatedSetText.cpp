@@ -113,40 +113,35 @@ RotatedSetText::Span RotatedSetText::NextSpanLocked() const
     return span;
 }
 
-RotatedSetText::Span RotatedSetText::SpanOfLine(std::int64_t line) const
+template <typename Position>
+RotatedSetText::Span RotatedSetText::SpanAt(Position at, Position Placed::*start, Position Placed::*extent,
+                                            Position Span::*nextStart) const
 {
     std::lock_guard lock(m_mutex);
     const Span next = NextSpanLocked();
-    if (next.Member >= 0 && line >= next.FirstLine)
+    if (next.Member >= 0 && at >= next.*nextStart)
         return next;
-    // The last member starting at or before the line that has lines of its own; the last member
-    // always counts, as its final line is there even when empty.
+    // The last member starting at or before the position that has some of its own; the last
+    // member always counts, as its final line is there even when empty.
     Span found = next;
     for (std::size_t i = 0; i < m_Placed.size(); ++i) {
         const bool isLast = i + 1 == m_Members.size();
-        if (m_Placed[i].FirstLine > line)
+        if (m_Placed[i].*start > at)
             break;
-        if (m_Placed[i].Lines > 0 || isLast)
+        if (m_Placed[i].*extent > 0 || isLast)
             found = SpanOfPlacedLocked(i);
     }
     return found;
 }
 
+RotatedSetText::Span RotatedSetText::SpanOfLine(std::int64_t line) const
+{
+    return SpanAt(line, &Placed::FirstLine, &Placed::Lines, &Span::FirstLine);
+}
+
 RotatedSetText::Span RotatedSetText::SpanOfOffset(std::uint64_t offset) const
 {
-    std::lock_guard lock(m_mutex);
-    const Span next = NextSpanLocked();
-    if (next.Member >= 0 && offset >= next.Offset)
-        return next;
-    Span found = next;
-    for (std::size_t i = 0; i < m_Placed.size(); ++i) {
-        const bool isLast = i + 1 == m_Members.size();
-        if (m_Placed[i].Offset > offset)
-            break;
-        if (m_Placed[i].Bytes > 0 || isLast)
-            found = SpanOfPlacedLocked(i);
-    }
-    return found;
+    return SpanAt(offset, &Placed::Offset, &Placed::Bytes, &Span::Offset);
 }
 
 std::int64_t RotatedSetText::ReadRange(std::uint64_t offset, char* buffer, std::size_t size, int& error) const

@@ -110,6 +110,10 @@ private:
     // The span of the member after the placed ones, at the end of the placed text.
     Span NextSpanLocked() const;
     Span SpanOfPlacedLocked(std::size_t member) const;
+    // The member holding a position of the set (start and extent: the placed member's line or
+    // offset fields, nextStart the span's) under the lock.
+    template <typename Position>
+    Span SpanAt(Position at, Position Placed::*start, Position Placed::*extent, Position Span::*nextStart) const;
 
     std::vector<std::string> m_Paths;
     std::vector<SkippedMember> m_Skipped;
