@@ -16,8 +16,8 @@ QStringList ReadNumberedValues(QSettings& settings, const QString& group, const 
     return values;
 }
 
-void WriteNumberedValues(QSettings& settings, const QString& group, const QString& keyPrefix,
-                         const QStringList& values, int count)
+void WriteNumberedValues(QSettings& settings, const QString& group, const QString& keyPrefix, const QStringList& values,
+                         int count)
 {
     settings.beginGroup(group);
     for (int i = 1; i <= count; ++i) {

@@ -11,5 +11,5 @@ class QSettings;
 // The values that are not empty, in the order of their numbers, of keys 1 to count.
 QStringList ReadNumberedValues(QSettings& settings, const QString& group, const QString& keyPrefix, int count);
 // Writes the first count values to keys 1, 2, ... and removes the keys past them.
-void WriteNumberedValues(QSettings& settings, const QString& group, const QString& keyPrefix,
-                         const QStringList& values, int count);
+void WriteNumberedValues(QSettings& settings, const QString& group, const QString& keyPrefix, const QStringList& values,
+                         int count);
