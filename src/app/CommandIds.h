@@ -36,6 +36,7 @@ constexpr int ViewFollow = 32792;
 constexpr int EditFindPrevious = 32793;
 constexpr int FileOpenCommandOutput = 32794;
 constexpr int FileStopCommand = 32795;
+constexpr int ViewRecords = 32820;
 constexpr int ViewToolbars = 59392;
 constexpr int ViewStatusBar = 59393;
 constexpr int AppAbout = 57664;
