@@ -2,6 +2,7 @@
 #include "app/CommandTable.h"
 
 #include "app/CommandIds.h"
+#include "filterui/HighlightCommands.h"
 #include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
 
@@ -61,6 +62,11 @@ const CommandEntry Commands[] = {
      "Show what is written to the file as it comes, filtered or not\nFollow", nullptr, nullptr, true},
     {ViewLineNumbers, "viewLineNumbersAction", "&Line Numbers", "",
      "Show or hide the file's line numbers beside the text\nLine Numbers", nullptr, nullptr, true},
+    {ViewHighlights, "viewHighlightsAction", "&Highlights...", "",
+     "Colour chosen texts wherever the views show them\nHighlights"},
+    {ViewHighlightSelection, "viewHighlightSelectionAction", "Highlight Se&lection", "Ctrl+Shift+H",
+     "Highlight every occurrence of the selected text in the next colour\nHighlight Selection", nullptr,
+     RunHighlightSelectionCommand},
     {ViewStatusBar, "viewStatusBarAction", "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", nullptr,
      nullptr, true},
     {AppAbout, "appAboutAction", "&About Ostrel...", "",
