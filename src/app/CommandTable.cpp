@@ -64,7 +64,7 @@ const CommandEntry Commands[] = {
      "Show or hide the file's line numbers beside the text\nLine Numbers", nullptr, nullptr, true},
     {ViewHighlights, "viewHighlightsAction", "&Highlights...", "",
      "Colour chosen texts wherever the views show them\nHighlights"},
-    {ViewHighlightSelection, "viewHighlightSelectionAction", "Highlight Se&lection", "Ctrl+Shift+H",
+    {ViewHighlightSelection, "viewHighlightSelectionAction", "Highlight S&election", "Ctrl+Shift+H",
      "Highlight every occurrence of the selected text in the next colour\nHighlight Selection", nullptr,
      RunHighlightSelectionCommand},
     {ViewStatusBar, "viewStatusBarAction", "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", nullptr,

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSaveFile>
@@ -48,6 +49,10 @@ QIcon Swatch(std::uint32_t rgb)
 {
     QPixmap pixmap(16, 16);
     pixmap.fill(ToColor(rgb));
+    // A frame, so that a colour near the button's own still shows.
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawRect(0, 0, 15, 15);
     return QIcon(pixmap);
 }
 
@@ -171,6 +176,8 @@ void CHighlightsDlg::InsertRow(int row, const HighlightRule& rule)
     m_bFilling = true;
     m_pTable->insertRow(row);
     auto* text = new QTableWidgetItem(QString::fromStdString(rule.Pattern));
+    // Never drawn as selected: the text shows the rule's colours, the other cells the current row.
+    text->setFlags(Qt::ItemIsEnabled | Qt::ItemIsEditable);
     text->setData(ForeRole, static_cast<uint>(rule.Fore));
     text->setData(BackRole, static_cast<uint>(rule.Back));
     m_pTable->setItem(row, TextColumn, text);

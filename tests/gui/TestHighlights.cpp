@@ -39,7 +39,7 @@ void TestHighlights::viewMenuOffersTheCommands()
     QStringList items;
     for (QAction* action : frame.findChild<QMenu*>(u"viewMenu"_s)->actions())
         items.append(action->text());
-    QVERIFY2(items.contains(u"&Highlights..."_s) && items.contains(u"Highlight Se&lection"_s),
+    QVERIFY2(items.contains(u"&Highlights..."_s) && items.contains(u"Highlight S&election"_s),
              qPrintable(items.join(u' ')));
     QAction* selection = frame.GetCommand(CommandId::ViewHighlightSelection);
     QCOMPARE(selection->shortcut(), QKeySequence(u"Ctrl+Shift+H"_s));
