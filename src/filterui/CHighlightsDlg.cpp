@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -153,7 +154,15 @@ CHighlightsDlg::CHighlightsDlg(ILogWorkspace& workspace, std::vector<HighlightRu
         if (!m_bFilling)
             UpdateState();
     });
-    connect(m_pTable, &QTableWidget::currentCellChanged, this, [this] { UpdateState(); });
+    connect(m_pTable, &QTableWidget::currentCellChanged, this, [this](int row) {
+        // The text cell is never drawn selected; the current rule's other cells show its row.
+        QItemSelectionModel* selection = m_pTable->selectionModel();
+        if (row >= 0)
+            selection->select(QItemSelection(m_pTable->model()->index(row, ExpressionColumn),
+                                             m_pTable->model()->index(row, CaseColumn)),
+                              QItemSelectionModel::ClearAndSelect);
+        UpdateState();
+    });
 
     SetRules(rules);
 }
