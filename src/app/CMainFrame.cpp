@@ -30,10 +30,12 @@
 #include "app/CWindowsDlg.h"
 #include "app/CommandIds.h"
 #include "app/CommandStates.h"
+#include "app/HighlightSettings.h"
 #include "document/COstrelDoc.h"
 #include "document/CStreamCapture.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "filterui/CFilteringProgressDlg.h"
+#include "filterui/HighlightCommands.h"
 #include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
 #include "view/FilterOutputCommands.h"
@@ -90,6 +92,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     SetApplicationLook(m_pLooks->Get());
     m_pMenus->Show(false);
     UpdateCommandUI();
+
+    COstrelSettings settings;
+    m_HighlightRules = ReadHighlightSettings(settings);
 
     m_ModifiedTimer.setInterval(ModifiedTimerPeriodMs);
     connect(&m_ModifiedTimer, &QTimer::timeout, this, &CMainFrame::OnModifiedTimer);
@@ -176,6 +181,7 @@ void CMainFrame::ConnectCommands()
     onTriggered(PreviousPane, [this] { OnNextPane(-1); });
     onTriggered(ViewCustomize, [this] { ShowCustomizeDialog(); });
     onTriggered(WindowManager, [this] { OnWindowsDialog(); });
+    onTriggered(ViewHighlights, [this] { ShowHighlightsDialog(*this); });
 
     connect(GetCommand(ViewFollow), &QAction::triggered, this, &CMainFrame::OnFollow);
     connect(GetCommand(ViewRecords), &QAction::triggered, this, &CMainFrame::OnRecords);
@@ -214,11 +220,13 @@ void CMainFrame::CreateToolBar()
                                                     ViewFollow, EditCut, EditCopy, EditPaste, 0, FilePrint, AppAbout});
     // Commands without an image of their own take the user images in menu order.
     QList<int> withoutImage;
-    // The stream commands came after the user image strips were laid out: they take none, so a
-    // strip made for the menus before still gives each command its image.
+    // Commands that came after the user image strips were laid out take none, so a strip made for
+    // the menus before still gives each command its image.
+    static const QList<int> laterCommands{FileOpenCommandOutput, FileStopCommand, ViewRecords, ViewHighlights,
+                                          ViewHighlightSelection};
     for (QAction* command : GetMenuCommands()) {
         const int id = command->data().toInt();
-        if (command->icon().isNull() && id != FileOpenCommandOutput && id != FileStopCommand)
+        if (command->icon().isNull() && !laterCommands.contains(id))
             withoutImage.append(id);
     }
     m_pToolBarManager->SetUserImageCommands(withoutImage);
@@ -396,6 +404,15 @@ void CMainFrame::OnToggleFilterOutput()
         return;
     document->ToggleFilterOutput(GetExcludeMatches());
     UpdateCommandUI();
+}
+
+void CMainFrame::SetHighlightRules(const std::vector<HighlightRule>& rules)
+{
+    m_HighlightRules = rules;
+    COstrelSettings settings;
+    WriteHighlightSettings(settings, rules);
+    for (CChildFrame* frame : m_pDocumentArea->GetChildFrames())
+        frame->GetView()->RefreshMarks();
 }
 
 void CMainFrame::OnLineNumbers(bool shown)

@@ -79,6 +79,9 @@ public:
     bool GetShowLineNumbers() const override;
     bool GetToolTipsEnabled() const override;
     void SetToolTipsEnabled(bool enabled) override;
+    const std::vector<HighlightRule>& GetHighlightRules() const override { return m_HighlightRules; }
+    // Stores the rules at once and has every tab show them.
+    void SetHighlightRules(const std::vector<HighlightRule>& rules) override;
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
     // A message box without an owner, as the program's messages are.
     void ReportProblem(const CProblemReport& problem) override;
@@ -165,4 +168,5 @@ private:
     QPointer<CCustomizeDlg> m_pCustomizeDlg;
     COstrelView* m_pConnectedView = nullptr;
     QTimer m_ModifiedTimer;
+    std::vector<HighlightRule> m_HighlightRules;
 };

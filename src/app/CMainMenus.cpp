@@ -77,6 +77,9 @@ void CMainMenus::CreateViewMenu(const FillMenu& fillToolBarsMenu)
                      [fillToolBarsMenu, toolbars] { fillToolBarsMenu(toolbars); });
     for (int id : {ViewStatusBar, ViewLineNumbers, ViewFollow, ViewRecords, WindowManager})
         m_pViewMenu->addAction(m_Commands.Get(id));
+    m_pViewMenu->addSeparator();
+    for (int id : {ViewHighlights, ViewHighlightSelection})
+        m_pViewMenu->addAction(m_Commands.Get(id));
     QMenu* looks = m_pViewMenu->addMenu(QStringLiteral("&Application Look"));
     looks->setObjectName(QStringLiteral("applicationLookMenu"));
     for (int id : CApplicationLooks::PlainLookIds)

@@ -16,7 +16,7 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     using namespace CommandId;
     const auto enable = [&commands](int id, bool enabled) { commands.Get(id)->setEnabled(enabled); };
     const bool hasView = view != nullptr;
-    for (int id : {FileClose, FilePrint, FilePrintPreview, WordWrap, FormatFont})
+    for (int id : {FileClose, FilePrint, FilePrintPreview, WordWrap, FormatFont, ViewHighlightSelection})
         enable(id, hasView);
     // A stream that still writes its file is saved once it has ended.
     const bool streaming = hasView && view->IsStreamReadOnly();

@@ -2,6 +2,7 @@
 #include "app/CommandTable.h"
 
 #include "app/CommandIds.h"
+#include "filterui/HighlightCommands.h"
 #include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
 
@@ -63,6 +64,11 @@ const CommandEntry Commands[] = {
      "Filter whole records: a line without a timestamp belongs to the line above it\nRecords", nullptr, nullptr, true},
     {ViewLineNumbers, "viewLineNumbersAction", "&Line Numbers", "",
      "Show or hide the file's line numbers beside the text\nLine Numbers", nullptr, nullptr, true},
+    {ViewHighlights, "viewHighlightsAction", "&Highlights...", "",
+     "Colour chosen texts wherever the views show them\nHighlights"},
+    {ViewHighlightSelection, "viewHighlightSelectionAction", "Highlight S&election", "Ctrl+Shift+H",
+     "Highlight every occurrence of the selected text in the next colour\nHighlight Selection", nullptr,
+     RunHighlightSelectionCommand},
     {ViewStatusBar, "viewStatusBarAction", "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", nullptr,
      nullptr, true},
     {AppAbout, "appAboutAction", "&About Ostrel...", "",

@@ -506,3 +506,15 @@ void CEditor::ClearIndicator(std::int64_t start, std::int64_t length)
 {
     Send(Sci::SCI_INDICATORCLEARRANGE, W(start), L(length));
 }
+
+void CEditor::SetIndicatorColourByValue(int indicator, int outlineAlpha)
+{
+    const auto number = static_cast<unsigned long>(indicator);
+    Send(Sci::SCI_INDICSETFLAGS, number, static_cast<long>(Sci::SC_INDICFLAG_VALUEBEFORE));
+    Send(Sci::SCI_INDICSETOUTLINEALPHA, number, static_cast<long>(outlineAlpha));
+}
+
+void CEditor::SetIndicatorValue(int value)
+{
+    Send(Sci::SCI_SETINDICATORVALUE, static_cast<unsigned long>(value));
+}

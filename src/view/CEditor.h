@@ -156,6 +156,10 @@ public:
     void SetCurrentIndicator(int indicator);
     void FillIndicator(std::int64_t start, std::int64_t length);
     void ClearIndicator(std::int64_t start, std::int64_t length);
+    // An indicator drawn in the colour of each range's value (SetIndicatorValue) rather than its own.
+    void SetIndicatorColourByValue(int indicator, int outlineAlpha);
+    // The value the next FillIndicator gives its range.
+    void SetIndicatorValue(int value);
 
 private:
     long Send(unsigned message, unsigned long wParam = 0, long lParam = 0) const;

@@ -26,6 +26,7 @@
 #include "view/CLineNumberMargin.h"
 #include "view/CMatchHighlighter.h"
 #include "view/CPagedText.h"
+#include "view/CRuleHighlighter.h"
 #include "view/CViewAccessibility.h"
 #include "view/CViewPrinting.h"
 #include "view/ILogWorkspace.h"
@@ -55,6 +56,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     m_pMargin = std::make_unique<CLineNumberMargin>(*this);
     m_pMargin->SetShown(m_pWorkspace && m_pWorkspace->GetShowLineNumbers());
     m_pHighlighter = std::make_unique<CMatchHighlighter>(*this);
+    m_pRuleHighlighter = std::make_unique<CRuleHighlighter>(*this);
     m_Editor.SetScrollWidth(1, true);
     setWrapMode(QsciScintilla::WrapNone);
     // The caret's line stays marked while the focus is elsewhere: Go To's target is easy to see.
@@ -328,12 +330,16 @@ void COstrelView::RefreshMarks()
         m_pHighlighter->SetFilters(
             MakeFilterRun(m_pDocument->GetFilterSettings(), std::string(), LocaleTextEncoding()));
     m_pHighlighter->Refresh();
+    if (m_pWorkspace)
+        m_pRuleHighlighter->SetRules(m_pWorkspace->GetHighlightRules());
+    m_pRuleHighlighter->Refresh();
 }
 
 void COstrelView::NoteLinesAppended()
 {
     m_pMargin->Refresh();
     m_pHighlighter->Invalidate();
+    m_pRuleHighlighter->Invalidate();
     RefreshMarks();
 }
 
@@ -387,6 +393,7 @@ void COstrelView::UpdateMarginNumbering()
     if (!m_pMargin)
         return;
     m_pHighlighter->Invalidate();
+    m_pRuleHighlighter->Invalidate();
     const CPagedText* paged = GetPagedText();
     const ShownText& shown = Shown();
     if (!paged && shown.IsNumberedByPlace()) {

@@ -25,6 +25,7 @@
 class COstrelDoc;
 class CLineNumberMargin;
 class CMatchHighlighter;
+class CRuleHighlighter;
 class CPagedText;
 class ILogWorkspace;
 struct CProblemReport;
@@ -199,10 +200,11 @@ public:
     // The same, with the filter that kept the line (-1: none, or not filter output).
     std::int64_t FileLineOfViewLine(std::int64_t viewLine, bool& isContext, int& filter) const;
     void SetLineNumbersShown(bool shown);
-    // Marks what the document's filters match in the lines on screen (after scrolling, new text,
-    // or a change of the filters).
+    // Marks what the document's filters and the workspace's highlight rules match in the lines on
+    // screen (after scrolling, new text, or a change of the filters or the rules).
     void RefreshMarks();
     const CMatchHighlighter& GetHighlighter() const { return *m_pHighlighter; }
+    const CRuleHighlighter& GetRuleHighlighter() const { return *m_pRuleHighlighter; }
     bool GetLineNumbersShown() const;
     int GetWordWrap() const { return m_Paging.GetWordWrap(); }
     // The caret goes to the start. A text beyond WrappedEditorLimit wraps in the paged view (read
@@ -340,6 +342,7 @@ private:
     CViewLooks m_Looks;
     std::unique_ptr<CLineNumberMargin> m_pMargin;
     std::unique_ptr<CMatchHighlighter> m_pHighlighter;
+    std::unique_ptr<CRuleHighlighter> m_pRuleHighlighter;
     CViewLoading m_Loading;
     CViewPaging m_Paging;
     CFilterOutputText m_Output;

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QObject>
 #include <QString>
+
+#include "filtering/HighlightRules.h"
 
 class CFilteringRun;
 class COstrelDoc;
@@ -90,6 +93,10 @@ public:
     // Whether the filter dialog shows its tooltips; kept in memory until exit.
     virtual bool GetToolTipsEnabled() const = 0;
     virtual void SetToolTipsEnabled(bool enabled) = 0;
+    // The highlight rules every view colours its lines with, kept with the settings.
+    virtual const std::vector<HighlightRule>& GetHighlightRules() const = 0;
+    // Keeps new rules and has every open view show them.
+    virtual void SetHighlightRules(const std::vector<HighlightRule>& rules) = 0;
     virtual CWorkspaceSignals& GetSignals() = 0;
     // Shows a problem; returns once the user has seen it.
     virtual void ReportProblem(const CProblemReport& problem) = 0;

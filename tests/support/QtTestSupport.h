@@ -86,6 +86,14 @@ public:
     void SetFilterThreadCount(unsigned threads) { m_nFilterThreads = threads; }
     bool GetToolTipsEnabled() const override { return m_bToolTipsEnabled; }
     void SetToolTipsEnabled(bool enabled) override { m_bToolTipsEnabled = enabled; }
+    const std::vector<HighlightRule>& GetHighlightRules() const override { return m_HighlightRules; }
+    // Kept in memory; every open view shows them at once, as in the main window.
+    void SetHighlightRules(const std::vector<HighlightRule>& rules) override
+    {
+        m_HighlightRules = rules;
+        for (const auto& entry : m_Documents)
+            entry.second->RefreshMarks();
+    }
     CWorkspaceSignals& GetSignals() override { return m_Signals; }
     // Problems are kept for the test to look at; none is shown.
     void ReportProblem(const CProblemReport& problem) override { m_Reports.push_back(problem); }
@@ -177,6 +185,7 @@ private:
     std::int64_t m_nPagedViewThreshold = 0;
     unsigned m_nFilterThreads = 0;
     bool m_bShowLineNumbers = false;
+    std::vector<HighlightRule> m_HighlightRules;
     CWorkspaceSignals m_Signals;
     std::vector<CProblemReport> m_Reports;
     std::vector<CQuestion> m_Questions;
