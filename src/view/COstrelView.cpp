@@ -27,6 +27,7 @@
 #include "view/CMatchHighlighter.h"
 #include "view/CPagedText.h"
 #include "view/CViewAccessibility.h"
+#include "view/CViewBookmarks.h"
 #include "view/CViewPrinting.h"
 #include "view/ILogWorkspace.h"
 #include "view/ProblemReports.h"
@@ -55,6 +56,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     m_pMargin = std::make_unique<CLineNumberMargin>(*this);
     m_pMargin->SetShown(m_pWorkspace && m_pWorkspace->GetShowLineNumbers());
     m_pHighlighter = std::make_unique<CMatchHighlighter>(*this);
+    m_pBookmarks = std::make_unique<CViewBookmarks>(*this);
     m_Editor.SetScrollWidth(1, true);
     setWrapMode(QsciScintilla::WrapNone);
     // The caret's line stays marked while the focus is elsewhere: Go To's target is easy to see.
@@ -328,6 +330,7 @@ void COstrelView::RefreshMarks()
         m_pHighlighter->SetFilters(
             MakeFilterRun(m_pDocument->GetFilterSettings(), std::string(), LocaleTextEncoding()));
     m_pHighlighter->Refresh();
+    m_pBookmarks->Refresh();
 }
 
 void COstrelView::NoteLinesAppended()

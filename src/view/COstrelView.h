@@ -25,6 +25,7 @@
 class COstrelDoc;
 class CLineNumberMargin;
 class CMatchHighlighter;
+class CViewBookmarks;
 class CPagedText;
 class ILogWorkspace;
 struct CProblemReport;
@@ -203,6 +204,8 @@ public:
     // or a change of the filters).
     void RefreshMarks();
     const CMatchHighlighter& GetHighlighter() const { return *m_pHighlighter; }
+    // The document's bookmarks as this view shows them and goes to them.
+    CViewBookmarks& GetBookmarks() { return *m_pBookmarks; }
     bool GetLineNumbersShown() const;
     int GetWordWrap() const { return m_Paging.GetWordWrap(); }
     // The caret goes to the start. A text beyond WrappedEditorLimit wraps in the paged view (read
@@ -338,6 +341,7 @@ private:
     CViewLooks m_Looks;
     std::unique_ptr<CLineNumberMargin> m_pMargin;
     std::unique_ptr<CMatchHighlighter> m_pHighlighter;
+    std::unique_ptr<CViewBookmarks> m_pBookmarks;
     CViewLoading m_Loading;
     CViewPaging m_Paging;
     CFilterOutputText m_Output;
