@@ -83,6 +83,7 @@ void CBookmarksDlg::FillList()
             current = item;
     }
     m_pList->resizeColumnToContents(0);
+    m_pList->setColumnWidth(0, m_pList->columnWidth(0) + m_pList->fontMetrics().averageCharWidth() * 2);
     if (current)
         m_pList->setCurrentItem(current);
     m_pNoteLabel->setText(m_pList->topLevelItemCount() == 0
