@@ -76,7 +76,10 @@ void CBookmarksDlg::FillList()
         if (bookmarks.IsReachable(line)) {
             item->setText(1, bookmarks.TextOf(line));
         } else {
-            item->setText(1, QStringLiteral("(not in the filter output)"));
+            // Its text as it was seen, if it was: the output holds no text of it.
+            const QString seen = bookmarks.TextOf(line);
+            item->setText(1, seen.isEmpty() ? QStringLiteral("(not in the filter output)")
+                                            : QStringLiteral("(not in the filter output) ") + seen);
             item->setDisabled(true);
         }
         if (!current || line <= caretLine)

@@ -242,6 +242,29 @@ void TestBookmarks::filterOutputShowsOnlyKeptBookmarks()
     QTRY_VERIFY(View()->GetShowsFilteredText());
     QTRY_COMPARE(MarkedViewLines(6), (Lines{0, 1, 3}));
     QCOMPARE(Marked(), (Lines{10, 15, 20, 40}));
+    // The list greys the line the output does not hold, and Go To cannot take it.
+    QStringList rows;
+    QList<bool> enabled;
+    bool goToOnGreyed = true;
+    auto seen = TestSupport::OnNextModal([&](QWidget* dialog) {
+        auto* list = dialog->findChild<QTreeWidget*>(u"bookmarkList"_s);
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            rows.append(list->topLevelItem(i)->text(0) + u' ' + list->topLevelItem(i)->text(1));
+            enabled.append(!list->topLevelItem(i)->isDisabled());
+        }
+        // A greyed row may refuse to become current; if it does become current, Go To is off.
+        list->setCurrentItem(list->topLevelItem(1));
+        goToOnGreyed = list->currentItem() == list->topLevelItem(1) &&
+                       dialog->findChild<QPushButton*>(u"goToButton"_s)->isEnabled();
+        dialog->findChild<QPushButton*>(u"closeButton"_s)->click();
+    });
+    Trigger(CommandId::EditBookmarks);
+    QVERIFY(*seen);
+    QCOMPARE(rows, (QStringList{u"10 ERROR line 10"_s, u"15 (not in the filter output) info line 15"_s,
+                                u"20 ERROR line 20"_s, u"40 ERROR line 40"_s}));
+    QCOMPARE(enabled, (QList<bool>{true, false, true, true}));
+    QVERIFY(!goToOnGreyed);
+
     // The end marker line stands for no file line: nothing to toggle there.
     CaretTo(5);
     Trigger(CommandId::EditToggleBookmark);
