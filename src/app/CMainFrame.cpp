@@ -178,6 +178,7 @@ void CMainFrame::ConnectCommands()
     onTriggered(WindowManager, [this] { OnWindowsDialog(); });
 
     connect(GetCommand(ViewFollow), &QAction::triggered, this, &CMainFrame::OnFollow);
+    connect(GetCommand(ViewRecords), &QAction::triggered, this, &CMainFrame::OnRecords);
     // The prompt of the menu item that opened a modal dialog ("Display full pages") would stay in
     // the status bar after the dialog closed: these handlers run once the view's have returned.
     for (int id : {FilePrint, FilePrintPreview, FileSaveAs, FormatFont})
@@ -378,6 +379,13 @@ void CMainFrame::OnFollow(bool follow)
     if (!document)
         return;
     document->SetFollow(follow, GetExcludeMatches());
+    UpdateCommandUI();
+}
+
+void CMainFrame::OnRecords(bool records)
+{
+    if (COstrelDoc* document = GetActiveLogDocument())
+        document->SetRecords(records, GetExcludeMatches());
     UpdateCommandUI();
 }
 

@@ -144,6 +144,7 @@ private:
     void OnLineNumbers(bool shown);
     void OnToggleFilterOutput();
     void OnFollow(bool follow);
+    void OnRecords(bool records);
     void OnFileClose();
     void OnStopCommand();
     void OnFileSave();

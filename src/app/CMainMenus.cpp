@@ -78,7 +78,7 @@ void CMainMenus::CreateViewMenu(const FillMenu& fillToolBarsMenu)
     // Filled when it opens: every toolbar's show/hide action, then Customize...
     QObject::connect(toolbars, &QMenu::aboutToShow, &m_Window,
                      [fillToolBarsMenu, toolbars] { fillToolBarsMenu(toolbars); });
-    for (int id : {ViewStatusBar, ViewLineNumbers, ViewFollow, WindowManager})
+    for (int id : {ViewStatusBar, ViewLineNumbers, ViewFollow, ViewRecords, WindowManager})
         m_pViewMenu->addAction(m_Commands.Get(id));
     QMenu* looks = m_pViewMenu->addMenu(QStringLiteral("&Application Look"));
     looks->setObjectName(QStringLiteral("applicationLookMenu"));

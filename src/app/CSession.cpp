@@ -66,6 +66,7 @@ CSession CSession::Capture(const CDocumentArea& area)
             saved.RotatedSet = document->IsRotatedSet();
             saved.Group = static_cast<int>(groupIndex);
             saved.ExcludeMatches = filters.GetExcludeMatches();
+            saved.Records = document->GetRecords();
             for (int i = 0; i < filters.GetCount(); ++i) {
                 saved.Filters.push_back({QString::fromStdU16String(filters.GetFilterString(i)), filters.GetRegExp(i),
                                          filters.GetCaseSensitive(i), filters.GetOutputBeforeMatch(i),
@@ -95,6 +96,7 @@ CSession CSession::Read(QSettings& settings)
         document.RotatedSet = settings.value(QStringLiteral("RotatedSet")).toInt() != 0;
         document.Group = std::max(0, settings.value(QStringLiteral("Group")).toInt());
         document.ExcludeMatches = settings.value(QStringLiteral("ExcludeMatches")).toInt() != 0;
+        document.Records = settings.value(QStringLiteral("Records")).toInt() != 0;
         const int filters = settings.beginReadArray(QStringLiteral("Filters"));
         for (int f = 0; f < std::min(filters, FilterSettings::MaxFilters); ++f) {
             settings.setArrayIndex(f);
@@ -131,6 +133,8 @@ void CSession::Write(QSettings& settings) const
             settings.setValue(QStringLiteral("RotatedSet"), 1);
         settings.setValue(QStringLiteral("Group"), document.Group);
         settings.setValue(QStringLiteral("ExcludeMatches"), document.ExcludeMatches ? 1 : 0);
+        if (document.Records)
+            settings.setValue(QStringLiteral("Records"), 1);
         settings.beginWriteArray(QStringLiteral("Filters"), static_cast<int>(document.Filters.size()));
         for (std::size_t f = 0; f < document.Filters.size(); ++f) {
             const Filter& filter = document.Filters[f];
@@ -217,6 +221,7 @@ QString CSession::Restore(CMainFrame& frame) const
             filters.SetEnabled(index, filter.Enabled);
         }
         filters.SetExcludeMatches(saved.ExcludeMatches);
+        document->SetRecords(saved.Records, saved.ExcludeMatches);
         document->GetBookmarks().Assign(saved.Bookmarks);
         if (static_cast<int>(i) == m_nActiveDocument)
             active = document;

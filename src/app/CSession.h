@@ -33,6 +33,7 @@ public:
         bool RotatedSet = false; // the set Path belongs to, as one document
         int Group = 0;
         bool ExcludeMatches = false;
+        bool Records = false; // lines without a timestamp belong to the line above
         std::vector<Filter> Filters;
         std::vector<std::int64_t> Bookmarks; // file lines, in order
     };

@@ -40,6 +40,7 @@ constexpr int EditToggleBookmark = 32800;
 constexpr int EditNextBookmark = 32801;
 constexpr int EditPreviousBookmark = 32802;
 constexpr int EditBookmarks = 32803;
+constexpr int ViewRecords = 32820;
 constexpr int ViewToolbars = 59392;
 constexpr int ViewStatusBar = 59393;
 constexpr int AppAbout = 57664;

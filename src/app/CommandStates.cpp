@@ -48,4 +48,7 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     // A rotated set is shown as it was opened.
     enable(ViewFollow, hasView && !view->IsRotatedSet());
     commands.Get(ViewFollow)->setChecked(hasView && view->GetFollow());
+    // Records are decided by the engine, which reads one file; the switch waits for a run under way.
+    enable(ViewRecords, document && !document->IsRotatedSet() && !document->IsFiltering());
+    commands.Get(ViewRecords)->setChecked(document && document->GetRecords());
 }

@@ -68,6 +68,8 @@ const CommandEntry Commands[] = {
 
     {ViewFollow, "viewFollowAction", "F&ollow", "Ctrl+Shift+F",
      "Show what is written to the file as it comes, filtered or not\nFollow", nullptr, nullptr, true},
+    {ViewRecords, "viewRecordsAction", "Lines Without a Timestamp &Belong to the Line Above", "",
+     "Filter whole records: a line without a timestamp belongs to the line above it\nRecords", nullptr, nullptr, true},
     {ViewLineNumbers, "viewLineNumbersAction", "&Line Numbers", "",
      "Show or hide the file's line numbers beside the text\nLine Numbers", nullptr, nullptr, true},
     {ViewStatusBar, "viewStatusBarAction", "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", nullptr,

@@ -68,6 +68,7 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
 
     FilterRun run = MakeFilterRun(settings, QFile::encodeName(document->GetPathName()).toStdString(), encoding);
     run.Follow = view->GetFollow();
+    run.Records = document->GetRecords();
     const std::uint64_t serial = ++m_nRunSerial;
     auto worker = std::make_unique<FilterWorker>(std::move(run), FilterWorker::ErrorReporter{}, [this, serial] {
         QMetaObject::invokeMethod(
@@ -219,6 +220,8 @@ void CFilteringRun::OnFilterFinished()
 {
     if (!m_bRunning || m_bFinishing || m_bFollowing)
         return;
+    if (m_pWorker && m_pWorker->IsNoTimesRecognised() && m_pWorkspace)
+        m_pWorkspace->ShowStatusNote(NoTimesNote);
     if (m_pWorker && m_pWorker->IsCaughtUp() && !m_pWorker->IsWorkerFinished() && !m_bCancelled) {
         // A followed file: the window's part is done, the run goes on with what is appended.
         m_bFollowing = true;

@@ -41,6 +41,9 @@ public:
     static constexpr int AppendBudgetMs = 20;
     static constexpr int RepaintIntervalMs = 200;
     static inline const QString CancelledMarker = QStringLiteral("<<< Filtering Cancelled By User >>>");
+    // The status note of a run of records over a file in which no line begins with a time.
+    static inline const QString NoTimesNote =
+        QStringLiteral("No times were recognised in this file: each line was filtered as a record of its own.");
 
     explicit CFilteringRun(QObject* parent = nullptr);
     // The threads a run uses for the number the user chose: 0 for one per core but one, which

@@ -208,6 +208,18 @@ void COstrelDoc::SetFollow(bool follow, bool excludeMatches)
         ApplyOwnFilters(excludeMatches);
 }
 
+void COstrelDoc::SetRecords(bool records, bool excludeMatches)
+{
+    if (records == m_bRecords)
+        return;
+    m_bRecords = records;
+    if (!m_pView)
+        return;
+    m_pView->ForgetKeptFilterOutput();
+    if (m_pView->GetShowsFilteredText() && m_FilterSettings.GetEnabledCount() > 0 && !IsFiltering())
+        ApplyOwnFilters(excludeMatches);
+}
+
 void COstrelDoc::ToggleFilterOutput(bool excludeMatches)
 {
     if (m_pView && m_pView->ToggleFilterOutput() == COstrelView::ToggleResult::NeedsRun &&

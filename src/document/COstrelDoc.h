@@ -85,6 +85,12 @@ public:
     // Follow on or off. Filter output follows through a run of its own, so switching Follow on
     // while it is shown applies the document's filters anew, with the exclude switch given.
     void SetFollow(bool follow, bool excludeMatches);
+    // Whether the filters decide records: a line without a timestamp belongs to the line above it,
+    // and a record is kept or dropped whole. Changed while filter output is shown, the output is
+    // made anew with the exclude switch given; output kept for the toggle was decided the other
+    // way and is let go.
+    bool GetRecords() const { return m_bRecords; }
+    void SetRecords(bool records, bool excludeMatches);
     // Ctrl+T: the whole file or the filter output, whichever is not shown; output that is not
     // kept, or was made from the file as it was before, is made anew by the document's filters.
     void ToggleFilterOutput(bool excludeMatches);
@@ -143,7 +149,8 @@ private:
     QPointer<CFilteringRun> m_pRun; // the run under way; runs that follow in the background are children too
     bool m_bTitleShowsModified = false;
     bool m_bOutputExcludesMatches = false; // of the last run started
-    bool m_bOpening = false;               // the first load of the file is under way
+    bool m_bRecords = false;
+    bool m_bOpening = false; // the first load of the file is under way
     int m_nTabIndex = -1;
     QPointer<QWidget> m_pTabWindow;
     FilterSettings m_FilterSettings;

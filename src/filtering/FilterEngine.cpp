@@ -7,108 +7,21 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "filtering/CompressedInput.h"
+#include "filtering/BlockLines.h"
+#include "filtering/DescriptorReading.h"
 #include "filtering/FileChangeClassifier.h"
 #include "filtering/FileChangeWaiter.h"
 #include "filtering/FileDescriptor.h"
-#include "filtering/LineFeedCounter.h"
-#include "filtering/Utf16Input.h"
 #include "time/LocalTimeContext.h"
 
 namespace {
 
 constexpr std::size_t BatchFlushSize = 1024 * 1024;
 
-// Reads as much as the file gives, up to size bytes. A read error ends the file: the run keeps
-// what it read rather than retrying a failing device forever. A pipe or device may have nothing
-// to give for a long time: waiting for it looks at the stop request, and a stop ends the file.
-std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool mayBlock, const std::stop_token& stop)
-{
-    for (;;) {
-        if (mayBlock) {
-            pollfd ready{fd, POLLIN, 0};
-            const int result = ::poll(&ready, 1, 100);
-            if (stop.stop_requested())
-                return 0;
-            if (result == 0 || (result < 0 && errno == EINTR))
-                continue;
-        }
-        const ssize_t got = ::read(fd, buffer, size);
-        if (got >= 0)
-            return static_cast<std::size_t>(got);
-        // The descriptor does not block: a pipe with nothing to give yet is waited for above.
-        if (errno == EINTR || (mayBlock && (errno == EAGAIN || errno == EWOULDBLOCK)))
-            continue;
-        return 0;
-    }
-}
-
-const char* FindLineEnd(const char* position, const char* end)
-{
-    const void* lineFeed = std::memchr(position, '\n', static_cast<std::size_t>(end - position));
-    return lineFeed ? static_cast<const char*>(lineFeed) + 1 : end;
-}
-
-// Start of the line that holds position, looking no further back than floor.
-const char* FindLineStart(const char* floor, const char* position)
-{
-    if (position <= floor)
-        return floor;
-    const void* lineFeed = ::memrchr(floor, '\n', static_cast<std::size_t>(position - floor));
-    return lineFeed ? static_cast<const char*>(lineFeed) + 1 : floor;
-}
-
-// Lines in [begin, end), where begin starts a line and end ends one (or the file).
-std::int64_t CountLines(const char* begin, const char* end)
-{
-    if (begin >= end)
-        return 0;
-    return static_cast<std::int64_t>(CountLineFeeds(begin, static_cast<std::size_t>(end - begin))) +
-           (end[-1] != '\n' ? 1 : 0);
-}
-
-// Starts of up to limit lines that end at or before from, newest first, looking no further back
-// than floor (from must start a line or be the block's end).
-void CollectLineStartsBefore(const char* floor, const char* from, std::int64_t limit, std::vector<const char*>& starts)
-{
-    starts.clear();
-    for (const char* start = from; static_cast<std::int64_t>(starts.size()) < limit && start > floor;) {
-        start = FindLineStart(floor, start - 1);
-        starts.push_back(start);
-    }
-}
-
 } // namespace
-
-std::unique_ptr<InputDecoder> MakeInputDecoder(int fd)
-{
-    unsigned char sample[Utf16SampleSize];
-    const ssize_t got = ::pread(fd, sample, sizeof sample, 0);
-    const std::size_t size = got > 0 ? static_cast<std::size_t>(got) : 0;
-    const Compression compression = DetectCompression(sample, size);
-    if (compression != Compression::None)
-        return Decompressor::Make(compression);
-    return Utf16Decoder::Make(DetectUtf16(sample, size));
-}
-
-std::string OpenErrorMessage(const std::string& path, int error)
-{
-    return "ERROR Opening " + path + ": " + std::strerror(error);
-}
-
-std::string OutOfMemoryMessage(const std::string& path)
-{
-    return "ERROR Out of memory while filtering " + path;
-}
-
-std::string TooComplexMessage(std::int64_t lineNumber, const std::string& path)
-{
-    return "The expression is too complex for line " + std::to_string(lineNumber) + " of " + path;
-}
 
 FilterEngine::FilterEngine(FilterRun run, std::size_t blockSize)
     : m_Run(std::move(run)), m_nBlockSize(std::max<std::size_t>(blockSize, 1)), m_Context(256)

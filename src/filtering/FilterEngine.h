@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "filtering/EngineMessages.h"
 #include "filtering/FilterOutput.h"
 #include "filtering/FilterRun.h"
 #include "filtering/InputDecoder.h"
@@ -29,15 +30,6 @@ enum class EngineResult
     Failed,      // the file could not be opened or sized; the error was reported
     OutOfMemory, // memory ran out; the lines handed over before stay, the error was reported
 };
-
-// The message of a file a run cannot open, with the reason in words.
-std::string OpenErrorMessage(const std::string& path, int error);
-// The message of a run that ran out of memory.
-std::string OutOfMemoryMessage(const std::string& path);
-// The message of an expression that needed more work on a line than its budget allows.
-std::string TooComplexMessage(std::int64_t lineNumber, const std::string& path);
-// The decoder a regular file's first bytes call for: an archive's, UTF-16's, or none.
-std::unique_ptr<InputDecoder> MakeInputDecoder(int fd);
 
 // One piece of a regular file that a run decides on its own, beside the runs of the other pieces.
 // It reads from ReadBegin, as many lines before its own first line as an after-context reaches,

@@ -11,9 +11,10 @@ class QueueOutput : public FilterOutput
 {
 public:
     QueueOutput(OutputLineQueue& queue, std::mutex& callbackMutex, const FilterWorker::ErrorReporter& reportError,
-                const bool& callbacksCut, std::atomic<bool>& caughtUp, std::atomic<bool>& fileMissing)
+                const bool& callbacksCut, std::atomic<bool>& caughtUp, std::atomic<bool>& fileMissing,
+                std::atomic<bool>& noTimes)
         : m_Queue(queue), m_CallbackMutex(callbackMutex), m_ReportError(reportError), m_bCallbacksCut(callbacksCut),
-          m_bCaughtUp(caughtUp), m_bFileMissing(fileMissing)
+          m_bCaughtUp(caughtUp), m_bFileMissing(fileMissing), m_bNoTimes(noTimes)
     {}
 
     void WriteLines(OutputBatch&& batch) override { m_Queue.PushOutputLines(std::move(batch)); }
@@ -47,6 +48,8 @@ public:
         }
     }
 
+    void NoteNoTimesRecognised() override { m_bNoTimes.store(true); }
+
 private:
     OutputLineQueue& m_Queue;
     std::mutex& m_CallbackMutex;
@@ -54,6 +57,7 @@ private:
     const bool& m_bCallbacksCut;                      // guarded by m_CallbackMutex
     std::atomic<bool>& m_bCaughtUp;
     std::atomic<bool>& m_bFileMissing;
+    std::atomic<bool>& m_bNoTimes;
 };
 
 } // namespace
@@ -113,7 +117,7 @@ int FilterWorker::GetProgressPercent() const
 void FilterWorker::ThreadMain(const std::shared_ptr<State>& state)
 {
     QueueOutput output(state->Queue, state->CallbackMutex, state->ReportError, state->bCallbacksCut, state->CaughtUp,
-                       state->FileMissing);
+                       state->FileMissing, state->NoTimesRecognised);
     EngineResult result = EngineResult::OutOfMemory;
     try {
         result = state->Engine.Run(state->StopSource.get_token(), output);

@@ -72,6 +72,8 @@ public:
     bool IsCaughtUp() const { return m_pState->CaughtUp.load(); }
     // A followed file is gone; the run waits for its name to come back.
     bool IsFileMissing() const { return m_pState->FileMissing.load(); }
+    // A run of records found no times in the file: each line was decided as a record of its own.
+    bool IsNoTimesRecognised() const { return m_pState->NoTimesRecognised.load(); }
     // How the run ended; meaningful once IsWorkerFinished() is true.
     EngineResult GetResult() const { return m_pState->Result.load(); }
 
@@ -92,6 +94,7 @@ private:
         std::atomic<bool> WorkerFinished{false};
         std::atomic<bool> CaughtUp{false};
         std::atomic<bool> FileMissing{false};
+        std::atomic<bool> NoTimesRecognised{false};
         std::atomic<EngineResult> Result{EngineResult::Finished};
         // Exists before the thread does, so a stop may be requested from any thread (the worker's
         // own included) while the thread starts.

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // Turns the bytes a log file holds into the text its lines are decided on: an archive's
@@ -20,3 +21,6 @@ public:
     // How many of the file's own bytes were used so far: the measure of progress.
     virtual std::uint64_t GetFileBytesUsed() const = 0;
 };
+
+// The decoder a regular file's first bytes call for: an archive's, UTF-16's, or none.
+std::unique_ptr<InputDecoder> MakeInputDecoder(int fd);

@@ -2,6 +2,7 @@
 #include "filtering/ParallelFilterEngine.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <fcntl.h>
 #include <new>
@@ -22,7 +23,19 @@ bool IsStandardInput(const std::string& path)
     return path == "/dev/stdin" || path == "/dev/fd/0" || path == "/proc/self/fd/0";
 }
 
+// Pieces of about this size keep every thread busy while a piece waits for its turn, as long as
+// what a piece keeps fits in its buffer.
+constexpr std::uint64_t PieceSize = 16 * 1024 * 1024;
+constexpr unsigned PiecesPerThread = 16;
+
 } // namespace
+
+unsigned ParallelFilterEngine::PieceCount(std::uint64_t size, unsigned threads)
+{
+    const std::uint64_t bySize = std::min<std::uint64_t>(std::uint64_t{threads} * PiecesPerThread, size / PieceSize);
+    return static_cast<unsigned>(
+        std::min<std::uint64_t>(size / MinChunkSize, std::max<std::uint64_t>(threads, bySize)));
+}
 
 ParallelFilterEngine::ParallelFilterEngine(FilterRun run, unsigned threads, std::size_t blockSize)
     : m_Run(std::move(run)), m_nBlockSize(blockSize)
@@ -102,7 +115,7 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
         maxBefore = std::max<std::int64_t>(maxBefore, filter.OutputBeforeMatch);
         maxAfter = std::max<std::int64_t>(maxAfter, filter.OutputAfterMatch);
     }
-    const unsigned count = static_cast<unsigned>(std::min<std::uint64_t>(m_nThreads, size / MinChunkSize));
+    const unsigned count = PieceCount(size, m_nThreads);
     std::vector<FileChunk> chunks =
         PlanFileChunks(fd, size, m_bSplitsGiven ? m_SplitOffsets : EvenSplits(size, count), maxBefore, maxAfter);
     if (chunks.size() < 2)
@@ -118,36 +131,67 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
     std::vector<std::unique_ptr<ChunkQueue>> queues;
     for (std::size_t i = 0; i < chunks.size(); ++i)
         queues.push_back(std::make_unique<ChunkQueue>(m_nBufferLimit, ending.get_token()));
-    std::vector<std::jthread> workers; // joined before the queues go
-    workers.reserve(chunks.size());
+    // A few threads decide the pieces in file order: each takes the next piece when it is done
+    // with one, never more than a few pieces ahead of the writer, so the pieces that wait for
+    // their turn hold a bounded share of kept lines while every thread keeps working.
+    std::mutex turnMutex;
+    std::condition_variable_any turnChanged;
+    std::size_t nextPiece = 0; // guarded by turnMutex
+    std::size_t written = 0;   // guarded by turnMutex: the pieces the writer is done with
+    const std::size_t threads = std::min<std::size_t>(m_nThreads, chunks.size());
+    const std::size_t ahead = 2 * threads;
+    const auto decidePiece = [this, &chunks, &queues](std::size_t index, const std::stop_token& token) {
+        ChunkQueue& queue = *queues[index];
+        ChunkQueue::Ending end;
+        try {
+            std::unique_ptr<FilterEngine> engine = MakeEngine();
+            engine->SetChunk(std::move(chunks[index]));
+            end.Result = engine->Run(token, queue);
+            end.LineCount = engine->GetChunkLineCount();
+            end.ReachedEnd = engine->ReachedChunkEnd();
+            end.TooComplexLines = engine->GetTooComplexLineCount();
+        } catch (const std::bad_alloc&) {
+            end.Result = EngineResult::OutOfMemory;
+            try {
+                queue.ReportError(OutOfMemoryMessage(m_strShownName.empty() ? m_Run.Path : m_strShownName));
+            } catch (const std::bad_alloc&) {
+            }
+        }
+        queue.Finish(end);
+    };
+    const auto decidePieces = [&, token = ending.get_token()] {
+        for (;;) {
+            std::unique_lock lock(turnMutex);
+            turnChanged.wait(lock, token, [&] { return nextPiece >= chunks.size() || nextPiece < written + ahead; });
+            if (token.stop_requested()) {
+                // The pieces no thread took end at once, so that the writer never waits for one.
+                ChunkQueue::Ending stopped;
+                stopped.Result = EngineResult::Stopped;
+                for (; nextPiece < chunks.size(); ++nextPiece)
+                    queues[nextPiece]->Finish(stopped);
+                return;
+            }
+            if (nextPiece >= chunks.size())
+                return;
+            const std::size_t piece = nextPiece++;
+            lock.unlock();
+            decidePiece(piece, token);
+        }
+    };
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         ChunkQueue& queue = *queues[i];
         chunks[i].OnTooComplex = [&queue](std::size_t filter, std::int64_t line) {
             queue.ReportTooComplex(filter, line);
         };
         chunks[i].OwnBytesRead = &m_nPieceBytesRead;
-        auto decidePiece = [this, &queue, chunk = std::move(chunks[i]), token = ending.get_token()]() mutable {
-            ChunkQueue::Ending end;
-            try {
-                std::unique_ptr<FilterEngine> engine = MakeEngine();
-                engine->SetChunk(std::move(chunk));
-                end.Result = engine->Run(token, queue);
-                end.LineCount = engine->GetChunkLineCount();
-                end.ReachedEnd = engine->ReachedChunkEnd();
-                end.TooComplexLines = engine->GetTooComplexLineCount();
-            } catch (const std::bad_alloc&) {
-                end.Result = EngineResult::OutOfMemory;
-                try {
-                    queue.ReportError(OutOfMemoryMessage(m_strShownName.empty() ? m_Run.Path : m_strShownName));
-                } catch (const std::bad_alloc&) {
-                }
-            }
-            queue.Finish(end);
-        };
+    }
+    std::vector<std::jthread> workers; // joined before the queues go
+    workers.reserve(threads);
+    for (std::size_t i = 0; i < threads; ++i) {
         try {
-            workers.emplace_back(std::move(decidePiece));
+            workers.emplace_back(decidePieces);
         } catch (const std::system_error&) {
-            // No thread for every piece: the pieces begun stop unseen, and one pass decides all.
+            // Not every thread could be started: the pieces begun stop unseen, and one pass decides all.
             ending.request_stop();
             workers.clear();
             m_nPieceBytesTotal.store(0, std::memory_order_release);
@@ -185,6 +229,11 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
             }
             items.clear();
         }
+        {
+            std::lock_guard lock(turnMutex);
+            written = i + 1;
+        }
+        turnChanged.notify_all();
         m_nTooComplexLines += end.TooComplexLines;
         lineOffset += end.LineCount;
         result = end.Result;

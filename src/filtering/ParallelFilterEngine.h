@@ -14,11 +14,12 @@
 #include "filtering/FilterOutput.h"
 #include "filtering/FilterRun.h"
 
-// Filters a regular file on several threads: the file is cut into pieces at line starts, one per
-// thread, each decided by an engine of its own, and what the pieces keep is handed over in file
+// Filters a regular file on several threads: the file is cut into pieces at line starts, at least
+// one per thread, each decided by an engine of its own, and what the pieces keep is handed over in file
 // order, numbered as in one pass over the whole file (each piece counts its own lines; a piece's
-// numbers start after the lines of the pieces before it). While one piece is written the later
-// ones run on, each holding up to a byte limit of kept lines before it waits.
+// numbers start after the lines of the pieces before it). The threads take the pieces in file
+// order; while one piece is written the later ones run on, each holding up to a byte limit of
+// kept lines before it waits.
 //
 // Whatever cannot be cut (a pipe, standard input, a followed file, a compressed or UTF-16 file, a
 // small file, one thread, a run of records) is filtered in one pass, as by FilterEngine.
@@ -40,7 +41,8 @@ public:
 
     void SetShownName(std::string name) { m_strShownName = std::move(name); }
     void SetExpressionStackLimit(std::size_t entries) { m_nStackLimit = entries; }
-    // Cut where given instead of into even pieces, one thread each, whatever the file's size.
+    // Cut where given instead of into even pieces, whatever the file's size; the threads take
+    // the pieces in turn.
     void SetSplitOffsets(std::vector<std::uint64_t> offsets)
     {
         m_SplitOffsets = std::move(offsets);
@@ -60,6 +62,10 @@ public:
     std::size_t GetChunkCount() const { return m_nChunkCount; }
     std::size_t GetPeakBufferedBytes() const { return m_nPeakBufferedBytes; }
     std::int64_t GetTooComplexLineCount() const { return m_nTooComplexLines; }
+
+    // How many pieces a file of this size is cut into for this many threads: at least one a
+    // thread, more for a big file, none under MinChunkSize.
+    static unsigned PieceCount(std::uint64_t size, unsigned threads);
 
 private:
     EngineResult RunOnePass(std::stop_token stop, FilterOutput& output);

@@ -249,6 +249,8 @@ public:
 
     // Whether a filter output of this document is kept for the toggle.
     bool HasKeptFilterOutput() const { return m_Toggle.HasKeptOutput(); }
+    // The output kept for the toggle no longer answers the document's filters: the toggle makes it anew.
+    void ForgetKeptFilterOutput() { m_Toggle.ReleaseOutput(); }
 
     // Ctrl+double-click at a position: the whole file again with that output line's file line
     // selected. False when the view shows the whole file or the line has no recorded number.

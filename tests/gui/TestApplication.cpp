@@ -4,6 +4,7 @@
 #include <memory>
 #include <sys/stat.h>
 
+#include <QAction>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -232,6 +233,13 @@ void TestApplication::lastSessionComesBackAtNextStart()
     // c in a group of its own below the others, b active.
     QVERIFY(frame->GetDocumentArea()->CreateTabGroup(Qt::Vertical));
     frame->GetDocumentArea()->SetActiveChildFrame(childOf(frame, b));
+    // b's lines are filtered as records, through its menu item.
+    QAction* records = frame->GetCommand(CommandId::ViewRecords);
+    QTRY_VERIFY(records->isEnabled());
+    QVERIFY(!records->isChecked());
+    records->trigger();
+    QVERIFY(childOf(frame, b)->GetDocument()->GetRecords());
+    QVERIFY(records->isChecked());
     QVERIFY(frame->close());
     app->ExitInstance(0);
 
@@ -264,6 +272,11 @@ void TestApplication::lastSessionComesBackAtNextStart()
     QVERIFY(!restored.GetCaseSensitive(1));
     QVERIFY(restored.GetExcludeMatches());
     QCOMPARE(childOf(frame, c)->GetDocument()->GetFilterSettings().GetCount(), 0);
+    QVERIFY(childOf(frame, b)->GetDocument()->GetRecords());
+    QVERIFY(!childOf(frame, c)->GetDocument()->GetRecords());
+    QTRY_VERIFY(frame->GetCommand(CommandId::ViewRecords)->isChecked());
+    frame->GetDocumentArea()->SetActiveChildFrame(childOf(frame, c));
+    QTRY_VERIFY2(!frame->GetCommand(CommandId::ViewRecords)->isChecked(), "the switch is the active document's");
     QVERIFY(!childOf(frame, c)->GetDocument()->GetFilterSettings().GetExcludeMatches());
     QVERIFY(frame->close());
     app->ExitInstance(0);

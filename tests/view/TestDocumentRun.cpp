@@ -29,6 +29,8 @@ private Q_SLOTS:
     void questionsGoToTheWorkspace();
     void goToInFilterOutputTakesFileLines();
     void theDocumentDecidesTheToggleAndFollow();
+    void recordsKeepWholeRecordsAndTheSwitchMakesTheOutputAnew();
+    void recordsOfAFileWithoutTimesAreItsLinesAndSaySo();
 
 private:
     static void SetFilters(FilterSettings& settings, const QStringList& literals, bool regExp = false);
@@ -224,9 +226,6 @@ void TestDocumentRun::goToInFilterOutputTakesFileLines()
              QStringList{u"File line 25 is not kept: at the next kept line, file line 30"_s});
 }
 
-OSTREL_QT_TEST_MAIN(TestDocumentRun, QApplication)
-#include "TestDocumentRun.moc"
-
 void TestDocumentRun::theDocumentDecidesTheToggleAndFollow()
 {
     const QString path = m_pDir->filePath(u"app.log"_s);
@@ -272,3 +271,75 @@ void TestDocumentRun::theDocumentDecidesTheToggleAndFollow()
     document->OnCloseDocument();
     QVERIFY(!document->GetFileFollower());
 }
+
+void TestDocumentRun::recordsKeepWholeRecordsAndTheSwitchMakesTheOutputAnew()
+{
+    const QString path = m_pDir->filePath(u"app.log"_s);
+    QVERIFY(TestSupport::WriteFile(path, "2026-12-09 10:00:00 INFO start\n"
+                                         "2026-12-09 10:00:01 ERROR failed\n"
+                                         "  at Worker.run\n"
+                                         "  at Thread.main\n"
+                                         "2026-12-09 10:00:02 INFO at rest\n"));
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    QVERIFY(document);
+    QTRY_VERIFY(!document->GetView()->IsLoading());
+    COstrelView* view = document->GetView();
+    SetFilters(document->GetFilterSettings(), {u"ERROR"_s});
+
+    // Lines: only the line that holds the word.
+    QVERIFY(document->ApplyOwnFilters(false));
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(TestSupport::TextOf(view), QByteArray("2026-12-09 10:00:01 ERROR failed\n"));
+
+    // Switched on while the output is shown: the output is made anew of whole records, each
+    // line with its own file line number.
+    QSignalSpy runs(document, &COstrelDoc::FilteringChanged);
+    document->SetRecords(true, false);
+    QVERIFY(document->GetRecords());
+    QCOMPARE(runs.size(), 1);
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(TestSupport::TextOf(view),
+             QByteArray("2026-12-09 10:00:01 ERROR failed\n  at Worker.run\n  at Thread.main\n"));
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{2, 3, 4}));
+
+    // A word of a continuation line keeps its whole record; exclude drops whole records.
+    SetFilters(document->GetFilterSettings(), {u"Thread.main"_s});
+    QVERIFY(document->ApplyOwnFilters(false));
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{2, 3, 4}));
+    QVERIFY(document->ApplyOwnFilters(true));
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{1, 5}));
+
+    // The output kept for the toggle was decided as records: switched off in the whole file,
+    // the toggle makes the output anew, of lines.
+    document->ToggleFilterOutput(true);
+    QVERIFY(!view->GetShowsFilteredText());
+    QVERIFY(view->HasKeptFilterOutput());
+    document->SetRecords(false, true);
+    QVERIFY(!view->HasKeptFilterOutput());
+    QVERIFY2(!document->IsFiltering(), "the whole file shown needs no run");
+    document->ToggleFilterOutput(true);
+    QTRY_VERIFY(!document->IsFiltering());
+    QVERIFY(view->GetShowsFilteredText());
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{1, 2, 3, 5}));
+    QVERIFY(m_pWorkspace->GetStatusNotes().isEmpty());
+}
+
+void TestDocumentRun::recordsOfAFileWithoutTimesAreItsLinesAndSaySo()
+{
+    const QString path = m_pDir->filePath(u"plain.txt"_s);
+    QVERIFY(TestSupport::WriteFile(path, "alpha\nbeta\ngamma\n"));
+    COstrelDoc* document = m_pWorkspace->OpenDocumentFile(path);
+    QVERIFY(document);
+    QTRY_VERIFY(!document->GetView()->IsLoading());
+    SetFilters(document->GetFilterSettings(), {u"beta"_s});
+    document->SetRecords(true, false);
+    QVERIFY(document->ApplyOwnFilters(false));
+    QTRY_VERIFY(!document->IsFiltering());
+    QCOMPARE(TestSupport::TextOf(document->GetView()), QByteArray("beta\n"));
+    QCOMPARE(m_pWorkspace->GetStatusNotes(), QStringList{CFilteringRun::NoTimesNote});
+}
+
+OSTREL_QT_TEST_MAIN(TestDocumentRun, QApplication)
+#include "TestDocumentRun.moc"

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "filtering/InputDecoder.h"
+
+#include <unistd.h>
+
+#include "filtering/CompressedInput.h"
+#include "filtering/Utf16Input.h"
+
+std::unique_ptr<InputDecoder> MakeInputDecoder(int fd)
+{
+    unsigned char sample[Utf16SampleSize];
+    const ssize_t got = ::pread(fd, sample, sizeof sample, 0);
+    const std::size_t size = got > 0 ? static_cast<std::size_t>(got) : 0;
+    const Compression compression = DetectCompression(sample, size);
+    if (compression != Compression::None)
+        return Decompressor::Make(compression);
+    return Utf16Decoder::Make(DetectUtf16(sample, size));
+}
