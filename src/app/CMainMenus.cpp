@@ -62,6 +62,9 @@ void CMainMenus::CreateEditMenu()
     for (int id : {EditFind, EditRepeat, EditFindPrevious, EditReplace, EditGoTo})
         m_pEditMenu->addAction(m_Commands.Get(id));
     m_pEditMenu->addSeparator();
+    for (int id : {EditToggleBookmark, EditNextBookmark, EditPreviousBookmark, EditBookmarks})
+        m_pEditMenu->addAction(m_Commands.Get(id));
+    m_pEditMenu->addSeparator();
     for (int id : {CommandId::FilterSettings, DeleteAllFilters, CommandId::ToggleFilterOutput})
         m_pEditMenu->addAction(m_Commands.Get(id));
 }

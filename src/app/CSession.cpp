@@ -19,6 +19,29 @@
 
 namespace {
 const QString SessionGroup = QStringLiteral("Session");
+
+// Bookmarks are kept as one value, "12,40,9001": a long list stays one line of the settings.
+QString BookmarksText(const std::vector<std::int64_t>& lines)
+{
+    QStringList parts;
+    parts.reserve(static_cast<qsizetype>(lines.size()));
+    for (std::int64_t line : lines)
+        parts.append(QString::number(line));
+    return parts.join(u',');
+}
+
+// What is not a line number is left out: a hand-edited value loses only its bad part.
+std::vector<std::int64_t> BookmarksFromText(const QString& text)
+{
+    std::vector<std::int64_t> lines;
+    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qlonglong line = part.trimmed().toLongLong(&ok);
+        if (ok && line > 0)
+            lines.push_back(line);
+    }
+    return lines;
+}
 } // namespace
 
 CSession CSession::Capture(const CDocumentArea& area)
@@ -49,6 +72,7 @@ CSession CSession::Capture(const CDocumentArea& area)
                                          filters.GetCaseSensitive(i), filters.GetOutputBeforeMatch(i),
                                          filters.GetOutputAfterMatch(i), filters.GetEnabled(i)});
             }
+            saved.Bookmarks = document->GetBookmarks().All();
             if (frame == active)
                 session.m_nActiveDocument = static_cast<int>(session.m_Documents.size());
             session.m_Documents.push_back(std::move(saved));
@@ -84,6 +108,7 @@ CSession CSession::Read(QSettings& settings)
                                         settings.value(QStringLiteral("Enabled"), 1).toInt() != 0});
         }
         settings.endArray();
+        document.Bookmarks = BookmarksFromText(settings.value(QStringLiteral("Bookmarks")).toString());
         if (!document.Path.isEmpty())
             session.m_Documents.push_back(std::move(document));
     }
@@ -124,6 +149,9 @@ void CSession::Write(QSettings& settings) const
                 settings.setValue(QStringLiteral("Enabled"), 0);
         }
         settings.endArray();
+        // Only a document with bookmarks says so: a session written before reads the same.
+        if (!document.Bookmarks.empty())
+            settings.setValue(QStringLiteral("Bookmarks"), BookmarksText(document.Bookmarks));
     }
     settings.endArray();
     settings.endGroup();
@@ -194,6 +222,7 @@ QString CSession::Restore(CMainFrame& frame) const
         }
         filters.SetExcludeMatches(saved.ExcludeMatches);
         document->SetRecords(saved.Records, saved.ExcludeMatches);
+        document->GetBookmarks().Assign(saved.Bookmarks);
         if (static_cast<int>(i) == m_nActiveDocument)
             active = document;
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include <QString>
@@ -12,7 +13,7 @@ class CMainFrame;
 class QSettings;
 
 // The documents open at exit, so the next start can open them again: each file with its filter
-// list and exclude switch and the tab group it was in, the active one, and how the groups run.
+// list and exclude switch, its bookmarks, and the tab group it was in, the active one, and how the groups run.
 // Kept in the settings under "Session".
 class CSession
 {
@@ -34,6 +35,7 @@ public:
         bool ExcludeMatches = false;
         bool Records = false; // lines without a timestamp belong to the line above
         std::vector<Filter> Filters;
+        std::vector<std::int64_t> Bookmarks; // file lines, in order
     };
 
     // The document area as it is now, group by group and tab by tab.

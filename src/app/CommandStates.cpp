@@ -41,6 +41,8 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     enable(EditFindPrevious, hasView && CanFindNext());
     enable(EditReplace, editable && CanReplace(view));
     enable(EditGoTo, hasView);
+    for (int id : {EditToggleBookmark, EditNextBookmark, EditPreviousBookmark, EditBookmarks})
+        enable(id, hasView);
     if (hasView)
         commands.Get(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
     // A rotated set is shown as it was opened.

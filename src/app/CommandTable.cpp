@@ -3,6 +3,7 @@
 
 #include "app/CommandIds.h"
 #include "filterui/HighlightCommands.h"
+#include "view/BookmarkCommands.h"
 #include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
 
@@ -50,6 +51,14 @@ const CommandEntry Commands[] = {
      "Repeat the last search toward the start of the text\nFind Previous", nullptr, RunFindPreviousCommand},
     {EditGoTo, "editGoToAction", "&Go To", "Ctrl+G", "Go To Specified Line in File\nGo To Line", nullptr,
      RunGoToCommand},
+    {EditToggleBookmark, "editToggleBookmarkAction", "Toggle &Bookmark", "Ctrl+F2",
+     "Set or remove a bookmark on the caret's line\nToggle Bookmark", nullptr, RunToggleBookmarkCommand},
+    {EditNextBookmark, "editNextBookmarkAction", "&Next Bookmark", "F2",
+     "Go to the next bookmarked line\nNext Bookmark", nullptr, RunNextBookmarkCommand},
+    {EditPreviousBookmark, "editPreviousBookmarkAction", "Pr&evious Bookmark", "Shift+F2",
+     "Go to the previous bookmarked line\nPrevious Bookmark", nullptr, RunPreviousBookmarkCommand},
+    {EditBookmarks, "editBookmarksAction", "Boo&kmarks...", "", "List the bookmarked lines\nBookmarks", nullptr,
+     RunBookmarksCommand},
     {FilterSettings, "filterSettingsAction", "Fi&lter Settings", "Ctrl+L", "Edit Filter Settings\nFilter"},
     {DeleteAllFilters, "deleteAllFiltersAction", "&Delete All Filters", "Ctrl+D", "Delete All Filters\nDelete Filters",
      &View::OnDeleteAllFilters},

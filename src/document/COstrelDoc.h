@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "filtering/FilterSettings.h"
+#include "logtext/BookmarkSet.h"
 #include "view/COstrelView.h"
 
 // One open log file: its path and filters, and the values the main window keeps for its tab.
@@ -111,6 +112,9 @@ public:
 
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
+    // The file lines the user bookmarked; the view marks and goes to them.
+    BookmarkSet& GetBookmarks() { return m_Bookmarks; }
+    const BookmarkSet& GetBookmarks() const { return m_Bookmarks; }
 
     void SetTabPosition(int index, QWidget* tabWindow);
     void GetTabPosition(int& index, QWidget*& tabWindow) const;
@@ -150,6 +154,7 @@ private:
     int m_nTabIndex = -1;
     QPointer<QWidget> m_pTabWindow;
     FilterSettings m_FilterSettings;
+    BookmarkSet m_Bookmarks;
     QString m_strTitle;
     QStringList m_RotatedSetFiles; // a rotated set's files, oldest first; empty for one file
     QPointer<COstrelView> m_pView;

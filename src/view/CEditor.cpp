@@ -483,6 +483,34 @@ void CEditor::SetMarginStyle(std::int64_t line, int style)
     Send(Sci::SCI_MARGINSETSTYLE, W(line), static_cast<long>(style));
 }
 
+void CEditor::SetMarginMask(int margin, int mask)
+{
+    Send(Sci::SCI_SETMARGINMASKN, static_cast<unsigned long>(margin), static_cast<long>(mask));
+}
+
+void CEditor::DefineMarker(int marker, int symbol, long fore, long back)
+{
+    const auto number = static_cast<unsigned long>(marker);
+    Send(Sci::SCI_MARKERDEFINE, number, static_cast<long>(symbol));
+    Send(Sci::SCI_MARKERSETFORE, number, fore);
+    Send(Sci::SCI_MARKERSETBACK, number, back);
+}
+
+int CEditor::GetMarkers(std::int64_t line) const
+{
+    return static_cast<int>(Send(Sci::SCI_MARKERGET, W(line)));
+}
+
+void CEditor::AddMarker(std::int64_t line, int marker)
+{
+    Send(Sci::SCI_MARKERADD, W(line), static_cast<long>(marker));
+}
+
+void CEditor::DeleteMarker(std::int64_t line, int marker)
+{
+    Send(Sci::SCI_MARKERDELETE, W(line), static_cast<long>(marker));
+}
+
 void CEditor::DefineIndicator(int indicator, int style, long colour, int alpha, bool under)
 {
     const auto number = static_cast<unsigned long>(indicator);

@@ -150,6 +150,14 @@ public:
     void SetMarginLeft(int width);
     void SetMarginText(std::int64_t line, const char* text);
     void SetMarginStyle(std::int64_t line, int style);
+    void SetMarginMask(int margin, int mask);
+
+    // Markers, the symbols of marked lines in a symbol margin.
+    void DefineMarker(int marker, int symbol, long fore, long back);
+    // The markers of a line, one bit each.
+    int GetMarkers(std::int64_t line) const;
+    void AddMarker(std::int64_t line, int marker);
+    void DeleteMarker(std::int64_t line, int marker);
 
     // Indicators, the marks of the filters' matches.
     void DefineIndicator(int indicator, int style, long colour, int alpha, bool under);

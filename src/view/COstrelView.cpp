@@ -28,6 +28,7 @@
 #include "view/CPagedText.h"
 #include "view/CRuleHighlighter.h"
 #include "view/CViewAccessibility.h"
+#include "view/CViewBookmarks.h"
 #include "view/CViewPrinting.h"
 #include "view/ILogWorkspace.h"
 #include "view/ProblemReports.h"
@@ -57,6 +58,7 @@ COstrelView::COstrelView(COstrelDoc* document, ILogWorkspace* workspace, QWidget
     m_pMargin->SetShown(m_pWorkspace && m_pWorkspace->GetShowLineNumbers());
     m_pHighlighter = std::make_unique<CMatchHighlighter>(*this);
     m_pRuleHighlighter = std::make_unique<CRuleHighlighter>(*this);
+    m_pBookmarks = std::make_unique<CViewBookmarks>(*this);
     m_Editor.SetScrollWidth(1, true);
     setWrapMode(QsciScintilla::WrapNone);
     // The caret's line stays marked while the focus is elsewhere: Go To's target is easy to see.
@@ -333,6 +335,7 @@ void COstrelView::RefreshMarks()
     if (m_pWorkspace)
         m_pRuleHighlighter->SetRules(m_pWorkspace->GetHighlightRules());
     m_pRuleHighlighter->Refresh();
+    m_pBookmarks->Refresh();
 }
 
 void COstrelView::NoteLinesAppended()

@@ -26,6 +26,7 @@ class COstrelDoc;
 class CLineNumberMargin;
 class CMatchHighlighter;
 class CRuleHighlighter;
+class CViewBookmarks;
 class CPagedText;
 class ILogWorkspace;
 struct CProblemReport;
@@ -205,6 +206,8 @@ public:
     void RefreshMarks();
     const CMatchHighlighter& GetHighlighter() const { return *m_pHighlighter; }
     const CRuleHighlighter& GetRuleHighlighter() const { return *m_pRuleHighlighter; }
+    // The document's bookmarks as this view shows them and goes to them.
+    CViewBookmarks& GetBookmarks() { return *m_pBookmarks; }
     bool GetLineNumbersShown() const;
     int GetWordWrap() const { return m_Paging.GetWordWrap(); }
     // The caret goes to the start. A text beyond WrappedEditorLimit wraps in the paged view (read
@@ -343,6 +346,7 @@ private:
     std::unique_ptr<CLineNumberMargin> m_pMargin;
     std::unique_ptr<CMatchHighlighter> m_pHighlighter;
     std::unique_ptr<CRuleHighlighter> m_pRuleHighlighter;
+    std::unique_ptr<CViewBookmarks> m_pBookmarks;
     CViewLoading m_Loading;
     CViewPaging m_Paging;
     CFilterOutputText m_Output;
