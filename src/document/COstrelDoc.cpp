@@ -140,8 +140,7 @@ bool COstrelDoc::ApplyFilters(const FilterSettings& settings)
         return m_pView->ReloadDocumentText();
     }
     // A file that is gone now leaves the text shown as it is (the toggle still has it), and
-    // says why in words.
-    // A set's run reads what is left of it, and names each file that is gone.
+    // says why in words. A set's run reads what is left of it, and names each file that is gone.
     const QByteArray path = QFile::encodeName(GetPathName());
     struct stat status
     {
