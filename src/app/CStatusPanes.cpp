@@ -110,12 +110,12 @@ void CStatusPanes::ShowCaretLine(const COstrelView* view)
         m_pLinePane->setText(QString());
         return;
     }
-    // In a rotated set the file the line is in, and its line there.
+    // In a rotated set, and in its filter output, the file the line is in and its line there.
     QString fileName;
     std::int64_t lineInFile = 0;
     if (view->GetCaretFilePlace(fileName, lineInFile)) {
-        m_pLinePane->setText(
-            QStringLiteral("%1: line %2 (set line %3)").arg(fileName).arg(lineInFile).arg(view->GetCaretLine()));
+        const std::int64_t setLine = view->GetShowsFilteredText() ? view->GetCaretFileLine() : view->GetCaretLine();
+        m_pLinePane->setText(QStringLiteral("%1: line %2 (set line %3)").arg(fileName).arg(lineInFile).arg(setLine));
         return;
     }
     // In filter output the line of the file, too.

@@ -45,10 +45,10 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
         enable(id, hasView);
     if (hasView)
         commands.Get(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
-    // A rotated set is shown as it was opened.
-    enable(ViewFollow, hasView && !view->IsRotatedSet());
+    // A rotated set is shown as it was opened, and so is its filter output.
+    enable(ViewFollow, hasView && !view->IsRotatedSet() && !(document && document->IsRotatedSet()));
     commands.Get(ViewFollow)->setChecked(hasView && view->GetFollow());
-    // Records are decided by the engine, which reads one file; the switch waits for a run under way.
+    // A set is decided line by line; the switch waits for a run under way.
     enable(ViewRecords, document && !document->IsRotatedSet() && !document->IsFiltering());
     commands.Get(ViewRecords)->setChecked(document && document->GetRecords());
 }

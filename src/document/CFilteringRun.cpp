@@ -69,6 +69,13 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
     FilterRun run = MakeFilterRun(settings, QFile::encodeName(document->GetPathName()).toStdString(), encoding);
     run.Follow = view->GetFollow();
     run.Records = document->GetRecords();
+    if (document->IsRotatedSet()) {
+        // The set's files as one text, oldest first, numbered by the set's lines, as it is shown.
+        for (const QString& file : document->GetRotatedSetFiles())
+            run.SetMembers.push_back(QFile::encodeName(file).toStdString());
+        run.Follow = false;
+        run.Records = false;
+    }
     const std::uint64_t serial = ++m_nRunSerial;
     auto worker = std::make_unique<FilterWorker>(std::move(run), FilterWorker::ErrorReporter{}, [this, serial] {
         QMetaObject::invokeMethod(

@@ -134,27 +134,18 @@ bool COstrelDoc::ApplyFilters(const FilterSettings& settings)
 {
     if (!m_pView || IsFiltering())
         return false;
-    if (IsRotatedSet() && settings.GetEnabledCount() > 0) {
-        // The engine reads one file: a set is filtered by ostrel-filter for now.
-        ReportProblem(m_pView->GetWorkspace(),
-                      {QStringLiteral("Ostrel"),
-                       QStringLiteral("A rotated set cannot be filtered in the window yet.\n\n"
-                                      "Filter its files with ostrel-filter --set, or open them one by one."),
-                       CProblemReport::Kind::Warning});
-        return false;
-    }
     if (settings.GetEnabledCount() == 0) {
         // Nothing to filter by, or every filter switched off: the whole file again. A file that cannot be read leaves
         // the view as it was rather than empty.
         return m_pView->ReloadDocumentText();
     }
     // A file that is gone now leaves the text shown as it is (the toggle still has it), and
-    // says why in words.
+    // says why in words. A set's run reads what is left of it, and names each file that is gone.
     const QByteArray path = QFile::encodeName(GetPathName());
     struct stat status
     {
     };
-    if (::stat(path.constData(), &status) != 0) {
+    if (!IsRotatedSet() && ::stat(path.constData(), &status) != 0) {
         const std::string message = OpenErrorMessage(path.toStdString(), errno);
         ReportProblem(m_pView->GetWorkspace(), {QStringLiteral("ERROR"), QString::fromLocal8Bit(message.c_str())});
         return false;

@@ -31,6 +31,9 @@ struct FilterRun
     // Decide records instead of lines: a line without a time belongs to the line above it, and
     // the filters, their context and exclude then keep or drop whole records.
     bool Records = false;
+    // A rotated set's files, oldest first, decided as one text (RotatedSetInput) in place of
+    // Path, which then names the set; the lines are numbered as the set's. Never followed.
+    std::vector<std::string> SetMembers{};
 };
 
 // Copies the settings' switched-on filters and ExcludeMatches into a run, encoding each filter

@@ -54,6 +54,8 @@ int ParallelFilterEngine::GetProgressPercent() const
         return static_cast<int>(
             std::min<std::uint64_t>(100, m_nPieceBytesRead.load(std::memory_order_relaxed) * 100 / total));
     std::lock_guard lock(m_ProgressMutex);
+    if (m_pSetInput)
+        return m_pSetInput->GetProgressPercent();
     return m_pOnePass ? m_pOnePass->GetProgressPercent() : m_nOnePassPercent;
 }
 
@@ -71,6 +73,8 @@ std::unique_ptr<FilterEngine> ParallelFilterEngine::MakeEngine() const
 EngineResult ParallelFilterEngine::Run(std::stop_token stop, FilterOutput& output)
 {
     m_nChunkCount = 1;
+    if (!m_Run.SetMembers.empty())
+        return RunSet(std::move(stop), output);
     // Records are decided in one pass: a piece would have to start where a record does, and
     // reach as many records past its edges as the context does.
     if (m_Run.Follow || m_Run.Records || IsStandardInput(m_Run.Path) || (m_nThreads < 2 && !m_bSplitsGiven))
@@ -104,6 +108,28 @@ EngineResult ParallelFilterEngine::RunOnePass(std::stop_token stop, FilterOutput
     std::lock_guard lock(m_ProgressMutex);
     m_nOnePassPercent = engine->GetProgressPercent();
     m_pOnePass = nullptr;
+    return result;
+}
+
+EngineResult ParallelFilterEngine::RunSet(std::stop_token stop, FilterOutput& output)
+{
+    // One text made of several files, some of them packed: nothing to cut, nothing to follow.
+    m_Run.Follow = false;
+    m_Run.Records = false;
+    RotatedSetInput input(m_Run.SetMembers);
+    std::unique_ptr<FilterEngine> engine = MakeEngine();
+    if (m_strShownName.empty())
+        engine->SetShownName("the rotated set " + m_Run.Path);
+    engine->SetInput(input);
+    {
+        std::lock_guard lock(m_ProgressMutex);
+        m_pSetInput = &input;
+    }
+    const EngineResult result = engine->Run(std::move(stop), output);
+    m_nTooComplexLines = engine->GetTooComplexLineCount();
+    std::lock_guard lock(m_ProgressMutex);
+    m_nOnePassPercent = result == EngineResult::Finished ? 100 : input.GetProgressPercent();
+    m_pSetInput = nullptr;
     return result;
 }
 

@@ -13,6 +13,7 @@
 #include "filtering/FilterEngine.h"
 #include "filtering/FilterOutput.h"
 #include "filtering/FilterRun.h"
+#include "filtering/RotatedSetInput.h"
 
 // Filters a regular file on several threads: the file is cut into pieces at line starts, at least
 // one per thread, each decided by an engine of its own, and what the pieces keep is handed over in file
@@ -23,6 +24,7 @@
 //
 // Whatever cannot be cut (a pipe, standard input, a followed file, a compressed or UTF-16 file, a
 // small file, one thread, a run of records) is filtered in one pass, as by FilterEngine.
+// So is a rotated set (FilterRun::SetMembers): its files are read one after another as one text.
 // Synchronous, like it.
 class ParallelFilterEngine
 {
@@ -69,6 +71,7 @@ public:
 
 private:
     EngineResult RunOnePass(std::stop_token stop, FilterOutput& output);
+    EngineResult RunSet(std::stop_token stop, FilterOutput& output);
     EngineResult RunChunks(int fd, std::uint64_t size, std::stop_token stop, FilterOutput& output);
     std::unique_ptr<FilterEngine> MakeEngine() const;
 
@@ -86,8 +89,9 @@ private:
 
     // Progress, read from other threads while Run runs.
     mutable std::mutex m_ProgressMutex;
-    const FilterEngine* m_pOnePass = nullptr; // guarded by m_ProgressMutex: the one-pass run's engine
-    int m_nOnePassPercent = 0;                // guarded by m_ProgressMutex: where it ended
+    const FilterEngine* m_pOnePass = nullptr;     // guarded by m_ProgressMutex: the one-pass run's engine
+    const RotatedSetInput* m_pSetInput = nullptr; // guarded by m_ProgressMutex: a set's run reads it
+    int m_nOnePassPercent = 0;                    // guarded by m_ProgressMutex: where it ended
     std::atomic<std::uint64_t> m_nPieceBytesRead{0};
     std::atomic<std::uint64_t> m_nPieceBytesTotal{0}; // 0: not cut into pieces
 };

@@ -2,6 +2,8 @@
 #include "logtext/FilterOutputText.h"
 
 #include "filtering/OutputLine.h"
+#include "filtering/RotatedSetText.h"
+#include "logtext/RotatedSetShownText.h"
 
 void FilterOutputText::ReadFrom(const TextLines& lines, bool inFile)
 {
@@ -46,4 +48,21 @@ NumberedLineFound FilterOutputText::FindNumber(std::int64_t number) const
     found.Number = m_Numbers.LineNumber(at);
     found.How = found.Number == number ? NumberedLineFound::Reach::Exact : NumberedLineFound::Reach::Next;
     return found;
+}
+
+std::string FilterOutputText::FileNameOf(std::int64_t line) const
+{
+    const std::int64_t setLine = OriginOf(line).FileLine;
+    if (!m_pSet || setLine <= 0)
+        return std::string();
+    return RotatedSetShownText(*m_pSet).FileNameOf(setLine - 1);
+}
+
+std::int64_t FilterOutputText::LineInFileOf(std::int64_t line) const
+{
+    const std::int64_t setLine = OriginOf(line).FileLine;
+    if (!m_pSet || setLine <= 0)
+        return setLine;
+    const RotatedSetText::MemberLine from = m_pSet->MemberOfLine(setLine - 1);
+    return from.Member < 0 ? 0 : from.Line + 1;
 }

@@ -62,6 +62,9 @@ public:
     // The name of the file a line comes from, for a text made of several files (a rotated set);
     // empty for a text of one file, whose name the document gives.
     virtual std::string FileNameOf(std::int64_t) const { return std::string(); }
+    // The line's number in the file FileNameOf names (1-based; 0 for none): the file line, unless
+    // the kind numbers the text's lines otherwise (filter output of a rotated set by set lines).
+    virtual std::int64_t LineInFileOf(std::int64_t line) const { return OriginOf(line).FileLine; }
 
     // Filter output: its lines are the file lines a run kept; Ctrl+T and Ctrl+double-click lead
     // from them to the whole file.

@@ -4,10 +4,12 @@
 #include <algorithm>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryFile>
 
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
+#include "filtering/RotatedSetText.h"
 #include "logtext/PagedFileText.h"
 #include "logtext/StringTextLines.h"
 #include "view/CLineNumberMargin.h"
@@ -18,6 +20,18 @@
 namespace {
 // What output put aside reads: its lines are in an editor document that is not shown.
 const StringTextLines NoLines;
+
+// The set's files indexed anew, for telling which of them a line of output comes from; null when
+// none can be read.
+std::shared_ptr<const RotatedSetText> StartRotatedSet(const QStringList& paths)
+{
+    std::vector<std::string> members;
+    for (const QString& path : paths)
+        members.push_back(QFile::encodeName(path).toStdString());
+    auto set = std::make_shared<RotatedSetText>(std::move(members));
+    int error = 0;
+    return set->Start(error) ? set : nullptr;
+}
 } // namespace
 
 CFilterOutputText::CFilterOutputText(COstrelView& view)
@@ -31,6 +45,13 @@ void CFilterOutputText::Begin()
     COstrelView& view = m_View;
     // The whole file stays aside while it is as it was read: the toggle comes back to it at once.
     view.m_Toggle.KeepWholeFileIfPristine();
+    // The output of a rotated set tells each line's file of the set: the set shown, or the one
+    // the output shown was made from, stays for that.
+    std::shared_ptr<const RotatedSetText> set = view.m_Paging.GetRotatedSet();
+    if (!set && view.m_bShowsFilteredText)
+        set = m_pText->GetRotatedSet();
+    if (!set && view.m_pDocument && view.m_pDocument->IsRotatedSet())
+        set = StartRotatedSet(view.m_pDocument->GetRotatedSetFiles());
     view.m_Loading.Stop();
     view.m_Paging.Stop();
     view.ReplaceDocument(0);
@@ -43,6 +64,8 @@ void CFilterOutputText::Begin()
     view.m_bTextIncomplete = false;
     view.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
     m_pText->ClearNumbers();
+    if (view.m_pDocument && view.m_pDocument->IsRotatedSet())
+        m_pText->SetRotatedSet(std::move(set));
     m_pText->ReadFrom(view.m_EditorLines, false);
     view.m_nPendingFileLine = 0;
     view.SetShowsFilteredText(true);

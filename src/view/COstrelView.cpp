@@ -160,7 +160,12 @@ bool COstrelView::ReloadDocumentText()
 {
     if (!m_pDocument)
         return false;
+    // Filter output a run has finished stays aside for the toggle.
+    const bool keepOutput =
+        m_bShowsFilteredText && !m_Output.IsReceiving() && !IsPaged() && !m_Output.Numbers().Empty();
     if (m_pDocument->IsRotatedSet()) {
+        if (keepOutput)
+            m_Toggle.KeepOutput();
         // The set's files as they are now: the live file may be gone, the older ones still there.
         ShowAsWholeFile();
         m_Toggle.ReleaseWholeFile();
@@ -174,8 +179,7 @@ bool COstrelView::ReloadDocumentText()
         m_nPendingFileLine = 0;
         return false;
     }
-    // Filter output a run has finished stays aside for the toggle.
-    if (m_bShowsFilteredText && !m_Output.IsReceiving() && !IsPaged() && !m_Output.Numbers().Empty())
+    if (keepOutput)
         m_Toggle.KeepOutput();
     ShowAsWholeFile();
     m_Toggle.ReleaseWholeFile();
@@ -288,13 +292,13 @@ std::int64_t COstrelView::GetCaretLine() const
 bool COstrelView::GetCaretFilePlace(QString& name, std::int64_t& line) const
 {
     const std::int64_t shownLine = ShownLineOfViewLine(m_Editor.LineFromPosition(m_Editor.GetCurrentPosition()));
-    if (shownLine < 0 || m_bShowsFilteredText)
+    if (shownLine < 0)
         return false;
     const std::string file = Shown().FileNameOf(shownLine);
     if (file.empty())
         return false;
     name = QFile::decodeName(file.c_str());
-    line = Shown().OriginOf(shownLine).FileLine;
+    line = Shown().LineInFileOf(shownLine);
     return true;
 }
 

@@ -189,8 +189,8 @@ public:
     void SetPrintingColours(bool printing) { m_Looks.SetPrinting(printing); }
 
     std::int64_t GetCaretLine() const;
-    // In a text of several files (a rotated set), the caret's file name and its line there
-    // (1-based); false for a text of one file, or while the window is not placed.
+    // In a text of several files (a rotated set, or its filter output), the caret's file name and
+    // its line there (1-based); false for a text of one file, or while the window is not placed.
     bool GetCaretFilePlace(QString& name, std::int64_t& line) const;
     // Where the text at an editor line comes from (nothing while the paged window is not placed).
     ShownLineOrigin OriginOfViewLine(std::int64_t viewLine) const;

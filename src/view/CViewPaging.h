@@ -40,6 +40,8 @@ public:
     // file of it can be read. The files left out are reported once.
     bool ShowSet(const QStringList& paths);
     bool IsRotatedSet() const { return m_pSet != nullptr; }
+    // The rotated set shown, or null; shared with the filter output made from it.
+    const std::shared_ptr<RotatedSetText>& GetRotatedSet() const { return m_pSet; }
     // The paged view of a file at or above the threshold, or of a compressed file; false when it is
     // smaller (or cannot be read).
     bool Start(const QString& path, std::int64_t size, bool always = false);

@@ -15,9 +15,6 @@ bool HasFilterSwitchedOn(const COstrelDoc& document)
 
 bool CanToggleFilterOutput(const COstrelView& view, const COstrelDoc* document)
 {
-    // A rotated set has no filter output to go to: the window does not filter one yet.
-    if (view.IsRotatedSet())
-        return false;
     return view.GetShowsFilteredText() || view.HasKeptFilterOutput() || (document && HasFilterSwitchedOn(*document));
 }
 

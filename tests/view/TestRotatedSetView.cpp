@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A rotated set shown as one document: its files oldest first in the paged view, each line
 // numbered in its own file, the start of each file marked, files that cannot be read left out
-// with their reason, and filtering refused with the reason.
+// with their reason; filtered as one text, its output numbered by the set's lines, leading back
+// to the whole set at the line.
 #include <memory>
 #include <unistd.h>
 
 #include <QProcess>
 
+#include "document/CFilteringRun.h"
 #include "document/COstrelDoc.h"
 #include "filtering/FilterSettings.h"
 #include "support/QtTestSupport.h"
@@ -46,12 +48,18 @@ private Q_SLOTS:
     void cleanup();
     void showsTheFilesOldestFirstNumberedInEach();
     void filesThatCannotBeReadAreLeftOutAndNamed();
-    void filteringTheSetIsRefusedWithTheReason();
+    void filteringTheSetNumbersItsOutputBySetLines();
+    void outputLeadsBackToTheSetAtTheLine();
+    void cancelEndsTheSetsRunWithTheMarker();
 
 private:
     // A document and view of their own for the set the file belongs to; null when it does not open.
     COstrelView* OpenSet(const QString& path);
     static bool WaitForIndex(COstrelView* view);
+    // Filters the set by the literals (case-sensitive; context of the last one: a line each
+    // side) and waits for the run's end.
+    bool FilterSet(const QStringList& literals);
+    static void ClickOutputLine(COstrelView* view, int line, Qt::KeyboardModifiers modifiers);
 
     std::unique_ptr<QTemporaryDir> m_pDir;
     std::unique_ptr<TestWorkspace> m_pWorkspace;
@@ -198,22 +206,167 @@ void TestRotatedSetView::filesThatCannotBeReadAreLeftOutAndNamed()
     QVERIFY2(failed.first().contains(u"No such file or directory"_s), qPrintable(failed.first()));
 }
 
-void TestRotatedSetView::filteringTheSetIsRefusedWithTheReason()
+bool TestRotatedSetView::FilterSet(const QStringList& literals)
+{
+    FilterSettings settings;
+    for (const QString& literal : literals) {
+        settings.AddFilter(literal.toStdU16String(), 0);
+        settings.SetCaseSensitive(settings.GetCount() - 1, true);
+    }
+    settings.SetOutputBeforeMatch(settings.GetCount() - 1, 1);
+    settings.SetOutputAfterMatch(settings.GetCount() - 1, 1);
+    m_pDocument->GetFilterSettings().CopyFiltersFrom(settings);
+    if (!m_pDocument->ApplyFilters(settings))
+        return false;
+    return QTest::qWaitFor([this] { return !m_pDocument->IsFiltering(); }, 20000);
+}
+
+void TestRotatedSetView::ClickOutputLine(COstrelView* view, int line, Qt::KeyboardModifiers modifiers)
+{
+    const long position =
+        view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)) + 1;
+    view->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(position));
+    const QPoint point(static_cast<int>(view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, position)),
+                       static_cast<int>(view->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, position)) +
+                           2);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, modifiers, point);
+}
+
+void TestRotatedSetView::filteringTheSetNumbersItsOutputBySetLines()
+{
+    COstrelView* view = OpenSet(m_pDir->filePath(u"app.log"_s));
+    QVERIFY(view);
+    QVERIFY(WaitForIndex(view));
+    QVERIFY(m_pWorkspace->TakeReports().isEmpty());
+    // Set lines: two 1-40 (packed), one 41-71 (its last without a line feed), live 72-91. The
+    // context of the line without a line feed reaches into both files beside it.
+    QVERIFY(FilterSet({u"line 5"_s, u"without"_s}));
+    QVERIFY2(m_pWorkspace->TakeReports().isEmpty(), "a set is filtered, not refused");
+    QVERIFY(view->GetShowsFilteredText());
+    QCOMPARE(TestSupport::TextOf(view), QByteArray("two line 5\none line 5\none line 30\none without a line feed\n"
+                                                   "live line 1\nlive line 5\n"));
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{5, 45, 70, 71, 72, 76}));
+
+    // The status bar's place: the file of the set and its line there, beside the set line.
+    struct Case
+    {
+        std::int64_t OutputLine;
+        QString Name;
+        std::int64_t LineInFile;
+        std::int64_t SetLine;
+    };
+    const Case cases[] = {
+        {0, u"app.log.2.gz"_s, 5, 5}, {2, u"app.log.1"_s, 30, 70}, {3, u"app.log.1"_s, 31, 71},
+        {4, u"app.log"_s, 1, 72},     {5, u"app.log"_s, 5, 76},
+    };
+    for (const Case& c : cases) {
+        view->GoToLine(c.OutputLine + 1);
+        QString name;
+        std::int64_t lineInFile = 0;
+        QVERIFY2(view->GetCaretFilePlace(name, lineInFile), qPrintable(u"output line %1"_s.arg(c.OutputLine)));
+        QCOMPARE(name, c.Name);
+        QCOMPARE(lineInFile, c.LineInFile);
+        QCOMPARE(view->GetCaretFileLine(), c.SetLine);
+    }
+    // Past the output: no place in a file.
+    view->GoToLine(7);
+    QString none;
+    std::int64_t noLine = 0;
+    QVERIFY(!view->GetCaretFilePlace(none, noLine));
+
+    // Go To takes set lines: a kept one, else the next kept one.
+    QCOMPARE(view->GoToNumberedLine(72), QString());
+    QCOMPARE(view->GetCaretFileLine(), 72);
+    QVERIFY(!view->GoToNumberedLine(46).isEmpty());
+    QCOMPARE(view->GetCaretFileLine(), 70);
+    QCOMPARE(view->GetGoToLineCount(), 76);
+
+    // Follow is not for a set, nor for its output: it stays off.
+    m_pDocument->SetFollow(true, false);
+    QVERIFY(!view->GetFollow());
+
+    // Exclude: the lines that match no filter, still numbered by set lines.
+    FilterSettings excluding;
+    for (const QString& literal : {u"two line"_s, u"one line"_s, u"live line"_s})
+        excluding.AddFilter(literal.toStdU16String(), 0);
+    excluding.SetExcludeMatches(true);
+    QVERIFY(m_pDocument->ApplyFilters(excluding));
+    QTRY_VERIFY(!m_pDocument->IsFiltering());
+    QCOMPARE(TestSupport::TextOf(view), QByteArray("one without a line feed\n"));
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{71}));
+    QVERIFY(m_pWorkspace->TakeReports().isEmpty());
+}
+
+void TestRotatedSetView::outputLeadsBackToTheSetAtTheLine()
+{
+    COstrelView* view = OpenSet(m_pDir->filePath(u"app.log"_s));
+    QVERIFY(view);
+    QVERIFY(WaitForIndex(view));
+    QVERIFY(FilterSet({u"line 5"_s, u"without"_s}));
+    const QByteArray output = TestSupport::TextOf(view);
+
+    // Ctrl+double-click on a kept line: the whole set, at that set line.
+    ClickOutputLine(view, 1, Qt::ControlModifier);
+    QTRY_VERIFY(view->IsRotatedSet());
+    QVERIFY(!view->GetShowsFilteredText());
+    QVERIFY(WaitForIndex(view));
+    QTRY_COMPARE(view->GetCaretLine(), 45);
+    QString name;
+    std::int64_t lineInFile = 0;
+    QVERIFY(view->GetCaretFilePlace(name, lineInFile));
+    QCOMPARE(name, u"app.log.1"_s);
+    QCOMPARE(lineInFile, 5);
+    QTRY_COMPARE(TestSupport::TextOf(view), m_Expected);
+
+    // Ctrl+T from the whole set: the output again, at the kept line nearest the caret's.
+    view->GoToLine(75);
+    QTRY_COMPARE(view->GetCaretLine(), 75);
+    m_pDocument->ToggleFilterOutput(false);
+    QTRY_VERIFY(view->GetShowsFilteredText() && !m_pDocument->IsFiltering());
+    QCOMPARE(TestSupport::TextOf(view), output);
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{5, 45, 70, 71, 72, 76}));
+    QCOMPARE(view->GetCaretFileLine(), 76);
+    QVERIFY(view->GetCaretFilePlace(name, lineInFile));
+    QCOMPARE(name, u"app.log"_s);
+    QCOMPARE(lineInFile, 5);
+
+    // Ctrl+T from the output: the whole set at the caret's set line.
+    view->GoToLine(3);
+    QCOMPARE(view->GetCaretFileLine(), 70);
+    m_pDocument->ToggleFilterOutput(false);
+    QTRY_VERIFY(view->IsRotatedSet());
+    QVERIFY(WaitForIndex(view));
+    QTRY_COMPARE(view->GetCaretLine(), 70);
+    QVERIFY(view->GetCaretFilePlace(name, lineInFile));
+    QCOMPARE(name, u"app.log.1"_s);
+    QCOMPARE(lineInFile, 30);
+
+    // A plain double click in the output only selects a word.
+    m_pDocument->ToggleFilterOutput(false);
+    QTRY_VERIFY(view->GetShowsFilteredText());
+    ClickOutputLine(view, 0, Qt::NoModifier);
+    QVERIFY(view->GetShowsFilteredText());
+}
+
+void TestRotatedSetView::cancelEndsTheSetsRunWithTheMarker()
 {
     COstrelView* view = OpenSet(m_pDir->filePath(u"app.log"_s));
     QVERIFY(view);
     QVERIFY(WaitForIndex(view));
     FilterSettings settings;
-    settings.AddFilter(u"line 1"_s.toStdU16String(), 0);
-    QVERIFY(!m_pDocument->ApplyFilters(settings));
-    const QStringList reports = m_pWorkspace->TakeReports();
-    QCOMPARE(reports.size(), 1);
-    QVERIFY2(reports.first().contains(u"ostrel-filter --set"_s), qPrintable(reports.first()));
-    QVERIFY(!view->GetShowsFilteredText());
+    settings.AddFilter(u"line"_s.toStdU16String(), 0);
+    QVERIFY(m_pDocument->ApplyFilters(settings));
+    const QList<CFilteringRun*> runs = m_pDocument->findChildren<CFilteringRun*>();
+    QCOMPARE(runs.size(), 1);
+    // Before any line was shown: the marker alone, whatever the worker kept meanwhile.
+    runs.first()->OnFilterCancelled();
+    QTRY_VERIFY(!m_pDocument->IsFiltering());
+    QCOMPARE(TestSupport::TextOf(view), CFilteringRun::CancelledMarker.toUtf8());
+    QCOMPARE(view->GetFileLineNumbers(), (std::vector<std::int64_t>{0}));
+    // The set is there as before.
+    QVERIFY(view->ReloadDocumentText());
+    QVERIFY(WaitForIndex(view));
     QTRY_COMPARE(TestSupport::TextOf(view), m_Expected);
-    // Follow is not for a set: it stays off.
-    m_pDocument->SetFollow(true, false);
-    QVERIFY(!view->GetFollow());
 }
 
 OSTREL_QT_TEST_MAIN(TestRotatedSetView, QApplication)
