@@ -50,7 +50,13 @@ std::string_view NextWord(std::string_view& rest)
 
 std::string Quoted(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    // Built piece by piece: GCC 12 warns falsely of overlapping copies in "\"" + std::string.
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
 
 } // namespace
