@@ -76,21 +76,16 @@ void CMatchHighlighter::SetFilters(const FilterRun& filters)
 
 void CMatchHighlighter::Invalidate()
 {
-    m_nMarkedFirst = m_nMarkedLast = -1;
+    m_Marked.Forget();
 }
 
 void CMatchHighlighter::Refresh()
 {
     COstrelView& view = m_View;
     const auto [first, last] = view.GetLinesOnScreen();
-    if (first == m_nMarkedFirst && last == m_nMarkedLast)
+    if (m_Marked.AreMarked(first, last))
         return;
-    // Lines marked before and still on screen keep their marks; the others are marked afresh.
-    for (std::int64_t line = first; line <= last; ++line)
-        if (m_nMarkedFirst < 0 || line < m_nMarkedFirst || line > m_nMarkedLast)
-            MarkLine(line);
-    m_nMarkedFirst = first;
-    m_nMarkedLast = last;
+    m_Marked.MarkNew(first, last, [this](std::int64_t line) { MarkLine(line); });
 }
 
 void CMatchHighlighter::MarkLine(std::int64_t line)

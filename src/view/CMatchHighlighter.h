@@ -10,6 +10,7 @@
 #include "filtering/FilterRun.h"
 #include "regex/RegexBoundedMatcher.h"
 #include "regex/RegexMatchContext.h"
+#include "view/MarkedScreenLines.h"
 
 class COstrelView;
 class LiteralSearcher;
@@ -57,8 +58,7 @@ private:
     std::vector<Matcher> m_Matchers;
     RegexMatchContext m_Context;
     std::string m_strLine;
-    std::int64_t m_nMarkedFirst = -1;
-    std::int64_t m_nMarkedLast = -1;
+    MarkedScreenLines m_Marked;
     std::int64_t m_nLinesExamined = 0;
     std::int64_t m_nLinesTooComplex = 0;
 };

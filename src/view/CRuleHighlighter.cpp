@@ -71,23 +71,19 @@ void CRuleHighlighter::SetRules(const std::vector<HighlightRule>& rules)
 
 void CRuleHighlighter::Invalidate()
 {
-    m_nMarkedFirst = m_nMarkedLast = -1;
+    m_Marked.Forget();
 }
 
 void CRuleHighlighter::Refresh()
 {
     const auto [first, last] = m_View.GetLinesOnScreen();
-    if (first == m_nMarkedFirst && last == m_nMarkedLast)
+    if (m_Marked.AreMarked(first, last))
         return;
     // With no rule and nothing marked before there is nothing to clear either.
     const bool clearOnly = m_Matchers.empty();
     if (clearOnly && m_Rules.empty() && m_nLinesExamined == 0)
         return;
-    for (std::int64_t line = first; line <= last; ++line)
-        if (m_nMarkedFirst < 0 || line < m_nMarkedFirst || line > m_nMarkedLast)
-            MarkLine(line);
-    m_nMarkedFirst = first;
-    m_nMarkedLast = last;
+    m_Marked.MarkNew(first, last, [this](std::int64_t line) { MarkLine(line); });
 }
 
 void CRuleHighlighter::MarkLine(std::int64_t line)
