@@ -67,6 +67,7 @@ CSession CSession::Capture(const CDocumentArea& area)
             saved.Group = static_cast<int>(groupIndex);
             saved.ExcludeMatches = filters.GetExcludeMatches();
             saved.Records = document->GetRecords();
+            saved.KeepBookmarks = document->GetKeepBookmarkedLines();
             for (int i = 0; i < filters.GetCount(); ++i) {
                 saved.Filters.push_back({QString::fromStdU16String(filters.GetFilterString(i)), filters.GetRegExp(i),
                                          filters.GetCaseSensitive(i), filters.GetOutputBeforeMatch(i),
@@ -97,6 +98,7 @@ CSession CSession::Read(QSettings& settings)
         document.Group = std::max(0, settings.value(QStringLiteral("Group")).toInt());
         document.ExcludeMatches = settings.value(QStringLiteral("ExcludeMatches")).toInt() != 0;
         document.Records = settings.value(QStringLiteral("Records")).toInt() != 0;
+        document.KeepBookmarks = settings.value(QStringLiteral("KeepBookmarks")).toInt() != 0;
         const int filters = settings.beginReadArray(QStringLiteral("Filters"));
         for (int f = 0; f < std::min(filters, FilterSettings::MaxFilters); ++f) {
             settings.setArrayIndex(f);
@@ -135,6 +137,8 @@ void CSession::Write(QSettings& settings) const
         settings.setValue(QStringLiteral("ExcludeMatches"), document.ExcludeMatches ? 1 : 0);
         if (document.Records)
             settings.setValue(QStringLiteral("Records"), 1);
+        if (document.KeepBookmarks)
+            settings.setValue(QStringLiteral("KeepBookmarks"), 1);
         settings.beginWriteArray(QStringLiteral("Filters"), static_cast<int>(document.Filters.size()));
         for (std::size_t f = 0; f < document.Filters.size(); ++f) {
             const Filter& filter = document.Filters[f];
@@ -223,6 +227,7 @@ QString CSession::Restore(CMainFrame& frame) const
         filters.SetExcludeMatches(saved.ExcludeMatches);
         document->SetRecords(saved.Records, saved.ExcludeMatches);
         document->GetBookmarks().Assign(saved.Bookmarks);
+        document->SetKeepBookmarkedLines(saved.KeepBookmarks);
         if (static_cast<int>(i) == m_nActiveDocument)
             active = document;
     }

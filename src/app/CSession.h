@@ -33,7 +33,8 @@ public:
         bool RotatedSet = false; // the set Path belongs to, as one document
         int Group = 0;
         bool ExcludeMatches = false;
-        bool Records = false; // lines without a timestamp belong to the line above
+        bool Records = false;       // lines without a timestamp belong to the line above
+        bool KeepBookmarks = false; // runs keep the bookmarked lines too
         std::vector<Filter> Filters;
         std::vector<std::int64_t> Bookmarks; // file lines, in order
     };

@@ -69,6 +69,8 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
     FilterRun run = MakeFilterRun(settings, QFile::encodeName(document->GetPathName()).toStdString(), encoding);
     run.Follow = view->GetFollow();
     run.Records = document->GetRecords();
+    if (document->GetKeepBookmarkedLines())
+        run.KeptLines = document->GetBookmarks().All();
     if (document->IsRotatedSet()) {
         // The set's files as one text, oldest first, numbered by the set's lines, as it is shown.
         for (const QString& file : document->GetRotatedSetFiles())

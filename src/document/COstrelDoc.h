@@ -91,6 +91,9 @@ public:
     // way and is let go.
     bool GetRecords() const { return m_bRecords; }
     void SetRecords(bool records, bool excludeMatches);
+    // Whether a run keeps the bookmarked lines whatever the filters say; the next run uses it.
+    bool GetKeepBookmarkedLines() const { return m_bKeepBookmarkedLines; }
+    void SetKeepBookmarkedLines(bool keep) { m_bKeepBookmarkedLines = keep; }
     // Ctrl+T: the whole file or the filter output, whichever is not shown; output that is not
     // kept, or was made from the file as it was before, is made anew by the document's filters.
     void ToggleFilterOutput(bool excludeMatches);
@@ -150,6 +153,7 @@ private:
     bool m_bTitleShowsModified = false;
     bool m_bOutputExcludesMatches = false; // of the last run started
     bool m_bRecords = false;
+    bool m_bKeepBookmarkedLines = false;
     bool m_bOpening = false; // the first load of the file is under way
     int m_nTabIndex = -1;
     QPointer<QWidget> m_pTabWindow;

@@ -34,6 +34,8 @@ struct FilterRun
     // A rotated set's files, oldest first, decided as one text (RotatedSetInput) in place of
     // Path, which then names the set; the lines are numbered as the set's. Never followed.
     std::vector<std::string> SetMembers{};
+    // Lines output whatever the filters say (bookmarked ones), by their numbers in the run.
+    std::vector<std::int64_t> KeptLines{};
 };
 
 // Copies the settings' switched-on filters and ExcludeMatches into a run, encoding each filter

@@ -4,6 +4,8 @@
 #include <new>
 #include <system_error>
 
+#include "filtering/KeptLines.h"
+
 namespace {
 
 // Hands the engine's results to the run's queue and, while the owner still listens, its reporter.
@@ -114,13 +116,35 @@ int FilterWorker::GetProgressPercent() const
     return m_pState->WorkerFinished.load() ? 100 : m_pState->Engine.GetProgressPercent();
 }
 
+FilterRun FilterWorker::KeptLinesOf(const FilterRun& run)
+{
+    FilterRun source;
+    if (run.KeptLines.empty())
+        return source;
+    source.Path = run.Path;
+    source.SetMembers = run.SetMembers;
+    source.KeptLines = run.KeptLines;
+    return source;
+}
+
+EngineResult FilterWorker::RunEngine(State& state, FilterOutput& output)
+{
+    if (state.KeptLinesSource.KeptLines.empty())
+        return state.Engine.Run(state.StopSource.get_token(), output);
+    KeptLinesOutput kept(output, ReadKeptLines(state.KeptLinesSource, state.StopSource.get_token()));
+    const EngineResult result = state.Engine.Run(state.StopSource.get_token(), kept);
+    if (result == EngineResult::Finished)
+        kept.Finish();
+    return result;
+}
+
 void FilterWorker::ThreadMain(const std::shared_ptr<State>& state)
 {
     QueueOutput output(state->Queue, state->CallbackMutex, state->ReportError, state->bCallbacksCut, state->CaughtUp,
                        state->FileMissing, state->NoTimesRecognised);
     EngineResult result = EngineResult::OutOfMemory;
     try {
-        result = state->Engine.Run(state->StopSource.get_token(), output);
+        result = RunEngine(*state, output);
     } catch (const std::bad_alloc&) {
         // The engine catches its own shortage; this is one while reporting it. The run still ends.
     }

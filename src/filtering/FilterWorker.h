@@ -81,7 +81,10 @@ private:
     // What the thread uses; shared so that it outlives an owner that gave up waiting.
     struct State
     {
-        explicit State(FilterRun run) : Engine(std::move(run), 0) {}
+        explicit State(FilterRun run) : KeptLinesSource(KeptLinesOf(run)), Engine(std::move(run), 0) {}
+
+        // Where the lines kept whatever the filters say are read from, and which they are.
+        FilterRun KeptLinesSource;
 
         ParallelFilterEngine Engine;
         OutputLineQueue Queue;
@@ -102,6 +105,8 @@ private:
     };
 
     static void ThreadMain(const std::shared_ptr<State>& state);
+    static FilterRun KeptLinesOf(const FilterRun& run);
+    static EngineResult RunEngine(State& state, FilterOutput& output);
 
     std::shared_ptr<State> m_pState;
     std::thread m_Thread;

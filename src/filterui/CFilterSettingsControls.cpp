@@ -88,6 +88,9 @@ void CFilterSettingsControls::Create(QDialog& dialog)
     m_pLoadButton = CreateButton(pDialog, u"Load Filters"_s, u"loadFiltersButton"_s);
     m_pSaveButton = CreateButton(pDialog, u"Save Filters"_s, u"saveFiltersButton"_s);
     m_pExcludeCheck = CreateCheckBox(pDialog, u"Exclude Lines That Match Filters"_s, u"excludeCheck"_s);
+    m_pKeepBookmarksCheck = CreateCheckBox(pDialog, u"Keep Bookmarked Lines"_s, u"keepBookmarksCheck"_s);
+    m_pKeepBookmarksCheck->hide();
+    m_pKeepBookmarksCheck->setFocusPolicy(Qt::NoFocus);
     m_pApplyButton = CreateButton(pDialog, u"Apply Filter Settings to Document"_s, u"applyButton"_s);
     m_pLinesBeforeLabel =
         CreateLabel(pDialog, u"Number of Lines to Output Before Filter Match"_s, u"linesBeforeLabel"_s);
@@ -122,11 +125,11 @@ void CFilterSettingsControls::Create(QDialog& dialog)
 
 void CFilterSettingsControls::SetTabOrder(QDialog& dialog) const
 {
-    QWidget* const order[] = {m_pFilterEdit,         m_pRegExpCheck,        m_pCaseSensitiveCheck, m_pLinesBeforeEdit,
-                              m_pLinesAfterEdit,     m_pAddButton,          m_pEditButton,         m_pDeleteButton,
-                              m_pCopyAllButton,      m_pPasteAllButton,     m_pDeleteAllButton,    m_pLoadButton,
-                              m_pSaveButton,         m_pExcludeCheck,       m_pApplyButton,        m_pFilterList,
-                              m_pRegExpSyntaxButton, m_pEnableTooltipsCheck};
+    QWidget* const order[] = {m_pFilterEdit,     m_pRegExpCheck,        m_pCaseSensitiveCheck, m_pLinesBeforeEdit,
+                              m_pLinesAfterEdit, m_pAddButton,          m_pEditButton,         m_pDeleteButton,
+                              m_pCopyAllButton,  m_pPasteAllButton,     m_pDeleteAllButton,    m_pLoadButton,
+                              m_pSaveButton,     m_pExcludeCheck,       m_pKeepBookmarksCheck, m_pApplyButton,
+                              m_pFilterList,     m_pRegExpSyntaxButton, m_pEnableTooltipsCheck};
     for (std::size_t i = 1; i < std::size(order); ++i)
         dialog.setTabOrder(order[i - 1], order[i]);
     m_pFilterGroup->setFocusPolicy(Qt::NoFocus);
@@ -164,6 +167,8 @@ void CFilterSettingsControls::SetToolTips() const
         showsBoth);
     m_pExcludeCheck->setToolTip(u"When filtering a document, exclude all lines that match filters and only "
                                 "output lines that don't match filters"_s);
+    m_pKeepBookmarksCheck->setToolTip(u"When filtering a document, output the bookmarked lines too, whether "
+                                      "filters keep them or not"_s);
     m_pApplyButton->setToolTip(
         u"Apply filter settings specified in the filter list to the current document.\nIf filter settings are "
         "currently applied to a document, the original document can be displayed by pressing the \"Delete All "

@@ -40,6 +40,8 @@ struct CFilterSettingsControls
     QPushButton* m_pLoadButton = nullptr;
     QPushButton* m_pSaveButton = nullptr;
     QCheckBox* m_pExcludeCheck = nullptr;
+    // Shown only while the document has bookmarks, or keeps them: a row above Exclude.
+    QCheckBox* m_pKeepBookmarksCheck = nullptr;
     QCheckBox* m_pEnableTooltipsCheck = nullptr;
     QPushButton* m_pApplyButton = nullptr;
     QSizeGrip* m_pSizeGrip = nullptr;

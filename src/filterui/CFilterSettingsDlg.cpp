@@ -116,6 +116,10 @@ void CFilterSettingsDlg::ConnectControls()
         m_FilterSettings.SetExcludeMatches(bChecked);
         CopyToActiveDocument();
     });
+    connect(controls.m_pKeepBookmarksCheck, &QCheckBox::clicked, this, [this](bool bChecked) {
+        if (COstrelDoc* pDocument = GetActiveDocument())
+            pDocument->SetKeepBookmarkedLines(bChecked);
+    });
     connect(controls.m_pFilterList, &QTreeWidget::itemDoubleClicked, this, [this] { OnEditFilter(); });
     // The expression is checked as it is typed; Add does not depend on it.
     connect(controls.m_pFilterEdit, &QLineEdit::textChanged, this, &CFilterSettingsDlg::UpdateFilterError);
@@ -194,17 +198,26 @@ bool CFilterSettingsDlg::RestoreWindowPlacement(const QSettings& settings)
 void CFilterSettingsDlg::OnActiveLogViewChanged(COstrelView* pView)
 {
     FollowActiveDocumentRun();
-    if (pView)
+    if (pView) {
         ReloadFromActiveDocument();
+        return;
+    }
+    disconnect(m_BookmarksConnection);
+    UpdateKeepBookmarksRow();
 }
 
 void CFilterSettingsDlg::ReloadFromActiveDocument()
 {
     FollowActiveDocumentRun();
     disconnect(m_DocumentPathConnection);
+    disconnect(m_BookmarksConnection);
+    UpdateKeepBookmarksRow();
     COstrelDoc* pDocument = GetActiveDocument();
     if (!pDocument)
         return;
+    if (COstrelView* pView = pDocument->GetView())
+        m_BookmarksConnection =
+            connect(pView, &COstrelView::BookmarksChanged, this, &CFilterSettingsDlg::UpdateKeepBookmarksRow);
     LoadFilterSettings(pDocument->GetFilterSettings());
     SetDocumentName(QString::fromStdU16String(pDocument->GetFilterSettings().GetFileName()));
     // Save As gives the document a new name while it stays active.
@@ -212,6 +225,21 @@ void CFilterSettingsDlg::ReloadFromActiveDocument()
         if (GetActiveDocument() == pDocument)
             SetDocumentName(QString::fromStdU16String(pDocument->GetFilterSettings().GetFileName()));
     });
+}
+
+void CFilterSettingsDlg::UpdateKeepBookmarksRow()
+{
+    const COstrelDoc* pDocument = GetActiveDocument();
+    const bool bKeep = pDocument && pDocument->GetKeepBookmarkedLines();
+    const bool bShown = pDocument && (bKeep || !pDocument->GetBookmarks().Empty());
+    QCheckBox* pCheck = m_Controls.m_pKeepBookmarksCheck;
+    pCheck->setChecked(bKeep);
+    if (pCheck->isHidden() == !bShown)
+        return;
+    pCheck->setVisible(bShown);
+    // Hidden, it is out of the tab order too, which is then the dialog's as it always was.
+    pCheck->setFocusPolicy(bShown ? Qt::StrongFocus : Qt::NoFocus);
+    LayoutControls();
 }
 
 COstrelDoc* CFilterSettingsDlg::GetActiveDocument() const

@@ -118,6 +118,9 @@ private:
     // The selected row for Edit or Delete; -1 after telling the user there is none.
     int GetChosenRow(const QString& noFilterText, const QString& caption);
     void OnRowSwitched(int nRow, bool bOn);
+    // Keep Bookmarked Lines shows while the active document has bookmarks or keeps them, with
+    // the document's choice; the list makes room for it.
+    void UpdateKeepBookmarksRow();
 
     FilterSettings m_FilterSettings;
     QString m_strFilter;
@@ -126,6 +129,7 @@ private:
     QString m_strFilterError;
     ILogWorkspace& m_Workspace;
     QMetaObject::Connection m_DocumentPathConnection;
+    QMetaObject::Connection m_BookmarksConnection;   // to the active view's bookmark changes
     QMetaObject::Connection m_DocumentRunConnection; // to the active document's run state
     CFilterSettingsControls m_Controls;
     CFilterListRows* m_pRows = nullptr;

@@ -96,6 +96,12 @@ void LayOutCheckRow(const CFilterSettingsControls& controls, int w, int h)
     QRect excludeRect = checkRow(controls.m_pExcludeCheck, QRect(12, h - 64, 200, 15));
     excludeRect.setWidth(std::max(excludeRect.width(), controls.m_pExcludeCheck->sizeHint().width()));
     controls.m_pExcludeCheck->setGeometry(excludeRect);
+    if (!controls.m_pKeepBookmarksCheck->isHidden()) {
+        QRect keepRect = excludeRect;
+        keepRect.setWidth(std::max(excludeRect.width(), controls.m_pKeepBookmarksCheck->sizeHint().width()));
+        keepRect.moveBottom(excludeRect.top() - 3);
+        controls.m_pKeepBookmarksCheck->setGeometry(keepRect);
+    }
 }
 
 } // namespace
@@ -134,8 +140,13 @@ FilterSettingsLayoutResult LayOutFilterSettings(const CFilterSettingsControls& c
     // Check boxes taller than their row take the room from the bottom of the list.
     const int nCheckHeight = std::max(
         {15, controls.m_pExcludeCheck->sizeHint().height(), controls.m_pEnableTooltipsCheck->sizeHint().height()});
-    const int nCheckTop = h - 50 - nCheckHeight + 1;
-    controls.m_pFilterList->setGeometry(11, 195, w - 114 - (nColumnWidth - 90), std::min(h - 263, nCheckTop - 2 - 195));
+    // The bookmark row, when it is shown, stands above them and shortens the list by its height.
+    const int nKeepRow = controls.m_pKeepBookmarksCheck->isHidden()
+                             ? 0
+                             : std::max(15, controls.m_pKeepBookmarksCheck->sizeHint().height()) + 3;
+    const int nCheckTop = h - 50 - nCheckHeight + 1 - nKeepRow;
+    controls.m_pFilterList->setGeometry(11, 195, w - 114 - (nColumnWidth - 90),
+                                        std::min(h - 263 - nKeepRow, nCheckTop - 2 - 195));
     // Column 0 takes what the four narrow columns leave, so the five fill the list exactly.
     if (controls.m_pFilterList->isVisible()) {
         controls.m_pFilterList->setColumnWidth(ColumnFilter,

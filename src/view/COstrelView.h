@@ -282,6 +282,8 @@ Q_SIGNALS:
     void FollowChanged(bool follow);
     void SaveAsFinished(bool succeeded);
     void CaretMoved();
+    // The document's bookmarks were set, taken away or replaced.
+    void BookmarksChanged();
     // Comes before every change of the text or of where it lies in memory.
     void TextAboutToChange(COstrelView::TextChange change);
     // The view's own read-only state changed (see IsTextReadOnly).

@@ -96,6 +96,7 @@ QString CViewBookmarks::ToggleAtCaret()
     else
         m_Texts.erase(line);
     Refresh();
+    Q_EMIT m_View.BookmarksChanged();
     return marked ? QStringLiteral("Bookmark set at line %1").arg(line)
                   : QStringLiteral("Bookmark removed from line %1").arg(line);
 }
@@ -170,6 +171,7 @@ void CViewBookmarks::Clear()
     Set().Clear();
     m_Texts.clear();
     Refresh();
+    Q_EMIT m_View.BookmarksChanged();
 }
 
 void CViewBookmarks::Assign(const std::vector<std::int64_t>& lines)
@@ -177,6 +179,7 @@ void CViewBookmarks::Assign(const std::vector<std::int64_t>& lines)
     Set().Assign(lines);
     m_Texts.clear();
     Refresh();
+    Q_EMIT m_View.BookmarksChanged();
 }
 
 void CViewBookmarks::ShowMargin(bool shown)

@@ -2,6 +2,7 @@
 // Bookmarks from the desktop: the toggle and going round them in the whole file, in filter output
 // and back with Ctrl+T, in the paged view, while Follow appends lines, the list, and the session.
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -60,6 +61,7 @@ private Q_SLOTS:
 
     void toggleAndGoRoundInTheWholeFile();
     void filterOutputShowsOnlyKeptBookmarks();
+    void keepBookmarkedLinesPutsThemInTheOutput();
     void pagedViewGoesToAFarBookmark();
     void followedLinesKeepTheMarkersInPlace();
     void listGoesToALineAndClearsAll();
@@ -269,6 +271,61 @@ void TestBookmarks::filterOutputShowsOnlyKeptBookmarks()
     CaretTo(5);
     Trigger(CommandId::EditToggleBookmark);
     QCOMPARE(Marked(), (Lines{10, 15, 20, 40}));
+}
+
+void TestBookmarks::keepBookmarkedLinesPutsThemInTheOutput()
+{
+    Open(u"app.log"_s, NumberedLines(1, 50));
+    QTRY_VERIFY(!View()->IsLoading());
+    ShowFilterSettingsDialog(*m_pFrame);
+    CFilterSettingsDlg& dlg = *g_pFilterSettingsDlg;
+    auto* keep = dlg.findChild<QCheckBox*>(u"keepBookmarksCheck"_s);
+    auto* list = dlg.findChild<QTreeWidget*>(u"filterList"_s);
+    auto* exclude = dlg.findChild<QCheckBox*>(u"excludeCheck"_s);
+    const QRect listWithout = list->geometry();
+    QVERIFY2(keep->isHidden(), "no bookmarks, no row: the dialog is as it always was");
+
+    // The row comes with the first bookmark and takes its room from the list.
+    for (long line : {2L, 19L, 44L}) {
+        CaretTo(line);
+        Trigger(CommandId::EditToggleBookmark);
+    }
+    QVERIFY(!keep->isHidden());
+    QVERIFY(!keep->isChecked());
+    QVERIFY(list->geometry().bottom() < keep->geometry().top());
+    QVERIFY(keep->geometry().bottom() < exclude->geometry().top());
+    QCOMPARE(list->geometry().top(), listWithout.top());
+
+    keep->click();
+    QVERIFY(m_pDoc->GetKeepBookmarkedLines());
+    ApplyFilter(u"ERROR"_s);
+    // Line 20 is both: it comes once.
+    QCOMPARE(View()->GetFileLineNumbers(), (Lines{3, 10, 20, 30, 40, 45, 50}));
+    QTRY_COMPARE(MarkedViewLines(8), (Lines{0, 2, 5}));
+
+    // Exclude drops the matching lines, but not a bookmarked one.
+    exclude->click();
+    QPushButton* apply = dlg.findChild<QPushButton*>(u"applyButton"_s);
+    apply->click();
+    QTRY_VERIFY_WITH_TIMEOUT(apply->isEnabled() && View()->GetFileLineNumbers().size() == 46, 20000);
+    const Lines excluded = View()->GetFileLineNumbers();
+    QVERIFY(std::ranges::find(excluded, 20) != excluded.end());
+    QVERIFY(std::ranges::find(excluded, 30) == excluded.end());
+
+    // Off again: the filters alone decide.
+    exclude->click();
+    keep->click();
+    QVERIFY(!m_pDoc->GetKeepBookmarkedLines());
+    apply->click();
+    QTRY_VERIFY_WITH_TIMEOUT(apply->isEnabled() && View()->GetFileLineNumbers().size() == 5, 20000);
+    QCOMPARE(View()->GetFileLineNumbers(), (Lines{10, 20, 30, 40, 50}));
+
+    // With every bookmark gone and the switch off, the row goes and the list has its room back.
+    Trigger(CommandId::ToggleFilterOutput);
+    QTRY_VERIFY(!View()->GetShowsFilteredText() && !View()->IsLoading());
+    View()->GetBookmarks().Clear();
+    QVERIFY(keep->isHidden());
+    QCOMPARE(list->geometry(), listWithout);
 }
 
 void TestBookmarks::pagedViewGoesToAFarBookmark()

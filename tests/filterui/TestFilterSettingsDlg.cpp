@@ -33,6 +33,7 @@
 #include "support/QtTestSupport.h"
 #include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
+#include "view/CViewBookmarks.h"
 
 using namespace Qt::Literals::StringLiterals;
 using TestSupport::OnNextModal;
@@ -1217,35 +1218,45 @@ void TestFilterSettingsDlg::controlsVisibleAndNotOverlapping()
 {
     OpenDialog();
     AddFilter(u"ERROR"_s);
-    for (const QSize size : {QSize(364, 507), QSize(800, 700)}) {
-        m_pDlg->resize(size);
-        QTRY_COMPARE(m_pDlg->size(), size);
-        const QRect groupRect = Child("filterGroupBox")->geometry();
-        QList<QWidget*> controls;
-        for (QWidget* pChild : m_pDlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (pChild->isWindow() || pChild->objectName() == u"filterGroupBox"_s)
-                continue;
-            const QString name = pChild->objectName();
-            QVERIFY2(pChild->isVisible(), qPrintable(name));
-            QVERIFY2(m_pDlg->rect().contains(pChild->geometry()), qPrintable(name));
-            controls.append(pChild);
-
-            // Captions fit: check boxes and labels their whole hint, buttons their text and margins.
-            if (auto* pButton = qobject_cast<QPushButton*>(pChild)) {
-                const int nText = pButton->fontMetrics().horizontalAdvance(pButton->text());
-                QVERIFY2(pButton->width() >= nText + 8, qPrintable(name));
-            } else if (qobject_cast<QCheckBox*>(pChild) || qobject_cast<QLabel*>(pChild)) {
-                QVERIFY2(pChild->width() >= pChild->sizeHint().width(), qPrintable(name));
-                QVERIFY2(pChild->height() >= pChild->minimumSizeHint().height(), qPrintable(name));
-            }
-            const bool bInGroup = pChild->y() < groupRect.bottom() && name != u"sizeGrip"_s;
-            if (bInGroup)
-                QVERIFY2(groupRect.contains(pChild->geometry()), qPrintable(name));
+    // Keep Bookmarked Lines shows only while the document has bookmarks; then it must fit too.
+    QVERIFY(Child("keepBookmarksCheck")->isHidden());
+    for (const bool bBookmarks : {false, true}) {
+        if (bBookmarks) {
+            m_pDocA->GetView()->GetBookmarks().Assign({1});
+            QVERIFY(!Child("keepBookmarksCheck")->isHidden());
         }
-        for (qsizetype i = 0; i < controls.size(); ++i) {
-            for (qsizetype j = i + 1; j < controls.size(); ++j) {
-                const QString pair = controls[i]->objectName() % u" / "_s % controls[j]->objectName();
-                QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()), qPrintable(pair));
+        for (const QSize size : {QSize(364, 507), QSize(800, 700)}) {
+            m_pDlg->resize(size);
+            QTRY_COMPARE(m_pDlg->size(), size);
+            const QRect groupRect = Child("filterGroupBox")->geometry();
+            QList<QWidget*> controls;
+            for (QWidget* pChild : m_pDlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (pChild->isWindow() || pChild->objectName() == u"filterGroupBox"_s)
+                    continue;
+                const QString name = pChild->objectName();
+                if (!bBookmarks && name == u"keepBookmarksCheck"_s)
+                    continue;
+                QVERIFY2(pChild->isVisible(), qPrintable(name));
+                QVERIFY2(m_pDlg->rect().contains(pChild->geometry()), qPrintable(name));
+                controls.append(pChild);
+
+                // Captions fit: check boxes and labels their whole hint, buttons their text and margins.
+                if (auto* pButton = qobject_cast<QPushButton*>(pChild)) {
+                    const int nText = pButton->fontMetrics().horizontalAdvance(pButton->text());
+                    QVERIFY2(pButton->width() >= nText + 8, qPrintable(name));
+                } else if (qobject_cast<QCheckBox*>(pChild) || qobject_cast<QLabel*>(pChild)) {
+                    QVERIFY2(pChild->width() >= pChild->sizeHint().width(), qPrintable(name));
+                    QVERIFY2(pChild->height() >= pChild->minimumSizeHint().height(), qPrintable(name));
+                }
+                const bool bInGroup = pChild->y() < groupRect.bottom() && name != u"sizeGrip"_s;
+                if (bInGroup)
+                    QVERIFY2(groupRect.contains(pChild->geometry()), qPrintable(name));
+            }
+            for (qsizetype i = 0; i < controls.size(); ++i) {
+                for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                    const QString pair = controls[i]->objectName() % u" / "_s % controls[j]->objectName();
+                    QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()), qPrintable(pair));
+                }
             }
         }
     }
