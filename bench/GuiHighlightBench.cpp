@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times Page Down through a big log in the paged view, each page scrolled and painted, without
-// highlight rules and with ten (five literals, five expressions) colouring the screen.
+// highlight rules, with ten (five literals, five expressions) colouring the screen, and with the
+// ten and twenty bookmarks among the pages passed.
 //
 //   ostrel-highlight-bench FILE     (QT_QPA_PLATFORM=offscreen when there is no display)
 
@@ -19,6 +20,7 @@
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 #include "view/CRuleHighlighter.h"
+#include "view/CViewBookmarks.h"
 
 using namespace BenchSupport;
 
@@ -94,9 +96,18 @@ int main(int argc, char** argv)
     const std::int64_t examinedBefore = view->GetRuleHighlighter().GetLinesExamined();
     const Spread highlighted = TimePages(view, 200);
     const std::int64_t examined = view->GetRuleHighlighter().GetLinesExamined() - examinedBefore;
+    // Twenty bookmarks among the lines the pages pass, one every few pages.
+    std::vector<std::int64_t> bookmarks;
+    const std::int64_t middle = paged->GetExpectedLineCount() / 2;
+    for (std::int64_t i = 0; i < 20; ++i)
+        bookmarks.push_back(middle + 5 + i * 350);
+    view->GetBookmarks().Assign(bookmarks);
+    const Spread marked = TimePages(view, 200);
 
     std::printf("page down, no highlights    %.2f ms median, %.2f ms worst (200 pages)\n", plain.Median, plain.Worst);
     std::printf("page down, 10 highlights    %.2f ms median, %.2f ms worst (200 pages, %lld lines marked)\n",
                 highlighted.Median, highlighted.Worst, static_cast<long long>(examined));
+    std::printf("page down, 10 highlights and 20 bookmarks    %.2f ms median, %.2f ms worst (200 pages)\n",
+                marked.Median, marked.Worst);
     return 0;
 }
