@@ -4,9 +4,10 @@
 // the view has painted the kept lines. Then, per literal, how long a click on Cancel waits while
 // kept lines are being appended: from the click entering the event queue to the marker shown.
 //
-//   ostrel-filter-gui-bench FILE [--threads N] LITERAL...
+//   ostrel-filter-gui-bench [--set] FILE [--threads N] LITERAL...
 //       one run per literal, each case-sensitive, no context, on N threads (Settings/FilterThreads:
-//       0, the default, one per core; 1 one pass); QT_QPA_PLATFORM=offscreen when there is no display
+//       0, the default, one per core; 1 one pass); with --set, the rotated set FILE belongs to,
+//       opened as one document; QT_QPA_PLATFORM=offscreen when there is no display
 
 #include <algorithm>
 #include <cstdio>
@@ -36,14 +37,19 @@ using namespace BenchSupport;
 
 int main(int argc, char** argv)
 {
+    // The program restarts itself with its own arguments, so they are read past --set, not cut.
+    const bool rotatedSet = argc > 1 && std::strcmp(argv[1], "--set") == 0;
+    const int shift = rotatedSet ? 1 : 0;
+    char** const args = argv + shift;
+    const int argCount = argc - shift;
     int firstLiteral = 2;
     unsigned threads = 0;
-    if (argc > 3 && std::strcmp(argv[2], "--threads") == 0) {
-        threads = static_cast<unsigned>(std::max(0, std::atoi(argv[3])));
+    if (argCount > 3 && std::strcmp(args[2], "--threads") == 0) {
+        threads = static_cast<unsigned>(std::max(0, std::atoi(args[3])));
         firstLiteral = 4;
     }
-    if (argc <= firstLiteral) {
-        std::fprintf(stderr, "usage: ostrel-filter-gui-bench FILE [--threads N] LITERAL...\n");
+    if (argCount <= firstLiteral) {
+        std::fprintf(stderr, "usage: ostrel-filter-gui-bench [--set] FILE [--threads N] LITERAL...\n");
         return 2;
     }
     CMemoryTuning::RestartWithHugePages(argv);
@@ -55,15 +61,18 @@ int main(int argc, char** argv)
     frame.LoadFrame();
     frame.resize(1200, 800);
     frame.show();
-    frame.OpenDocumentFile(QString::fromLocal8Bit(argv[1]));
+    if (rotatedSet)
+        frame.OpenRotatedSet(QString::fromLocal8Bit(args[1]));
+    else
+        frame.OpenDocumentFile(QString::fromLocal8Bit(args[1]));
     COstrelView* view = frame.GetActiveLogView();
     COstrelDoc* document = frame.GetActiveLogDocument();
     if (!view || !document)
         return 1;
     WaitFor([view] { return !view->IsLoading(); });
     std::printf("%-24s %12s %14s %12s %12s\n", "filter", "worker done", "window closed", "kept lines", "cancel");
-    for (int i = firstLiteral; i < argc; ++i) {
-        const QString literal = QString::fromLocal8Bit(argv[i]);
+    for (int i = firstLiteral; i < argCount; ++i) {
+        const QString literal = QString::fromLocal8Bit(args[i]);
         QElapsedTimer clock;
         clock.start();
         if (!ApplyLiteralFilter(*document, literal))
@@ -101,7 +110,7 @@ int main(int argc, char** argv)
             return !document->IsFiltering();
         });
         QObject::disconnect(onFirst);
-        std::printf("%-24s %9.0f ms %11.0f ms %12zu %9.1f ms\n", argv[i], workerMs, closedMs, kept, cancelMs);
+        std::printf("%-24s %9.0f ms %11.0f ms %12zu %9.1f ms\n", args[i], workerMs, closedMs, kept, cancelMs);
     }
     return 0;
 }
