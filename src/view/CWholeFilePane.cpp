@@ -7,20 +7,23 @@
 #include "document/COstrelDoc.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
+#include "view/CPaneWorkspace.h"
 #include "view/CViewLooks.h"
 
 namespace {
 
-// The marked line's background as the editor takes it (0x00BBGGRR): RGB(255, 236, 160) in a
-// light look, RGB(90, 74, 20) in a dark one.
-constexpr long LightMarkBackground = 0xA0ECFF;
-constexpr long DarkMarkBackground = 0x144A5A;
+// The marked line's background as the editor takes it (0x00BBGGRR): RGB(198, 222, 255) in a
+// light look, RGB(36, 64, 104) in a dark one; apart from the caret line's, which covers it
+// while the caret is on it.
+constexpr long LightMarkBackground = 0xFFDEC6;
+constexpr long DarkMarkBackground = 0x684024;
 
 } // namespace
 
 CWholeFilePane::CWholeFilePane(COstrelView& view, ILogWorkspace* workspace, QWidget* parent)
-    : QWidget(parent), m_pUpper(&view), m_pDocument(std::make_unique<COstrelDoc>()),
-      m_pView(new COstrelView(m_pDocument.get(), workspace, this))
+    : QWidget(parent), m_pUpper(&view),
+      m_pWorkspace(workspace ? std::make_unique<CPaneWorkspace>(*workspace) : nullptr),
+      m_pDocument(std::make_unique<COstrelDoc>()), m_pView(new COstrelView(m_pDocument.get(), m_pWorkspace.get(), this))
 {
     setObjectName(QStringLiteral("wholeFilePane"));
     m_pView->setObjectName(QStringLiteral("wholeFileView"));

@@ -10,6 +10,8 @@
 
 #include "view/CTextToggle.h"
 
+class CPaneWorkspace;
+
 class COstrelDoc;
 class COstrelView;
 class ILogWorkspace;
@@ -18,9 +20,9 @@ class ILogWorkspace;
 // document shows. While the view shows filter output, the file line of the caret's output line is
 // brought into this pane and marked; what the user does here never moves the view. While the view
 // shows the whole file the pane scrolls on its own, so that two places of the file can be read at
-// once. The pane reads the file as any view does: a big file paged, the rest on the loading
-// thread; it follows the file while the view does, and reads it anew when the view's new text
-// (a run, a reload, Ctrl+T) comes from a file that changed.
+// once. The pane reads the file as any view does, but pages it from a smaller size on (see
+// CPaneWorkspace), the rest on the loading thread; it follows the file while the view does, and reads it anew when the
+// view's new text (a run, a reload, Ctrl+T) comes from a file that changed.
 class CWholeFilePane : public QWidget
 {
     Q_OBJECT
@@ -59,6 +61,7 @@ private:
     void DefineMarker();
 
     QPointer<COstrelView> m_pUpper;
+    std::unique_ptr<CPaneWorkspace> m_pWorkspace; // the window's, with a smaller paging limit
     std::unique_ptr<COstrelDoc> m_pDocument;
     COstrelView* m_pView;
     bool m_bLoaded = false;

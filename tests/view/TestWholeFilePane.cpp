@@ -7,6 +7,7 @@
 
 #include "support/QtTestSupport.h"
 #include "view/CPagedText.h"
+#include "view/CPaneWorkspace.h"
 #include "view/CWholeFilePane.h"
 
 using namespace Qt::StringLiterals;
@@ -86,6 +87,7 @@ private Q_SLOTS:
     void caretOnAnOutputLineMarksItsFileLine();
     void movesInThePaneLeaveTheOutputAlone();
     void aPagedFileIsPagedInThePaneToo();
+    void aFileTheViewHoldsWholeIsPagedInThePaneFromItsLimit();
     void toggleRunAndReloadKeepThePaneRight();
     void followShowsAppendedLinesInThePane();
     void theViewMayGoBeforeThePane();
@@ -253,6 +255,29 @@ void TestWholeFilePane::aPagedFileIsPagedInThePaneToo()
     QCOMPARE(pane->GetMarkedViewLine(), -1); // the marked line is not in this window
     PutCaretOnLine(view, 5);
     QTRY_VERIFY_WITH_TIMEOUT(ShowsMarked(*pane, MarkLine(5)), 20000);
+}
+
+void TestWholeFilePane::aFileTheViewHoldsWholeIsPagedInThePaneFromItsLimit()
+{
+    // The window never pages; the pane does from its own limit, so the file is held once.
+    m_pWorkspace->SetPagedViewThreshold(0);
+    COstrelDoc* document = Open(MarkedLog(CPaneWorkspace::PagedPaneThreshold + Megabyte));
+    QVERIFY(document);
+    COstrelView* view = document->GetView();
+    QTRY_VERIFY_WITH_TIMEOUT(!view->IsLoading(), 20000);
+    QVERIFY(!view->IsPaged());
+    std::unique_ptr<CWholeFilePane> pane = PaneBeside(document);
+    QVERIFY(pane);
+    QVERIFY(pane->GetView()->IsPaged());
+    QVERIFY(Filter(document, u"MARK"_s));
+    const std::int64_t k = static_cast<std::int64_t>(view->GetOutputLineNumbers().Size()) - 10;
+    PutCaretOnLine(view, k);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsMarked(*pane, MarkLine(k)), 20000);
+
+    // Below the pane's limit the pane holds the file as the view does.
+    m_pWorkspace->SetPagedViewThreshold(Megabyte);
+    auto small = std::make_unique<CPaneWorkspace>(*m_pWorkspace);
+    QCOMPARE(small->GetPagedViewThreshold(), Megabyte);
 }
 
 void TestWholeFilePane::toggleRunAndReloadKeepThePaneRight()
