@@ -24,6 +24,7 @@
 #include "app/COstrelApp.h"
 #include "app/CRecentFileActions.h"
 #include "app/CSession.h"
+#include "app/CSplitLayout.h"
 #include "app/CStatusPanes.h"
 #include "app/CStreamOpener.h"
 #include "app/CToolBarManager.h"
@@ -72,6 +73,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_pDocumentArea->SetTabToolTipProvider(
         [this](QTabWidget* group, int index) { return GetTabToolTip(group, index); });
 
+    m_pSplit = std::make_unique<CSplitLayout>();
     m_pCommands = std::make_unique<CCommandActions>(
         *this, [this] { return GetActiveLogView(); }, [this] { UpdateCommandUI(); });
     m_pOpener = std::make_unique<CDocumentOpener>(
@@ -184,6 +186,16 @@ void CMainFrame::ConnectCommands()
     onTriggered(ViewHighlights, [this] { ShowHighlightsDialog(*this); });
 
     connect(GetCommand(ViewFollow), &QAction::triggered, this, &CMainFrame::OnFollow);
+    connect(GetCommand(ViewSplit), &QAction::triggered, this, [this](bool shown) {
+        m_pSplit->SetShown(shown);
+        ApplySplit();
+    });
+    // Either way round, the split is shown.
+    connect(GetCommand(ViewSplitSideBySide), &QAction::triggered, this, [this](bool sideBySide) {
+        m_pSplit->SetSideBySide(sideBySide);
+        m_pSplit->SetShown(true);
+        ApplySplit();
+    });
     connect(GetCommand(ViewRecords), &QAction::triggered, this, &CMainFrame::OnRecords);
     // The prompt of the menu item that opened a modal dialog ("Display full pages") would stay in
     // the status bar after the dialog closed: these handlers run once the view's have returned.
@@ -222,9 +234,10 @@ void CMainFrame::CreateToolBar()
     QList<int> withoutImage;
     // Commands that came after the user image strips were laid out take none, so a strip made for
     // the menus before still gives each command its image.
-    static const QList<int> laterCommands{FileOpenCommandOutput, FileStopCommand,        ViewRecords,
-                                          ViewHighlights,        ViewHighlightSelection, EditToggleBookmark,
-                                          EditNextBookmark,      EditPreviousBookmark,   EditBookmarks};
+    static const QList<int> laterCommands{
+        FileOpenCommandOutput,  FileStopCommand,    ViewRecords,        ViewHighlights,
+        ViewHighlightSelection, EditToggleBookmark, EditNextBookmark,   EditPreviousBookmark,
+        EditBookmarks,          ViewSplit,          ViewSplitSideBySide};
     for (QAction* command : GetMenuCommands()) {
         const int id = command->data().toInt();
         if (command->icon().isNull() && !laterCommands.contains(id))
@@ -241,6 +254,15 @@ void CMainFrame::UpdateCommandUI()
     UpdateViewCommandStates(*m_pCommands, view, GetActiveLogDocument());
     m_pLooks->UpdateChecks();
     GetCommand(CommandId::ViewStatusBar)->setChecked(!statusBar()->isHidden());
+    GetCommand(CommandId::ViewSplit)->setChecked(m_pSplit->IsShown());
+    GetCommand(CommandId::ViewSplitSideBySide)->setChecked(m_pSplit->IsShown() && m_pSplit->IsSideBySide());
+}
+
+void CMainFrame::ApplySplit()
+{
+    for (CChildFrame* frame : m_pDocumentArea->GetChildFrames())
+        m_pSplit->Apply(*frame);
+    UpdateCommandUI();
 }
 
 void CMainFrame::UpdateWindowTitle()
@@ -276,6 +298,7 @@ void CMainFrame::WireChildFrame(CChildFrame* frame, const QString& absolutePath)
     connect(document, &COstrelDoc::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
     connect(document, &COstrelDoc::StreamEnded, this, &CMainFrame::UpdateCommandUI);
     connect(frame, &CChildFrame::TitleChanged, this, &CMainFrame::UpdateWindowTitle);
+    m_pSplit->Apply(*frame);
     // Part of a file is not a document: a tab whose file could not be read to its end goes.
     connect(
         document, &COstrelDoc::OpenFailed, this,
@@ -339,7 +362,7 @@ void CMainFrame::SetTextFormat(const CTextFormat& format)
     app->SetTextFormat(format);
     // The font is one for all views: those open take it now, not when next opened.
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames())
-        frame->GetView()->OnTextFormatChanged();
+        frame->OnTextFormatChanged();
 }
 
 QPrinter& CMainFrame::GetPrinter()

@@ -20,6 +20,7 @@ class CCustomizeDlg;
 class CDocumentArea;
 class CMainMenus;
 class CRecentFileActions;
+class CSplitLayout;
 class CStatusPanes;
 class CStreamOpener;
 class CToolBarManager;
@@ -147,6 +148,8 @@ private:
     void OnLineNumbers(bool shown);
     void OnToggleFilterOutput();
     void OnFollow(bool follow);
+    // Every tab takes the window's split as it is now.
+    void ApplySplit();
     void OnRecords(bool records);
     void OnFileClose();
     void OnStopCommand();
@@ -156,6 +159,7 @@ private:
     CWorkspaceSignals m_Signals;
     std::unique_ptr<QPrinter> m_pOwnPrinter; // without the application's
     COpenDocuments m_OpenDocuments;
+    std::unique_ptr<CSplitLayout> m_pSplit;
     std::unique_ptr<CCommandActions> m_pCommands;
     std::unique_ptr<CRecentFileActions> m_pRecentFiles;
     std::unique_ptr<CMainMenus> m_pMenus;

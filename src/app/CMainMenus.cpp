@@ -81,6 +81,9 @@ void CMainMenus::CreateViewMenu(const FillMenu& fillToolBarsMenu)
     for (int id : {ViewStatusBar, ViewLineNumbers, ViewFollow, ViewRecords, WindowManager})
         m_pViewMenu->addAction(m_Commands.Get(id));
     m_pViewMenu->addSeparator();
+    for (int id : {ViewSplit, ViewSplitSideBySide})
+        m_pViewMenu->addAction(m_Commands.Get(id));
+    m_pViewMenu->addSeparator();
     for (int id : {ViewHighlights, ViewHighlightSelection})
         m_pViewMenu->addAction(m_Commands.Get(id));
     QMenu* looks = m_pViewMenu->addMenu(QStringLiteral("&Application Look"));

@@ -511,6 +511,11 @@ void CEditor::DeleteMarker(std::int64_t line, int marker)
     Send(Sci::SCI_MARKERDELETE, W(line), static_cast<long>(marker));
 }
 
+void CEditor::DeleteAllMarkers(int marker)
+{
+    Send(Sci::SCI_MARKERDELETEALL, static_cast<unsigned long>(marker));
+}
+
 void CEditor::DefineIndicator(int indicator, int style, long colour, int alpha, bool under)
 {
     const auto number = static_cast<unsigned long>(indicator);

@@ -158,6 +158,7 @@ public:
     int GetMarkers(std::int64_t line) const;
     void AddMarker(std::int64_t line, int marker);
     void DeleteMarker(std::int64_t line, int marker);
+    void DeleteAllMarkers(int marker);
 
     // Indicators, the marks of the filters' matches.
     void DefineIndicator(int indicator, int style, long colour, int alpha, bool under);

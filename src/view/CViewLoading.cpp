@@ -63,7 +63,12 @@ void CViewLoading::Load(std::unique_ptr<QFile> file)
 
     m_pLoader = std::make_unique<CTextLoader>(
         std::move(file), m_View.m_nPendingFileLine,
-        [&editor](const char* bytes, std::size_t length) { editor.AppendText(bytes, length); },
+        [this, &editor](const char* bytes, std::size_t length) {
+            // The first part goes in whatever keeps the user from typing (a stream still written).
+            editor.SetReadOnly(false);
+            editor.AppendText(bytes, length);
+            m_View.ApplyReadOnly();
+        },
         [this](std::int64_t room) { return CreateDocumentLoader(room); });
     QObject::connect(m_pLoader.get(), &CTextLoader::Progress, &m_View, &COstrelView::LoadProgress);
     QObject::connect(m_pLoader.get(), &CTextLoader::Finished, &m_View,
