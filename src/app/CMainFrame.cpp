@@ -22,6 +22,7 @@
 #include "app/CDocumentArea.h"
 #include "app/CMainMenus.h"
 #include "app/COstrelApp.h"
+#include "app/COutputTabs.h"
 #include "app/CRecentFileActions.h"
 #include "app/CSession.h"
 #include "app/CStatusPanes.h"
@@ -78,6 +79,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
         *this, *m_pDocumentArea, m_OpenDocuments, *m_pCommands,
         [this](CChildFrame* frame, const QString& absolutePath) { WireChildFrame(frame, absolutePath); });
     m_pStreamOpener = std::make_unique<CStreamOpener>(*this, *m_pOpener);
+    m_pOutputTabs = std::make_unique<COutputTabs>(*this, *m_pOpener);
     ConnectCommands();
     m_pLooks = new CApplicationLooks(*m_pCommands, this);
     connect(m_pLooks, &CApplicationLooks::LookChanged, this, &CMainFrame::UpdateCommandUI);
@@ -173,6 +175,10 @@ void CMainFrame::ConnectCommands()
         UpdateCommandUI();
     });
     onTriggered(CommandId::ToggleFilterOutput, [this] { OnToggleFilterOutput(); });
+    onTriggered(FilterOutputInNewTab, [this] {
+        if (COstrelView* view = GetActiveLogView())
+            m_pOutputTabs->OpenFromView(*view);
+    });
     onTriggered(AppAbout, [app] {
         if (app())
             app()->OnAppAbout();
@@ -222,9 +228,9 @@ void CMainFrame::CreateToolBar()
     QList<int> withoutImage;
     // Commands that came after the user image strips were laid out take none, so a strip made for
     // the menus before still gives each command its image.
-    static const QList<int> laterCommands{FileOpenCommandOutput, FileStopCommand,        ViewRecords,
-                                          ViewHighlights,        ViewHighlightSelection, EditToggleBookmark,
-                                          EditNextBookmark,      EditPreviousBookmark,   EditBookmarks};
+    static const QList<int> laterCommands{
+        FileOpenCommandOutput, FileStopCommand,  ViewRecords,          ViewHighlights, ViewHighlightSelection,
+        EditToggleBookmark,    EditNextBookmark, EditPreviousBookmark, EditBookmarks,  FilterOutputInNewTab};
     for (QAction* command : GetMenuCommands()) {
         const int id = command->data().toInt();
         if (command->icon().isNull() && !laterCommands.contains(id))
