@@ -501,6 +501,8 @@ void CMainFrame::FollowActiveView(CChildFrame* frame)
     connect(m_pConnectedView, &COstrelView::LoadFinished, this, &CMainFrame::UpdateCommandUI);
     connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, &CMainFrame::UpdateCommandUI);
     connect(m_pConnectedView, &COstrelView::StatusNoteChanged, this, &CMainFrame::UpdateCommandUI);
+    // A run's output becomes the user's when the run ends: commands on it may be enabled then.
+    connect(m_pConnectedView, &COstrelView::ReadOnlyChanged, this, &CMainFrame::UpdateCommandUI);
     connect(m_pConnectedView, &QObject::destroyed, this, [this] { m_pConnectedView = nullptr; });
     if (COstrelDoc* document = frame->GetDocument()) {
         QTabWidget* group = m_pDocumentArea->GetTabGroupOf(frame);
