@@ -156,7 +156,7 @@ void COutputTabs::ShowProgress()
 void COutputTabs::OnFillFinished(int error)
 {
     m_ProgressTimer.stop();
-    delete m_pFill;
+    m_pFill->deleteLater(); // its thread has ended; this runs inside its own signal
     m_pFill = nullptr;
     std::unique_ptr<CDerivedOutput> derived = std::move(m_pPending);
     if (!derived)
