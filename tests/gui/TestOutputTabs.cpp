@@ -292,11 +292,35 @@ void TestOutputTabs::runsInATabWithContextOrExcludingKeepOriginalLines()
     VerifyOriginalNumbers(view, FileLines / 5 - FileLines / 35);
     QCOMPARE(tab->GetToolTip().section(u'\n', 0, 0), QStringLiteral("app.log > beta"));
 
+    // Save As offers a name beside the original log and writes the tab's lines; the log stays.
+    const QByteArray log = TestSupport::ReadFile(m_strLog);
+    tab->ToggleFilterOutput(false);
+    QTRY_VERIFY(!view->GetShowsFilteredText() && !view->IsLoading());
+    const QString suggested = view->SuggestSaveAsPath();
+    QCOMPARE(suggested, m_pDir->filePath(QStringLiteral("app-filtered.log")));
+    const std::string_view shown = view->GetTextBytes();
+    const QByteArray whole(shown.data(), static_cast<qsizetype>(shown.size()));
+    QCOMPARE(whole.count('\n'), FileLines / 5);
+    tab->ToggleFilterOutput(false);
+    QTRY_VERIFY(view->GetShowsFilteredText());
+
     // A tab from the excluding run names the step so.
     COstrelDoc* next = NewTabFrom(tab);
     QVERIFY(next);
     QCOMPARE(next->GetToolTip().section(u'\n', 0, 0), QStringLiteral("app.log > beta > not gamma"));
     VerifyOriginalNumbers(next->GetView(), FileLines / 5 - FileLines / 35);
+
+    // Its Save As writes its lines; the log stays as it was, and the tab is that file's now.
+    COstrelView* nextView = next->GetView();
+    const std::string_view nextText = nextView->GetTextBytes();
+    const QByteArray nextLines(nextText.data(), static_cast<qsizetype>(nextText.size()));
+    const QString saved = m_pDir->filePath(QStringLiteral("kept.log"));
+    QVERIFY(nextView->SaveAs(saved));
+    QTRY_COMPARE(TestSupport::ReadFile(saved), nextLines);
+    QCOMPARE(TestSupport::ReadFile(m_strLog), log);
+    QTRY_VERIFY(!next->GetDerivedOutput());
+    QVERIFY(!nextView->IsStreamReadOnly());
+    QCOMPARE(next->GetToolTip(), saved);
 }
 
 void TestOutputTabs::commandIsForFinishedOutputOnly()
