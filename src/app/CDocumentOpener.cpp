@@ -10,6 +10,7 @@
 #include "app/CDocumentArea.h"
 #include "app/COpenDocuments.h"
 #include "app/COstrelApp.h"
+#include "document/CDerivedOutput.h"
 #include "document/COstrelDoc.h"
 #include "document/CStreamCapture.h"
 #include "view/COstrelView.h"
@@ -69,6 +70,22 @@ COstrelDoc* CDocumentOpener::OpenStream(std::unique_ptr<CStreamCapture> capture)
     // The caret on the last line goes along with what comes, as in a terminal.
     frame->GetView()->SetScrollsWithEnd(true);
     document->SetFollow(true, false);
+    return document;
+}
+
+COstrelDoc* CDocumentOpener::OpenOutputTab(std::unique_ptr<CDerivedOutput> derived, const QString& title)
+{
+    const QString path = derived->GetSpoolPath();
+    CChildFrame* frame = CreateFrame(path, false);
+    if (!frame)
+        return nullptr; // the spool file goes with the lines
+    COstrelDoc* document = frame->GetDocument();
+    document->SetDerivedOutput(std::move(derived), title);
+    // Never a recent file, never in the session: the tab is there once.
+    m_OpenDocuments.Add(document);
+    frame->GetView()->SetChildFrameTitle(document->GetTitle(), false);
+    m_WireFrame(frame, path);
+    m_DocumentArea.AddChildFrame(frame, true);
     return document;
 }
 

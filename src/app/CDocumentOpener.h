@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class CChildFrame;
+class CDerivedOutput;
 class CCommandActions;
 class CDocumentArea;
 class COpenDocuments;
@@ -38,6 +39,9 @@ public:
     // A stream tab, active: the document follows the capture's spool file with Follow on and
     // owns the capture. Null, with the reason shown, when the spool file could not be opened.
     COstrelDoc* OpenStream(std::unique_ptr<CStreamCapture> capture);
+    // A tab made from filter output, active: the document shows the lines' spool file and owns
+    // it, under the title given. Null, with the reason shown, when the file could not be opened.
+    COstrelDoc* OpenOutputTab(std::unique_ptr<CDerivedOutput> derived, const QString& title);
     // The rotated set the file belongs to, as one document in a new tab, or the tab that has
     // that set open already. Null when no file of the set could be read.
     COstrelDoc* OpenRotatedSet(const QString& path);

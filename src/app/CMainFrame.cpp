@@ -22,6 +22,7 @@
 #include "app/CDocumentArea.h"
 #include "app/CMainMenus.h"
 #include "app/COstrelApp.h"
+#include "app/COutputTabs.h"
 #include "app/CRecentFileActions.h"
 #include "app/CSession.h"
 #include "app/CSplitLayout.h"
@@ -80,6 +81,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
         *this, *m_pDocumentArea, m_OpenDocuments, *m_pCommands,
         [this](CChildFrame* frame, const QString& absolutePath) { WireChildFrame(frame, absolutePath); });
     m_pStreamOpener = std::make_unique<CStreamOpener>(*this, *m_pOpener);
+    m_pOutputTabs = std::make_unique<COutputTabs>(*this, *m_pOpener);
     ConnectCommands();
     m_pLooks = new CApplicationLooks(*m_pCommands, this);
     connect(m_pLooks, &CApplicationLooks::LookChanged, this, &CMainFrame::UpdateCommandUI);
@@ -175,6 +177,10 @@ void CMainFrame::ConnectCommands()
         UpdateCommandUI();
     });
     onTriggered(CommandId::ToggleFilterOutput, [this] { OnToggleFilterOutput(); });
+    onTriggered(FilterOutputInNewTab, [this] {
+        if (COstrelView* view = GetActiveLogView())
+            m_pOutputTabs->OpenFromView(*view);
+    });
     onTriggered(AppAbout, [app] {
         if (app())
             app()->OnAppAbout();
@@ -235,9 +241,9 @@ void CMainFrame::CreateToolBar()
     // Commands that came after the user image strips were laid out take none, so a strip made for
     // the menus before still gives each command its image.
     static const QList<int> laterCommands{
-        FileOpenCommandOutput,  FileStopCommand,    ViewRecords,        ViewHighlights,
-        ViewHighlightSelection, EditToggleBookmark, EditNextBookmark,   EditPreviousBookmark,
-        EditBookmarks,          ViewSplit,          ViewSplitSideBySide};
+        FileOpenCommandOutput,  FileStopCommand,    ViewRecords,         ViewHighlights,
+        ViewHighlightSelection, EditToggleBookmark, EditNextBookmark,    EditPreviousBookmark,
+        EditBookmarks,          ViewSplit,          ViewSplitSideBySide, FilterOutputInNewTab};
     for (QAction* command : GetMenuCommands()) {
         const int id = command->data().toInt();
         if (command->icon().isNull() && !laterCommands.contains(id))
@@ -518,6 +524,8 @@ void CMainFrame::FollowActiveView(CChildFrame* frame)
     connect(m_pConnectedView, &COstrelView::LoadFinished, this, &CMainFrame::UpdateCommandUI);
     connect(m_pConnectedView, &COstrelView::ShowsFilteredTextChanged, this, &CMainFrame::UpdateCommandUI);
     connect(m_pConnectedView, &COstrelView::StatusNoteChanged, this, &CMainFrame::UpdateCommandUI);
+    // A run's output becomes the user's when the run ends: commands on it may be enabled then.
+    connect(m_pConnectedView, &COstrelView::ReadOnlyChanged, this, &CMainFrame::UpdateCommandUI);
     connect(m_pConnectedView, &QObject::destroyed, this, [this] { m_pConnectedView = nullptr; });
     if (COstrelDoc* document = frame->GetDocument()) {
         QTabWidget* group = m_pDocumentArea->GetTabGroupOf(frame);

@@ -19,6 +19,7 @@ class CCommandActions;
 class CCustomizeDlg;
 class CDocumentArea;
 class CMainMenus;
+class COutputTabs;
 class CRecentFileActions;
 class CSplitLayout;
 class CStatusPanes;
@@ -60,6 +61,8 @@ public:
     QList<COstrelDoc*> OpenDocumentFiles(const QStringList& paths, bool ask);
     // Standard input and command output in tabs of their own.
     CStreamOpener& GetStreamOpener() const { return *m_pStreamOpener; }
+    // Filter Output in New Tab, and Ctrl+double-click in the tabs it makes.
+    COutputTabs& GetOutputTabs() const { return *m_pOutputTabs; }
     // Closes a document's tab after asking to save; false when the user cancels.
     bool CloseChildFrame(CChildFrame* frame);
     // Closes every tab but that one's, asking to save each; false when the user cancels one.
@@ -165,6 +168,7 @@ private:
     std::unique_ptr<CMainMenus> m_pMenus;
     std::unique_ptr<CDocumentOpener> m_pOpener;
     std::unique_ptr<CStreamOpener> m_pStreamOpener;
+    std::unique_ptr<COutputTabs> m_pOutputTabs;
     CApplicationLooks* m_pLooks = nullptr;
     CStatusPanes* m_pStatusPanes = nullptr;
     CDocumentArea* m_pDocumentArea = nullptr;

@@ -65,7 +65,7 @@ void CMainMenus::CreateEditMenu()
     for (int id : {EditToggleBookmark, EditNextBookmark, EditPreviousBookmark, EditBookmarks})
         m_pEditMenu->addAction(m_Commands.Get(id));
     m_pEditMenu->addSeparator();
-    for (int id : {CommandId::FilterSettings, DeleteAllFilters, CommandId::ToggleFilterOutput})
+    for (int id : {CommandId::FilterSettings, DeleteAllFilters, CommandId::ToggleFilterOutput, FilterOutputInNewTab})
         m_pEditMenu->addAction(m_Commands.Get(id));
 }
 

@@ -57,8 +57,8 @@ CSession CSession::Capture(const CDocumentArea& area)
             if (!frame || !frame->GetDocument())
                 continue;
             const COstrelDoc* document = frame->GetDocument();
-            // A stream cannot be read again at the next start.
-            if (document->IsStream())
+            // A stream, or a tab made from filter output, cannot be read again at the next start.
+            if (document->IsStream() || document->GetDerivedOutput())
                 continue;
             const FilterSettings& filters = document->GetFilterSettings();
             Document saved;

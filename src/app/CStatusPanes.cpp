@@ -10,6 +10,7 @@
 #include "view/COstrelView.h"
 #include "view/CTimeGoTo.h"
 #include "view/FilterOutputCommands.h"
+#include "view/OutputTabNumbers.h"
 
 CStatusPanes::CStatusPanes(QStatusBar& bar) : QObject(&bar)
 {
@@ -118,8 +119,9 @@ void CStatusPanes::ShowCaretLine(const COstrelView* view)
         m_pLinePane->setText(QStringLiteral("%1: line %2 (set line %3)").arg(fileName).arg(lineInFile).arg(setLine));
         return;
     }
-    // In filter output the line of the file, too.
-    const std::int64_t fileLine = view->GetCaretFileLine();
+    // In filter output the line of the file, too; in a tab made from output, the original file's.
+    const CDerivedOutput* derived = DerivedOutputOf(*view);
+    const std::int64_t fileLine = derived ? OriginalCaretLine(*view, *derived) : view->GetCaretFileLine();
     m_pLinePane->setText(fileLine > 0 ? QStringLiteral("Line: %1 (file %2)").arg(view->GetCaretLine()).arg(fileLine)
                                       : QStringLiteral("Line: %1").arg(view->GetCaretLine()));
 }

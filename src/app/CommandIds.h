@@ -41,6 +41,7 @@ constexpr int EditNextBookmark = 32801;
 constexpr int EditPreviousBookmark = 32802;
 constexpr int EditBookmarks = 32803;
 constexpr int ViewRecords = 32820;
+constexpr int FilterOutputInNewTab = 32830;
 constexpr int ViewHighlights = 32810;
 constexpr int ViewHighlightSelection = 32811;
 constexpr int ViewSplit = 32840;

@@ -4,7 +4,9 @@
 #include <QAction>
 
 #include "app/CCommandActions.h"
+#include "app/COutputTabs.h"
 #include "app/CommandIds.h"
+#include "document/CDerivedOutput.h"
 #include "document/COstrelDoc.h"
 #include "document/CStreamCapture.h"
 #include "view/COstrelView.h"
@@ -20,8 +22,10 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
         enable(id, hasView);
     // A stream that still writes its file is saved once it has ended.
     const bool streaming = hasView && view->IsStreamReadOnly();
+    // A tab made from filter output is read-only, but saved under a new name at any time.
+    const bool derived = document && document->GetDerivedOutput();
     for (int id : {FileSave, FileSaveAs})
-        enable(id, hasView && !streaming);
+        enable(id, hasView && (!streaming || derived));
     const CStreamCapture* capture = document ? document->GetStreamCapture() : nullptr;
     enable(FileStopCommand, capture && capture->IsRunning());
     enable(EditSelectAll, hasView && view->CanSelectAll());
@@ -35,6 +39,7 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     enable(EditRedo, editable && view->isRedoAvailable());
     enable(DeleteAllFilters, hasView && view->GetShowsFilteredText());
     enable(CommandId::ToggleFilterOutput, hasView && CanToggleFilterOutput(*view, document));
+    enable(FilterOutputInNewTab, COutputTabs::CanOpen(view));
     enable(CommandId::FilterSettings, hasView);
     enable(EditFind, CanFind(view));
     enable(EditRepeat, hasView && CanFindNext());

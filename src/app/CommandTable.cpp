@@ -64,6 +64,9 @@ const CommandEntry Commands[] = {
      &View::OnDeleteAllFilters},
     {ToggleFilterOutput, "toggleFilterOutputAction", "&Toggle Filter Output", "Ctrl+T",
      "Switch between the filter output and the whole file at the same line\nToggle Filter Output"},
+    {FilterOutputInNewTab, "filterOutputInNewTabAction", "Filter Output in &New Tab", "",
+     "Open the lines of the filter output in a tab of their own, numbered by the file's lines\nFilter Output in New "
+     "Tab"},
     {FormatFont, "formatFontAction", "Font...", "", "", &View::OnFormatFont},
     {WordWrap, "wordWrapAction", "Word Wrap", "", "Enable/Disable Word Wrap", nullptr, nullptr, true},
 

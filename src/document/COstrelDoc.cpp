@@ -12,11 +12,13 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "document/CDerivedOutput.h"
 #include "document/CFilteringRun.h"
 #include "document/CStreamCapture.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/RotatedSet.h"
 #include "view/CFileFollower.h"
+#include "view/CLineNumberMargin.h"
 #include "view/COstrelView.h"
 #include "view/ProblemReports.h"
 
@@ -73,6 +75,8 @@ bool COstrelDoc::OnOpenRotatedSet(const QString& path)
 
 QString COstrelDoc::GetToolTip() const
 {
+    if (const CDerivedOutput* derived = GetDerivedOutput())
+        return derived->GetChainText() + u'\n' + derived->GetOriginalPath();
     if (!IsRotatedSet())
         return GetPathName();
     QString tip = QStringLiteral("Rotated set of %1 files, oldest first:").arg(m_RotatedSetFiles.size());
@@ -256,6 +260,30 @@ bool COstrelDoc::IsStream() const
     return m_pCapture && GetPathName() == m_pCapture->GetSpoolPath();
 }
 
+void COstrelDoc::SetDerivedOutput(std::unique_ptr<CDerivedOutput> derived, const QString& title)
+{
+    m_pDerived = std::move(derived);
+    if (!m_pDerived)
+        return;
+    SetTitle(title);
+    if (!m_pView)
+        return;
+    m_pView->SetStreamReadOnly(true);
+    // The margin, Go To and the status bar give original lines; the view itself goes on
+    // numbering the spool file's lines, which the toggle and its own runs work with.
+    m_pView->GetMargin().SetOriginMap(
+        [this](const ShownLineOrigin& own) {
+            const CDerivedOutput* mapped = GetDerivedOutput();
+            return mapped && m_pView ? mapped->MapOrigin(own, m_pView->GetShowsFilteredText()) : own;
+        },
+        m_pDerived->GetLastOriginalLine());
+}
+
+const CDerivedOutput* COstrelDoc::GetDerivedOutput() const
+{
+    return m_pDerived && GetPathName() == m_pDerived->GetSpoolPath() ? m_pDerived.get() : nullptr;
+}
+
 void COstrelDoc::OnStreamEnded()
 {
     if (m_pView)
@@ -268,6 +296,7 @@ void COstrelDoc::OnCloseDocument()
     m_bLoadPending = false;
     m_pFollower.reset();
     m_pCapture.reset(); // stops the stream and removes its file
+    m_pDerived.reset(); // removes the spool file of a tab opened from filter output
     Q_EMIT Closing();
     if (m_pView)
         m_pView->StopLoading();
@@ -278,8 +307,8 @@ bool COstrelDoc::OnFileSave()
     if (!m_pView)
         return false;
     // A stream's text is saved under a name of its own, never over its spool file.
-    if (m_pView->GetShowsFilteredText() || IsStream())
-        return !m_pView->IsStreamReadOnly() && m_pView->RunSaveAs();
+    if (m_pView->GetShowsFilteredText() || IsStream() || GetDerivedOutput())
+        return (GetDerivedOutput() || !m_pView->IsStreamReadOnly()) && m_pView->RunSaveAs();
     if (!IsModified())
         return true;
     if (m_pView->RefuseIncompleteSave(GetPathName()))
@@ -333,6 +362,9 @@ void COstrelDoc::SetPathName(const QString& path)
     m_RotatedSetFiles.clear();
     m_FilterSettings.SetPath(absolute.toStdU16String());
     SetTitle(IsStream() ? m_pCapture->GetTitle() : QString::fromStdU16String(m_FilterSettings.GetFileName()));
+    // Saved under a name of its own, a tab made from filter output is that file's now.
+    if (m_pDerived && !GetDerivedOutput() && m_pView)
+        m_pView->SetStreamReadOnly(false);
     Q_EMIT PathNameChanged(absolute);
 }
 

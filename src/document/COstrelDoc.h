@@ -15,6 +15,7 @@
 
 // One open log file: its path and filters, and the values the main window keeps for its tab.
 // The document keeps no copy of the text: the file on disk is the source, the view shows it.
+class CDerivedOutput;
 class CFileFollower;
 class CFilteringRun;
 class CStreamCapture;
@@ -113,6 +114,13 @@ public:
     CStreamCapture* GetStreamCapture() const { return IsStream() ? m_pCapture.get() : nullptr; }
     bool IsStream() const;
 
+    // A tab opened from filter output: the document takes what its lines are made of (their
+    // spool file, which goes with the tab, and their original lines, which the margin shows).
+    // Read-only; saved only under a new name. Null for any other document, and once a Save As
+    // made the copy its file.
+    void SetDerivedOutput(std::unique_ptr<CDerivedOutput> derived, const QString& title);
+    const CDerivedOutput* GetDerivedOutput() const;
+
     FilterSettings& GetFilterSettings() { return m_FilterSettings; }
     const FilterSettings& GetFilterSettings() const { return m_FilterSettings; }
     // The file lines the user bookmarked; the view marks and goes to them.
@@ -149,6 +157,7 @@ private:
 
     std::unique_ptr<CFileFollower> m_pFollower;
     std::unique_ptr<CStreamCapture> m_pCapture;
+    std::unique_ptr<CDerivedOutput> m_pDerived;
     QPointer<CFilteringRun> m_pRun; // the run under way; runs that follow in the background are children too
     bool m_bTitleShowsModified = false;
     bool m_bOutputExcludesMatches = false; // of the last run started

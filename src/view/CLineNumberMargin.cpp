@@ -72,6 +72,9 @@ void CLineNumberMargin::SetShown(bool shown)
 void CLineNumberMargin::SetNumbering(FileLineOf fileLineOf, std::int64_t largest)
 {
     m_FileLineOf = std::move(fileLineOf);
+    // Mapped numbers are written per line: the editor's count would be the text's own.
+    if (!m_FileLineOf && m_OriginMap)
+        m_FileLineOf = [this](std::int64_t viewLine) { return m_View.OriginOfViewLine(viewLine); };
     ClearTextLines(-1, -1);
     m_View.GetEditor().SetMarginType(Margin, m_FileLineOf ? QsciScintillaBase::SC_MARGIN_RTEXT
                                                           : QsciScintillaBase::SC_MARGIN_NUMBER);
@@ -80,6 +83,14 @@ void CLineNumberMargin::SetNumbering(FileLineOf fileLineOf, std::int64_t largest
     m_nDigits = 0;
     UpdateWidth();
     Refresh();
+}
+
+void CLineNumberMargin::SetOriginMap(OriginMap map, std::int64_t largest)
+{
+    m_OriginMap = std::move(map);
+    m_nMappedLargest = m_OriginMap ? largest : 0;
+    FileLineOf fileLineOf = m_FileLineOf;
+    SetNumbering(std::move(fileLineOf), m_nLargest);
 }
 
 void CLineNumberMargin::SetLargest(std::int64_t largest)
@@ -94,7 +105,7 @@ void CLineNumberMargin::UpdateWidth()
         m_View.GetEditor().SetMarginWidth(Margin, 0);
         return;
     }
-    const int digits = DigitsOf(m_nLargest);
+    const int digits = DigitsOf(std::max(m_nLargest, m_nMappedLargest));
     if (digits == m_nDigits)
         return;
     m_nDigits = digits;
@@ -116,7 +127,7 @@ void CLineNumberMargin::Refresh()
     m_TextLines[editor.GetDocument()] = {first, last};
     std::string text;
     for (std::int64_t line = first; line <= last; ++line) {
-        const ShownLineOrigin origin = m_FileLineOf(line);
+        const ShownLineOrigin origin = m_OriginMap ? m_OriginMap(m_FileLineOf(line)) : m_FileLineOf(line);
         text = origin.FileLine > 0 ? std::to_string(origin.FileLine) : std::string();
         int style = origin.IsContext ? ContextStyle : QsciScintillaBase::STYLE_LINENUMBER;
         if (origin.Filter >= 0)

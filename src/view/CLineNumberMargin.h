@@ -38,6 +38,11 @@ public:
     // The editor's own numbers (fileLineOf empty), or numbers written per line, and the largest
     // number that can come (for the margin's width).
     void SetNumbering(FileLineOf fileLineOf, std::int64_t largest);
+    // Numbers that stand for lines of another file (a tab made from filter output): every
+    // origin goes through the map before it is written, the editor's own numbers too, and the
+    // margin is wide enough for `largest`. An empty map numbers as the view says again.
+    using OriginMap = std::function<ShownLineOrigin(const ShownLineOrigin& origin)>;
+    void SetOriginMap(OriginMap map, std::int64_t largest);
     void SetLargest(std::int64_t largest);
     // A number that may have come in with new lines: the margin widens for it.
     void GrowLargest(std::int64_t number) { SetLargest(std::max(m_nLargest, number)); }
@@ -51,6 +56,8 @@ private:
 
     COstrelView& m_View;
     FileLineOf m_FileLineOf;
+    OriginMap m_OriginMap;
+    std::int64_t m_nMappedLargest = 0;
     std::int64_t m_nLargest = 1;
     int m_nDigits = 0;
     bool m_bShown = false;

@@ -209,6 +209,7 @@ public:
     // The document's bookmarks as this view shows them and goes to them.
     CViewBookmarks& GetBookmarks() { return *m_pBookmarks; }
     bool GetLineNumbersShown() const;
+    CLineNumberMargin& GetMargin() { return *m_pMargin; }
     int GetWordWrap() const { return m_Paging.GetWordWrap(); }
     // The caret goes to the start. A text beyond WrappedEditorLimit wraps in the paged view (read
     // only); one with unsaved edits that long stays unwrapped, and the status note says why.

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QStringBuilder>
 
+#include "document/CDerivedOutput.h"
 #include "document/COstrelDoc.h"
 #include "files/FileReplacer.h"
 #include "filtering/IndexedText.h"
@@ -66,8 +67,10 @@ void CViewSaving::ShowWrittenFile()
 
 QString CViewSaving::SuggestSaveAsPath() const
 {
-    const QString path = m_View.m_pDocument->GetPathName();
-    if (!m_View.m_bShowsFilteredText)
+    // A tab made from filter output is named beside its original log, never after its spool file.
+    const CDerivedOutput* derived = m_View.m_pDocument->GetDerivedOutput();
+    const QString path = derived ? derived->GetOriginalPath() : m_View.m_pDocument->GetPathName();
+    if (!m_View.m_bShowsFilteredText && !derived)
         return path;
     // Filter output is offered a name of its own beside the log, never the log it came from.
     const QFileInfo log(path);

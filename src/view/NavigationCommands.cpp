@@ -6,12 +6,14 @@
 
 #include <QPointer>
 
+#include "document/CDerivedOutput.h"
 #include "view/CGoToDlg.h"
 #include "view/CMyFindDlg.h"
 #include "view/COstrelView.h"
 #include "view/CReplaceDlg.h"
 #include "view/CTimeGoTo.h"
 #include "view/ILogWorkspace.h"
+#include "view/OutputTabNumbers.h"
 
 namespace {
 
@@ -79,13 +81,15 @@ void RunGoToCommand(COstrelView* view)
     const QPointer<COstrelView> target(view);
     if (!target)
         return;
-    const std::int64_t lineCount = view->GetGoToLineCount();
+    // A tab made from filter output takes the original file's lines.
+    const CDerivedOutput* derived = DerivedOutputOf(*view);
+    const std::int64_t lineCount = derived ? derived->GetLastOriginalLine() : view->GetGoToLineCount();
     CGoToDlg dialog(view->window());
     dialog.m_nLineCount = lineCount;
     // In filter output the caret's file line, the number Go To takes there.
-    const std::int64_t caretFileLine = view->GetCaretFileLine();
+    const std::int64_t caretFileLine = derived ? OriginalCaretLine(*view, *derived) : view->GetCaretFileLine();
     dialog.m_nLine = static_cast<int>(std::clamp<std::int64_t>(
-        view->GetShowsFilteredText() && caretFileLine > 0 ? caretFileLine : view->GetCaretLine(), 1,
+        (derived || view->GetShowsFilteredText()) && caretFileLine > 0 ? caretFileLine : view->GetCaretLine(), 1,
         CGoToDlg::MaxLine));
     dialog.m_FindTimeLine = [target](const TimeEntry& entry, std::int64_t& line, QString& message) {
         if (!target) {
@@ -100,7 +104,9 @@ void RunGoToCommand(COstrelView* view)
         view->GoToLine(dialog.m_nTimeLine);
         return;
     }
-    const QString note = view->GoToNumberedLine(dialog.m_nLine);
+    derived = DerivedOutputOf(*view); // the dialog may have outlived a Save As
+    const QString note =
+        derived ? GoToOriginalLine(*view, *derived, dialog.m_nLine) : view->GoToNumberedLine(dialog.m_nLine);
     if (ILogWorkspace* workspace = view->GetWorkspace(); workspace && !note.isEmpty())
         workspace->ShowStatusNote(note);
 }
