@@ -153,7 +153,9 @@ void CWholeFilePane::GoToTargetLine()
     if (m_nTargetLine <= 0 || !m_bLoaded)
         return;
     if (CPagedText* paged = m_pView->GetPagedText()) {
-        // The window comes from the reader thread; the mark follows when it is shown.
+        // The window comes from the reader thread; the mark follows when it is shown (the caret's
+        // own notice waits for a paint, which may come before the window does).
+        connect(paged, &CPagedText::WindowShown, this, &CWholeFilePane::PlaceMark, Qt::UniqueConnection);
         paged->ShowLine(m_nTargetLine - 1, false);
     } else if (!m_pView->IsLoading() || m_nTargetLine < m_pView->GetEditor().GetLineCount()) {
         // While loading, a line of the first part at once; any other once the load is done.

@@ -61,6 +61,8 @@ long FirstVisible(COstrelView* view)
 void PutCaretOnLine(COstrelView* view, std::int64_t line)
 {
     view->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, static_cast<unsigned long>(line));
+    // The view tells of its caret when it paints: paint now, as a window on screen would soon.
+    view->viewport()->repaint();
 }
 
 // The pane shows file line `fileLine` marked and on screen.
