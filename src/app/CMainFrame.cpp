@@ -222,9 +222,9 @@ void CMainFrame::CreateToolBar()
     QList<int> withoutImage;
     // Commands that came after the user image strips were laid out take none, so a strip made for
     // the menus before still gives each command its image.
-    static const QList<int> laterCommands{FileOpenCommandOutput, FileStopCommand,        ViewRecords,
-                                          ViewHighlights,        ViewHighlightSelection, EditToggleBookmark,
-                                          EditNextBookmark,      EditPreviousBookmark,   EditBookmarks};
+    static const QList<int> laterCommands{
+        FileOpenCommandOutput, FileStopCommand,  ViewRecords,          ViewHighlights, ViewHighlightSelection,
+        EditToggleBookmark,    EditNextBookmark, EditPreviousBookmark, EditBookmarks,  EditAnyway};
     for (QAction* command : GetMenuCommands()) {
         const int id = command->data().toInt();
         if (command->icon().isNull() && !laterCommands.contains(id))
