@@ -89,6 +89,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     RebuildFileMenus();
     CreateToolBar();
     m_pStatusPanes = new CStatusPanes(*statusBar());
+    m_pStatusPanes->AddCommandButton(GetCommand(CommandId::EditAnyway), QStringLiteral("editAnywayButton"));
     SetApplicationLook(m_pLooks->Get());
     m_pMenus->Show(false);
     UpdateCommandUI();

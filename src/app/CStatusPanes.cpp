@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CStatusPanes.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include "app/CKeyboardIndicators.h"
 #include "document/COstrelDoc.h"
@@ -136,4 +138,17 @@ void CStatusPanes::ShowTimeLayout(COstrelView* view)
 bool CStatusPanes::IsTimeLayoutShown() const
 {
     return !m_pTimesPane->isHidden();
+}
+
+void CStatusPanes::AddCommandButton(QAction* command, const QString& name)
+{
+    auto* bar = static_cast<QStatusBar*>(parent());
+    auto* button = new QToolButton(bar);
+    button->setObjectName(name);
+    button->setDefaultAction(command);
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->addWidget(button);
+    button->setVisible(command->isEnabled());
+    connect(command, &QAction::changed, button, [button, command] { button->setVisible(command->isEnabled()); });
 }

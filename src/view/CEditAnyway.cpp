@@ -26,12 +26,7 @@ QString SizeText(std::int64_t bytes)
 
 } // namespace
 
-CEditAnyway::CEditAnyway(COstrelView& view)
-    : m_View(view), m_Factory([&view](std::int64_t room) {
-          // On the loading thread: a document of its own, which no view shows yet.
-          return static_cast<ILoader*>(view.m_Editor.CreateLoader(room, COstrelView::DocumentOptions));
-      })
-{}
+CEditAnyway::CEditAnyway(COstrelView& view) : m_View(view) {}
 
 CEditAnyway::~CEditAnyway()
 {
@@ -121,9 +116,18 @@ bool CEditAnyway::Start()
     }
     m_strPath = path;
     m_nSize = file->size();
+    // The document is made here, not on the loading thread: the paged view goes on changing the
+    // editor meanwhile, and the editor takes its messages from one thread only. Its room is only
+    // reserved, so this is quick however big the file.
+    CTextLoader::LoaderFactory factory = m_Factory;
+    if (!factory) {
+        auto* made = static_cast<ILoader*>(
+            view.m_Editor.CreateLoader(m_nSize + COstrelView::DocumentSlack, COstrelView::DocumentOptions));
+        factory = [made](std::int64_t) { return made; };
+    }
     // Nothing goes into the editor until the whole file is in: the paged view stays as it is.
     m_pLoader = std::make_unique<CTextLoader>(
-        std::move(file), 0, [](const char*, std::size_t) {}, m_Factory);
+        std::move(file), 0, [](const char*, std::size_t) {}, std::move(factory));
     QObject::connect(m_pLoader.get(), &CTextLoader::Finished, &view, [this](bool succeeded) { OnFinished(succeeded); });
     ShowProgressWindow(path);
     QObject::connect(m_pLoader.get(), &CTextLoader::Progress, m_pProgress.data(), &QProgressDialog::setValue);
@@ -209,9 +213,9 @@ void CEditAnyway::ShowWholeText(ILoader* loader, bool linesAreFileLines)
     const int xOffset = editor.GetXOffset();
 
     void* document = loader->ConvertToDocument();
+    editor.SetDocument(reinterpret_cast<long>(document), true, EditorTextChange::Replacing);
     view.m_Paging.Stop();
     view.m_Paging.SetEditsAnyway();
-    editor.SetDocument(reinterpret_cast<long>(document), true, EditorTextChange::Replacing);
     ++view.m_nTextGeneration;
     view.ApplyDocumentSettings();
     view.SetTextReadOnly(false);

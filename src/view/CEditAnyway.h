@@ -45,7 +45,8 @@ public:
     // The memory the system can hand out now without swapping (MemAvailable); -1 when unknown.
     static std::int64_t AvailableMemory();
 
-    // How the loading thread makes the editor document (for tests: one that runs out of memory).
+    // How the loading thread makes the editor document, in place of the one made before the load
+    // starts (for tests: one that runs out of memory).
     void SetLoaderFactory(CTextLoader::LoaderFactory factory) { m_Factory = std::move(factory); }
 
 private:

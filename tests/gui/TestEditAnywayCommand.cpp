@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QToolButton>
 #include <QtTest>
 
 #include "app/CMainFrame.h"
@@ -83,11 +84,17 @@ void TestEditAnywayCommand::offeredForAPagedFileAndAskedFirst()
     QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("small.log"), 64 * 1024)));
     QTRY_VERIFY(!frame.GetActiveLogView()->IsLoading());
     QVERIFY(!editAnyway->isEnabled());
+    QVERIFY(frame.findChild<QToolButton*>(QStringLiteral("editAnywayButton"))->isHidden());
 
     QVERIFY(frame.OpenDocumentFile(MakeLog(QStringLiteral("big.log"), 3 * 1024 * 1024)));
     COstrelView* view = frame.GetActiveLogView();
     QVERIFY(view->IsPaged());
     QTRY_VERIFY(editAnyway->isEnabled());
+    // Offered beside the note that says why the file is read-only too.
+    auto* button = frame.findChild<QToolButton*>(QStringLiteral("editAnywayButton"));
+    QVERIFY(button);
+    QTRY_VERIFY(button->isVisible());
+    QCOMPARE(button->defaultAction(), editAnyway);
     auto* messagePane = frame.findChild<QLabel*>(QStringLiteral("messagePane"));
     QTRY_COMPARE(messagePane->text(), QStringLiteral("Read-only: the file is larger than the editing limit"));
 
@@ -101,15 +108,16 @@ void TestEditAnywayCommand::offeredForAPagedFileAndAskedFirst()
     QVERIFY(view->IsPaged());
     QVERIFY(!view->GetEditAnyway().IsLoading());
 
-    // Yes: loaded whole, editable, and the offer goes.
+    // Yes (through the button): loaded whole, editable, and the offer goes.
     answer = TestSupport::AnswerNextModal(QMessageBox::Yes);
-    editAnyway->trigger();
+    button->click();
     QVERIFY(answer->Seen);
     QTRY_VERIFY(!view->GetEditAnyway().IsLoading());
     QVERIFY(!view->IsPaged());
     QVERIFY(!view->isReadOnly());
     QTRY_COMPARE(messagePane->text(), QStringLiteral("Ready"));
     QTRY_VERIFY(!editAnyway->isEnabled());
+    QVERIFY(button->isHidden());
     view->GetEditor().SetSelection(0, 5);
     QTRY_VERIFY(frame.GetCommand(CommandId::EditCut)->isEnabled());
     QTRY_VERIFY(frame.findChildren<QProgressDialog*>().isEmpty());
