@@ -39,8 +39,8 @@ public:
     // Stops a load under way; the paged view stays as it is.
     void Cancel();
 
-    // The memory the editor takes for a file of this size once it holds it: about twice the
-    // file (its text with room to grow, its line starts).
+    // The memory the editor takes for a file of this size once it holds it: a quarter more than
+    // the file (its text with room to grow, its line starts).
     static std::int64_t EstimateMemory(std::int64_t fileSize);
     // The memory the system can hand out now without swapping (MemAvailable); -1 when unknown.
     static std::int64_t AvailableMemory();
