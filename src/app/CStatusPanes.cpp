@@ -148,7 +148,8 @@ void CStatusPanes::AddCommandButton(QAction* command, const QString& name)
     button->setDefaultAction(command);
     button->setAutoRaise(true);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bar->addWidget(button);
+    // Among the permanent panes, the first: a status tip (its own, on hover) would hide it else.
+    bar->insertPermanentWidget(0, button);
     button->setVisible(command->isEnabled());
     connect(command, &QAction::changed, button, [button, command] { button->setVisible(command->isEnabled()); });
 }
