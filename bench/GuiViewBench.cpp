@@ -63,6 +63,9 @@ int main(int argc, char** argv)
     QTemporaryDir configDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
     COstrelApp app(argc, argv);
+    // The whole text in the editor whatever its size, as Edit Anyway has it: the paged view of a
+    // file above the default editing limit is measured by ostrel-paged-bench.
+    app.SetPagedViewThresholdMB(0);
     CMainFrame frame;
     frame.LoadFrame();
     frame.resize(1200, 800);

@@ -93,6 +93,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     RebuildFileMenus();
     CreateToolBar();
     m_pStatusPanes = new CStatusPanes(*statusBar());
+    m_pStatusPanes->AddCommandButton(GetCommand(CommandId::EditAnyway), QStringLiteral("editAnywayButton"));
     SetApplicationLook(m_pLooks->Get());
     m_pMenus->Show(false);
     UpdateCommandUI();
@@ -240,10 +241,19 @@ void CMainFrame::CreateToolBar()
     QList<int> withoutImage;
     // Commands that came after the user image strips were laid out take none, so a strip made for
     // the menus before still gives each command its image.
-    static const QList<int> laterCommands{
-        FileOpenCommandOutput,  FileStopCommand,    ViewRecords,         ViewHighlights,
-        ViewHighlightSelection, EditToggleBookmark, EditNextBookmark,    EditPreviousBookmark,
-        EditBookmarks,          ViewSplit,          ViewSplitSideBySide, FilterOutputInNewTab};
+    static const QList<int> laterCommands{FileOpenCommandOutput,
+                                          FileStopCommand,
+                                          ViewRecords,
+                                          ViewHighlights,
+                                          ViewHighlightSelection,
+                                          EditToggleBookmark,
+                                          EditNextBookmark,
+                                          EditPreviousBookmark,
+                                          EditBookmarks,
+                                          ViewSplit,
+                                          ViewSplitSideBySide,
+                                          FilterOutputInNewTab,
+                                          EditAnyway};
     for (QAction* command : GetMenuCommands()) {
         const int id = command->data().toInt();
         if (command->icon().isNull() && !laterCommands.contains(id))

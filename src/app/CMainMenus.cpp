@@ -56,7 +56,7 @@ void CMainMenus::CreateEditMenu()
     m_pEditMenu = CreateMenu(m_Window, QStringLiteral("&Edit"), QStringLiteral("editMenu"));
     m_pEditMenu->addAction(m_Commands.Get(EditUndo));
     m_pEditMenu->addSeparator();
-    for (int id : {EditCut, EditCopy, EditPaste, EditSelectAll})
+    for (int id : {EditCut, EditCopy, EditPaste, EditSelectAll, EditAnyway})
         m_pEditMenu->addAction(m_Commands.Get(id));
     m_pEditMenu->addSeparator();
     for (int id : {EditFind, EditRepeat, EditFindPrevious, EditReplace, EditGoTo})

@@ -215,12 +215,14 @@ void COstrelApp::AddToRecentFileList(const QString& path)
 
 std::int64_t COstrelApp::DefaultPagedViewThresholdMB()
 {
-    // A quarter of the memory, and never more than 2 GB: the editor holds about twice the file.
+    // 256 MB, or a quarter of the memory where that is less: the editor holds about twice the
+    // file, and a bigger one opens at once in the paged view (Edit Anyway loads it all).
+    constexpr std::int64_t LimitMB = 256;
     const long pages = ::sysconf(_SC_PHYS_PAGES);
     const long pageSize = ::sysconf(_SC_PAGESIZE);
     const std::int64_t memoryMB =
         pages > 0 && pageSize > 0 ? static_cast<std::int64_t>(pages) * pageSize / (1024 * 1024) : 0;
-    return memoryMB > 0 ? std::min<std::int64_t>(memoryMB / 4, 2048) : 2048;
+    return memoryMB > 0 ? std::clamp<std::int64_t>(memoryMB / 4, 1, LimitMB) : LimitMB;
 }
 
 void COstrelApp::RemoveFromRecentFileList(const QString& path)

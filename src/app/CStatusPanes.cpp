@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CStatusPanes.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include "app/CKeyboardIndicators.h"
 #include "document/COstrelDoc.h"
@@ -138,4 +140,18 @@ void CStatusPanes::ShowTimeLayout(COstrelView* view)
 bool CStatusPanes::IsTimeLayoutShown() const
 {
     return !m_pTimesPane->isHidden();
+}
+
+void CStatusPanes::AddCommandButton(QAction* command, const QString& name)
+{
+    auto* bar = static_cast<QStatusBar*>(parent());
+    auto* button = new QToolButton(bar);
+    button->setObjectName(name);
+    button->setDefaultAction(command);
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Among the permanent panes, the first: a status tip (its own, on hover) would hide it else.
+    bar->insertPermanentWidget(0, button);
+    button->setVisible(command->isEnabled());
+    connect(command, &QAction::changed, button, [button, command] { button->setVisible(command->isEnabled()); });
 }

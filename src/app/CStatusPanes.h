@@ -7,6 +7,7 @@
 #include <QString>
 
 class CKeyboardIndicators;
+class QAction;
 class COstrelDoc;
 class COstrelView;
 class QLabel;
@@ -36,6 +37,9 @@ public:
     // The layout of the view's times ("Times: syslog"); hidden while it shows none or loads.
     void ShowTimeLayout(COstrelView* view);
     bool IsTimeLayoutShown() const;
+    // A button for the command beside the message, there only while the command is enabled
+    // (Edit Anyway beside the paged view's note).
+    void AddCommandButton(QAction* command, const QString& name);
 
 private:
     // The ready text, only over "Ready": a load's progress and a view's note stay until they end.

@@ -40,6 +40,7 @@ constexpr int EditToggleBookmark = 32800;
 constexpr int EditNextBookmark = 32801;
 constexpr int EditPreviousBookmark = 32802;
 constexpr int EditBookmarks = 32803;
+constexpr int EditAnyway = 32850;
 constexpr int ViewRecords = 32820;
 constexpr int FilterOutputInNewTab = 32830;
 constexpr int ViewHighlights = 32810;

@@ -9,6 +9,7 @@
 #include "document/CDerivedOutput.h"
 #include "document/COstrelDoc.h"
 #include "document/CStreamCapture.h"
+#include "view/CEditAnyway.h"
 #include "view/COstrelView.h"
 #include "view/FilterOutputCommands.h"
 #include "view/NavigationCommands.h"
@@ -37,6 +38,7 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     enable(EditPaste, editable && view->CanPaste());
     enable(EditUndo, editable && view->isUndoAvailable());
     enable(EditRedo, editable && view->isRedoAvailable());
+    enable(EditAnyway, hasView && view->GetEditAnyway().CanStart());
     enable(DeleteAllFilters, hasView && view->GetShowsFilteredText());
     enable(CommandId::ToggleFilterOutput, hasView && CanToggleFilterOutput(*view, document));
     enable(FilterOutputInNewTab, COutputTabs::CanOpen(view));

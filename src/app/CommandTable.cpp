@@ -4,6 +4,7 @@
 #include "app/CommandIds.h"
 #include "filterui/HighlightCommands.h"
 #include "view/BookmarkCommands.h"
+#include "view/CEditAnyway.h"
 #include "view/COstrelView.h"
 #include "view/NavigationCommands.h"
 
@@ -59,6 +60,8 @@ const CommandEntry Commands[] = {
      "Go to the previous bookmarked line\nPrevious Bookmark", nullptr, RunPreviousBookmarkCommand},
     {EditBookmarks, "editBookmarksAction", "Boo&kmarks...", "", "List the bookmarked lines\nBookmarks", nullptr,
      RunBookmarksCommand},
+    {EditAnyway, "editAnywayAction", "Edit An&yway", "",
+     "Load the whole of a file too big to edit into memory, to edit it\nEdit Anyway", nullptr, RunEditAnywayCommand},
     {FilterSettings, "filterSettingsAction", "Fi&lter Settings", "Ctrl+L", "Edit Filter Settings\nFilter"},
     {DeleteAllFilters, "deleteAllFiltersAction", "&Delete All Filters", "Ctrl+D", "Delete All Filters\nDelete Filters",
      &View::OnDeleteAllFilters},

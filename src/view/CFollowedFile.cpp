@@ -2,6 +2,7 @@
 #include "view/CFollowedFile.h"
 
 #include <algorithm>
+#include <limits>
 
 #include <QFileInfo>
 #include <QTimer>
@@ -95,9 +96,11 @@ void CFollowedFile::SetFollow(bool follow)
 
 long CFollowedFile::EditorLimit() const
 {
+    // A file the user chose to edit anyway stays in the editor however far it grows.
+    const long limit = m_View.m_Paging.EditsAnyway() ? std::numeric_limits<long>::max() : m_nEditorLimit;
     return m_View.GetWordWrap() == COstrelView::WrapNone
-               ? m_nEditorLimit
-               : std::min(m_nEditorLimit, static_cast<long>(COstrelView::WrappedEditorLimit));
+               ? limit
+               : std::min(limit, static_cast<long>(COstrelView::WrappedEditorLimit));
 }
 
 void CFollowedFile::SetChangedOnDisk(bool changed)

@@ -13,7 +13,8 @@ class COstrelView;
 // The file a view shows, watched: a change on disk is noted, and with Follow on the bytes
 // appended to a whole file shown come to its end (the caret and the screen go with the end while
 // the caret is on the last line); a file truncated or replaced goes on after a marker line from
-// its start. A whole file grown past the editor's limit is shown paged from then on. Filter
+// its start. A whole file grown past the editor's limit is shown paged from then on, unless the
+// user chose to edit it anyway. Filter
 // output follows through its run instead. The follower itself is the document's.
 class CFollowedFile
 {

@@ -23,6 +23,7 @@
 #include "view/QsciHeaders.h"
 
 class COstrelDoc;
+class CEditAnyway;
 class CLineNumberMargin;
 class CMatchHighlighter;
 class CRuleHighlighter;
@@ -107,6 +108,8 @@ public:
     bool ReloadDocumentText();
     // The view shows a window of a file too big for the editor: read-only, paged through.
     bool IsPaged() const { return m_Paging.IsPaged(); }
+    // Edit Anyway: a paged file loaded whole into the editor once the user agrees to the memory.
+    CEditAnyway& GetEditAnyway() const { return m_Paging.GetEditAnyway(); }
     CPagedText* GetPagedText() const { return m_Paging.GetPagedText(); }
     // The paged view puts its window of the file into the editor.
     void ShowPagedWindow(const char* bytes, std::size_t size);
@@ -308,6 +311,7 @@ private:
     // Room a new editor document gets beyond the text it is made for.
     static constexpr std::int64_t DocumentSlack = 1024 * 1024;
 
+    friend class CEditAnyway;
     friend class CFilterOutputText;
     friend class CFollowedFile;
     friend class CTextToggle;

@@ -35,6 +35,19 @@ CTextLoader::~CTextLoader()
 
 void CTextLoader::Start(std::chrono::milliseconds firstBudget, std::int64_t firstBytes)
 {
+    if (firstBytes > 0 && !ReadFirstPart(firstBudget, firstBytes))
+        return;
+    m_nFirstPartLineStart = m_LineFinder.GetLineStart();
+    m_ProgressTimer.start();
+    m_Thread = std::jthread([this](const std::stop_token& stop) {
+        LoadWholeFile(stop);
+        if (!stop.stop_requested())
+            QMetaObject::invokeMethod(this, &CTextLoader::OnWorkerDone, Qt::QueuedConnection);
+    });
+}
+
+bool CTextLoader::ReadFirstPart(std::chrono::milliseconds budget, std::int64_t firstBytes)
+{
     QElapsedTimer clock;
     clock.start();
     m_FirstPart.reserve(
@@ -46,21 +59,14 @@ void CTextLoader::Start(std::chrono::milliseconds firstBudget, std::int64_t firs
         m_FirstPart.resize(static_cast<std::size_t>(loaded + std::max<qint64>(read, 0)));
         if (read <= 0) {
             Finish(read == 0);
-            return;
+            return false;
         }
         m_FirstPartSink(m_FirstPart.data() + loaded, static_cast<std::size_t>(read));
         m_LineFinder.Feed(m_FirstPart.data() + loaded, static_cast<std::size_t>(read));
         loaded += read;
         m_nLoaded.store(loaded, std::memory_order_relaxed);
-    } while (clock.elapsed() < firstBudget.count() && loaded < firstBytes);
-
-    m_nFirstPartLineStart = m_LineFinder.GetLineStart();
-    m_ProgressTimer.start();
-    m_Thread = std::jthread([this](const std::stop_token& stop) {
-        LoadWholeFile(stop);
-        if (!stop.stop_requested())
-            QMetaObject::invokeMethod(this, &CTextLoader::OnWorkerDone, Qt::QueuedConnection);
-    });
+    } while (clock.elapsed() < budget.count() && loaded < firstBytes);
+    return true;
 }
 
 void CTextLoader::LoadWholeFile(const std::stop_token& stop)
@@ -76,7 +82,13 @@ void CTextLoader::LoadWholeFile(const std::stop_token& stop)
         return;
     }
     m_pDocumentLoader = loader;
-    bool succeeded = loader->AddData(m_FirstPart.data(), static_cast<std::ptrdiff_t>(m_FirstPart.size())) == 0;
+    // The editor's only way to fail taking data is running out of memory for it.
+    const auto add = [this, loader](const char* data, qint64 size) {
+        if (size > 0 && loader->AddData(data, static_cast<std::ptrdiff_t>(size)) != 0)
+            m_bOutOfMemory = true;
+        return !m_bOutOfMemory;
+    };
+    bool succeeded = add(m_FirstPart.data(), static_cast<qint64>(m_FirstPart.size()));
     std::vector<char> buffer(ChunkSize);
     while (succeeded && !stop.stop_requested()) {
         const qint64 read = m_pFile->read(buffer.data(), static_cast<qint64>(buffer.size()));
@@ -85,7 +97,7 @@ void CTextLoader::LoadWholeFile(const std::stop_token& stop)
             break;
         }
         m_LineFinder.Feed(buffer.data(), static_cast<std::size_t>(read));
-        succeeded = loader->AddData(buffer.data(), static_cast<std::ptrdiff_t>(read)) == 0;
+        succeeded = add(buffer.data(), read);
         m_nLoaded.fetch_add(read, std::memory_order_relaxed);
     }
     m_bWorkerSucceeded = succeeded;

@@ -43,7 +43,7 @@ public:
 
     // Reads into the sink right away until the first budget has passed or firstBytes are in (a
     // chunk more at most); the rest comes from the loading thread. Finished is emitted once, before Start returns when
-    // the first part was the whole file.
+    // the first part was the whole file. With firstBytes 0 the sink gets nothing and every read is the thread's.
     void Start(std::chrono::milliseconds firstBudget, std::int64_t firstBytes);
     // Waits for the loading thread; Finished has been emitted when this returns.
     void WaitForEnd();
@@ -59,8 +59,9 @@ public:
     std::int64_t GetWantedLineStart() const;
     // After the load: whether a lone carriage return made the editor count more lines than the file.
     bool HasLoneCarriageReturn() const { return m_LineFinder.SawLoneCarriageReturn(); }
-    // After a failed load: why it failed.
+    // After a failed load: why it failed, and whether it was for want of memory.
     QString GetErrorString() const { return m_strError; }
+    bool RanOutOfMemory() const { return m_bFinished && m_bOutOfMemory; }
 
 Q_SIGNALS:
     void Progress(int percent);
@@ -68,6 +69,8 @@ Q_SIGNALS:
     void Finished(bool succeeded);
 
 private:
+    // Reads the first part into the sink; false when that was all (Finished has been emitted).
+    bool ReadFirstPart(std::chrono::milliseconds budget, std::int64_t firstBytes);
     // The loading thread's work; it hands over through m_bWorkerSucceeded and m_pDocumentLoader.
     void LoadWholeFile(const std::stop_token& stop);
     void OnWorkerDone();

@@ -14,6 +14,7 @@
 #include "filtering/OutputLine.h"
 #include "logtext/PagedFileText.h"
 #include "logtext/RotatedSetShownText.h"
+#include "view/CEditAnyway.h"
 #include "view/CLineNumberMargin.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
@@ -45,7 +46,7 @@ bool KnownLinesOf(CEditor& editor, IndexedText::KnownLines& known)
 
 } // namespace
 
-CViewPaging::CViewPaging(COstrelView& view) : m_View(view) {}
+CViewPaging::CViewPaging(COstrelView& view) : m_View(view), m_pEditAnyway(std::make_unique<CEditAnyway>(view)) {}
 
 CViewPaging::~CViewPaging() = default;
 
@@ -56,9 +57,16 @@ const ShownText* CViewPaging::GetText() const
     return m_pText.get();
 }
 
+std::int64_t CViewPaging::EditingLimit() const
+{
+    if (m_bEditsAnyway)
+        return 0;
+    return m_View.m_pWorkspace ? m_View.m_pWorkspace->GetPagedViewThreshold() : 0;
+}
+
 std::int64_t CViewPaging::Threshold() const
 {
-    const std::int64_t threshold = m_View.m_pWorkspace ? m_View.m_pWorkspace->GetPagedViewThreshold() : 0;
+    const std::int64_t threshold = EditingLimit();
     if (m_nWordWrap == COstrelView::WrapNone)
         return threshold;
     return threshold > 0 ? std::min(threshold, COstrelView::WrappedEditorLimit) : COstrelView::WrappedEditorLimit;
@@ -101,14 +109,15 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
     if (!always && !compressed && (threshold <= 0 || size < threshold))
         return false;
     // Only for wrapping when the editor would hold it otherwise.
-    const std::int64_t editingLimit = view.m_pWorkspace ? view.m_pWorkspace->GetPagedViewThreshold() : 0;
+    const std::int64_t editingLimit = EditingLimit();
     const bool wrapped = m_nWordWrap != COstrelView::WrapNone;
     const bool forWrap = wrapped && !compressed && (editingLimit <= 0 || size < editingLimit);
     auto paged =
         std::make_unique<CPagedText>(view, path, wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes);
     // A log of the paged size is indexed once; the filter output of a run is not kept.
-    if (editingLimit > 0 && !view.m_Output.IsSpilled())
-        paged->SaveIndexBetweenRuns(static_cast<std::uint64_t>(editingLimit));
+    const std::int64_t pagedSize = view.m_pWorkspace ? view.m_pWorkspace->GetPagedViewThreshold() : 0;
+    if (pagedSize > 0 && !view.m_Output.IsSpilled())
+        paged->SaveIndexBetweenRuns(static_cast<std::uint64_t>(pagedSize));
     // The editor holds the very file that is to be wrapped: its lines need not be counted again,
     // so Go To right after Word Wrap lands at once.
     IndexedText::KnownLines known;
@@ -265,6 +274,8 @@ void CViewPaging::ReportDamage()
 void CViewPaging::Stop()
 {
     COstrelView& view = m_View;
+    // A load for Edit Anyway was for the text shown until now.
+    m_pEditAnyway->Cancel();
     view.m_Output.TakeSpillFile().reset();
     if (!m_pPaged)
         return;

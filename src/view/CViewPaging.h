@@ -10,6 +10,7 @@
 
 #include "filtering/RotatedSetText.h"
 
+class CEditAnyway;
 class COstrelView;
 class CPagedText;
 class PagedFileText;
@@ -48,6 +49,15 @@ public:
     void Stop();
     // The paged view's threshold for the wrap mode: a wrapped editor holds less.
     std::int64_t Threshold() const;
+    // Paged only because the text is too long to wrap in the editor.
+    bool IsPagedForWrap() const { return m_bForWrap; }
+
+    // Edit Anyway: the paged file loaded whole into the editor at the user's asking. Once it is,
+    // the view holds its file whole from then on, whatever the editing limit; a paged view
+    // stopped for any reason cancels a load still under way.
+    CEditAnyway& GetEditAnyway() const { return *m_pEditAnyway; }
+    bool EditsAnyway() const { return m_bEditsAnyway; }
+    void SetEditsAnyway() { m_bEditsAnyway = true; }
     void PlaceScrollBar();
 
     int GetWordWrap() const { return m_nWordWrap; }
@@ -74,7 +84,11 @@ private:
     // A compressed text that ended in damage: said once, naming the file.
     void ReportDamage();
 
+    // The editing limit this view keeps to: none once the user chose to edit its file anyway.
+    std::int64_t EditingLimit() const;
+
     COstrelView& m_View;
+    std::unique_ptr<CEditAnyway> m_pEditAnyway;
     std::unique_ptr<CPagedText> m_pPaged;
     std::unique_ptr<PagedFileText> m_pText; // reads m_pPaged's index; null for a set
     std::shared_ptr<RotatedSetText> m_pSet; // the set m_pPaged shows, or null
@@ -84,4 +98,5 @@ private:
     bool m_bForWrap = false; // paged only because the text is too long to wrap in the editor
     bool m_bReadProblemNoted = false;
     bool m_bDamageReported = false;
+    bool m_bEditsAnyway = false;
 };

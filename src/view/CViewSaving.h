@@ -24,6 +24,8 @@ public:
     bool RunSaveAs();
     bool SaveAs(const QString& path);
     QString SuggestSaveAsPath() const;
+    // A paged file's Save As is still copying it.
+    bool IsCopying() const { return m_pCopier != nullptr; }
     // Says why, and true, when saving to path would write an incomplete text over its file.
     bool RefuseIncompleteSave(const QString& path);
     static QString SaveErrorText(int error);
