@@ -54,7 +54,7 @@ const CommandEntry Commands[] = {
      RunGoToCommand},
     {EditToggleBookmark, "editToggleBookmarkAction", "Toggle &Bookmark", "Ctrl+F2",
      "Set or remove a bookmark on the caret's line\nToggle Bookmark", nullptr, RunToggleBookmarkCommand},
-    {EditNextBookmark, "editNextBookmarkAction", "&Next Bookmark", "F2",
+    {EditNextBookmark, "editNextBookmarkAction", "Ne&xt Bookmark", "F2",
      "Go to the next bookmarked line\nNext Bookmark", nullptr, RunNextBookmarkCommand},
     {EditPreviousBookmark, "editPreviousBookmarkAction", "Pr&evious Bookmark", "Shift+F2",
      "Go to the previous bookmarked line\nPrevious Bookmark", nullptr, RunPreviousBookmarkCommand},
@@ -67,7 +67,7 @@ const CommandEntry Commands[] = {
      &View::OnDeleteAllFilters},
     {ToggleFilterOutput, "toggleFilterOutputAction", "&Toggle Filter Output", "Ctrl+T",
      "Switch between the filter output and the whole file at the same line\nToggle Filter Output"},
-    {FilterOutputInNewTab, "filterOutputInNewTabAction", "Filter Output in &New Tab", "",
+    {FilterOutputInNewTab, "filterOutputInNewTabAction", "Filter &Output in New Tab", "",
      "Open the lines of the filter output in a tab of their own, numbered by the file's lines\nFilter Output in New "
      "Tab"},
     {FormatFont, "formatFontAction", "Font...", "", "", &View::OnFormatFont},

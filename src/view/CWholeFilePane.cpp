@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QVBoxLayout>
 
+#include "document/CDerivedOutput.h"
 #include "document/COstrelDoc.h"
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
@@ -95,7 +96,7 @@ void CWholeFilePane::Load()
     const COstrelDoc* upper = m_pUpper ? m_pUpper->GetDocument() : nullptr;
     if (!upper)
         return;
-    const QString path = upper->GetPathName();
+    const QString path = FileOf(*upper);
     if (path.isEmpty())
         return;
     m_nUpperGeneration = m_pUpper->GetTextGeneration();
@@ -119,6 +120,12 @@ void CWholeFilePane::Load()
     GoToTargetLine();
 }
 
+QString CWholeFilePane::FileOf(const COstrelDoc& document)
+{
+    const CDerivedOutput* derived = document.GetDerivedOutput();
+    return derived ? derived->GetOriginalPath() : document.GetPathName();
+}
+
 void CWholeFilePane::LoadIfStale()
 {
     if (!m_pUpper || !m_bLoaded)
@@ -127,7 +134,7 @@ void CWholeFilePane::LoadIfStale()
     const COstrelDoc* upper = m_pUpper->GetDocument();
     if (!upper)
         return;
-    const QString path = upper->GetPathName();
+    const QString path = FileOf(*upper);
     // A followed file changes all the time, and the pane follows it: only another file counts.
     const bool changed = !m_pView->GetFollow() && !(CTextToggle::StampOf(path) == m_LoadedStamp);
     if (path != m_strLoadedPath || changed)
@@ -141,7 +148,14 @@ void CWholeFilePane::FollowCaret()
     if (m_pUpper->GetTextGeneration() != m_nUpperGeneration)
         LoadIfStale();
     // A line without a file line (a marker, the empty line after the output) leaves the pane as it is.
-    const std::int64_t fileLine = m_pUpper->GetCaretFileLine();
+    std::int64_t fileLine = m_pUpper->GetCaretFileLine();
+    // A tab made from filter output: its own lines, and its output's, stand for lines of the
+    // original log, which the pane shows.
+    if (const COstrelDoc* upper = m_pUpper->GetDocument(); upper && upper->GetDerivedOutput()) {
+        if (!m_pUpper->GetShowsFilteredText())
+            fileLine = m_pUpper->GetCaretLine();
+        fileLine = fileLine > 0 ? upper->GetDerivedOutput()->OriginalLineOf(fileLine) : 0;
+    }
     if (fileLine <= 0 || fileLine == m_nTargetLine)
         return;
     m_nTargetLine = fileLine;

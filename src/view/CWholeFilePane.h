@@ -49,6 +49,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The file the pane shows for a document: its own, or for a tab made from filter output the
+    // original log its lines came from.
+    static QString FileOf(const COstrelDoc& document);
     // The file of the view's document, read anew.
     void Load();
     // The view has a new text: the pane reads the file again when it is another file, or changed.

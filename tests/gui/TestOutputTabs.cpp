@@ -17,6 +17,7 @@
 #include "support/QtTestSupport.h"
 #include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
+#include "view/CWholeFilePane.h"
 #include "view/OutputTabNumbers.h"
 
 namespace {
@@ -88,6 +89,7 @@ private Q_SLOTS:
     void nestedTabsKeepTheOriginalLinesAndLeadBackToThem();
     void runsInATabWithContextOrExcludingKeepOriginalLines();
     void commandIsForFinishedOutputOnly();
+    void splitShowsTheOriginalFileBesideATab();
 
 private:
     bool Filter(COstrelDoc* document, const QStringList& literals, bool exclude = false, int context = 0);
@@ -348,4 +350,33 @@ void TestOutputTabs::commandIsForFinishedOutputOnly()
 }
 
 OSTREL_QT_TEST_MAIN(TestOutputTabs, COstrelApp)
+void TestOutputTabs::splitShowsTheOriginalFileBesideATab()
+{
+    COstrelDoc* root = m_pFrame->OpenDocumentFile(m_strLog);
+    QVERIFY(root);
+    QTRY_VERIFY(!root->GetView()->IsLoading());
+    QVERIFY(Filter(root, {QStringLiteral("alpha")}));
+    COstrelDoc* tab = NewTabFrom(root);
+    QVERIFY(tab);
+    m_pFrame->GetCommand(CommandId::ViewSplit)->trigger();
+    auto* frame = qobject_cast<CChildFrame*>(m_pFrame->GetDocumentArea()->GetActiveChildFrame());
+    QVERIFY(frame && frame->GetDocument() == tab);
+    CWholeFilePane* pane = nullptr;
+    QTRY_VERIFY((pane = frame->findChild<CWholeFilePane*>()) && !pane->GetView()->IsLoading() &&
+                pane->GetView()->GetEditor().GetLength() > 0);
+    QCOMPARE(pane->GetView()->GetDocument()->GetPathName(), m_strLog);
+
+    // The tab's own line 7 is the original's line 21: the pane shows the original there, both in
+    // the tab's own lines and in the output of its own run.
+    COstrelView* view = tab->GetView();
+    view->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 6UL);
+    view->viewport()->repaint();
+    QTRY_COMPARE(pane->GetMarkedFileLine(), std::int64_t{21});
+    QVERIFY(Filter(tab, {QStringLiteral("beta")}));
+    view->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 2UL);
+    view->viewport()->repaint();
+    QTRY_COMPARE(pane->GetMarkedFileLine(), std::int64_t{45});
+    m_pFrame->GetCommand(CommandId::ViewSplit)->trigger();
+}
+
 #include "TestOutputTabs.moc"
