@@ -32,6 +32,7 @@
 #include "app/CWindowsDlg.h"
 #include "app/CommandIds.h"
 #include "app/CommandStates.h"
+#include "app/CommandTable.h"
 #include "app/HighlightSettings.h"
 #include "document/COstrelDoc.h"
 #include "document/CStreamCapture.h"
@@ -239,24 +240,9 @@ void CMainFrame::CreateToolBar()
                                                     ViewFollow, EditCut, EditCopy, EditPaste, 0, FilePrint, AppAbout});
     // Commands without an image of their own take the user images in menu order.
     QList<int> withoutImage;
-    // Commands that came after the user image strips were laid out take none, so a strip made for
-    // the menus before still gives each command its image.
-    static const QList<int> laterCommands{FileOpenCommandOutput,
-                                          FileStopCommand,
-                                          ViewRecords,
-                                          ViewHighlights,
-                                          ViewHighlightSelection,
-                                          EditToggleBookmark,
-                                          EditNextBookmark,
-                                          EditPreviousBookmark,
-                                          EditBookmarks,
-                                          ViewSplit,
-                                          ViewSplitSideBySide,
-                                          FilterOutputInNewTab,
-                                          EditAnyway};
     for (QAction* command : GetMenuCommands()) {
         const int id = command->data().toInt();
-        if (command->icon().isNull() && !laterCommands.contains(id))
+        if (command->icon().isNull() && TakesUserImage(id))
             withoutImage.append(id);
     }
     m_pToolBarManager->SetUserImageCommands(withoutImage);

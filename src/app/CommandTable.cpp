@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CommandTable.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/CommandIds.h"
 #include "filterui/HighlightCommands.h"
 #include "view/BookmarkCommands.h"
@@ -118,4 +121,22 @@ const CommandEntry Commands[] = {
 std::span<const CommandEntry> GetCommandTable()
 {
     return Commands;
+}
+
+bool TakesUserImage(int id)
+{
+    static constexpr int laterCommands[] = {CommandId::FileOpenCommandOutput,
+                                            CommandId::FileStopCommand,
+                                            CommandId::ViewRecords,
+                                            CommandId::ViewHighlights,
+                                            CommandId::ViewHighlightSelection,
+                                            CommandId::EditToggleBookmark,
+                                            CommandId::EditNextBookmark,
+                                            CommandId::EditPreviousBookmark,
+                                            CommandId::EditBookmarks,
+                                            CommandId::ViewSplit,
+                                            CommandId::ViewSplitSideBySide,
+                                            CommandId::FilterOutputInNewTab,
+                                            CommandId::EditAnyway};
+    return std::ranges::find(laterCommands, id) == std::end(laterCommands);
 }

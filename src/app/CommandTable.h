@@ -23,3 +23,8 @@ struct CommandEntry
 
 // Every command, once each.
 std::span<const CommandEntry> GetCommandTable();
+
+// Whether a command without an image of its own takes one of the user images. Commands that came
+// after the user image strips were laid out take none, so a strip made for the menus before still
+// gives each command its image.
+bool TakesUserImage(int id);
