@@ -188,7 +188,8 @@ void COutputTabs::CancelWriting()
     delete m_pFill; // stops the copy and waits for its last write
     m_pFill = nullptr;
     m_pPending.reset(); // the spool file goes with it
-    m_Workspace.ShowStatusNote(QStringLiteral("%1 was not opened: writing its lines was stopped.").arg(m_strPendingTitle));
+    m_Workspace.ShowStatusNote(
+        QStringLiteral("%1 was not opened: writing its lines was stopped.").arg(m_strPendingTitle));
 }
 
 void COutputTabs::ShowProgress()
