@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/COutputTabs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QStringList>
 
 #include "app/CDocumentOpener.h"
@@ -27,6 +29,8 @@
 namespace {
 
 constexpr int ProgressIntervalMs = 250;
+// A copy that ends sooner than this opens its tab without a progress window.
+constexpr int ProgressWindowDelayMs = 500;
 
 // What the document's filters that are on keep, for the chain of steps.
 QString DescribeFilters(const COstrelDoc& document)
@@ -67,6 +71,7 @@ COutputTabs::COutputTabs(ILogWorkspace& workspace, CDocumentOpener& opener, QObj
 
 COutputTabs::~COutputTabs()
 {
+    delete m_pProgress;
     delete m_pFill; // stops the copy before the spool file goes
 }
 
@@ -144,18 +149,63 @@ bool COutputTabs::OpenFromView(COstrelView& view)
     connect(m_pFill, &CSpoolFill::Finished, this, &COutputTabs::OnFillFinished);
     m_pFill->Start();
     m_ProgressTimer.start();
+    ShowProgressWindow();
     return true;
+}
+
+void COutputTabs::ShowProgressWindow()
+{
+    auto* progress = new QProgressDialog(QStringLiteral("Writing the lines of %1...").arg(m_strPendingTitle),
+                                         QStringLiteral("Cancel"), 0, 100, m_Workspace.GetDialogOwner());
+    progress->setObjectName(QStringLiteral("outputTabProgressDlg"));
+    progress->setWindowTitle(QStringLiteral("Filter Output in New Tab"));
+    progress->setWindowModality(Qt::NonModal);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(ProgressWindowDelayMs);
+    progress->setValue(0);
+    connect(progress, &QProgressDialog::canceled, this, &COutputTabs::CancelWriting);
+    m_pProgress = progress;
+}
+
+void COutputTabs::CloseProgressWindow()
+{
+    if (!m_pProgress)
+        return;
+    // Its own Cancel may be what called: it goes once that has returned.
+    m_pProgress->disconnect(this);
+    m_pProgress->hide();
+    m_pProgress->deleteLater();
+    m_pProgress = nullptr;
+}
+
+void COutputTabs::CancelWriting()
+{
+    if (!m_pFill)
+        return;
+    m_ProgressTimer.stop();
+    CloseProgressWindow();
+    delete m_pFill; // stops the copy and waits for its last write
+    m_pFill = nullptr;
+    m_pPending.reset(); // the spool file goes with it
+    m_Workspace.ShowStatusNote(
+        QStringLiteral("%1 was not opened: writing its lines was stopped.").arg(m_strPendingTitle));
 }
 
 void COutputTabs::ShowProgress()
 {
-    if (m_pFill)
-        m_Workspace.ShowStatusNote(QStringLiteral("Writing %1: %2%").arg(m_strPendingTitle).arg(m_pFill->GetPercent()));
+    if (!m_pFill)
+        return;
+    const int percent = m_pFill->GetPercent();
+    m_Workspace.ShowStatusNote(QStringLiteral("Writing %1: %2%").arg(m_strPendingTitle).arg(percent));
+    if (m_pProgress)
+        m_pProgress->setValue(std::min(percent, 99));
 }
 
 void COutputTabs::OnFillFinished(int error)
 {
     m_ProgressTimer.stop();
+    CloseProgressWindow();
     m_pFill->deleteLater(); // its thread has ended; this runs inside its own signal
     m_pFill = nullptr;
     std::unique_ptr<CDerivedOutput> derived = std::move(m_pPending);

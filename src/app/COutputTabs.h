@@ -16,6 +16,7 @@ class COstrelDoc;
 class COstrelView;
 class CSpoolFill;
 class ILogWorkspace;
+class QProgressDialog;
 
 // Filter Output in New Tab: the lines a view's filter output shows become a document of their
 // own ("app.log (output 1)"), written to a spool file on a thread, numbered by the original
@@ -35,6 +36,8 @@ public:
     // The tab opens (TabOpened) once the lines are written; the window goes on meanwhile.
     bool OpenFromView(COstrelView& view);
     bool IsWriting() const { return m_pFill != nullptr; }
+    // Stops writing the lines of a tab that has not opened yet; its file goes, no tab opens.
+    void CancelWriting();
     // Shows the original file at a line of the tab (1-based, original numbering).
     bool GoToOriginalLine(const CDerivedOutput& derived, std::int64_t line);
 
@@ -49,6 +52,8 @@ protected:
 private:
     void OnFillFinished(int error);
     void ShowProgress();
+    void ShowProgressWindow();
+    void CloseProgressWindow();
     QString NextTitle(const QString& originalPath);
 
     ILogWorkspace& m_Workspace;
@@ -57,5 +62,7 @@ private:
     std::unique_ptr<CDerivedOutput> m_pPending; // the tab's lines while they are written
     QString m_strPendingTitle;
     QTimer m_ProgressTimer;
+    // Shows after a moment, with Cancel, while the lines are written; the window goes on.
+    QPointer<QProgressDialog> m_pProgress;
     QHash<QString, int> m_Counts; // tabs made so far of each original file
 };

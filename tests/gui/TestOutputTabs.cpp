@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QDir>
 #include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 #include "app/CommandIds.h"
 #include "document/CDerivedOutput.h"
 #include "document/COstrelDoc.h"
+#include "files/SpoolFile.h"
 #include "support/QtTestSupport.h"
 #include "view/COstrelSettings.h"
 #include "view/COstrelView.h"
@@ -90,6 +93,7 @@ private Q_SLOTS:
     void runsInATabWithContextOrExcludingKeepOriginalLines();
     void commandIsForFinishedOutputOnly();
     void splitShowsTheOriginalFileBesideATab();
+    void cancelWhileWritingOpensNoTab();
 
 private:
     bool Filter(COstrelDoc* document, const QStringList& literals, bool exclude = false, int context = 0);
@@ -377,6 +381,42 @@ void TestOutputTabs::splitShowsTheOriginalFileBesideATab()
     view->viewport()->repaint();
     QTRY_COMPARE(pane->GetMarkedFileLine(), std::int64_t{45});
     m_pFrame->GetCommand(CommandId::ViewSplit)->trigger();
+}
+
+void TestOutputTabs::cancelWhileWritingOpensNoTab()
+{
+    COstrelDoc* root = m_pFrame->OpenDocumentFile(m_strLog);
+    QVERIFY(root);
+    QTRY_VERIFY(!root->GetView()->IsLoading());
+    QVERIFY(Filter(root, {QStringLiteral("alpha")}));
+    const QDir spoolFolder(QFile::decodeName(SpoolFile::DefaultFolder().c_str()));
+    const auto spoolFiles = [&spoolFolder] { return spoolFolder.entryList(QDir::Files).size(); };
+    const qsizetype filesBefore = spoolFiles();
+    const qsizetype tabsBefore = m_pFrame->GetDocumentArea()->GetChildFrames().size();
+    QSignalSpy opened(&m_pFrame->GetOutputTabs(), &COutputTabs::TabOpened);
+    QAction* command = m_pFrame->GetCommand(CommandId::FilterOutputInNewTab);
+    QTRY_VERIFY(command->isEnabled());
+
+    // The copy has begun but its end is not seen before the event loop runs: Cancel comes first.
+    command->trigger();
+    QVERIFY(m_pFrame->GetOutputTabs().IsWriting());
+    QCOMPARE(spoolFiles(), filesBefore + 1);
+    auto* progress = m_pFrame->findChild<QProgressDialog*>(QStringLiteral("outputTabProgressDlg"));
+    QVERIFY(progress);
+    // Its Cancel button, as a click on it (or Escape) gives.
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    cancel->click();
+    QVERIFY(!m_pFrame->GetOutputTabs().IsWriting());
+    QCOMPARE(spoolFiles(), filesBefore);
+    QTRY_VERIFY(m_pFrame->findChild<QProgressDialog*>(QStringLiteral("outputTabProgressDlg")) == nullptr);
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(m_pFrame->GetDocumentArea()->GetChildFrames().size(), tabsBefore);
+
+    // Stopped once, the command works as before.
+    QCOMPARE(NewTabFrom(root) != nullptr, true);
+    QCOMPARE(m_pFrame->GetDocumentArea()->GetChildFrames().size(), tabsBefore + 1);
+    QTRY_VERIFY(m_pFrame->findChild<QProgressDialog*>(QStringLiteral("outputTabProgressDlg")) == nullptr);
 }
 
 #include "TestOutputTabs.moc"
