@@ -195,11 +195,12 @@ bool COstrelDoc::ApplyOwnFilters(bool excludeMatches)
 
 void COstrelDoc::SetFollow(bool follow, bool excludeMatches)
 {
-    // A set is shown as it was opened.
-    if (!m_pView || IsRotatedSet())
+    // A set follows its live file while the whole set is shown; its filter output is a run's as
+    // it was.
+    if (!m_pView || (IsRotatedSet() && !m_pView->CanFollowSet()))
         return;
     m_pView->SetFollow(follow);
-    if (follow && m_pView->GetShowsFilteredText() && m_FilterSettings.GetEnabledCount() > 0)
+    if (follow && !IsRotatedSet() && m_pView->GetShowsFilteredText() && m_FilterSettings.GetEnabledCount() > 0)
         ApplyOwnFilters(excludeMatches);
 }
 

@@ -47,6 +47,12 @@ public:
     // The document shows a rotated set; its files, oldest first (empty for a single file).
     bool IsRotatedSet() const { return !m_RotatedSetFiles.isEmpty(); }
     const QStringList& GetRotatedSetFiles() const { return m_RotatedSetFiles; }
+    // A followed set's files as they are named after a rotation, oldest first.
+    void SetRotatedSetFiles(const QStringList& files)
+    {
+        if (!files.isEmpty())
+            m_RotatedSetFiles = files;
+    }
     // What the tab's tip says: the full path, or for a set the files it is made of.
     QString GetToolTip() const;
     // Whether the text waits for the view to be shown.

@@ -24,7 +24,12 @@ std::string RotatedSetShownText::FileNameOf(std::int64_t line) const
     const RotatedSetText::MemberLine from = m_Set.MemberOfLine(line);
     if (from.Member < 0)
         return std::string();
-    const std::string& path = m_Set.GetMemberPaths()[static_cast<std::size_t>(from.Member)];
+    const std::string path = m_Set.GetMemberPath(from.Member);
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool RotatedSetShownText::TakesFollowedBytes() const
+{
+    return m_Set.IsLiveFileFollowable();
 }

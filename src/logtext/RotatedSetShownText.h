@@ -11,6 +11,7 @@ class RotatedSetText;
 // A rotated set shown as one read-only text, oldest file first: each line is numbered by its own
 // file's line, and knows that file's name; the first line of every file after the first is
 // marked as the start of a file. Go To takes places in the whole set, as the status bar counts.
+// The names are the members' names now: a followed set's files are renamed as they rotate.
 class RotatedSetShownText : public ShownText
 {
 public:
@@ -28,7 +29,8 @@ public:
     // The file name alone (app.log.2.gz), as the status bar says it.
     std::string FileNameOf(std::int64_t line) const override;
     bool IsEditable() const override { return false; }
-    bool TakesFollowedBytes() const override { return false; }
+    // Followed, bytes appended to the live file come at the set's end.
+    bool TakesFollowedBytes() const override;
 
     const TextLines& Lines() const { return m_Lines; }
 

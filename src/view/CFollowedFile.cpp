@@ -197,6 +197,19 @@ void CFollowedFile::OnRestarted(bool replaced)
     if (!ShowsTheFile())
         return; // the run that follows the file marks it in the output
     const QString note = QString::fromLatin1(FileChangeTexts::RestartNote(replaced));
+    if (view.IsRotatedSet()) {
+        // A set keeps every line it showed: a file rotated away is one more member of it.
+        if (replaced) {
+            view.m_Paging.OnSetLiveFileReplaced();
+            return;
+        }
+        // Not from within the follower's own signal: showing the set anew makes a new follower.
+        QTimer::singleShot(0, &view, [&view] {
+            if (view.IsRotatedSet())
+                view.m_Paging.OnSetLiveFileRewritten();
+        });
+        return;
+    }
     if (view.IsPaged()) {
         // The paged view shows the file itself: it starts again on the new one, once the
         // follower that tells of it is done telling.

@@ -96,6 +96,8 @@ public:
     bool LoadRotatedSet(const QStringList& paths);
     // The view shows a rotated set (paged, read-only, not followed).
     bool IsRotatedSet() const { return m_Paging.IsRotatedSet(); }
+    // The whole rotated set is shown and its live file can grow.
+    bool CanFollowSet() const { return !GetShowsFilteredText() && m_Paging.IsSetFollowable(); }
     // Waits for the whole text, showing a wait cursor; for commands that need all of it.
     void FinishLoading() { m_Loading.Finish(); }
     // Stops loading; the first part stays.

@@ -2,6 +2,7 @@
 #include "view/CViewPaging.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include "filtering/IndexedText.h"
 #include "filtering/LineFeedCounter.h"
 #include "filtering/OutputLine.h"
+#include "filtering/RotatedSet.h"
 #include "logtext/PagedFileText.h"
 #include "logtext/RotatedSetShownText.h"
 #include "view/CEditAnyway.h"
@@ -226,11 +228,70 @@ bool CViewPaging::StartSet(const QStringList& paths, std::vector<RotatedSetText:
     m_bForWrap = false;
     Connect();
     PlaceScrollBar();
-    // A set is shown as it was opened: it is not followed.
     view.m_Following.ClearRestarts();
+    // Bytes appended to the live file come at the set's end (when it is followed).
+    if (m_pSetText->TakesFollowedBytes())
+        view.m_Following.Watch(static_cast<std::uint64_t>(std::max<qint64>(0, QFileInfo(paths.back()).size())));
     view.UpdateMarginNumbering();
     view.SetStatusNote(QStringLiteral("Indexing 0%"));
     return true;
+}
+
+bool CViewPaging::IsSetFollowable() const
+{
+    return m_pSet && m_pSetText && m_pSetText->TakesFollowedBytes();
+}
+
+void CViewPaging::OnSetLiveFileReplaced()
+{
+    COstrelView& view = m_View;
+    if (!m_pSet || !m_pPaged || !view.m_pDocument)
+        return;
+    const QString livePath = view.m_pDocument->GetPathName();
+    const std::string live = QFile::encodeName(livePath).toStdString();
+    int error = 0;
+    if (!m_pSet->AddMember(live, error)) {
+        view.SetStatusNote(QStringLiteral("Cannot read the new %1: %2")
+                               .arg(QFileInfo(livePath).fileName(), QString::fromLocal8Bit(std::strerror(error))));
+        return;
+    }
+    // The rotated files moved up a place: the set names them as they are called now.
+    std::vector<RotatedSetMember> found;
+    std::string findError;
+    if (FindRotatedSet(live, found, findError)) {
+        std::vector<std::string> paths;
+        for (const RotatedSetMember& member : found)
+            paths.push_back(member.Path);
+        m_pSet->RenameMembers(paths);
+    }
+    QStringList files;
+    for (const std::string& path : m_pSet->GetMemberPaths())
+        files.append(QFileInfo(QFile::decodeName(path.c_str())).absoluteFilePath());
+    m_SetPaths = files;
+    view.m_pDocument->SetRotatedSetFiles(files);
+    view.SetStatusNote(QStringLiteral("%1 was rotated: following the new file").arg(QFileInfo(livePath).fileName()));
+    m_pPaged->NoteFileGrew();
+}
+
+void CViewPaging::OnSetLiveFileRewritten()
+{
+    COstrelView& view = m_View;
+    if (!m_pSet || !m_pPaged || !view.m_pDocument)
+        return;
+    const QString livePath = view.m_pDocument->GetPathName();
+    std::vector<RotatedSetMember> found;
+    std::string findError;
+    if (!FindRotatedSet(QFile::encodeName(livePath).toStdString(), found, findError))
+        return;
+    QStringList files;
+    for (const RotatedSetMember& member : found)
+        files.append(QFileInfo(QFile::decodeName(member.Path.c_str())).absoluteFilePath());
+    const bool atEnd = view.IsCaretOnLastLine();
+    view.m_pDocument->SetRotatedSetFiles(files);
+    view.m_bPendingFileEnd = atEnd;
+    // What the live file held is in its copy now, read with the rest of the set.
+    if (ShowSet(files) && atEnd)
+        m_pPaged->SetKeepsEnd(true);
 }
 
 void CViewPaging::Connect()

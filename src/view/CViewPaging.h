@@ -41,6 +41,12 @@ public:
     // file of it can be read. The files left out are reported once.
     bool ShowSet(const QStringList& paths);
     bool IsRotatedSet() const { return m_pSet != nullptr; }
+    bool IsSetFollowable() const;
+    // Following a set: the live file was rotated away and another file has its name, which the
+    // set takes as its new live file; the members get the names they now have.
+    void OnSetLiveFileReplaced();
+    // Following a set: the live file was emptied (copied away and truncated): the set is read anew.
+    void OnSetLiveFileRewritten();
     // The rotated set shown, or null; shared with the filter output made from it.
     const std::shared_ptr<RotatedSetText>& GetRotatedSet() const { return m_pSet; }
     // The paged view of a file at or above the threshold, or of a compressed file; false when it is

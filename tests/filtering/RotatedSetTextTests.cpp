@@ -3,6 +3,7 @@
 // feed a member lacks, each line mapped back to its member and its line there.
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -282,4 +283,94 @@ TEST_F(RotatedSetTextTest, ASetOfOneFileIsThatFile)
     WaitUntilComplete(empty);
     EXPECT_EQ(empty.GetLineCount(), 1);
     EXPECT_EQ(empty.GetSize(), 0U);
+}
+
+namespace {
+
+void AppendTo(const std::string& path, const std::string& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    ASSERT_EQ(std::fclose(file), 0);
+}
+
+// Numbered lines first..last, one each, so that a line lost or repeated shows.
+std::string Numbered(int first, int last)
+{
+    std::string text;
+    for (int line = first; line <= last; ++line)
+        text += "entry " + std::to_string(line) + "\n";
+    return text;
+}
+
+} // namespace
+
+TEST_F(RotatedSetTextTest, AFollowedSetGrowsAndKeepsEveryLineThroughRotations)
+{
+    const TempDir dir;
+    const std::string packed = WritePacked(dir, "app.log.2.gz", Numbered(1, 100), "gzip -c");
+    const std::string rotated = dir.Write("app.log.1", Numbered(101, 250));
+    const std::string live = dir.Write("app.log", Numbered(251, 300));
+    RotatedSetText set({packed, rotated, live});
+    int error = 0;
+    ASSERT_TRUE(set.Start(error)) << error;
+    WaitUntilComplete(set);
+    EXPECT_TRUE(set.IsLiveFileFollowable());
+
+    // Appends to the live file, the last one without its line feed yet.
+    AppendTo(live, Numbered(301, 400) + "entry 4");
+    set.Extend();
+    WaitUntilComplete(set);
+    EXPECT_EQ(ReadEverything(set, 777), Numbered(1, 400) + "entry 4");
+
+    // The writer finishes its line, the file is rotated away (each member moves up a name) and
+    // a new live file starts; the old one still got a few lines before it was let go.
+    AppendTo(live, "01\n" + Numbered(402, 420));
+    const std::string third = (dir.Path() / "app.log.3.gz").string();
+    const std::string second = (dir.Path() / "app.log.2").string();
+    ASSERT_EQ(std::rename(packed.c_str(), third.c_str()), 0);
+    ASSERT_EQ(std::rename(rotated.c_str(), second.c_str()), 0);
+    ASSERT_EQ(std::rename(live.c_str(), rotated.c_str()), 0);
+    dir.Write("app.log", Numbered(421, 450));
+    ASSERT_TRUE(set.AddMember(live, error)) << error;
+    set.RenameMembers({third, second, rotated, live});
+    WaitUntilComplete(set);
+    EXPECT_EQ(ReadEverything(set, 4096), Numbered(1, 450));
+    EXPECT_EQ(set.GetMemberPaths(), (std::vector<std::string>{third, second, rotated, live}));
+    EXPECT_EQ(set.GetLineCount(), 451); // the empty line after the last line feed
+    EXPECT_EQ(set.MemberOfLine(420), (RotatedSetText::MemberLine{3, 0}));
+    EXPECT_EQ(set.MemberOfLine(419), (RotatedSetText::MemberLine{2, 169}));
+
+    // And the new live file goes on growing; a second rotation without a final line feed gets one.
+    AppendTo(live, Numbered(451, 460) + "entry 461");
+    set.Extend();
+    WaitUntilComplete(set);
+    const std::string first = (dir.Path() / "app.log.1.old").string();
+    ASSERT_EQ(std::rename(live.c_str(), first.c_str()), 0);
+    dir.Write("app.log", Numbered(462, 470));
+    ASSERT_TRUE(set.AddMember(live, error)) << error;
+    WaitUntilComplete(set);
+    EXPECT_EQ(ReadEverything(set, 100), Numbered(1, 461) + Numbered(462, 470));
+    EXPECT_EQ(set.GetMemberPaths().size(), 5U);
+
+    // A file that cannot be read leaves the set as it was.
+    EXPECT_FALSE(set.AddMember((dir.Path() / "missing").string(), error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(set.GetMemberPaths().size(), 5U);
+    EXPECT_EQ(ReadEverything(set, 100), Numbered(1, 470));
+}
+
+TEST_F(RotatedSetTextTest, ASetWhoseLiveFileIsPackedIsNotFollowed)
+{
+    const TempDir dir;
+    const std::string packed = WritePacked(dir, "app.log.gz", Numbered(1, 10), "gzip -c");
+    RotatedSetText set({packed});
+    int error = 0;
+    ASSERT_TRUE(set.Start(error)) << error;
+    WaitUntilComplete(set);
+    EXPECT_FALSE(set.IsLiveFileFollowable());
+    set.Extend();
+    EXPECT_TRUE(set.IsComplete());
+    EXPECT_EQ(ReadEverything(set, 100), Numbered(1, 10));
 }

@@ -51,6 +51,7 @@ TEST(RotatedSetShownTextTest, NumbersLinesByTheirOwnFileAndMarksWhereEachFileSta
     EXPECT_EQ(shown.OriginOf(-1), ShownLineOrigin());
     EXPECT_FALSE(shown.IsNumberedByPlace());
     EXPECT_FALSE(shown.IsEditable());
-    EXPECT_FALSE(shown.TakesFollowedBytes());
+    // The live file is a plain one: followed, what is appended to it comes at the set's end.
+    EXPECT_TRUE(shown.TakesFollowedBytes());
     EXPECT_EQ(shown.FindNumber(4).Line, 3);
 }

@@ -37,6 +37,20 @@ bool Gzip(const QString& from, const QString& to)
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+bool AppendTo(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
+}
+
+QByteArray LiveLines(int first, int last)
+{
+    QByteArray text;
+    for (int line = first; line <= last; ++line)
+        text += "live line " + QByteArray::number(line) + '\n';
+    return text;
+}
+
 } // namespace
 
 class TestRotatedSetView : public QObject
@@ -51,6 +65,8 @@ private Q_SLOTS:
     void filteringTheSetNumbersItsOutputBySetLines();
     void outputLeadsBackToTheSetAtTheLine();
     void cancelEndsTheSetsRunWithTheMarker();
+    void followingTakesAppendsAndRotationsWithoutLosingALine();
+    void followingACopiedAndTruncatedLiveFileReadsTheSetAnew();
 
 private:
     // A document and view of their own for the set the file belongs to; null when it does not open.
@@ -372,3 +388,67 @@ void TestRotatedSetView::cancelEndsTheSetsRunWithTheMarker()
 OSTREL_QT_TEST_MAIN(TestRotatedSetView, QApplication)
 
 #include "TestRotatedSetView.moc"
+
+void TestRotatedSetView::followingTakesAppendsAndRotationsWithoutLosingALine()
+{
+    const QString live = m_pDir->filePath(u"app.log"_s);
+    COstrelView* view = OpenSet(live);
+    QVERIFY(view);
+    QVERIFY(WaitForIndex(view));
+    QVERIFY(view->CanFollowSet());
+    m_pDocument->SetFollow(true, false);
+    QVERIFY(view->GetFollow());
+
+    QVERIFY(AppendTo(live, LiveLines(21, 40)));
+    QTRY_COMPARE_WITH_TIMEOUT(TestSupport::TextOf(view), m_Expected + LiveLines(21, 40), 20000);
+
+    // Rotated: each file moves up a name, the live file after a last line of its own, and a new
+    // live file starts.
+    QVERIFY(AppendTo(live, LiveLines(41, 45)));
+    QVERIFY(QFile::rename(m_pDir->filePath(u"app.log.2.gz"_s), m_pDir->filePath(u"app.log.3.gz"_s)));
+    QVERIFY(QFile::rename(m_pDir->filePath(u"app.log.1"_s), m_pDir->filePath(u"app.log.2"_s)));
+    QVERIFY(QFile::rename(live, m_pDir->filePath(u"app.log.1"_s)));
+    QVERIFY(TestSupport::WriteFile(live, LiveLines(46, 50)));
+    QTRY_COMPARE_WITH_TIMEOUT(TestSupport::TextOf(view), m_Expected + LiveLines(21, 50), 20000);
+    const QStringList names = {m_pDir->filePath(u"app.log.3.gz"_s), m_pDir->filePath(u"app.log.2"_s),
+                               m_pDir->filePath(u"app.log.1"_s), live};
+    QTRY_COMPARE(m_pDocument->GetRotatedSetFiles(), names);
+
+    // Lines go on coming to the new live file, each once, numbered in it.
+    QVERIFY(AppendTo(live, LiveLines(51, 60)));
+    QTRY_COMPARE_WITH_TIMEOUT(TestSupport::TextOf(view), m_Expected + LiveLines(21, 60), 20000);
+    view->GoToLine(40 + 31 + 45 + 15); // the set's last line: the new live file's 15th
+    QString name;
+    std::int64_t lineInFile = 0;
+    QTRY_VERIFY(view->GetCaretFilePlace(name, lineInFile) && lineInFile == 15);
+    QCOMPARE(name, u"app.log"_s);
+
+    // A set's filter output is a run's as it was: it does not follow.
+    FilterSettings settings;
+    settings.AddFilter(u"live line 5"_s.toStdU16String(), 0);
+    QVERIFY(m_pDocument->ApplyFilters(settings));
+    QTRY_VERIFY(!m_pDocument->IsFiltering());
+    QVERIFY(!view->CanFollowSet());
+}
+
+void TestRotatedSetView::followingACopiedAndTruncatedLiveFileReadsTheSetAnew()
+{
+    const QString live = m_pDir->filePath(u"app.log"_s);
+    COstrelView* view = OpenSet(live);
+    QVERIFY(view);
+    QVERIFY(WaitForIndex(view));
+    m_pDocument->SetFollow(true, false);
+    QVERIFY(view->GetFollow());
+
+    // Rotated by copying: the live file's lines go to a copy, and the file is emptied in place.
+    QVERIFY(QFile::rename(m_pDir->filePath(u"app.log.2.gz"_s), m_pDir->filePath(u"app.log.3.gz"_s)));
+    QVERIFY(QFile::rename(m_pDir->filePath(u"app.log.1"_s), m_pDir->filePath(u"app.log.2"_s)));
+    QVERIFY(QFile::copy(live, m_pDir->filePath(u"app.log.1"_s)));
+    QVERIFY(TestSupport::WriteFile(live, QByteArray()));
+    const QStringList names = {m_pDir->filePath(u"app.log.3.gz"_s), m_pDir->filePath(u"app.log.2"_s),
+                               m_pDir->filePath(u"app.log.1"_s), live};
+    QTRY_COMPARE_WITH_TIMEOUT(m_pDocument->GetRotatedSetFiles(), names, 20000);
+    QVERIFY(AppendTo(live, LiveLines(21, 25)));
+    QTRY_COMPARE_WITH_TIMEOUT(TestSupport::TextOf(view), m_Expected + LiveLines(21, 25), 20000);
+    QVERIFY(view->GetFollow());
+}
