@@ -471,8 +471,11 @@ void TestMainFrame::rotatedSetOpensAsOneTabThatNamesItsFiles()
     QTRY_COMPARE(linePane->text(), QStringLiteral("app.log: line 2 (set line 5)"));
     view->GoToLine(3);
     QTRY_COMPARE(linePane->text(), QStringLiteral("app.log.1: line 3 (set line 3)"));
-    // What the window cannot do with a set yet is off.
-    QTRY_VERIFY(!frame.GetCommand(CommandId::ViewFollow)->isEnabled());
+    // A set shown whole follows its live file; with no run yet there is no output to toggle to.
+    QTRY_VERIFY(frame.GetCommand(CommandId::ViewFollow)->isEnabled());
+    frame.GetCommand(CommandId::ViewFollow)->trigger();
+    QVERIFY(view->GetFollow());
+    QVERIFY(frame.GetCommand(CommandId::ViewFollow)->isChecked());
     QVERIFY(!frame.GetCommand(CommandId::ToggleFilterOutput)->isEnabled());
 }
 
