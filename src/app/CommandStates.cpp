@@ -53,9 +53,10 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     if (hasView)
         commands.Get(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
     // A rotated set is shown as it was opened, and so is its filter output.
-    enable(ViewFollow, hasView && !view->IsRotatedSet() && !(document && document->IsRotatedSet()));
+    enable(ViewFollow, hasView && !view->IsRotatedSet() && !view->IsMerged() &&
+                           !(document && (document->IsRotatedSet() || document->IsMerged())));
     commands.Get(ViewFollow)->setChecked(hasView && view->GetFollow());
     // A set is decided line by line; the switch waits for a run under way.
-    enable(ViewRecords, document && !document->IsRotatedSet() && !document->IsFiltering());
+    enable(ViewRecords, document && !document->IsRotatedSet() && !document->IsMerged() && !document->IsFiltering());
     commands.Get(ViewRecords)->setChecked(document && document->GetRecords());
 }

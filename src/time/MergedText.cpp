@@ -11,6 +11,7 @@
 
 #include "filtering/FileDescriptor.h"
 #include "filtering/InputDecoder.h"
+#include "time/MergedFilesInput.h"
 #include "time/MergedLogReader.h"
 #include "time/TimedLogInput.h"
 
@@ -18,12 +19,6 @@ namespace {
 
 // Lines merged between two publications: readers see the merge grow in steps this small.
 constexpr std::int64_t PublishLines = 1024;
-
-std::string BaseName(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 } // namespace
 
@@ -93,23 +88,13 @@ bool MergedText::Open(std::string& message)
         return false;
     }
     if (m_Paths.size() > MaxInputs) {
-        message = "Too many files to merge: at most " + std::to_string(MaxInputs) + " can be merged";
+        message = std::string{"Too many files to merge: at most "}.append(std::to_string(MaxInputs)).append(" can be");
         return false;
     }
     for (const std::string& path : m_Paths) {
-        const std::string name = BaseName(path);
-        auto input = std::make_unique<TimedLogInput>(path, name);
-        const TimedLogInput::OpenResult opened = input->Open();
-        if (opened == TimedLogInput::OpenResult::CannotOpen) {
-            message =
-                std::string{"Cannot read "}.append(path).append(": ").append(std::strerror(input->GetOpenError()));
+        std::unique_ptr<TimedLogInput> input = OpenMergedLog(path, message);
+        if (!input)
             return false;
-        }
-        if (opened == TimedLogInput::OpenResult::NoTimes) {
-            message = std::string{"No times were recognised in "}.append(path).append(
-                ": the lines of every file of a merge need times to be put in order");
-            return false;
-        }
         FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat status
         {
