@@ -81,8 +81,8 @@ void TestMergedView::init()
     m_Paths = {m_pDir->filePath(u"a.log"_s), m_pDir->filePath(u"b.log.gz"_s)};
     const QString a = u"a.log"_s;
     const QString b = u"b.log.gz"_s;
-    m_Expected = {{At(0, "A 1"), a, 1}, {At(1, "B 1"), b, 1}, {At(2, "A 2"), a, 2},
-                  {At(2, "B 2"), b, 2}, {At(4, "A 3"), a, 3}, {At(5, "B 3"), b, 3},
+    m_Expected = {{At(0, "A 1"), a, 1},   {At(1, "B 1"), b, 1}, {At(2, "A 2"), a, 2},
+                  {At(2, "B 2"), b, 2},   {At(4, "A 3"), a, 3}, {At(5, "B 3"), b, 3},
                   {"    B more\n", b, 4}, {At(6, "A 4"), a, 4}, {At(7, "B 4"), b, 5}};
 }
 
