@@ -18,6 +18,7 @@
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
+#include "app/CSession.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
@@ -511,6 +512,26 @@ void TestMainFrame::mergedLogsOpenAsOneTabThatNamesThem()
     view->GoToLine(3);
     QTRY_COMPARE(linePane->text(), QStringLiteral("a.log: line 2 (merged line 3)"));
     QTRY_VERIFY(!frame.GetCommand(CommandId::ViewFollow)->isEnabled());
+
+    // The session keeps the merge as one: the next start opens it as it was.
+    const QString settingsPath = m_pDir->filePath(QStringLiteral("session.ini"));
+    {
+        QSettings settings(settingsPath, QSettings::IniFormat);
+        CSession::Capture(*area).Write(settings);
+    }
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    const CSession read = CSession::Read(settings);
+    QCOMPARE(read.GetDocuments().size(), std::size_t(2));
+    QCOMPARE(read.GetDocuments().at(0).MergedFiles, QStringList({a, b}));
+    QVERIFY(read.GetDocuments().at(1).MergedFiles.isEmpty());
+    CMainFrame restored;
+    restored.show();
+    QVERIFY(read.Restore(restored).isEmpty());
+    QCOMPARE(restored.GetOpenDocuments().size(), 2);
+    const COstrelDoc* again = restored.GetDocumentArea()->GetChildFrames().at(0)->GetDocument();
+    QVERIFY(again->IsMerged());
+    QCOMPARE(again->GetMergedFiles(), QStringList({a, b}));
+    QVERIFY(!restored.GetDocumentArea()->GetChildFrames().at(1)->GetDocument()->IsMerged());
 
     // A log without times: no tab, and the message names it.
     const QString untimed = MakeLog(QStringLiteral("notes.txt"), "no times\n");
