@@ -76,6 +76,27 @@ QStringList TakeQtArguments(const QStringList& arguments, QStringList& qtArgumen
     return ours;
 }
 
+// Takes the files after each --merge out of the arguments, up to the next option (or "--"), as
+// the files of one merge each; false, with the option's name, when one has no file after it.
+bool TakeMergedFiles(QStringList& arguments, QList<QStringList>& merges)
+{
+    QString option;
+    for (const ProgramOption& row : ProgramOptions)
+        if (row.Id == FilesFollowOption)
+            option = u"--"_s + QString::fromLatin1(row.LongName);
+    for (qsizetype i = 1; i < arguments.size() && arguments.at(i) != u"--"_s; ++i) {
+        if (arguments.at(i) != option)
+            continue;
+        QStringList files;
+        while (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(u'-') && !arguments.at(i + 1).isEmpty())
+            files.append(QFileInfo(arguments.takeAt(i + 1)).absoluteFilePath());
+        if (files.isEmpty())
+            return false;
+        merges.append(files);
+    }
+    return true;
+}
+
 CCommandLine::Result Failure(const QString& message)
 {
     CCommandLine::Result result;
@@ -97,7 +118,9 @@ QStringList CCommandLine::ArgumentsOf(int argc, char** argv)
 CCommandLine::Result CCommandLine::Parse(const QStringList& arguments)
 {
     Result result;
-    const QStringList ours = TakeQtArguments(arguments, result.Options.QtArguments);
+    QStringList ours = TakeQtArguments(arguments, result.Options.QtArguments);
+    if (!TakeMergedFiles(ours, result.Options.Merges))
+        return Failure(u"option '--merge' needs the files to merge after it"_s);
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -107,7 +130,7 @@ CCommandLine::Result CCommandLine::Parse(const QStringList& arguments)
             names.append(QString(QChar::fromLatin1(option.ShortName)));
         names.append(LongName(option));
         QCommandLineOption parserOption(names);
-        if (option.ValueName)
+        if (option.ValueName && option.Id != FilesFollowOption)
             parserOption.setValueName(QString::fromLatin1(option.ValueName));
         parser.addOption(parserOption);
     }
@@ -149,6 +172,8 @@ CCommandLine::Result CCommandLine::Parse(const QStringList& arguments)
                 result.Options.RotatedSets.append(QFileInfo(value).absoluteFilePath());
             }
             break;
+        case ProgramOptionId::Merge:
+            break; // its files were taken before the parser saw them
         }
     }
     // "-" before "--" is standard input; after it, a file of that name.

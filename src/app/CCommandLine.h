@@ -9,6 +9,7 @@ struct CStartOptions
 {
     QStringList Files;          // the files to open, absolute, in the order given
     QStringList RotatedSets;    // --set: a file of each rotated set to open as one document, absolute
+    QList<QStringList> Merges;  // --merge: the files of each merge to open as one document, absolute
     bool NewInstance = false;   // a window of its own: the files are never handed over
     bool StandardInput = false; // "-": standard input is read into a tab, in a window of its own
     QString SettingsFile;       // absolute; empty for the user's usual settings

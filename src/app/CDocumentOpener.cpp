@@ -93,7 +93,7 @@ CChildFrame* CDocumentOpener::FindOpen(const QString& absolutePath, bool rotated
 {
     for (CChildFrame* frame : m_DocumentArea.GetChildFrames()) {
         const COstrelDoc* document = frame->GetDocument();
-        if (document->IsRotatedSet() != rotatedSet)
+        if (document->IsRotatedSet() != rotatedSet || document->IsMerged())
             continue;
         // A set is the same set whichever of its files was chosen.
         if (rotatedSet ? document->GetRotatedSetFiles().contains(absolutePath)
@@ -116,6 +116,33 @@ COstrelDoc* CDocumentOpener::OpenRotatedSet(const QString& path)
     view->OnInitialUpdate();
     m_Commands.ReleaseKeysFromEditor(*view);
     if (!document->OnOpenRotatedSet(absolute)) {
+        delete frame;
+        return nullptr;
+    }
+    m_OpenDocuments.Add(document);
+    view->SetChildFrameTitle(document->GetTitle(), false);
+    m_WireFrame(frame, document->GetPathName());
+    m_DocumentArea.AddChildFrame(frame, true);
+    return document;
+}
+
+COstrelDoc* CDocumentOpener::OpenMerged(const QStringList& paths)
+{
+    QStringList absolute;
+    for (const QString& path : paths)
+        absolute.append(QFileInfo(path).absoluteFilePath());
+    for (CChildFrame* open : m_DocumentArea.GetChildFrames()) {
+        if (open->GetDocument()->GetMergedFiles() == absolute) {
+            m_DocumentArea.SetActiveChildFrame(open);
+            return open->GetDocument();
+        }
+    }
+    auto* frame = new CChildFrame(&m_Workspace);
+    COstrelDoc* document = frame->GetDocument();
+    COstrelView* view = frame->GetView();
+    view->OnInitialUpdate();
+    m_Commands.ReleaseKeysFromEditor(*view);
+    if (!document->OnOpenMerged(absolute)) {
         delete frame;
         return nullptr;
     }

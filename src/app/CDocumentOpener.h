@@ -45,6 +45,9 @@ public:
     // The rotated set the file belongs to, as one document in a new tab, or the tab that has
     // that set open already. Null when no file of the set could be read.
     COstrelDoc* OpenRotatedSet(const QString& path);
+    // Opens the logs merged by time as one document (or activates the tab of that merge); null,
+    // after a message naming the log, when one of them cannot be merged.
+    COstrelDoc* OpenMerged(const QStringList& paths);
     // One batch: the last file ends up active, the others read their text when first shown. Past
     // ManyFiles files it asks first when ask is set, and opens none on No. For each path, its
     // document or null.

@@ -148,26 +148,22 @@ void CMainFrame::ConnectCommands()
     using namespace CommandId;
     auto app = [] { return COstrelApp::GetInstance(); };
     auto onTriggered = [this](int id, auto handler) { connect(GetCommand(id), &QAction::triggered, this, handler); };
-    onTriggered(FileNew, [app] {
-        if (app())
-            app()->OnFileNew();
-    });
-    onTriggered(FileOpen, [app] {
-        if (app())
-            app()->OnFileOpen();
-    });
+    // The commands the application answers, while there is one.
+    auto onTriggeredForApp = [onTriggered, app](int id, void (COstrelApp::*handler)()) {
+        onTriggered(id, [app, handler] {
+            if (app())
+                (app()->*handler)();
+        });
+    };
+    onTriggeredForApp(FileNew, &COstrelApp::OnFileNew);
+    onTriggeredForApp(FileOpen, &COstrelApp::OnFileOpen);
     onTriggered(FileOpenCommandOutput, [this] { m_pStreamOpener->AskAndOpenCommand(); });
     onTriggered(FileStopCommand, [this] { OnStopCommand(); });
-    onTriggered(FileOpenRotatedSet, [app] {
-        if (app())
-            app()->OnFileOpenRotatedSet();
-    });
+    onTriggeredForApp(FileOpenRotatedSet, &COstrelApp::OnFileOpenRotatedSet);
+    onTriggeredForApp(FileOpenMerged, &COstrelApp::OnFileOpenMerged);
     onTriggered(FileClose, [this] { OnFileClose(); });
     onTriggered(FileSave, [this] { OnFileSave(); });
-    onTriggered(FilePrintSetup, [app] {
-        if (app())
-            app()->OnFilePrintSetup();
-    });
+    onTriggeredForApp(FilePrintSetup, &COstrelApp::OnFilePrintSetup);
     onTriggered(AppExit, [this] { close(); });
     onTriggered(CommandId::FilterSettings, [this] {
         if (GetActiveLogView())

@@ -52,6 +52,7 @@ public:
     COstrelDoc* OpenDocumentFile(const QString& path, bool loadWhenShown = false, bool activate = true);
     // Opens the rotated set the file belongs to as one document (see CDocumentOpener).
     COstrelDoc* OpenRotatedSet(const QString& path) { return m_pOpener->OpenRotatedSet(path); }
+    COstrelDoc* OpenMerged(const QStringList& paths) { return m_pOpener->OpenMerged(paths); }
     // Past this many files at once, opening asks first.
     static constexpr int ManyFiles = CDocumentOpener::ManyFiles;
     // Opens the files as one batch: the last one ends up active, and the others read their text

@@ -99,14 +99,14 @@ void CMainMenus::RebuildFileMenus(const QList<QAction*>& recentFiles)
 {
     using namespace CommandId;
     m_pFileMenuNoDocument->clear();
-    for (int id : {FileOpen, FileOpenRotatedSet, FileOpenCommandOutput, FileClose})
+    for (int id : {FileOpen, FileOpenRotatedSet, FileOpenMerged, FileOpenCommandOutput, FileClose})
         m_pFileMenuNoDocument->addAction(m_Commands.Get(id));
     m_pFileMenuNoDocument->addSeparator();
     m_pFileMenuNoDocument->addAction(m_Commands.Get(FilePrintSetup));
 
     m_pFileMenu->clear();
-    for (int id :
-         {FileOpen, FileOpenRotatedSet, FileOpenCommandOutput, FileStopCommand, FileClose, FileSave, FileSaveAs})
+    for (int id : {FileOpen, FileOpenRotatedSet, FileOpenMerged, FileOpenCommandOutput, FileStopCommand, FileClose,
+                   FileSave, FileSaveAs})
         m_pFileMenu->addAction(m_Commands.Get(id));
     m_pFileMenu->addSeparator();
     for (int id : {FilePrint, FilePrintPreview, FilePrintSetup})

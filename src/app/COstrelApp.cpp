@@ -60,7 +60,7 @@ bool COstrelApp::HandOverToRunningInstance() const
     // standard input, which no other process can. The running one takes files only: a start
     // that opens rotated sets runs on its own too.
     if (m_StartOptions.NewInstance || m_StartOptions.StandardInput || m_StartOptions.Files.isEmpty() ||
-        !m_StartOptions.RotatedSets.isEmpty())
+        !m_StartOptions.RotatedSets.isEmpty() || !m_StartOptions.Merges.isEmpty())
         return false;
     return CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), m_StartOptions.Files);
 }
@@ -95,6 +95,8 @@ bool COstrelApp::InitInstance()
     OpenDocumentFiles(m_StartOptions.Files);
     for (const QString& set : m_StartOptions.RotatedSets)
         m_pMainFrame->OpenRotatedSet(set);
+    for (const QStringList& merge : m_StartOptions.Merges)
+        m_pMainFrame->OpenMerged(merge);
     if (m_StartOptions.StandardInput)
         m_pMainFrame->GetStreamOpener().OpenInput(STDIN_FILENO);
     return true;
@@ -272,6 +274,16 @@ void COstrelApp::OnFileOpenRotatedSet()
         return;
     m_strOpenFolder = QFileInfo(path).absolutePath();
     m_pMainFrame->OpenRotatedSet(path);
+}
+
+void COstrelApp::OnFileOpenMerged()
+{
+    const QStringList paths = QFileDialog::getOpenFileNames(m_pMainFrame.get(), QStringLiteral("Open Merged"),
+                                                            GetFileOpenFolder(), QStringLiteral("All Files (*)"));
+    if (paths.isEmpty() || !m_pMainFrame)
+        return;
+    m_strOpenFolder = QFileInfo(paths.constFirst()).absolutePath();
+    m_pMainFrame->OpenMerged(paths);
 }
 
 void COstrelApp::OnFilePrintSetup()

@@ -123,6 +123,8 @@ public Q_SLOTS:
     void OnFileOpen();
     // File > Open Rotated Set: any file of the set, chosen in the file dialog.
     void OnFileOpenRotatedSet();
+    // File > Open Merged: the logs to merge, chosen together in the file dialog.
+    void OnFileOpenMerged();
     void OnFilePrintSetup();
     // Opens the file as a log document (or activates it when it is open already).
     COstrelDoc* OpenDocumentFile(const QString& path);

@@ -79,7 +79,7 @@ bool COutputTabs::CanOpen(const COstrelView* view)
 {
     const COstrelDoc* document = view ? view->GetDocument() : nullptr;
     return document && view->GetShowsFilteredText() && !document->IsFiltering() && !document->IsRotatedSet() &&
-           !view->GetOutputLineNumbers().Empty();
+           !document->IsMerged() && !view->GetOutputLineNumbers().Empty();
 }
 
 bool COutputTabs::OpenFromView(COstrelView& view)

@@ -64,6 +64,7 @@ CSession CSession::Capture(const CDocumentArea& area)
             Document saved;
             saved.Path = document->GetPathName();
             saved.RotatedSet = document->IsRotatedSet();
+            saved.MergedFiles = document->GetMergedFiles();
             saved.Group = static_cast<int>(groupIndex);
             saved.ExcludeMatches = filters.GetExcludeMatches();
             saved.Records = document->GetRecords();
@@ -95,6 +96,8 @@ CSession CSession::Read(QSettings& settings)
         Document document;
         document.Path = settings.value(QStringLiteral("Path")).toString();
         document.RotatedSet = settings.value(QStringLiteral("RotatedSet")).toInt() != 0;
+        if (settings.value(QStringLiteral("Merged")).toInt() != 0)
+            document.MergedFiles = settings.value(QStringLiteral("MergedFiles")).toStringList();
         document.Group = std::max(0, settings.value(QStringLiteral("Group")).toInt());
         document.ExcludeMatches = settings.value(QStringLiteral("ExcludeMatches")).toInt() != 0;
         document.Records = settings.value(QStringLiteral("Records")).toInt() != 0;
@@ -133,6 +136,10 @@ void CSession::Write(QSettings& settings) const
         // Only a set says so: a session written before reads the same.
         if (document.RotatedSet)
             settings.setValue(QStringLiteral("RotatedSet"), 1);
+        if (!document.MergedFiles.isEmpty()) {
+            settings.setValue(QStringLiteral("Merged"), 1);
+            settings.setValue(QStringLiteral("MergedFiles"), document.MergedFiles);
+        }
         settings.setValue(QStringLiteral("Group"), document.Group);
         settings.setValue(QStringLiteral("ExcludeMatches"), document.ExcludeMatches ? 1 : 0);
         if (document.Records)
@@ -199,7 +206,9 @@ QString CSession::Restore(CMainFrame& frame) const
         // A set is read at once: its files are looked up anew, and it has no text to wait with.
         COstrelDoc* document = nullptr;
         if (reason.isEmpty())
-            document = saved.RotatedSet ? frame.OpenRotatedSet(saved.Path) : frame.OpenDocumentFile(saved.Path, true);
+            document = !saved.MergedFiles.isEmpty() ? frame.OpenMerged(saved.MergedFiles)
+                       : saved.RotatedSet           ? frame.OpenRotatedSet(saved.Path)
+                                                    : frame.OpenDocumentFile(saved.Path, true);
         if (!document) {
             const QString name = QFileInfo(saved.Path).fileName();
             if (reason.isEmpty())

@@ -31,6 +31,7 @@ public:
     {
         QString Path;
         bool RotatedSet = false; // the set Path belongs to, as one document
+        QStringList MergedFiles; // the logs merged by time, Path the first of them; empty for none
         int Group = 0;
         bool ExcludeMatches = false;
         bool Records = false;       // lines without a timestamp belong to the line above

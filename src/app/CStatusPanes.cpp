@@ -118,7 +118,12 @@ void CStatusPanes::ShowCaretLine(const COstrelView* view)
     std::int64_t lineInFile = 0;
     if (view->GetCaretFilePlace(fileName, lineInFile)) {
         const std::int64_t setLine = view->GetShowsFilteredText() ? view->GetCaretFileLine() : view->GetCaretLine();
-        m_pLinePane->setText(QStringLiteral("%1: line %2 (set line %3)").arg(fileName).arg(lineInFile).arg(setLine));
+        const bool merged = view->GetDocument() && view->GetDocument()->IsMerged();
+        m_pLinePane->setText(
+            (merged ? QStringLiteral("%1: line %2 (merged line %3)") : QStringLiteral("%1: line %2 (set line %3)"))
+                .arg(fileName)
+                .arg(lineInFile)
+                .arg(setLine));
         return;
     }
     // In filter output the line of the file, too; in a tab made from output, the original file's.

@@ -7,6 +7,7 @@ namespace CommandId {
 constexpr int FileNew = 57600;
 constexpr int FileOpen = 57601;
 constexpr int FileOpenRotatedSet = 32796;
+constexpr int FileOpenMerged = 32860;
 constexpr int FileClose = 57602;
 constexpr int FileSave = 57603;
 constexpr int FileSaveAs = 57604;

@@ -52,11 +52,12 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
         enable(id, hasView);
     if (hasView)
         commands.Get(WordWrap)->setChecked(view->GetWordWrap() != COstrelView::WrapNone);
-    // A rotated set follows its live file while it is shown whole; its filter output is a run's as it was.
-    enable(ViewFollow,
-           hasView && (document && document->IsRotatedSet() ? view->CanFollowSet() : !view->IsRotatedSet()));
+    // A rotated set follows its live file while it is shown whole; its filter output is a run's as
+    // it was, and a merge is shown as it was opened.
+    enable(ViewFollow, hasView && !view->IsMerged() && !(document && document->IsMerged()) &&
+                           (document && document->IsRotatedSet() ? view->CanFollowSet() : !view->IsRotatedSet()));
     commands.Get(ViewFollow)->setChecked(hasView && view->GetFollow());
     // A set is decided line by line; the switch waits for a run under way.
-    enable(ViewRecords, document && !document->IsRotatedSet() && !document->IsFiltering());
+    enable(ViewRecords, document && !document->IsRotatedSet() && !document->IsMerged() && !document->IsFiltering());
     commands.Get(ViewRecords)->setChecked(document && document->GetRecords());
 }

@@ -21,6 +21,8 @@ const CommandEntry Commands[] = {
     {FileOpen, "fileOpenAction", "&Open...", "Ctrl+O", "Open an existing document\nOpen"},
     {FileOpenRotatedSet, "fileOpenRotatedSetAction", "Open Rotated &Set...", "",
      "Open a log with its rotated files as one read-only document, oldest first\nOpen Rotated Set"},
+    {FileOpenMerged, "fileOpenMergedAction", "Open &Merged...", "",
+     "Open several logs merged by the times of their lines as one read-only document\nOpen Merged"},
     {FileOpenCommandOutput, "fileOpenCommandOutputAction", "Open Co&mmand Output...", "",
      "Run a command and show its output as it comes\nOpen Command Output"},
     {FileStopCommand, "fileStopCommandAction", "S&top Command", "",
@@ -125,18 +127,11 @@ std::span<const CommandEntry> GetCommandTable()
 
 bool TakesUserImage(int id)
 {
-    static constexpr int laterCommands[] = {CommandId::FileOpenCommandOutput,
-                                            CommandId::FileStopCommand,
-                                            CommandId::ViewRecords,
-                                            CommandId::ViewHighlights,
-                                            CommandId::ViewHighlightSelection,
-                                            CommandId::EditToggleBookmark,
-                                            CommandId::EditNextBookmark,
-                                            CommandId::EditPreviousBookmark,
-                                            CommandId::EditBookmarks,
-                                            CommandId::ViewSplit,
-                                            CommandId::ViewSplitSideBySide,
-                                            CommandId::FilterOutputInNewTab,
-                                            CommandId::EditAnyway};
+    static constexpr int laterCommands[] = {
+        CommandId::FileOpenCommandOutput, CommandId::FileOpenMerged,   CommandId::FileStopCommand,
+        CommandId::ViewRecords,           CommandId::ViewHighlights,   CommandId::ViewHighlightSelection,
+        CommandId::EditToggleBookmark,    CommandId::EditNextBookmark, CommandId::EditPreviousBookmark,
+        CommandId::EditBookmarks,         CommandId::ViewSplit,        CommandId::ViewSplitSideBySide,
+        CommandId::FilterOutputInNewTab,  CommandId::EditAnyway};
     return std::ranges::find(laterCommands, id) == std::end(laterCommands);
 }

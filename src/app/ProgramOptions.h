@@ -12,6 +12,7 @@ enum class ProgramOptionId
     NewInstance,
     Settings,
     RotatedSet,
+    Merge,
 };
 
 struct ProgramOption
@@ -32,7 +33,12 @@ inline constexpr ProgramOption ProgramOptions[] = {
      "keep the settings in FILE instead of ~/.config/Quorrel/Ostrel.conf"},
     {ProgramOptionId::RotatedSet, '\0', "set", "FILE",
      "open FILE with its rotated files (FILE.1, FILE.2.gz, ...) as one document"},
+    {ProgramOptionId::Merge, '\0', "merge", "FILE...",
+     "open the files that follow, merged by the times of their lines, as one document"},
 };
+// The option whose value is every argument after it up to the next option (--merge a b c),
+// rather than the one argument a value is.
+inline constexpr ProgramOptionId FilesFollowOption = ProgramOptionId::Merge;
 
 // The program's name as the usage line and the messages give it.
 inline constexpr const char* ProgramName = "ostrel";

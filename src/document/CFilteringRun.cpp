@@ -16,6 +16,7 @@
 #include "filtering/FilterSettings.h"
 #include "filtering/FilterWorker.h"
 #include "filtering/OutputLineQueue.h"
+#include "time/MergedFilesInput.h"
 #include "view/COstrelView.h"
 #include "view/ILogWorkspace.h"
 
@@ -75,6 +76,17 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
         // The set's files as one text, oldest first, numbered by the set's lines, as it is shown.
         for (const QString& file : document->GetRotatedSetFiles())
             run.SetMembers.push_back(QFile::encodeName(file).toStdString());
+        run.Follow = false;
+        run.Records = false;
+    }
+    if (document->IsMerged()) {
+        // The logs merged by time as they are shown, numbered by their places in the merge.
+        std::vector<std::string> files;
+        for (const QString& file : document->GetMergedFiles())
+            files.push_back(QFile::encodeName(file).toStdString());
+        run.MakeInput = [files](std::string& error) -> std::unique_ptr<InputDecoder> {
+            return MergedFilesInput::Open(files, error);
+        };
         run.Follow = false;
         run.Records = false;
     }

@@ -73,10 +73,29 @@ bool COstrelDoc::OnOpenRotatedSet(const QString& path)
     return loaded;
 }
 
+bool COstrelDoc::OnOpenMerged(const QStringList& paths)
+{
+    if (!m_pView || paths.isEmpty())
+        return false;
+    QStringList files;
+    for (const QString& path : paths)
+        files.append(QFileInfo(path).absoluteFilePath());
+    SetPathName(files.constFirst());
+    m_MergedFiles = files;
+    SetTitle(GetTitle() + QStringLiteral(" (merged)"));
+    return m_pView->LoadMerged(files);
+}
+
 QString COstrelDoc::GetToolTip() const
 {
     if (const CDerivedOutput* derived = GetDerivedOutput())
         return derived->GetChainText() + u'\n' + derived->GetOriginalPath();
+    if (IsMerged()) {
+        QString tip = QStringLiteral("%1 files merged by time:").arg(m_MergedFiles.size());
+        for (const QString& file : m_MergedFiles)
+            tip += u'\n' + file;
+        return tip;
+    }
     if (!IsRotatedSet())
         return GetPathName();
     QString tip = QStringLiteral("Rotated set of %1 files, oldest first:").arg(m_RotatedSetFiles.size());
@@ -196,8 +215,8 @@ bool COstrelDoc::ApplyOwnFilters(bool excludeMatches)
 void COstrelDoc::SetFollow(bool follow, bool excludeMatches)
 {
     // A set follows its live file while the whole set is shown; its filter output is a run's as
-    // it was.
-    if (!m_pView || (IsRotatedSet() && !m_pView->CanFollowSet()))
+    // it was. A merge is shown as it was opened.
+    if (!m_pView || IsMerged() || (IsRotatedSet() && !m_pView->CanFollowSet()))
         return;
     m_pView->SetFollow(follow);
     if (follow && !IsRotatedSet() && m_pView->GetShowsFilteredText() && m_FilterSettings.GetEnabledCount() > 0)
@@ -361,6 +380,7 @@ void COstrelDoc::SetPathName(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     m_RotatedSetFiles.clear();
+    m_MergedFiles.clear();
     m_FilterSettings.SetPath(absolute.toStdU16String());
     SetTitle(IsStream() ? m_pCapture->GetTitle() : QString::fromStdU16String(m_FilterSettings.GetFileName()));
     // Saved under a name of its own, a tab made from filter output is that file's now.

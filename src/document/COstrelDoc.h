@@ -53,6 +53,13 @@ public:
         if (!files.isEmpty())
             m_RotatedSetFiles = files;
     }
+    // Opens the logs merged by time as one read-only text, named after the first of them with
+    // " (merged)" after its name. False, after a message naming the log, when one of them cannot
+    // be read or has no times to go by: then none of them is opened.
+    bool OnOpenMerged(const QStringList& paths);
+    // The document shows logs merged by time; their files in the order given (empty otherwise).
+    bool IsMerged() const { return !m_MergedFiles.isEmpty(); }
+    const QStringList& GetMergedFiles() const { return m_MergedFiles; }
     // What the tab's tip says: the full path, or for a set the files it is made of.
     QString GetToolTip() const;
     // Whether the text waits for the view to be shown.
@@ -176,5 +183,6 @@ private:
     BookmarkSet m_Bookmarks;
     QString m_strTitle;
     QStringList m_RotatedSetFiles; // a rotated set's files, oldest first; empty for one file
+    QStringList m_MergedFiles;     // the logs merged by time, in their order; empty for one file
     QPointer<COstrelView> m_pView;
 };

@@ -2,12 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "filtering/TextCodec.h"
 
 class FilterSettings;
+class InputDecoder;
 
 // One filter as a run uses it: the pattern already encoded to the bytes the file holds.
 struct RunFilter
@@ -34,6 +37,10 @@ struct FilterRun
     // A rotated set's files, oldest first, decided as one text (RotatedSetInput) in place of
     // Path, which then names the set; the lines are numbered as the set's. Never followed.
     std::vector<std::string> SetMembers{};
+    // A text made elsewhere, read in place of Path (logs merged by time): made on the run's
+    // thread, null with the reason when it cannot be; its lines are numbered as that text's.
+    // Never followed.
+    std::function<std::unique_ptr<InputDecoder>(std::string& error)> MakeInput{};
     // Lines output whatever the filters say (bookmarked ones), by their numbers in the run.
     std::vector<std::int64_t> KeptLines{};
 };

@@ -14,6 +14,7 @@
 #include "filtering/ChunkPlan.h"
 #include "filtering/ChunkQueue.h"
 #include "filtering/FileDescriptor.h"
+#include "filtering/InputDecoder.h"
 
 namespace {
 
@@ -75,6 +76,8 @@ EngineResult ParallelFilterEngine::Run(std::stop_token stop, FilterOutput& outpu
     m_nChunkCount = 1;
     if (!m_Run.SetMembers.empty())
         return RunSet(std::move(stop), output);
+    if (m_Run.MakeInput)
+        return RunMadeInput(std::move(stop), output);
     // Records are decided in one pass: a piece would have to start where a record does, and
     // reach as many records past its edges as the context does.
     if (m_Run.Follow || m_Run.Records || IsStandardInput(m_Run.Path) || (m_nThreads < 2 && !m_bSplitsGiven))
@@ -130,6 +133,25 @@ EngineResult ParallelFilterEngine::RunSet(std::stop_token stop, FilterOutput& ou
     std::lock_guard lock(m_ProgressMutex);
     m_nOnePassPercent = result == EngineResult::Finished ? 100 : input.GetProgressPercent();
     m_pSetInput = nullptr;
+    return result;
+}
+
+EngineResult ParallelFilterEngine::RunMadeInput(std::stop_token stop, FilterOutput& output)
+{
+    m_Run.Follow = false;
+    m_Run.Records = false;
+    std::string error;
+    const std::unique_ptr<InputDecoder> input = m_Run.MakeInput(error);
+    if (!input) {
+        output.ReportError(error);
+        return EngineResult::Failed;
+    }
+    std::unique_ptr<FilterEngine> engine = MakeEngine();
+    engine->SetInput(*input);
+    const EngineResult result = engine->Run(std::move(stop), output);
+    m_nTooComplexLines = engine->GetTooComplexLineCount();
+    std::lock_guard lock(m_ProgressMutex);
+    m_nOnePassPercent = result == EngineResult::Finished ? 100 : 0;
     return result;
 }
 

@@ -72,6 +72,8 @@ public:
 private:
     EngineResult RunOnePass(std::stop_token stop, FilterOutput& output);
     EngineResult RunSet(std::stop_token stop, FilterOutput& output);
+    // The run's own text (MakeInput) in one pass.
+    EngineResult RunMadeInput(std::stop_token stop, FilterOutput& output);
     EngineResult RunChunks(int fd, std::uint64_t size, std::stop_token stop, FilterOutput& output);
     std::unique_ptr<FilterEngine> MakeEngine() const;
 

@@ -3,6 +3,7 @@
 
 #include "filtering/OutputLine.h"
 #include "filtering/RotatedSetText.h"
+#include "logtext/MergedShownText.h"
 #include "logtext/RotatedSetShownText.h"
 
 void FilterOutputText::ReadFrom(const TextLines& lines, bool inFile)
@@ -53,6 +54,8 @@ NumberedLineFound FilterOutputText::FindNumber(std::int64_t number) const
 std::string FilterOutputText::FileNameOf(std::int64_t line) const
 {
     const std::int64_t setLine = OriginOf(line).FileLine;
+    if (m_pMerged && setLine > 0)
+        return m_pMerged->FileNameOf(setLine - 1);
     if (!m_pSet || setLine <= 0)
         return std::string();
     return RotatedSetShownText(*m_pSet).FileNameOf(setLine - 1);
@@ -61,6 +64,8 @@ std::string FilterOutputText::FileNameOf(std::int64_t line) const
 std::int64_t FilterOutputText::LineInFileOf(std::int64_t line) const
 {
     const std::int64_t setLine = OriginOf(line).FileLine;
+    if (m_pMerged && setLine > 0)
+        return m_pMerged->OriginOf(setLine - 1).FileLine;
     if (!m_pSet || setLine <= 0)
         return setLine;
     const RotatedSetText::MemberLine from = m_pSet->MemberOfLine(setLine - 1);

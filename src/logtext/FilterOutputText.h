@@ -9,6 +9,7 @@
 #include "logtext/ShownText.h"
 #include "logtext/TextLines.h"
 
+class MergedShownText;
 struct OutputLine;
 class RotatedSetText;
 
@@ -38,10 +39,15 @@ public:
     {
         m_Numbers.Clear();
         m_pSet.reset();
+        m_pMerged.reset();
     }
     // The rotated set the output is made from (shared with whoever shows the set), or null.
     void SetRotatedSet(std::shared_ptr<const RotatedSetText> set) { m_pSet = std::move(set); }
     const std::shared_ptr<const RotatedSetText>& GetRotatedSet() const { return m_pSet; }
+    // The logs merged by time the output is made from (shared with whoever shows them), or null:
+    // the output is numbered by places in the merge, and each line tells its log and line there.
+    void SetMerged(std::shared_ptr<const MergedShownText> merged) { m_pMerged = std::move(merged); }
+    const std::shared_ptr<const MergedShownText>& GetMerged() const { return m_pMerged; }
 
     std::int64_t GetLineCount() const override { return m_pLines->GetLineCount(); }
     bool ReadLines(std::int64_t first, std::int64_t count, std::string& bytes, std::string& error) const override
@@ -67,4 +73,5 @@ private:
     bool m_bInFile = false;
     OutputLineNumbers m_Numbers;
     std::shared_ptr<const RotatedSetText> m_pSet;
+    std::shared_ptr<const MergedShownText> m_pMerged;
 };

@@ -7,13 +7,14 @@
 // Where a line a document shows comes from: the file line it stands for (1-based; 0 for a line
 // of no file, such as a marker), whether a filter kept it as context, and which filter kept it.
 // In a text made of several files (a rotated set), whether the line is the first of a file after
-// the first one.
+// the first one; in a text of several files merged by time, which of them it comes from.
 struct ShownLineOrigin
 {
     std::int64_t FileLine = 0;
     bool IsContext = false;
     int Filter = -1;
     bool StartsFile = false;
+    int Source = -1;
     bool operator==(const ShownLineOrigin&) const = default;
 };
 

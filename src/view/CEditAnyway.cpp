@@ -37,11 +37,12 @@ bool CEditAnyway::CanStart() const
 {
     const COstrelView& view = m_View;
     const CPagedText* paged = view.GetPagedText();
-    if (!paged || IsLoading() || view.IsRotatedSet() || view.GetShowsFilteredText() || view.m_Paging.IsPagedForWrap())
+    if (!paged || IsLoading() || view.IsRotatedSet() || view.IsMerged() || view.GetShowsFilteredText() ||
+        view.m_Paging.IsPagedForWrap())
         return false;
     const COstrelDoc* document = view.m_pDocument;
-    if (!document || document->IsStream() || document->IsRotatedSet() || document->IsFiltering() ||
-        view.IsStreamReadOnly())
+    if (!document || document->IsStream() || document->IsRotatedSet() || document->IsMerged() ||
+        document->IsFiltering() || view.IsStreamReadOnly())
         return false;
     // A compressed file's text is not the bytes the editor would hold and save.
     if (!paged->GetIndex().GetPackingName().empty())

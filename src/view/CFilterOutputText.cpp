@@ -10,6 +10,7 @@
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
 #include "filtering/RotatedSetText.h"
+#include "logtext/MergedShownText.h"
 #include "logtext/PagedFileText.h"
 #include "logtext/StringTextLines.h"
 #include "view/CLineNumberMargin.h"
@@ -52,6 +53,9 @@ void CFilterOutputText::Begin()
         set = m_pText->GetRotatedSet();
     if (!set && view.m_pDocument && view.m_pDocument->IsRotatedSet())
         set = StartRotatedSet(view.m_pDocument->GetRotatedSetFiles());
+    std::shared_ptr<const MergedShownText> merged = view.m_Paging.GetMerged();
+    if (!merged && view.m_bShowsFilteredText)
+        merged = m_pText->GetMerged();
     view.m_Loading.Stop();
     view.m_Paging.Stop();
     view.ReplaceDocument(0);
@@ -66,6 +70,8 @@ void CFilterOutputText::Begin()
     m_pText->ClearNumbers();
     if (view.m_pDocument && view.m_pDocument->IsRotatedSet())
         m_pText->SetRotatedSet(std::move(set));
+    if (view.m_pDocument && view.m_pDocument->IsMerged())
+        m_pText->SetMerged(std::move(merged));
     m_pText->ReadFrom(view.m_EditorLines, false);
     view.m_nPendingFileLine = 0;
     view.SetShowsFilteredText(true);

@@ -17,6 +17,13 @@ constexpr int ContextStyle = 40;
 constexpr int FilterStyleBase = 41;
 // The number of a line where the next file of a rotated set starts.
 constexpr int FileStartStyle = FilterStyleBase + static_cast<int>(FilterPalette.size()) * 2;
+// Per log of a merge, the style of its lines' numbers: a tint of a colour of its own.
+constexpr int SourceStyleBase = FileStartStyle + 1;
+
+int SourceStyle(int source)
+{
+    return SourceStyleBase + static_cast<int>(static_cast<std::size_t>(source) % FilterPalette.size());
+}
 
 int FilterStyle(int filter, bool isContext)
 {
@@ -134,6 +141,8 @@ void CLineNumberMargin::Refresh()
             style = FilterStyle(origin.Filter, origin.IsContext);
         else if (origin.StartsFile)
             style = FileStartStyle;
+        else if (origin.Source >= 0)
+            style = SourceStyle(origin.Source);
         editor.SetMarginText(line, text.c_str());
         editor.SetMarginStyle(line, style);
     }
@@ -191,6 +200,14 @@ void CLineNumberMargin::ApplyStyles()
     editor.SetStyleFore(FileStartStyle, 0xFFFFFFL);
     editor.SetStyleBold(FileStartStyle, true);
     editor.SetStyleSize(FileStartStyle, size);
+    // The logs of a merge in the filters' colours, the first log in the first: which log a line
+    // comes from shows at a glance.
+    for (int source = 0; source < static_cast<int>(FilterPalette.size()); ++source) {
+        const int style = SourceStyle(source);
+        editor.SetStyleBack(style, Blend(shaded, FilterColour(source), dark));
+        editor.SetStyleFore(style, dark ? 0xE0E0E0L : 0x303030L);
+        editor.SetStyleSize(style, size);
+    }
     m_nWrittenFirst = m_nWrittenLast = -1;
     m_nDigits = 0;
     UpdateWidth();

@@ -163,13 +163,14 @@ bool COstrelView::ReloadDocumentText()
     // Filter output a run has finished stays aside for the toggle.
     const bool keepOutput =
         m_bShowsFilteredText && !m_Output.IsReceiving() && !IsPaged() && !m_Output.Numbers().Empty();
-    if (m_pDocument->IsRotatedSet()) {
+    if (m_pDocument->IsRotatedSet() || m_pDocument->IsMerged()) {
         if (keepOutput)
             m_Toggle.KeepOutput();
         // The set's files as they are now: the live file may be gone, the older ones still there.
         ShowAsWholeFile();
         m_Toggle.ReleaseWholeFile();
-        return LoadRotatedSet(m_pDocument->GetRotatedSetFiles());
+        return m_pDocument->IsMerged() ? LoadMerged(m_pDocument->GetMergedFiles())
+                                       : LoadRotatedSet(m_pDocument->GetRotatedSetFiles());
     }
     const QString path = m_pDocument->GetPathName();
     QString error;

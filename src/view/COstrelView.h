@@ -98,6 +98,10 @@ public:
     bool IsRotatedSet() const { return m_Paging.IsRotatedSet(); }
     // The whole rotated set is shown and its live file can grow.
     bool CanFollowSet() const { return !GetShowsFilteredText() && m_Paging.IsSetFollowable(); }
+    // Shows logs merged by time in place of what the view showed; false, with the reason
+    // reported, when one of them cannot be merged.
+    bool LoadMerged(const QStringList& paths) { return m_Paging.ShowMerge(paths); }
+    bool IsMerged() const { return m_Paging.IsMerged(); }
     // Waits for the whole text, showing a wait cursor; for commands that need all of it.
     void FinishLoading() { m_Loading.Finish(); }
     // Stops loading; the first part stays.

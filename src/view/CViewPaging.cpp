@@ -14,8 +14,10 @@
 #include "filtering/LineFeedCounter.h"
 #include "filtering/OutputLine.h"
 #include "filtering/RotatedSet.h"
+#include "logtext/MergedShownText.h"
 #include "logtext/PagedFileText.h"
 #include "logtext/RotatedSetShownText.h"
+#include "time/MergedText.h"
 #include "view/CEditAnyway.h"
 #include "view/CLineNumberMargin.h"
 #include "view/COstrelView.h"
@@ -56,6 +58,8 @@ const ShownText* CViewPaging::GetText() const
 {
     if (m_pSetText)
         return m_pSetText.get();
+    if (m_pMerged)
+        return m_pMerged.get();
     return m_pText.get();
 }
 
@@ -83,6 +87,8 @@ QString CViewPaging::RestingNote() const
         return QString::fromLocal8Bit(text.GetDamage());
     if (m_pSet)
         return QStringLiteral("Read-only: a rotated set of %1 files, oldest first").arg(m_SetPaths.size());
+    if (m_pMerged)
+        return QStringLiteral("Read-only: %1 files merged by time").arg(m_SetPaths.size());
     const std::string packing = text.GetPackingName();
     if (!packing.empty()) {
         // Reads that decompress a long stretch first make scrolling slow: the note says why.
@@ -97,7 +103,8 @@ QString CViewPaging::RestingNote() const
 QString CViewPaging::Note() const
 {
     if (m_pPaged && !m_pPaged->IsIndexComplete())
-        return QStringLiteral("Indexing %1%").arg(m_pPaged->GetIndexPercent());
+        return (m_pMerged ? QStringLiteral("Merging %1%") : QStringLiteral("Indexing %1%"))
+            .arg(m_pPaged->GetIndexPercent());
     return RestingNote();
 }
 
@@ -294,6 +301,57 @@ void CViewPaging::OnSetLiveFileRewritten()
         m_pPaged->SetKeepsEnd(true);
 }
 
+bool CViewPaging::ShowMerge(const QStringList& paths)
+{
+    COstrelView& view = m_View;
+    view.m_Loading.Stop();
+    Stop();
+    view.m_Following.StopWatching();
+    view.m_Following.SetChangedOnDisk(false);
+    view.m_bTextIncomplete = false;
+    QString error;
+    if (!StartMerge(paths, error)) {
+        view.Report({QStringLiteral("Ostrel"), QStringLiteral("Cannot open the files merged by time.\n\n%1").arg(error),
+                     CProblemReport::Kind::Warning});
+        return false;
+    }
+    if (view.m_bPendingFileEnd) {
+        view.m_bPendingFileEnd = false;
+        m_pPaged->ShowEnd();
+    }
+    return true;
+}
+
+bool CViewPaging::StartMerge(const QStringList& paths, QString& error)
+{
+    COstrelView& view = m_View;
+    std::vector<std::string> files;
+    for (const QString& path : paths)
+        files.push_back(QFile::encodeName(path).toStdString());
+    auto merged = std::make_shared<MergedText>(std::move(files));
+    std::string message;
+    if (!merged->Open(message)) {
+        error = QString::fromLocal8Bit(message.c_str());
+        return false;
+    }
+    const bool wrapped = m_nWordWrap != COstrelView::WrapNone;
+    auto paged = std::make_unique<CPagedText>(view, paths.front(),
+                                              wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes);
+    paged->UseText(merged);
+    if (!StartPaged(std::move(paged), error))
+        return false;
+    m_pMerged = std::make_shared<MergedShownText>(std::move(merged));
+    m_SetPaths = paths;
+    m_bForWrap = false;
+    Connect();
+    PlaceScrollBar();
+    // A merge is shown as it was opened: it is not followed.
+    view.m_Following.ClearRestarts();
+    view.UpdateMarginNumbering();
+    view.SetStatusNote(QStringLiteral("Merging 0%"));
+    return true;
+}
+
 void CViewPaging::Connect()
 {
     COstrelView& view = m_View;
@@ -343,6 +401,7 @@ void CViewPaging::Stop()
     view.m_Output.ReadFromEditor();
     m_pText.reset();
     m_pSetText.reset();
+    m_pMerged.reset();
     m_pPaged.reset();
     m_pSet.reset();
     m_SetPaths.clear();
@@ -403,6 +462,14 @@ bool CViewPaging::ShowTextForWrapMode()
             std::vector<RotatedSetText::SkippedMember> skipped;
             QString error;
             return StartSet(paths, skipped, error);
+        }
+        if (m_pMerged) {
+            // The same merge through a window of the size for this mode, from its start.
+            const QStringList paths = m_SetPaths;
+            Stop();
+            view.m_nPendingFileLine = 0;
+            QString error;
+            return StartMerge(paths, error);
         }
         // The same file through a window of the size for this mode, from its start.
         const QString path = m_pPaged->GetPath();

@@ -11,6 +11,8 @@
 #include "filtering/RotatedSetText.h"
 
 class CEditAnyway;
+class MergedShownText;
+class MergedText;
 class COstrelView;
 class CPagedText;
 class PagedFileText;
@@ -49,6 +51,15 @@ public:
     void OnSetLiveFileRewritten();
     // The rotated set shown, or null; shared with the filter output made from it.
     const std::shared_ptr<RotatedSetText>& GetRotatedSet() const { return m_pSet; }
+    // The logs merged by time as one text; false with the reason (naming the log) when one of
+    // them cannot be merged.
+    bool StartMerge(const QStringList& paths, QString& error);
+    // Shows the merge in place of what the view showed; false, with the reason reported, when one
+    // of the logs cannot be merged.
+    bool ShowMerge(const QStringList& paths);
+    bool IsMerged() const { return m_pMerged != nullptr; }
+    // The merge shown, or null; shared with the filter output made from it.
+    const std::shared_ptr<MergedShownText>& GetMerged() const { return m_pMerged; }
     // The paged view of a file at or above the threshold, or of a compressed file; false when it is
     // smaller (or cannot be read).
     bool Start(const QString& path, std::int64_t size, bool always = false);
@@ -99,7 +110,8 @@ private:
     std::unique_ptr<PagedFileText> m_pText; // reads m_pPaged's index; null for a set
     std::shared_ptr<RotatedSetText> m_pSet; // the set m_pPaged shows, or null
     std::unique_ptr<RotatedSetShownText> m_pSetText;
-    QStringList m_SetPaths; // the set's files as they were asked for, for showing them anew
+    std::shared_ptr<MergedShownText> m_pMerged; // the merge m_pPaged shows, or null
+    QStringList m_SetPaths;                     // the set's files as they were asked for, for showing them anew
     int m_nWordWrap = 0;
     bool m_bForWrap = false; // paged only because the text is too long to wrap in the editor
     bool m_bReadProblemNoted = false;

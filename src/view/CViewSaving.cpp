@@ -174,7 +174,7 @@ bool CViewSaving::StartPagedSaveAs(const QString& path)
     // A compressed file's text is written out decompressed, even over the file itself.
     const bool packed = !view.GetPagedText()->GetIndex().GetPackingName().empty();
     // A set's text is not any one of its files: it is written out too.
-    if (target == shown && !packed && !view.IsRotatedSet()) {
+    if (target == shown && !packed && !view.IsRotatedSet() && !view.IsMerged()) {
         Q_EMIT view.SaveAsFinished(true); // the file is already there, as it is shown
         return true;
     }

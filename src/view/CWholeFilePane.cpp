@@ -106,9 +106,11 @@ void CWholeFilePane::Load()
     bool loaded = false;
     if (!m_bLoaded) {
         // The first time: the document takes the file, or the set, as an opening does.
-        loaded = upper->IsRotatedSet() ? m_pDocument->OnOpenRotatedSet(path) : m_pDocument->OnOpenDocument(path);
+        loaded = upper->IsMerged()       ? m_pDocument->OnOpenMerged(upper->GetMergedFiles())
+                 : upper->IsRotatedSet() ? m_pDocument->OnOpenRotatedSet(path)
+                                         : m_pDocument->OnOpenDocument(path);
     } else {
-        if (!upper->IsRotatedSet() && m_pDocument->GetPathName() != path)
+        if (!upper->IsRotatedSet() && !upper->IsMerged() && m_pDocument->GetPathName() != path)
             m_pDocument->SetPathName(path);
         loaded = m_pView->ReloadDocumentText();
     }

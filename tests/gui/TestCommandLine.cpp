@@ -20,6 +20,7 @@ private Q_SLOTS:
     void dashReadsStandardInput_data();
     void dashReadsStandardInput();
     void rotatedSetsAreTakenApartFromFiles();
+    void mergesTakeTheFilesThatFollow();
     void wrongOptionsAreRefused_data();
     void wrongOptionsAreRefused();
     void helpAndVersionComeBeforeAnythingElse();
@@ -146,6 +147,23 @@ void TestCommandLine::rotatedSetsAreTakenApartFromFiles()
     QVERIFY(CCommandLine::GetHelpText().contains(QStringLiteral("--set FILE")));
 }
 
+void TestCommandLine::mergesTakeTheFilesThatFollow()
+{
+    const QString here = QDir::currentPath() + u'/';
+    const CCommandLine::Result result = CCommandLine::Parse(
+        {QStringLiteral("ostrel"), QStringLiteral("--merge"), QStringLiteral("a.log"), QStringLiteral("/var/log/b.gz"),
+         QStringLiteral("--new-instance"), QStringLiteral("c.log"), QStringLiteral("--merge"), QStringLiteral("d.log"),
+         QStringLiteral("--"), QStringLiteral("--merge")});
+    QVERIFY2(result.Next == CCommandLine::Action::Run, qPrintable(result.Error));
+    // Each --merge takes the files up to the next option; the rest are files of their own.
+    QCOMPARE(result.Options.Merges,
+             (QList<QStringList>{{here + QStringLiteral("a.log"), QStringLiteral("/var/log/b.gz")},
+                                 {here + QStringLiteral("d.log")}}));
+    QVERIFY(result.Options.NewInstance);
+    QCOMPARE(result.Options.Files, QStringList({here + QStringLiteral("c.log"), here + QStringLiteral("--merge")}));
+    QVERIFY(CCommandLine::GetHelpText().contains(QStringLiteral("--merge FILE...")));
+}
+
 void TestCommandLine::wrongOptionsAreRefused_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -165,6 +183,11 @@ void TestCommandLine::wrongOptionsAreRefused_data()
         << QStringList({QStringLiteral("--settings")}) << QStringLiteral("missing value after '--settings'");
     QTest::newRow("settings with an empty value")
         << QStringList({QStringLiteral("--settings=")}) << QStringLiteral("option '--settings' needs a file name");
+    QTest::newRow("merge without files") << QStringList({QStringLiteral("--merge")})
+                                         << QStringLiteral("option '--merge' needs the files to merge after it");
+    QTest::newRow("merge followed by an option")
+        << QStringList({QStringLiteral("--merge"), QStringLiteral("--new-instance"), QStringLiteral("a.log")})
+        << QStringLiteral("option '--merge' needs the files to merge after it");
     QTest::newRow("set without a value") << QStringList({QStringLiteral("--set")})
                                          << QStringLiteral("missing value after '--set'");
     QTest::newRow("set with an empty value")

@@ -18,6 +18,7 @@
 #include "app/CDocumentArea.h"
 #include "app/CMainFrame.h"
 #include "app/COstrelApp.h"
+#include "app/CSession.h"
 #include "app/CommandIds.h"
 #include "document/COstrelDoc.h"
 #include "filtering/OutputLine.h"
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void wordWrapCheckFollowsActiveView();
     void tabsShowPathsLinesAndOpenEachFileOnce();
     void rotatedSetOpensAsOneTabThatNamesItsFiles();
+    void mergedLogsOpenAsOneTabThatNamesThem();
     void droppedFilesOpen();
     void manyFilesAskFirstAndLoadWhenShown();
     void geometryComesBackAtNextStart();
@@ -477,6 +479,70 @@ void TestMainFrame::rotatedSetOpensAsOneTabThatNamesItsFiles()
     QVERIFY(view->GetFollow());
     QVERIFY(frame.GetCommand(CommandId::ViewFollow)->isChecked());
     QVERIFY(!frame.GetCommand(CommandId::ToggleFilterOutput)->isEnabled());
+}
+
+void TestMainFrame::mergedLogsOpenAsOneTabThatNamesThem()
+{
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QString a = MakeLog(QStringLiteral("a.log"), "2026-12-01T10:00:00Z a 1\n2026-12-01T10:00:02Z a 2\n");
+    const QString b = MakeLog(QStringLiteral("b.log"), "2026-12-01T10:00:01Z b 1\n2026-12-01T10:00:03Z b 2\n");
+    QAction* openMerged = frame.GetCommand(CommandId::FileOpenMerged);
+    QVERIFY(openMerged->isEnabled());
+    QCOMPARE(openMerged->text(), QStringLiteral("Open &Merged..."));
+
+    COstrelDoc* merged = frame.OpenMerged({a, b});
+    QVERIFY(merged && merged->IsMerged());
+    CDocumentArea* area = frame.GetDocumentArea();
+    QCOMPARE(area->GetTabWidget()->tabText(0), QStringLiteral("a.log (merged)"));
+    const QString tip = area->GetTabToolTip(0);
+    QVERIFY2(tip.contains(a + u'\n' + b), qPrintable(tip));
+    // The same merge again is the same tab; its first log alone is a document of its own.
+    QCOMPARE(frame.OpenMerged({a, b}), merged);
+    COstrelDoc* alone = frame.OpenDocumentFile(a);
+    QVERIFY(alone && alone != merged && !alone->IsMerged());
+    QCOMPARE(area->GetTabWidget()->count(), 2);
+    QCOMPARE(frame.OpenMerged({a, b}), merged);
+
+    // The status bar names the log of the caret's line and its line there.
+    COstrelView* view = frame.GetActiveLogView();
+    QCOMPARE(view, merged->GetView());
+    QTRY_VERIFY(view->GetPagedText() && view->GetPagedText()->IsIndexComplete() && !view->GetPagedText()->IsMoving());
+    auto* linePane = frame.findChild<QLabel*>(QStringLiteral("linePane"));
+    view->GoToLine(2);
+    QTRY_COMPARE(linePane->text(), QStringLiteral("b.log: line 1 (merged line 2)"));
+    view->GoToLine(3);
+    QTRY_COMPARE(linePane->text(), QStringLiteral("a.log: line 2 (merged line 3)"));
+    QTRY_VERIFY(!frame.GetCommand(CommandId::ViewFollow)->isEnabled());
+
+    // The session keeps the merge as one: the next start opens it as it was.
+    const QString settingsPath = m_pDir->filePath(QStringLiteral("session.ini"));
+    {
+        QSettings settings(settingsPath, QSettings::IniFormat);
+        CSession::Capture(*area).Write(settings);
+    }
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    const CSession read = CSession::Read(settings);
+    QCOMPARE(read.GetDocuments().size(), std::size_t(2));
+    QCOMPARE(read.GetDocuments().at(0).MergedFiles, QStringList({a, b}));
+    QVERIFY(read.GetDocuments().at(1).MergedFiles.isEmpty());
+    CMainFrame restored;
+    restored.show();
+    QVERIFY(read.Restore(restored).isEmpty());
+    QCOMPARE(restored.GetOpenDocuments().size(), 2);
+    const COstrelDoc* again = restored.GetDocumentArea()->GetChildFrames().at(0)->GetDocument();
+    QVERIFY(again->IsMerged());
+    QCOMPARE(again->GetMergedFiles(), QStringList({a, b}));
+    QVERIFY(!restored.GetDocumentArea()->GetChildFrames().at(1)->GetDocument()->IsMerged());
+
+    // A log without times: no tab, and the message names it.
+    const QString untimed = MakeLog(QStringLiteral("notes.txt"), "no times\n");
+    auto answer = TestSupport::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!frame.OpenMerged({a, untimed}));
+    QTRY_VERIFY(answer->Seen);
+    QVERIFY2(answer->Text.contains(QStringLiteral("No times were recognised in ") + untimed), qPrintable(answer->Text));
+    QCOMPARE(area->GetTabWidget()->count(), 2);
 }
 
 void TestMainFrame::droppedFilesOpen()
