@@ -43,7 +43,8 @@ bool OccurrenceLines::Scan(std::string_view text, std::size_t budget, const Line
     while (m_nOffset < sliceEnd) {
         const std::size_t at = m_Searcher.Find(text.substr(m_nOffset, sliceEnd - m_nOffset));
         if (at == LiteralSearcher::npos) {
-            m_nOffset = sliceEnd < text.size() ? sliceEnd - (length - 1) : sliceEnd;
+            // The last bytes may begin an occurrence that text appended later completes.
+            m_nOffset = std::max(m_nOffset, sliceEnd - std::min(sliceEnd, length - 1));
             break;
         }
         const std::size_t where = m_nOffset + at;

@@ -41,8 +41,17 @@ COverviewStrip::COverviewStrip(COstrelView& view) : QWidget(&view), m_View(view)
     m_ScanTimer.setInterval(0);
     connect(&m_ScanTimer, &QTimer::timeout, this, &COverviewStrip::ScanTurn);
     // Once the text has changed (a load, an edit, another file) its lines are marked anew.
-    connect(&view, &COstrelView::TextAboutToChange, this, [this] {
-        if (m_pScan)
+    // (Moving is the same bytes elsewhere in memory, as when the scan itself asks for them.)
+    connect(&view, &COstrelView::TextAboutToChange, this, [this](COstrelView::TextChange change) {
+        if (!m_pScan || change == COstrelView::TextChange::Moving)
+            return;
+        // Lines appended are looked at from where the scan stopped; any other change starts it anew.
+        if (change == COstrelView::TextChange::Appending)
+            QTimer::singleShot(0, this, [this] {
+                if (!m_View.IsPaged() && !m_View.GetShowsFilteredText())
+                    m_ScanTimer.start();
+            });
+        else
             QTimer::singleShot(0, this, &COverviewStrip::RestartScan);
     });
     const ILogWorkspace* workspace = view.GetWorkspace();

@@ -229,6 +229,14 @@ TEST(OccurrenceLinesTest, FindsTheLinesInTurnsOfAnySize)
             ASSERT_LT(++turns, 10000) << "the scan must come to an end";
         ASSERT_EQ(found, ReferenceLines(text, pattern, caseSensitive, wholeWord))
             << "round " << round << ", turns of " << budget << " in \"" << text << "\"";
+        // The text grown at its end: the scan goes on from where it stopped, an occurrence
+        // across the old end included, and tells only lines not told before.
+        // (A whole word at the old end may stop being one once letters follow: not tried.)
+        const std::string grown = text + (wholeWord ? "\n" : "b") + text;
+        while (!scan.Scan(grown, budget, [&found](std::int64_t line) { found.push_back(line); }))
+            ASSERT_LT(++turns, 20000);
+        std::vector<std::int64_t> expected = ReferenceLines(grown, pattern, caseSensitive, wholeWord);
+        ASSERT_EQ(found, expected) << "round " << round << ", grown";
         // Again from the start, after a restart, in one turn.
         scan.Restart();
         found.clear();
