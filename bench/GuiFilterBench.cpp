@@ -29,6 +29,7 @@
 #include "app/CMainFrame.h"
 #include "app/CMemoryTuning.h"
 #include "app/COstrelApp.h"
+#include "app/CommandIds.h"
 #include "document/CFilteringRun.h"
 #include "filterui/CFilterSettingsDlg.h"
 #include "view/COstrelView.h"
@@ -44,12 +45,24 @@ int main(int argc, char** argv)
     const int argCount = argc - shift;
     int firstLiteral = 2;
     unsigned threads = 0;
-    if (argCount > 3 && std::strcmp(args[2], "--threads") == 0) {
-        threads = static_cast<unsigned>(std::max(0, std::atoi(args[3])));
-        firstLiteral = 4;
+    // --overview off: no overview strip and no timeline, so their cost shows against the default
+    // (on: the strip, and the timeline counting the kept lines' times); strip: the strip alone.
+    bool overview = true;
+    bool timeline = true;
+    for (;;) {
+        if (argCount > firstLiteral + 1 && std::strcmp(args[firstLiteral], "--threads") == 0) {
+            threads = static_cast<unsigned>(std::max(0, std::atoi(args[firstLiteral + 1])));
+        } else if (argCount > firstLiteral + 1 && std::strcmp(args[firstLiteral], "--overview") == 0) {
+            overview = std::strcmp(args[firstLiteral + 1], "off") != 0;
+            timeline = overview && std::strcmp(args[firstLiteral + 1], "strip") != 0;
+        } else {
+            break;
+        }
+        firstLiteral += 2;
     }
     if (argCount <= firstLiteral) {
-        std::fprintf(stderr, "usage: ostrel-filter-gui-bench [--set] FILE [--threads N] LITERAL...\n");
+        std::fprintf(
+            stderr, "usage: ostrel-filter-gui-bench [--set] FILE [--threads N] [--overview on|strip|off] LITERAL...\n");
         return 2;
     }
     CMemoryTuning::RestartWithHugePages(argv);
@@ -59,6 +72,8 @@ int main(int argc, char** argv)
     app.SetFilterThreads(threads);
     CMainFrame frame;
     frame.LoadFrame();
+    frame.GetCommand(CommandId::ViewOverviewStrip)->setChecked(overview);
+    frame.GetCommand(CommandId::ViewTimeline)->setChecked(timeline);
     frame.resize(1200, 800);
     frame.show();
     if (rotatedSet)

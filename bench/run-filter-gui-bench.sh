@@ -18,8 +18,11 @@ log="bench-data/bench-$size.log"
 [ -s "$log" ] || "$generator" "$size" > "$log"
 cat "$log" > /dev/null
 
-echo "desktop program:"
-"$bench" "$log" OutOfMemoryError WARN
+echo "desktop program, with the overview strip and the timeline:"
+"$bench" "$log" --overview on OutOfMemoryError WARN
+echo
+echo "desktop program, without them:"
+"$bench" "$log" --overview off OutOfMemoryError WARN
 echo
 echo "ostrel-filter -n, best of three:"
 for literal in OutOfMemoryError WARN; do

@@ -84,6 +84,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_pStreamOpener = std::make_unique<CStreamOpener>(*this, *m_pOpener);
     m_pOutputTabs = std::make_unique<COutputTabs>(*this, *m_pOpener);
     ConnectCommands();
+    new COverviewCommands(*this, *this, *m_pCommands, *m_pDocumentArea);
     m_pLooks = new CApplicationLooks(*m_pCommands, this);
     connect(m_pLooks, &CApplicationLooks::LookChanged, this, &CMainFrame::UpdateCommandUI);
     m_pRecentFiles =

@@ -11,6 +11,7 @@
 
 #include "app/CDocumentOpener.h"
 #include "app/COpenDocuments.h"
+#include "app/COverviewCommands.h"
 #include "view/ILogWorkspace.h"
 
 class CApplicationLooks;
@@ -82,6 +83,7 @@ public:
     std::int64_t GetPagedViewThreshold() const override;
     unsigned GetFilterThreadCount() const override;
     bool GetShowLineNumbers() const override;
+    bool GetShowOverviewStrip() const override { return COverviewCommands::IsStripShown(); }
     bool GetToolTipsEnabled() const override;
     void SetToolTipsEnabled(bool enabled) override;
     const std::vector<HighlightRule>& GetHighlightRules() const override { return m_HighlightRules; }

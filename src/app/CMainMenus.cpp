@@ -78,7 +78,8 @@ void CMainMenus::CreateViewMenu(const FillMenu& fillToolBarsMenu)
     // Filled when it opens: every toolbar's show/hide action, then Customize...
     QObject::connect(toolbars, &QMenu::aboutToShow, &m_Window,
                      [fillToolBarsMenu, toolbars] { fillToolBarsMenu(toolbars); });
-    for (int id : {ViewStatusBar, ViewLineNumbers, ViewFollow, ViewRecords, WindowManager})
+    for (int id :
+         {ViewStatusBar, ViewLineNumbers, ViewOverviewStrip, ViewTimeline, ViewFollow, ViewRecords, WindowManager})
         m_pViewMenu->addAction(m_Commands.Get(id));
     m_pViewMenu->addSeparator();
     for (int id : {ViewSplit, ViewSplitSideBySide})

@@ -86,6 +86,11 @@ const CommandEntry Commands[] = {
      "Show the whole file below the view, at the filter output's line\nSplit", nullptr, nullptr, true},
     {ViewSplitSideBySide, "viewSplitSideBySideAction", "Split Side by Si&de", "",
      "Show the whole file at the right of the view instead of below it\nSplit Side by Side", nullptr, nullptr, true},
+    {ViewOverviewStrip, "viewOverviewStripAction", "O&verview Strip", "",
+     "Show where the kept lines, or the lines Find found, lie in the file, beside the scroll bar\nOverview Strip",
+     nullptr, nullptr, true},
+    {ViewTimeline, "viewTimelineAction", "Ti&meline", "",
+     "Show the kept lines of the filter output over time, a bar per stretch of time\nTimeline", nullptr, nullptr, true},
     {ViewLineNumbers, "viewLineNumbersAction", "&Line Numbers", "",
      "Show or hide the file's line numbers beside the text\nLine Numbers", nullptr, nullptr, true},
     {ViewHighlights, "viewHighlightsAction", "&Highlights...", "",
@@ -132,6 +137,7 @@ bool TakesUserImage(int id)
         CommandId::ViewRecords,           CommandId::ViewHighlights,   CommandId::ViewHighlightSelection,
         CommandId::EditToggleBookmark,    CommandId::EditNextBookmark, CommandId::EditPreviousBookmark,
         CommandId::EditBookmarks,         CommandId::ViewSplit,        CommandId::ViewSplitSideBySide,
-        CommandId::FilterOutputInNewTab,  CommandId::EditAnyway};
+        CommandId::FilterOutputInNewTab,  CommandId::EditAnyway,       CommandId::ViewOverviewStrip,
+        CommandId::ViewTimeline};
     return std::ranges::find(laterCommands, id) == std::end(laterCommands);
 }

@@ -163,6 +163,7 @@ void CFilteringRun::RepaintRunView()
     }
     m_pRunView->setUpdatesEnabled(true);
     m_pRunView->viewport()->repaint();
+    m_pRunView->GetOverview().repaint();
     m_pRunView->setUpdatesEnabled(false);
     Q_EMIT RunViewPainted();
 }
@@ -319,6 +320,9 @@ void CFilteringRun::EndRun()
 void CFilteringRun::CompleteRun()
 {
     m_FinishWaitTimer.stop();
+    // A run that read the whole file knows its lines: the overview spreads the kept ones over them.
+    if (m_pWorker && m_pRunView && m_pWorker->IsWorkerFinished() && m_pWorker->GetResult() == EngineResult::Finished)
+        m_pRunView->GetOverview().SetFileLineCount(m_pWorker->GetReadLineCount());
     m_pWorker.reset();
     m_bRunning = false;
     m_bFollowing = false;

@@ -148,6 +148,7 @@ void FilterWorker::ThreadMain(const std::shared_ptr<State>& state)
     } catch (const std::bad_alloc&) {
         // The engine catches its own shortage; this is one while reporting it. The run still ends.
     }
+    state->ReadLines.store(state->Engine.GetReadLineCount());
     state->Result.store(result);
     {
         std::lock_guard lock(state->FinishMutex);

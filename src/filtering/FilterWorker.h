@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -76,6 +77,8 @@ public:
     bool IsNoTimesRecognised() const { return m_pState->NoTimesRecognised.load(); }
     // How the run ended; meaningful once IsWorkerFinished() is true.
     EngineResult GetResult() const { return m_pState->Result.load(); }
+    // How many lines of the file the run read; meaningful once IsWorkerFinished() is true.
+    std::int64_t GetReadLineCount() const { return m_pState->ReadLines.load(); }
 
 private:
     // What the thread uses; shared so that it outlives an owner that gave up waiting.
@@ -99,6 +102,7 @@ private:
         std::atomic<bool> FileMissing{false};
         std::atomic<bool> NoTimesRecognised{false};
         std::atomic<EngineResult> Result{EngineResult::Finished};
+        std::atomic<std::int64_t> ReadLines{0};
         // Exists before the thread does, so a stop may be requested from any thread (the worker's
         // own included) while the thread starts.
         std::stop_source StopSource;

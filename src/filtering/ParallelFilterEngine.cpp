@@ -108,6 +108,7 @@ EngineResult ParallelFilterEngine::RunOnePass(std::stop_token stop, FilterOutput
     }
     const EngineResult result = engine->Run(std::move(stop), output);
     m_nTooComplexLines = engine->GetTooComplexLineCount();
+    m_nReadLines = engine->GetChunkLineCount();
     std::lock_guard lock(m_ProgressMutex);
     m_nOnePassPercent = engine->GetProgressPercent();
     m_pOnePass = nullptr;
@@ -130,6 +131,7 @@ EngineResult ParallelFilterEngine::RunSet(std::stop_token stop, FilterOutput& ou
     }
     const EngineResult result = engine->Run(std::move(stop), output);
     m_nTooComplexLines = engine->GetTooComplexLineCount();
+    m_nReadLines = engine->GetChunkLineCount();
     std::lock_guard lock(m_ProgressMutex);
     m_nOnePassPercent = result == EngineResult::Finished ? 100 : input.GetProgressPercent();
     m_pSetInput = nullptr;
@@ -290,6 +292,7 @@ EngineResult ParallelFilterEngine::RunChunks(int fd, std::uint64_t size, std::st
         if (result != EngineResult::Finished || (!end.ReachedEnd && i + 1 < queues.size()))
             break;
     }
+    m_nReadLines = lineOffset;
     ending.request_stop();
     workers.clear();
     for (const std::unique_ptr<ChunkQueue>& queue : queues)

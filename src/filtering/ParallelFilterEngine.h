@@ -64,6 +64,9 @@ public:
     std::size_t GetChunkCount() const { return m_nChunkCount; }
     std::size_t GetPeakBufferedBytes() const { return m_nPeakBufferedBytes; }
     std::int64_t GetTooComplexLineCount() const { return m_nTooComplexLines; }
+    // After Run: how many lines of the file (or the set) were read, numbered as the kept lines are;
+    // of a followed file, since it last started anew.
+    std::int64_t GetReadLineCount() const { return m_nReadLines; }
 
     // How many pieces a file of this size is cut into for this many threads: at least one a
     // thread, more for a big file, none under MinChunkSize.
@@ -88,6 +91,7 @@ private:
     std::size_t m_nChunkCount = 0;
     std::size_t m_nPeakBufferedBytes = 0;
     std::int64_t m_nTooComplexLines = 0;
+    std::int64_t m_nReadLines = 0;
 
     // Progress, read from other threads while Run runs.
     mutable std::mutex m_ProgressMutex;

@@ -68,6 +68,7 @@ void CFilterOutputText::Begin()
     view.m_bTextIncomplete = false;
     view.m_Looks.SetBackground(COstrelView::FilterOutputBackground);
     m_pText->ClearNumbers();
+    view.m_pOverview->BeginKeptLines();
     if (view.m_pDocument && view.m_pDocument->IsRotatedSet())
         m_pText->SetRotatedSet(std::move(set));
     if (view.m_pDocument && view.m_pDocument->IsMerged())
@@ -84,6 +85,7 @@ void CFilterOutputText::Begin()
 void CFilterOutputText::End()
 {
     m_bReceiving = false;
+    m_View.m_pOverview->FinishKeptLines();
     if (!m_View.IsLoading())
         m_View.SetTextReadOnly(false);
 }
@@ -110,6 +112,7 @@ void CFilterOutputText::Append(const OutputBatch& batch)
     }
     editor.SetSavePoint();
     m_pText->Append(batch.Lines);
+    view.m_pOverview->AddKeptLines(batch);
     std::int64_t largest = 0;
     for (const OutputLine& line : batch.Lines)
         largest = std::max(largest, line.LineNumber);

@@ -128,6 +128,7 @@ void CMyFindDlg::Search(COstrelView* view, bool searchDown)
 {
     // A new search takes the place of one still running.
     StopSearch();
+    view->GetOverview().MarkFindText(m_strFindText, m_bMatchCase, m_bWholeWord);
     if (view->IsPaged()) {
         m_pPagedSearch = std::make_unique<CPagedSearch>(view, m_strFindText, m_bMatchCase, m_bWholeWord);
         CPagedSearch* search = m_pPagedSearch.get();
@@ -156,8 +157,12 @@ void CMyFindDlg::FinishSearch(CViewSearch::Outcome outcome, const QPointer<COstr
 {
     if (outcome == CViewSearch::Outcome::NotFound)
         CViewSearch::ShowTextNotFound(QStringLiteral("Find"));
-    else if (outcome == CViewSearch::Outcome::Found && target)
+    else if (outcome == CViewSearch::Outcome::Found && target) {
         MoveDialogOffSelection(*this, *target);
+        // The paged view's strip marks the lines Find has reached.
+        if (target->IsPaged() && !target->GetShowsFilteredText())
+            target->GetOverview().AddFoundLine(target->GetCaretLine() - 1);
+    }
     Q_EMIT SearchFinished();
 }
 

@@ -478,7 +478,7 @@ void COstrelView::SetStatusNote(const QString& note)
 
 void COstrelView::SetScrollBarRoom(int width)
 {
-    setViewportMargins(0, 0, width, 0);
+    m_pOverview->SetBarRoom(width);
 }
 
 void COstrelView::resizeEvent(QResizeEvent* event)

@@ -15,6 +15,7 @@
 #include "view/CEditorLines.h"
 #include "view/CFilterOutputText.h"
 #include "view/CFollowedFile.h"
+#include "view/COverviewStrip.h"
 #include "view/CTextToggle.h"
 #include "view/CViewLoading.h"
 #include "view/CViewLooks.h"
@@ -219,6 +220,9 @@ public:
     CViewBookmarks& GetBookmarks() { return *m_pBookmarks; }
     bool GetLineNumbersShown() const;
     CLineNumberMargin& GetMargin() { return *m_pMargin; }
+    // The strip beside the scroll bar that shows where the kept lines, or Find's lines, lie.
+    COverviewStrip& GetOverview() { return *m_pOverview; }
+    const COverviewStrip& GetOverview() const { return *m_pOverview; }
     int GetWordWrap() const { return m_Paging.GetWordWrap(); }
     // The caret goes to the start. A text beyond WrappedEditorLimit wraps in the paged view (read
     // only); one with unsaved edits that long stays unwrapped, and the status note says why.
@@ -320,6 +324,7 @@ private:
     friend class CEditAnyway;
     friend class CFilterOutputText;
     friend class CFollowedFile;
+    friend class COverviewStrip;
     friend class CTextToggle;
     friend class CViewLoading;
     friend class CViewPaging;
@@ -376,4 +381,6 @@ private:
     bool m_bStreamReadOnly = false;
     int m_nSearchHolds = 0;
     long m_pInitialDocument = 0;
+    // Last: it reads the workspace, and sets the margins of a view whose parts are all there.
+    std::unique_ptr<COverviewStrip> m_pOverview = std::make_unique<COverviewStrip>(*this);
 };

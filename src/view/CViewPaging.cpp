@@ -423,7 +423,8 @@ void CViewPaging::PlaceScrollBar()
     const int width = bar->sizeHint().width();
     m_View.SetScrollBarRoom(width);
     const QRect area = m_View.viewport()->geometry();
-    bar->setGeometry(area.right() + 1, area.top(), width, area.height());
+    // Beyond the overview strip, which lies along the text.
+    bar->setGeometry(area.right() + 1 + m_View.GetOverview().GetRoom(), area.top(), width, area.height());
 }
 
 bool CViewPaging::SetWordWrap(int mode)

@@ -86,6 +86,8 @@ public:
     virtual QPrinter& GetPrinter() = 0;
     // Whether views show the line-number margin (View > Line Numbers).
     virtual bool GetShowLineNumbers() const = 0;
+    // Whether views show the overview strip beside their scroll bar.
+    virtual bool GetShowOverviewStrip() const { return true; }
     // Files of this size or more are shown in a read-only paged view; 0 for never.
     virtual std::int64_t GetPagedViewThreshold() const = 0;
     // The threads a filtering run of a plain file decides it on: 0 for one per core, 1 for one pass.

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <algorithm>
 #include <fcntl.h>
 #include <random>
 #include <unistd.h>
@@ -293,4 +294,29 @@ TEST(ParallelFilterEngineTest, LeavesWhatCannotBeCutToOnePass)
     ParallelFilterEngine one(FilterRun{large, {Literal("zzz")}, false}, 1);
     EXPECT_EQ(one.Run(std::stop_token(), none), EngineResult::Finished);
     EXPECT_EQ(one.GetChunkCount(), 1u);
+}
+
+// The run tells how many lines it read, as the kept lines are numbered: cut or in one pass, with
+// or without a line end after the last line.
+TEST(ParallelFilterEngineTest, CountsTheLinesItRead)
+{
+    TempDir dir;
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 200; ++round) {
+        const std::string log = RandomLog(random);
+        const std::string path = dir.Write("log", log);
+        const FilterRun run{path, RandomFilters(random), false};
+        auto lines = static_cast<std::int64_t>(std::count(log.begin(), log.end(), '\n'));
+        if (!log.empty() && log.back() != '\n')
+            ++lines;
+        ParallelFilterEngine split(run, 0, std::uniform_int_distribution<std::size_t>(1, 64)(random));
+        split.SetSplitOffsets(RandomSplits(random, log));
+        CollectingOutput splitOutput;
+        ASSERT_EQ(split.Run(std::stop_token(), splitOutput), EngineResult::Finished);
+        EXPECT_EQ(split.GetReadLineCount(), lines) << "round " << round << " in " << split.GetChunkCount() << " pieces";
+        ParallelFilterEngine onePass(run, 1, std::uniform_int_distribution<std::size_t>(1, 64)(random));
+        CollectingOutput onePassOutput;
+        ASSERT_EQ(onePass.Run(std::stop_token(), onePassOutput), EngineResult::Finished);
+        EXPECT_EQ(onePass.GetReadLineCount(), lines) << "round " << round;
+    }
 }
