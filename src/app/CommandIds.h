@@ -47,6 +47,10 @@ constexpr int ViewHighlights = 32810;
 constexpr int ViewHighlightSelection = 32811;
 constexpr int ViewSplit = 32840;
 constexpr int ViewSplitSideBySide = 32841;
+// View > Encoding: Auto, then one command for each encoding of TextEncodingChoices, in order.
+constexpr int ViewEncodingAuto = 32870;
+constexpr int ViewEncodingFirst = 32871;
+constexpr int ViewEncodingLast = 32885;
 constexpr int ViewToolbars = 59392;
 constexpr int ViewStatusBar = 59393;
 constexpr int AppAbout = 57664;
