@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-package}
 jobs=$(nproc)
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev libgl-dev libx11-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev libuchardet-dev libgl-dev libx11-dev
           dpkg-dev file desktop-file-utils appstream man-db xvfb xauth x11-utils)
 missing=()
 for package in "${packages[@]}"; do
@@ -63,7 +63,7 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6network6 libqscintilla2-qt6 \
-    zlib1g libzstd1 liblzma5 libbz2-1.0; do
+    zlib1g libzstd1 liblzma5 libbz2-1.0 libuchardet0; do
     grep -q "\b$library" <<< "$depends" || fail "Depends names no $library"
 done
 [ "$(dpkg-deb -f "$deb" Version)" == "$(sed -n 's/^project(Ostrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" ] ||

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 # man-db, desktop-file-utils, appstream and zsh: the tests of the manual pages, the desktop data
 # and the completion; gzip, zstd, xz-utils and bzip2: the reference tools the tests of compressed
 # logs check against.
-packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev
+packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev zlib1g-dev libzstd-dev liblzma-dev libbz2-dev libuchardet-dev
           libgl-dev xvfb xauth man-db desktop-file-utils appstream zsh
           gzip zstd xz-utils bzip2)
 missing=()

@@ -81,6 +81,12 @@ void CMainMenus::CreateViewMenu(const FillMenu& fillToolBarsMenu)
     for (int id :
          {ViewStatusBar, ViewLineNumbers, ViewOverviewStrip, ViewTimeline, ViewFollow, ViewRecords, WindowManager})
         m_pViewMenu->addAction(m_Commands.Get(id));
+    QMenu* encodings = m_pViewMenu->addMenu(QStringLiteral("&Encoding"));
+    encodings->setObjectName(QStringLiteral("encodingMenu"));
+    encodings->addAction(m_Commands.Get(ViewEncodingAuto));
+    encodings->addSeparator();
+    for (int id = ViewEncodingFirst; id <= ViewEncodingLast; ++id)
+        encodings->addAction(m_Commands.Get(id));
     m_pViewMenu->addSeparator();
     for (int id : {ViewSplit, ViewSplitSideBySide})
         m_pViewMenu->addAction(m_Commands.Get(id));

@@ -33,6 +33,8 @@ CStatusPanes::CStatusPanes(QStatusBar& bar) : QObject(&bar)
     };
     m_pTimesPane = addPane("timesPane", QString());
     m_pTimesPane->setVisible(false);
+    m_pEncodingPane = addPane("encodingPane", QStringLiteral("UTF-16 LE"));
+    m_pEncodingPane->setVisible(false);
     m_pLinePane = addPane("linePane", QString(30, u' '));
     m_pLinePane->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QLabel* capsPane = addPane("capsPane", QStringLiteral("CAP"));
@@ -140,6 +142,9 @@ void CStatusPanes::ShowTimeLayout(COstrelView* view)
     m_pTimesPane->setText(QStringLiteral("Times: ") %
                           QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     m_pTimesPane->setVisible(layout != TimeLayout::None);
+    // The encoding the file is read in, with the layout as both are known once it has loaded.
+    m_pEncodingPane->setText(view ? view->GetTextEncoding().ShownName() : QString());
+    m_pEncodingPane->setVisible(view != nullptr);
 }
 
 bool CStatusPanes::IsTimeLayoutShown() const

@@ -35,6 +35,7 @@ public:
     // rotated set "app.log.2.gz: line 12 (set line 3012)"); empty without a view.
     void ShowCaretLine(const COstrelView* view);
     // The layout of the view's times ("Times: syslog"); hidden while it shows none or loads.
+    // The encoding pane beside it says what the file is read in ("UTF-16 LE").
     void ShowTimeLayout(COstrelView* view);
     bool IsTimeLayoutShown() const;
     // A button for the command beside the message, there only while the command is enabled
@@ -49,6 +50,7 @@ private:
     QLabel* m_pMessagePane = nullptr;
     QLabel* m_pLinePane = nullptr;
     QLabel* m_pTimesPane = nullptr;
+    QLabel* m_pEncodingPane = nullptr;
     CKeyboardIndicators* m_pKeyboardIndicators = nullptr;
     QPointer<COstrelView> m_pView;
     QPointer<COstrelDoc> m_pDocument;

@@ -50,6 +50,10 @@ constexpr int ViewSplit = 32840;
 constexpr int ViewSplitSideBySide = 32841;
 constexpr int ViewOverviewStrip = 32890;
 constexpr int ViewTimeline = 32891;
+// View > Encoding: Auto, then one command for each encoding of TextEncodingChoices, in order.
+constexpr int ViewEncodingAuto = 32870;
+constexpr int ViewEncodingFirst = 32871;
+constexpr int ViewEncodingLast = 32885;
 constexpr int ViewToolbars = 59392;
 constexpr int ViewStatusBar = 59393;
 constexpr int AppAbout = 57664;

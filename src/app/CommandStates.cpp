@@ -9,6 +9,7 @@
 #include "document/CDerivedOutput.h"
 #include "document/COstrelDoc.h"
 #include "document/CStreamCapture.h"
+#include "filtering/TextEncodingDetector.h"
 #include "view/CEditAnyway.h"
 #include "view/COstrelView.h"
 #include "view/FilterOutputCommands.h"
@@ -60,4 +61,17 @@ void UpdateViewCommandStates(const CCommandActions& commands, const COstrelView*
     // A set is decided line by line; the switch waits for a run under way.
     enable(ViewRecords, document && !document->IsRotatedSet() && !document->IsMerged() && !document->IsFiltering());
     commands.Get(ViewRecords)->setChecked(document && document->GetRecords());
+    // A file read on its own can be read in another encoding: not a set, a stream or a tab of output.
+    const bool encodable = hasView && document && !document->IsRotatedSet() && !document->IsStream() &&
+                           !document->GetDerivedOutput() && !view->IsLoading();
+    const std::string chosen = hasView ? view->GetTextEncoding().GetChosen() : std::string();
+    QAction* automatic = commands.Get(ViewEncodingAuto);
+    automatic->setText(hasView ? view->GetTextEncoding().AutoText() : QStringLiteral("&Auto"));
+    automatic->setEnabled(encodable);
+    automatic->setChecked(hasView && chosen.empty());
+    for (int id = ViewEncodingFirst; id <= ViewEncodingLast; ++id) {
+        enable(id, encodable);
+        commands.Get(id)->setChecked(
+            hasView && chosen == TextEncodingChoices()[static_cast<std::size_t>(id - ViewEncodingFirst)].Name);
+    }
 }

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "app/CommandIds.h"
+#include "filtering/TextEncodingDetector.h"
 #include "filterui/HighlightCommands.h"
 #include "view/BookmarkCommands.h"
 #include "view/CEditAnyway.h"
@@ -82,6 +83,53 @@ const CommandEntry Commands[] = {
      "Show what is written to the file as it comes, filtered or not\nFollow", nullptr, nullptr, true},
     {ViewRecords, "viewRecordsAction", "Lines Without a Timestamp &Belong to the Line Above", "",
      "Filter whole records: a line without a timestamp belongs to the line above it\nRecords", nullptr, nullptr, true},
+    {ViewEncodingAuto, "viewEncodingAutoAction", "&Auto", "",
+     "Read the file in the encoding its first bytes tell\nAuto Encoding", nullptr,
+     [](View* view) { view->ChooseEncoding(std::string()); }, true},
+    {ViewEncodingFirst + 0, "viewEncodingUtf8Action", "&UTF-8", "", "Read the file again as UTF-8 text\nUTF-8", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[0].Name); }, true},
+    {ViewEncodingFirst + 1, "viewEncodingUtf16LEAction", "UTF-16 &LE", "",
+     "Read the file again as UTF-16 LE text\nUTF-16 LE", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[1].Name); }, true},
+    {ViewEncodingFirst + 2, "viewEncodingUtf16BEAction", "UTF-16 &BE", "",
+     "Read the file again as UTF-16 BE text\nUTF-16 BE", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[2].Name); }, true},
+    {ViewEncodingFirst + 3, "viewEncodingIso88591Action", "ISO-8859-&1 (Western)", "",
+     "Read the file again as ISO-8859-1 text\nISO-8859-1", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[3].Name); }, true},
+    {ViewEncodingFirst + 4, "viewEncodingIso885915Action", "ISO-8859-15 (Western, &euro)", "",
+     "Read the file again as ISO-8859-15 text\nISO-8859-15", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[4].Name); }, true},
+    {ViewEncodingFirst + 5, "viewEncodingIso88592Action", "ISO-8859-&2 (Central European)", "",
+     "Read the file again as ISO-8859-2 text\nISO-8859-2", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[5].Name); }, true},
+    {ViewEncodingFirst + 6, "viewEncodingIso88595Action", "ISO-8859-&5 (Cyrillic)", "",
+     "Read the file again as ISO-8859-5 text\nISO-8859-5", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[6].Name); }, true},
+    {ViewEncodingFirst + 7, "viewEncodingIso88597Action", "ISO-8859-&7 (Greek)", "",
+     "Read the file again as ISO-8859-7 text\nISO-8859-7", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[7].Name); }, true},
+    {ViewEncodingFirst + 8, "viewEncodingWindows1250Action", "Windows-125&0 (Central European)", "",
+     "Read the file again as Windows-1250 text\nWindows-1250", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[8].Name); }, true},
+    {ViewEncodingFirst + 9, "viewEncodingWindows1251Action", "&Windows-1251 (Cyrillic)", "",
+     "Read the file again as Windows-1251 text\nWindows-1251", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[9].Name); }, true},
+    {ViewEncodingFirst + 10, "viewEncodingWindows1252Action", "Windows-125&2 (Western)", "",
+     "Read the file again as Windows-1252 text\nWindows-1252", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[10].Name); }, true},
+    {ViewEncodingFirst + 11, "viewEncodingWindows1253Action", "Windows-125&3 (Greek)", "",
+     "Read the file again as Windows-1253 text\nWindows-1253", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[11].Name); }, true},
+    {ViewEncodingFirst + 12, "viewEncodingKoi8RAction", "&KOI8-R (Russian)", "",
+     "Read the file again as KOI8-R text\nKOI8-R", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[12].Name); }, true},
+    {ViewEncodingFirst + 13, "viewEncodingKoi8UAction", "KOI8-&U (Ukrainian)", "",
+     "Read the file again as KOI8-U text\nKOI8-U", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[13].Name); }, true},
+    {ViewEncodingFirst + 14, "viewEncodingIbm866Action", "CP&866 (Cyrillic DOS)", "",
+     "Read the file again as CP866 text\nCP866", nullptr,
+     [](View* view) { view->ChooseEncoding(TextEncodingChoices()[14].Name); }, true},
     {ViewSplit, "viewSplitAction", "S&plit", "Ctrl+Shift+S",
      "Show the whole file below the view, at the filter output's line\nSplit", nullptr, nullptr, true},
     {ViewSplitSideBySide, "viewSplitSideBySideAction", "Split Side by Si&de", "",
@@ -138,6 +186,8 @@ bool TakesUserImage(int id)
         CommandId::EditToggleBookmark,    CommandId::EditNextBookmark, CommandId::EditPreviousBookmark,
         CommandId::EditBookmarks,         CommandId::ViewSplit,        CommandId::ViewSplitSideBySide,
         CommandId::FilterOutputInNewTab,  CommandId::EditAnyway,       CommandId::ViewOverviewStrip,
-        CommandId::ViewTimeline};
+        CommandId::ViewTimeline,          CommandId::ViewEncodingAuto};
+    if (id >= CommandId::ViewEncodingFirst && id <= CommandId::ViewEncodingLast)
+        return false;
     return std::ranges::find(laterCommands, id) == std::end(laterCommands);
 }

@@ -69,6 +69,8 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
 
     FilterRun run = MakeFilterRun(settings, QFile::encodeName(document->GetPathName()).toStdString(), encoding);
     run.Follow = view->GetFollow();
+    // The file is decoded as the view reads it, so that filters typed as the text shows find it.
+    run.InputEncoding = view->GetTextEncoding().RunEncoding();
     run.Records = document->GetRecords();
     if (document->GetKeepBookmarkedLines())
         run.KeptLines = document->GetBookmarks().All();

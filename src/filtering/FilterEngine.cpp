@@ -81,7 +81,7 @@ EngineResult FilterEngine::Run(std::stop_token stop, FilterOutput& output)
     const auto fileSize = static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
     if (S_ISREG(status.st_mode)) {
         try {
-            m_pDecoder = MakeInputDecoder(file.Get());
+            m_pDecoder = MakeInputDecoder(file.Get(), m_Run.InputEncoding);
         } catch (const std::bad_alloc&) {
             output.ReportError(OutOfMemoryMessage(GetShownName()));
             return EngineResult::OutOfMemory;

@@ -43,6 +43,10 @@ struct FilterRun
     std::function<std::unique_ptr<InputDecoder>(std::string& error)> MakeInput{};
     // Lines output whatever the filters say (bookmarked ones), by their numbers in the run.
     std::vector<std::int64_t> KeptLines{};
+    // The encoding the file's text is read in (an iconv name: "UTF-16LE", "ISO-8859-1"), decoded
+    // to UTF-8 before the filters see it; empty for the encoding the file's first bytes tell
+    // (an archive, UTF-16, else the bytes as they are).
+    std::string InputEncoding{};
 };
 
 // Copies the settings' switched-on filters and ExcludeMatches into a run, encoding each filter

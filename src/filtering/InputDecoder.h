@@ -24,3 +24,7 @@ public:
 
 // The decoder a regular file's first bytes call for: an archive's, UTF-16's, or none.
 std::unique_ptr<InputDecoder> MakeInputDecoder(int fd);
+// The decoder of a regular file whose text is in the given encoding (an iconv name, as the user
+// chose it or the view detected it): an archive's still, none for UTF-8, else one through iconv
+// that skips the file's byte order mark. An empty name picks as MakeInputDecoder(fd) does.
+std::unique_ptr<InputDecoder> MakeInputDecoder(int fd, const std::string& encoding);

@@ -90,7 +90,7 @@ EngineResult ParallelFilterEngine::Run(std::stop_token stop, FilterOutput& outpu
     if (file.Get() < 0 || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode))
         return RunOnePass(stop, output);
     try {
-        if (MakeInputDecoder(file.Get()) != nullptr)
+        if (MakeInputDecoder(file.Get(), m_Run.InputEncoding) != nullptr)
             return RunOnePass(stop, output);
     } catch (const std::bad_alloc&) {
         return RunOnePass(stop, output);

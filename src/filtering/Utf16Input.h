@@ -3,10 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <iconv.h>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "filtering/InputDecoder.h"
 
@@ -32,39 +30,9 @@ Utf16Layout DetectUtf16(const unsigned char* bytes, std::size_t size);
 
 // Reads UTF-16 text as UTF-8, so that filters typed as the user sees the text find it and lines
 // end where the view's lines end. A lone surrogate or a last odd byte becomes U+FFFD.
-class Utf16Decoder final : public InputDecoder
+class Utf16Decoder final
 {
 public:
-    // Null when the converter cannot be made.
-    static std::unique_ptr<Utf16Decoder> Make(Utf16Layout layout);
-    ~Utf16Decoder() override;
-    Utf16Decoder(const Utf16Decoder&) = delete;
-    Utf16Decoder& operator=(const Utf16Decoder&) = delete;
-
-    std::size_t Read(int fd, char* out, std::size_t size) override;
-    std::string TakeFaultMessage(const std::string& shownName) override;
-    std::uint64_t GetFileBytesUsed() const override { return m_nUsed; }
-
-private:
-    Utf16Decoder(iconv_t converter, std::size_t bomSize);
-    static constexpr std::size_t MaxCharacterSize = 4; // bytes of one character in UTF-8
-
-    // Converts into out from total on; false at the end of the text or after a fault.
-    bool ReadInto(int fd, char* out, std::size_t size, std::size_t& total);
-    // Hands over what the small buffer still holds.
-    std::size_t TakePending(char* out, std::size_t size);
-    // Moves what is left to the front and reads more behind it; false at the end or on a fault.
-    bool Refill(int fd);
-
-    iconv_t m_Converter;
-    std::size_t m_nBomLeft;
-    std::vector<char> m_Input;
-    std::size_t m_nStart = 0;
-    std::size_t m_nEnd = 0;
-    bool m_bEnded = false;
-    std::uint64_t m_nUsed = 0;
-    std::string m_strFault;
-    char m_Pending[MaxCharacterSize] = {};
-    std::size_t m_nPendingStart = 0;
-    std::size_t m_nPendingEnd = 0;
+    // Null when the text is not UTF-16 or the converter cannot be made.
+    static std::unique_ptr<InputDecoder> Make(Utf16Layout layout);
 };

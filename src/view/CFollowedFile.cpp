@@ -133,7 +133,15 @@ void CFollowedFile::OnBytesAppended(const QByteArray& bytes)
     if (editor.GetLength() + bytes.size() > EditorLimit() && PageFollowedFile())
         return;
     const bool atEnd = view.IsCaretOnLastLine();
-    AppendFromFile(bytes);
+    // Text of another encoding comes in as UTF-8, as the rest of it did.
+    const CViewEncoding& encoding = view.m_Encoding;
+    if (encoding.IsTranscoded()) {
+        const std::string text = DecodeToUtf8(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), encoding.Get().Name);
+        AppendFromFile(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    } else {
+        AppendFromFile(bytes);
+    }
     if (m_bScrollsWithEnd && atEnd)
         view.FollowEnd();
     if (!m_Text.HasRestarts())

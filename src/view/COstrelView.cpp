@@ -146,6 +146,7 @@ void COstrelView::LoadFile(std::unique_ptr<QFile> file)
     m_Following.StopWatching();
     m_Following.SetChangedOnDisk(false);
     m_bTextIncomplete = false;
+    m_Encoding.Resolve(static_cast<int>(file->handle()));
     if (m_Paging.Start(file->fileName(), file->size())) {
         if (m_bPendingFileEnd) {
             m_bPendingFileEnd = false;

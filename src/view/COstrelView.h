@@ -17,6 +17,7 @@
 #include "view/CFollowedFile.h"
 #include "view/COverviewStrip.h"
 #include "view/CTextToggle.h"
+#include "view/CViewEncoding.h"
 #include "view/CViewLoading.h"
 #include "view/CViewLooks.h"
 #include "view/CViewPaging.h"
@@ -173,6 +174,11 @@ public:
     QString SuggestSaveAsPath() const { return m_Saving.SuggestSaveAsPath(); }
     // The last load stopped early: only part of the file is shown, and it is never saved over it.
     bool IsTextIncomplete() const { return m_bTextIncomplete; }
+    // The encoding the file is read in: told by the file or chosen in View > Encoding.
+    const CViewEncoding& GetTextEncoding() const { return m_Encoding; }
+    // Reads the file again in the encoding (an iconv name; empty for the one the file tells);
+    // false, after a message, when it cannot be read or the text has unsaved edits the user keeps.
+    bool ChooseEncoding(const std::string& name);
     // Says why, and true, when saving to path would write an incomplete text over its file.
     bool RefuseIncompleteSave(const QString& path) { return m_Saving.RefuseIncompleteSave(path); }
     static QString FailedToOpenMessage(const QString& path, const QString& reason)
@@ -322,6 +328,7 @@ private:
     static constexpr std::int64_t DocumentSlack = 1024 * 1024;
 
     friend class CEditAnyway;
+    friend class CEncodingChoice;
     friend class CFilterOutputText;
     friend class CFollowedFile;
     friend class COverviewStrip;
@@ -371,6 +378,7 @@ private:
     CTextToggle m_Toggle;
     CFollowedFile m_Following;
     CViewSaving m_Saving;
+    CViewEncoding m_Encoding;
     bool m_bShowsFilteredText = false;
     bool m_bTextIncomplete = false;
     std::int64_t m_nPendingFileLine = 0;

@@ -55,7 +55,7 @@ bool CTextLoader::ReadFirstPart(std::chrono::milliseconds budget, std::int64_t f
     std::int64_t loaded = 0;
     do {
         m_FirstPart.resize(static_cast<std::size_t>(loaded) + ChunkSize);
-        const qint64 read = m_pFile->read(m_FirstPart.data() + loaded, static_cast<qint64>(ChunkSize));
+        const qint64 read = ReadText(m_FirstPart.data() + loaded, static_cast<qint64>(ChunkSize));
         m_FirstPart.resize(static_cast<std::size_t>(loaded + std::max<qint64>(read, 0)));
         if (read <= 0) {
             Finish(read == 0);
@@ -64,7 +64,7 @@ bool CTextLoader::ReadFirstPart(std::chrono::milliseconds budget, std::int64_t f
         m_FirstPartSink(m_FirstPart.data() + loaded, static_cast<std::size_t>(read));
         m_LineFinder.Feed(m_FirstPart.data() + loaded, static_cast<std::size_t>(read));
         loaded += read;
-        m_nLoaded.store(loaded, std::memory_order_relaxed);
+        m_nLoaded.store(FileBytesRead(loaded), std::memory_order_relaxed);
     } while (clock.elapsed() < budget.count() && loaded < firstBytes);
     return true;
 }
@@ -91,16 +91,37 @@ void CTextLoader::LoadWholeFile(const std::stop_token& stop)
     bool succeeded = add(m_FirstPart.data(), static_cast<qint64>(m_FirstPart.size()));
     std::vector<char> buffer(ChunkSize);
     while (succeeded && !stop.stop_requested()) {
-        const qint64 read = m_pFile->read(buffer.data(), static_cast<qint64>(buffer.size()));
+        const qint64 read = ReadText(buffer.data(), static_cast<qint64>(buffer.size()));
         if (read <= 0) {
             succeeded = read == 0;
             break;
         }
         m_LineFinder.Feed(buffer.data(), static_cast<std::size_t>(read));
         succeeded = add(buffer.data(), read);
-        m_nLoaded.fetch_add(read, std::memory_order_relaxed);
+        if (m_pDecoder)
+            m_nLoaded.store(FileBytesRead(0), std::memory_order_relaxed);
+        else
+            m_nLoaded.fetch_add(read, std::memory_order_relaxed);
     }
     m_bWorkerSucceeded = succeeded;
+}
+
+qint64 CTextLoader::ReadText(char* out, qint64 size)
+{
+    if (!m_pDecoder)
+        return m_pFile->read(out, size);
+    const std::size_t read = m_pDecoder->Read(static_cast<int>(m_pFile->handle()), out, static_cast<std::size_t>(size));
+    if (read == 0) {
+        m_strDecodeFault = m_pDecoder->TakeFaultMessage(m_pFile->fileName().toStdString());
+        if (!m_strDecodeFault.empty())
+            return -1;
+    }
+    return static_cast<qint64>(read);
+}
+
+std::int64_t CTextLoader::FileBytesRead(std::int64_t textBytes) const
+{
+    return m_pDecoder ? static_cast<std::int64_t>(m_pDecoder->GetFileBytesUsed()) : textBytes;
 }
 
 void CTextLoader::OnWorkerDone()
@@ -140,7 +161,9 @@ void CTextLoader::Finish(bool succeeded)
     m_ProgressTimer.stop();
     m_bFinished = true;
     if (!succeeded)
-        m_strError = m_bOutOfMemory ? QStringLiteral("Out of memory") : m_pFile->errorString();
+        m_strError = m_bOutOfMemory             ? QStringLiteral("Out of memory")
+                     : m_strDecodeFault.empty() ? m_pFile->errorString()
+                                                : QString::fromLocal8Bit(m_strDecodeFault.c_str());
     m_pFile->close();
     m_FirstPart = {};
     Q_EMIT Finished(succeeded);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "filtering/InputDecoder.h"
 #include "view/CLineStartFinder.h"
 
 class ILoader;
@@ -45,10 +47,15 @@ public:
     // chunk more at most); the rest comes from the loading thread. Finished is emitted once, before Start returns when
     // the first part was the whole file. With firstBytes 0 the sink gets nothing and every read is the thread's.
     void Start(std::chrono::milliseconds firstBudget, std::int64_t firstBytes);
+    // Before Start: the file's text comes through the decoder (another encoding as UTF-8), not
+    // as its bytes. Progress still counts the file's bytes.
+    void SetDecoder(std::unique_ptr<InputDecoder> decoder) { m_pDecoder = std::move(decoder); }
     // Waits for the loading thread; Finished has been emitted when this returns.
     void WaitForEnd();
 
     bool IsFinished() const { return m_bFinished; }
+    // The file's bytes read so far (the text may be longer or shorter when it is decoded).
+    std::int64_t GetFileBytesLoaded() const { return m_nLoaded.load(std::memory_order_relaxed); }
     // The share read so far of the size the file had when loading started, 0 to 100.
     int GetProgressPercent() const;
     // After Finished: the loader of the document that holds the whole text, for the view to
@@ -75,8 +82,14 @@ private:
     void LoadWholeFile(const std::stop_token& stop);
     void OnWorkerDone();
     void Finish(bool succeeded);
+    // Up to size bytes of text: the file's, or its decoder's; -1 after a failed read.
+    qint64 ReadText(char* out, qint64 size);
+    // The file's bytes read so far, what ever the text came to.
+    std::int64_t FileBytesRead(std::int64_t textBytes) const;
 
     std::unique_ptr<QFile> m_pFile;
+    std::unique_ptr<InputDecoder> m_pDecoder;
+    std::string m_strDecodeFault; // written by whichever thread reads, before Finished
     ChunkSink m_FirstPartSink;
     LoaderFactory m_Factory;
     // The first part stays here for the loading thread, which puts it into the new document first.

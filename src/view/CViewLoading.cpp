@@ -74,6 +74,7 @@ void CViewLoading::Load(std::unique_ptr<QFile> file)
     QObject::connect(m_pLoader.get(), &CTextLoader::Finished, &m_View,
                      [this](bool succeeded) { OnFinished(succeeded); });
     m_nExpectedLines = 0;
+    m_pLoader->SetDecoder(m_View.m_Encoding.MakeDecoder());
     m_pLoader->Start(FirstLoadBudget, FirstPartSize);
     if (!IsLoading())
         return;
@@ -143,6 +144,9 @@ void CViewLoading::OnFinished(bool succeeded)
     // A line the first part already showed is not selected again: the user may have moved on.
     const std::int64_t lineStart = m_View.m_nPendingFileLine > 0 ? m_pLoader->GetWantedLineStart() : -1;
     const QString error = m_pLoader->GetErrorString();
+    // A decoded text is watched from the file's own end, not the text's.
+    const auto watched = static_cast<std::uint64_t>(m_View.m_Encoding.IsTranscoded() ? m_pLoader->GetFileBytesLoaded()
+                                                                                     : editor.GetLength());
     m_View.m_Toggle.SetShownText(succeeded && m_View.m_pDocument
                                      ? CTextToggle::StampOf(m_View.m_pDocument->GetPathName())
                                      : CTextToggle::FileStamp(),
@@ -158,7 +162,7 @@ void CViewLoading::OnFinished(bool succeeded)
     }
     m_pLoader.release()->deleteLater();
     if (succeeded) {
-        m_View.m_Following.Watch(static_cast<std::uint64_t>(editor.GetLength()));
+        m_View.m_Following.Watch(watched);
         m_View.m_Following.PageIfTooLong();
     } else {
         // Only part of the file is shown: saving it over the file would cut the file short.

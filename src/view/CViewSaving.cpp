@@ -29,18 +29,28 @@ bool CViewSaving::WriteViewText()
     if (!document)
         return false;
     m_View.FinishLoading();
+    // Text of another encoding goes back in it, behind the mark the file had; UTF-8 as it is.
+    const CViewEncoding& encoding = m_View.m_Encoding;
+    EncodedText encoded;
+    if (encoding.IsTranscoded()) {
+        encoded = encoding.Encode(m_View.GetTextBytes());
+        if (!encoded.Succeeded) {
+            m_View.Report({QStringLiteral("Save File Error"), encoding.FailureText(encoded)});
+            return false;
+        }
+    }
+    const std::string_view bytes = encoding.IsTranscoded() ? std::string_view(encoded.Bytes) : m_View.GetTextBytes();
     // The file keeps its owner, mode and links; a failure leaves it as it was.
-    const int error =
-        ReplaceFileContent(QFile::encodeName(document->GetPathName()).toStdString(), m_View.GetTextBytes());
+    const int error = ReplaceFileContent(QFile::encodeName(document->GetPathName()).toStdString(), bytes);
     if (error != 0) {
         m_View.Report({QStringLiteral("Save File Error"), SaveErrorText(error)});
         return false;
     }
-    ShowWrittenFile();
+    ShowWrittenFile(bytes.size());
     return true;
 }
 
-void CViewSaving::ShowWrittenFile()
+void CViewSaving::ShowWrittenFile(std::uint64_t fileSize)
 {
     COstrelView& view = m_View;
     // The saver puts a new file in place of the old one: its stamp, its watch and its line
@@ -62,7 +72,7 @@ void CViewSaving::ShowWrittenFile()
     view.m_Following.ClearRestarts();
     view.m_bTextIncomplete = false;
     view.UpdateMarginNumbering();
-    view.m_Following.Watch(static_cast<std::uint64_t>(bytes.size()));
+    view.m_Following.Watch(fileSize);
 }
 
 QString CViewSaving::SuggestSaveAsPath() const

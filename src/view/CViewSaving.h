@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include <QString>
@@ -31,8 +32,9 @@ public:
     static QString SaveErrorText(int error);
 
 private:
-    // The text shown has just been written to the document's path: that file is what is shown.
-    void ShowWrittenFile();
+    // The text shown has just been written to the document's path (fileSize bytes): that file is
+    // what is shown.
+    void ShowWrittenFile(std::uint64_t fileSize);
     bool ConfirmOverwrite(const QString& path) const;
     bool StartPagedSaveAs(const QString& path);
 
