@@ -537,8 +537,8 @@ void CPagedText::OnIndexTimer()
     // A text that is known only as far as its index has come (a rotated set waits for each file
     // before the next) was shown to where it then ended: the window fills up as it grows.
     // Only once it has grown since: a text whose reads end early (a file cut short) is not read
-    // again and again.
-    if (m_bWindowAtTextEnd && !m_pText->IsFollowable() && !IsMoving() &&
+    // again and again. A followed set that keeps its end goes to the end instead, below.
+    if (m_bWindowAtTextEnd && !m_pText->IsFollowable() && !m_bKeepsEnd && !IsMoving() &&
         m_nWindowEnd - m_nWindowStart < static_cast<std::uint64_t>(m_nWindowBytes) &&
         GetFileSize() > m_nSizeAtWindowRead)
         ReadWindowAgain();

@@ -398,9 +398,13 @@ void TestRotatedSetView::followingTakesAppendsAndRotationsWithoutLosingALine()
     QVERIFY(view->CanFollowSet());
     m_pDocument->SetFollow(true, false);
     QVERIFY(view->GetFollow());
+    // The caret on the last line: the lines that come take it along.
+    view->GoToLine(40 + 31 + 20 + 1);
+    QTRY_COMPARE(view->GetCaretLine(), 40 + 31 + 20 + 1);
 
     QVERIFY(AppendTo(live, LiveLines(21, 40)));
     QTRY_COMPARE_WITH_TIMEOUT(TestSupport::TextOf(view), m_Expected + LiveLines(21, 40), 20000);
+    QTRY_COMPARE(view->GetCaretLine(), 40 + 31 + 40 + 1); // the empty line after the last
 
     // Rotated: each file moves up a name, the live file after a last line of its own, and a new
     // live file starts.
@@ -410,6 +414,7 @@ void TestRotatedSetView::followingTakesAppendsAndRotationsWithoutLosingALine()
     QVERIFY(QFile::rename(live, m_pDir->filePath(u"app.log.1"_s)));
     QVERIFY(TestSupport::WriteFile(live, LiveLines(46, 50)));
     QTRY_COMPARE_WITH_TIMEOUT(TestSupport::TextOf(view), m_Expected + LiveLines(21, 50), 20000);
+    QTRY_COMPARE(view->GetCaretLine(), 40 + 31 + 50 + 1);
     const QStringList names = {m_pDir->filePath(u"app.log.3.gz"_s), m_pDir->filePath(u"app.log.2"_s),
                                m_pDir->filePath(u"app.log.1"_s), live};
     QTRY_COMPARE(m_pDocument->GetRotatedSetFiles(), names);
