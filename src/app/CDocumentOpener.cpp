@@ -110,20 +110,7 @@ COstrelDoc* CDocumentOpener::OpenRotatedSet(const QString& path)
         m_DocumentArea.SetActiveChildFrame(open);
         return open->GetDocument();
     }
-    auto* frame = new CChildFrame(&m_Workspace);
-    COstrelDoc* document = frame->GetDocument();
-    COstrelView* view = frame->GetView();
-    view->OnInitialUpdate();
-    m_Commands.ReleaseKeysFromEditor(*view);
-    if (!document->OnOpenRotatedSet(absolute)) {
-        delete frame;
-        return nullptr;
-    }
-    m_OpenDocuments.Add(document);
-    view->SetChildFrameTitle(document->GetTitle(), false);
-    m_WireFrame(frame, document->GetPathName());
-    m_DocumentArea.AddChildFrame(frame, true);
-    return document;
+    return OpenInNewFrame([&absolute](COstrelDoc& document) { return document.OnOpenRotatedSet(absolute); });
 }
 
 COstrelDoc* CDocumentOpener::OpenMerged(const QStringList& paths)
@@ -137,12 +124,17 @@ COstrelDoc* CDocumentOpener::OpenMerged(const QStringList& paths)
             return open->GetDocument();
         }
     }
+    return OpenInNewFrame([&absolute](COstrelDoc& document) { return document.OnOpenMerged(absolute); });
+}
+
+COstrelDoc* CDocumentOpener::OpenInNewFrame(const std::function<bool(COstrelDoc&)>& open)
+{
     auto* frame = new CChildFrame(&m_Workspace);
     COstrelDoc* document = frame->GetDocument();
     COstrelView* view = frame->GetView();
     view->OnInitialUpdate();
     m_Commands.ReleaseKeysFromEditor(*view);
-    if (!document->OnOpenMerged(absolute)) {
+    if (!open(*document)) {
         delete frame;
         return nullptr;
     }

@@ -64,6 +64,8 @@ private:
     // The tab of a document already open for the path (a set, or a single file), or null.
     CChildFrame* FindOpen(const QString& absolutePath, bool rotatedSet) const;
     bool ConfirmOpeningMany(qsizetype count) const;
+    // A new tab whose document `open` fills (a set, a merge), added once it did; null when it did not.
+    COstrelDoc* OpenInNewFrame(const std::function<bool(COstrelDoc&)>& open);
 
     ILogWorkspace& m_Workspace;
     CDocumentArea& m_DocumentArea;

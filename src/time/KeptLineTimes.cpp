@@ -1,18 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "time/KeptLineTimes.h"
 
-namespace {
-
-std::string_view WithoutLineEnd(std::string_view line)
-{
-    if (!line.empty() && line.back() == '\n')
-        line.remove_suffix(1);
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    return line;
-}
-
-} // namespace
+#include "time/LineTime.h"
 
 KeptLineTimes::KeptLineTimes(const TimeContext& context, std::size_t buckets)
     : m_Context(context), m_Detector(context), m_Buckets(buckets)
@@ -33,7 +22,7 @@ void KeptLineTimes::Clear(const TimeContext& context)
 bool KeptLineTimes::MillisOf(TimeLayout layout, std::string_view line, const TimeContext& context, std::int64_t& millis)
 {
     LineTime time;
-    if (layout == TimeLayout::None || !ParseLineTime(layout, WithoutLineEnd(line), context, time))
+    if (layout == TimeLayout::None || !ParseLineTime(layout, LineWithoutEnd(line), context, time))
         return false;
     // Down to the millisecond before, for times before the epoch too.
     millis = time.Micros >= 0 ? time.Micros / 1000 : -((-time.Micros + 999) / 1000);
@@ -46,7 +35,7 @@ void KeptLineTimes::Add(std::string_view line, std::int64_t fileLine, int filter
         Count(line, fileLine, filter);
         return;
     }
-    m_Held.push_back({std::string(WithoutLineEnd(line)), fileLine, filter});
+    m_Held.push_back({std::string(LineWithoutEnd(line)), fileLine, filter});
     if (!m_Detector.AddLine(m_Held.back().Text))
         Decide();
 }

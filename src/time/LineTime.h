@@ -53,3 +53,13 @@ constexpr std::size_t LineTimePrefixBytes = 256;
 // the host and user fields. Looks only at the bytes of the line, allocates nothing and is safe
 // from any thread. False when the line holds no valid time in that layout.
 bool ParseLineTime(TimeLayout layout, std::string_view line, const TimeContext& context, LineTime& time);
+
+// The line without its line end (LF or CR LF), as ParseLineTime takes it.
+inline std::string_view LineWithoutEnd(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\n')
+        line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}

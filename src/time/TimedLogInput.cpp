@@ -8,21 +8,8 @@
 #include <unistd.h>
 
 #include "filtering/FilterEngine.h"
+#include "time/LineTime.h"
 #include "time/TimeLayoutDetector.h"
-
-namespace {
-
-// The line without its line end, as times are read from it.
-std::string_view WithoutLineEnd(std::string_view line)
-{
-    if (!line.empty() && line.back() == '\n')
-        line.remove_suffix(1);
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    return line;
-}
-
-} // namespace
 
 TimeContext TimeContextOfFile(int fd)
 {
@@ -90,7 +77,7 @@ bool TimedLogInput::DetectLayout(bool seekable)
     for (bool more = true; more && m_pReader->NextLine(line);) {
         if (!seekable)
             m_strReplay.append(line);
-        const std::string_view text = WithoutLineEnd(line);
+        const std::string_view text = LineWithoutEnd(line);
         for (std::size_t i = 0; i < std::size(RecognisedTimeLayouts); ++i)
             if (!found[i])
                 found[i] = ParseLineTime(RecognisedTimeLayouts[i], text, *m_Context, first[i]);
@@ -130,7 +117,7 @@ bool TimedLogInput::Next()
     }
     ++m_nLineNumber;
     LineTime time;
-    if (ParseLineTime(m_Layout, WithoutLineEnd(line), *m_Context, time))
+    if (ParseLineTime(m_Layout, LineWithoutEnd(line), *m_Context, time))
         m_nTime = time.Micros;
     m_Line = line;
     return true;
