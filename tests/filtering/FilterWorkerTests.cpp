@@ -30,6 +30,8 @@ std::vector<KeptLine> Drain(OutputLineQueue& queue)
     return lines;
 }
 
+// A joined thread can stay listed for a moment after it ended, so a count taken just after a
+// join may be one high: the checks below ask for no more threads than before, not as many.
 int ThreadCount()
 {
     int count = 0;
@@ -150,9 +152,15 @@ TEST(FilterWorkerTest, StopsWhenAskedAndOnDestruction)
 {
     TempDir dir;
     const std::string path = dir.Write("log", NumberedLines(300000));
+    // A first thread makes the sanitizers start their own, so that the count below is steady.
+    std::thread([] {}).join();
+    const int threadsBefore = ThreadCount();
     {
         // Stop at the first batch, as Cancel does while lines are arriving.
         auto worker = std::make_unique<FilterWorker>(FilterRun{path, {Literal("row")}, false});
+        // One piece: the stop is asked on the reading thread itself, so the run cannot have read
+        // to the end first however the threads are scheduled.
+        worker->GetEngine().SetThreadCount(1);
         FilterWorker* running = worker.get();
         worker->GetQueue().SetNotification([running] { running->RequestStop(); });
         std::string error;
@@ -165,9 +173,8 @@ TEST(FilterWorkerTest, StopsWhenAskedAndOnDestruction)
     }
 
     // Destroying a running worker stops it; nothing is left running once the threads it left
-    // behind (and the threads of their pieces) have seen the stop.
-    std::thread([] {}).join();
-    const int threadsBefore = ThreadCount();
+    // behind (and the threads of their pieces) have seen the stop. The stopped run above may
+    // still be ending its pieces, so every thread is counted from before it.
     for (int i = 0; i < 10; ++i) {
         FilterWorker worker(FilterRun{path, {Literal("row")}, false});
         std::string error;
@@ -175,7 +182,7 @@ TEST(FilterWorkerTest, StopsWhenAskedAndOnDestruction)
     }
     for (int i = 0; i < 30000 && ThreadCount() > threadsBefore; ++i)
         std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_LE(ThreadCount(), threadsBefore);
 }
 
 TEST(FilterWorkerTest, ReportsErrorsThroughTheReporter)
@@ -221,7 +228,7 @@ TEST(FilterWorkerTest, AWorkerWaitingForAPipeIsLeftBehindAndReachesNoOneAfterwar
     ::close(writer);
     for (int i = 0; i < 30000 && ThreadCount() > threadsBefore; ++i)
         std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(ThreadCount(), threadsBefore) << "the left thread ends on its own";
+    EXPECT_LE(ThreadCount(), threadsBefore) << "the left thread ends on its own";
     EXPECT_EQ(calls->load(), 0) << "no callback after the owner is gone";
 }
 
@@ -299,7 +306,7 @@ TEST(FilterWorkerTest, AStopEndsEveryPieceOfARun)
     }
     for (int i = 0; i < 30000 && ThreadCount() > threadsBefore; ++i)
         std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(ThreadCount(), threadsBefore) << "no piece's thread is left";
+    EXPECT_LE(ThreadCount(), threadsBefore) << "no piece's thread is left";
 }
 
 // While a run goes on its progress over all pieces only grows, and it ends at 100.

@@ -782,7 +782,7 @@ void TestFilteringRun::tenRunsLeaveNothingBehind()
         QTRY_VERIFY(!Progress());
         QCOMPARE(View()->GetFileLineNumbers().size(), size_t(4000));
     }
-    QTRY_COMPARE(ThreadCount(), threadsBefore);
+    QTRY_VERIFY(ThreadCount() <= threadsBefore);
     QVERIFY(!Dialog().GetFilteringRun());
     QTRY_VERIFY(m_pDoc->findChildren<CFilteringRun*>().isEmpty()); // each run went when it ended
 }
