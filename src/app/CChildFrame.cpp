@@ -90,6 +90,13 @@ void CChildFrame::OnTextFormatChanged()
         m_pWholeFile->OnTextFormatChanged();
 }
 
+void CChildFrame::RefreshMarks()
+{
+    m_pView->RefreshMarks();
+    if (m_pWholeFile)
+        m_pWholeFile->RefreshMarks();
+}
+
 bool CChildFrame::CanClose()
 {
     return m_pDocument->SaveModified();

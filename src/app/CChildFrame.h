@@ -45,6 +45,8 @@ public:
     double GetSplitDivider() const;
     // The workspace's font changed: the view and the pane beside it take it.
     void OnTextFormatChanged();
+    // The highlight rules changed: the view and the pane draw them anew.
+    void RefreshMarks();
 
 Q_SIGNALS:
     void TitleChanged(CChildFrame* frame);

@@ -435,7 +435,7 @@ void CMainFrame::SetHighlightRules(const std::vector<HighlightRule>& rules)
     COstrelSettings settings;
     WriteHighlightSettings(settings, rules);
     for (CChildFrame* frame : m_pDocumentArea->GetChildFrames())
-        frame->GetView()->RefreshMarks();
+        frame->RefreshMarks();
 }
 
 void CMainFrame::OnLineNumbers(bool shown)

@@ -32,14 +32,23 @@ CViewBookmarks::CViewBookmarks(COstrelView& view) : m_View(view)
 
 BookmarkSet& CViewBookmarks::Set()
 {
-    COstrelDoc* document = m_View.GetDocument();
+    COstrelDoc* document = m_pMarksOwner ? m_pMarksOwner.data() : m_View.GetDocument();
     return document ? document->GetBookmarks() : m_OwnSet;
 }
 
 const BookmarkSet& CViewBookmarks::Set() const
 {
-    const COstrelDoc* document = m_View.GetDocument();
+    const COstrelDoc* document = m_pMarksOwner ? m_pMarksOwner.data() : m_View.GetDocument();
     return document ? document->GetBookmarks() : m_OwnSet;
+}
+
+void CViewBookmarks::ShowMarksOf(COstrelDoc* owner)
+{
+    if (m_pMarksOwner == owner)
+        return;
+    m_pMarksOwner = owner;
+    m_Texts.clear();
+    Refresh();
 }
 
 std::int64_t CViewBookmarks::LineOfViewLine(std::int64_t viewLine) const

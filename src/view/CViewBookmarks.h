@@ -5,10 +5,12 @@
 #include <map>
 #include <vector>
 
+#include <QPointer>
 #include <QString>
 
 #include "logtext/BookmarkSet.h"
 
+class COstrelDoc;
 class COstrelView;
 
 // The bookmarks of a view: a symbol in a margin beside each marked line on screen, the toggle
@@ -29,6 +31,9 @@ public:
 
     // The document's marks; a view of no document (a test's) keeps its own.
     BookmarkSet& Set();
+    // Shows and changes the marks of another document, whose lines are numbered as this view's
+    // (the whole file beside a view shows the view's marks); null for the view's own again.
+    void ShowMarksOf(COstrelDoc* owner);
     const BookmarkSet& Set() const;
 
     // The number a bookmark knows an editor line by; 0 for a line of no file (a marker).
@@ -64,6 +69,7 @@ private:
 
     COstrelView& m_View;
     BookmarkSet m_OwnSet;
+    QPointer<COstrelDoc> m_pMarksOwner;      // whose marks are shown, when not the view's document's
     std::map<std::int64_t, QString> m_Texts; // marked lines seen on screen
     bool m_bMarginShown = false;
 };

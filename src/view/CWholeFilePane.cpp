@@ -9,6 +9,7 @@
 #include "view/COstrelView.h"
 #include "view/CPagedText.h"
 #include "view/CPaneWorkspace.h"
+#include "view/CViewBookmarks.h"
 #include "view/CViewLooks.h"
 
 namespace {
@@ -50,6 +51,12 @@ CWholeFilePane::CWholeFilePane(COstrelView& view, ILogWorkspace* workspace, QWid
     // The marked line comes and goes with the window of a paged text, and with a new text.
     connect(m_pView, &COstrelView::CaretMoved, this, &CWholeFilePane::PlaceMark);
     connect(m_pView, &COstrelView::LoadFinished, this, &CWholeFilePane::GoToTargetLine);
+    // A bookmark set or taken away on either side shows on the other at once.
+    connect(&view, &COstrelView::BookmarksChanged, this, [this] { m_pView->GetBookmarks().Refresh(); });
+    connect(m_pView, &COstrelView::BookmarksChanged, this, [this] {
+        if (m_pUpper)
+            m_pUpper->GetBookmarks().Refresh();
+    });
 }
 
 CWholeFilePane::~CWholeFilePane()
@@ -69,6 +76,11 @@ std::int64_t CWholeFilePane::GetMarkedViewLine() const
 void CWholeFilePane::OnTextFormatChanged()
 {
     m_pView->OnTextFormatChanged();
+}
+
+void CWholeFilePane::RefreshMarks()
+{
+    m_pView->RefreshMarks();
 }
 
 void CWholeFilePane::showEvent(QShowEvent* event)
@@ -117,9 +129,17 @@ void CWholeFilePane::Load()
     m_bLoaded = loaded || m_bLoaded;
     if (!loaded)
         return;
+    ShareBookmarks();
     m_pDocument->SetFollow(m_pUpper->GetFollow(), false);
     FollowCaret();
     GoToTargetLine();
+}
+
+void CWholeFilePane::ShareBookmarks()
+{
+    COstrelDoc* upper = m_pUpper ? m_pUpper->GetDocument() : nullptr;
+    // A tab made from filter output marks its own lines, not those of the log the pane shows.
+    m_pView->GetBookmarks().ShowMarksOf(upper && !upper->GetDerivedOutput() ? upper : nullptr);
 }
 
 QString CWholeFilePane::FileOf(const COstrelDoc& document)

@@ -42,6 +42,8 @@ public:
     std::int64_t GetMarkedViewLine() const;
     // The workspace's font changed.
     void OnTextFormatChanged();
+    // The highlight rules, or the marks, changed: the pane draws them anew.
+    void RefreshMarks();
 
 protected:
     // The file is read once the pane is first shown: a split tab behind others costs nothing.
@@ -62,6 +64,8 @@ private:
     // Puts the marker on the target line when the editor holds it.
     void PlaceMark();
     void DefineMarker();
+    // The pane shows the bookmarks of the view's document, where its lines are the pane's.
+    void ShareBookmarks();
 
     QPointer<COstrelView> m_pUpper;
     std::unique_ptr<CPaneWorkspace> m_pWorkspace; // the window's, with a smaller paging limit

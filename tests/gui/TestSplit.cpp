@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // View > Split in the main window: the whole file beside every tab's view, below it or at its
-// right, switched off and on again, with the divider and the choice kept from one start to the next.
+// right, switched off and on again, with the divider and the choice kept from one start to the next;
+// the view's bookmarks and the highlight rules drawn in the pane as soon as they change.
 
 #include <QMenu>
 #include <QSplitter>
@@ -11,6 +12,8 @@
 #include "app/CommandIds.h"
 #include "support/QtTestSupport.h"
 #include "view/COstrelSettings.h"
+#include "view/CRuleHighlighter.h"
+#include "view/CViewBookmarks.h"
 #include "view/CWholeFilePane.h"
 
 using namespace Qt::StringLiterals;
@@ -39,6 +42,7 @@ private Q_SLOTS:
     void viewMenuOffersTheSplit();
     void splitShowsTheFileInEveryTabAndGoesAway();
     void dividerAndOrientationComeBackAtNextStart();
+    void thePaneDrawsTheViewsBookmarksAndNewHighlightsAtOnce();
 
 private:
     std::unique_ptr<QTemporaryDir> m_pDir;
@@ -165,6 +169,51 @@ void TestSplit::dividerAndOrientationComeBackAtNextStart()
     next.GetCommand(CommandId::ViewSplit)->trigger();
     CMainFrame third;
     QVERIFY(!third.GetCommand(CommandId::ViewSplit)->isChecked());
+}
+
+void TestSplit::thePaneDrawsTheViewsBookmarksAndNewHighlightsAtOnce()
+{
+    CMainFrame frame;
+    frame.resize(900, 700);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QString path = m_pDir->filePath(u"a.log"_s);
+    QVERIFY(TestSupport::WriteFile(path, "INFO a\nERROR b\nINFO c\nWARN d\n"));
+    COstrelDoc* document = frame.OpenDocumentFile(path);
+    QVERIFY(document);
+    COstrelView* view = document->GetView();
+    QTRY_VERIFY(!view->IsLoading());
+    frame.GetCommand(CommandId::ViewSplit)->trigger();
+    CWholeFilePane* pane = frame.GetActiveChildFrame()->GetWholeFilePane();
+    QVERIFY(pane);
+    COstrelView* lower = pane->GetView();
+    QTRY_COMPARE(TestSupport::TextOf(lower), QByteArray("INFO a\nERROR b\nINFO c\nWARN d\n"));
+
+    // A mark set above shows below, and one set below is the document's and shows above.
+    view->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 1UL);
+    view->GetBookmarks().ToggleAtCaret();
+    QTRY_VERIFY(lower->GetBookmarks().IsMarked(1));
+    QVERIFY(!lower->GetBookmarks().IsMarked(0));
+    lower->SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 3UL);
+    lower->GetBookmarks().ToggleAtCaret();
+    QVERIFY(document->GetBookmarks().Contains(4));
+    QTRY_VERIFY(view->GetBookmarks().IsMarked(3));
+    // Taken away below, it goes above too; the pane's own document never holds a mark.
+    lower->GetBookmarks().ToggleAtCaret();
+    QTRY_VERIFY(!view->GetBookmarks().IsMarked(3));
+    QVERIFY(lower->GetDocument()->GetBookmarks().Empty());
+
+    // A new rule colours the pane without waiting for it to scroll.
+    const HighlightRule rule{"ERROR", false, true, 0xFFFFFF, 0xC62828};
+    frame.SetHighlightRules({rule});
+    const auto backAt = [](COstrelView* shown, long position) {
+        return shown->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
+                                    static_cast<unsigned long>(CRuleHighlighter::BackIndicator), position);
+    };
+    QTRY_COMPARE(backAt(lower, 7), CRuleHighlighter::IndicatorValue(rule.Back));
+    QCOMPARE(backAt(lower, 0), 0L);
+    frame.SetHighlightRules({});
+    QTRY_COMPARE(backAt(lower, 7), 0L);
 }
 
 OSTREL_QT_TEST_MAIN(TestSplit, COstrelApp)
