@@ -212,6 +212,10 @@ public:
     ShownLineOrigin OriginOfViewLine(std::int64_t viewLine) const;
     // In filter output, the file line of the caret's line; 0 elsewhere or for a line without one.
     std::int64_t GetCaretFileLine() const;
+    // Where file line `line` (1-based) starts in the text the editor holds whole, the file's own
+    // line ends counted (a lone carriage return breaks the editor's lines, not the file's); -1
+    // while the editor does not hold it.
+    std::int64_t PositionOfFileLine(std::int64_t line) { return m_Toggle.PositionOfFileLine(line); }
     // The file line (1-based, 0 for none) shown at an editor line, and whether it is context.
     std::int64_t FileLineOfViewLine(std::int64_t viewLine, bool& isContext) const;
     // The same, with the filter that kept the line (-1: none, or not filter output).

@@ -193,11 +193,24 @@ void CWholeFilePane::GoToTargetLine()
         // own notice waits for a paint, which may come before the window does).
         connect(paged, &CPagedText::WindowShown, this, &CWholeFilePane::PlaceMark, Qt::UniqueConnection);
         paged->ShowLine(m_nTargetLine - 1, false);
-    } else if (!m_pView->IsLoading() || m_nTargetLine < m_pView->GetEditor().GetLineCount()) {
+    } else if (const std::int64_t line = HeldTargetLine(); line >= 0) {
         // While loading, a line of the first part at once; any other once the load is done.
-        m_pView->GoToLine(m_nTargetLine);
+        m_pView->GoToLine(line + 1);
     }
     PlaceMark();
+}
+
+std::int64_t CWholeFilePane::HeldTargetLine()
+{
+    const std::uint64_t generation = m_pView->GetTextGeneration();
+    if (m_Held.Target == m_nTargetLine && m_Held.Generation == generation && m_Held.Line >= 0)
+        return m_Held.Line;
+    const std::int64_t start = m_pView->PositionOfFileLine(m_nTargetLine);
+    const CEditor& editor = m_pView->GetEditor();
+    // The start of the line after the last line feed of a text still loading is not its start yet.
+    const bool held = start >= 0 && (!m_pView->IsLoading() || start < editor.GetLength());
+    m_Held = {m_nTargetLine, generation, held ? editor.LineFromPosition(start) : -1};
+    return m_Held.Line;
 }
 
 void CWholeFilePane::PlaceMark()
@@ -209,7 +222,7 @@ void CWholeFilePane::PlaceMark()
             const std::int64_t first = paged->FileLineOfViewLine(0);
             viewLine = first < 0 ? -1 : m_nTargetLine - 1 - first;
         } else {
-            viewLine = m_nTargetLine - 1;
+            viewLine = HeldTargetLine();
         }
         // The last editor line is the empty one after the last line feed, or a line still loading.
         if (viewLine >= editor.GetLineCount())

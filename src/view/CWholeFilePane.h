@@ -63,6 +63,8 @@ private:
     void GoToTargetLine();
     // Puts the marker on the target line when the editor holds it.
     void PlaceMark();
+    // The editor line of the target line in a text held whole; -1 while it is not held.
+    std::int64_t HeldTargetLine();
     void DefineMarker();
     // The pane shows the bookmarks of the view's document, where its lines are the pane's.
     void ShareBookmarks();
@@ -77,4 +79,11 @@ private:
     std::uint64_t m_nUpperGeneration = 0;
     std::int64_t m_nTargetLine = 0;      // 1-based file line, 0 for none
     std::int64_t m_nMarkedViewLine = -1; // the editor line the marker was put on
+    // The target's editor line, worked out for this target in this text.
+    struct HeldLine
+    {
+        std::int64_t Target = 0;
+        std::uint64_t Generation = 0;
+        std::int64_t Line = -1;
+    } m_Held;
 };

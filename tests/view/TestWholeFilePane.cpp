@@ -93,6 +93,7 @@ private Q_SLOTS:
     void toggleRunAndReloadKeepThePaneRight();
     void followShowsAppendedLinesInThePane();
     void theViewMayGoBeforeThePane();
+    void loneCarriageReturnsDoNotMoveTheMark();
 
 private:
     COstrelDoc* Open(const QByteArray& bytes);
@@ -359,6 +360,29 @@ void TestWholeFilePane::theViewMayGoBeforeThePane()
     QTRY_VERIFY(moved.size() > 0);
     QCOMPARE(pane->GetMarkedFileLine(), MarkLine(2));
     QVERIFY(TestSupport::TextOf(pane->GetView()).startsWith("line 1 x\n"));
+}
+
+void TestWholeFilePane::loneCarriageReturnsDoNotMoveTheMark()
+{
+    // Every tenth line holds a carriage return of its own, which breaks the editor's line but
+    // not the file's.
+    QByteArray log = MarkedLog(200 * 1024);
+    for (qsizetype at = 0, line = 1; (at = log.indexOf('\n', at)) >= 0; ++at, ++line)
+        if (line % 10 == 3)
+            log.insert(at++ - 1, '\r');
+    COstrelDoc* document = Open(log);
+    QVERIFY(document);
+    COstrelView* view = document->GetView();
+    QTRY_VERIFY(!view->IsLoading());
+    std::unique_ptr<CWholeFilePane> pane = PaneBeside(document);
+    QVERIFY(pane);
+    QVERIFY(Filter(document, u"MARK"_s));
+    for (const std::int64_t k : {std::int64_t{0}, std::int64_t{9}, std::int64_t{25}}) {
+        PutCaretOnLine(view, k);
+        QTRY_VERIFY2(ShowsMarked(*pane, MarkLine(k)), qPrintable(u"output line %1"_s.arg(k)));
+        // The editor counts a line more for each carriage return above.
+        QCOMPARE(pane->GetMarkedViewLine(), MarkLine(k) - 1 + (MarkLine(k) + 6) / 10);
+    }
 }
 
 OSTREL_QT_TEST_MAIN(TestWholeFilePane, QApplication)
