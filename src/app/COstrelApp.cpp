@@ -89,7 +89,7 @@ bool COstrelApp::InitInstance()
         m_pMainFrame.reset();
         return false;
     }
-    // Later starts hand their files to this one. When another program listens already (two
+    // Later starts hand their files, sets and merges to this one. When another program listens already (two
     // starts at once, or this one came with --new-instance), this one simply runs on its own.
     m_pSingleInstance = new CSingleInstance(this);
     connect(m_pSingleInstance, &CSingleInstance::ItemsReceived, this, &COstrelApp::OnItemsHandedOver);
