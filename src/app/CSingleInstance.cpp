@@ -131,7 +131,7 @@ bool ReadCount(QDataStream& stream, qint64 bodySize, qint64 minimumSize, quint32
     return stream.status() == QDataStream::Ok && qint64(count) * minimumSize <= bodySize - stream.device()->pos();
 }
 
-// count strings, one after the other.
+// Paths: their count, then that many strings.
 bool ReadPaths(QDataStream& stream, qint64 bodySize, QStringList& paths)
 {
     constexpr qint64 StringSize = sizeof(quint32); // an empty one is its length alone
