@@ -56,13 +56,26 @@ QString COstrelApp::GetVersionText()
 
 bool COstrelApp::HandOverToRunningInstance() const
 {
-    // A start without a file is a program of its own, as ever; so is one that reads its own
-    // standard input, which no other process can. The running one takes files only: a start
-    // that opens rotated sets runs on its own too.
-    if (m_StartOptions.NewInstance || m_StartOptions.StandardInput || m_StartOptions.Files.isEmpty() ||
-        !m_StartOptions.RotatedSets.isEmpty() || !m_StartOptions.Merges.isEmpty())
+    // A start with nothing to open is a program of its own, as ever; so is one that reads its
+    // own standard input, which no other process can.
+    if (m_StartOptions.NewInstance || m_StartOptions.StandardInput)
         return false;
-    return CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), m_StartOptions.Files);
+    const QList<CSingleInstance::Item> items = GetStartItems(m_StartOptions);
+    return !items.isEmpty() &&
+           CSingleInstance::HandOver(CSingleInstance::ServerName(COstrelSettings::GetFileName()), items);
+}
+
+QList<CSingleInstance::Item> COstrelApp::GetStartItems(const CStartOptions& options)
+{
+    using Kind = CSingleInstance::Item::Kind;
+    QList<CSingleInstance::Item> items;
+    for (const QString& file : options.Files)
+        items.append({Kind::File, {file}});
+    for (const QString& set : options.RotatedSets)
+        items.append({Kind::RotatedSet, {set}});
+    for (const QStringList& merge : options.Merges)
+        items.append({Kind::Merge, merge});
+    return items;
 }
 
 bool COstrelApp::InitInstance()
@@ -76,10 +89,10 @@ bool COstrelApp::InitInstance()
         m_pMainFrame.reset();
         return false;
     }
-    // Later starts hand their files to this one. When another program listens already (two
+    // Later starts hand their files, sets and merges to this one. When another program listens already (two
     // starts at once, or this one came with --new-instance), this one simply runs on its own.
     m_pSingleInstance = new CSingleInstance(this);
-    connect(m_pSingleInstance, &CSingleInstance::FilesReceived, this, &COstrelApp::OnFilesHandedOver);
+    connect(m_pSingleInstance, &CSingleInstance::ItemsReceived, this, &COstrelApp::OnItemsHandedOver);
     m_pSingleInstance->Listen(CSingleInstance::ServerName(COstrelSettings::GetFileName()));
 
     CStreamOpener::SweepLeftovers();
@@ -92,25 +105,48 @@ bool COstrelApp::InitInstance()
     // The window first, so that a file that cannot be opened is reported over it; the rest of
     // the files open all the same, the last one ends up active.
     m_pMainFrame->show();
-    OpenDocumentFiles(m_StartOptions.Files);
-    for (const QString& set : m_StartOptions.RotatedSets)
-        m_pMainFrame->OpenRotatedSet(set);
-    for (const QStringList& merge : m_StartOptions.Merges)
-        m_pMainFrame->OpenMerged(merge);
+    OpenItems(GetStartItems(m_StartOptions));
     if (m_StartOptions.StandardInput)
         m_pMainFrame->GetStreamOpener().OpenInput(STDIN_FILENO);
     return true;
 }
 
-void COstrelApp::OnFilesHandedOver(const QStringList& paths)
+void COstrelApp::OpenItems(const QList<CSingleInstance::Item>& items)
 {
     if (!m_pMainFrame)
         return;
-    OpenDocumentFiles(paths);
+    using Kind = CSingleInstance::Item::Kind;
+    QStringList files;
+    const auto openFiles = [this, &files] {
+        OpenDocumentFiles(files);
+        files.clear();
+    };
+    for (const CSingleInstance::Item& item : items) {
+        if (item.What == Kind::File) {
+            files.append(item.Paths);
+            continue;
+        }
+        openFiles();
+        if (item.Paths.isEmpty())
+            continue;
+        if (item.What == Kind::RotatedSet)
+            m_pMainFrame->OpenRotatedSet(item.Paths.constFirst());
+        else
+            m_pMainFrame->OpenMerged(item.Paths);
+    }
+    openFiles();
+}
+
+void COstrelApp::OnItemsHandedOver(const QList<CSingleInstance::Item>& items)
+{
+    if (!m_pMainFrame)
+        return;
+    // To the front first: a message about what cannot be opened shows over the window.
     if (m_pMainFrame->isMinimized())
         m_pMainFrame->showNormal();
     m_pMainFrame->raise();
     m_pMainFrame->activateWindow();
+    OpenItems(items);
 }
 
 int COstrelApp::ExitInstance(int exitCode)

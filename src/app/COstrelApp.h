@@ -9,11 +9,11 @@
 #include <QStringList>
 
 #include "app/CCommandLine.h"
+#include "app/CSingleInstance.h"
 #include "view/ILogWorkspace.h"
 
 class CMainFrame;
 class COstrelDoc;
-class CSingleInstance;
 class QPrinter;
 class QSettings;
 
@@ -41,10 +41,13 @@ public:
     // What the command line asked of this start: the files to open, --new-instance.
     const CStartOptions& GetStartOptions() const { return m_StartOptions; }
     void SetStartOptions(const CStartOptions& options) { m_StartOptions = options; }
-    // A start with files while the program runs for the same user and settings: the running one
-    // opens them and comes to the front. True when it took them and this start must end. Never
-    // with --new-instance.
+    // A start with files, sets or merges while the program runs for the same user and settings:
+    // the running one opens them and comes to the front. True when it took them and this start
+    // must end. Never with --new-instance, nor for a start that reads standard input.
     bool HandOverToRunningInstance() const;
+    // What the start opens, one item a document, in the order it opens them: the files, the
+    // rotated sets, the merges.
+    static QList<CSingleInstance::Item> GetStartItems(const CStartOptions& options);
     // Start-up: settings, main window, the last session's documents (when RestoreSession is on),
     // the start's files. False when the program must end.
     bool InitInstance();
@@ -128,8 +131,11 @@ public Q_SLOTS:
     void OnFilePrintSetup();
     // Opens the file as a log document (or activates it when it is open already).
     COstrelDoc* OpenDocumentFile(const QString& path);
-    // Files another start handed over: opened, and the main window brought to the front.
-    void OnFilesHandedOver(const QStringList& paths);
+    // Opens the items in their order as the start opens its own: files that come one after the
+    // other as one batch, each set and each merge as one document.
+    void OpenItems(const QList<CSingleInstance::Item>& items);
+    // What another start handed over: the main window brought to the front, then opened.
+    void OnItemsHandedOver(const QList<CSingleInstance::Item>& items);
 
 Q_SIGNALS:
     void RecentFileListChanged();

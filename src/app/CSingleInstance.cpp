@@ -18,7 +18,7 @@
 namespace {
 
 // A connection: the starting program greets, the running one greets back; then one frame, a
-// 32-bit length and the path list in QDataStream form; the answer is one byte.
+// 32-bit length and the request in QDataStream form (see Request); the answer is one byte.
 constexpr char Accepted = 'A';
 // No request is anywhere near this: a stranger's bytes are not buffered without end.
 constexpr quint32 MaxRequestSize = 1U << 20;
@@ -123,21 +123,42 @@ Peer Contact(QLocalSocket& socket, const QString& name, const QDeadlineTimer& de
     return Peer::Ostrel;
 }
 
-QByteArray Frame(const QStringList& paths)
+// A count read from the body, of things that take at least minimumSize bytes each: one that the
+// rest of the body cannot hold is a lie, refused before anything is made for it.
+bool ReadCount(QDataStream& stream, qint64 bodySize, qint64 minimumSize, quint32& count)
 {
-    QByteArray body;
-    {
-        QDataStream stream(&body, QIODevice::WriteOnly);
-        stream.setVersion(StreamVersion);
-        stream << paths;
+    stream >> count;
+    return stream.status() == QDataStream::Ok && qint64(count) * minimumSize <= bodySize - stream.device()->pos();
+}
+
+// Paths: their count, then that many strings.
+bool ReadPaths(QDataStream& stream, qint64 bodySize, QStringList& paths)
+{
+    constexpr qint64 StringSize = sizeof(quint32); // an empty one is its length alone
+    quint32 count = 0;
+    if (!ReadCount(stream, bodySize, StringSize, count))
+        return false;
+    for (quint32 i = 0; i < count; ++i) {
+        QString path;
+        stream >> path;
+        if (stream.status() != QDataStream::Ok)
+            return false;
+        paths.append(path);
     }
-    QByteArray frame;
-    {
-        QDataStream stream(&frame, QIODevice::WriteOnly);
-        stream.setVersion(StreamVersion);
-        stream << quint32(body.size());
-    }
-    return frame + body;
+    return true;
+}
+
+// An earlier start's body: the paths of files, as a QStringList.
+bool ReadLegacyRequest(const QByteArray& body, QList<CSingleInstance::Item>& items)
+{
+    QDataStream stream(body);
+    stream.setVersion(StreamVersion);
+    QStringList paths;
+    if (!ReadPaths(stream, body.size(), paths) || !stream.atEnd() || paths.isEmpty())
+        return false;
+    for (const QString& path : paths)
+        items.append({CSingleInstance::Item::Kind::File, {path}});
+    return true;
 }
 
 } // namespace
@@ -151,12 +172,81 @@ CSingleInstance::~CSingleInstance() = default;
 
 QByteArray CSingleInstance::ClientGreeting()
 {
-    return QByteArrayLiteral("OSTREL HAND-OVER 1\n");
+    return QByteArrayLiteral("OSTREL HAND-OVER 2\n");
 }
 
 QByteArray CSingleInstance::ServerGreeting()
 {
+    return QByteArrayLiteral("OSTREL RUNNING 2\n");
+}
+
+QByteArray CSingleInstance::LegacyClientGreeting()
+{
+    return QByteArrayLiteral("OSTREL HAND-OVER 1\n");
+}
+
+QByteArray CSingleInstance::LegacyServerGreeting()
+{
     return QByteArrayLiteral("OSTREL RUNNING 1\n");
+}
+
+QByteArray CSingleInstance::Request(const QList<Item>& items)
+{
+    QByteArray body;
+    {
+        QDataStream stream(&body, QIODevice::WriteOnly);
+        stream.setVersion(StreamVersion);
+        stream << quint32(items.size());
+        for (const Item& item : items)
+            stream << quint8(item.What) << item.Paths;
+    }
+    QByteArray frame;
+    {
+        QDataStream stream(&frame, QIODevice::WriteOnly);
+        stream.setVersion(StreamVersion);
+        stream << quint32(body.size());
+    }
+    return frame + body;
+}
+
+bool CSingleInstance::ReadRequest(const QByteArray& body, QList<Item>& items)
+{
+    items.clear();
+    QDataStream stream(body);
+    stream.setVersion(StreamVersion);
+    // The least an item takes: its kind, its count and one empty path.
+    constexpr qint64 ItemSize = sizeof(quint8) + 2 * sizeof(quint32);
+    quint32 count = 0;
+    if (!ReadCount(stream, body.size(), ItemSize, count) || count == 0)
+        return false;
+    QList<Item> read;
+    for (quint32 i = 0; i < count; ++i) {
+        quint8 kind = 0;
+        Item item;
+        stream >> kind;
+        if (stream.status() != QDataStream::Ok || !ReadPaths(stream, body.size(), item.Paths))
+            return false;
+        item.What = static_cast<Item::Kind>(kind);
+        switch (item.What) {
+        case Item::Kind::File:
+        case Item::Kind::RotatedSet:
+            if (item.Paths.size() != 1)
+                return false;
+            break;
+        case Item::Kind::Merge:
+            if (item.Paths.isEmpty())
+                return false;
+            break;
+        default: // a kind this program does not know
+            return false;
+        }
+        read.append(item);
+    }
+    // Whatever follows the last item makes the count a lie as well.
+    if (!stream.atEnd())
+        return false;
+    items = read;
+    return true;
 }
 
 QString CSingleInstance::GetPrivateFolder(const QString& runtimeFolder, const QString& fallbackBase)
@@ -187,18 +277,26 @@ QString CSingleInstance::ServerName(const QString& settingsFile)
     return folder + QStringLiteral("/ostrel-") + QString::fromLatin1(hash);
 }
 
-bool CSingleInstance::HandOver(const QString& serverName, const QStringList& paths, int timeoutMs)
+bool CSingleInstance::HandOver(const QString& serverName, const QList<Item>& items, int timeoutMs)
 {
-    if (serverName.isEmpty())
+    if (serverName.isEmpty() || items.isEmpty())
         return false;
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     if (Contact(socket, serverName, deadline) != Peer::Ostrel)
         return false;
-    socket.write(Frame(paths));
+    socket.write(Request(items));
     if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
         return false;
     return ReadExpected(socket, QByteArray(1, Accepted), deadline);
+}
+
+bool CSingleInstance::HandOver(const QString& serverName, const QStringList& paths, int timeoutMs)
+{
+    QList<Item> items;
+    for (const QString& path : paths)
+        items.append({Item::Kind::File, {path}});
+    return HandOver(serverName, items, timeoutMs);
 }
 
 bool CSingleInstance::Listen(const QString& serverName)
@@ -253,26 +351,43 @@ void CSingleInstance::OnNewConnection()
             socket->deleteLater();
             continue;
         }
-        auto greeted = std::make_shared<bool>(false);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, greeted] { OnReadyRead(socket, *greeted); });
+        auto version = std::make_shared<int>(0);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, version] { OnReadyRead(socket, *version); });
     }
 }
 
-void CSingleInstance::OnReadyRead(QLocalSocket* socket, bool& greeted)
+void CSingleInstance::OnReadyRead(QLocalSocket* socket, int& version)
 {
-    if (!greeted) {
-        const QByteArray expected = ClientGreeting();
-        const QByteArray received = socket->peek(expected.size());
-        if (!expected.startsWith(received)) {
+    if (version < 0) // answered: one request a connection
+        return;
+    if (version == 0) {
+        // Both greetings are as long; an earlier start's is answered in its own words.
+        struct Greeting
+        {
+            QByteArray Heard;
+            QByteArray Answer;
+            int Version;
+        };
+        const Greeting greetings[] = {{ClientGreeting(), ServerGreeting(), 2},
+                                      {LegacyClientGreeting(), LegacyServerGreeting(), 1}};
+        const QByteArray received = socket->peek(greetings[0].Heard.size());
+        const Greeting* heard = nullptr;
+        bool possible = false;
+        for (const Greeting& greeting : greetings) {
+            possible = possible || greeting.Heard.startsWith(received);
+            if (greeting.Heard == received)
+                heard = &greeting;
+        }
+        if (!possible) {
             socket->abort();
             return;
         }
-        if (received.size() < expected.size())
+        if (!heard)
             return;
-        socket->read(expected.size());
-        socket->write(ServerGreeting());
+        socket->read(received.size());
+        socket->write(heard->Answer);
         socket->flush();
-        greeted = true;
+        version = heard->Version;
     }
     if (socket->bytesAvailable() < qint64(sizeof(quint32)))
         return;
@@ -287,19 +402,19 @@ void CSingleInstance::OnReadyRead(QLocalSocket* socket, bool& greeted)
     if (socket->bytesAvailable() < qint64(sizeof(quint32)) + size)
         return;
     socket->read(sizeof(quint32));
-    QDataStream stream(socket->read(size));
-    stream.setVersion(StreamVersion);
-    QStringList paths;
-    stream >> paths;
-    if (stream.status() != QDataStream::Ok) {
+    const QByteArray body = socket->read(size);
+    // All or nothing: a request that is wrong anywhere opens none of it.
+    QList<Item> items;
+    if (!(version == 1 ? ReadLegacyRequest(body, items) : ReadRequest(body, items))) {
         socket->abort();
         return;
     }
     // Answer first: the starting program may end while this one opens the files.
+    version = -1;
     socket->write(QByteArray(1, Accepted));
     socket->flush();
     socket->disconnectFromServer();
     // Later: opening may ask questions in message boxes, which must not run inside this handler.
     QMetaObject::invokeMethod(
-        this, [this, paths] { Q_EMIT FilesReceived(paths); }, Qt::QueuedConnection);
+        this, [this, items] { Q_EMIT ItemsReceived(items); }, Qt::QueuedConnection);
 }

@@ -48,7 +48,8 @@ inline constexpr const char* ProgramOperands = "[OPTION]... [FILE]...";
 inline constexpr const char* ProgramSummary = "Show and filter log files.";
 // The lines after the options.
 inline constexpr const char* ProgramNotes[] = {
-    "The files open in the Ostrel already running for this user and these settings, if there is one.",
+    "The files, sets and merges open in the Ostrel already running for this user and these settings, if there is "
+    "one.",
     "'--' ends the options: every argument after it names a file, even one that starts with '-'.",
     "FILE '-' reads standard input into a tab of a window of its own, as it comes.",
 };

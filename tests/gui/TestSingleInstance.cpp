@@ -28,6 +28,43 @@ namespace {
 
 constexpr uid_t NobodyId = 65534;
 
+using Item = CSingleInstance::Item;
+using Kind = CSingleInstance::Item::Kind;
+
+// The items of one ItemsReceived, as the spy kept them.
+QList<Item> ItemsIn(const QList<QVariant>& arguments)
+{
+    return arguments.at(0).value<QList<Item>>();
+}
+
+// The paths of a hand-over of files alone; nothing when it holds anything else.
+QStringList FilesIn(const QList<QVariant>& arguments)
+{
+    QStringList paths;
+    for (const Item& item : ItemsIn(arguments)) {
+        if (item.What != Kind::File)
+            return {};
+        paths += item.Paths;
+    }
+    return paths;
+}
+
+// Bytes in the form of the requests, written by write.
+QByteArray Written(const std::function<void(QDataStream&)>& write)
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream.setVersion(QDataStream::Qt_6_0);
+    write(stream);
+    return bytes;
+}
+
+// A request's body behind its length.
+QByteArray Framed(const QByteArray& body)
+{
+    return Written([&body](QDataStream& stream) { stream << quint32(body.size()); }) + body;
+}
+
 // A listener at the name that is not this program: it keeps what each connection sent and answers
 // every arrival with what Reply makes of all the connection sent so far.
 struct CFakeListener
@@ -117,7 +154,13 @@ private Q_SLOTS:
     void whatIsNotOurSocketStaysUntouched();
     void anotherUsersListenerGetsNothing();
     void anotherUsersConnectionIsDropped();
+    void itemsArriveAsTheirKindsInOrder();
+    void earlierStartsHandFilesOver();
+    void malformedRequestsAreRefused_data();
+    void malformedRequestsAreRefused();
     void secondStartHandsItsFileOver();
+    void setsAndMergesOpenInTheRunningProgram();
+    void standardInputIsNeverHandedOver();
     void startWithoutRunningProgramRunsOnItsOwn();
     void startPastAStrangerRunsOnItsOwn();
     void newInstanceNeverHandsOver();
@@ -128,7 +171,12 @@ private:
     std::unique_ptr<QProcess> StartProgram(const QStringList& arguments, const QString& folder = QString());
     QString MakeLog(const QString& name);
     // Hands over from another thread, so that this one can answer; the result once it is known.
+    static bool HandOverFromAnotherThread(const QString& name, const QList<Item>& items, int timeoutMs);
     static bool HandOverFromAnotherThread(const QString& name, const QStringList& paths, int timeoutMs);
+    // Plays a start from another thread that greets and then sends the bytes: what the program
+    // answered by the time it hung up. With hangUp, this end hangs up after sending instead.
+    static QByteArray SendFromAnotherThread(const QString& name, const QByteArray& greeting, const QByteArray& bytes,
+                                            bool hangUp = false);
 
     QTemporaryDir m_Dir;
     QString m_strServerName;
@@ -165,14 +213,50 @@ std::unique_ptr<QProcess> TestSingleInstance::StartProgram(const QStringList& ar
     return process;
 }
 
-bool TestSingleInstance::HandOverFromAnotherThread(const QString& name, const QStringList& paths, int timeoutMs)
+bool TestSingleInstance::HandOverFromAnotherThread(const QString& name, const QList<Item>& items, int timeoutMs)
 {
     std::future<bool> handedOver = std::async(
-        std::launch::async, [name, paths, timeoutMs] { return CSingleInstance::HandOver(name, paths, timeoutMs); });
+        std::launch::async, [name, items, timeoutMs] { return CSingleInstance::HandOver(name, items, timeoutMs); });
     // Events are processed meanwhile: the listener may be this very thread.
     while (handedOver.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return handedOver.get();
+}
+
+bool TestSingleInstance::HandOverFromAnotherThread(const QString& name, const QStringList& paths, int timeoutMs)
+{
+    QList<Item> items;
+    for (const QString& path : paths)
+        items.append({Kind::File, {path}});
+    return HandOverFromAnotherThread(name, items, timeoutMs);
+}
+
+QByteArray TestSingleInstance::SendFromAnotherThread(const QString& name, const QByteArray& greeting,
+                                                     const QByteArray& bytes, bool hangUp)
+{
+    std::future<QByteArray> answered = std::async(std::launch::async, [name, greeting, bytes, hangUp]() -> QByteArray {
+        // The waits only keep a broken program from holding the test for ever.
+        constexpr int GuardMs = 30000;
+        QLocalSocket socket;
+        socket.connectToServer(name);
+        if (!socket.waitForConnected(GuardMs))
+            return QByteArray("not connected");
+        socket.write(greeting + bytes);
+        socket.waitForBytesWritten(GuardMs);
+        if (hangUp) {
+            socket.disconnectFromServer();
+            return QByteArray();
+        }
+        QByteArray received;
+        do
+            received += socket.readAll();
+        while (socket.waitForReadyRead(GuardMs));
+        received += socket.readAll();
+        return received;
+    });
+    while (answered.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return answered.get();
 }
 
 void TestSingleInstance::serverNameFollowsTheSettings()
@@ -271,6 +355,8 @@ void TestSingleInstance::strangerAtTheNameLearnsNoPaths_data()
     QTest::newRow("answers A") << QByteArray("A");
     QTest::newRow("answers garbage") << QByteArray("HTTP/1.0 400 Bad Request\r\n\r\n");
     QTest::newRow("answers half a greeting") << CSingleInstance::ServerGreeting().left(5) + "?";
+    // A running program of an earlier version would take the items for a list of files.
+    QTest::newRow("answers as an earlier version") << CSingleInstance::LegacyServerGreeting() + "A";
     QTest::newRow("does not answer") << QByteArray();
 }
 
@@ -405,7 +491,7 @@ void TestSingleInstance::anotherUsersConnectionIsDropped()
     CSingleInstance instance;
     QVERIFY(instance.Listen(name));
     QVERIFY(SetMode(name, 0666));
-    QSignalSpy received(&instance, &CSingleInstance::FilesReceived);
+    QSignalSpy received(&instance, &CSingleInstance::ItemsReceived);
 
     QByteArray request = CSingleInstance::ClientGreeting();
     {
@@ -450,7 +536,149 @@ void TestSingleInstance::anotherUsersConnectionIsDropped()
     // The user's own start is still heard, and only its files arrive.
     QVERIFY(HandOverFromAnotherThread(name, {QStringLiteral("/x/own.log")}, CSingleInstance::HandOverTimeoutMs));
     QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.at(0).at(0).toStringList(), QStringList({QStringLiteral("/x/own.log")}));
+    QCOMPARE(FilesIn(received.at(0)), QStringList({QStringLiteral("/x/own.log")}));
+}
+
+void TestSingleInstance::itemsArriveAsTheirKindsInOrder()
+{
+    const QString name = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("kinds.conf")));
+    CSingleInstance instance;
+    QVERIFY(instance.Listen(name));
+    QSignalSpy received(&instance, &CSingleInstance::ItemsReceived);
+
+    // Newlines, non-ASCII letters and what looks like the framing are only parts of names.
+    const QList<Item> items = {
+        {Kind::Merge, {QStringLiteral("/logs/a\n/logs/b.log"), QString::fromUtf8("/logs/\u65e5\u5fd7 \u00e9.log")}},
+        {Kind::File, {QStringLiteral("/logs/one.log")}},
+        {Kind::RotatedSet, {QStringLiteral("/var/log/syslog\n")}},
+        {Kind::File, {QString::fromUtf8("/logs/\u00e9\u0000\u0002.log", 13)}},
+        {Kind::Merge, {QStringLiteral("/logs/single.log")}},
+        {Kind::File, {QStringLiteral("/logs/one.log")}},
+    };
+    QVERIFY(HandOverFromAnotherThread(name, items, CSingleInstance::HandOverTimeoutMs));
+    QTRY_COMPARE(received.size(), 1);
+    QCOMPARE(ItemsIn(received.at(0)), items);
+
+    // What arrives is exactly what was framed, and its body reads back as the items.
+    QList<Item> read;
+    const QByteArray request = CSingleInstance::Request(items);
+    QVERIFY(CSingleInstance::ReadRequest(request.mid(4), read));
+    QCOMPARE(read, items);
+    // Nothing to hand over is not handed over.
+    QVERIFY(!CSingleInstance::HandOver(name, QList<Item>()));
+}
+
+void TestSingleInstance::earlierStartsHandFilesOver()
+{
+    // A start of the version before this one greets with its own words and sends a bare list of
+    // paths: they open as files, and it is answered as it expects.
+    const QString name = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("earlier.conf")));
+    CSingleInstance instance;
+    QVERIFY(instance.Listen(name));
+    QSignalSpy received(&instance, &CSingleInstance::ItemsReceived);
+    const QStringList paths = {QStringLiteral("/x/a.log"), QStringLiteral("/x/b\n.log")};
+    const QByteArray answer = SendFromAnotherThread(name, CSingleInstance::LegacyClientGreeting(),
+                                                    Framed(Written([&paths](QDataStream& s) { s << paths; })));
+    QCOMPARE(answer, CSingleInstance::LegacyServerGreeting() + "A");
+    QTRY_COMPARE(received.size(), 1);
+    QCOMPARE(ItemsIn(received.at(0)), QList<Item>({{Kind::File, {paths.at(0)}}, {Kind::File, {paths.at(1)}}}));
+}
+
+void TestSingleInstance::malformedRequestsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("greeting");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("hangUp");
+    const QByteArray greeting = CSingleInstance::ClientGreeting();
+    const QString path = QStringLiteral("/x/a.log");
+    const auto file = [path](QDataStream& s) { s << quint8(Kind::File) << quint32(1) << path; };
+    const auto row = [&](const char* name, const std::function<void(QDataStream&)>& write) {
+        QTest::newRow(name) << greeting << Framed(Written(write)) << false;
+    };
+
+    row("no items", [](QDataStream& s) { s << quint32(0); });
+    row("no count", [](QDataStream&) {});
+    row("a count of more items than there are", [&](QDataStream& s) {
+        s << quint32(2);
+        file(s);
+    });
+    row("a count of every item there could be", [&](QDataStream& s) {
+        s << quint32(0xffffffff);
+        file(s);
+    });
+    row("a count of fewer items than there are", [&](QDataStream& s) {
+        s << quint32(1);
+        file(s);
+        file(s);
+    });
+    row("bytes after the last item", [&](QDataStream& s) {
+        s << quint32(1);
+        file(s);
+        s << quint8(0);
+    });
+    row("a good item, then one of an unknown kind", [&](QDataStream& s) {
+        s << quint32(2);
+        file(s);
+        s << quint8(3) << quint32(1) << path;
+    });
+    row("a merge of no files", [&](QDataStream& s) { s << quint32(1) << quint8(Kind::Merge) << quint32(0); });
+    row("a merge of more files than there are",
+        [&](QDataStream& s) { s << quint32(1) << quint8(Kind::Merge) << quint32(0xffffffff) << path << path; });
+    row("a file of two paths",
+        [&](QDataStream& s) { s << quint32(1) << quint8(Kind::File) << quint32(2) << path << path; });
+    row("a set of no path", [&](QDataStream& s) { s << quint32(1) << quint8(Kind::RotatedSet) << quint32(0); });
+    row("an item without its paths", [&](QDataStream& s) { s << quint32(1) << quint8(Kind::File); });
+    row("a path longer than the request", [&](QDataStream& s) {
+        s << quint32(1) << quint8(Kind::File) << quint32(1) << quint32(0x7ffffffe);
+        s.writeRawData("/x/a", 4);
+    });
+    row("a path of half a letter", [&](QDataStream& s) {
+        s << quint32(1) << quint8(Kind::File) << quint32(1) << quint32(3);
+        s.writeRawData("/x/", 3);
+    });
+    QTest::newRow("a request longer than any can be")
+        << greeting << Written([](QDataStream& s) { s << quint32(0xffffffff) << quint32(1); }) << false;
+    QTest::newRow("a request cut short") << greeting << Framed(Written([&](QDataStream& s) {
+                                                            s << quint32(1);
+                                                            file(s);
+                                                        })).chopped(3)
+                                         << true;
+    QTest::newRow("an earlier start's list of every path there could be")
+        << CSingleInstance::LegacyClientGreeting()
+        << Framed(Written([&](QDataStream& s) { s << quint32(0xffffffff) << path; })) << false;
+    QTest::newRow("an earlier start's empty list")
+        << CSingleInstance::LegacyClientGreeting() << Framed(Written([](QDataStream& s) { s << QStringList(); }))
+        << false;
+}
+
+void TestSingleInstance::malformedRequestsAreRefused()
+{
+    QFETCH(QByteArray, greeting);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, hangUp);
+    const QString name = CSingleInstance::ServerName(m_Dir.filePath(QStringLiteral("malformed.conf")));
+    CSingleInstance instance;
+    QVERIFY(instance.Listen(name));
+    QSignalSpy received(&instance, &CSingleInstance::ItemsReceived);
+
+    const QByteArray answer = SendFromAnotherThread(name, greeting, bytes, hangUp);
+    if (!hangUp) {
+        // Greeted, then hung up on without the answer that would have told the start to end.
+        const QByteArray greeted = greeting == CSingleInstance::ClientGreeting()
+                                       ? CSingleInstance::ServerGreeting()
+                                       : CSingleInstance::LegacyServerGreeting();
+        QVERIFY2(greeted.startsWith(answer), answer.constData());
+    }
+    // The program goes on taking good requests, and only the good one has arrived.
+    const QList<Item> good = {{Kind::Merge, {QStringLiteral("/x/m1.log"), QStringLiteral("/x/m2.log")}}};
+    QVERIFY(HandOverFromAnotherThread(name, good, CSingleInstance::HandOverTimeoutMs));
+    QTRY_COMPARE(received.size(), 1);
+    QCOMPARE(ItemsIn(received.at(0)), good);
+
+    // Read directly, the body is refused as well and leaves no items behind.
+    QList<Item> read = good;
+    QVERIFY(!CSingleInstance::ReadRequest(bytes.mid(4), read));
+    QVERIFY(read.isEmpty());
 }
 
 void TestSingleInstance::secondStartHandsItsFileOver()
@@ -500,6 +728,104 @@ void TestSingleInstance::secondStartHandsItsFileOver()
     app->ExitInstance(0);
 }
 
+void TestSingleInstance::setsAndMergesOpenInTheRunningProgram()
+{
+    COstrelApp* app = COstrelApp::GetInstance();
+    QVERIFY(app->InitInstance());
+    CMainFrame* frame = app->GetMainFrame();
+    const qsizetype before = frame->GetOpenDocuments().size();
+    frame->showMinimized();
+
+    const QString odd = MakeLog(QString::fromUtf8("odd\nname \u00e9\u65e5.log"));
+    const QString older = MakeLog(QStringLiteral("svc.log.1"));
+    const QString live = MakeLog(QStringLiteral("svc.log"));
+    const QString m1 = m_Dir.filePath(QStringLiteral("m1.log"));
+    const QString m2 = m_Dir.filePath(QStringLiteral("m2.log"));
+    QVERIFY(TestSupport::WriteFile(m1, "2026-12-01T10:00:00Z one\n"));
+    QVERIFY(TestSupport::WriteFile(m2, "2026-12-01T10:00:01Z two\n"));
+
+    // Named relative to the start's folder; they open as this program opens a start's own.
+    std::unique_ptr<QProcess> start =
+        StartProgram({QStringLiteral("--set"), QStringLiteral("svc.log.1"), QFileInfo(odd).fileName(),
+                      QStringLiteral("--merge"), QStringLiteral("m1.log"), QStringLiteral("m2.log")},
+                     m_Dir.path());
+    QVERIFY(start->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(start->state() == QProcess::NotRunning, 30000);
+    QCOMPARE(start->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(start->exitCode(), 0);
+
+    QTRY_COMPARE(frame->GetOpenDocuments().size(), before + 3);
+    const QList<COstrelDoc*> documents = frame->GetOpenDocuments().mid(before);
+    QCOMPARE(documents.at(0)->GetPathName(), odd);
+    QVERIFY(!documents.at(0)->IsRotatedSet() && !documents.at(0)->IsMerged());
+    QCOMPARE(documents.at(1)->GetRotatedSetFiles(), QStringList({older, live}));
+    QCOMPARE(documents.at(2)->GetMergedFiles(), QStringList({m1, m2}));
+    QCOMPARE(frame->GetActiveLogDocument(), documents.at(2));
+    QVERIFY(!frame->isMinimized());
+
+    // A set that cannot be opened is reported as File > Open Rotated Set reports it, and the
+    // merge after it opens all the same.
+    const QString gone = m_Dir.filePath(QStringLiteral("gone.log"));
+    auto fromMenu = TestSupport::AnswerNextModal(QMessageBox::Ok);
+    QVERIFY(!frame->OpenRotatedSet(gone));
+    QTRY_VERIFY(fromMenu->Seen);
+    QVERIFY(!fromMenu->Text.isEmpty());
+    const QString m3 = m_Dir.filePath(QStringLiteral("m3.log"));
+    QVERIFY(TestSupport::WriteFile(m3, "2026-12-01T10:00:02Z three\n"));
+    auto handedOver = TestSupport::AnswerNextModal(QMessageBox::Ok);
+    std::unique_ptr<QProcess> failing =
+        StartProgram({QStringLiteral("--set"), gone, QStringLiteral("--merge"), m1, m3});
+    QVERIFY(failing->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(failing->state() == QProcess::NotRunning, 30000);
+    QCOMPARE(failing->exitCode(), 0);
+    QTRY_VERIFY(handedOver->Seen);
+    QCOMPARE(handedOver->Text, fromMenu->Text);
+    QCOMPARE(handedOver->Title, fromMenu->Title);
+    QTRY_COMPARE(frame->GetOpenDocuments().size(), before + 4);
+    QCOMPARE(frame->GetActiveLogDocument()->GetMergedFiles(), QStringList({m1, m3}));
+    app->ExitInstance(0);
+}
+
+void TestSingleInstance::standardInputIsNeverHandedOver()
+{
+    // A stand-in for the running program that greets like it and takes whatever it is sent.
+    CFakeListener running;
+    running.Reply = [](const QByteArray& received, QLocalServer&) {
+        if (received == CSingleInstance::ClientGreeting())
+            return CSingleInstance::ServerGreeting();
+        return received.size() > CSingleInstance::ClientGreeting().size() ? QByteArray("A") : QByteArray();
+    };
+    QVERIFY(running.Listen(m_strServerName));
+    const QString log = MakeLog(QStringLiteral("with-input.log"));
+    const QString other = MakeLog(QStringLiteral("with-input-2.log"));
+
+    // Standard input is this start's alone, so the start keeps its set and merge as well: the
+    // only contact is the check whether somebody listens already, which ends with the greeting.
+    std::unique_ptr<QProcess> reading =
+        StartProgram({QStringLiteral("--set"), log, QStringLiteral("-"), QStringLiteral("--merge"), log, other});
+    QVERIFY(reading->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!running.Connections.empty() && running.Connections.back()->Closed, 30000);
+    QCOMPARE(running.Connections.size(), std::size_t(1));
+    QCOMPARE(running.Connections.back()->Received, CSingleInstance::ClientGreeting());
+    QCOMPARE(reading->state(), QProcess::Running);
+    reading->kill();
+    QVERIFY(reading->waitForFinished());
+
+    // The same start without "-" hands all of it over.
+    std::unique_ptr<QProcess> usual =
+        StartProgram({QStringLiteral("--set"), log, QStringLiteral("--merge"), log, other});
+    QVERIFY(usual->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(usual->state() == QProcess::NotRunning, 30000);
+    QCOMPARE(usual->exitCode(), 0);
+    QCOMPARE(running.Connections.size(), std::size_t(2));
+    QTRY_VERIFY(running.Connections.back()->Closed);
+    const QByteArray received = running.Connections.back()->Received;
+    QVERIFY(received.startsWith(CSingleInstance::ClientGreeting()));
+    QList<Item> items;
+    QVERIFY(CSingleInstance::ReadRequest(received.mid(CSingleInstance::ClientGreeting().size() + 4), items));
+    QCOMPARE(items, QList<Item>({{Kind::RotatedSet, {log}}, {Kind::Merge, {log, other}}}));
+}
+
 void TestSingleInstance::startWithoutRunningProgramRunsOnItsOwn()
 {
     // Nobody listens now: the start runs as the program and takes later hand-overs itself.
@@ -515,12 +841,12 @@ void TestSingleInstance::startWithoutRunningProgramRunsOnItsOwn()
     CSingleInstance next;
     QVERIFY(next.Listen(m_strServerName));
     QVERIFY(next.IsListening());
-    QSignalSpy received(&next, &CSingleInstance::FilesReceived);
+    QSignalSpy received(&next, &CSingleInstance::ItemsReceived);
     // From another thread: this one must be free to answer.
     QVERIFY(
         HandOverFromAnotherThread(m_strServerName, {QStringLiteral("/x/y.log")}, CSingleInstance::HandOverTimeoutMs));
     QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.at(0).at(0).toStringList(), QStringList({QStringLiteral("/x/y.log")}));
+    QCOMPARE(FilesIn(received.at(0)), QStringList({QStringLiteral("/x/y.log")}));
 
     // A second listener under the same name is refused while the first one answers.
     CSingleInstance other;
@@ -601,7 +927,7 @@ void TestSingleInstance::otherSettingsMeanAnotherInstance()
     QVERIFY(otherName != m_strServerName);
     CSingleInstance other;
     QVERIFY(other.Listen(otherName));
-    QSignalSpy received(&other, &CSingleInstance::FilesReceived);
+    QSignalSpy received(&other, &CSingleInstance::ItemsReceived);
     const QString log = MakeLog(QStringLiteral("other.log"));
     std::unique_ptr<QProcess> start = StartProgram(
         {QStringLiteral("--settings"), QStringLiteral("other.conf"), QStringLiteral("other.log")}, m_Dir.path());
@@ -609,7 +935,7 @@ void TestSingleInstance::otherSettingsMeanAnotherInstance()
     QTRY_VERIFY_WITH_TIMEOUT(start->state() == QProcess::NotRunning, 30000);
     QCOMPARE(start->exitCode(), 0);
     QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.at(0).at(0).toStringList(), QStringList({log}));
+    QCOMPARE(FilesIn(received.at(0)), QStringList({log}));
 }
 
 OSTREL_QT_TEST_MAIN(TestSingleInstance, COstrelApp)
