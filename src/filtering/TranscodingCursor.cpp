@@ -25,8 +25,8 @@ std::unique_ptr<TranscodingCursor> TranscodingCursor::Make(int fd, const FileTex
     return std::unique_ptr<TranscodingCursor>(new TranscodingCursor(fd, converter, encoding, fileEnd, inputBlock));
 }
 
-TranscodingCursor::TranscodingCursor(int fd, iconv_t converter, const FileTextEncoding& encoding,
-                                     std::uint64_t fileEnd, std::size_t inputBlock)
+TranscodingCursor::TranscodingCursor(int fd, iconv_t converter, const FileTextEncoding& encoding, std::uint64_t fileEnd,
+                                     std::size_t inputBlock)
     : m_nFd(fd), m_Converter(converter), m_nUnitSize(encoding.UnitSize()), m_bBigEndian(encoding.Name == "UTF-16BE"),
       m_nBomSize(encoding.BomSize), m_nFileEnd(fileEnd), m_Input(std::max<std::size_t>(inputBlock, 16))
 {}

@@ -37,8 +37,15 @@ std::string RunIconv(const TempDir& dir, const std::string& from, const std::str
 {
     const std::string in = dir.Write("iconv-in", bytes);
     const std::string out = (dir.Path() / "iconv-out").string();
-    const std::string command = std::string{"iconv -f "}.append(from).append(" -t ").append(to).append(" < '").append(
-        in).append("' > '").append(out).append("'");
+    const std::string command = std::string{"iconv -f "}
+                                    .append(from)
+                                    .append(" -t ")
+                                    .append(to)
+                                    .append(" < '")
+                                    .append(in)
+                                    .append("' > '")
+                                    .append(out)
+                                    .append("'");
     ok = std::system(command.c_str()) == 0;
     return ok ? ReadAll(out) : std::string();
 }
@@ -123,8 +130,7 @@ TEST_P(TranscodedTexts, ReadAsIconvConvertsTheWholeFile)
         bytes.insert(0, encoded.Encoding == std::string("UTF-16LE") ? "\xff\xfe" : "\xfe\xff", 2);
     const std::string path = dir.Write("encoded.log", bytes);
     // With its mark the file is read as the iconv program reads UTF-16 by its mark.
-    const std::string expected =
-        RunIconv(dir, encoded.BomSize > 0 ? "UTF-16" : encoded.Encoding, "UTF-8", bytes, ok);
+    const std::string expected = RunIconv(dir, encoded.BomSize > 0 ? "UTF-16" : encoded.Encoding, "UTF-8", bytes, ok);
     ASSERT_TRUE(ok);
 
     const FileTextEncoding encoding{encoded.Encoding, encoded.BomSize};
@@ -154,9 +160,8 @@ TEST_P(TranscodedTexts, ReadAsIconvConvertsTheWholeFile)
         ASSERT_EQ((point.FileOffset - encoded.BomSize) % unit, 0U) << i;
         ASSERT_EQ(expected[point.TextOffset - 1], '\n') << i;
         if (i % 10 == 1) {
-            const std::string before = RunIconv(
-                dir, encoded.Encoding, "UTF-8",
-                bytes.substr(encoded.BomSize, point.FileOffset - encoded.BomSize), ok);
+            const std::string before = RunIconv(dir, encoded.Encoding, "UTF-8",
+                                                bytes.substr(encoded.BomSize, point.FileOffset - encoded.BomSize), ok);
             ASSERT_TRUE(ok) << i;
             ASSERT_EQ(before.size(), point.TextOffset) << i;
         }
@@ -190,16 +195,15 @@ TEST_P(TranscodedTexts, ReadAsIconvConvertsTheWholeFile)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, TranscodedTexts,
-    ::testing::Values(Encoded{"Utf16LeWithMark", "UTF-16LE", 2, "привет мир 日本語 😀🎉 ошибка é"},
-                      Encoded{"Utf16LeWithoutMark", "UTF-16LE", 0, "привет 😀 ошибка ü 中文"},
-                      Encoded{"Utf16BeWithMark", "UTF-16BE", 2, "ошибка 🎉 δοκιμή ß"},
-                      Encoded{"Utf16BeWithoutMark", "UTF-16BE", 0, "журнал 😀😀 ℃ ñ"},
-                      Encoded{"Latin1", "ISO-8859-1", 0, "café übel straße ñandú Ærø ½"},
-                      Encoded{"Windows1251", "WINDOWS-1251", 0, "привет журнал ошибка Ёжик №"},
-                      Encoded{"Koi8R", "KOI8-R", 0, "привет журнал ошибка Ёлка"}),
-    [](const ::testing::TestParamInfo<Encoded>& param) { return std::string(param.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Encodings, TranscodedTexts,
+                         ::testing::Values(Encoded{"Utf16LeWithMark", "UTF-16LE", 2, "привет мир 日本語 😀🎉 ошибка é"},
+                                           Encoded{"Utf16LeWithoutMark", "UTF-16LE", 0, "привет 😀 ошибка ü 中文"},
+                                           Encoded{"Utf16BeWithMark", "UTF-16BE", 2, "ошибка 🎉 δοκιμή ß"},
+                                           Encoded{"Utf16BeWithoutMark", "UTF-16BE", 0, "журнал 😀😀 ℃ ñ"},
+                                           Encoded{"Latin1", "ISO-8859-1", 0, "café übel straße ñandú Ærø ½"},
+                                           Encoded{"Windows1251", "WINDOWS-1251", 0, "привет журнал ошибка Ёжик №"},
+                                           Encoded{"Koi8R", "KOI8-R", 0, "привет журнал ошибка Ёлка"}),
+                         [](const ::testing::TestParamInfo<Encoded>& param) { return std::string(param.param.Name); });
 
 TEST(TranscodedIndexedText, ReplacesWhatIsNoCharacterAsTheWholeFileLoadDoes)
 {
@@ -214,7 +218,11 @@ TEST(TranscodedIndexedText, ReplacesWhatIsNoCharacterAsTheWholeFileLoadDoes)
     // A lone high and a lone low surrogate, a pair, an odd last byte; a byte Windows-1251
     // leaves out; a mark alone.
     const std::vector<Case> cases = {
-        {"UTF-16LE", 2, "\xff\xfe" "a\0\x00\xd8" "b\0\n\0\x00\xdc\n\0\x3d\xd8\x00\xde" "c"s},
+        {"UTF-16LE", 2,
+         "\xff\xfe"
+         "a\0\x00\xd8"
+         "b\0\n\0\x00\xdc\n\0\x3d\xd8\x00\xde"
+         "c"s},
         {"UTF-16BE", 0, "\0a\xd8\x00\0\n\xd8\x3d\xde\x00\0b\0"s},
         {"WINDOWS-1251", 0, "\xef\x98\xf0\n\x98"s},
         {"UTF-16LE", 2, "\xff\xfe"s},
@@ -246,7 +254,8 @@ TEST(TranscodedIndexedText, ReplacesWhatIsNoCharacterAsTheWholeFileLoadDoes)
     }
     // The lone surrogates and the odd byte each came out as U+FFFD.
     const std::string first = LoadWhole(dir.Write("first.log", cases[0].Bytes), {"UTF-16LE", 2});
-    EXPECT_EQ(first, "a\xEF\xBF\xBD" "b\n\xEF\xBF\xBD\n\xF0\x9F\x98\x80\xEF\xBF\xBD");
+    EXPECT_EQ(first, "a\xEF\xBF\xBD"
+                     "b\n\xEF\xBF\xBD\n\xF0\x9F\x98\x80\xEF\xBF\xBD");
 }
 
 TEST(TranscodedIndexedText, IsMadeOnlyForAFileOfAnotherEncoding)
