@@ -31,7 +31,7 @@ QByteArray Iconv(const QByteArray& bytes, const QString& from, const QString& to
     return process.readAllStandardOutput();
 }
 
-const COstrelView* ViewOf(const CMainFrame& frame, int index)
+COstrelView* ViewOf(const CMainFrame& frame, int index)
 {
     return frame.GetDocumentArea()->GetChildFrames().at(index)->GetView();
 }
@@ -108,7 +108,7 @@ void TestSessionEncoding::aChosenEncodingIsKeptAndUsedAgain()
         QVERIFY(read.Restore(restored).isEmpty());
         QCOMPARE(restored.GetOpenDocuments().size(), 2);
         for (int i = 0; i < 2; ++i) {
-            const COstrelView* view = ViewOf(restored, i);
+            COstrelView* view = ViewOf(restored, i);
             // A tab not shown yet reads its file once it is shown.
             restored.GetDocumentArea()->SetActiveChildFrame(restored.GetDocumentArea()->GetChildFrames().at(i));
             QTRY_VERIFY(!view->GetDocument()->IsLoadPending() && !view->IsLoading());
