@@ -90,7 +90,8 @@ void TestPagedEncodedView::init()
 {
     m_pDir = std::make_unique<QTemporaryDir>();
     m_pWorkspace = std::make_unique<TestWorkspace>();
-    m_pWorkspace->SetPagedViewThreshold(Megabyte);
+    // Below the logs, above the filter output of the tests: the output stays in the editor.
+    m_pWorkspace->SetPagedViewThreshold(2 * Megabyte);
 }
 
 void TestPagedEncodedView::cleanup()
