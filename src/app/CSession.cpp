@@ -75,6 +75,8 @@ CSession CSession::Capture(const CDocumentArea& area)
                                          filters.GetOutputAfterMatch(i), filters.GetEnabled(i)});
             }
             saved.Bookmarks = document->GetBookmarks().All();
+            if (const COstrelView* view = frame->GetView())
+                saved.Encoding = QString::fromStdString(view->GetTextEncoding().GetChosen());
             if (frame == active)
                 session.m_nActiveDocument = static_cast<int>(session.m_Documents.size());
             session.m_Documents.push_back(std::move(saved));
@@ -114,6 +116,7 @@ CSession CSession::Read(QSettings& settings)
         }
         settings.endArray();
         document.Bookmarks = BookmarksFromText(settings.value(QStringLiteral("Bookmarks")).toString());
+        document.Encoding = settings.value(QStringLiteral("Encoding")).toString();
         if (!document.Path.isEmpty())
             session.m_Documents.push_back(std::move(document));
     }
@@ -163,6 +166,9 @@ void CSession::Write(QSettings& settings) const
         // Only a document with bookmarks says so: a session written before reads the same.
         if (!document.Bookmarks.empty())
             settings.setValue(QStringLiteral("Bookmarks"), BookmarksText(document.Bookmarks));
+        // Only an encoding the user chose: auto stays auto, as in a session written before.
+        if (!document.Encoding.isEmpty())
+            settings.setValue(QStringLiteral("Encoding"), document.Encoding);
     }
     settings.endArray();
     settings.endGroup();
@@ -237,6 +243,8 @@ QString CSession::Restore(CMainFrame& frame) const
         document->SetRecords(saved.Records, saved.ExcludeMatches);
         document->GetBookmarks().Assign(saved.Bookmarks);
         document->SetKeepBookmarkedLines(saved.KeepBookmarks);
+        if (!saved.Encoding.isEmpty() && saved.MergedFiles.isEmpty() && !saved.RotatedSet && document->GetView())
+            document->GetView()->RestoreEncodingChoice(saved.Encoding.toStdString());
         if (static_cast<int>(i) == m_nActiveDocument)
             active = document;
     }

@@ -38,6 +38,7 @@ public:
         bool KeepBookmarks = false; // runs keep the bookmarked lines too
         std::vector<Filter> Filters;
         std::vector<std::int64_t> Bookmarks; // file lines, in order
+        QString Encoding;                    // the one chosen in View > Encoding; empty for auto
     };
 
     // The document area as it is now, group by group and tab by tab.

@@ -7,6 +7,7 @@
 
 #include "filtering/CompressedIndexedText.h"
 #include "filtering/PlainIndexedText.h"
+#include "filtering/TranscodedIndexedText.h"
 
 namespace {
 
@@ -45,4 +46,12 @@ std::shared_ptr<IndexedText> MakeIndexedText(const std::string& path, std::uint6
     if (compression != Compression::None)
         return std::make_shared<CompressedIndexedText>(path, CompressedIndexedText::SeekSpacingFor(compression, size));
     return std::make_shared<PlainIndexedText>(path, saveMinimumSize);
+}
+
+std::shared_ptr<IndexedText> MakeIndexedText(const std::string& path, std::uint64_t saveMinimumSize,
+                                             const FileTextEncoding& encoding)
+{
+    if (encoding.IsUtf8() || IsCompressedFile(path))
+        return MakeIndexedText(path, saveMinimumSize);
+    return std::make_shared<TranscodedIndexedText>(path, encoding);
 }

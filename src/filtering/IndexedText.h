@@ -7,6 +7,7 @@
 #include <string>
 
 #include "filtering/FileLineIndex.h"
+#include "filtering/TextEncodingDetector.h"
 #include "filtering/TextRangeReader.h"
 
 // A text too big to hold, read where it is: the sparse index of its line starts, built on a
@@ -67,3 +68,7 @@ bool IsCompressedFile(const std::string& path);
 // else the file itself. saveMinimumSize: a plain file's index of a file that big or bigger is kept
 // between runs (0: never). Not started yet: Start says whether the file can be read.
 std::shared_ptr<IndexedText> MakeIndexedText(const std::string& path, std::uint64_t saveMinimumSize);
+// The same, read in an encoding: a plain file of another encoding than UTF-8 is read as its
+// UTF-8 transcoding; a UTF-8 one (and a compressed one) as above.
+std::shared_ptr<IndexedText> MakeIndexedText(const std::string& path, std::uint64_t saveMinimumSize,
+                                             const FileTextEncoding& encoding);

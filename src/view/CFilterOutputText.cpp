@@ -171,6 +171,11 @@ void CFilterOutputText::PutSpillFile(std::unique_ptr<QTemporaryFile> file)
     m_pSpillFile = std::move(file);
 }
 
+bool CFilterOutputText::IsSpillFile(const QString& path) const
+{
+    return m_pSpillFile && m_pSpillFile->fileName() == path;
+}
+
 void CFilterOutputText::ReadFromPagedFile(const PagedFileText& paged)
 {
     m_pText->ReadFrom(paged.Lines(), true);

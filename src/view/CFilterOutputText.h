@@ -50,6 +50,8 @@ public:
 
     // The file that output too big for the editor went to, or null.
     bool IsSpilled() const { return m_pSpillFile != nullptr; }
+    // Whether the path is that file's (the paged view shows it, UTF-8 whatever the log's encoding).
+    bool IsSpillFile(const QString& path) const;
     std::unique_ptr<QTemporaryFile> TakeSpillFile();
     void PutSpillFile(std::unique_ptr<QTemporaryFile> file);
 

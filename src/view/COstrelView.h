@@ -179,6 +179,9 @@ public:
     // Reads the file again in the encoding (an iconv name; empty for the one the file tells);
     // false, after a message, when it cannot be read or the text has unsaved edits the user keeps.
     bool ChooseEncoding(const std::string& name);
+    // The encoding chosen for the document in an earlier session (an iconv name), before or just
+    // after its file is first read; nothing to ask, no edits to lose.
+    void RestoreEncodingChoice(const std::string& name);
     // Says why, and true, when saving to path would write an incomplete text over its file.
     bool RefuseIncompleteSave(const QString& path) { return m_Saving.RefuseIncompleteSave(path); }
     static QString FailedToOpenMessage(const QString& path, const QString& reason)

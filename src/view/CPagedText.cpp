@@ -46,7 +46,8 @@ bool CPagedText::Start(std::int64_t selectedLine, QString& error)
 {
     int errorNumber = 0;
     if (!m_pText)
-        m_pText = MakeIndexedText(QFile::encodeName(m_strPath).toStdString(), m_bSavesIndex ? m_nSaveMinimumSize : 0);
+        m_pText = MakeIndexedText(QFile::encodeName(m_strPath).toStdString(), m_bSavesIndex ? m_nSaveMinimumSize : 0,
+                                  m_Encoding);
     if (m_KnownLines.Size > 0)
         m_pText->TakeKnownLines(std::exchange(m_KnownLines, IndexedText::KnownLines()));
     if (!m_pText->Start(errorNumber)) {

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "filtering/IndexedText.h"
+#include "filtering/TextEncodingDetector.h"
 
 class CEditor;
 class COstrelView;
@@ -45,6 +46,9 @@ public:
     // Before Start: the text to show instead of the file at the path (a rotated set); Start
     // starts it.
     void UseText(std::shared_ptr<IndexedText> text) { m_pText = std::move(text); }
+    // Before Start: the encoding the file is read in; one other than UTF-8 is shown as its UTF-8
+    // transcoding.
+    void UseEncoding(const FileTextEncoding& encoding) { m_Encoding = encoding; }
     // Before Start: the index of a file of at least minimumSize bytes is kept between runs.
     void SaveIndexBetweenRuns(std::uint64_t minimumSize)
     {
@@ -171,6 +175,7 @@ private:
     std::int64_t m_nWindowBytes;
     std::shared_ptr<IndexedText> m_pText; // shared with the reader's thread
     IndexedText::KnownLines m_KnownLines; // handed to the text at Start
+    FileTextEncoding m_Encoding;          // what the file is read in
     bool m_bSavesIndex = false;
     std::uint64_t m_nSaveMinimumSize = 0;
     CFileRangeReader* m_pReader = nullptr;

@@ -25,3 +25,13 @@ bool COstrelView::ChooseEncoding(const std::string& name)
     }
     return true;
 }
+
+void COstrelView::RestoreEncodingChoice(const std::string& name)
+{
+    if (name == m_Encoding.GetChosen())
+        return;
+    m_Encoding.SetChosen(name);
+    // A file already being read is read again; one read when its tab is first shown is read so.
+    if (m_pDocument && !m_pDocument->IsLoadPending() && !IsRotatedSet())
+        ReloadDocumentText();
+}

@@ -96,6 +96,10 @@ QString CViewPaging::RestingNote() const
         return access.empty() ? QStringLiteral("Read-only: a %1-compressed file").arg(QString::fromLatin1(packing))
                               : QStringLiteral("Read-only, slow to scroll: %1").arg(QString::fromLocal8Bit(access));
     }
+    // Text read through a decoder is taken as it was when opened: it is not followed.
+    if (!text.IsFollowable() && m_View.m_Encoding.IsTranscoded() && !m_View.m_Output.IsSpillFile(m_pPaged->GetPath()))
+        return QStringLiteral("Read-only: a %1 file larger than the editing limit, shown as it was opened")
+            .arg(m_View.m_Encoding.ShownName());
     return m_bForWrap ? QStringLiteral("Read-only while wrapped: the text is too long to wrap at once")
                       : QStringLiteral("Read-only: the file is larger than the editing limit");
 }
@@ -123,6 +127,9 @@ bool CViewPaging::Start(const QString& path, std::int64_t size, bool always)
     const bool forWrap = wrapped && !compressed && (editingLimit <= 0 || size < editingLimit);
     auto paged =
         std::make_unique<CPagedText>(view, path, wrapped ? CPagedText::WrappedWindowBytes : CPagedText::WindowBytes);
+    // The filter output of a run is UTF-8 whatever the file it came from.
+    if (!view.m_Output.IsSpillFile(path))
+        paged->UseEncoding(view.m_Encoding.Get());
     // A log of the paged size is indexed once; the filter output of a run is not kept.
     const std::int64_t pagedSize = view.m_pWorkspace ? view.m_pWorkspace->GetPagedViewThreshold() : 0;
     if (pagedSize > 0 && !view.m_Output.IsSpilled())
