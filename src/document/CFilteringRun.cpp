@@ -97,6 +97,9 @@ bool CFilteringRun::Start(COstrelDoc* document, const FilterSettings& settings, 
         QMetaObject::invokeMethod(
             this, [this, serial] { OnWorkerFinished(serial); }, Qt::QueuedConnection);
     });
+    // The timeline counts the kept lines over time: their times are read on the run's thread.
+    if (COverviewStrip::AreTimesCounted())
+        worker->ReadKeptLineTimes(view->GetOverview().GetKeptTimes().GetContext());
     worker->GetEngine().SetThreadCount(DesktopThreadCount(m_pWorkspace ? m_pWorkspace->GetFilterThreadCount() : 0));
     // Through the one scheduled turn: a turn posted straight from the worker could come up before
     // a click that waits in the queue, and Cancel would wait behind it.

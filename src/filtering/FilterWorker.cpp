@@ -14,12 +14,17 @@ class QueueOutput : public FilterOutput
 public:
     QueueOutput(OutputLineQueue& queue, std::mutex& callbackMutex, const FilterWorker::ErrorReporter& reportError,
                 const bool& callbacksCut, std::atomic<bool>& caughtUp, std::atomic<bool>& fileMissing,
-                std::atomic<bool>& noTimes)
-        : m_Queue(queue), m_CallbackMutex(callbackMutex), m_ReportError(reportError), m_bCallbacksCut(callbacksCut),
-          m_bCaughtUp(caughtUp), m_bFileMissing(fileMissing), m_bNoTimes(noTimes)
+                std::atomic<bool>& noTimes, std::optional<KeptLineTimeReader>& timeReader)
+        : m_Queue(queue), m_TimeReader(timeReader), m_CallbackMutex(callbackMutex), m_ReportError(reportError),
+          m_bCallbacksCut(callbacksCut), m_bCaughtUp(caughtUp), m_bFileMissing(fileMissing), m_bNoTimes(noTimes)
     {}
 
-    void WriteLines(OutputBatch&& batch) override { m_Queue.PushOutputLines(std::move(batch)); }
+    void WriteLines(OutputBatch&& batch) override
+    {
+        if (m_TimeReader)
+            m_TimeReader->Read(batch);
+        m_Queue.PushOutputLines(std::move(batch));
+    }
 
     void ReportError(const std::string& message) override
     {
@@ -54,6 +59,7 @@ public:
 
 private:
     OutputLineQueue& m_Queue;
+    std::optional<KeptLineTimeReader>& m_TimeReader;
     std::mutex& m_CallbackMutex;
     const FilterWorker::ErrorReporter& m_ReportError; // guarded by m_CallbackMutex
     const bool& m_bCallbacksCut;                      // guarded by m_CallbackMutex
@@ -141,7 +147,7 @@ EngineResult FilterWorker::RunEngine(State& state, FilterOutput& output)
 void FilterWorker::ThreadMain(const std::shared_ptr<State>& state)
 {
     QueueOutput output(state->Queue, state->CallbackMutex, state->ReportError, state->bCallbacksCut, state->CaughtUp,
-                       state->FileMissing, state->NoTimesRecognised);
+                       state->FileMissing, state->NoTimesRecognised, state->TimeReader);
     EngineResult result = EngineResult::OutOfMemory;
     try {
         result = RunEngine(*state, output);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "filtering/FilterRun.h"
 #include "filtering/OutputLineQueue.h"
 #include "filtering/ParallelFilterEngine.h"
+#include "time/KeptLineTimeReader.h"
 
 // One filtering run on a thread of its own. A plain file that is not followed is cut into pieces
 // decided side by side on more threads (ParallelFilterEngine, one per core unless set otherwise),
@@ -48,6 +50,10 @@ public:
 
     // The run's engine, to set its threads or where it cuts the file; only before Start.
     ParallelFilterEngine& GetEngine() { return m_pState->Engine; }
+
+    // The kept lines' times are read on the run's thread as they are handed over, against context
+    // (OutputBatch::Times, KeptLineTimeReader); only before Start.
+    void ReadKeptLineTimes(const TimeContext& context) { m_pState->TimeReader.emplace(context); }
 
     // Replaces the error reporter; only before Start.
     void SetErrorReporter(ErrorReporter reportError) { m_pState->ReportError = std::move(reportError); }
@@ -91,10 +97,11 @@ private:
 
         ParallelFilterEngine Engine;
         OutputLineQueue Queue;
-        std::mutex CallbackMutex;      // held while a callback runs, and while the owner cuts them
-        ErrorReporter ReportError;     // guarded by CallbackMutex once started
-        FinishedNotification Finished; // guarded by CallbackMutex once started
-        bool bCallbacksCut = false;    // guarded by CallbackMutex
+        std::optional<KeptLineTimeReader> TimeReader; // used by the thread only, once started
+        std::mutex CallbackMutex;                     // held while a callback runs, and while the owner cuts them
+        ErrorReporter ReportError;                    // guarded by CallbackMutex once started
+        FinishedNotification Finished;                // guarded by CallbackMutex once started
+        bool bCallbacksCut = false;                   // guarded by CallbackMutex
         std::mutex FinishMutex;
         std::condition_variable FinishedCondition; // signalled under FinishMutex when WorkerFinished is set
         std::atomic<bool> WorkerFinished{false};

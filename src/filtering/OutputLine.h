@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "time/LineTime.h"
+
 // One kept line of a run: its number in the file and where its bytes lie in the batch's text.
 struct OutputLine
 {
@@ -22,6 +24,10 @@ struct OutputBatch
 {
     std::string Text;
     std::vector<OutputLine> Lines;
+    // The lines' times, one a line, when the run reads them as it hands the lines over
+    // (KeptLineTimeReader), read in TimesLayout; empty when it does not.
+    std::vector<std::int64_t> Times;
+    TimeLayout TimesLayout = TimeLayout::None;
 
     void Append(std::int64_t lineNumber, std::string_view bytes, bool isContext, int filter = -1)
     {
@@ -37,5 +43,7 @@ struct OutputBatch
     {
         Text.clear();
         Lines.clear();
+        Times.clear();
+        TimesLayout = TimeLayout::None;
     }
 };

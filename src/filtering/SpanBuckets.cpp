@@ -47,6 +47,7 @@ void SpanBuckets::Clear()
     std::fill(m_Buckets.begin(), m_Buckets.end(), Bucket());
     m_nOrigin = 0;
     m_nWidth = 1;
+    m_nWidthShift = 0;
     m_nMinKey = 0;
     m_nMaxKey = 0;
     m_nLines = 0;
@@ -64,6 +65,7 @@ void SpanBuckets::Widen(bool upwards)
     if (!upwards)
         m_nOrigin -= static_cast<std::int64_t>(m_Buckets.size()) * m_nWidth;
     m_nWidth *= 2;
+    ++m_nWidthShift;
     m_Buckets.swap(merged);
 }
 
@@ -75,9 +77,10 @@ void SpanBuckets::Add(std::int64_t key, int filter, std::int64_t fileLine)
         m_nMaxKey = key;
     }
     const auto count = static_cast<std::int64_t>(m_Buckets.size());
-    while (m_nWidth < WidestWidth && (key < m_nOrigin || (key - m_nOrigin) / m_nWidth >= count))
+    // The width is a power of two: a shift finds the bucket without a division per line.
+    while (m_nWidth < WidestWidth && (key < m_nOrigin || ((key - m_nOrigin) >> m_nWidthShift) >= count))
         Widen(key >= m_nOrigin);
-    const std::int64_t index = key < m_nOrigin ? 0 : std::min(count - 1, (key - m_nOrigin) / m_nWidth);
+    const std::int64_t index = key < m_nOrigin ? 0 : std::min(count - 1, (key - m_nOrigin) >> m_nWidthShift);
     Bucket& bucket = m_Buckets[static_cast<std::size_t>(index)];
     ++bucket.Lines[static_cast<std::size_t>(SlotOf(filter))];
     if (fileLine > 0 && (bucket.FirstLine == 0 || fileLine < bucket.FirstLine))

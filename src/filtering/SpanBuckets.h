@@ -67,6 +67,7 @@ private:
     std::vector<Bucket> m_Buckets;
     std::int64_t m_nOrigin = 0;
     std::int64_t m_nWidth = 1;
+    int m_nWidthShift = 0; // m_nWidth is 1 << m_nWidthShift
     std::int64_t m_nMinKey = 0;
     std::int64_t m_nMaxKey = 0;
     std::uint64_t m_nLines = 0;

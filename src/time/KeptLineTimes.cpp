@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "time/KeptLineTimes.h"
 
+#include "time/KeptLineTimeReader.h"
 #include "time/LineTime.h"
 
 KeptLineTimes::KeptLineTimes(const TimeContext& context, std::size_t buckets)
@@ -40,6 +41,15 @@ void KeptLineTimes::Add(std::string_view line, std::int64_t fileLine, int filter
         Decide();
 }
 
+void KeptLineTimes::Add(std::string_view line, std::int64_t fileLine, int filter, TimeLayout layout,
+                        std::int64_t millis)
+{
+    if (m_bDecided && layout == m_Layout && layout != TimeLayout::None && millis != KeptLineTimeReader::Unread)
+        CountRead(millis != KeptLineTimeReader::NoTime, millis, fileLine, filter);
+    else
+        Add(line, fileLine, filter);
+}
+
 void KeptLineTimes::Finish()
 {
     if (!m_bDecided)
@@ -61,7 +71,13 @@ void KeptLineTimes::Count(std::string_view line, std::int64_t fileLine, int filt
     if (m_Layout == TimeLayout::None)
         return;
     std::int64_t millis = 0;
-    if (MillisOf(m_Layout, line, m_Context, millis)) {
+    const bool hasTime = MillisOf(m_Layout, line, m_Context, millis);
+    CountRead(hasTime, millis, fileLine, filter);
+}
+
+void KeptLineTimes::CountRead(bool hasTime, std::int64_t millis, std::int64_t fileLine, int filter)
+{
+    if (hasTime) {
         m_nLastMillis = millis;
         m_bHaveTime = true;
     }

@@ -25,6 +25,10 @@ public:
     void Clear(const TimeContext& context);
     // A kept line: its bytes (a line end is dropped), its file line and its filter (-1: none).
     void Add(std::string_view line, std::int64_t fileLine, int filter);
+    // A kept line whose time was read already in layout (KeptLineTimeReader): millis, or
+    // KeptLineTimeReader::NoTime. Counted as read once this has decided on the same layout;
+    // otherwise (a line of the sample, KeptLineTimeReader::Unread, another layout) as Add.
+    void Add(std::string_view line, std::int64_t fileLine, int filter, TimeLayout layout, std::int64_t millis);
     // No more lines come: a sample still short decides with what it has.
     void Finish();
 
@@ -32,6 +36,7 @@ public:
     TimeLayout GetLayout() const { return m_Layout; }
     bool IsDecided() const { return m_bDecided; }
     const SpanBuckets& Buckets() const { return m_Buckets; }
+    const TimeContext& GetContext() const { return m_Context; }
 
     // The time of a line's bytes in milliseconds, as Add counts it; false for none.
     static bool MillisOf(TimeLayout layout, std::string_view line, const TimeContext& context, std::int64_t& millis);
@@ -45,6 +50,7 @@ private:
     };
     void Decide();
     void Count(std::string_view line, std::int64_t fileLine, int filter);
+    void CountRead(bool hasTime, std::int64_t millis, std::int64_t fileLine, int filter);
 
     TimeContext m_Context;
     TimeLayoutDetector m_Detector;

@@ -121,13 +121,18 @@ void COverviewStrip::AddKeptLines(const OutputBatch& batch)
     const bool times = g_bTimesCounted;
     if (!kept && !times)
         return;
+    // The run read the times of most lines already, where it handed them over.
+    const bool read = times && batch.Times.size() == batch.Lines.size();
     // Marker lines (a cancelled run, a file that started anew) have no file line.
-    for (const OutputLine& line : batch.Lines) {
+    for (std::size_t i = 0; i < batch.Lines.size(); ++i) {
+        const OutputLine& line = batch.Lines[i];
         if (line.LineNumber <= 0)
             continue;
         if (kept)
             m_Kept.Add(line.LineNumber, line.Filter, line.LineNumber);
-        if (times)
+        if (read)
+            m_Times.Add(batch.LineText(line), line.LineNumber, line.Filter, batch.TimesLayout, batch.Times[i]);
+        else if (times)
             m_Times.Add(batch.LineText(line), line.LineNumber, line.Filter);
     }
 }
